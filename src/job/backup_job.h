@@ -1,0 +1,69 @@
+// A backup job: which folders and files to take, where the copy goes and in
+// which form, and what the run logs. Jobs travel as JSON documents: ReadJob
+// fills a job from one, WriteJobToDocument makes one from a job; a job file is
+// such a document on disk (extension ".kvnjob").
+//
+// WhiteList, BlackList and ExcludeFolders hold one entry per line (CR LF) in
+// memory and are arrays of strings in the file; IncludeFolders keeps the user's
+// order and duplicates. ArchivePassword is plain in memory and enciphered in
+// the file (password_codec.h).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "job/json_document.h"
+
+namespace kelvane {
+
+// Target kinds (the "Type" member).
+enum JobType : uint32_t { kJobTypeFolder = 0, kJobTypeZip = 1, kJobTypeSevenZip = 2 };
+
+struct BackupJob {
+  BackupJob();
+
+  // Resets everything to the defaults except ArchiveCompLevel, AddDate,
+  // Overwrite and TestFiles, and empties IncludeFolders.
+  void SetDefaults();
+
+  // Fills the job from `doc`. True when the document has the "Backup" object
+  // and all four lists. A failed read leaves the fields read so far in place;
+  // members that are missing or of the wrong kind read as 0, empty or false.
+  bool ReadJob(const JsonDocument& doc);
+
+  std::vector<std::wstring> IncludeFolders;
+  std::wstring BlackList = L"*.log\r\n*.tmp";
+  std::wstring WhiteList = L"*.*";
+  std::wstring ExcludeFolders;
+  std::wstring ArchiveFolder;
+  std::wstring ArchiveName;
+  std::wstring ArchivePassword;
+  uint32_t Type = kJobTypeZip;
+  uint32_t ArchiveCompLevel = 9;
+  bool AddDate = false;
+  bool Overwrite = false;      // carried into a run, which does not act on it
+  bool TestFiles = false;      // an editor option; never stored
+  bool LogFolder = false;
+  bool LogFiles = false;
+  bool LogBlackList = false;
+  bool LogErrors = true;
+  bool LogRemoveLog = true;
+  bool SkipFilesWithoutExtension = true;
+  bool ArchiveBitGet = false;
+  bool ArchiveBitSet = true;   // carried into a run, which does not act on it
+  bool IncludeSystemFiles = false;
+  bool IncludeHiddenFiles = false;
+  bool Modified = false;       // changed in the editor since created, loaded or saved
+};
+
+// Replaces the content of `doc` with `job`. False only when a node cannot be made.
+bool WriteJobToDocument(const BackupJob& job, JsonDocument& doc);
+
+// The compression level for the editor's level text: a signed decimal number
+// after optional leading blanks and an optional sign, clamped to 32 bits; 0
+// when the text has no leading digits.
+uint32_t ParseLevelText(std::wstring_view text);
+
+}  // namespace kelvane

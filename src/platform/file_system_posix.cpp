@@ -1,0 +1,163 @@
+// The real file system on POSIX systems.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/file_system.h"
+#include "platform/paths.h"
+#include "platform/text_codec.h"
+
+namespace kelvane::platform {
+namespace {
+
+int CloseDescriptor(int& fd) {
+  if (fd < 0) return 0;
+  const int result = ::close(fd);
+  fd = -1;
+  // A close interrupted by a signal has still released the descriptor on Linux.
+  return result == 0 || errno == EINTR ? 0 : errno;
+}
+
+class PosixReadableFile final : public ReadableFile {
+ public:
+  explicit PosixReadableFile(int fd) : fd_(fd) {}
+  ~PosixReadableFile() override { CloseDescriptor(fd_); }
+
+  int Read(void* buffer, size_t n, size_t* got) override {
+    for (;;) {
+      const ssize_t result = ::read(fd_, buffer, n);
+      if (result >= 0) {
+        *got = static_cast<size_t>(result);
+        return 0;
+      }
+      if (errno != EINTR) {
+        *got = 0;
+        return errno;
+      }
+    }
+  }
+
+  int Size(uint64_t* size) override {
+    struct stat status;
+    if (::fstat(fd_, &status) != 0) return errno;
+    *size = static_cast<uint64_t>(status.st_size);
+    return 0;
+  }
+
+ private:
+  int fd_;
+};
+
+class PosixWritableFile final : public WritableFile {
+ public:
+  explicit PosixWritableFile(int fd) : fd_(fd) {}
+  ~PosixWritableFile() override { CloseDescriptor(fd_); }
+
+  int Append(const void* data, size_t n) override {
+    if (fd_ < 0) return EBADF;
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+      const ssize_t written = ::write(fd_, p, n);
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      p += written;
+      n -= static_cast<size_t>(written);
+    }
+    return 0;
+  }
+
+  int Sync() override {
+    if (fd_ < 0) return EBADF;
+    return ::fsync(fd_) == 0 ? 0 : errno;
+  }
+
+  int Close() override { return CloseDescriptor(fd_); }
+
+ private:
+  int fd_;
+};
+
+int SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  // Some file systems cannot sync a folder; the rename itself has happened.
+  const int result = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+  ::close(fd);
+  return result;
+}
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  int OpenForReading(const std::wstring& path, std::unique_ptr<ReadableFile>* file) override {
+    const int fd = ::open(ToNative(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    *file = std::make_unique<PosixReadableFile>(fd);
+    return 0;
+  }
+
+  int CreateForWriting(const std::wstring& path, std::unique_ptr<WritableFile>* file) override {
+    const int fd =
+        ::open(ToNative(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return errno;
+    *file = std::make_unique<PosixWritableFile>(fd);
+    return 0;
+  }
+
+  bool Exists(const std::wstring& path) override {
+    struct stat status;
+    return ::lstat(ToNative(path).c_str(), &status) == 0;
+  }
+
+  int SizeOf(const std::wstring& path, uint64_t* size) override {
+    struct stat status;
+    if (::stat(ToNative(path).c_str(), &status) != 0) return errno;
+    *size = static_cast<uint64_t>(status.st_size);
+    return 0;
+  }
+
+  int Remove(const std::wstring& path) override {
+    return ::unlink(ToNative(path).c_str()) == 0 ? 0 : errno;
+  }
+
+  int ClearReadOnly(const std::wstring& path) override {
+    const std::string native = ToNative(path);
+    struct stat status;
+    if (::lstat(native.c_str(), &status) != 0) return errno;
+    if (S_ISLNK(status.st_mode) || (status.st_mode & S_IWUSR)) return 0;
+    return ::chmod(native.c_str(), (status.st_mode & 07777) | S_IWUSR) == 0 ? 0 : errno;
+  }
+
+  int Replace(const std::wstring& source, const std::wstring& target) override {
+    const std::string nativeTarget = ToNative(target);
+    if (::rename(ToNative(source).c_str(), nativeTarget.c_str()) != 0) return errno;
+    const size_t slash = nativeTarget.rfind('/');
+    return SyncFolder(slash == std::string::npos ? std::string() : nativeTarget.substr(0, slash + 1));
+  }
+
+  int CreateFolders(const std::wstring& path) override {
+    const std::string native = ToNative(path);
+    if (native.empty()) return ENOENT;
+    // Create each prefix that ends before a separator, then the whole path.
+    for (size_t end = native.find('/', 1);; end = native.find('/', end + 1)) {
+      const std::string prefix = native.substr(0, end);
+      if (::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+      if (end == std::string::npos) break;
+    }
+    struct stat status;
+    if (::stat(native.c_str(), &status) != 0) return errno;
+    return S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
+  }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static PosixFileSystem fs;
+  return fs;
+}
+
+}  // namespace kelvane::platform

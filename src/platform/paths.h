@@ -1,0 +1,15 @@
+// The native path separator and where the running program lives.
+#pragma once
+
+#include <string>
+
+namespace kelvane::platform {
+
+// Every rule about "the separator" (folder paths end in it, stored paths drop
+// the root one) uses this character.
+inline constexpr wchar_t kPathSeparator = L'/';
+
+// Full path of the running executable, or the empty text when it cannot be told.
+std::wstring ExecutablePath();
+
+}  // namespace kelvane::platform

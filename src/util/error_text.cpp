@@ -1,0 +1,17 @@
+#include "util/error_text.h"
+
+#include "platform/system_error.h"
+#include "util/text_util.h"
+
+namespace kelvane {
+
+std::wstring ErrorText(uint32_t code) {
+  if (code == 0) return {};
+  const std::wstring message = platform::SystemErrorMessage(static_cast<int>(code));
+  if (message.empty()) return {};
+  std::wstring text = TrimRight(FormatText(L" Code: %ld, %s", static_cast<long>(code), message));
+  if (!text.ends_with(L'.')) text.push_back(L'.');
+  return text;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,28 @@
+// Path helpers on wide text with the native separator (platform::kPathSeparator).
+// A "folder path" in this program ends in the separator.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kelvane {
+
+// Appends the separator unless `path` is empty or already ends in one. Returns
+// false for an empty path, which is left unchanged.
+bool AddBackslash(std::wstring& path);
+
+// The folder of the running executable, ending in the separator.
+std::wstring ModuleFolder();
+
+// `path` without its last component, ending in the separator ("" when `path`
+// has no separator). "/a/b.txt" gives "/a/", "/a/b/" gives "/a/b/".
+std::wstring FolderOf(std::wstring_view path);
+
+// The last component of `path`; a final separator is kept ("/a/b/" gives "b/").
+std::wstring FileNameOf(std::wstring_view path);
+
+// Size in bytes of the file at `path`; 0 when it does not exist or cannot be asked.
+uint64_t FileSize(const std::wstring& path);
+
+}  // namespace kelvane

@@ -1,0 +1,271 @@
+#include "job/backup_job.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "job/json_document.h"
+#include "support/test_support.h"
+
+namespace kelvane {
+namespace {
+
+// The file of a new job saved unchanged; every byte of it is fixed.
+const char kDefaultJobFile[] =
+    "{\n"
+    "  \"Backup\" : {\n"
+    "    \"Type\" : 1,\n"
+    "    \"ArchiveFolder\" : \"\",\n"
+    "    \"ArchiveName\" : \"\",\n"
+    "    \"ArchivePassword\" : \"\",\n"
+    "    \"ArchiveCompLevel\" : 9,\n"
+    "    \"AddDate\" : false,\n"
+    "    \"Overwrite\" : false,\n"
+    "    \"LogFolder\" : false,\n"
+    "    \"LogFiles\" : false,\n"
+    "    \"LogBlackList\" : false,\n"
+    "    \"LogErrors\" : true,\n"
+    "    \"LogRemoveLog\" : true,\n"
+    "    \"SkipFilesWithoutExtension\" : true,\n"
+    "    \"ArchiveBitGet\" : false,\n"
+    "    \"ArchiveBitSet\" : true,\n"
+    "    \"IncludeSystemFiles\" : false,\n"
+    "    \"IncludeHiddenFiles\" : false,\n"
+    "    \"WhiteList\" : \n"
+    "    [\n"
+    "      \"*.*\"\n"
+    "\n"
+    "    ],\n"
+    "    \"BlackList\" : \n"
+    "    [\n"
+    "      \"*.log\",\n"
+    "      \"*.tmp\"\n"
+    "\n"
+    "    ],\n"
+    "    \"IncludeFolders\" : \n"
+    "    [\n"
+    "    ],\n"
+    "    \"ExcludeFolders\" : \n"
+    "    [\n"
+    "    ]\n"
+    "  }\n"
+    "}";
+
+std::string Printed(const BackupJob& job) {
+  JsonDocument doc;
+  EXPECT_TRUE(WriteJobToDocument(job, doc));
+  return doc.Print();
+}
+
+BackupJob Read(const std::string& text, bool* ok = nullptr) {
+  JsonDocument doc;
+  EXPECT_EQ(doc.Parse(text), 0u) << text;
+  BackupJob job;
+  const bool result = job.ReadJob(doc);
+  if (ok) *ok = result;
+  return job;
+}
+
+const char kOnlyLists[] =
+    R"({"Backup": {"WhiteList": [], "BlackList": [], "IncludeFolders": [], "ExcludeFolders": []}})";
+
+TEST(BackupJobTest, DefaultJobPrintsExactlyTheKnownFile) {
+  EXPECT_EQ(Printed(BackupJob()), kDefaultJobFile);
+}
+
+TEST(BackupJobTest, SetDefaultsKeepsLevelDateOverwriteAndTestFiles) {
+  BackupJob job;
+  job.ArchiveCompLevel = 3;
+  job.AddDate = job.Overwrite = job.TestFiles = true;
+  job.Type = 2;
+  job.LogErrors = false;
+  job.IncludeFolders = {L"/a"};
+  job.WhiteList = L"*.doc";
+  job.SetDefaults();
+  EXPECT_EQ(job.ArchiveCompLevel, 3u);
+  EXPECT_TRUE(job.AddDate && job.Overwrite && job.TestFiles);
+  EXPECT_EQ(job.Type, 1u);
+  EXPECT_TRUE(job.LogErrors);
+  EXPECT_TRUE(job.IncludeFolders.empty());
+  EXPECT_EQ(job.WhiteList, L"*.*");
+}
+
+TEST(BackupJobTest, ReadsAFullJobAndWritesItBackIdentically) {
+  BackupJob job;
+  job.Type = 0;
+  job.ArchiveFolder = L"/srv/backup";
+  job.ArchiveName = L"Daily \"quoted\"";
+  job.ArchivePassword = L"s3cret äöü";
+  job.ArchiveCompLevel = 5;
+  job.AddDate = true;
+  job.LogFolder = job.LogFiles = job.LogBlackList = true;
+  job.LogErrors = job.LogRemoveLog = false;
+  job.SkipFilesWithoutExtension = false;
+  job.ArchiveBitGet = true;
+  job.IncludeSystemFiles = job.IncludeHiddenFiles = true;
+  job.WhiteList = L"*.txt\r\n*.doc";
+  job.BlackList = L"";
+  job.IncludeFolders = {L"/home/b", L"/home/a", L"/home/b", L""};
+  job.ExcludeFolders = L"/home/a/tmp\r\n/home/*/cache";
+
+  const std::string first = Printed(job);
+  bool ok = false;
+  const BackupJob read = Read(first, &ok);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(read.Type, 0u);
+  EXPECT_EQ(read.ArchiveFolder, job.ArchiveFolder);
+  EXPECT_EQ(read.ArchiveName, job.ArchiveName);
+  EXPECT_EQ(read.ArchivePassword, job.ArchivePassword);
+  EXPECT_EQ(read.ArchiveCompLevel, 5u);
+  EXPECT_TRUE(read.AddDate);
+  EXPECT_FALSE(read.Overwrite);
+  EXPECT_TRUE(read.LogFolder && read.LogFiles && read.LogBlackList);
+  EXPECT_FALSE(read.LogErrors || read.LogRemoveLog || read.SkipFilesWithoutExtension);
+  EXPECT_TRUE(read.ArchiveBitGet && read.ArchiveBitSet);
+  EXPECT_TRUE(read.IncludeSystemFiles && read.IncludeHiddenFiles);
+  EXPECT_EQ(read.WhiteList, L"*.doc\r\n*.txt");  // sorted on saving
+  EXPECT_EQ(read.BlackList, L"");
+  EXPECT_EQ(read.IncludeFolders, job.IncludeFolders);  // order, duplicates and empties kept
+  EXPECT_EQ(read.ExcludeFolders, L"/home/*/cache\r\n/home/a/tmp");
+  EXPECT_EQ(Printed(read), first);
+}
+
+TEST(BackupJobTest, SavingTwiceGivesIdenticalFiles) {
+  test::TempDir dir;
+  BackupJob job;
+  job.ArchivePassword = L"pw";
+  job.IncludeFolders = {L"/data"};
+  JsonDocument doc;
+  ASSERT_TRUE(WriteJobToDocument(job, doc));
+  ASSERT_EQ(doc.SaveFile(dir.Wide("a.kvnjob")), 0u);
+  ASSERT_TRUE(WriteJobToDocument(job, doc));
+  ASSERT_EQ(doc.SaveFile(dir.Wide("b.kvnjob")), 0u);
+  EXPECT_EQ(test::ReadBytes(dir.Native("a.kvnjob")), test::ReadBytes(dir.Native("b.kvnjob")));
+}
+
+TEST(BackupJobTest, MissingMembersReadAsZeroEmptyOrFalse) {
+  bool ok = false;
+  const BackupJob job = Read(kOnlyLists, &ok);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(job.Type, 0u);
+  EXPECT_EQ(job.ArchiveCompLevel, 9u);
+  EXPECT_FALSE(job.LogErrors || job.LogRemoveLog || job.SkipFilesWithoutExtension ||
+               job.ArchiveBitSet || job.AddDate);
+  EXPECT_EQ(job.ArchiveFolder, L"");
+  EXPECT_EQ(job.WhiteList, L"");
+  EXPECT_EQ(job.BlackList, L"");
+}
+
+TEST(BackupJobTest, ScalarsOfTheWrongKindReadAsZeroOrFalse) {
+  const std::string lists =
+      R"("WhiteList": [], "BlackList": [], "IncludeFolders": [], "ExcludeFolders": [])";
+  struct Row {
+    std::string members;
+    uint32_t level;
+    bool addDate;
+  } rows[] = {
+      {R"("ArchiveCompLevel": 0)", 9, false},
+      {R"("ArchiveCompLevel": "5")", 9, false},
+      {R"("ArchiveCompLevel": 4, "AddDate": 1)", 4, false},
+      {R"("ArchiveCompLevel": 2.9, "AddDate": "true")", 2, false},
+      {R"("AddDate": true)", 9, true},
+  };
+  for (const Row& row : rows) {
+    bool ok = false;
+    const BackupJob job = Read("{\"Backup\": {" + row.members + ", " + lists + "}}", &ok);
+    ASSERT_TRUE(ok) << row.members;
+    EXPECT_EQ(job.ArchiveCompLevel, row.level) << row.members;
+    EXPECT_EQ(job.AddDate, row.addDate) << row.members;
+  }
+  const BackupJob text = Read(R"({"Backup": {"ArchiveName": 12, "Type": "2", )" + lists + "}}");
+  EXPECT_EQ(text.ArchiveName, L"");
+  EXPECT_EQ(text.Type, 0u);
+}
+
+TEST(BackupJobTest, ReadFailsWithoutBackupObjectOrAnyList) {
+  const char* broken[] = {
+      R"({"backup": {}})",
+      R"({"Backup": []})",
+      R"([1, 2])",
+      R"({"Backup": {"BlackList": [], "IncludeFolders": [], "ExcludeFolders": []}})",
+      R"({"Backup": {"WhiteList": [], "IncludeFolders": [], "ExcludeFolders": []}})",
+      R"({"Backup": {"WhiteList": [], "BlackList": [], "ExcludeFolders": []}})",
+      R"({"Backup": {"WhiteList": [], "BlackList": [], "IncludeFolders": []}})",
+      R"({"Backup": {"WhiteList": "*.*", "BlackList": [], "IncludeFolders": [], "ExcludeFolders": []}})",
+      R"({"Backup": {"WhiteList": [], "BlackList": [], "IncludeFolders": {}, "ExcludeFolders": []}})",
+  };
+  for (const char* text : broken) {
+    bool ok = true;
+    Read(text, &ok);
+    EXPECT_FALSE(ok) << text;
+  }
+}
+
+TEST(BackupJobTest, FailedReadLeavesEarlierFieldsInPlace) {
+  bool ok = true;
+  const BackupJob job =
+      Read(R"({"Backup": {"ArchiveName": "kept", "WhiteList": ["*.a"]}})", &ok);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(job.ArchiveName, L"kept");
+  EXPECT_EQ(job.WhiteList, L"*.a");
+}
+
+TEST(BackupJobTest, SavedListsAreSplitTrimmedSortedAndUnique) {
+  BackupJob job;
+  job.WhiteList = L"*.txt|*.doc\r\n*.txt\r\n\r\n *.bak ";
+  job.BlackList = L"a\r\nB\r\n|||\r\n  \r\nc";
+  JsonDocument doc;
+  ASSERT_TRUE(WriteJobToDocument(job, doc));
+  const JsonNode* backup = doc.Find(nullptr, "Backup");
+  auto entries = [&](const char* key) {
+    std::vector<std::string> out;
+    for (const auto& e : doc.Find(backup, key)->children) out.push_back(e->stringValue);
+    return out;
+  };
+  EXPECT_EQ(entries("WhiteList"), (std::vector<std::string>{"*.bak", "*.doc", "*.txt"}));
+  // Upper case sorts first; a line of blanks stays as one empty entry.
+  EXPECT_EQ(entries("BlackList"), (std::vector<std::string>{"", "B", "a", "c"}));
+
+  BackupJob read;
+  ASSERT_TRUE(read.ReadJob(doc));
+  EXPECT_EQ(read.WhiteList, L"*.bak\r\n*.doc\r\n*.txt");
+}
+
+TEST(BackupJobTest, ListElementsOfOtherKindsReadAsText) {
+  const BackupJob job = Read(
+      R"({"Backup": {"WhiteList": [3, true, null, "x", 0.5], "BlackList": ["", ""],
+          "IncludeFolders": ["/a", 7, false], "ExcludeFolders": [[], {}]}})");
+  EXPECT_EQ(job.WhiteList, L"3\r\ntrue\r\n\r\nx\r\n0.5");
+  EXPECT_EQ(job.BlackList, L"");  // trailing line ends are removed
+  EXPECT_EQ(job.IncludeFolders, (std::vector<std::wstring>{L"/a", L"7", L"false"}));
+  EXPECT_EQ(job.ExcludeFolders, L"");
+}
+
+TEST(BackupJobTest, ParsesTheEditorsLevelText) {
+  struct Row {
+    std::wstring text;
+    uint32_t level;
+  } rows[] = {
+      {L"5", 5},    {L"  7", 7},   {L"+3", 3},        {L"9x", 9},
+      {L"x9", 0},   {L"", 0},      {L"-1", 4294967295u}, {L"99999999999", 2147483647u},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(ParseLevelText(row.text), row.level) << std::string(row.text.begin(), row.text.end());
+  }
+}
+
+TEST(BackupJobTest, AMalformedJobFileFailsToLoadWithoutCrashing) {
+  test::TempDir dir;
+  const char* files[] = {"", "{", "\"Backup\"", "{\"Backup\": {\"WhiteList\": [\"\\ud800\"]}}",
+                         "\xFF\xFE{\0}", "{\"Backup\": nul"};
+  for (const char* content : files) {
+    test::WriteBytes(dir.Native("job.kvnjob"), content);
+    JsonDocument doc;
+    BackupJob job;
+    const bool loaded = doc.LoadFile(dir.Wide("job.kvnjob")) == 0 && job.ReadJob(doc);
+    EXPECT_FALSE(loaded) << content;
+  }
+}
+
+}  // namespace
+}  // namespace kelvane

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include "job/json_document.h"
+#include "support/test_support.h"
+#include "util/result_codes.h"
+
+namespace kelvane {
+namespace {
+
+using test::FaultyFileSystem;
+using test::PathExists;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+class JsonFileTest : public ::testing::Test {
+ protected:
+  void MakeDocument(JsonDocument& doc, std::wstring_view value) {
+    JsonNode* root = doc.AddObject(nullptr);
+    doc.AddString(root, "value", value);
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(JsonFileTest, SavesAndLoadsAFile) {
+  JsonDocument doc;
+  MakeDocument(doc, L"Grüße");
+  ASSERT_EQ(doc.SaveFile(dir_.Wide("doc.json")), 0u);
+  EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "{\n  \"value\" : \"Gr\xC3\xBC\xC3\x9F" "e\"\n}");
+  EXPECT_FALSE(PathExists(dir_.Native("doc.json.tmp")));
+
+  JsonDocument loaded;
+  ASSERT_EQ(loaded.LoadFile(dir_.Wide("doc.json")), 0u);
+  std::wstring value;
+  ASSERT_TRUE(loaded.GetText(nullptr, "value", &value));
+  EXPECT_EQ(value, L"Grüße");
+}
+
+TEST_F(JsonFileTest, LoadReportsMissingEmptyAndMalformedFiles) {
+  JsonDocument doc;
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("missing.json")), static_cast<uint32_t>(ENOENT));
+  EXPECT_EQ(doc.errorText(), L"Open file failed, code: 2.");
+
+  WriteBytes(dir_.Native("empty.json"), "");
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("empty.json")), kResultEmptyFile);
+  EXPECT_TRUE(doc.empty());
+
+  WriteBytes(dir_.Native("bad.json"), "{\"Backup\": [1, 2");
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("bad.json")), kResultInvalidData);
+  EXPECT_TRUE(doc.empty());
+
+  WriteBytes(dir_.Native("bom.json"), "\xEF\xBB\xBF{}");
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("bom.json")), 0u);
+
+  // A folder opens but cannot be read.
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("")), static_cast<uint32_t>(kResultInvalidData));
+  EXPECT_EQ(doc.errorText(), L"Read file failed, code: 21.");
+}
+
+TEST_F(JsonFileTest, SavingAnEmptyDocumentIsRefused) {
+  JsonDocument doc;
+  EXPECT_EQ(doc.SaveFile(dir_.Wide("x.json")), kResultNothingToSave);
+  EXPECT_FALSE(PathExists(dir_.Native("x.json")));
+}
+
+TEST_F(JsonFileTest, ReplacesAnOldFileAndAStaleTemporaryFile) {
+  WriteBytes(dir_.Native("doc.json"), "old");
+  WriteBytes(dir_.Native("doc.json.tmp"), "stale leftover");
+  JsonDocument doc;
+  MakeDocument(doc, L"new");
+  ASSERT_EQ(doc.SaveFile(dir_.Wide("doc.json")), 0u);
+  EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "{\n  \"value\" : \"new\"\n}");
+  EXPECT_FALSE(PathExists(dir_.Native("doc.json.tmp")));
+}
+
+// Given a disk that fills up while the new text is written, the old file stays
+// as it was and no temporary file is left.
+TEST_F(JsonFileTest, FailedWriteLeavesTheTargetUntouched) {
+  WriteBytes(dir_.Native("doc.json"), "old content");
+  FaultyFileSystem fs;
+  fs.failAppend = [](const std::wstring&) { return ENOSPC; };
+  platform::ScopedFileSystem scoped(&fs);
+
+  JsonDocument doc;
+  MakeDocument(doc, L"new");
+  EXPECT_EQ(doc.SaveFile(dir_.Wide("doc.json")), static_cast<uint32_t>(ENOSPC));
+  EXPECT_EQ(doc.errorText(), L"Save file failed, code: 28.");
+  EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "old content");
+  EXPECT_FALSE(PathExists(dir_.Native("doc.json.tmp")));
+}
+
+TEST_F(JsonFileTest, UncreatableTemporaryFileLeavesTheTargetUntouched) {
+  WriteBytes(dir_.Native("blocker"), "a file, not a folder");
+  JsonDocument doc;
+  MakeDocument(doc, L"new");
+  EXPECT_EQ(doc.SaveFile(dir_.Wide("blocker/doc.json")), static_cast<uint32_t>(ENOTDIR));
+  EXPECT_EQ(doc.errorText(), L"Save file failed, code: 20.");
+  EXPECT_EQ(ReadBytes(dir_.Native("blocker")), "a file, not a folder");
+}
+
+TEST_F(JsonFileTest, FailedRenameKeepsTheOldFileAndReportsTheError) {
+  WriteBytes(dir_.Native("doc.json"), "old content");
+  FaultyFileSystem fs;
+  fs.failReplace = [](const std::wstring&, const std::wstring&) { return EXDEV; };
+  platform::ScopedFileSystem scoped(&fs);
+
+  JsonDocument doc;
+  MakeDocument(doc, L"new");
+  EXPECT_EQ(doc.SaveFile(dir_.Wide("doc.json")), static_cast<uint32_t>(EXDEV));
+  EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "old content");
+}
+
+TEST_F(JsonFileTest, NamesThatAreNotUtf8SurviveAFileRoundTrip) {
+  const std::wstring name = dir_.Wide("caf\xE9");
+  JsonDocument doc;
+  MakeDocument(doc, name);
+  ASSERT_EQ(doc.SaveFile(dir_.Wide("doc.json")), 0u);
+  JsonDocument loaded;
+  ASSERT_EQ(loaded.LoadFile(dir_.Wide("doc.json")), 0u);
+  std::wstring value;
+  ASSERT_TRUE(loaded.GetText(nullptr, "value", &value));
+  EXPECT_EQ(value, name);
+}
+
+}  // namespace
+}  // namespace kelvane

@@ -1,0 +1,107 @@
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "support/test_support.h"
+
+namespace kelvane::platform {
+namespace {
+
+using test::PathExists;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+class FileSystemTest : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  FileSystem& fs_ = Fs();
+};
+
+TEST_F(FileSystemTest, WritesReadsAndMeasuresAFile) {
+  std::unique_ptr<WritableFile> out;
+  ASSERT_EQ(fs_.CreateForWriting(dir_.Wide("a.bin"), &out), 0);
+  ASSERT_EQ(out->Append("hello ", 6), 0);
+  ASSERT_EQ(out->Append("world", 5), 0);
+  ASSERT_EQ(out->Sync(), 0);
+  ASSERT_EQ(out->Close(), 0);
+
+  uint64_t size = 0;
+  ASSERT_EQ(fs_.SizeOf(dir_.Wide("a.bin"), &size), 0);
+  EXPECT_EQ(size, 11u);
+  std::unique_ptr<ReadableFile> in;
+  ASSERT_EQ(fs_.OpenForReading(dir_.Wide("a.bin"), &in), 0);
+  char buffer[32];
+  size_t got = 0;
+  ASSERT_EQ(in->Read(buffer, sizeof buffer, &got), 0);
+  EXPECT_EQ(std::string(buffer, got), "hello world");
+  ASSERT_EQ(in->Read(buffer, sizeof buffer, &got), 0);
+  EXPECT_EQ(got, 0u);
+}
+
+TEST_F(FileSystemTest, ReportsErrnoForMissingFiles) {
+  std::unique_ptr<ReadableFile> in;
+  EXPECT_EQ(fs_.OpenForReading(dir_.Wide("missing"), &in), ENOENT);
+  uint64_t size = 0;
+  EXPECT_EQ(fs_.SizeOf(dir_.Wide("missing"), &size), ENOENT);
+  EXPECT_EQ(fs_.Remove(dir_.Wide("missing")), ENOENT);
+  EXPECT_FALSE(fs_.Exists(dir_.Wide("missing")));
+}
+
+TEST_F(FileSystemTest, ReplaceSwapsInTheNewFile) {
+  WriteBytes(dir_.Native("target"), "old");
+  WriteBytes(dir_.Native("target.tmp"), "new");
+  ASSERT_EQ(fs_.Replace(dir_.Wide("target.tmp"), dir_.Wide("target")), 0);
+  EXPECT_EQ(ReadBytes(dir_.Native("target")), "new");
+  EXPECT_FALSE(PathExists(dir_.Native("target.tmp")));
+}
+
+TEST_F(FileSystemTest, CreatesNestedFoldersAndRefusesAFileInTheWay) {
+  EXPECT_EQ(fs_.CreateFolders(dir_.Wide("a/b/c/")), 0);
+  EXPECT_EQ(fs_.CreateFolders(dir_.Wide("a/b/c")), 0);  // already there
+  struct stat status;
+  ASSERT_EQ(::stat(dir_.Native("a/b/c").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISDIR(status.st_mode));
+
+  WriteBytes(dir_.Native("file"), "x");
+  EXPECT_EQ(fs_.CreateFolders(dir_.Wide("file/sub")), ENOTDIR);
+  EXPECT_EQ(fs_.CreateFolders(dir_.Wide("file")), ENOTDIR);
+}
+
+TEST_F(FileSystemTest, ClearReadOnlyGivesTheOwnerWriteAccess) {
+  WriteBytes(dir_.Native("ro"), "x");
+  ASSERT_EQ(::chmod(dir_.Native("ro").c_str(), 0444), 0);
+  ASSERT_EQ(fs_.ClearReadOnly(dir_.Wide("ro")), 0);
+  struct stat status;
+  ASSERT_EQ(::stat(dir_.Native("ro").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0644u);
+}
+
+TEST_F(FileSystemTest, HandlesNamesThatAreNotUtf8) {
+  const std::string name = "caf\xE9.txt";  // ISO-8859-1
+  const std::wstring wide = dir_.Wide(name);
+  std::unique_ptr<WritableFile> out;
+  ASSERT_EQ(fs_.CreateForWriting(wide, &out), 0);
+  ASSERT_EQ(out->Append("x", 1), 0);
+  ASSERT_EQ(out->Close(), 0);
+  EXPECT_TRUE(PathExists(dir_.Native(name)));
+  EXPECT_TRUE(fs_.Exists(wide));
+}
+
+TEST_F(FileSystemTest, TestsCanReplaceTheFileSystem) {
+  test::FaultyFileSystem faulty;
+  faulty.failCreate = [](const std::wstring&) { return ENOSPC; };
+  {
+    ScopedFileSystem scoped(&faulty);
+    std::unique_ptr<WritableFile> out;
+    EXPECT_EQ(Fs().CreateForWriting(dir_.Wide("x"), &out), ENOSPC);
+  }
+  std::unique_ptr<WritableFile> out;
+  EXPECT_EQ(Fs().CreateForWriting(dir_.Wide("x"), &out), 0);
+}
+
+}  // namespace
+}  // namespace kelvane::platform

@@ -1,0 +1,119 @@
+#include "support/test_support.h"
+
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/text_codec.h"
+
+namespace kelvane::test {
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/kelvane-test-XXXXXX";
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  // Make everything removable again, whatever a test did to the modes.
+  std::error_code ignored;
+  for (auto it = std::filesystem::recursive_directory_iterator(
+           path_, std::filesystem::directory_options::skip_permission_denied, ignored);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+    if (!it->is_symlink()) {
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ignored);
+    }
+  }
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::Native(std::string_view relative) const {
+  return relative.empty() ? path_ : path_ + "/" + std::string(relative);
+}
+
+std::wstring TempDir::Wide(std::string_view relative) const {
+  return platform::FromNative(Native(relative));
+}
+
+void WriteBytes(const std::string& path, std::string_view bytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+bool PathExists(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+int RunShell(const std::string& command, std::string* output) {
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  char buffer[4096];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+    if (output) output->append(buffer, got);
+  }
+  const int status = ::pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+namespace {
+
+class CountingWritableFile : public platform::WritableFile {
+ public:
+  CountingWritableFile(std::unique_ptr<platform::WritableFile> target, FaultyFileSystem& fs,
+                       std::wstring path)
+      : target_(std::move(target)), fs_(fs), path_(std::move(path)) {}
+  int Append(const void* data, size_t n) override {
+    ++fs_.appendCalls;
+    if (fs_.failAppend) {
+      if (const int error = fs_.failAppend(path_)) return error;
+    }
+    return target_->Append(data, n);
+  }
+  int Sync() override { return target_->Sync(); }
+  int Close() override { return target_->Close(); }
+
+ private:
+  std::unique_ptr<platform::WritableFile> target_;
+  FaultyFileSystem& fs_;
+  std::wstring path_;
+};
+
+}  // namespace
+
+int FaultyFileSystem::CreateForWriting(const std::wstring& path,
+                                       std::unique_ptr<platform::WritableFile>* file) {
+  if (failCreate) {
+    if (const int error = failCreate(path)) return error;
+  }
+  std::unique_ptr<platform::WritableFile> real;
+  if (const int error = target().CreateForWriting(path, &real)) return error;
+  *file = std::make_unique<CountingWritableFile>(std::move(real), *this, path);
+  return 0;
+}
+
+int FaultyFileSystem::Replace(const std::wstring& source, const std::wstring& target) {
+  if (failReplace) {
+    if (const int error = failReplace(source, target)) return error;
+  }
+  return FileSystemWrapper::Replace(source, target);
+}
+
+}  // namespace kelvane::test

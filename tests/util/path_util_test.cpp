@@ -1,0 +1,54 @@
+#include "util/path_util.h"
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace kelvane {
+namespace {
+
+TEST(PathUtilTest, AddBackslashAppendsTheSeparatorOnce) {
+  std::wstring path = L"/home/ann";
+  EXPECT_TRUE(AddBackslash(path));
+  EXPECT_EQ(path, L"/home/ann/");
+  EXPECT_TRUE(AddBackslash(path));
+  EXPECT_EQ(path, L"/home/ann/");
+  std::wstring empty;
+  EXPECT_FALSE(AddBackslash(empty));
+  EXPECT_EQ(empty, L"");
+}
+
+TEST(PathUtilTest, SplitsFolderAndName) {
+  struct Row {
+    std::wstring path, folder, name;
+  } rows[] = {
+      {L"/home/ann/a.txt", L"/home/ann/", L"a.txt"},
+      {L"/home/ann/", L"/home/ann/", L"ann/"},
+      {L"/a", L"/", L"a"},
+      {L"/", L"/", L"/"},
+      {L"a.txt", L"", L"a.txt"},
+      {L"rel/dir/x", L"rel/dir/", L"x"},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(FolderOf(row.path), row.folder) << row.path;
+    EXPECT_EQ(FileNameOf(row.path), row.name) << row.path;
+  }
+}
+
+TEST(PathUtilTest, ModuleFolderIsTheTestProgramsFolder) {
+  const std::wstring folder = ModuleFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder.back(), L'/');
+  EXPECT_TRUE(test::PathExists(std::string(folder.begin(), folder.end()) + "util_tests"));
+}
+
+TEST(PathUtilTest, FileSizeIsZeroForMissingFiles) {
+  test::TempDir dir;
+  test::WriteBytes(dir.Native("f"), "12345");
+  EXPECT_EQ(FileSize(dir.Wide("f")), 5u);
+  EXPECT_EQ(FileSize(dir.Wide("missing")), 0u);
+  EXPECT_EQ(FileSize(L""), 0u);
+}
+
+}  // namespace
+}  // namespace kelvane

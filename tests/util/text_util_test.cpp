@@ -1,0 +1,87 @@
+#include "util/text_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <clocale>
+#include <string>
+
+#include "util/error_text.h"
+
+namespace kelvane {
+namespace {
+
+TEST(FormatTextTest, FormatsTheConversionsTheProgramUses) {
+  const std::wstring name = L"/backup/a.txt";
+  EXPECT_EQ(FormatText(L"Backup file %s failed.%s", name, std::wstring(L" Code: 2, x.")),
+            L"Backup file /backup/a.txt failed. Code: 2, x.");
+  EXPECT_EQ(FormatText(L"(%02ld) Folder", 1L), L"(01) Folder");
+  EXPECT_EQ(FormatText(L"(%02ld)", 123L), L"(123)");
+  EXPECT_EQ(FormatText(L"%2.2ld:%2.2ld:%2.2ld", 100L, 0L, 5L), L"100:00:05");
+  EXPECT_EQ(FormatText(L"Code %ld", -5), L"Code -5");
+  EXPECT_EQ(FormatText(L"%lu|%llu|%u", 4294967295u, 18446744073709551615ull, 7u),
+            L"4294967295|18446744073709551615|7");
+  EXPECT_EQ(FormatText(L"%x %X %o", 255, 255, 8), L"ff FF 10");
+  EXPECT_EQ(FormatText(L"[%5s][%-5s][%.2s]", L"ab", L"ab", L"abcdef"), L"[   ab][ab   ][ab]");
+  EXPECT_EQ(FormatText(L"%S and %s", std::string("narrow \xC3\xA4"), L"wide"),
+            L"narrow ä and wide");
+  EXPECT_EQ(FormatText(L"100%% %c", L'x'), L"100% x");
+  EXPECT_EQ(FormatText(L"%1.15g %.2f %e", 0.1, 2.345, 1500.0), L"0.1 2.35 1.500000e+03");
+  EXPECT_EQ(FormatText(L"%+d % d %05d %-4d|", 3, 3, -42, 7), L"+3  3 -0042 7   |");
+}
+
+TEST(FormatTextTest, NeverCrashesOnMismatchedArguments) {
+  EXPECT_EQ(FormatText(L"%s %s %ld"), L"  ");
+  EXPECT_EQ(FormatText(L"%ld", L"text"), L"text");
+  EXPECT_EQ(FormatText(L"%s", 42), L"42");
+  EXPECT_EQ(FormatText(L"dangling %"), L"dangling ");
+  EXPECT_EQ(FormatText(L"%q"), L"");  // a length letter, then the end
+  EXPECT_EQ(FormatText(L"%k"), L"%k");
+  EXPECT_EQ(FormatText(L"%999999999d", 1).size(), 4096u);
+}
+
+TEST(FormatTextTest, NarrowVariantAndDecimalPointIndependentOfLocale) {
+  EXPECT_EQ(FormatText("%s=%ld", std::wstring(L"\u00E4"), 5L), "\xC3\xA4=5");
+  const char* saved = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+  EXPECT_EQ(FormatText("%.1f", 0.5), "0.5");
+  if (saved) std::setlocale(LC_NUMERIC, "C");
+}
+
+TEST(TextUtilTest, TrimsTheSixWhitespaceCharacters) {
+  EXPECT_EQ(Trim(L"  \tabc\r\n"), L"abc");
+  EXPECT_EQ(Trim(L"   "), L"");
+  EXPECT_EQ(Trim(L"\f\va b\v"), L"a b");
+  EXPECT_EQ(TrimRight(L"  abc \r\n"), L"  abc");
+  EXPECT_EQ(TrimRight(L""), L"");
+  EXPECT_EQ(Trim(L"\u00A0x"), L"\u00A0x");  // not one of the six
+}
+
+TEST(TextUtilTest, UpperAndLowerCaseOnlyAsciiLetters) {
+  EXPECT_EQ(ToUpper(L"abc-xyz äß 09"), L"ABC-XYZ äß 09");
+  EXPECT_EQ(ToLowerAscii(L"ABC-XYZ ÄSS"), L"abc-xyz Äss");
+}
+
+TEST(TextUtilTest, WideToUtf8KeepsTextAndNullsAndReplacesLoneSurrogates) {
+  EXPECT_EQ(WideToUtf8(L"\u00E4"), "\xC3\xA4");
+  EXPECT_EQ(WideToUtf8(L""), "");
+  EXPECT_EQ(WideToUtf8(std::wstring(L"a\0b", 3)), std::string("a\0b", 3));
+  std::wstring broken = L"x";
+  broken.push_back(static_cast<wchar_t>(0xDC00));
+  broken += L"y";
+  EXPECT_EQ(WideToUtf8(broken), "x\xEF\xBF\xBDy");
+  EXPECT_EQ(WideToUtf8(L"Файл"), "\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB");
+}
+
+TEST(ErrorTextTest, DescribesErrnoValuesInOneSentence) {
+  EXPECT_EQ(ErrorText(0), L"");
+  const std::wstring text = ErrorText(ENOENT);
+  EXPECT_EQ(text, L" Code: 2, No such file or directory.");
+  const std::wstring access = ErrorText(EACCES);
+  EXPECT_TRUE(access.starts_with(L" Code: 13, ")) << access;
+  EXPECT_TRUE(access.ends_with(L".")) << access;
+  EXPECT_FALSE(access.ends_with(L"..")) << access;
+  EXPECT_EQ(ErrorText(1627), L"");  // no system message for the program's own numbers
+}
+
+}  // namespace
+}  // namespace kelvane
