@@ -15,6 +15,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "platform/file_attributes.h"
 
 namespace kelvane::platform {
 
@@ -60,6 +63,9 @@ class FileSystem {
   virtual int Replace(const std::wstring& source, const std::wstring& target) = 0;
   // Creates `path` and every missing folder above it; an existing folder is fine.
   virtual int CreateFolders(const std::wstring& path) = 0;
+  // Every entry of the folder `path` ("." and ".." left out), in the order the
+  // file system delivers them. Symbolic links are reported, never followed.
+  virtual int ReadDirectory(const std::wstring& path, std::vector<DirectoryEntry>* entries) = 0;
 };
 
 // The file system in use: the real one unless a test has replaced it.
@@ -101,6 +107,9 @@ class FileSystemWrapper : public FileSystem {
     return target_.Replace(source, target);
   }
   int CreateFolders(const std::wstring& path) override { return target_.CreateFolders(path); }
+  int ReadDirectory(const std::wstring& path, std::vector<DirectoryEntry>* entries) override {
+    return target_.ReadDirectory(path, entries);
+  }
 
  protected:
   FileSystem& target() { return target_; }

@@ -1,6 +1,8 @@
 // The real file system on POSIX systems.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -90,6 +92,46 @@ int SyncFolder(const std::string& folder) {
   return result;
 }
 
+// Fills `entry` from the status of `name` inside the open folder `dirFd`, whose
+// device is `folderDevice`.
+int DescribeEntry(int dirFd, const char* name, dev_t folderDevice, DirectoryEntry* entry) {
+  struct statx status;
+  if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+              STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME,
+              &status) != 0) {
+    return errno;
+  }
+  uint32_t attributes = kAttributeArchive;
+  const mode_t mode = status.stx_mode;
+  if (name[0] == '.') attributes |= kAttributeHidden;
+  if (!(mode & S_IWUSR)) attributes |= kAttributeReadOnly;
+  if (S_ISDIR(mode)) {
+    attributes |= kAttributeDirectory;
+    if (::makedev(status.stx_dev_major, status.stx_dev_minor) != folderDevice) {
+      attributes |= kAttributeReparsePoint;
+      entry->reparseTag = kReparseTagMountPoint;
+    }
+  } else if (S_ISLNK(mode)) {
+    attributes |= kAttributeReparsePoint;
+    entry->reparseTag = kReparseTagSymlink;
+    // Only to tell a link to a folder from a link to a file; never followed.
+    struct stat target;
+    if (::fstatat(dirFd, name, &target, 0) == 0 && S_ISDIR(target.st_mode)) {
+      attributes |= kAttributeDirectory;
+    }
+  } else if (!S_ISREG(mode)) {
+    attributes |= kAttributeDevice;
+  }
+  entry->attributes = attributes;
+  entry->size = S_ISREG(mode) ? status.stx_size : 0;
+  entry->lastWriteTime = FileTimeFromUnix(status.stx_mtime.tv_sec, status.stx_mtime.tv_nsec);
+  entry->lastAccessTime = FileTimeFromUnix(status.stx_atime.tv_sec, status.stx_atime.tv_nsec);
+  entry->creationTime = (status.stx_mask & STATX_BTIME)
+                            ? FileTimeFromUnix(status.stx_btime.tv_sec, status.stx_btime.tv_nsec)
+                            : entry->lastWriteTime;
+  return 0;
+}
+
 class PosixFileSystem final : public FileSystem {
  public:
   int OpenForReading(const std::wstring& path, std::unique_ptr<ReadableFile>* file) override {
@@ -150,6 +192,48 @@ class PosixFileSystem final : public FileSystem {
     struct stat status;
     if (::stat(native.c_str(), &status) != 0) return errno;
     return S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
+  }
+
+  int ReadDirectory(const std::wstring& path, std::vector<DirectoryEntry>* entries) override {
+    entries->clear();
+    const std::string native = ToNative(path);
+    if (native.empty()) return ENOENT;
+    const int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat folder;
+    if (::fstat(fd, &folder) != 0) {
+      const int error = errno;
+      ::close(fd);
+      return error;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+      const int error = errno;
+      ::close(fd);
+      return error;
+    }
+    int error = 0;
+    for (;;) {
+      errno = 0;
+      const dirent* item = ::readdir(dir);
+      if (!item) {
+        error = errno;
+        break;
+      }
+      const char* name = item->d_name;
+      if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+      DirectoryEntry entry;
+      if (const int failed = DescribeEntry(fd, name, folder.st_dev, &entry); failed != 0) {
+        // An entry removed since readdir listed it is simply not there any more.
+        if (failed == ENOENT) continue;
+        error = failed;
+        break;
+      }
+      entry.name = FromNative(name);
+      entries->push_back(std::move(entry));
+    }
+    ::closedir(dir);
+    return error;
   }
 };
 

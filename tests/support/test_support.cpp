@@ -61,6 +61,18 @@ bool PathExists(const std::string& path) {
   return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }
 
+std::vector<std::string> LogLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::istringstream in(ReadBytes(path));
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t end = line.find("] ");
+    lines.push_back(line.rfind('[', 0) == 0 && end != std::string::npos ? line.substr(end + 2)
+                                                                         : line);
+  }
+  return lines;
+}
+
 int RunShell(const std::string& command, std::string* output) {
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return -1;
@@ -114,6 +126,14 @@ int FaultyFileSystem::Replace(const std::wstring& source, const std::wstring& ta
     if (const int error = failReplace(source, target)) return error;
   }
   return FileSystemWrapper::Replace(source, target);
+}
+
+int FaultyFileSystem::ReadDirectory(const std::wstring& path,
+                                    std::vector<platform::DirectoryEntry>* entries) {
+  if (failReadDirectory) {
+    if (const int error = failReadDirectory(path)) return error;
+  }
+  return FileSystemWrapper::ReadDirectory(path, entries);
 }
 
 }  // namespace kelvane::test

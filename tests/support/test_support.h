@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -35,6 +36,9 @@ void WriteBytes(const std::string& path, std::string_view bytes);
 std::string ReadBytes(const std::string& path);
 bool PathExists(const std::string& path);
 
+// The lines of a run log with their "[date time] " prefix removed.
+std::vector<std::string> LogLines(const std::string& path);
+
 // Runs a shell command; returns its exit status (-1 when it did not exit).
 int RunShell(const std::string& command, std::string* output = nullptr);
 
@@ -47,11 +51,14 @@ class FaultyFileSystem : public platform::FileSystemWrapper {
   std::function<int(const std::wstring& path)> failCreate;
   std::function<int(const std::wstring& path)> failAppend;  // by file created
   std::function<int(const std::wstring& source, const std::wstring& target)> failReplace;
+  std::function<int(const std::wstring& path)> failReadDirectory;
   int appendCalls = 0;
 
   int CreateForWriting(const std::wstring& path,
                        std::unique_ptr<platform::WritableFile>* file) override;
   int Replace(const std::wstring& source, const std::wstring& target) override;
+  int ReadDirectory(const std::wstring& path,
+                    std::vector<platform::DirectoryEntry>* entries) override;
 };
 
 }  // namespace kelvane::test

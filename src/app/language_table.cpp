@@ -1,0 +1,156 @@
+#include "app/language_table.h"
+
+#include "job/json_document.h"
+#include "platform/file_system.h"
+#include "platform/text_codec.h"
+#include "util/path_util.h"
+#include "util/result_codes.h"
+#include "util/text_util.h"
+
+namespace kelvane {
+namespace {
+
+constexpr uint32_t kConfigMissing = 2;
+
+struct BuiltInText {
+  const wchar_t* key;
+  const wchar_t* text;
+};
+
+const BuiltInText kBuiltInTexts[] = {
+    {L"load_config_failed", L"Die Config-Datei konnte nicht geöffnet werden!"},
+    {L"save_config_failed", L"Die Config-Datei konnte nicht gespeichert werden!"},
+    {L"config_incorrect", L"Die Config-Datei scheint fehlerhaft zu sein!"},
+    {L"load_backup_failed", L"Die Backup-Datei konnte nicht geöffnet werden!"},
+    {L"save_backup_failed", L"Die Backup-Datei konnte nicht gespeichert werden!"},
+    {L"valid_backup_failed", L"Geben Sie bitte alle nötigen Daten an!"},
+    {L"open_archive_failed", L"Das Öffnen von [1] schlug fehl!"},
+    {L"ui_collect_data", L"Ermittle Daten..."},
+    {L"ui_diskspace",
+     L"Der Platz auf [1] reicht nicht aus.\nBenötigt werden [2],\nvorhanden sind [3]."},
+    {L"ui_processed_files", L"Anzahl: [1] von [2] ([3]%)"},
+    {L"ui_processed_kb", L"Größe: [1] von [2] ([3]%)"},
+    {L"ui_estimatetime1", L"Zeit: [1]"},
+    {L"ui_estimatetime2", L"Zeit: [1], Restzeit: [2]"},
+    {L"ui_userexit", L"Möchten Sie den Vorgang wirklich abbrechen?"},
+    {L"ui_cancel", L"Abbruch"},
+    {L"backup_error",
+     L"Beim Erstellen des Backups wurden [1] Fehler protokolliert, möchten Sie das Logfile "
+     L"öffnen?"},
+    {L"ui_menu_new", L"Neu"},
+    {L"ui_menu_load", L"Laden"},
+    {L"ui_menu_save", L"Speichern"},
+    {L"ui_menu_saveas", L"Speichern als"},
+    {L"ui_menu_start", L"Starten"},
+    {L"ui_prg_about", L"Info über [1]..."},
+    {L"ui_nav_folder", L"Ordner"},
+    {L"ui_nav_prefs", L"Einstellungen"},
+    {L"ui_nav_filter", L"Filter"},
+    {L"ui_nav_security", L"Sicherheit"},
+    {L"ui_nav_program", L"Programm"},
+    {L"ui_program_7zip_path", L"7Zip-Pfad"},
+    {L"ui_open_7zip_failed",
+     L"Die 7Zip-DLL konnte nicht geladen werden, Sie benötigen je nach 32 oder 64 Bit diese "
+     L"Programms, die passende SevenZip-Installation. Wählen Sie 7Zip-DLL unter 'Programm' aus."},
+    {L"ui_program_recent_file", L"Beim Start letztes Projekt laden."},
+    {L"ui_security_test_files",
+     L"Nach dem Backup, alle Dateien im Archiv überprüfen (diese werden einzeln entpackt und per "
+     L"Checksumme geprüft)."},
+    {L"ui_security_more_storage_locations", L"Weitere Ablageorte"},
+    {L"ui_folderlist_label", L"Zu sichernde Verzeichnisse"},
+    {L"ui_foldercolumn_path", L"Pfad"},
+    {L"ui_foldercolumn_include", L"Include"},
+    {L"ui_foldercolumn_exclude", L"Exclude"},
+    {L"ui_foldercmd_add", L"Hinzufügen"},
+    {L"ui_foldercmd_edit", L"Bearbeiten"},
+    {L"ui_foldercmd_remove", L"Entfernen"},
+    {L"ui_logfile", L"Protokoll"},
+    {L"ui_enable_logging_folder", L"Ausgabe der untersuchten Ordner."},
+    {L"ui_enable_logging_files", L"Ausgabe der ausgeschlossenen oder aufgenommenen Dateien."},
+    {L"ui_enable_logging_blacklist", L"Ausgabe der durch die Blacklist ausgeschiedenen Pfade."},
+    {L"ui_enable_logging_errors", L"Ausgabe von Fehlern, die nicht zum Abbruch führen."},
+    {L"ui_remove_log_if_no_error_occurred", L"Protokoll am Ende entfernen, wenn kein Fehler auftrat."},
+    {L"ui_filter_skip_file_without_extension", L"Dateien ohne Endung übergehen."},
+    {L"ui_filter_include_system_files", L"Systemdateien einschließen."},
+    {L"ui_filter_include_hidden_files", L"Versteckte Dateien einschließen."},
+    {L"ui_filter_archivebit_get", L"Nur Dateien mit Archivbit sichern."},
+    {L"ui_filter_archivebit_set", L"Archivbit nach der Sicherung zurücksetzen."},
+    {L"ui_filter_file_info",
+     L"Geben Sie hier bitte die Dateiendungen an, die aufgenommen oder übergangen werden sollen. "
+     L"Lassen Sie <b>Dateien aufnehmen</b> leer, wird <b>*.*</b> verwendet. Das Pipe-Zeichen "
+     L"<b>|</b> gilt allgemein als Trennzeichen."},
+    {L"ui_filter_file_white", L"Dateien aufnehmen"},
+    {L"ui_filter_file_black", L"Dateien übergehen"},
+    {L"ui_filter_folder_info",
+     L"Geben Sie hier bitte die Pfaden an, die übergangen werden sollen, diese können Pattern "
+     L"<b>(\\Path?\\)</b> enthalten."},
+    {L"ui_filter_folder_button", L"Pfad auswählen..."},
+    {L"ui_archive", L"Archiv"},
+    {L"ui_archive_type", L"Archivtyp"},
+    {L"ui_archive_type_folder", L"Daten in einen anderen Ordner kopieren."},
+    {L"ui_archive_type_zip", L"Daten in einem Zip-Archiv sichern."},
+    {L"ui_archive_type_7zip", L"Daten in einem 7Zip-Archiv sichern."},
+    {L"ui_archive_folder", L"Archivablageort"},
+    {L"ui_archive_name", L"Archivname"},
+    {L"ui_archive_name_info", L"(Ohne Endung)"},
+    {L"ui_archive_password", L"Passwort"},
+    {L"ui_archive_complevel", L"Packstufe"},
+    {L"ui_archive_name_add_date",
+     L"Datum und Uhrzeit in der Form YYYY-MM-DD_HH_MM an den Archivname anhängen."},
+    {L"ui_archive_overwrite",
+     L"Beim Kopieren bestehende Dateien / bestehende Archive überschreiben."},
+    {L"ui_on", L"An"},
+    {L"ui_off", L"Aus"},
+    {L"ui_ok", L"Ok"},
+};
+static_assert(std::size(kBuiltInTexts) == 70);
+
+}  // namespace
+
+LanguageTable::LanguageTable() {
+  for (const BuiltInText& entry : kBuiltInTexts) texts_.emplace(entry.key, entry.text);
+}
+
+std::wstring LanguageTable::GetText(std::wstring_view key) const {
+  const auto found = texts_.find(std::wstring(key));
+  if (found != texts_.end()) return found->second;
+  return FormatText(L"Text: %s nicht gefunden?", key);
+}
+
+uint32_t LanguageTable::LoadLanguage(const MessageSink& showMessage) {
+  return LoadLanguage(ModuleFolder() + L"Config.json", showMessage);
+}
+
+uint32_t LanguageTable::LoadLanguage(const std::wstring& configPath,
+                                     const MessageSink& showMessage) {
+  if (!platform::Fs().Exists(configPath)) {
+    showMessage(GetText(L"load_config_failed"));
+    return kConfigMissing;
+  }
+  JsonDocument doc;
+  if (doc.LoadFile(configPath) != 0) return 0;
+
+  auto incorrect = [&]() {
+    showMessage(GetText(L"config_incorrect"));
+    return kResultFunctionFailed;
+  };
+  const JsonNode* language = doc.Find(nullptr, "Language");
+  if (!language || language->kind != JsonKind::kObject) return incorrect();
+  int32_t current = 0;
+  if (!doc.GetInt(language, "Current", &current) || current == 0) return incorrect();
+  const JsonNode* chosen = doc.Find(language, FormatText("%ld", current));
+  if (!chosen || chosen->kind != JsonKind::kArray) return incorrect();
+
+  for (const auto& element : chosen->children) {
+    if (element->kind != JsonKind::kObject || element->children.empty()) return incorrect();
+    const JsonNode& first = *element->children.front();
+    const std::wstring key = platform::FromNative(first.key);
+    if (key.empty() || first.kind != JsonKind::kString) return incorrect();
+    std::wstring text = JsonDocument::ValueText(&first);
+    if (text.empty()) return incorrect();
+    texts_[key] = std::move(text);
+  }
+  return 0;
+}
+
+}  // namespace kelvane

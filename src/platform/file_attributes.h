@@ -1,0 +1,46 @@
+// What a directory entry reports about a file, in the Windows shape the backup
+// rules are written in, and how Linux maps onto it:
+//   DIRECTORY     a folder (a symbolic link to a folder carries it too, beside
+//                 the reparse bits, so the walk reports it as a folder)
+//   HIDDEN        the name starts with "."
+//   READONLY      the owner has no write permission
+//   ARCHIVE       always: every file counts as changed
+//   SYSTEM        never
+//   DEVICE        not a regular file, folder or link (FIFO, socket, device):
+//                 such an entry is never opened
+//   REPARSE_POINT with the SYMLINK tag for a symbolic link, with the
+//                 MOUNT_POINT tag for a folder on another device than its parent
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kelvane::platform {
+
+inline constexpr uint32_t kAttributeReadOnly = 0x001;
+inline constexpr uint32_t kAttributeHidden = 0x002;
+inline constexpr uint32_t kAttributeSystem = 0x004;
+inline constexpr uint32_t kAttributeDirectory = 0x010;
+inline constexpr uint32_t kAttributeArchive = 0x020;
+inline constexpr uint32_t kAttributeDevice = 0x040;
+inline constexpr uint32_t kAttributeReparsePoint = 0x400;
+
+inline constexpr uint32_t kReparseTagMountPoint = 0xA0000003;
+inline constexpr uint32_t kReparseTagSymlink = 0xA000000C;
+
+// Times are FILETIME ticks: 100 ns units since 1601-01-01 UTC.
+struct DirectoryEntry {
+  std::wstring name;
+  uint32_t attributes = 0;
+  uint32_t reparseTag = 0;  // meaningful with kAttributeReparsePoint
+  uint64_t creationTime = 0;  // birth time where the file system keeps it
+  uint64_t lastAccessTime = 0;
+  uint64_t lastWriteTime = 0;
+  uint64_t size = 0;
+};
+
+// FILETIME ticks for a Unix time in seconds and nanoseconds, and back.
+uint64_t FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds);
+void UnixFromFileTime(uint64_t fileTime, int64_t* seconds, uint32_t* nanoseconds);
+
+}  // namespace kelvane::platform

@@ -1,0 +1,75 @@
+#include "platform/wildcard.h"
+
+#include <locale.h>
+#include <wctype.h>
+
+namespace kelvane::platform {
+namespace {
+
+wchar_t Fold(wchar_t c) {
+  if (c < 0x80) return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
+  // Unicode case mapping independent of the user's LC_CTYPE.
+  static const locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  return utf8 ? static_cast<wchar_t>(::towlower_l(static_cast<wint_t>(c), utf8)) : c;
+}
+
+bool Glob(std::wstring_view text, std::wstring_view pattern) {
+  size_t t = 0;
+  size_t p = 0;
+  size_t starP = std::wstring_view::npos;
+  size_t starT = 0;
+  while (t < text.size()) {
+    if (p < pattern.size() && (pattern[p] == L'?' || Fold(pattern[p]) == Fold(text[t]))) {
+      ++t, ++p;
+    } else if (p < pattern.size() && pattern[p] == L'*') {
+      starP = p++;
+      starT = t;
+    } else if (starP != std::wstring_view::npos) {
+      p = starP + 1;
+      t = ++starT;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == L'*') ++p;
+  return p == pattern.size();
+}
+
+}  // namespace
+
+bool MatchesPattern(std::wstring_view text, std::wstring_view pattern) {
+  if (Glob(text, pattern)) return true;
+  // "name.*" also takes "name": a missing extension counts as an empty one.
+  if (pattern.size() >= 2 && pattern.ends_with(L".*")) {
+    return Glob(text, pattern.substr(0, pattern.size() - 2));
+  }
+  return false;
+}
+
+bool MatchesAnyPattern(std::wstring_view text, std::wstring_view spec) {
+  size_t pos = 0;
+  while (pos <= spec.size()) {
+    size_t end = spec.find(L';', pos);
+    if (end == std::wstring_view::npos) end = spec.size();
+    std::wstring_view pattern = spec.substr(pos, end - pos);
+    while (!pattern.empty() && pattern.front() == L' ') pattern.remove_prefix(1);
+    while (!pattern.empty() && pattern.back() == L' ') pattern.remove_suffix(1);
+    if (!pattern.empty() && MatchesPattern(text, pattern)) return true;
+    pos = end + 1;
+  }
+  return false;
+}
+
+std::wstring_view FileExtension(std::wstring_view name) {
+  size_t dot = std::wstring_view::npos;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == L' ' || name[i] == L'/') {
+      dot = std::wstring_view::npos;
+    } else if (name[i] == L'.') {
+      dot = i;
+    }
+  }
+  return dot == std::wstring_view::npos ? std::wstring_view() : name.substr(dot);
+}
+
+}  // namespace kelvane::platform

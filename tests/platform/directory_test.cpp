@@ -1,0 +1,112 @@
+// Reading folders: the Linux facts mapped onto the attribute bits of a backup.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "platform/file_system.h"
+#include "platform/text_codec.h"
+#include "support/test_support.h"
+
+namespace kelvane::platform {
+namespace {
+
+using test::TempDir;
+using test::WriteBytes;
+
+const DirectoryEntry* Named(const std::vector<DirectoryEntry>& entries, std::wstring_view name) {
+  const auto it = std::find_if(entries.begin(), entries.end(),
+                               [&](const DirectoryEntry& e) { return e.name == name; });
+  return it == entries.end() ? nullptr : &*it;
+}
+
+TEST(DirectoryTest, MapsLinuxFilesOntoAttributes) {
+  TempDir dir;
+  WriteBytes(dir.Native("plain.txt"), "12345");
+  WriteBytes(dir.Native(".hidden"), "");
+  WriteBytes(dir.Native("readonly.txt"), "x");
+  ASSERT_EQ(::chmod(dir.Native("readonly.txt").c_str(), 0444), 0);
+  ASSERT_EQ(::mkdir(dir.Native("sub").c_str(), 0755), 0);
+  ASSERT_EQ(::symlink("sub", dir.Native("link-to-folder").c_str()), 0);
+  ASSERT_EQ(::symlink("plain.txt", dir.Native("link-to-file").c_str()), 0);
+  ASSERT_EQ(::symlink("nowhere", dir.Native("dangling").c_str()), 0);
+  ASSERT_EQ(::mkfifo(dir.Native("pipe").c_str(), 0644), 0);
+
+  std::vector<DirectoryEntry> entries;
+  ASSERT_EQ(Fs().ReadDirectory(dir.Wide(""), &entries), 0);
+  EXPECT_EQ(entries.size(), 8u);  // no "." or ".."
+
+  const DirectoryEntry* plain = Named(entries, L"plain.txt");
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->attributes, kAttributeArchive);
+  EXPECT_EQ(plain->size, 5u);
+  EXPECT_EQ(Named(entries, L".hidden")->attributes, kAttributeArchive | kAttributeHidden);
+  EXPECT_EQ(Named(entries, L"readonly.txt")->attributes, kAttributeArchive | kAttributeReadOnly);
+  EXPECT_EQ(Named(entries, L"sub")->attributes, kAttributeArchive | kAttributeDirectory);
+
+  const DirectoryEntry* folderLink = Named(entries, L"link-to-folder");
+  EXPECT_EQ(folderLink->attributes & (kAttributeDirectory | kAttributeReparsePoint),
+            kAttributeDirectory | kAttributeReparsePoint);
+  EXPECT_EQ(folderLink->reparseTag, kReparseTagSymlink);
+  const DirectoryEntry* fileLink = Named(entries, L"link-to-file");
+  EXPECT_EQ(fileLink->attributes & (kAttributeDirectory | kAttributeReparsePoint),
+            kAttributeReparsePoint);
+  EXPECT_EQ(fileLink->reparseTag, kReparseTagSymlink);
+  EXPECT_EQ(Named(entries, L"dangling")->reparseTag, kReparseTagSymlink);
+  EXPECT_TRUE(Named(entries, L"pipe")->attributes & kAttributeDevice);
+}
+
+TEST(DirectoryTest, ReportsTimesAsFileTimeTicks) {
+  TempDir dir;
+  WriteBytes(dir.Native("f"), "x");
+  struct timespec times[2] = {{1000000000, 5}, {1600000000, 123456700}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, dir.Native("f").c_str(), times, 0), 0);
+  std::vector<DirectoryEntry> entries;
+  ASSERT_EQ(Fs().ReadDirectory(dir.Wide(""), &entries), 0);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].lastWriteTime, 116444736000000000ull + 16000000001234567ull);
+  EXPECT_EQ(entries[0].lastAccessTime, 116444736000000000ull + 10000000000000000ull);
+  EXPECT_NE(entries[0].creationTime, 0u);
+  int64_t seconds;
+  uint32_t nanoseconds;
+  UnixFromFileTime(entries[0].lastWriteTime, &seconds, &nanoseconds);
+  EXPECT_EQ(seconds, 1600000000);
+  EXPECT_EQ(nanoseconds, 123456700u);
+}
+
+TEST(DirectoryTest, KeepsNamesThatAreNotUtf8) {
+  TempDir dir;
+  WriteBytes(dir.Native("caf\xE9"), "latin1");
+  std::vector<DirectoryEntry> entries;
+  ASSERT_EQ(Fs().ReadDirectory(dir.Wide(""), &entries), 0);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(ToNative(dir.Wide("") + L"/" + entries[0].name), dir.Native("caf\xE9"));
+}
+
+TEST(DirectoryTest, MarksAFolderOnAnotherDeviceAsMountPoint) {
+  struct stat root, proc;
+  if (::stat("/", &root) != 0 || ::stat("/proc", &proc) != 0 || root.st_dev == proc.st_dev) {
+    GTEST_SKIP() << "/proc is not a separate mount here";
+  }
+  std::vector<DirectoryEntry> entries;
+  ASSERT_EQ(Fs().ReadDirectory(L"/", &entries), 0);
+  const DirectoryEntry* entry = Named(entries, L"proc");
+  ASSERT_TRUE(entry);
+  EXPECT_TRUE(entry->attributes & kAttributeReparsePoint);
+  EXPECT_EQ(entry->reparseTag, kReparseTagMountPoint);
+}
+
+TEST(DirectoryTest, FailsForMissingFoldersAndFiles) {
+  TempDir dir;
+  WriteBytes(dir.Native("file"), "x");
+  std::vector<DirectoryEntry> entries;
+  EXPECT_EQ(Fs().ReadDirectory(dir.Wide("missing"), &entries), ENOENT);
+  EXPECT_EQ(Fs().ReadDirectory(dir.Wide("file"), &entries), ENOTDIR);
+  EXPECT_EQ(Fs().ReadDirectory(L"", &entries), ENOENT);
+}
+
+}  // namespace
+}  // namespace kelvane::platform

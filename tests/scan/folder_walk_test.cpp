@@ -1,0 +1,286 @@
+// Whole scans over real trees in a temporary folder.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/text_codec.h"
+#include "run/run_log.h"
+#include "scan/scan_context.h"
+#include "scan/scan_sources.h"
+#include "support/test_support.h"
+
+namespace kelvane {
+namespace {
+
+using platform::FromNative;
+using platform::ToNative;
+
+class FolderWalkTest : public ::testing::Test {
+ protected:
+  void SetUp() override { root_ = dir_.Native("src"); }
+
+  void File(const std::string& relative, const std::string& content = "x") {
+    test::WriteBytes(root_ + "/" + relative, content);
+  }
+  void Folder(const std::string& relative) {
+    ASSERT_EQ(::mkdir((root_ + "/" + relative).c_str(), 0755), 0);
+  }
+  void Link(const std::string& target, const std::string& relative) {
+    ASSERT_EQ(::symlink(target.c_str(), (root_ + "/" + relative).c_str()), 0);
+  }
+
+  // Runs a whole scan of the given include folders (relative to the tree,
+  // "" for the tree itself) and keeps the log lines with the tree's path
+  // replaced by "<src>".
+  void Scan(std::vector<std::string> includes) {
+    for (const std::string& include : includes) {
+      scan_.includeFolders.push_back(FromNative(include.empty() ? root_ : root_ + "/" + include));
+    }
+    ASSERT_EQ(ProcessLog().OpenLog(dir_.Wide("run.log")), 0u);
+    ScanSources(scan_, [] {});
+    ProcessLog().CloseLog();
+    for (std::string line : test::LogLines(dir_.Native("run.log"))) {
+      for (size_t at; (at = line.find(root_)) != std::string::npos;) line.replace(at, root_.size(), "<src>");
+      log_.push_back(line);
+    }
+  }
+
+  // Every selected file as "<folder relative to the tree>|<name>", in result order.
+  std::vector<std::string> Files() const {
+    std::vector<std::string> out;
+    for (const ScannedFolder& folder : scan_.results) {
+      EXPECT_FALSE(folder.files.empty());
+      std::string path = ToNative(folder.path);
+      path.replace(0, root_.size(), "");
+      for (const ScannedFile& file : folder.files) out.push_back(path + "|" + ToNative(file.name));
+    }
+    return out;
+  }
+
+  std::vector<std::string> SortedFiles() const {
+    auto files = Files();
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
+  bool Logged(const std::string& line) const {
+    return std::find(log_.begin(), log_.end(), line) != log_.end();
+  }
+
+  test::TempDir dir_;
+  std::string root_;
+  ScanContext scan_;
+  std::vector<std::string> log_;
+};
+
+// Given a tree with every kind of entry, when scanned with the default job
+// options and all log options, then exactly the selectable files are taken and
+// every decision has its line.
+TEST_F(FolderWalkTest, AppliesEveryFilterAndLogsEveryDecision) {
+  File("a.txt");
+  File("b.log");
+  File("README");
+  File(".hidden.txt");
+  File("archive.tar.gz");
+  File("sub/c.txt");
+  File("sub/deep/d.TXT");
+  File("onlysub/inner/e.txt");
+  Folder("empty");
+  Link("sub", "link-dir");
+  Link("a.txt", "link-file");
+  Link(root_, "loop");
+  ASSERT_EQ(::mkfifo((root_ + "/pipe.fifo").c_str(), 0644), 0);
+
+  scan_.options |= kScanSkipFilesWithoutExtension | kScanLogFolder | kScanLogFiles;
+  ScanContext::SetFileFilter(scan_.whiteListSpec, L"*.*");
+  ScanContext::SetFileFilter(scan_.blackListSpec, L"*.log;*.tmp");
+  Scan({""});
+
+  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{
+                               "/onlysub/inner/|e.txt", "/sub/deep/|d.TXT", "/sub/|c.txt",
+                               "/|a.txt", "/|archive.tar.gz"}));
+  const char* expected[] = {
+      "(01) Folder: Search in: <src>/.",
+      "(01) Folder: Search in: <src>/sub/.",
+      "(01) File: Add <src>/a.txt.",
+      "(01) File: Add <src>/archive.tar.gz.",
+      "(01) File: Skip <src>/b.log, in Blacklist.",
+      "(01) File: Skip <src>/README, no Extension.",
+      "(01) File: Skip <src>/.hidden.txt, FILE_ATTRIBUTE_HIDDEN.",
+      "(01) File: Skip <src>/pipe.fifo, not a regular file.",
+      "(01) Folder: Skip <src>/link-dir, IO_REPARSE_TAG_SYMLINK.",
+      "(01) Folder: Skip <src>/loop, IO_REPARSE_TAG_SYMLINK.",
+      "(01) File: Skip <src>/link-file, IO_REPARSE_TAG_SYMLINK.",
+      "(01) Folder: Skip <src>/empty/, no Files.",
+      "(01) Folder: Skip <src>/onlysub/, no Files.",
+      "(01) File: Add <src>/onlysub/inner/e.txt.",
+  };
+  for (const char* line : expected) EXPECT_TRUE(Logged(line)) << line;
+  EXPECT_EQ(log_.size(), 20u);
+}
+
+TEST_F(FolderWalkTest, ResultsComeInDepthFirstPostOrder) {
+  File("top.txt");
+  File("a/a.txt");
+  File("a/b/b.txt");
+  File("a/b/c/c.txt");
+  File("x/x.txt");
+  Scan({""});
+  const std::vector<std::string> files = Files();
+  auto position = [&](const std::string& entry) {
+    return std::find(files.begin(), files.end(), entry) - files.begin();
+  };
+  ASSERT_EQ(files.size(), 5u);
+  EXPECT_LT(position("/a/b/c/|c.txt"), position("/a/b/|b.txt"));
+  EXPECT_LT(position("/a/b/|b.txt"), position("/a/|a.txt"));
+  EXPECT_EQ(position("/|top.txt"), 4);  // the include folder itself comes last
+  EXPECT_LT(position("/x/|x.txt"), position("/|top.txt"));
+}
+
+TEST_F(FolderWalkTest, WhiteListTakesOnlyMatchingNames) {
+  File("a.doc");
+  File("b.DOC");
+  File("c.txt");
+  scan_.options |= kScanLogFiles;
+  ScanContext::SetFileFilter(scan_.whiteListSpec, L"*.doc");
+  Scan({""});
+  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/|a.doc", "/|b.DOC"}));
+  EXPECT_TRUE(Logged("(01) File: Skip <src>/c.txt, not in Whitelist."));
+}
+
+TEST_F(FolderWalkTest, HiddenFilesAreTakenOnRequestAndHiddenFoldersAlwaysWalked) {
+  File(".config/settings.ini");
+  File(".profile.sh");
+  scan_.options |= kScanIncludeHiddenFiles;
+  Scan({""});
+  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/.config/|settings.ini", "/|.profile.sh"}));
+}
+
+TEST_F(FolderWalkTest, TheSameIncludeFolderTwiceIsWalkedOnce) {
+  File("a.txt");
+  scan_.options |= kScanLogFolder;
+  Scan({"", ""});
+  EXPECT_EQ(Files(), std::vector<std::string>{"/|a.txt"});
+  EXPECT_TRUE(Logged("(01) Folder Skip <src>/ already processed by another task."));
+}
+
+TEST_F(FolderWalkTest, NestedIncludeFoldersAreWalkedOnce) {
+  File("a.txt");
+  File("sub/b.txt");
+  File("sub/deeper/c.txt");
+  scan_.options |= kScanLogFolder;
+  Scan({"", "sub", "sub/deeper/"});
+  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/sub/deeper/|c.txt", "/sub/|b.txt", "/|a.txt"}));
+  const auto skips = std::count_if(log_.begin(), log_.end(), [](const std::string& line) {
+    return line.find("already processed by another task.") != std::string::npos;
+  });
+  EXPECT_EQ(skips, 2);
+}
+
+TEST_F(FolderWalkTest, ExcludedFoldersStopTheWalk) {
+  File("keep/a.txt");
+  File("Temp/b.txt");
+  File("Temp/inner/c.txt");
+  File("Temp2/d.txt");
+  File("cache/e.txt");
+  scan_.options |= kScanLogBlackList;
+  scan_.AddExcludeFolder(FromNative(root_ + "/temp"));
+  scan_.AddExcludeFolder(L"*/CACHE");
+  Scan({""});
+  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/Temp2/|d.txt", "/keep/|a.txt"}));
+  std::string lowered = root_;
+  std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+  EXPECT_TRUE(Logged("(01) Folder: Skip " + lowered + "/temp/, in Blacklist (path).") ||
+                Logged("(01) Folder: Skip <src>/temp/, in Blacklist (path)."));
+  EXPECT_EQ(log_.size(), 2u);
+}
+
+TEST_F(FolderWalkTest, AnExcludedIncludeFolderIsNotWalked) {
+  File("a.txt");
+  scan_.AddExcludeFolder(FromNative(root_));
+  Scan({""});
+  EXPECT_TRUE(scan_.results.empty());
+}
+
+TEST_F(FolderWalkTest, NamesThatAreNotUtf8AreFoundAndOpenTheSameFile) {
+  File("caf\xE9.txt", "latin-1 content");
+  File("d\xFC" "r/inner.txt", "inner content");
+  scan_.options |= kScanLogFiles;
+  Scan({""});
+  ASSERT_EQ(scan_.CountFiles(), 2u);
+  for (const ScannedFolder& folder : scan_.results) {
+    for (const ScannedFile& file : folder.files) {
+      const std::string content = test::ReadBytes(ToNative(folder.path + file.name));
+      EXPECT_TRUE(content == "latin-1 content" || content == "inner content");
+    }
+  }
+  EXPECT_TRUE(Logged("(01) File: Add <src>/caf\xEF\xBF\xBD.txt."));
+}
+
+TEST_F(FolderWalkTest, RecordsSizeTimesAndAttributes) {
+  File("f.txt", "12345");
+  ASSERT_EQ(::chmod((root_ + "/f.txt").c_str(), 0444), 0);
+  Scan({""});
+  ASSERT_EQ(scan_.results.size(), 1u);
+  const ScannedFile& file = scan_.results[0].files[0];
+  EXPECT_EQ(file.size, 5u);
+  EXPECT_EQ(file.attributes, 0x21u);  // archive + read-only
+  struct stat status;
+  ASSERT_EQ(::stat((root_ + "/f.txt").c_str(), &status), 0);
+  EXPECT_EQ(file.lastWriteTime, 116444736000000000ull +
+                                    static_cast<uint64_t>(status.st_mtim.tv_sec) * 10000000 +
+                                    static_cast<uint64_t>(status.st_mtim.tv_nsec) / 100);
+}
+
+TEST_F(FolderWalkTest, UnreadableFoldersAreLoggedAndCounted) {
+  File("ok/a.txt");
+  File("locked/b.txt");
+  test::FaultyFileSystem fs;
+  fs.failReadDirectory = [](const std::wstring& path) {
+    return path.ends_with(L"/locked/") ? EACCES : 0;
+  };
+  platform::ScopedFileSystem scoped(&fs);
+  Scan({"", "missing"});
+  EXPECT_EQ(SortedFiles(), std::vector<std::string>{"/ok/|a.txt"});
+  EXPECT_EQ(scan_.unreadableFolders.load(), 2u);
+  EXPECT_TRUE(Logged("(01) Folder: Cannot read <src>/locked/. Code: 13, Permission denied."));
+  EXPECT_TRUE(Logged("(01) Folder: Cannot read <src>/missing/. Code: 2, No such file or directory."));
+}
+
+TEST_F(FolderWalkTest, EmptyIncludeEntryWalksNothing) {
+  scan_.includeFolders.push_back(L"");
+  Scan({});
+  EXPECT_TRUE(scan_.results.empty());
+  EXPECT_EQ(scan_.unreadableFolders.load(), 0u);
+}
+
+TEST_F(FolderWalkTest, WaitingScanKeepsPumping) {
+  File("a.txt");
+  test::FaultyFileSystem fs;
+  fs.failReadDirectory = [](const std::wstring&) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(450));
+    return 0;
+  };
+  platform::ScopedFileSystem scoped(&fs);
+  scan_.includeFolders.push_back(FromNative(root_));
+  int pumps = 0;
+  ScanSources(scan_, [&pumps] { ++pumps; });
+  EXPECT_GE(pumps, 3);
+  EXPECT_EQ(scan_.CountFiles(), 1u);
+}
+
+TEST_F(FolderWalkTest, NoIncludeFoldersReturnsAtOnce) {
+  int pumps = 0;
+  ScanSources(scan_, [&pumps] { ++pumps; });
+  EXPECT_EQ(pumps, 0);
+  EXPECT_TRUE(scan_.results.empty());
+}
+
+}  // namespace
+}  // namespace kelvane
