@@ -66,6 +66,18 @@ class FileSystem {
   // Every entry of the folder `path` ("." and ".." left out), in the order the
   // file system delivers them. Symbolic links are reported, never followed.
   virtual int ReadDirectory(const std::wstring& path, std::vector<DirectoryEntry>* entries) = 0;
+  // Copies the regular file `source` to `target`: contents, permission bits and
+  // access and modification times. The copy is written under a temporary name
+  // in the target's folder and renamed over `target` only when complete, so a
+  // read-only old copy never blocks it and a half-written file never stands
+  // under the final name. Anything but a regular file is refused (EINVAL).
+  virtual int CopyFile(const std::wstring& source, const std::wstring& target) = 0;
+  // Bytes available to this user on the file system holding `path`, or, when
+  // `path` does not exist yet, its nearest existing ancestor, whose path goes
+  // to `queried`.
+  virtual int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) = 0;
+  // True when both paths name the same existing file or folder.
+  virtual bool IsSameFile(const std::wstring& a, const std::wstring& b) = 0;
 };
 
 // The file system in use: the real one unless a test has replaced it.
@@ -109,6 +121,15 @@ class FileSystemWrapper : public FileSystem {
   int CreateFolders(const std::wstring& path) override { return target_.CreateFolders(path); }
   int ReadDirectory(const std::wstring& path, std::vector<DirectoryEntry>* entries) override {
     return target_.ReadDirectory(path, entries);
+  }
+  int CopyFile(const std::wstring& source, const std::wstring& target) override {
+    return target_.CopyFile(source, target);
+  }
+  int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override {
+    return target_.FreeSpace(path, bytes, queried);
+  }
+  bool IsSameFile(const std::wstring& a, const std::wstring& b) override {
+    return target_.IsSameFile(a, b);
   }
 
  protected:

@@ -2,11 +2,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/file_copy_posix.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "platform/text_codec.h"
@@ -234,6 +236,43 @@ class PosixFileSystem final : public FileSystem {
     }
     ::closedir(dir);
     return error;
+  }
+
+  int CopyFile(const std::wstring& source, const std::wstring& target) override {
+    return CopyRegularFile(ToNative(source), ToNative(target));
+  }
+
+  int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override {
+    *bytes = 0;
+    std::string native = ToNative(path);
+    if (native.empty()) native = ".";
+    for (;;) {
+      struct statvfs status;
+      if (::statvfs(native.c_str(), &status) == 0) {
+        *bytes = static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
+        if (queried) *queried = FromNative(native);
+        return 0;
+      }
+      if ((errno != ENOENT && errno != ENOTDIR) || native == "/" || native == ".") {
+        if (queried) *queried = FromNative(native);
+        return errno;
+      }
+      // Walk up to the nearest folder that exists: the target is made later.
+      while (native.size() > 1 && native.back() == '/') native.pop_back();
+      const size_t slash = native.rfind('/');
+      if (slash == std::string::npos) {
+        native = ".";
+      } else {
+        native.resize(slash == 0 ? 1 : slash);
+      }
+    }
+  }
+
+  bool IsSameFile(const std::wstring& a, const std::wstring& b) override {
+    struct stat first, second;
+    return ::stat(ToNative(a.empty() ? L"." : a).c_str(), &first) == 0 &&
+           ::stat(ToNative(b.empty() ? L"." : b).c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
   }
 };
 

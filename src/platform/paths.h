@@ -9,6 +9,10 @@ namespace kelvane::platform {
 // the root one) uses this character.
 inline constexpr wchar_t kPathSeparator = L'/';
 
+// `path` made absolute against the current folder; unchanged when it already is
+// (or when the current folder cannot be told).
+std::wstring AbsolutePath(const std::wstring& path);
+
 // Full path of the running executable, or the empty text when it cannot be told.
 std::wstring ExecutablePath();
 

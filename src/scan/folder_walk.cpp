@@ -20,6 +20,16 @@ void ScanContext::ScanIncludeFolder(int32_t taskNumber, const std::wstring& fold
   WalkFolder(taskNumber, folder);
 }
 
+bool ScanContext::IsOwnOutput(const std::wstring& path, const std::wstring& name,
+                              int* inOutputFolder) {
+  bool named = false;
+  for (const std::wstring& pattern : ownOutputNames) named = named || MatchesPattern(name, pattern);
+  if (!named) return false;
+  // Asked once per folder, and only when a name looks like an output.
+  if (*inOutputFolder < 0) *inOutputFolder = Fs().IsSameFile(path, ownOutputFolder) ? 1 : 0;
+  return *inOutputFolder == 1;
+}
+
 bool ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
                             const ScannedFile& file) {
   const uint32_t a = file.attributes;
@@ -83,9 +93,19 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path) {
   }
 
   ScannedFolder folder{path, {}};
+  int inOutputFolder = -1;
   for (DirectoryEntry& entry : entries) {
     const uint32_t a = entry.attributes;
     const bool reparse = (a & kAttributeReparsePoint) != 0;
+    if (!ownOutputNames.empty() && IsOwnOutput(path, entry.name, &inOutputFolder)) {
+      const bool isFolder = (a & kAttributeDirectory) != 0;
+      if (Logs(isFolder ? kScanLogFolder : kScanLogFiles)) {
+        ProcessLog().WriteLogFormat(isFolder ? L"(%02ld) Folder: Skip %s%s, output of this backup."
+                                             : L"(%02ld) File: Skip %s%s, output of this backup.",
+                                    taskNumber, path, entry.name);
+      }
+      continue;
+    }
     if (a & kAttributeDirectory) {
       if (reparse && entry.reparseTag == kReparseTagMountPoint) {
         if (Logs(kScanLogFolder)) {

@@ -86,6 +86,11 @@ class ScanContext {
   std::wstring whiteListSpec;
   std::wstring blackListSpec;
   uint32_t options = kScanCheckProcessedFolders | kScanInTasks;
+  // The job's own outputs (its target, log and temporary files: name patterns
+  // in ownOutputFolder) are never taken, so a source that holds the target
+  // does not back up earlier backups into the new one.
+  std::wstring ownOutputFolder;
+  std::vector<std::wstring> ownOutputNames;
 
   std::mutex processedLock;
   std::unordered_set<uint32_t> processedFolders;  // guarded by processedLock
@@ -95,6 +100,8 @@ class ScanContext {
 
  private:
   bool Logs(uint32_t option) const { return (options & option) != 0; }
+  // Whether `name` in the folder `path` is one of the job's own outputs.
+  bool IsOwnOutput(const std::wstring& path, const std::wstring& name, int* inOutputFolder);
   // Whether the file entry passes every filter; logs the rejection.
   bool TakesFile(int32_t taskNumber, const std::wstring& folder, const ScannedFile& file);
 };

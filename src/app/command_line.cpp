@@ -1,0 +1,98 @@
+#include "app/command_line.h"
+
+#include <algorithm>
+
+#include "util/text_util.h"
+
+namespace kelvane {
+namespace {
+
+constexpr size_t kMaxTokens = 100;
+const std::wstring_view kKnownSwitches[] = {L"file", L"start", L"minimize", L"console",
+                                            L"help", L"h",    L"?"};
+
+bool IsKnown(std::wstring_view name) {
+  return std::find(std::begin(kKnownSwitches), std::end(kKnownSwitches), name) !=
+         std::end(kKnownSwitches);
+}
+
+bool IsSwitch(const std::wstring& token) {
+  if (token.size() < 2) return false;
+  if (token[0] == L'-') return true;
+  // "/start" is a switch; "/home/ann/job.kvnjob" is a path.
+  return token[0] == L'/' && IsKnown(ToLowerAscii(std::wstring_view(token).substr(1)));
+}
+
+std::wstring Unquoted(const std::wstring& token) {
+  if (token.size() >= 2 && token.front() == L'"' && token.back() == L'"') {
+    return token.substr(1, token.size() - 2);
+  }
+  return token;
+}
+
+}  // namespace
+
+std::vector<std::wstring> CommandLineArgs::SplitCommandLine(std::wstring_view raw) {
+  std::vector<std::wstring> tokens;
+  size_t i = 0;
+  while (i < raw.size() && tokens.size() < kMaxTokens) {
+    while (i < raw.size() && (raw[i] == L' ' || raw[i] == L'\t')) ++i;
+    if (i >= raw.size()) break;
+    size_t end;
+    if (raw[i] == L'"') {
+      const size_t close = raw.find(L'"', i + 1);
+      end = close == std::wstring_view::npos ? raw.size() : close + 1;
+      tokens.emplace_back(raw.substr(i, end - i));
+      i = std::min(raw.size(), end + 1);  // the character after the quote ends the token
+    } else {
+      end = i;
+      while (end < raw.size() && raw[end] != L' ' && raw[end] != L'\t') ++end;
+      tokens.emplace_back(raw.substr(i, end - i));
+      i = end;
+    }
+  }
+  return tokens;
+}
+
+void CommandLineArgs::Parse(const std::vector<std::wstring>& allTokens) {
+  values_.clear();
+  const size_t count = std::min(allTokens.size(), kMaxTokens);
+  if (count > 1 && !IsSwitch(allTokens[1]) && !allTokens[1].empty() &&
+      allTokens[1][0] != L'-') {
+    values_[L"file"] = Unquoted(allTokens[1]);
+  }
+  for (size_t i = 1; i < count; ++i) {
+    const std::wstring& token = allTokens[i];
+    if (!IsSwitch(token)) continue;
+    const std::wstring name = ToLowerAscii(std::wstring_view(token).substr(1));
+    if (i + 1 < count && !IsSwitch(allTokens[i + 1])) {
+      values_[name] = Unquoted(allTokens[++i]);
+    } else {
+      values_[name] = L"1";
+    }
+  }
+}
+
+bool CommandLineArgs::Has(std::wstring_view name) const {
+  return values_.contains(ToLowerAscii(name));
+}
+
+std::wstring CommandLineArgs::Value(std::wstring_view name) const {
+  const auto found = values_.find(ToLowerAscii(name));
+  return found == values_.end() ? std::wstring() : found->second;
+}
+
+bool CommandLineArgs::Flag(std::wstring_view name) const {
+  const std::wstring value = Value(name);
+  return value == L"1" || value == L"true";
+}
+
+std::vector<std::wstring> CommandLineArgs::UnknownSwitches() const {
+  std::vector<std::wstring> unknown;
+  for (const auto& [name, value] : values_) {
+    if (!IsKnown(name)) unknown.push_back(name);
+  }
+  return unknown;
+}
+
+}  // namespace kelvane

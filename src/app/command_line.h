@@ -1,0 +1,40 @@
+// The command line: an optional job file, then switches.
+//
+//   kelvane [JOB] [-file JOB] [-start [VALUE]] [-minimize [VALUE]] [-console] [-help]
+//
+// A switch starts with "-" (or "/" followed by a known switch name, so that an
+// absolute path is never mistaken for a switch) and is compared without regard
+// to case. A switch followed by a token that is not a switch takes it as its
+// value; alone it has the value "1". A flag is on only for the values "1" and
+// "true" (exactly). At most 100 tokens are read, the program's own included.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvane {
+
+class CommandLineArgs {
+ public:
+  // `tokens` as the shell split them; the first is the program and is skipped.
+  void Parse(const std::vector<std::wstring>& tokens);
+
+  // A raw command line split the way Windows does it: blanks separate tokens;
+  // a token that starts with a double quote runs to the next one (both kept),
+  // and the character after the closing quote is dropped.
+  static std::vector<std::wstring> SplitCommandLine(std::wstring_view raw);
+
+  bool Has(std::wstring_view name) const;
+  std::wstring Value(std::wstring_view name) const;
+  bool Flag(std::wstring_view name) const;
+
+  // Switch names given that the program does not know.
+  std::vector<std::wstring> UnknownSwitches() const;
+
+ private:
+  std::map<std::wstring, std::wstring> values_;
+};
+
+}  // namespace kelvane

@@ -1,0 +1,48 @@
+#include "platform/environment.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform/text_codec.h"
+
+namespace kelvane::platform {
+namespace {
+
+volatile sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) { interrupted = 1; }
+
+}  // namespace
+
+std::wstring EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? FromNative(value) : std::wstring();
+}
+
+std::wstring ConfigHome() {
+  std::wstring home = EnvironmentValue("XDG_CONFIG_HOME");
+  if (!home.empty() && home.front() == L'/') return home;
+  home = EnvironmentValue("HOME");
+  return (home.empty() ? L"." : home) + L"/.config";
+}
+
+bool HasDisplay() {
+  return !EnvironmentValue("DISPLAY").empty() || !EnvironmentValue("WAYLAND_DISPLAY").empty();
+}
+
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+void CatchInterrupts() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool InterruptRequested() { return interrupted != 0; }
+
+}  // namespace kelvane::platform

@@ -1,0 +1,27 @@
+// What the program learns from its environment: variables, the desktop, the
+// terminal, and an interrupt from the user (Ctrl-C) or the system (SIGTERM).
+#pragma once
+
+#include <string>
+
+namespace kelvane::platform {
+
+// The value of an environment variable; empty when it is not set.
+std::wstring EnvironmentValue(const char* name);
+
+// The folder for per-user settings: $XDG_CONFIG_HOME, else $HOME/.config.
+std::wstring ConfigHome();
+
+// True when a graphical desktop is reachable (DISPLAY or WAYLAND_DISPLAY set).
+bool HasDisplay();
+
+// True when standard error is a terminal (progress may then redraw one line).
+bool StandardErrorIsTerminal();
+
+// From now on SIGINT and SIGTERM set the interrupt flag instead of ending the
+// process. A second signal of the same kind ends it as usual, so a user can
+// always get out.
+void CatchInterrupts();
+bool InterruptRequested();
+
+}  // namespace kelvane::platform

@@ -1,0 +1,95 @@
+// The run object: everything one backup run knows while it works, the
+// progress counters the target task writes and the window thread reads, and
+// the message-pumping wait with which the window thread waits for that task.
+//
+// The run driver (run_driver.h) creates one per run on the window thread.
+// During the target phase exactly one task thread works on it: it writes
+// processedBytes, processedFiles and errorCount (atomic, so the window thread
+// may read them at any time) and reads cancelRequested, which only the window
+// thread sets. result and failureText are read only after the task has ended.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <future>
+#include <string>
+
+#include "util/time_estimate.h"
+
+namespace kelvane {
+class LanguageTable;
+class RunHost;
+class ScanContext;
+}  // namespace kelvane
+
+namespace kelvane::vxstl {
+
+// The current run is to be abandoned. Cleared at the start of every run; set by
+// a confirmed cancel and by any failure of the target phase.
+extern std::atomic<bool> runCancelled;
+
+class BackupClass;
+
+// A target step: runs the target phase for the run and returns its result.
+using TargetStep = std::function<uint32_t(BackupClass& run)>;
+
+class BackupClass {
+ public:
+  BackupClass(RunHost& host, const LanguageTable& texts);
+
+  // The target phase: totals, disk-space check, then `step`. Returns 0, 112
+  // when the target has too little room, or the step's result.
+  uint32_t Run(ScanContext* scanContext, int32_t level, const TargetStep& step);
+
+  // Waits for `task`, pumping the host and calling progressCallback every
+  // 100 ms; a false answer sets cancelRequested for the rest of the task.
+  uint32_t PumpingWait(std::future<uint32_t>& task);
+
+  // Clears the progress block and sums up the scan result.
+  void PrepareTotals();
+  // True when the target has room for totalBytes; otherwise shows
+  // "ui_diskspace" and returns false.
+  bool CheckDiskSpace();
+  // Free bytes for `path` (or its nearest existing ancestor, whose path goes to
+  // `queried`); logs a failed query and returns its errno value.
+  uint32_t QueryFreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried);
+  // The three status lines and the bar position; false when the run is to stop.
+  bool UpdateRunProgress();
+
+  // The folder target.
+  uint32_t RunFolderTarget();
+  uint32_t CopyToFolderTask();
+
+  std::wstring archivePath;  // the target: archive file, or folder ending in the separator
+  std::wstring workPath;     // archives: the temporary file written until success
+  std::wstring logPath;
+  std::wstring password;
+  std::wstring exceptionText;
+  std::wstring failureText;  // why the target phase failed, for the user
+  std::wstring filesTemplate, sizeTemplate, timeTemplate1, timeTemplate2;
+  uint64_t totalBytes = 0;
+  uint64_t freeBytes = 0;
+  std::atomic<uint64_t> processedBytes{0};
+  std::atomic<uint32_t> processedFiles{0};
+  uint32_t totalFiles = 0;
+  std::wstring processedSizeText, totalSizeText;
+  uint32_t result = 0;
+  std::atomic<uint32_t> errorCount{0};
+  int32_t compressionLevel = 0;
+  ScanContext* scan = nullptr;
+  std::function<bool(BackupClass*)> progressCallback;
+  TimeEstimate estimator{0};
+  std::atomic<bool> cancelRequested{false};
+  int32_t targetType = 100;
+
+  RunHost& host;
+  const LanguageTable& texts;
+};
+
+// Where a scanned folder's path starts to be reproduced under a target: after
+// the root separator of an absolute path ("/home/a/" keeps "home/a/"), at the
+// start of a relative one.
+size_t StoredPathStart(const std::wstring& folderPath);
+
+}  // namespace kelvane::vxstl

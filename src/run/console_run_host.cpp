@@ -1,0 +1,78 @@
+#include "run/console_run_host.h"
+
+#include "platform/environment.h"
+#include "util/text_util.h"
+
+namespace kelvane {
+
+ConsoleRunHost::ConsoleRunHost(std::FILE* out, bool terminal, bool catchInterrupts)
+    : out_(out), terminal_(terminal), catchInterrupts_(catchInterrupts) {
+  if (catchInterrupts_) platform::CatchInterrupts();
+}
+
+ConsoleRunHost::~ConsoleRunHost() { EndProgressLine(); }
+
+void ConsoleRunHost::Finish(const std::wstring& summary) { PrintLine(WideToUtf8(summary)); }
+
+void ConsoleRunHost::EndProgressLine() {
+  if (progressLineOpen_) {
+    std::fputc('\n', out_);
+    std::fflush(out_);
+    progressLineOpen_ = false;
+  }
+}
+
+void ConsoleRunHost::PrintLine(const std::string& line) {
+  EndProgressLine();
+  std::fprintf(out_, "%s\n", line.c_str());
+  std::fflush(out_);
+}
+
+void ConsoleRunHost::PumpMessages() {
+  if (catchInterrupts_ && platform::InterruptRequested()) cancelRequested_ = true;
+  if (cancelRequested_ && !cancelAnnounced_) {
+    cancelAnnounced_ = true;
+    PrintLine("Cancelling: the current file is finished, then the run stops.");
+  }
+}
+
+bool ConsoleRunHost::CancelConfirmed() { return cancelRequested_; }
+
+void ConsoleRunHost::ShowMessage(const std::wstring& text, bool isError) {
+  PrintLine((isError ? "kelvane: " : "") + WideToUtf8(text));
+}
+
+void ConsoleRunHost::OfferLog(const std::wstring&, uint32_t errorCount,
+                              const std::wstring& logPath) {
+  PrintLine(FormatText("%lu error(s) logged; see the log: %s", errorCount, logPath));
+}
+
+void ConsoleRunHost::SetStatusLines(const std::wstring& files, const std::wstring& sizes,
+                                    const std::wstring& times) {
+  std::wstring status;
+  for (const std::wstring* part : {&files, &sizes, &times}) {
+    if (part->empty()) continue;
+    if (!status.empty()) status += L" | ";
+    status += *part;
+  }
+  const std::string line = WideToUtf8(status);
+  if (line == lastStatus_) return;
+  lastStatus_ = line;
+  const auto now = std::chrono::steady_clock::now();
+  if (terminal_) {
+    std::fprintf(out_, "\r\x1b[K%s", line.c_str());
+    std::fflush(out_);
+    progressLineOpen_ = true;
+  } else if (now - lastPrinted_ >= std::chrono::seconds(1)) {
+    PrintLine(line);
+    lastPrinted_ = now;
+  }
+}
+
+void ConsoleRunHost::SetProgressMarquee(bool) {}
+
+void ConsoleRunHost::SetProgressRange(uint32_t) {}
+
+void ConsoleRunHost::SetProgressPosition(uint32_t) {}
+
+}  // namespace kelvane

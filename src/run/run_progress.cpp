@@ -1,0 +1,72 @@
+// Totals, the disk-space check and the progress lines of a run.
+#include "app/language_table.h"
+#include "platform/file_system.h"
+#include "run/backup_class.h"
+#include "run/run_host.h"
+#include "run/run_log.h"
+#include "scan/scan_context.h"
+#include "util/byte_size.h"
+#include "util/template_format.h"
+#include "util/text_util.h"
+
+namespace kelvane::vxstl {
+
+void BackupClass::PrepareTotals() {
+  totalBytes = freeBytes = 0;
+  processedBytes = 0;
+  processedFiles = 0;
+  totalFiles = 0;
+  for (const ScannedFolder& folder : scan->results) {
+    for (const ScannedFile& file : folder.files) totalBytes += file.size;
+    totalFiles += static_cast<uint32_t>(folder.files.size());
+  }
+  processedSizeText = FormatByteSize(0);
+  totalSizeText = FormatByteSize(totalBytes);
+  // Only a leftover temporary file goes; an older archive of the same name
+  // stays until this run has made a better one.
+  if (!workPath.empty()) platform::Fs().Remove(workPath);
+}
+
+uint32_t BackupClass::QueryFreeSpace(const std::wstring& path, uint64_t* bytes,
+                                     std::wstring* queried) {
+  *bytes = 0;
+  const int error = platform::Fs().FreeSpace(path, bytes, queried);
+  if (error != 0) {
+    ProcessLog().WriteLogFormat(L"GetDiskFreeSpaceExW(%s) failed, Error: %ld", *queried,
+                                static_cast<long>(error));
+  }
+  return static_cast<uint32_t>(error);
+}
+
+bool BackupClass::CheckDiskSpace() {
+  std::wstring volume = archivePath;
+  QueryFreeSpace(archivePath, &freeBytes, &volume);
+  if (freeBytes >= totalBytes) return true;
+  processedSizeText = FormatByteSize(totalBytes);
+  totalSizeText = FormatByteSize(freeBytes);
+  host.ShowMessage(
+      PrintFEx(texts.GetText(L"ui_diskspace"), {volume, processedSizeText, totalSizeText}), true);
+  return false;
+}
+
+bool BackupClass::UpdateRunProgress() {
+  const uint64_t bytes = processedBytes;
+  const uint32_t files = processedFiles;
+  const uint64_t percent = ProgressPercent(bytes, totalBytes);
+  estimator.Update(bytes, static_cast<uint32_t>(percent));
+  processedSizeText = FormatByteSize(bytes);
+  const int64_t filePercent =
+      totalFiles == 0 ? -1 : (static_cast<int64_t>(files) * 100 + totalFiles / 2) / totalFiles;
+
+  const std::wstring filesLine =
+      PrintFEx(filesTemplate, {FormatText(L"%lu", files), FormatText(L"%lu", totalFiles),
+                               FormatText(L"%ld", filePercent)});
+  const std::wstring sizeLine = PrintFEx(
+      sizeTemplate, {processedSizeText, totalSizeText, FormatText(L"%llu", percent)});
+  const std::wstring timeLine = estimator.FormatTimes(percent < 5 ? timeTemplate1 : timeTemplate2);
+  host.SetStatusLines(filesLine, sizeLine, timeLine);
+  host.SetProgressPosition(files);
+  return !runCancelled;
+}
+
+}  // namespace kelvane::vxstl
