@@ -13,11 +13,11 @@ namespace kelvane::vxstl {
 std::atomic<bool> runCancelled{false};
 
 BackupClass::BackupClass(RunHost& runHost, const LanguageTable& languageTexts)
-    : host(runHost), texts(languageTexts) {}
+    : pump([&runHost] { runHost.PumpMessages(); }), host(runHost), texts(languageTexts) {}
 
 uint32_t BackupClass::PumpingWait(std::future<uint32_t>& task) {
   while (task.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-    host.PumpMessages();
+    pump();
     if (progressCallback && !progressCallback(this)) cancelRequested = true;
   }
   return task.get();

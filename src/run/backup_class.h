@@ -79,6 +79,9 @@ class BackupClass {
   int32_t compressionLevel = 0;
   ScanContext* scan = nullptr;
   std::function<bool(BackupClass*)> progressCallback;
+  // What PumpingWait calls every 100 ms: the run driver's pump, which also
+  // turns a cancel the user confirmed into runCancelled. Defaults to the host's.
+  std::function<void()> pump;
   TimeEstimate estimator{0};
   std::atomic<bool> cancelRequested{false};
   int32_t targetType = 100;

@@ -158,6 +158,7 @@ RunReport RunDriver::Run(const JsonDocument& jobDocument) {
     scan.ownOutputFolder = job.ArchiveFolder;
     scan.ownOutputNames = OwnOutputNames(job, run.archivePath);
     run.password = job.ArchivePassword;
+    run.pump = [this] { Pump(); };
 
     host_.SetProgressMarquee(true);
     host_.SetStatusLines(L"", texts_.GetText(L"ui_collect_data"), L"...");

@@ -136,4 +136,20 @@ int FaultyFileSystem::ReadDirectory(const std::wstring& path,
   return FileSystemWrapper::ReadDirectory(path, entries);
 }
 
+int FaultyFileSystem::CopyFile(const std::wstring& source, const std::wstring& target) {
+  if (failCopy) {
+    if (const int error = failCopy(source)) return error;
+  }
+  return FileSystemWrapper::CopyFile(source, target);
+}
+
+int FaultyFileSystem::FreeSpace(const std::wstring& path, uint64_t* bytes,
+                                std::wstring* queried) {
+  if (freeSpace) {
+    *queried = path;
+    return freeSpace(bytes);
+  }
+  return FileSystemWrapper::FreeSpace(path, bytes, queried);
+}
+
 }  // namespace kelvane::test

@@ -52,6 +52,10 @@ class FaultyFileSystem : public platform::FileSystemWrapper {
   std::function<int(const std::wstring& path)> failAppend;  // by file created
   std::function<int(const std::wstring& source, const std::wstring& target)> failReplace;
   std::function<int(const std::wstring& path)> failReadDirectory;
+  // Called before each copy with its source; a non-zero errno fails it.
+  std::function<int(const std::wstring& source)> failCopy;
+  // When set, the free space every query reports.
+  std::function<int(uint64_t* bytes)> freeSpace;
   int appendCalls = 0;
 
   int CreateForWriting(const std::wstring& path,
@@ -59,6 +63,8 @@ class FaultyFileSystem : public platform::FileSystemWrapper {
   int Replace(const std::wstring& source, const std::wstring& target) override;
   int ReadDirectory(const std::wstring& path,
                     std::vector<platform::DirectoryEntry>* entries) override;
+  int CopyFile(const std::wstring& source, const std::wstring& target) override;
+  int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override;
 };
 
 }  // namespace kelvane::test

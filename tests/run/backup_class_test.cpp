@@ -1,0 +1,169 @@
+#include "run/backup_class.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "app/language_table.h"
+#include "run/run_log.h"
+#include "scan/scan_context.h"
+#include "support/fake_run_host.h"
+#include "support/test_support.h"
+
+namespace kelvane::vxstl {
+namespace {
+
+using namespace std::chrono_literals;
+
+class BackupClassTest : public ::testing::Test {
+ protected:
+  void SetUp() override { runCancelled = false; }
+
+  // A scan result of `files` files of `size` bytes each.
+  void Files(int files, uint64_t size) {
+    ScannedFolder folder{L"/data/", {}};
+    for (int i = 0; i < files; ++i) folder.files.push_back(ScannedFile{L"f", 0, 0, 0, 0x20, size});
+    scan_.results.push_back(folder);
+    run_.scan = &scan_;
+  }
+
+  LanguageTable texts_;
+  test::FakeRunHost host_;
+  ScanContext scan_;
+  BackupClass run_{host_, texts_};
+};
+
+TEST_F(BackupClassTest, StartsEmpty) {
+  EXPECT_EQ(run_.targetType, 100);
+  EXPECT_EQ(run_.processedBytes, 0u);
+  EXPECT_FALSE(run_.cancelRequested);
+  EXPECT_EQ(run_.scan, nullptr);
+}
+
+TEST_F(BackupClassTest, QuickTaskIsJoinedWithoutPumpingOrCallback) {
+  int calls = 0;
+  run_.progressCallback = [&calls](BackupClass*) { return ++calls, true; };
+  auto task = std::async(std::launch::async, [] { return 7u; });
+  EXPECT_EQ(run_.PumpingWait(task), 7u);
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(host_.pumps, 0);
+}
+
+TEST_F(BackupClassTest, OneNoFromTheCallbackStopsTheTaskForGood) {
+  int calls = 0;
+  run_.progressCallback = [&calls](BackupClass*) { return ++calls != 1; };  // no, then yes
+  auto task = std::async(std::launch::async, [this] {
+    while (!run_.cancelRequested) std::this_thread::sleep_for(5ms);
+    std::this_thread::sleep_for(250ms);  // two more ticks answered yes
+    return 0u;
+  });
+  run_.PumpingWait(task);
+  EXPECT_GE(calls, 2);
+  EXPECT_TRUE(run_.cancelRequested);
+  EXPECT_EQ(host_.pumps, calls);
+}
+
+TEST_F(BackupClassTest, WithoutCallbackTheWaitOnlyPumps) {
+  auto task = std::async(std::launch::async, [] {
+    std::this_thread::sleep_for(250ms);
+    return 0u;
+  });
+  run_.PumpingWait(task);
+  EXPECT_GE(host_.pumps, 2);
+  EXPECT_FALSE(run_.cancelRequested);
+}
+
+TEST_F(BackupClassTest, ProgressLinesShowFilesSizesAndTime) {
+  Files(4, 1610612736);  // 4 x 1.5 GB
+  run_.PrepareTotals();
+  EXPECT_EQ(run_.totalFiles, 4u);
+  EXPECT_EQ(run_.totalBytes, 6442450944u);
+  EXPECT_EQ(run_.totalSizeText, L"6.00 GB");
+  run_.filesTemplate = texts_.GetText(L"ui_processed_files");
+  run_.sizeTemplate = texts_.GetText(L"ui_processed_kb");
+  run_.timeTemplate1 = texts_.GetText(L"ui_estimatetime1");
+  run_.timeTemplate2 = texts_.GetText(L"ui_estimatetime2");
+  run_.estimator = TimeEstimate(run_.totalBytes);
+
+  run_.processedFiles = 3;
+  run_.processedBytes = 1610612736;
+  EXPECT_TRUE(run_.UpdateRunProgress());
+  ASSERT_EQ(host_.lines.size(), 3u);
+  EXPECT_EQ(host_.lines[0], L"Anzahl: 3 von 4 (75%)");
+  EXPECT_EQ(host_.lines[1], L"Größe: 1.50 GB von 6.00 GB (25%)");
+  EXPECT_TRUE(host_.lines[2].starts_with(L"Zeit: ")) << std::string(host_.lines[2].begin(), host_.lines[2].end());
+  EXPECT_NE(host_.lines[2].find(L"Restzeit"), std::wstring::npos);
+  EXPECT_EQ(host_.position, 3u);
+
+  // Below 5 percent only the elapsed time shows.
+  run_.processedBytes = 4 * 64424509;  // 4 percent
+  run_.UpdateRunProgress();
+  EXPECT_EQ(host_.lines[2].find(L"Restzeit"), std::wstring::npos);
+  run_.processedBytes = 5 * 64424509 + 1000;  // 5 percent
+  run_.UpdateRunProgress();
+  EXPECT_NE(host_.lines[2].find(L"Restzeit"), std::wstring::npos);
+
+  runCancelled = true;
+  EXPECT_FALSE(run_.UpdateRunProgress());
+}
+
+TEST_F(BackupClassTest, FilePercentageOfNoFilesIsMinusOne) {
+  run_.scan = &scan_;
+  run_.PrepareTotals();
+  run_.filesTemplate = L"[1]/[2]/[3]";
+  run_.UpdateRunProgress();
+  EXPECT_EQ(host_.lines[0], L"0/0/-1");
+}
+
+TEST_F(BackupClassTest, DiskSpaceCheckPassesWhenExactlyEnough) {
+  test::FaultyFileSystem fs;
+  fs.freeSpace = [](uint64_t* bytes) { return *bytes = 10240, 0; };
+  platform::ScopedFileSystem scoped(&fs);
+  Files(10, 1024);
+  run_.archivePath = L"/backup/Daily/";
+  run_.PrepareTotals();
+  EXPECT_TRUE(run_.CheckDiskSpace());
+  EXPECT_EQ(run_.freeBytes, 10240u);
+  EXPECT_TRUE(host_.messages.empty());
+}
+
+TEST_F(BackupClassTest, DiskSpaceShortageShowsNeededAndFree) {
+  test::FaultyFileSystem fs;
+  fs.freeSpace = [](uint64_t* bytes) { return *bytes = 10239, 0; };
+  platform::ScopedFileSystem scoped(&fs);
+  Files(10, 1024);
+  run_.archivePath = L"/backup/Daily/";
+  run_.PrepareTotals();
+  EXPECT_FALSE(run_.CheckDiskSpace());
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(host_.messages[0],
+            L"Der Platz auf /backup/Daily/ reicht nicht aus.\nBenötigt werden 10.0 KB,\n"
+            L"vorhanden sind 9.99 KB.");
+}
+
+TEST_F(BackupClassTest, FailedFreeSpaceQueryIsLoggedAndCountsAsNoRoom) {
+  test::TempDir dir;
+  ASSERT_EQ(ProcessLog().OpenLog(dir.Wide("run.log")), 0u);
+  test::FaultyFileSystem fs;
+  fs.freeSpace = [](uint64_t* bytes) { return *bytes = 0, EIO; };
+  platform::ScopedFileSystem scoped(&fs);
+  Files(1, 1);
+  run_.archivePath = L"/net/share/Daily.zip";
+  run_.PrepareTotals();
+  EXPECT_FALSE(run_.CheckDiskSpace());
+  ProcessLog().CloseLog();
+  EXPECT_EQ(test::LogLines(dir.Native("run.log")),
+            std::vector<std::string>{"GetDiskFreeSpaceExW(/net/share/Daily.zip) failed, Error: 5"});
+}
+
+TEST_F(BackupClassTest, StoredPathDropsOnlyTheRootSeparator) {
+  EXPECT_EQ(StoredPathStart(L"/home/ann/Data/"), 1u);
+  EXPECT_EQ(StoredPathStart(L"/"), 1u);
+  EXPECT_EQ(StoredPathStart(L"relative/dir/"), 0u);
+}
+
+}  // namespace
+}  // namespace kelvane::vxstl

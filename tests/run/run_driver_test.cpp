@@ -1,0 +1,293 @@
+// Whole runs through the driver, with a recording host and, where the OS would
+// have to misbehave, the file-system seam.
+#include "run/run_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <regex>
+#include <stdexcept>
+#include <thread>
+
+#include "app/language_table.h"
+#include "job/backup_job.h"
+#include "job/json_document.h"
+#include "platform/text_codec.h"
+#include "support/fake_run_host.h"
+#include "support/test_support.h"
+
+namespace kelvane {
+namespace {
+
+using platform::FromNative;
+using test::PathExists;
+using test::ReadBytes;
+using test::WriteBytes;
+
+std::vector<std::string> FilesBelow(const std::string& root) {
+  std::vector<std::string> files;
+  if (!PathExists(root)) return files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) files.push_back(entry.path().string().substr(root.size()));
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+class RunDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    src_ = dir_.Native("src");
+    WriteBytes(src_ + "/a.txt", "alpha");
+    WriteBytes(src_ + "/sub/b.txt", "beta");
+    WriteBytes(src_ + "/sub/c.log", "log");
+    job_.Type = kJobTypeFolder;
+    job_.ArchiveFolder = dir_.Wide("out");
+    job_.ArchiveName = L"Daily";
+    job_.IncludeFolders = {FromNative(src_)};
+  }
+
+  RunReport Run() {
+    JsonDocument doc;
+    EXPECT_TRUE(WriteJobToDocument(job_, doc));
+    return driver_.Run(doc);
+  }
+
+  // Where the folder target puts the source tree.
+  std::string Copied() const { return dir_.Native("out/Daily") + src_; }
+
+  test::TempDir dir_;
+  std::string src_;
+  BackupJob job_;
+  LanguageTable texts_;
+  test::FakeRunHost host_;
+  RunDriver driver_ = MakeRunDriver(host_, texts_);
+};
+
+TEST(TargetNamingTest, NamesTargetAndLog) {
+  struct Row {
+    std::wstring folder, name;
+    uint32_t type;
+    bool addDate;
+    std::wstring archive, log;
+  } rows[] = {
+      {L"/backup", L"Daily", kJobTypeZip, false, L"/backup/Daily.zip", L"/backup/Daily.log"},
+      {L"/backup", L"Daily", kJobTypeZip, true, L"/backup/Daily_2026-12-05_09-07.zip",
+       L"/backup/Daily.log"},
+      {L"/backup/", L"Daily", kJobTypeFolder, false, L"/backup/Daily/", L"/backup/Daily.log"},
+      {L"/backup", L"Daily", kJobTypeSevenZip, true, L"/backup/Daily_2026-12-05_09-07.7z",
+       L"/backup/Daily.log"},
+      {L"", L"Daily", kJobTypeZip, false, L"Daily.zip", L"Daily.log"},
+      {L"/backup", L"Daily", 9, false, L"/backup/Daily", L"/backup/Daily.log"},
+  };
+  for (const Row& row : rows) {
+    BackupJob job;
+    job.ArchiveFolder = row.folder;
+    job.ArchiveName = row.name;
+    job.Type = row.type;
+    job.AddDate = row.addDate;
+    const TargetNames names = NameTarget(job, L"_2026-12-05_09-07");
+    EXPECT_EQ(names.archivePath, row.archive);
+    EXPECT_EQ(names.logPath, row.log);
+  }
+}
+
+TEST(TargetNamingTest, OptionsWordFollowsTheJob) {
+  BackupJob job;
+  EXPECT_EQ(ScanOptionsFor(job), 0x1C7u);
+  job.SkipFilesWithoutExtension = job.LogErrors = job.LogRemoveLog = job.ArchiveBitSet = false;
+  job.LogFolder = job.LogFiles = job.LogBlackList = true;
+  job.ArchiveBitGet = job.IncludeSystemFiles = job.IncludeHiddenFiles = true;
+  EXPECT_EQ(ScanOptionsFor(job), 0xE3Eu);
+}
+
+TEST_F(RunDriverTest, FolderRunCopiesTheSelectionAndDropsAnEmptyLog) {
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(FilesBelow(Copied()), (std::vector<std::string>{"/a.txt", "/sub/b.txt"}));
+  EXPECT_EQ(ReadBytes(Copied() + "/sub/b.txt"), "beta");
+  EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
+  EXPECT_TRUE(host_.messages.empty());
+  EXPECT_TRUE(host_.offers.empty());
+  EXPECT_EQ(host_.range, 100u);
+  EXPECT_EQ(report.savedFiles, 2u);
+}
+
+TEST_F(RunDriverTest, LogKeepsTheLinesTheJobAsksFor) {
+  job_.LogFiles = true;
+  Run();
+  std::vector<std::string> lines = test::LogLines(dir_.Native("out/Daily.log"));
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, (std::vector<std::string>{"(01) File: Add " + src_ + "/a.txt.",
+                                             "(01) File: Add " + src_ + "/sub/b.txt.",
+                                             "(01) File: Skip " + src_ + "/sub/c.log, in Blacklist."}));
+}
+
+TEST_F(RunDriverTest, VanishedFilesAreLoggedCountedAndTheRestIsCopied) {
+  test::FaultyFileSystem fs;
+  fs.failCopy = [](const std::wstring& source) { return source.ends_with(L"a.txt") ? ENOENT : 0; };
+  platform::ScopedFileSystem scoped(&fs);
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
+  EXPECT_EQ(report.errorCount, 1u);
+  EXPECT_EQ(FilesBelow(Copied()), std::vector<std::string>{"/sub/b.txt"});
+  EXPECT_EQ(test::LogLines(dir_.Native("out/Daily.log")),
+            std::vector<std::string>{"Backup file " + Copied() +
+                                     "/a.txt failed. Code: 2, No such file or directory."});
+  ASSERT_EQ(host_.offers.size(), 1u);
+  EXPECT_EQ(host_.offers[0],
+            L"Beim Erstellen des Backups wurden 1 Fehler protokolliert, möchten Sie das Logfile "
+            L"öffnen? | " + dir_.Wide("out/Daily.log"));
+}
+
+TEST_F(RunDriverTest, CancelStopsBeforeTheNextFileAndRemovesTheLog) {
+  for (int i = 0; i < 40; ++i) WriteBytes(src_ + "/many/f" + std::to_string(i) + ".txt", "x");
+  job_.LogFiles = true;
+  test::FaultyFileSystem fs;
+  std::atomic<int> copies{0};
+  fs.failCopy = [&copies](const std::wstring&) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    ++copies;
+    return 0;
+  };
+  platform::ScopedFileSystem scoped(&fs);
+  host_.cancelWhen = [&copies] { return copies >= 3; };
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kAborted);
+  const size_t copied = FilesBelow(Copied()).size();
+  EXPECT_GE(copied, 3u);
+  EXPECT_LT(copied, 42u);
+  EXPECT_EQ(copied, static_cast<size_t>(copies.load()));  // no file left half-done
+  EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
+}
+
+TEST_F(RunDriverTest, TooLittleRoomAbortsBeforeCopying) {
+  test::FaultyFileSystem fs;
+  fs.freeSpace = [](uint64_t* bytes) { return *bytes = 8, 0; };
+  platform::ScopedFileSystem scoped(&fs);
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kAborted);
+  EXPECT_EQ(report.result, 112u);
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_TRUE(host_.messages[0].starts_with(L"Der Platz auf ")) ;
+  EXPECT_TRUE(FilesBelow(dir_.Native("out")).empty());
+}
+
+TEST_F(RunDriverTest, UncreatableTargetFolderAbortsAndSaysWhy) {
+  WriteBytes(dir_.Native("blocker"), "a file");
+  job_.ArchiveFolder = dir_.Wide("blocker/out");
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kAborted);
+  EXPECT_EQ(report.result, static_cast<uint32_t>(ENOTDIR));
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(host_.messages[0], L"Create Folder " + dir_.Wide("blocker/out/Daily") +
+                                   FromNative(src_) + L"/sub/ failed. Code: 20, Not a directory." )
+      << std::string(host_.messages[0].begin(), host_.messages[0].end());
+}
+
+TEST_F(RunDriverTest, UnreadableJobRunsNothing) {
+  JsonDocument doc;
+  doc.Parse("{\"Backup\": {}}");
+  EXPECT_EQ(driver_.Run(doc).outcome, RunOutcome::kJobUnreadable);
+  EXPECT_EQ(host_.messages, std::vector<std::wstring>{texts_.GetText(L"load_backup_failed")});
+  EXPECT_FALSE(PathExists(dir_.Native("out")));
+}
+
+TEST_F(RunDriverTest, UnknownTargetTypeIsRefused) {
+  job_.Type = 7;
+  EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
+  EXPECT_EQ(host_.messages.size(), 1u);
+  EXPECT_FALSE(PathExists(dir_.Native("out")));
+}
+
+// Given a target folder inside the source, when the job runs twice (with a
+// date suffix too), then no run copies an earlier backup or log.
+TEST_F(RunDriverTest, TheRunsOwnOutputsAreNeverItsInputs) {
+  job_.ArchiveFolder = FromNative(src_);
+  job_.LogFiles = true;  // keeps a log beside the target
+  ASSERT_EQ(Run().outcome, RunOutcome::kCompleted);
+  ASSERT_TRUE(PathExists(src_ + "/Daily.log"));
+  job_.AddDate = true;
+  ASSERT_EQ(Run().outcome, RunOutcome::kCompleted);
+  job_.AddDate = false;
+  ASSERT_EQ(Run().outcome, RunOutcome::kCompleted);
+  for (const std::string& file : FilesBelow(src_)) {
+    // A copied file lives at <src>/Daily*/<src>/...; it must not hold "Daily" below that.
+    const size_t inner = file.find(src_);
+    if (inner != std::string::npos) {
+      EXPECT_EQ(file.find("Daily", inner), std::string::npos) << file;
+    }
+  }
+  EXPECT_TRUE(PathExists(src_ + "/Daily" + src_ + "/a.txt"));
+}
+
+class ArchiveDriverTest : public RunDriverTest {
+ protected:
+  void SetUp() override {
+    RunDriverTest::SetUp();
+    job_.Type = kJobTypeZip;
+    WriteBytes(dir_.Native("out/Daily.zip"), "older archive");
+  }
+
+  // A target step that writes its file list to workPath, then does `then`.
+  void Stand_in(std::function<uint32_t(vxstl::BackupClass&)> then) {
+    driver_.SetTargetStep(kJobTypeZip, [then](vxstl::BackupClass& run) {
+      seenWorkPath = run.workPath;
+      WriteBytes(platform::ToNative(run.workPath), "new archive");
+      return then(run);
+    }, true);
+  }
+
+  static inline std::wstring seenWorkPath;
+};
+
+TEST_F(ArchiveDriverTest, SuccessReplacesTheOlderArchive) {
+  Stand_in([](vxstl::BackupClass&) { return 0u; });
+  EXPECT_EQ(Run().outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "new archive");
+  EXPECT_EQ(seenWorkPath, dir_.Wide("out/.Daily.zip.kvn-tmp"));
+  EXPECT_FALSE(PathExists(platform::ToNative(seenWorkPath)));
+}
+
+TEST_F(ArchiveDriverTest, FailureKeepsTheOlderArchiveAndRemovesTheTemporaryFile) {
+  Stand_in([](vxstl::BackupClass&) { return 110u; });
+  EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
+  EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "older archive");
+  EXPECT_FALSE(PathExists(platform::ToNative(seenWorkPath)));
+  EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
+}
+
+TEST_F(ArchiveDriverTest, CancelKeepsTheOlderArchive) {
+  host_.cancelWhen = [] { return true; };
+  Stand_in([](vxstl::BackupClass& run) {
+    while (!run.cancelRequested) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return 0u;
+  });
+  // The scan ends within its first wait, so the cancel comes during the target.
+  EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
+  EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "older archive");
+  EXPECT_FALSE(PathExists(platform::ToNative(seenWorkPath)));
+}
+
+TEST_F(ArchiveDriverTest, AnExceptionIsShownAndLeavesNoTemporaryFile) {
+  Stand_in([](vxstl::BackupClass&) -> uint32_t { throw std::runtime_error("writer broke"); });
+  EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
+  EXPECT_EQ(host_.messages, std::vector<std::wstring>{L"Abgefangene Exception: writer broke"});
+  EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "older archive");
+  EXPECT_FALSE(PathExists(platform::ToNative(seenWorkPath)));
+}
+
+TEST_F(ArchiveDriverTest, OlderArchiveSurvivesADiskShortage) {
+  Stand_in([](vxstl::BackupClass&) { return 0u; });
+  test::FaultyFileSystem fs;
+  fs.freeSpace = [](uint64_t* bytes) { return *bytes = 0, 0; };
+  platform::ScopedFileSystem scoped(&fs);
+  EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
+  EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "older archive");
+}
+
+}  // namespace
+}  // namespace kelvane
