@@ -1,0 +1,84 @@
+#include "integration/cli_test_support.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+#include "job/json_document.h"
+#include "platform/text_codec.h"
+#include "support/test_support.h"
+
+extern char** environ;
+
+namespace kelvane::test {
+namespace {
+
+std::vector<std::string> Environment(const std::string& work) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
+        entry.rfind("XDG_CONFIG_HOME=", 0) == 0) {
+      continue;
+    }
+    env.push_back(entry);
+  }
+  env.push_back("XDG_CONFIG_HOME=" + work + "/config");
+  return env;
+}
+
+}  // namespace
+
+pid_t Cli::Start(const std::vector<std::string>& args, const std::string& outputFile) const {
+  std::vector<std::string> argv = {KELVANE_EXECUTABLE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> argvPointers;
+  for (auto& a : argv) argvPointers.push_back(a.data());
+  argvPointers.push_back(nullptr);
+  std::vector<std::string> env = Environment(work_);
+  std::vector<char*> envPointers;
+  for (auto& e : env) envPointers.push_back(e.data());
+  envPointers.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addchdir_np(&actions, work_.c_str());
+  pid_t pid = -1;
+  const int error = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
+                                envPointers.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) throw std::runtime_error("cannot start kelvane");
+  return pid;
+}
+
+int Cli::Wait(pid_t pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+CliResult Cli::Run(const std::vector<std::string>& args) const {
+  const std::string outputFile = work_ + "/kelvane-output.txt";
+  CliResult result;
+  result.status = Wait(Start(args, outputFile));
+  result.output = ReadBytes(outputFile);
+  return result;
+}
+
+std::string Cli::WriteJob(const BackupJob& job, const std::string& name) const {
+  JsonDocument doc;
+  if (!WriteJobToDocument(job, doc)) throw std::runtime_error("cannot make the job");
+  const std::string path = work_ + "/" + name;
+  if (doc.SaveFile(platform::FromNative(path)) != 0) throw std::runtime_error("cannot save job");
+  return path;
+}
+
+}  // namespace kelvane::test

@@ -1,0 +1,39 @@
+// Running the real kelvane executable from tests, as a user or a scheduler
+// would: no display, a private profile folder, output captured.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "job/backup_job.h"
+
+namespace kelvane::test {
+
+struct CliResult {
+  int status = -1;      // exit status, -1 when it did not exit normally
+  std::string output;   // stdout and stderr together
+};
+
+class Cli {
+ public:
+  explicit Cli(std::string workFolder) : work_(std::move(workFolder)) {}
+
+  // Runs kelvane with `args` in the work folder and waits for it.
+  CliResult Run(const std::vector<std::string>& args) const;
+
+  // Starts kelvane in the background; output goes to `outputFile`.
+  pid_t Start(const std::vector<std::string>& args, const std::string& outputFile) const;
+  static int Wait(pid_t pid);
+
+  // Writes `job` as a job file in the work folder and returns its path.
+  std::string WriteJob(const BackupJob& job, const std::string& name = "job.kvnjob") const;
+
+  const std::string& work() const { return work_; }
+
+ private:
+  std::string work_;
+};
+
+}  // namespace kelvane::test

@@ -1,0 +1,248 @@
+// Folder jobs run by the real executable, checked with diff -r and stat.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "integration/cli_test_support.h"
+#include "platform/text_codec.h"
+#include "support/test_support.h"
+
+namespace kelvane {
+namespace {
+
+using platform::FromNative;
+using test::PathExists;
+using test::WriteBytes;
+
+class FolderRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    src_ = dir_.Native("src");
+    out_ = dir_.Native("out");
+    job_.Type = kJobTypeFolder;
+    job_.ArchiveFolder = FromNative(out_);
+    job_.ArchiveName = L"Daily";
+    job_.IncludeFolders = {FromNative(src_)};
+  }
+
+  void File(const std::string& relative, const std::string& content, mode_t mode = 0644) {
+    WriteBytes(src_ + "/" + relative, content);
+    ASSERT_EQ(::chmod((src_ + "/" + relative).c_str(), mode), 0);
+  }
+
+  test::CliResult RunJob() { return cli_.Run({cli_.WriteJob(job_), "-start"}); }
+  std::string Target() const { return out_ + "/Daily" + src_; }
+
+  int Shell(const std::string& command, std::string* output = nullptr) {
+    return test::RunShell(command + " 2>&1", output);
+  }
+
+  test::TempDir dir_;
+  std::string src_;
+  std::string out_;
+  BackupJob job_;
+  test::Cli cli_{dir_.path()};
+};
+
+// Given a tree with hidden files, a log, a name without extension, umlauts and
+// a name that is not UTF-8, when the default job runs, then exactly the other
+// files arrive with their bytes, modes and modification times.
+TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
+  File("a.txt", "alpha");
+  File("empty.dat", "");
+  File("Grüße/Übersicht.md", "umlauts", 0600);
+  File("deep/er/still/deeper/x.bin", std::string(300000, '\x07'), 0755);
+  File("caf\xE9.txt", "latin-1 name");
+  File(".hidden.txt", "hidden");
+  File(".config/settings.ini", "hidden folder, visible file");
+  File("run.log", "black-listed");
+  File("README", "no extension");
+  ASSERT_EQ(::mkfifo((src_ + "/pipe.fifo").c_str(), 0644), 0);
+  struct timespec times[2] = {{1500000000, 0}, {1600000000, 123456789}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (src_ + "/a.txt").c_str(), times, 0), 0);
+
+  const test::CliResult result = RunJob();
+  EXPECT_EQ(result.status, 0) << result.output;
+
+  // The expected tree: the source without what the filters leave out.
+  const std::string expected = dir_.Native("expected");
+  ASSERT_EQ(Shell("cp -a '" + src_ + "' '" + expected + "'"), 0);
+  ASSERT_EQ(Shell("cd '" + expected + "' && rm .hidden.txt run.log README pipe.fifo"), 0);
+  std::string diff;
+  EXPECT_EQ(Shell("diff -r '" + expected + "' '" + Target() + "'", &diff), 0) << diff;
+  std::string modes;
+  ASSERT_EQ(Shell("cd '" + expected + "' && find . -type f -exec stat -c '%n %a %y' {} + | sort > "
+                  "../modes-expected && cd '" + Target() +
+                  "' && find . -type f -exec stat -c '%n %a %y' {} + | sort > " + dir_.path() +
+                  "/modes-actual && diff " + dir_.path() + "/modes-expected " + dir_.path() +
+                  "/modes-actual", &modes), 0)
+      << modes;
+  EXPECT_FALSE(PathExists(out_ + "/Daily.log")) << "an empty log is removed";
+  EXPECT_NE(result.output.find("Done: 6 of 6 files"), std::string::npos) << result.output;
+}
+
+TEST_F(FolderRunTest, KeepsALogWithTheLinesAskedFor) {
+  File("a.txt", "a");
+  File("sub/b.log", "b");
+  job_.LogFolder = true;
+  job_.LogFiles = true;
+  EXPECT_EQ(RunJob().status, 0);
+  const std::vector<std::string> lines = test::LogLines(out_ + "/Daily.log");
+  const auto has = [&](const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+  EXPECT_TRUE(has("(01) Folder: Search in: " + src_ + "/."));
+  EXPECT_TRUE(has("(01) File: Add " + src_ + "/a.txt."));
+  EXPECT_TRUE(has("(01) File: Skip " + src_ + "/sub/b.log, in Blacklist."));
+  EXPECT_TRUE(has("(01) Folder: Skip " + src_ + "/sub/, no Files."));
+  EXPECT_EQ(lines.size(), 5u);
+}
+
+TEST_F(FolderRunTest, AFileThatCannotBeWrittenIsLoggedAndTheRunEndsWithStatusOne) {
+  File("a.txt", "a");
+  File("b.txt", "b");
+  // A folder where the copy of b.txt has to go: the rename cannot replace it.
+  ASSERT_EQ(Shell("mkdir -p '" + Target() + "/b.txt/inside'"), 0);
+  const test::CliResult result = RunJob();
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_EQ(test::ReadBytes(Target() + "/a.txt"), "a");
+  const std::vector<std::string> lines = test::LogLines(out_ + "/Daily.log");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(std::regex_match(lines[0], std::regex("Backup file " + Target() +
+                                                    "/b.txt failed\\. Code: 21, Is a directory\\.")))
+      << lines[0];
+  EXPECT_NE(result.output.find(out_ + "/Daily.log"), std::string::npos) << result.output;
+  // No temporary file is left behind.
+  std::string leftovers;
+  Shell("find '" + Target() + "' -name '*.tmp'", &leftovers);
+  EXPECT_EQ(leftovers, "");
+}
+
+// Given a copy that takes a while, when the user presses Ctrl-C, then the run
+// stops before the next file, keeps what was copied, removes the log and ends
+// with status 2.
+TEST_F(FolderRunTest, InterruptStopsTheCopyAndRemovesTheLog) {
+  const std::string block(64 * 1024, 'k');
+  for (int i = 0; i < 6000; ++i) WriteBytes(src_ + "/f" + std::to_string(i) + ".txt", block);
+  job_.LogFiles = true;
+  const pid_t pid = cli_.Start({cli_.WriteJob(job_), "-start"}, dir_.Native("run-output.txt"));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!PathExists(Target() + "/f0.txt") && !PathExists(Target() + "/f1.txt") &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ::kill(pid, SIGINT);
+  EXPECT_EQ(test::Cli::Wait(pid), 2) << test::ReadBytes(dir_.Native("run-output.txt"));
+  size_t copied = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(Target())) {
+    EXPECT_EQ(std::filesystem::file_size(entry.path()), block.size()) << entry.path();
+    ++copied;
+  }
+  EXPECT_GT(copied, 0u);
+  EXPECT_LT(copied, 6000u);
+  EXPECT_FALSE(PathExists(out_ + "/Daily.log"));
+}
+
+TEST_F(FolderRunTest, TooLittleRoomIsReportedAndNothingIsCopied) {
+  File("a.txt", "a");
+  if (::truncate((src_ + "/huge.dat").c_str(), 0) != 0) {
+    WriteBytes(src_ + "/huge.dat", "");
+  }
+  // A sparse file far larger than any test machine's free space.
+  if (::truncate((src_ + "/huge.dat").c_str(), 10LL << 40) != 0) {
+    GTEST_SKIP() << "this file system cannot hold a 10 TiB sparse file";
+  }
+  const test::CliResult result = RunJob();
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.output.find("There is not enough space on " + out_), std::string::npos)
+      << result.output;
+  EXPECT_NE(result.output.find("Required: 10.0 TB"), std::string::npos) << result.output;
+  EXPECT_FALSE(PathExists(Target()));
+  EXPECT_FALSE(PathExists(out_ + "/Daily.log"));
+}
+
+TEST_F(FolderRunTest, UncreatableTargetFolderIsReported) {
+  File("a.txt", "a");
+  WriteBytes(dir_.Native("blocker"), "a file, not a folder");
+  job_.ArchiveFolder = dir_.Wide("blocker/out");
+  const test::CliResult result = RunJob();
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.output.find("Create Folder " + dir_.Native("blocker/out/Daily")),
+            std::string::npos)
+      << result.output;
+  EXPECT_NE(result.output.find("Not a directory"), std::string::npos) << result.output;
+}
+
+TEST_F(FolderRunTest, NamesTheTargetWithDateButNotTheLog) {
+  File("a.txt", "a");
+  job_.AddDate = true;
+  job_.LogFiles = true;
+  job_.ArchiveFolder = FromNative(out_ + "/");
+  EXPECT_EQ(RunJob().status, 0);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(out_)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(names[0], "Daily.log");
+  EXPECT_TRUE(std::regex_match(names[1], std::regex(R"(Daily_\d{4}-\d\d-\d\d_\d\d-\d\d)")))
+      << names[1];
+}
+
+TEST_F(FolderRunTest, EmptyArchiveFolderMeansTheCurrentFolder) {
+  File("a.txt", "a");
+  job_.ArchiveFolder = L"";
+  EXPECT_EQ(RunJob().status, 0);
+  EXPECT_EQ(test::ReadBytes(dir_.Native("Daily") + src_ + "/a.txt"), "a");
+}
+
+TEST_F(FolderRunTest, RunsTheRecentJobAndRemembersItAbsolutely) {
+  File("a.txt", "a");
+  cli_.WriteJob(job_, "recent.kvnjob");
+  EXPECT_EQ(cli_.Run({"recent.kvnjob", "-start"}).status, 0);
+  WriteBytes(dir_.Native("config/Dravolo/Kelvane/profile.json"),
+             "{\"Main\": {\"LoadRecentFile\": 1, \"RecentFile\": \"" + dir_.Native("recent.kvnjob") +
+                 "\"}}");
+  ASSERT_EQ(Shell("rm -r '" + out_ + "'"), 0);
+  EXPECT_EQ(cli_.Run({"-start"}).status, 0);
+  EXPECT_TRUE(PathExists(Target() + "/a.txt"));
+}
+
+TEST_F(FolderRunTest, UnreadableJobsEndWithStatusThree) {
+  WriteBytes(dir_.Native("broken.kvnjob"), "{\"Backup\": [");
+  test::CliResult result = cli_.Run({"broken.kvnjob", "-start"});
+  EXPECT_EQ(result.status, 3);
+  EXPECT_NE(result.output.find("The backup file could not be opened!"), std::string::npos)
+      << result.output;
+  WriteBytes(dir_.Native("nolists.kvnjob"), "{\"Backup\": {}}");
+  EXPECT_EQ(cli_.Run({"nolists.kvnjob", "-start"}).status, 3);
+  result = cli_.Run({"missing.kvnjob", "-start"});
+  EXPECT_EQ(result.status, 3);
+  EXPECT_NE(result.output.find("missing.kvnjob"), std::string::npos) << result.output;
+}
+
+TEST_F(FolderRunTest, BadCommandLinesNeverCrash) {
+  EXPECT_EQ(cli_.Run({"-frobnicate"}).status, 3);
+  EXPECT_EQ(cli_.Run({"\"unbalanced", "-start", "\""}).status, 3);
+  std::vector<std::string> many(150, "-start");
+  EXPECT_EQ(cli_.Run(many).status, 3);
+  const test::CliResult help = cli_.Run({"-help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.output.find("Usage: kelvane"), std::string::npos);
+  EXPECT_EQ(cli_.Run({"-?"}).status, 0);
+  // Without -start and without a desktop there is nothing to show.
+  const test::CliResult bare = cli_.Run({});
+  EXPECT_EQ(bare.status, 3);
+  EXPECT_NE(bare.output.find("Usage: kelvane"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kelvane
