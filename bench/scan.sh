@@ -20,10 +20,10 @@ fi
 parts=$(find "$corpus" -mindepth 1 -maxdepth 1 -type d | sort | tr '\n' ' ')
 
 "$bin/scan_bench" "$corpus"
-hyperfine --warmup 2 --runs 10 --export-markdown /tmp/kelvane-scan-bench.md \
+hyperfine --warmup 2 --runs 10 --export-json /tmp/kelvane-scan-bench.json \
   -n "find -type f" "find $corpus -type f > /dev/null" \
   -n "find -type f -printf size,mtime" "find $corpus -type f -printf '%s %T@\\n' > /dev/null" \
   -n "kelvane scan, 1 folder" "$bin/scan_bench $corpus" \
   -n "find -type f, subtrees" "find $parts -type f > /dev/null" \
   -n "kelvane scan, subtrees as include folders" "$bin/scan_bench $parts"
-cat /tmp/kelvane-scan-bench.md
+python3 bench/summarize.py /tmp/kelvane-scan-bench.json "find -type f"

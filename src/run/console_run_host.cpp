@@ -51,7 +51,8 @@ void ConsoleRunHost::SetStatusLines(const std::wstring& files, const std::wstrin
                                     const std::wstring& times) {
   std::wstring status;
   for (const std::wstring* part : {&files, &sizes, &times}) {
-    if (part->empty()) continue;
+    // "..." only holds a window's place for a line not known yet.
+    if (part->empty() || *part == L"...") continue;
     if (!status.empty()) status += L" | ";
     status += *part;
   }

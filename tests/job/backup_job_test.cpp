@@ -5,7 +5,10 @@
 #include <string>
 
 #include "job/json_document.h"
+#include "platform/text_codec.h"
 #include "support/test_support.h"
+
+#include <cstdlib>
 
 namespace kelvane {
 namespace {
@@ -252,6 +255,18 @@ TEST(BackupJobTest, ParsesTheEditorsLevelText) {
   for (const Row& row : rows) {
     EXPECT_EQ(ParseLevelText(row.text), row.level) << std::string(row.text.begin(), row.text.end());
   }
+}
+
+TEST(BackupJobTest, BundledExampleJobIsInTheProgramsOwnFormat) {
+  const char* source = std::getenv("KELVANE_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  const std::string path = std::string(source) + "/res/example/example.kvnjob";
+  JsonDocument doc;
+  ASSERT_EQ(doc.LoadFile(platform::FromNative(path)), 0u);
+  BackupJob job;
+  ASSERT_TRUE(job.ReadJob(doc));
+  EXPECT_EQ(job.Type, 0u);
+  EXPECT_EQ(Printed(job), test::ReadBytes(path));
 }
 
 TEST(BackupJobTest, AMalformedJobFileFailsToLoadWithoutCrashing) {
