@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/number_text.h"
+#include "platform/text_codec.h"
 #include "util/result_codes.h"
 
 namespace kelvane::json_internal {
@@ -18,24 +19,6 @@ int HexValue(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-void AppendUtf8(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
 }
 
 int32_t IntegerValue(double v) {
@@ -155,7 +138,7 @@ class Parser {
             }
             first = 0x10000 + ((first - 0xD800) << 10) + (second - 0xDC00);
           }
-          AppendUtf8(*out, first);
+          platform::AppendUtf8(*out, first);
           break;
         }
         default:

@@ -9,6 +9,8 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
+}  // namespace
+
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out.push_back(static_cast<char>(c));
@@ -26,6 +28,8 @@ void AppendUtf8(std::string& out, char32_t c) {
     out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   }
 }
+
+namespace {
 
 // Decodes one UTF-8 sequence at bytes[i]. Returns its length, or 0 when the bytes
 // there are not a valid, shortest-form sequence of a scalar value.

@@ -40,6 +40,9 @@ std::wstring FromUtf16(std::u16string_view units);
 // Orders two texts as their UTF-16 forms would order by code unit (<0, 0, >0).
 int CompareUtf16(std::wstring_view a, std::wstring_view b);
 
+// Appends the UTF-8 form of one code point (which must be at most U+10FFFF).
+void AppendUtf8(std::string& out, char32_t codePoint);
+
 // True for a code point that marks an escaped native byte.
 inline bool IsEscapedByte(wchar_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
 
