@@ -71,7 +71,8 @@ int CopyRegularFile(const std::string& source, const std::string& target) {
   std::string temporary;
   int out = -1;
   for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
-    temporary = folder + ".kvn-" + std::to_string(::getpid()) + "-" +
+    static const pid_t process = ::getpid();
+    temporary = folder + ".kvn-" + std::to_string(process) + "-" +
                 std::to_string(temporarySequence.fetch_add(1)) + ".tmp";
     out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (out < 0 && errno != EEXIST) break;

@@ -42,6 +42,33 @@ class WritableFile {
   virtual int Close() = 0;
 };
 
+// What the status of an open file tells a writer that keeps it.
+struct FileStatus {
+  uint64_t size = 0;
+  uint32_t mode = 0;  // permission bits (07777) of the file
+  int64_t modifiedSeconds = 0;  // Unix time of the last modification
+  uint32_t modifiedNanoseconds = 0;
+};
+
+// A file open for reading and, when made with kCreate, writing at any
+// position. One thread at a time.
+class FileStream {
+ public:
+  enum Mode { kReadExisting, kCreate };
+  enum Origin { kFromStart, kFromCurrent, kFromEnd };
+
+  virtual ~FileStream() = default;
+  // Reads up to `n` bytes; `*got` is 0 at the end of the file.
+  virtual int Read(void* buffer, size_t n, size_t* got) = 0;
+  // Writes all `n` bytes at the current position.
+  virtual int Write(const void* data, size_t n) = 0;
+  virtual int Seek(int64_t offset, Origin origin, uint64_t* position) = 0;
+  virtual int SetSize(uint64_t size) = 0;
+  virtual int Status(FileStatus* status) = 0;
+  virtual int Sync() = 0;
+  virtual int Close() = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -49,6 +76,11 @@ class FileSystem {
   virtual int OpenForReading(const std::wstring& path, std::unique_ptr<ReadableFile>* file) = 0;
   // Creates or truncates a regular file (mode 0666 less the umask).
   virtual int CreateForWriting(const std::wstring& path, std::unique_ptr<WritableFile>* file) = 0;
+  // kReadExisting opens a regular file for reading (anything else is refused
+  // with EINVAL, and a FIFO never blocks the open); kCreate creates or
+  // truncates a file for reading and writing.
+  virtual int OpenStream(const std::wstring& path, FileStream::Mode mode,
+                         std::unique_ptr<FileStream>* stream) = 0;
 
   // True when something exists at `path` (a dangling symbolic link counts).
   virtual bool Exists(const std::wstring& path) = 0;
@@ -108,6 +140,10 @@ class FileSystemWrapper : public FileSystem {
   }
   int CreateForWriting(const std::wstring& path, std::unique_ptr<WritableFile>* file) override {
     return target_.CreateForWriting(path, file);
+  }
+  int OpenStream(const std::wstring& path, FileStream::Mode mode,
+                 std::unique_ptr<FileStream>* stream) override {
+    return target_.OpenStream(path, mode, stream);
   }
   bool Exists(const std::wstring& path) override { return target_.Exists(path); }
   int SizeOf(const std::wstring& path, uint64_t* size) override {

@@ -94,6 +94,68 @@ int SyncFolder(const std::string& folder) {
   return result;
 }
 
+class PosixFileStream final : public FileStream {
+ public:
+  explicit PosixFileStream(int fd) : fd_(fd) {}
+  ~PosixFileStream() override { CloseDescriptor(fd_); }
+
+  int Read(void* buffer, size_t n, size_t* got) override {
+    for (;;) {
+      const ssize_t result = ::read(fd_, buffer, n);
+      if (result >= 0) {
+        *got = static_cast<size_t>(result);
+        return 0;
+      }
+      if (errno != EINTR) {
+        *got = 0;
+        return errno;
+      }
+    }
+  }
+
+  int Write(const void* data, size_t n) override {
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+      const ssize_t written = ::write(fd_, p, n);
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      p += written;
+      n -= static_cast<size_t>(written);
+    }
+    return 0;
+  }
+
+  int Seek(int64_t offset, Origin origin, uint64_t* position) override {
+    const int whence = origin == kFromStart ? SEEK_SET : origin == kFromCurrent ? SEEK_CUR : SEEK_END;
+    const off_t result = ::lseek(fd_, offset, whence);
+    if (result < 0) return errno;
+    if (position) *position = static_cast<uint64_t>(result);
+    return 0;
+  }
+
+  int SetSize(uint64_t size) override {
+    return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 ? 0 : errno;
+  }
+
+  int Status(FileStatus* status) override {
+    struct stat info;
+    if (::fstat(fd_, &info) != 0) return errno;
+    status->size = static_cast<uint64_t>(info.st_size);
+    status->mode = info.st_mode & 07777;
+    status->modifiedSeconds = info.st_mtim.tv_sec;
+    status->modifiedNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
+    return 0;
+  }
+
+  int Sync() override { return ::fsync(fd_) == 0 ? 0 : errno; }
+  int Close() override { return CloseDescriptor(fd_); }
+
+ private:
+  int fd_;
+};
+
 // Fills `entry` from the status of `name` inside the open folder `dirFd`, whose
 // device is `folderDevice`.
 int DescribeEntry(int dirFd, const char* name, dev_t folderDevice, DirectoryEntry* entry) {
@@ -148,6 +210,30 @@ class PosixFileSystem final : public FileSystem {
         ::open(ToNative(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return errno;
     *file = std::make_unique<PosixWritableFile>(fd);
+    return 0;
+  }
+
+  int OpenStream(const std::wstring& path, FileStream::Mode mode,
+                 std::unique_ptr<FileStream>* stream) override {
+    const std::string native = ToNative(path);
+    if (mode == FileStream::kCreate) {
+      const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+      if (fd < 0) return errno;
+      *stream = std::make_unique<PosixFileStream>(fd);
+      return 0;
+    }
+    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno;
+    struct stat info;
+    int error = ::fstat(fd, &info) == 0 ? 0 : errno;
+    if (error == 0 && !S_ISREG(info.st_mode)) error = EINVAL;
+    if (error != 0) {
+      ::close(fd);
+      return error;
+    }
+    // Back to blocking reads; O_NONBLOCK only kept the open from hanging on a FIFO.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    *stream = std::make_unique<PosixFileStream>(fd);
     return 0;
   }
 

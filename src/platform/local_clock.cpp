@@ -15,4 +15,17 @@ std::wstring FormatLocalTime(const char* format) {
   return FromNative(std::string_view(buffer, length));
 }
 
+bool LocalCalendarTime(int64_t unixSeconds, CalendarTime* time) {
+  const auto seconds = static_cast<std::time_t>(unixSeconds);
+  std::tm local{};
+  if (::localtime_r(&seconds, &local) == nullptr) return false;
+  time->year = local.tm_year + 1900;
+  time->month = local.tm_mon + 1;
+  time->day = local.tm_mday;
+  time->hour = local.tm_hour;
+  time->minute = local.tm_min;
+  time->second = local.tm_sec;
+  return true;
+}
+
 }  // namespace kelvane::platform

@@ -18,6 +18,7 @@
 #include "util/time_estimate.h"
 
 namespace kelvane {
+struct ZipArchiveHandle;
 class LanguageTable;
 class RunHost;
 class ScanContext;
@@ -61,6 +62,11 @@ class BackupClass {
   uint32_t RunFolderTarget();
   uint32_t CopyToFolderTask();
 
+  // The ZIP target; the archive is written at workPath.
+  uint32_t RunZipTarget();
+  uint32_t OpenZipTarget();
+  uint32_t CopyToZipTask();
+
   std::wstring archivePath;  // the target: archive file, or folder ending in the separator
   std::wstring workPath;     // archives: the temporary file written until success
   std::wstring logPath;
@@ -85,6 +91,7 @@ class BackupClass {
   TimeEstimate estimator{0};
   std::atomic<bool> cancelRequested{false};
   int32_t targetType = 100;
+  ZipArchiveHandle* zipArchive = nullptr;
 
   RunHost& host;
   const LanguageTable& texts;

@@ -227,6 +227,7 @@ RunDriver MakeRunDriver(RunHost& host, const LanguageTable& texts) {
   RunDriver driver(host, texts);
   driver.SetTargetStep(kJobTypeFolder, [](BackupClass& run) { return run.RunFolderTarget(); },
                        false);
+  driver.SetTargetStep(kJobTypeZip, [](BackupClass& run) { return run.RunZipTarget(); }, true);
   return driver;
 }
 

@@ -1,0 +1,148 @@
+#include "archive/zip/zip_end_repair.h"
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace kelvane {
+namespace {
+
+constexpr uint32_t kEndSignature = 0x06054b50;
+constexpr uint32_t kZip64EndSignature = 0x06064b50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr uint32_t kCentralSignature = 0x02014b50;
+constexpr size_t kEndSize = 22;
+constexpr size_t kZip64EndSize = 56;
+constexpr size_t kLocatorSize = 20;
+constexpr uint8_t kHostUnix = 3;
+
+uint64_t Get(const uint8_t* p, int bytes) {
+  uint64_t value = 0;
+  for (int i = bytes - 1; i >= 0; --i) value = (value << 8) | p[i];
+  return value;
+}
+
+void Put(std::vector<uint8_t>& out, uint64_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+int ReadAt(platform::FileStream& stream, uint64_t offset, void* buffer, size_t n) {
+  if (const int error = stream.Seek(static_cast<int64_t>(offset), platform::FileStream::kFromStart,
+                                    nullptr);
+      error != 0) {
+    return error;
+  }
+  auto* p = static_cast<uint8_t*>(buffer);
+  while (n > 0) {
+    size_t got = 0;
+    if (const int error = stream.Read(p, n, &got); error != 0) return error;
+    if (got == 0) return EILSEQ;
+    p += got;
+    n -= got;
+  }
+  return 0;
+}
+
+int WriteAt(platform::FileStream& stream, uint64_t offset, const void* data, size_t n) {
+  if (const int error = stream.Seek(static_cast<int64_t>(offset), platform::FileStream::kFromStart,
+                                    nullptr);
+      error != 0) {
+    return error;
+  }
+  return stream.Write(data, n);
+}
+
+}  // namespace
+
+int RepairZipEnd(platform::FileStream& stream, uint64_t entryCount) {
+  uint64_t size = 0;
+  if (const int error = stream.Seek(0, platform::FileStream::kFromEnd, &size); error != 0) {
+    return error;
+  }
+  if (size < kEndSize) return EILSEQ;
+  const uint64_t endOffset = size - kEndSize;
+  uint8_t end[kEndSize];
+  if (const int error = ReadAt(stream, endOffset, end, kEndSize); error != 0) return error;
+  if (Get(end, 4) != kEndSignature || Get(end + 20, 2) != 0) return EILSEQ;
+
+  // Where the central directory is: from the Zip64 end record when minizip
+  // wrote one, else from the plain end record.
+  uint64_t centralOffset = Get(end + 16, 4);
+  uint64_t centralSize = Get(end + 12, 4);
+  bool hasZip64End = false;
+  if (endOffset >= kLocatorSize) {
+    uint8_t locator[kLocatorSize];
+    if (const int error = ReadAt(stream, endOffset - kLocatorSize, locator, kLocatorSize);
+        error != 0) {
+      return error;
+    }
+    if (Get(locator, 4) == kZip64LocatorSignature) {
+      uint8_t zip64End[kZip64EndSize];
+      if (const int error = ReadAt(stream, Get(locator + 8, 8), zip64End, kZip64EndSize);
+          error != 0) {
+        return error;
+      }
+      if (Get(zip64End, 4) != kZip64EndSignature) return EILSEQ;
+      hasZip64End = true;
+      centralSize = Get(zip64End + 40, 8);
+      centralOffset = Get(zip64End + 48, 8);
+    }
+  }
+
+  // Every central record says "made by Unix", so the stored modes are used.
+  std::vector<uint8_t> central(centralSize);
+  if (const int error = ReadAt(stream, centralOffset, central.data(), central.size());
+      error != 0) {
+    return error;
+  }
+  uint64_t records = 0;
+  bool changed = false;
+  for (size_t at = 0; at + 46 <= central.size(); ++records) {
+    if (Get(&central[at], 4) != kCentralSignature) return EILSEQ;
+    if (central[at + 5] != kHostUnix) {
+      central[at + 5] = kHostUnix;
+      changed = true;
+    }
+    at += 46 + Get(&central[at + 28], 2) + Get(&central[at + 30], 2) + Get(&central[at + 32], 2);
+  }
+  if (records != entryCount) return EILSEQ;
+  if (changed) {
+    if (const int error = WriteAt(stream, centralOffset, central.data(), central.size());
+        error != 0) {
+      return error;
+    }
+  }
+  if (entryCount <= 0xFFFF || hasZip64End) return 0;
+
+  // Too many entries for the plain end record: Zip64 end record, locator, end.
+  const uint64_t zip64EndOffset = centralOffset + centralSize;
+  std::vector<uint8_t> tail;
+  Put(tail, kZip64EndSignature, 4);
+  Put(tail, kZip64EndSize - 12, 8);
+  Put(tail, (kHostUnix << 8) | 45, 2);
+  Put(tail, 45, 2);
+  Put(tail, 0, 4);
+  Put(tail, 0, 4);
+  Put(tail, entryCount, 8);
+  Put(tail, entryCount, 8);
+  Put(tail, centralSize, 8);
+  Put(tail, centralOffset, 8);
+  Put(tail, kZip64LocatorSignature, 4);
+  Put(tail, 0, 4);
+  Put(tail, zip64EndOffset, 8);
+  Put(tail, 1, 4);
+  Put(tail, kEndSignature, 4);
+  Put(tail, 0, 2);
+  Put(tail, 0, 2);
+  Put(tail, 0xFFFF, 2);
+  Put(tail, 0xFFFF, 2);
+  Put(tail, centralSize >= 0xFFFFFFFF ? 0xFFFFFFFF : centralSize, 4);
+  Put(tail, centralOffset >= 0xFFFFFFFF ? 0xFFFFFFFF : centralOffset, 4);
+  Put(tail, 0, 2);
+  if (const int error = WriteAt(stream, zip64EndOffset, tail.data(), tail.size()); error != 0) {
+    return error;
+  }
+  return stream.SetSize(zip64EndOffset + tail.size());
+}
+
+}  // namespace kelvane

@@ -1,0 +1,56 @@
+// The archive file under minizip: its file callbacks over a FileStream of the
+// platform layer, with a write buffer, because minizip writes each header as
+// a dozen 2- and 4-byte writes.
+//
+// minizip's close does not close the file: the writer mends the end of the
+// archive afterwards (zip_end_repair.h) on the same stream, then Finish()
+// syncs and closes it. The first failure is kept in error().
+#pragma once
+
+#include <minizip/ioapi.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace kelvane {
+
+class ZipOutput {
+ public:
+  explicit ZipOutput(std::wstring path);
+
+  // The callback table for zipOpen2_64; pass this object as its pathname.
+  zlib_filefunc64_def Callbacks();
+
+  // The open stream (after minizip's open), for the repairs after zipClose.
+  platform::FileStream* stream() { return stream_.get(); }
+
+  // Writes what is buffered, syncs and closes. Returns error().
+  int Finish();
+
+  int error() const { return error_; }
+  void Fail(int error) {
+    if (error_ == 0) error_ = error;
+  }
+
+ private:
+  static voidpf Open(voidpf opaque, const void* name, int mode);
+  static uLong Read(voidpf opaque, voidpf stream, void* buffer, uLong size);
+  static uLong Write(voidpf opaque, voidpf stream, const void* buffer, uLong size);
+  static ZPOS64_T Tell(voidpf opaque, voidpf stream);
+  static long Seek(voidpf opaque, voidpf stream, ZPOS64_T offset, int origin);
+  static int Close(voidpf opaque, voidpf stream);
+  static int Error(voidpf opaque, voidpf stream);
+
+  bool Flush();
+
+  std::wstring path_;
+  std::unique_ptr<platform::FileStream> stream_;
+  std::vector<char> buffer_;
+  uint64_t position_ = 0;  // of the stream, before the buffered bytes
+  int error_ = 0;
+};
+
+}  // namespace kelvane

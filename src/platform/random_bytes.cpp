@@ -1,0 +1,23 @@
+#include "platform/random_bytes.h"
+
+#include <sys/random.h>
+
+#include <cerrno>
+
+namespace kelvane::platform {
+
+int RandomBytes(void* buffer, size_t n) {
+  auto* p = static_cast<unsigned char*>(buffer);
+  while (n > 0) {
+    const ssize_t got = ::getrandom(p, n, 0);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    p += got;
+    n -= static_cast<size_t>(got);
+  }
+  return 0;
+}
+
+}  // namespace kelvane::platform
