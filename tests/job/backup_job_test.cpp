@@ -265,7 +265,7 @@ TEST(BackupJobTest, BundledExampleJobIsInTheProgramsOwnFormat) {
   ASSERT_EQ(doc.LoadFile(platform::FromNative(path)), 0u);
   BackupJob job;
   ASSERT_TRUE(job.ReadJob(doc));
-  EXPECT_EQ(job.Type, 0u);
+  EXPECT_EQ(job.Type, 1u);
   EXPECT_EQ(Printed(job), test::ReadBytes(path));
 }
 

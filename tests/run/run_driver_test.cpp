@@ -291,3 +291,78 @@ TEST_F(ArchiveDriverTest, OlderArchiveSurvivesADiskShortage) {
 
 }  // namespace
 }  // namespace kelvane
+
+namespace kelvane {
+namespace {
+
+// ZIP runs through the driver with the real ZIP target.
+class ZipDriverTest : public RunDriverTest {
+ protected:
+  void SetUp() override {
+    RunDriverTest::SetUp();
+    job_.Type = kJobTypeZip;
+  }
+  std::string Archive() const { return dir_.Native("out/Daily.zip"); }
+  std::string Listing() {
+    std::string listing;
+    test::RunShell("unzip -Z1 '" + Archive() + "' 2>&1", &listing);
+    return listing;
+  }
+};
+
+TEST_F(ZipDriverTest, AFileThatVanishedIsLoggedWithItsSourcePath) {
+  test::FaultyFileSystem fs;
+  fs.failOpenStream = [](const std::wstring& path) { return path.ends_with(L"/a.txt") ? ENOENT : 0; };
+  platform::ScopedFileSystem scoped(&fs);
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
+  EXPECT_EQ(report.errorCount, 1u);
+  EXPECT_EQ(test::LogLines(dir_.Native("out/Daily.log")),
+            std::vector<std::string>{"Backup file " + src_ +
+                                     "/a.txt failed. Code: 2, No such file or directory."});
+  EXPECT_EQ(Listing(), src_.substr(1) + "/sub/b.txt\n");
+  EXPECT_EQ(test::RunShell("unzip -tq '" + Archive() + "' >/dev/null 2>&1"), 0);
+}
+
+TEST_F(ZipDriverTest, CancelAddsNoMoreFilesAndKeepsTheOlderArchive) {
+  for (int i = 0; i < 40; ++i) WriteBytes(src_ + "/many/f" + std::to_string(i) + ".txt", "x");
+  WriteBytes(Archive(), "older archive");
+  test::FaultyFileSystem fs;
+  std::atomic<int> opened{0};
+  fs.failOpenStream = [&opened](const std::wstring& path) {
+    if (path.ends_with(L".txt")) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      ++opened;
+    }
+    return 0;
+  };
+  platform::ScopedFileSystem scoped(&fs);
+  host_.cancelWhen = [&opened] { return opened >= 3; };
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kAborted);
+  EXPECT_LT(opened.load(), 42);
+  EXPECT_EQ(ReadBytes(Archive()), "older archive");
+  EXPECT_FALSE(PathExists(dir_.Native("out/.Daily.zip.kvn-tmp")));
+  EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
+}
+
+TEST_F(ZipDriverTest, AFullDiskAbortsAndKeepsTheOlderArchive) {
+  WriteBytes(src_ + "/big.bin", std::string(2 << 20, 'z'));
+  WriteBytes(Archive(), "older archive");
+  test::FaultyFileSystem fs;
+  fs.failStreamWrite = [](const std::wstring& path, uint64_t written) {
+    return path.ends_with(L".kvn-tmp") && written > 1000 ? ENOSPC : 0;
+  };
+  platform::ScopedFileSystem scoped(&fs);
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kAborted);
+  EXPECT_EQ(report.result, static_cast<uint32_t>(ENOSPC));
+  ASSERT_FALSE(host_.messages.empty());
+  EXPECT_EQ(host_.messages.back(),
+            L"Write " + dir_.Wide("out/Daily.zip") + L" failed. Code: 28, No space left on device.");
+  EXPECT_EQ(ReadBytes(Archive()), "older archive");
+  EXPECT_FALSE(PathExists(dir_.Native("out/.Daily.zip.kvn-tmp")));
+}
+
+}  // namespace
+}  // namespace kelvane

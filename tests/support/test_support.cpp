@@ -152,4 +152,47 @@ int FaultyFileSystem::FreeSpace(const std::wstring& path, uint64_t* bytes,
   return FileSystemWrapper::FreeSpace(path, bytes, queried);
 }
 
+namespace {
+
+class FaultyFileStream : public platform::FileStream {
+ public:
+  FaultyFileStream(std::unique_ptr<platform::FileStream> target, FaultyFileSystem& fs,
+                   std::wstring path)
+      : target_(std::move(target)), fs_(fs), path_(std::move(path)) {}
+  int Read(void* buffer, size_t n, size_t* got) override { return target_->Read(buffer, n, got); }
+  int Write(const void* data, size_t n) override {
+    if (fs_.failStreamWrite) {
+      if (const int error = fs_.failStreamWrite(path_, written_)) return error;
+    }
+    written_ += n;
+    return target_->Write(data, n);
+  }
+  int Seek(int64_t offset, Origin origin, uint64_t* position) override {
+    return target_->Seek(offset, origin, position);
+  }
+  int SetSize(uint64_t size) override { return target_->SetSize(size); }
+  int Status(platform::FileStatus* status) override { return target_->Status(status); }
+  int Sync() override { return target_->Sync(); }
+  int Close() override { return target_->Close(); }
+
+ private:
+  std::unique_ptr<platform::FileStream> target_;
+  FaultyFileSystem& fs_;
+  std::wstring path_;
+  uint64_t written_ = 0;
+};
+
+}  // namespace
+
+int FaultyFileSystem::OpenStream(const std::wstring& path, platform::FileStream::Mode mode,
+                                 std::unique_ptr<platform::FileStream>* stream) {
+  if (failOpenStream) {
+    if (const int error = failOpenStream(path)) return error;
+  }
+  std::unique_ptr<platform::FileStream> real;
+  if (const int error = FileSystemWrapper::OpenStream(path, mode, &real)) return error;
+  *stream = std::make_unique<FaultyFileStream>(std::move(real), *this, path);
+  return 0;
+}
+
 }  // namespace kelvane::test

@@ -54,6 +54,11 @@ class FaultyFileSystem : public platform::FileSystemWrapper {
   std::function<int(const std::wstring& path)> failReadDirectory;
   // Called before each copy with its source; a non-zero errno fails it.
   std::function<int(const std::wstring& source)> failCopy;
+  // Called before a file stream is opened; a non-zero errno fails it.
+  std::function<int(const std::wstring& path)> failOpenStream;
+  // Called before each write to a stream opened for writing, with the bytes it
+  // has taken so far; a non-zero errno fails the write (a full disk).
+  std::function<int(const std::wstring& path, uint64_t written)> failStreamWrite;
   // When set, the free space every query reports.
   std::function<int(uint64_t* bytes)> freeSpace;
   int appendCalls = 0;
@@ -65,6 +70,8 @@ class FaultyFileSystem : public platform::FileSystemWrapper {
                     std::vector<platform::DirectoryEntry>* entries) override;
   int CopyFile(const std::wstring& source, const std::wstring& target) override;
   int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override;
+  int OpenStream(const std::wstring& path, platform::FileStream::Mode mode,
+                 std::unique_ptr<platform::FileStream>* stream) override;
 };
 
 }  // namespace kelvane::test

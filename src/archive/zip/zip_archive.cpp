@@ -105,6 +105,12 @@ class EntryWriter {
     return true;
   }
 
+  // Writes bytes that are ready as they are (the encryption header).
+  bool EmitRaw(const uint8_t* bytes, size_t n) {
+    emitted_ += n;
+    return zipWriteInFileInZip(zip_, bytes, static_cast<unsigned>(n)) == ZIP_OK;
+  }
+
   bool Emit(uint8_t* bytes, size_t n) {
     if (n == 0) return true;
     if (cipher_) {
@@ -115,8 +121,7 @@ class EntryWriter {
       }
       cipher_->Encrypt(bytes, n);
     }
-    emitted_ += n;
-    return zipWriteInFileInZip(zip_, bytes, static_cast<unsigned>(n)) == ZIP_OK;
+    return EmitRaw(bytes, n);
   }
 
   uint64_t emitted() const { return emitted_; }
@@ -219,7 +224,7 @@ bool ZipAddFile(ZipArchiveHandle* handle, const std::wstring& sourcePath,
   ++handle->entries;
 
   EntryWriter writer(handle->zip, handle->level, cipher.get());
-  bool written = writer.Start() && (!cipher || writer.Emit(header, sizeof header));
+  bool written = writer.Start() && (!cipher || writer.EmitRaw(header, sizeof header));
   uLong crc = crc32(0, nullptr, 0);
   uint64_t size = 0;
   int readError = 0;

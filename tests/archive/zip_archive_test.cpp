@@ -1,0 +1,204 @@
+// The ZIP writer's contract, with every archive checked by unzip and 7z.
+#include "archive/zip/zip_archive.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/text_codec.h"
+#include "support/test_support.h"
+
+namespace kelvane {
+namespace {
+
+using platform::FromNative;
+using test::RunShell;
+using test::WriteBytes;
+
+class ZipArchiveTest : public ::testing::Test {
+ protected:
+  std::string Path(const std::string& relative) const { return dir_.Native(relative); }
+
+  ZipArchiveHandle* Create(const std::string& name, std::string_view password = {}, int level = 6) {
+    int error = -1;
+    ZipArchiveHandle* handle = ZipCreateArchive(dir_.Wide(name), password, level, &error);
+    EXPECT_NE(handle, nullptr);
+    EXPECT_EQ(error, 0);
+    return handle;
+  }
+
+  bool Add(ZipArchiveHandle* handle, const std::string& source, const std::wstring& entry) {
+    return ZipAddFile(handle, dir_.Wide(source), &entry);
+  }
+
+  // Exit status of a shell command run in the test folder, output kept.
+  int Shell(const std::string& command) {
+    output_.clear();
+    return RunShell("cd '" + dir_.path() + "' && " + command + " 2>&1", &output_);
+  }
+
+  test::TempDir dir_;
+  std::string output_;
+};
+
+TEST_F(ZipArchiveTest, WritesAnArchiveThatUnzipAnd7zAccept) {
+  WriteBytes(Path("src/a.txt"), "alpha\n");
+  WriteBytes(Path("src/empty.txt"), "");
+  WriteBytes(Path("src/big.bin"), std::string(200000, 'b') + "tail");
+  ZipArchiveHandle* zip = Create("out.zip");
+  EXPECT_TRUE(Add(zip, "src/a.txt", L"data/a.txt"));
+  EXPECT_TRUE(Add(zip, "src/empty.txt", L"data/empty.txt"));
+  EXPECT_TRUE(Add(zip, "src/big.bin", L"data/sub\\big.bin"));  // backslashes become "/"
+  EXPECT_EQ(ZipCloseArchive(zip), 0);
+
+  EXPECT_EQ(Shell("unzip -t out.zip"), 0) << output_;
+  EXPECT_EQ(Shell("7z t out.zip"), 0) << output_;
+  EXPECT_EQ(output_.find("Warning"), std::string::npos) << output_;
+  ASSERT_EQ(Shell("mkdir x && cd x && unzip -q ../out.zip"), 0) << output_;
+  EXPECT_EQ(test::ReadBytes(Path("x/data/a.txt")), "alpha\n");
+  EXPECT_EQ(test::ReadBytes(Path("x/data/empty.txt")), "");
+  EXPECT_EQ(test::ReadBytes(Path("x/data/sub/big.bin")), std::string(200000, 'b') + "tail");
+}
+
+TEST_F(ZipArchiveTest, LevelZeroStoresAndHigherLevelsDeflateSmaller) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i % 977) + " of a compressible text\n";
+  WriteBytes(Path("text.txt"), text);
+  uint64_t previous = UINT64_MAX;
+  for (int level : {0, 1, 6, 9}) {
+    const std::string name = "l" + std::to_string(level) + ".zip";
+    ZipArchiveHandle* zip = Create(name, {}, level);
+    ASSERT_TRUE(Add(zip, "text.txt", L"text.txt"));
+    ASSERT_EQ(ZipCloseArchive(zip), 0);
+    ASSERT_EQ(Shell("unzip -v " + name), 0) << output_;
+    EXPECT_NE(output_.find(level == 0 ? "Stored" : "Defl:"), std::string::npos) << output_;
+    struct stat status;
+    ASSERT_EQ(::stat(Path(name).c_str(), &status), 0);
+    EXPECT_LT(static_cast<uint64_t>(status.st_size), previous) << "level " << level;
+    previous = static_cast<uint64_t>(status.st_size);
+  }
+  EXPECT_GT(previous, 0u);
+}
+
+TEST_F(ZipArchiveTest, PasswordEncryptsEveryEntry) {
+  WriteBytes(Path("a.txt"), "secret a");
+  WriteBytes(Path("b.txt"), std::string(50000, 's'));
+  for (int level : {0, 9}) {
+    const std::string name = "pw" + std::to_string(level) + ".zip";
+    ZipArchiveHandle* zip = Create(name, "pässwörd 😀", level);
+    ASSERT_TRUE(Add(zip, "a.txt", L"a.txt"));
+    ASSERT_TRUE(Add(zip, "b.txt", L"b.txt"));
+    ASSERT_EQ(ZipCloseArchive(zip), 0);
+    EXPECT_EQ(Shell("unzip -P 'pässwörd 😀' -t " + name), 0) << output_;
+    EXPECT_EQ(Shell("7z t '-ppässwörd 😀' " + name), 0) << output_;
+    EXPECT_EQ(Shell("unzip -P 'pässwörd 😀' -p " + name + " a.txt"), 0);
+    EXPECT_EQ(output_, "secret a");
+    EXPECT_NE(Shell("unzip -P wrong -t " + name), 0);
+    EXPECT_EQ(output_.find("OK"), std::string::npos) << "an entry opened with a wrong password:\n"
+                                                     << output_;
+    ASSERT_EQ(Shell("zipinfo -v " + name + " | grep -c 'file security status:.*encrypted'"), 0);
+    EXPECT_EQ(output_, "2\n");
+  }
+}
+
+TEST_F(ZipArchiveTest, WithoutPasswordNoEntryIsEncrypted) {
+  WriteBytes(Path("a.txt"), "plain");
+  ZipArchiveHandle* zip = Create("plain.zip");
+  ASSERT_TRUE(Add(zip, "a.txt", L"a.txt"));
+  ASSERT_EQ(ZipCloseArchive(zip), 0);
+  ASSERT_EQ(Shell("zipinfo -v plain.zip | grep 'file security status'"), 0);
+  EXPECT_NE(output_.find("not encrypted"), std::string::npos) << output_;
+}
+
+TEST_F(ZipArchiveTest, KeepsNamesModesAndTimes) {
+  WriteBytes(Path("src/x"), "x");
+  ASSERT_EQ(::chmod(Path("src/x").c_str(), 0750), 0);
+  ASSERT_EQ(RunShell("touch -d '2021-03-04 05:06:08' '" + Path("src/x") + "'"), 0);
+  ZipArchiveHandle* zip = Create("names.zip");
+  const std::wstring umlauts = L"Grüße/Übersicht.txt";
+  const std::wstring cyrillic = L"Документы/файл.txt";
+  const std::wstring latin1 = FromNative("caf\xE9.txt");  // not UTF-8
+  ASSERT_TRUE(ZipAddFile(zip, dir_.Wide("src/x"), &umlauts));
+  ASSERT_TRUE(ZipAddFile(zip, dir_.Wide("src/x"), &cyrillic));
+  ASSERT_TRUE(ZipAddFile(zip, dir_.Wide("src/x"), &latin1));
+  ASSERT_TRUE(ZipAddFile(zip, dir_.Wide("src/x"), nullptr));  // the file's own name
+  ASSERT_EQ(ZipCloseArchive(zip), 0);
+  ASSERT_EQ(Shell("mkdir x && cd x && unzip -q ../names.zip"), 0) << output_;
+  struct stat source;
+  ASSERT_EQ(::stat(Path("src/x").c_str(), &source), 0);
+  for (const char* name : {"x/Grüße/Übersicht.txt", "x/Документы/файл.txt", "x/caf\xE9.txt", "x/x"}) {
+    struct stat status;
+    ASSERT_EQ(::stat(Path(name).c_str(), &status), 0) << name;
+    EXPECT_EQ(status.st_mode & 0777, 0750u) << name;
+    // DOS times keep even seconds; 08 is even, so the time comes back exactly.
+    EXPECT_EQ(status.st_mtime, source.st_mtime) << name;
+  }
+  ASSERT_EQ(Shell("mkdir y && cd y && 7z x -bd ../names.zip"), 0) << output_;
+  EXPECT_TRUE(test::PathExists(Path("y/Документы/файл.txt")));
+}
+
+TEST_F(ZipArchiveTest, RefusesBadArgumentsAndKeepsGoingAfterAFailedAdd) {
+  WriteBytes(Path("a.txt"), "a");
+  EXPECT_FALSE(ZipAddFile(nullptr, dir_.Wide("a.txt"), nullptr));
+  EXPECT_EQ(ZipCloseArchive(nullptr), 0);
+  ZipArchiveHandle* zip = Create("out.zip");
+  const std::wstring tooLong(kZipMaxEntryName + 1, L'n');
+  const std::wstring longest(kZipMaxEntryName, L'n');
+  const std::wstring empty;
+  EXPECT_FALSE(ZipAddFile(zip, dir_.Wide("a.txt"), &tooLong));
+  EXPECT_EQ(ZipLastError(zip), ENAMETOOLONG);
+  EXPECT_FALSE(ZipAddFile(zip, dir_.Wide("a.txt"), &empty));
+  EXPECT_FALSE(ZipAddFile(zip, dir_.Wide("missing.txt"), nullptr));
+  EXPECT_EQ(ZipLastError(zip), ENOENT);
+  EXPECT_FALSE(ZipArchiveBroken(zip));
+  EXPECT_TRUE(ZipAddFile(zip, dir_.Wide("a.txt"), nullptr));
+  EXPECT_TRUE(ZipAddFile(zip, dir_.Wide("a.txt"), &longest));
+  EXPECT_EQ(ZipCloseArchive(zip), 0);
+  EXPECT_EQ(Shell("unzip -l out.zip | tail -1"), 0);
+  EXPECT_NE(output_.find("2 files"), std::string::npos) << output_;
+  EXPECT_EQ(Shell("7z t out.zip"), 0) << output_;
+}
+
+TEST_F(ZipArchiveTest, UncreatableArchiveReportsTheError) {
+  WriteBytes(Path("blocker"), "file");
+  int error = 0;
+  EXPECT_EQ(ZipCreateArchive(dir_.Wide("blocker/out.zip"), {}, 6, &error), nullptr);
+  EXPECT_EQ(error, ENOTDIR);
+}
+
+// Given a disk that fills up while a file goes in, the writer says the archive
+// itself is broken (not just that file), so a run can stop and keep an older
+// archive instead of replacing it with a damaged one.
+TEST_F(ZipArchiveTest, AFullDiskBreaksTheArchiveNotJustTheFile) {
+  WriteBytes(Path("a.bin"), std::string(3 << 20, 'a'));
+  WriteBytes(Path("b.txt"), "b");
+  test::FaultyFileSystem fs;
+  fs.failStreamWrite = [](const std::wstring& path, uint64_t written) {
+    return path.ends_with(L"full.zip") && written > (1 << 20) ? ENOSPC : 0;
+  };
+  platform::ScopedFileSystem scoped(&fs);
+  ZipArchiveHandle* zip = Create("full.zip", {}, 0);
+  ASSERT_NE(zip, nullptr);
+  EXPECT_FALSE(Add(zip, "a.bin", L"a.bin"));
+  EXPECT_EQ(ZipLastError(zip), ENOSPC);
+  EXPECT_TRUE(ZipArchiveBroken(zip));
+  EXPECT_FALSE(Add(zip, "b.txt", L"b.txt"));
+  EXPECT_NE(ZipCloseArchive(zip), 0);
+}
+
+TEST_F(ZipArchiveTest, FileCrcMatchesZlib) {
+  const std::string content(100000, 'c');
+  WriteBytes(Path("c.bin"), content);
+  char buffer[16384];
+  uint32_t crc = 0;
+  EXPECT_EQ(ZipFileCrc(dir_.Wide("c.bin"), buffer, sizeof buffer, &crc), 0);
+  EXPECT_EQ(crc, static_cast<uint32_t>(::crc32(0, reinterpret_cast<const Bytef*>(content.data()),
+                                                static_cast<uInt>(content.size()))));
+  EXPECT_EQ(ZipFileCrc(dir_.Wide("missing"), buffer, sizeof buffer, &crc), -1);
+}
+
+}  // namespace
+}  // namespace kelvane

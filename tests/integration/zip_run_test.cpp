@@ -1,0 +1,188 @@
+// ZIP jobs run by the real executable, checked with unzip and 7z.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "integration/cli_test_support.h"
+#include "platform/text_codec.h"
+#include "support/test_support.h"
+
+namespace kelvane {
+namespace {
+
+using platform::FromNative;
+using test::PathExists;
+using test::WriteBytes;
+
+class ZipRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    src_ = dir_.Native("src");
+    out_ = dir_.Native("out");
+    job_.Type = kJobTypeZip;
+    job_.ArchiveFolder = FromNative(out_);
+    job_.ArchiveName = L"Daily";
+    job_.IncludeFolders = {FromNative(src_)};
+  }
+
+  void File(const std::string& relative, const std::string& content, mode_t mode = 0644) {
+    WriteBytes(src_ + "/" + relative, content);
+    ASSERT_EQ(::chmod((src_ + "/" + relative).c_str(), mode), 0);
+  }
+
+  test::CliResult RunJob() { return cli_.Run({cli_.WriteJob(job_), "-start"}); }
+
+  int Shell(const std::string& command) {
+    output_.clear();
+    return test::RunShell("cd '" + dir_.path() + "' && " + command + " 2>&1", &output_);
+  }
+
+  std::string Archive() const { return out_ + "/Daily.zip"; }
+
+  test::TempDir dir_;
+  std::string src_;
+  std::string out_;
+  BackupJob job_;
+  test::Cli cli_{dir_.path()};
+  std::string output_;
+};
+
+// Given a tree with nested folders, empty files, umlauts, non-Latin scripts, a
+// name that is not UTF-8 and a hidden file, when a ZIP job takes all of it, then
+// unzip and 7z accept the archive and unzip gives back exactly the files.
+TEST_F(ZipRunTest, ArchiveExtractsToExactlyTheSelectedFiles) {
+  File("a.txt", "alpha\n");
+  File("empty.dat", "");
+  File("Grüße/Übersicht.md", "umlauts\n", 0600);
+  File("Документы/отчёт.txt", "cyrillic\n");
+  File("日本/テスト.txt", "japanese\n", 0755);
+  File("caf\xE9.txt", "latin-1 name\n");
+  File(".hidden.txt", "taken on request\n");
+  File("deep/a/b/c/d/e.bin", std::string(100000, '\x01'));
+  File("skip.log", "black-listed\n");
+  job_.IncludeHiddenFiles = true;
+  const test::CliResult result = RunJob();
+  ASSERT_EQ(result.status, 0) << result.output;
+
+  EXPECT_EQ(Shell("unzip -t '" + Archive() + "'"), 0) << output_;
+  EXPECT_EQ(Shell("7z t '" + Archive() + "'"), 0) << output_;
+  EXPECT_EQ(output_.find("Warning"), std::string::npos) << output_;
+
+  ASSERT_EQ(Shell("cp -a '" + src_ + "' expected && rm expected/skip.log"), 0) << output_;
+  ASSERT_EQ(Shell("mkdir x && cd x && unzip -q '" + Archive() + "'"), 0) << output_;
+  const std::string extracted = dir_.Native("x") + src_;
+  EXPECT_EQ(Shell("diff -r expected '" + extracted + "'"), 0) << output_;
+  // Modes exactly; times to the two seconds of DOS times.
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.Native("expected"))) {
+    if (!entry.is_regular_file()) continue;
+    const std::string relative = entry.path().string().substr(dir_.Native("expected").size());
+    struct stat want, got;
+    ASSERT_EQ(::stat(entry.path().c_str(), &want), 0);
+    ASSERT_EQ(::stat((extracted + relative).c_str(), &got), 0) << relative;
+    EXPECT_EQ(got.st_mode & 07777, want.st_mode & 07777) << relative;
+    EXPECT_LE(std::abs(got.st_mtime - want.st_mtime), 2) << relative;
+  }
+  EXPECT_FALSE(PathExists(out_ + "/Daily.log"));
+  EXPECT_FALSE(PathExists(out_ + "/.Daily.zip.kvn-tmp"));
+}
+
+TEST_F(ZipRunTest, PasswordProtectsEveryEntry) {
+  File("a.txt", "a");
+  File("sub/b.txt", "b");
+  job_.ArchivePassword = L"Geheimnis ä";
+  ASSERT_EQ(RunJob().status, 0);
+  EXPECT_EQ(Shell("unzip -P 'Geheimnis ä' -t '" + Archive() + "'"), 0) << output_;
+  EXPECT_NE(Shell("unzip -P wrong -t '" + Archive() + "'"), 0);
+  EXPECT_EQ(output_.find("OK"), std::string::npos) << output_;
+  EXPECT_EQ(Shell("7z t '-pGeheimnis ä' '" + Archive() + "'"), 0) << output_;
+}
+
+TEST_F(ZipRunTest, HigherLevelsMakeSmallerArchives) {
+  std::string text;
+  for (int i = 0; i < 30000; ++i) text += "row " + std::to_string(i % 1013) + ", some text\n";
+  File("data.csv", text);
+  uintmax_t previous = UINTMAX_MAX;
+  for (uint32_t level : {1u, 5u, 9u}) {
+    job_.ArchiveCompLevel = level;
+    ASSERT_EQ(RunJob().status, 0);
+    const uintmax_t size = std::filesystem::file_size(Archive());
+    EXPECT_LT(size, previous) << "level " << level;
+    previous = size;
+  }
+}
+
+TEST_F(ZipRunTest, UncreatableArchiveIsReportedAndLeavesNothing) {
+  File("a.txt", "a");
+  WriteBytes(dir_.Native("blocker"), "a file");
+  job_.ArchiveFolder = dir_.Wide("blocker/out");
+  const test::CliResult result = RunJob();
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.output.find("Create " + dir_.Native("blocker/out/Daily.zip") +
+                               " failed, Code 20"),
+            std::string::npos)
+      << result.output;
+  EXPECT_NE(result.output.find("Opening " + dir_.Native("blocker/out/Daily.zip") + " failed!"),
+            std::string::npos)
+      << result.output;
+  EXPECT_EQ(test::ReadBytes(dir_.Native("blocker")), "a file");
+}
+
+TEST_F(ZipRunTest, AFailedRunKeepsTheOlderArchive) {
+  File("a.txt", "a");
+  ASSERT_EQ(RunJob().status, 0);
+  const std::string older = test::ReadBytes(Archive());
+  // Too little room now: the older archive must stay as it was.
+  WriteBytes(src_ + "/huge.dat", "");
+  if (::truncate((src_ + "/huge.dat").c_str(), 10LL << 40) != 0) GTEST_SKIP();
+  EXPECT_EQ(RunJob().status, 2);
+  EXPECT_EQ(test::ReadBytes(Archive()), older);
+}
+
+// A sparse file of 4.5 GiB goes in and comes out identical: ZIP64 sizes, and
+// its permission bits survive although minizip marks such entries "MS-DOS".
+TEST_F(ZipRunTest, SLOW_FilesOver4GiBUseZip64) {
+  File("small.txt", "small", 0750);
+  WriteBytes(src_ + "/huge.bin", "");
+  ASSERT_EQ(::truncate((src_ + "/huge.bin").c_str(), 4608LL << 20), 0);
+  ASSERT_EQ(::chmod((src_ + "/huge.bin").c_str(), 0640), 0);
+  {
+    // A little data at the far end, so a reader must really reach it.
+    std::fstream end(src_ + "/huge.bin", std::ios::in | std::ios::out | std::ios::binary);
+    end.seekp((4608LL << 20) - 5);
+    end << "tail!";
+  }
+  job_.ArchiveCompLevel = 1;
+  ASSERT_EQ(RunJob().status, 0);
+  EXPECT_EQ(Shell("unzip -t '" + Archive() + "'"), 0) << output_;
+  EXPECT_EQ(Shell("7z t '" + Archive() + "'"), 0) << output_;
+  EXPECT_EQ(output_.find("Warning"), std::string::npos) << output_;
+  ASSERT_EQ(Shell("zipinfo '" + Archive() + "'"), 0) << output_;
+  EXPECT_NE(output_.find("-rw-r-----  4.5 unx 4831838208"), std::string::npos) << output_;
+  EXPECT_NE(output_.find("-rwxr-x---  4.5 unx        5"), std::string::npos) << output_;
+  ASSERT_EQ(Shell("unzip -p '" + Archive() + "' '" + src_.substr(1) + "/huge.bin' | tail -c 5"), 0);
+  EXPECT_EQ(output_, "tail!");
+}
+
+// More than 65,535 entries need the Zip64 end record that minizip leaves out.
+TEST_F(ZipRunTest, SLOW_SeventyThousandFiles) {
+  for (int folder = 0; folder < 70; ++folder) {
+    const std::string path = src_ + "/d" + std::to_string(folder);
+    std::filesystem::create_directories(path);
+    for (int i = 0; i < 1000; ++i) {
+      std::ofstream(path + "/f" + std::to_string(i) + ".txt") << i;
+    }
+  }
+  job_.ArchiveCompLevel = 1;
+  ASSERT_EQ(RunJob().status, 0);
+  EXPECT_EQ(Shell("unzip -tq '" + Archive() + "'"), 0) << output_;
+  EXPECT_EQ(Shell("7z t '" + Archive() + "' | grep -E '^(Files|Everything)'"), 0) << output_;
+  EXPECT_NE(output_.find("Everything is Ok"), std::string::npos) << output_;
+  EXPECT_NE(output_.find("Files: 70000"), std::string::npos) << output_;
+}
+
+}  // namespace
+}  // namespace kelvane
