@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# A ZIP job against zip -r and 7z a -tzip on the same generated tree (mixed
+# text and random data), warm cache, levels 1, 6 and 9; times and sizes.
+#   bench/zip.sh [FILES] [MIB] [RUNS]     (default 20000 files, 400 MiB, 3 runs)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+files=${1:-20000}
+mib=${2:-400}
+runs=${3:-3}
+base=${BENCH_DIR:-/tmp/kelvane-bench}
+corpus=$base/copy-$files-$mib
+out=$base/zip-out
+bin=$(pwd)/build/bin
+
+bash scripts/setup
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j2 --target kelvane >/dev/null
+if [ ! -d "$corpus" ]; then
+  echo "generating $files files ($mib MiB) in $corpus" >&2
+  python3 bench/make_corpus.py "$corpus" --files "$files" --mib "$mib"
+fi
+mkdir -p "$out"
+cat "$corpus"/*/* > /dev/null 2>&1 || true  # warm the cache
+
+for level in 1 6 9; do
+  cat > "$base/zip$level.kvnjob" <<JOB
+{"Backup": {"Type": 1, "ArchiveFolder": "$out", "ArchiveName": "kelvane$level", "ArchiveCompLevel": $level,
+ "SkipFilesWithoutExtension": false, "IncludeHiddenFiles": true,
+ "WhiteList": ["*.*"], "BlackList": [], "IncludeFolders": ["$corpus"], "ExcludeFolders": []}}
+JOB
+  XDG_CONFIG_HOME=$base/config hyperfine --runs "$runs" \
+    --prepare "rm -f $out/zip$level.zip $out/7z$level.zip" \
+    --export-json "$base/zip$level.json" \
+    -n "zip -r -$level" "cd $corpus/.. && zip -r -q -$level $out/zip$level.zip $(basename "$corpus")" \
+    -n "7z a -tzip -mx=$level" "7z a -tzip -mx=$level -bd $out/7z$level.zip $corpus > /dev/null" \
+    -n "kelvane ZIP job, level $level" "$bin/kelvane $base/zip$level.kvnjob -start -console"
+  echo "== level $level"
+  python3 bench/summarize.py "$base/zip$level.json" "zip -r -$level"
+  ls -l "$out/zip$level.zip" "$out/7z$level.zip" "$out/kelvane$level.zip" | awk '{print $5, $9}'
+  unzip -tq "$out/kelvane$level.zip"
+done
