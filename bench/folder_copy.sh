@@ -1,29 +1,16 @@
 #!/usr/bin/env bash
 # A folder job against cp -a and rsync -a on the same generated tree, warm cache.
 #   bench/folder_copy.sh [FILES] [MIB]     (default 20000 files, 400 MiB)
-set -euo pipefail
-cd "$(dirname "$0")/.."
 files=${1:-20000}
 mib=${2:-400}
-base=${BENCH_DIR:-/tmp/kelvane-bench}
-corpus=$base/copy-$files-$mib
+source "$(dirname "$0")/prologue.sh"
 out=$base/copy-out
-bin=$(pwd)/build/bin
-
-bash scripts/setup
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target kelvane >/dev/null
-if [ ! -d "$corpus" ]; then
-  echo "generating $files files ($mib MiB) in $corpus" >&2
-  python3 bench/make_corpus.py "$corpus" --files "$files" --mib "$mib"
-fi
 mkdir -p "$out"
 cat > "$base/copy.kvnjob" <<JOB
 {"Backup": {"Type": 0, "ArchiveFolder": "$out", "ArchiveName": "kelvane",
  "SkipFilesWithoutExtension": false, "IncludeHiddenFiles": true,
  "WhiteList": ["*.*"], "BlackList": [], "IncludeFolders": ["$corpus"], "ExcludeFolders": []}}
 JOB
-cat "$corpus"/*/* > /dev/null 2>&1 || true  # warm the cache
 
 XDG_CONFIG_HOME=$base/config hyperfine --warmup 1 --runs 5 \
   --prepare "rm -rf $out/kelvane $out/cp $out/rsync" \

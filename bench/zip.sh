@@ -2,25 +2,12 @@
 # A ZIP job against zip -r and 7z a -tzip on the same generated tree (mixed
 # text and random data), warm cache, levels 1, 6 and 9; times and sizes.
 #   bench/zip.sh [FILES] [MIB] [RUNS]     (default 20000 files, 400 MiB, 3 runs)
-set -euo pipefail
-cd "$(dirname "$0")/.."
 files=${1:-20000}
 mib=${2:-400}
 runs=${3:-3}
-base=${BENCH_DIR:-/tmp/kelvane-bench}
-corpus=$base/copy-$files-$mib
+source "$(dirname "$0")/prologue.sh"
 out=$base/zip-out
-bin=$(pwd)/build/bin
-
-bash scripts/setup
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target kelvane >/dev/null
-if [ ! -d "$corpus" ]; then
-  echo "generating $files files ($mib MiB) in $corpus" >&2
-  python3 bench/make_corpus.py "$corpus" --files "$files" --mib "$mib"
-fi
 mkdir -p "$out"
-cat "$corpus"/*/* > /dev/null 2>&1 || true  # warm the cache
 
 for level in 1 6 9; do
   cat > "$base/zip$level.kvnjob" <<JOB

@@ -24,24 +24,42 @@ int CloseDescriptor(int& fd) {
   return result == 0 || errno == EINTR ? 0 : errno;
 }
 
+// One read that retries when a signal interrupts it.
+int ReadSome(int fd, void* buffer, size_t n, size_t* got) {
+  for (;;) {
+    const ssize_t result = ::read(fd, buffer, n);
+    if (result >= 0) {
+      *got = static_cast<size_t>(result);
+      return 0;
+    }
+    if (errno != EINTR) {
+      *got = 0;
+      return errno;
+    }
+  }
+}
+
+// Writes all `n` bytes or fails.
+int WriteAll(int fd, const void* data, size_t n) {
+  const char* p = static_cast<const char*>(data);
+  while (n > 0) {
+    const ssize_t written = ::write(fd, p, n);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    p += written;
+    n -= static_cast<size_t>(written);
+  }
+  return 0;
+}
+
 class PosixReadableFile final : public ReadableFile {
  public:
   explicit PosixReadableFile(int fd) : fd_(fd) {}
   ~PosixReadableFile() override { CloseDescriptor(fd_); }
 
-  int Read(void* buffer, size_t n, size_t* got) override {
-    for (;;) {
-      const ssize_t result = ::read(fd_, buffer, n);
-      if (result >= 0) {
-        *got = static_cast<size_t>(result);
-        return 0;
-      }
-      if (errno != EINTR) {
-        *got = 0;
-        return errno;
-      }
-    }
-  }
+  int Read(void* buffer, size_t n, size_t* got) override { return ReadSome(fd_, buffer, n, got); }
 
   int Size(uint64_t* size) override {
     struct stat status;
@@ -60,18 +78,7 @@ class PosixWritableFile final : public WritableFile {
   ~PosixWritableFile() override { CloseDescriptor(fd_); }
 
   int Append(const void* data, size_t n) override {
-    if (fd_ < 0) return EBADF;
-    const char* p = static_cast<const char*>(data);
-    while (n > 0) {
-      const ssize_t written = ::write(fd_, p, n);
-      if (written < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      p += written;
-      n -= static_cast<size_t>(written);
-    }
-    return 0;
+    return fd_ < 0 ? EBADF : WriteAll(fd_, data, n);
   }
 
   int Sync() override {
@@ -99,33 +106,9 @@ class PosixFileStream final : public FileStream {
   explicit PosixFileStream(int fd) : fd_(fd) {}
   ~PosixFileStream() override { CloseDescriptor(fd_); }
 
-  int Read(void* buffer, size_t n, size_t* got) override {
-    for (;;) {
-      const ssize_t result = ::read(fd_, buffer, n);
-      if (result >= 0) {
-        *got = static_cast<size_t>(result);
-        return 0;
-      }
-      if (errno != EINTR) {
-        *got = 0;
-        return errno;
-      }
-    }
-  }
+  int Read(void* buffer, size_t n, size_t* got) override { return ReadSome(fd_, buffer, n, got); }
 
-  int Write(const void* data, size_t n) override {
-    const char* p = static_cast<const char*>(data);
-    while (n > 0) {
-      const ssize_t written = ::write(fd_, p, n);
-      if (written < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      p += written;
-      n -= static_cast<size_t>(written);
-    }
-    return 0;
-  }
+  int Write(const void* data, size_t n) override { return WriteAll(fd_, data, n); }
 
   int Seek(int64_t offset, Origin origin, uint64_t* position) override {
     const int whence = origin == kFromStart ? SEEK_SET : origin == kFromCurrent ? SEEK_CUR : SEEK_END;

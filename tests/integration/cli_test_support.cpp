@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,6 +80,23 @@ std::string Cli::WriteJob(const BackupJob& job, const std::string& name) const {
   const std::string path = work_ + "/" + name;
   if (doc.SaveFile(platform::FromNative(path)) != 0) throw std::runtime_error("cannot save job");
   return path;
+}
+
+JobRunTest::JobRunTest(uint32_t type) : src_(dir_.Native("src")), out_(dir_.Native("out")) {
+  job_.Type = type;
+  job_.ArchiveFolder = platform::FromNative(out_);
+  job_.ArchiveName = L"Daily";
+  job_.IncludeFolders = {platform::FromNative(src_)};
+}
+
+void JobRunTest::File(const std::string& relative, const std::string& content, unsigned mode) {
+  WriteBytes(src_ + "/" + relative, content);
+  ASSERT_EQ(::chmod((src_ + "/" + relative).c_str(), mode), 0);
+}
+
+int JobRunTest::Shell(const std::string& command) {
+  output_.clear();
+  return RunShell("cd '" + dir_.path() + "' && " + command + " 2>&1", &output_);
 }
 
 }  // namespace kelvane::test

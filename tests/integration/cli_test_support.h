@@ -2,12 +2,14 @@
 // would: no display, a private profile folder, output captured.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <string>
 #include <vector>
 
 #include "job/backup_job.h"
+#include "support/test_support.h"
 
 namespace kelvane::test {
 
@@ -34,6 +36,26 @@ class Cli {
 
  private:
   std::string work_;
+};
+
+// A job over the tree "src" of a temporary folder into "out", named "Daily",
+// run through the real executable.
+class JobRunTest : public ::testing::Test {
+ protected:
+  explicit JobRunTest(uint32_t type);
+
+  // Writes a source file (folders made as needed) with the given mode.
+  void File(const std::string& relative, const std::string& content, unsigned mode = 0644);
+  CliResult RunJob() { return cli_.Run({cli_.WriteJob(job_), "-start"}); }
+  // Runs a shell command in the temporary folder; its output goes to output_.
+  int Shell(const std::string& command);
+
+  TempDir dir_;
+  std::string src_;
+  std::string out_;
+  BackupJob job_;
+  Cli cli_{dir_.path()};
+  std::string output_;
 };
 
 }  // namespace kelvane::test

@@ -21,34 +21,11 @@ using platform::FromNative;
 using test::PathExists;
 using test::WriteBytes;
 
-class FolderRunTest : public ::testing::Test {
+class FolderRunTest : public test::JobRunTest {
  protected:
-  void SetUp() override {
-    src_ = dir_.Native("src");
-    out_ = dir_.Native("out");
-    job_.Type = kJobTypeFolder;
-    job_.ArchiveFolder = FromNative(out_);
-    job_.ArchiveName = L"Daily";
-    job_.IncludeFolders = {FromNative(src_)};
-  }
+  FolderRunTest() : JobRunTest(kJobTypeFolder) {}
 
-  void File(const std::string& relative, const std::string& content, mode_t mode = 0644) {
-    WriteBytes(src_ + "/" + relative, content);
-    ASSERT_EQ(::chmod((src_ + "/" + relative).c_str(), mode), 0);
-  }
-
-  test::CliResult RunJob() { return cli_.Run({cli_.WriteJob(job_), "-start"}); }
   std::string Target() const { return out_ + "/Daily" + src_; }
-
-  int Shell(const std::string& command, std::string* output = nullptr) {
-    return test::RunShell(command + " 2>&1", output);
-  }
-
-  test::TempDir dir_;
-  std::string src_;
-  std::string out_;
-  BackupJob job_;
-  test::Cli cli_{dir_.path()};
 };
 
 // Given a tree with hidden files, a log, a name without extension, umlauts and
@@ -75,15 +52,13 @@ TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   const std::string expected = dir_.Native("expected");
   ASSERT_EQ(Shell("cp -a '" + src_ + "' '" + expected + "'"), 0);
   ASSERT_EQ(Shell("cd '" + expected + "' && rm .hidden.txt run.log README pipe.fifo"), 0);
-  std::string diff;
-  EXPECT_EQ(Shell("diff -r '" + expected + "' '" + Target() + "'", &diff), 0) << diff;
-  std::string modes;
+  EXPECT_EQ(Shell("diff -r '" + expected + "' '" + Target() + "'"), 0) << output_;
   ASSERT_EQ(Shell("cd '" + expected + "' && find . -type f -exec stat -c '%n %a %y' {} + | sort > "
                   "../modes-expected && cd '" + Target() +
                   "' && find . -type f -exec stat -c '%n %a %y' {} + | sort > " + dir_.path() +
                   "/modes-actual && diff " + dir_.path() + "/modes-expected " + dir_.path() +
-                  "/modes-actual", &modes), 0)
-      << modes;
+                  "/modes-actual"), 0)
+      << output_;
   EXPECT_FALSE(PathExists(out_ + "/Daily.log")) << "an empty log is removed";
   EXPECT_NE(result.output.find("Done: 6 of 6 files"), std::string::npos) << result.output;
 }
@@ -120,9 +95,8 @@ TEST_F(FolderRunTest, AFileThatCannotBeWrittenIsLoggedAndTheRunEndsWithStatusOne
       << lines[0];
   EXPECT_NE(result.output.find(out_ + "/Daily.log"), std::string::npos) << result.output;
   // No temporary file is left behind.
-  std::string leftovers;
-  Shell("find '" + Target() + "' -name '*.tmp'", &leftovers);
-  EXPECT_EQ(leftovers, "");
+  Shell("find '" + Target() + "' -name '*.tmp'");
+  EXPECT_EQ(output_, "");
 }
 
 // Given a copy that takes a while, when the user presses Ctrl-C, then the run

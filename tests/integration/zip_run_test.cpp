@@ -18,37 +18,11 @@ using platform::FromNative;
 using test::PathExists;
 using test::WriteBytes;
 
-class ZipRunTest : public ::testing::Test {
+class ZipRunTest : public test::JobRunTest {
  protected:
-  void SetUp() override {
-    src_ = dir_.Native("src");
-    out_ = dir_.Native("out");
-    job_.Type = kJobTypeZip;
-    job_.ArchiveFolder = FromNative(out_);
-    job_.ArchiveName = L"Daily";
-    job_.IncludeFolders = {FromNative(src_)};
-  }
-
-  void File(const std::string& relative, const std::string& content, mode_t mode = 0644) {
-    WriteBytes(src_ + "/" + relative, content);
-    ASSERT_EQ(::chmod((src_ + "/" + relative).c_str(), mode), 0);
-  }
-
-  test::CliResult RunJob() { return cli_.Run({cli_.WriteJob(job_), "-start"}); }
-
-  int Shell(const std::string& command) {
-    output_.clear();
-    return test::RunShell("cd '" + dir_.path() + "' && " + command + " 2>&1", &output_);
-  }
+  ZipRunTest() : JobRunTest(kJobTypeZip) {}
 
   std::string Archive() const { return out_ + "/Daily.zip"; }
-
-  test::TempDir dir_;
-  std::string src_;
-  std::string out_;
-  BackupJob job_;
-  test::Cli cli_{dir_.path()};
-  std::string output_;
 };
 
 // Given a tree with nested folders, empty files, umlauts, non-Latin scripts, a

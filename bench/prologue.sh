@@ -1,0 +1,16 @@
+# Shared start of the benchmark scripts (sourced): builds kelvane and makes the
+# generated tree $corpus of $files files and $mib MiB below $base.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+base=${BENCH_DIR:-/tmp/kelvane-bench}
+corpus=$base/copy-$files-$mib
+bin=$(pwd)/build/bin
+
+bash scripts/setup
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j2 --target kelvane >/dev/null
+if [ ! -d "$corpus" ]; then
+  echo "generating $files files ($mib MiB) in $corpus" >&2
+  python3 bench/make_corpus.py "$corpus" --files "$files" --mib "$mib"
+fi
+cat "$corpus"/*/* > /dev/null 2>&1 || true  # warm the cache
