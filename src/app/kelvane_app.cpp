@@ -47,9 +47,11 @@ std::wstring RunSummary(const RunReport& report) {
   return {};
 }
 
-int RunInConsole(const JsonDocument& job, const LanguageTable& texts) {
+int RunInConsole(const JsonDocument& job, const LanguageTable& texts,
+                 const std::wstring& sevenZipLibrary) {
   ConsoleRunHost host(stderr, platform::StandardErrorIsTerminal(), true);
   RunDriver driver = MakeRunDriver(host, texts);
+  driver.SetSevenZipLibrary(sevenZipLibrary);
   const RunReport report = driver.Run(job);
   host.Finish(RunSummary(report));
   return ExitStatusOf(report.outcome);
@@ -122,7 +124,7 @@ int RunApplication(const std::vector<std::wstring>& tokens) {
   }
   // The run dialog arrives with the desktop build; until then every run, with
   // or without -console, is a console run with the same outcome and status.
-  return RunInConsole(jobDocument, texts);
+  return RunInConsole(jobDocument, texts, profile.GetString("Main", "SevenZip", L""));
 }
 
 }  // namespace kelvane

@@ -10,6 +10,9 @@
 //                 such an entry is never opened
 //   REPARSE_POINT with the SYMLINK tag for a symbolic link, with the
 //                 MOUNT_POINT tag for a folder on another device than its parent
+//   UNIX_EXTENSION always, with st_mode (type and permission bits) in the high
+//                 16 bits, the form 7-Zip uses on Linux, so a 7z archive keeps
+//                 the permission bits
 #pragma once
 
 #include <cstdint>
@@ -24,6 +27,8 @@ inline constexpr uint32_t kAttributeDirectory = 0x010;
 inline constexpr uint32_t kAttributeArchive = 0x020;
 inline constexpr uint32_t kAttributeDevice = 0x040;
 inline constexpr uint32_t kAttributeReparsePoint = 0x400;
+inline constexpr uint32_t kAttributeUnixExtension = 0x8000;
+inline constexpr uint32_t kWindowsAttributeBits = 0x7FFF;
 
 inline constexpr uint32_t kReparseTagMountPoint = 0xA0000003;
 inline constexpr uint32_t kReparseTagSymlink = 0xA000000C;

@@ -148,8 +148,8 @@ int DescribeEntry(int dirFd, const char* name, dev_t folderDevice, DirectoryEntr
               &status) != 0) {
     return errno;
   }
-  uint32_t attributes = kAttributeArchive;
   const mode_t mode = status.stx_mode;
+  uint32_t attributes = kAttributeArchive | kAttributeUnixExtension | ((mode & 0xFFFF) << 16);
   if (name[0] == '.') attributes |= kAttributeHidden;
   if (!(mode & S_IWUSR)) attributes |= kAttributeReadOnly;
   if (S_ISDIR(mode)) {

@@ -67,6 +67,10 @@ class BackupClass {
   uint32_t OpenZipTarget();
   uint32_t CopyToZipTask();
 
+  // The 7z target, through the 7-Zip library at sevenZipLibrary (empty: the
+  // standard places). Throws std::runtime_error with the writer's failure.
+  uint32_t RunSevenZipTarget();
+
   std::wstring archivePath;  // the target: archive file, or folder ending in the separator
   std::wstring workPath;     // archives: the temporary file written until success
   std::wstring logPath;
@@ -92,6 +96,7 @@ class BackupClass {
   std::atomic<bool> cancelRequested{false};
   int32_t targetType = 100;
   ZipArchiveHandle* zipArchive = nullptr;
+  std::wstring sevenZipLibrary;
 
   RunHost& host;
   const LanguageTable& texts;

@@ -159,6 +159,7 @@ RunReport RunDriver::Run(const JsonDocument& jobDocument) {
     scan.ownOutputNames = OwnOutputNames(job, run.archivePath);
     run.password = job.ArchivePassword;
     run.pump = [this] { Pump(); };
+    run.sevenZipLibrary = sevenZipLibrary_;
 
     host_.SetProgressMarquee(true);
     host_.SetStatusLines(L"", texts_.GetText(L"ui_collect_data"), L"...");
@@ -210,17 +211,24 @@ RunReport RunDriver::Run(const JsonDocument& jobDocument) {
     }
     if (FileSize(run.logPath) == 0) platform::Fs().Remove(run.logPath);
   } catch (const std::exception& e) {
-    scan.results.clear();
-    if (!run.workPath.empty()) platform::Fs().Remove(run.workPath);
+    EndAfterException(run, scan);
     host_.ShowMessage(FormatText(L"Abgefangene Exception: %S", std::string(e.what())), true);
     report.outcome = RunOutcome::kAborted;
   } catch (...) {
-    scan.results.clear();
-    if (!run.workPath.empty()) platform::Fs().Remove(run.workPath);
+    EndAfterException(run, scan);
     host_.ShowMessage(L"Abgefangene Exception.", true);
     report.outcome = RunOutcome::kAborted;
   }
   return report;
+}
+
+void RunDriver::EndAfterException(vxstl::BackupClass& run, ScanContext& scan) {
+  scan.results.clear();
+  // A half-written archive is worth nothing; an older one stays as it was.
+  if (!run.workPath.empty()) platform::Fs().Remove(run.workPath);
+  // The log keeps what it recorded, but an empty one goes like after any run.
+  ProcessLog().CloseLog();
+  if (FileSize(run.logPath) == 0) platform::Fs().Remove(run.logPath);
 }
 
 RunDriver MakeRunDriver(RunHost& host, const LanguageTable& texts) {
@@ -228,6 +236,8 @@ RunDriver MakeRunDriver(RunHost& host, const LanguageTable& texts) {
   driver.SetTargetStep(kJobTypeFolder, [](BackupClass& run) { return run.RunFolderTarget(); },
                        false);
   driver.SetTargetStep(kJobTypeZip, [](BackupClass& run) { return run.RunZipTarget(); }, true);
+  driver.SetTargetStep(kJobTypeSevenZip, [](BackupClass& run) { return run.RunSevenZipTarget(); },
+                       true);
   return driver;
 }
 

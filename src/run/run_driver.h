@@ -22,6 +22,7 @@ namespace kelvane {
 class JsonDocument;
 class LanguageTable;
 class RunHost;
+class ScanContext;
 struct BackupJob;
 
 enum class RunOutcome {
@@ -60,6 +61,10 @@ class RunDriver {
   // one file (at workPath) that replaces the archive only after success.
   void SetTargetStep(uint32_t jobType, vxstl::TargetStep step, bool writesArchive);
 
+  // The 7-Zip library for 7z targets (the preference "Main"/"SevenZip");
+  // empty: the standard places.
+  void SetSevenZipLibrary(std::wstring path) { sevenZipLibrary_ = std::move(path); }
+
   // Runs the job held in `jobDocument`.
   RunReport Run(const JsonDocument& jobDocument);
 
@@ -71,10 +76,13 @@ class RunDriver {
 
   // The host's pump, turning a confirmed cancel into the run's cancel.
   void Pump();
+  // Cleans up after an exception ended the run.
+  void EndAfterException(vxstl::BackupClass& run, ScanContext& scan);
 
   RunHost& host_;
   const LanguageTable& texts_;
   std::map<uint32_t, Target> targets_;
+  std::wstring sevenZipLibrary_;
   bool cancelLogged_ = false;
 };
 

@@ -39,13 +39,19 @@ TEST(DirectoryTest, MapsLinuxFilesOntoAttributes) {
   ASSERT_EQ(Fs().ReadDirectory(dir.Wide(""), &entries), 0);
   EXPECT_EQ(entries.size(), 8u);  // no "." or ".."
 
+  const auto windowsBits = [&](std::wstring_view name) {
+    return Named(entries, name)->attributes & kWindowsAttributeBits;
+  };
   const DirectoryEntry* plain = Named(entries, L"plain.txt");
   ASSERT_TRUE(plain);
-  EXPECT_EQ(plain->attributes, kAttributeArchive);
+  EXPECT_EQ(windowsBits(L"plain.txt"), kAttributeArchive);
+  // The Unix mode rides in the high half, as 7-Zip keeps it.
+  EXPECT_EQ(plain->attributes & ~kWindowsAttributeBits, kAttributeUnixExtension | (0100644u << 16));
   EXPECT_EQ(plain->size, 5u);
-  EXPECT_EQ(Named(entries, L".hidden")->attributes, kAttributeArchive | kAttributeHidden);
-  EXPECT_EQ(Named(entries, L"readonly.txt")->attributes, kAttributeArchive | kAttributeReadOnly);
-  EXPECT_EQ(Named(entries, L"sub")->attributes, kAttributeArchive | kAttributeDirectory);
+  EXPECT_EQ(windowsBits(L".hidden"), kAttributeArchive | kAttributeHidden);
+  EXPECT_EQ(windowsBits(L"readonly.txt"), kAttributeArchive | kAttributeReadOnly);
+  EXPECT_EQ(Named(entries, L"readonly.txt")->attributes >> 16, 0100444u);
+  EXPECT_EQ(windowsBits(L"sub"), kAttributeArchive | kAttributeDirectory);
 
   const DirectoryEntry* folderLink = Named(entries, L"link-to-folder");
   EXPECT_EQ(folderLink->attributes & (kAttributeDirectory | kAttributeReparsePoint),

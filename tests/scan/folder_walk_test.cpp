@@ -230,7 +230,7 @@ TEST_F(FolderWalkTest, RecordsSizeTimesAndAttributes) {
   ASSERT_EQ(scan_.results.size(), 1u);
   const ScannedFile& file = scan_.results[0].files[0];
   EXPECT_EQ(file.size, 5u);
-  EXPECT_EQ(file.attributes, 0x21u);  // archive + read-only
+  EXPECT_EQ(file.attributes, 0x8021u | (0100444u << 16));  // archive, read-only, Unix mode
   struct stat status;
   ASSERT_EQ(::stat((root_ + "/f.txt").c_str(), &status), 0);
   EXPECT_EQ(file.lastWriteTime, 116444736000000000ull +

@@ -1,0 +1,94 @@
+#include "archive/sevenzip/seven_zip_compressor.h"
+
+#include <exception>
+
+#include "archive/sevenzip/archive_update_callback.h"
+#include "archive/sevenzip/com_object.h"
+#include "archive/sevenzip/stream_wrappers.h"
+#include "platform/file_system.h"
+#include "platform/system_error.h"
+#include "util/result_codes.h"
+#include "util/text_util.h"
+
+namespace kelvane::SevenZip {
+namespace {
+
+std::wstring HresultText(const wchar_t* step, HRESULT result) {
+  return FormatText(L"%s: HRESULT = 0x%08X", step, static_cast<uint32_t>(result));
+}
+
+}  // namespace
+
+SevenZipCompressorEx::SevenZipCompressorEx(const SevenZipModule& module, std::wstring archivePath,
+                                           uint32_t compressionLevel, SevenZipUIUpdate* record)
+    : module_(module), archivePath_(std::move(archivePath)), compressionLevel_(compressionLevel),
+      record_(record) {}
+
+void SevenZipCompressorEx::ApplyCompressionLevel(IOutArchive* archive) const {
+  ComPtr<ISetProperties> properties;
+  if (archive->QueryInterface(IID_ISetProperties, properties.Out()) != S_OK || !properties) {
+    throw SevenZipException(L"Archive does not support setting compression properties");
+  }
+  const wchar_t* names[] = {L"x"};
+  PROPVARIANT values[1]{};
+  values[0].vt = VT_UI4;
+  values[0].ulVal = compressionLevel_;
+  const HRESULT result = properties->SetProperties(names, values, 1);
+  if (result != S_OK) throw SevenZipException(HresultText(L"Setting compression properties", result));
+}
+
+void SevenZipCompressorEx::WriteArchive(const std::vector<intl::FilePathInfoEx>& files) {
+  ComPtr<IOutArchive> archive;
+  module_.CreateObject(CLSID_7zFormat, IID_IOutArchive, archive.Out());
+  ApplyCompressionLevel(archive.get());
+
+  std::unique_ptr<platform::FileStream> file;
+  if (platform::Fs().OpenStream(archivePath_, platform::FileStream::kCreate, &file) != 0) {
+    throw SevenZipException(FormatText(L"Could not create archive \"%s\"", archivePath_));
+  }
+  auto* outStream = new intl::OutStreamWrapper(std::move(file));
+  outStream->AddRef();
+  ComPtr<IOutStream> out(outStream);
+  auto* callbackObject = new intl::ArchiveUpdateCallbackEx(module_, files, record_);
+  callbackObject->AddRef();
+  ComPtr<IArchiveUpdateCallback> callback(callbackObject);
+
+  const HRESULT result =
+      archive->UpdateItems(out.get(), static_cast<uint32_t>(files.size()), callback.get());
+  if (result != S_OK) throw SevenZipException(HresultText(L"Create archive", result));
+  // The archive is only as good as its bytes on disk.
+  if (const int error = outStream->Finish(); error != 0) {
+    throw SevenZipException(FormatText(L"Could not write archive \"%s\": %s", archivePath_,
+                                       platform::SystemErrorMessage(error)));
+  }
+}
+
+uint32_t PackWithSevenZip(SevenZipUIUpdate* record, const std::wstring& libraryPath,
+                          const std::wstring& archivePath,
+                          const std::vector<intl::FilePathInfoEx>& files) {
+  try {
+    SevenZipModule module;
+    module.Load(libraryPath);
+    {
+      SevenZipCompressorEx compressor(module, archivePath, record ? record->level : 9, record);
+      compressor.WriteArchive(files);
+    }
+    return 0;
+  } catch (const SevenZipException& e) {
+    if (record) record->errorText = WideToUtf8(e.message());
+  } catch (const std::exception& e) {
+    if (record) record->errorText = e.what();
+  }
+  return kResultFunctionFailed;
+}
+
+std::wstring FindSevenZipLibrary(const std::wstring& preferred) {
+  if (!preferred.empty()) return preferred;
+  static const wchar_t* const kPlaces[] = {L"/usr/lib/p7zip/7z.so", L"/usr/lib/7zip/7z.so"};
+  for (const wchar_t* place : kPlaces) {
+    if (platform::Fs().Exists(place)) return place;
+  }
+  return kPlaces[0];
+}
+
+}  // namespace kelvane::SevenZip

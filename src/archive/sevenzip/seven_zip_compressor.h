@@ -1,0 +1,46 @@
+// The 7z writer: packs a list of files into one new 7z archive through the
+// 7-Zip library, with AES-256 when a password is given (file names stay
+// readable). The only entry point for the run is PackWithSevenZip.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/sevenzip/seven_zip_module.h"
+#include "archive/sevenzip/seven_zip_records.h"
+
+namespace kelvane::SevenZip {
+
+class SevenZipCompressorEx {
+ public:
+  SevenZipCompressorEx(const SevenZipModule& module, std::wstring archivePath,
+                       uint32_t compressionLevel, SevenZipUIUpdate* record);
+  virtual ~SevenZipCompressorEx() = default;
+
+  // Writes the archive; throws SevenZipException on any failure. A partial
+  // archive file may be left; the caller removes it.
+  virtual void WriteArchive(const std::vector<intl::FilePathInfoEx>& files);
+
+ private:
+  void ApplyCompressionLevel(IOutArchive* archive) const;
+
+  const SevenZipModule& module_;
+  std::wstring archivePath_;
+  uint32_t compressionLevel_;
+  SevenZipUIUpdate* record_;
+};
+
+// Loads the library at `libraryPath`, writes `archivePath` from `files` and
+// unloads the library. Returns 0, or 1627 with the failure in the record's
+// errorText.
+uint32_t PackWithSevenZip(SevenZipUIUpdate* record, const std::wstring& libraryPath,
+                          const std::wstring& archivePath,
+                          const std::vector<intl::FilePathInfoEx>& files);
+
+// The library to load: `preferred` when given, else the first of the places
+// Debian's packages put it (/usr/lib/p7zip/7z.so, /usr/lib/7zip/7z.so) that
+// exists, else the first of them (its failure then names it).
+std::wstring FindSevenZipLibrary(const std::wstring& preferred);
+
+}  // namespace kelvane::SevenZip

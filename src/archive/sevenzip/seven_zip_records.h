@@ -1,0 +1,61 @@
+// What the run and the 7z writer exchange: the files to pack and the record
+// that carries the writer's parameters in and its progress and failure out.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+namespace kelvane::SevenZip {
+
+namespace intl {
+
+// One file to pack; the run builds them from the scan result.
+struct FilePathInfoEx {
+  std::wstring name;
+  uint64_t lastWriteTime = 0;  // FILETIME ticks
+  uint64_t creationTime = 0;
+  uint64_t lastAccessTime = 0;
+  uint64_t size = 0;
+  // Windows attribute bits; with 0x8000 set, the Unix mode in the high 16 bits.
+  uint32_t attributes = 0;
+  bool isDirectory = false;
+  std::wstring fullPath;
+  size_t archivePathStart = 0;  // the stored name is fullPath from here on
+};
+
+}  // namespace intl
+
+// Parameters in, progress and the failure out. The writer's worker threads
+// update the counters while the run's window thread reads them: atomic.
+struct SevenZipUIUpdate {
+  uint32_t level = 9;
+  std::atomic<uint64_t> processedBytes{0};
+  std::atomic<uint32_t> processedFiles{0};
+  std::wstring password;
+  std::string errorText;  // UTF-8; set when the writer fails
+
+  // Set by the run to stop the writer: the library is answered E_ABORT at
+  // its next progress call, stream request or read.
+  std::atomic<bool> stopRequested{false};
+  // Told about a file that could not be opened; it is left out of the
+  // archive and the archive goes on. Called from the library's threads.
+  std::function<void(const std::wstring& fullPath, int error)> fileFailed;
+
+  std::wstring CurrentFile() const {
+    std::lock_guard<std::mutex> hold(lock);
+    return currentFile;
+  }
+  void SetCurrentFile(const std::wstring& path) {
+    std::lock_guard<std::mutex> hold(lock);
+    currentFile = path;
+  }
+
+ private:
+  mutable std::mutex lock;
+  std::wstring currentFile;  // guarded by lock: the file handed out last
+};
+
+}  // namespace kelvane::SevenZip

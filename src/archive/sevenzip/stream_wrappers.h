@@ -1,0 +1,53 @@
+// The library's stream interfaces over the platform's file streams: one
+// InStreamWrapper per source file (read on the library's worker threads), one
+// OutStreamWrapper for the archive. Objects live by their reference counts.
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "archive/sevenzip/com_object.h"
+#include "platform/file_system.h"
+
+namespace kelvane::SevenZip::intl {
+
+class InStreamWrapper final : public IInStream, public IStreamGetSize {
+ public:
+  // `stop`, when set to true, makes every further read answer E_ABORT.
+  InStreamWrapper(std::unique_ptr<platform::FileStream> stream, const std::atomic<bool>* stop);
+  virtual ~InStreamWrapper() = default;
+
+  HRESULT QueryInterface(const GUID& iid, void** out) override;
+  uint32_t AddRef() override { return refs_.Up(); }
+  uint32_t Release() override;
+  HRESULT Read(void* data, uint32_t size, uint32_t* processedSize) override;
+  HRESULT Seek(int64_t offset, uint32_t origin, uint64_t* newPosition) override;
+  HRESULT GetSize(uint64_t* size) override;
+
+ private:
+  RefCount refs_;
+  std::unique_ptr<platform::FileStream> stream_;
+  const std::atomic<bool>* stop_;
+};
+
+class OutStreamWrapper final : public IOutStream {
+ public:
+  explicit OutStreamWrapper(std::unique_ptr<platform::FileStream> stream);
+  virtual ~OutStreamWrapper() = default;
+
+  HRESULT QueryInterface(const GUID& iid, void** out) override;
+  uint32_t AddRef() override { return refs_.Up(); }
+  uint32_t Release() override;
+  HRESULT Write(const void* data, uint32_t size, uint32_t* processedSize) override;
+  HRESULT Seek(int64_t offset, uint32_t origin, uint64_t* newPosition) override;
+  HRESULT SetSize(uint64_t newSize) override;
+
+  // Syncs and closes the archive file; 0 or an errno value.
+  int Finish();
+
+ private:
+  RefCount refs_;
+  std::unique_ptr<platform::FileStream> stream_;
+};
+
+}  // namespace kelvane::SevenZip::intl

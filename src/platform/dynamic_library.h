@@ -1,0 +1,30 @@
+// A shared library loaded at run time by its full path.
+//
+// Loaded with RTLD_NOW | RTLD_LOCAL: its symbols never leak into the program
+// or into other libraries. One owner; unloaded on destruction.
+#pragma once
+
+#include <string>
+
+namespace kelvane::platform {
+
+class DynamicLibrary {
+ public:
+  DynamicLibrary() = default;
+  ~DynamicLibrary() { Unload(); }
+  DynamicLibrary(const DynamicLibrary&) = delete;
+  DynamicLibrary& operator=(const DynamicLibrary&) = delete;
+
+  // Loads the library at `path`; on failure returns false and the loader's
+  // reason in `*error`.
+  bool Load(const std::wstring& path, std::string* error);
+  // The address of an exported symbol, or null.
+  void* Symbol(const char* name) const;
+  void Unload();
+  bool IsLoaded() const { return handle_ != nullptr; }
+
+ private:
+  void* handle_ = nullptr;
+};
+
+}  // namespace kelvane::platform

@@ -1,0 +1,62 @@
+// The 7z target: the whole file list handed to the 7-Zip library at once.
+#include <future>
+#include <stdexcept>
+
+#include "archive/sevenzip/seven_zip_compressor.h"
+#include "run/backup_class.h"
+#include "run/run_log.h"
+#include "scan/scan_context.h"
+#include "util/error_text.h"
+#include "util/text_util.h"
+
+namespace kelvane::vxstl {
+
+uint32_t BackupClass::RunSevenZipTarget() {
+  using SevenZip::intl::FilePathInfoEx;
+  std::vector<FilePathInfoEx> files;
+  files.reserve(totalFiles);
+  for (const ScannedFolder& folder : scan->results) {
+    const size_t start = StoredPathStart(folder.path);
+    for (const ScannedFile& file : folder.files) {
+      files.push_back(FilePathInfoEx{file.name, file.lastWriteTime, file.creationTime,
+                                     file.lastAccessTime, file.size, file.attributes, false,
+                                     folder.path + file.name, start});
+    }
+  }
+  SevenZip::SevenZipUIUpdate record;
+  record.level = static_cast<uint32_t>(compressionLevel);
+  record.password = password;
+  record.fileFailed = [this](const std::wstring& path, int error) {
+    ProcessLog().WriteLogFormat(L"Backup file %s failed.%s", path,
+                                ErrorText(static_cast<uint32_t>(error)));
+    ++errorCount;
+  };
+  const std::wstring library = SevenZip::FindSevenZipLibrary(sevenZipLibrary);
+  const std::wstring target = workPath.empty() ? archivePath : workPath;
+
+  // The library's counters feed the progress lines, and a stop request goes
+  // back to the library, which then ends within a second or so.
+  const auto progress = progressCallback;
+  progressCallback = [&record, progress](BackupClass* run) {
+    run->processedBytes = record.processedBytes.load();
+    run->processedFiles = record.processedFiles.load();
+    const bool goOn = !progress || progress(run);
+    if (!goOn) record.stopRequested = true;
+    return goOn;
+  };
+  std::future<uint32_t> task = std::async(std::launch::async, [&] {
+    return SevenZip::PackWithSevenZip(&record, library, target, files);
+  });
+  const uint32_t code = PumpingWait(task);
+  progressCallback = progress;
+  processedBytes = record.processedBytes.load();
+  processedFiles = record.processedFiles.load();
+  if (code != 0) {
+    // A stop the user asked for is a cancel, not a failure of the writer.
+    if (record.stopRequested) return 0;
+    throw std::runtime_error(record.errorText);
+  }
+  return 0;
+}
+
+}  // namespace kelvane::vxstl
