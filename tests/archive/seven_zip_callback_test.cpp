@@ -1,0 +1,214 @@
+// The 7z writer's answers to the library, checked without the library.
+#include "archive/sevenzip/archive_update_callback.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "archive/sevenzip/stream_wrappers.h"
+#include "platform/text_codec.h"
+#include "support/test_support.h"
+
+namespace kelvane::SevenZip {
+namespace {
+
+using intl::ArchiveUpdateCallbackEx;
+using intl::FilePathInfoEx;
+
+std::wstring BstrText(BSTR text) {
+  uint32_t bytes;
+  std::memcpy(&bytes, reinterpret_cast<char*>(text) - 4, 4);
+  return std::wstring(text, bytes / sizeof(wchar_t));
+}
+
+class CallbackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int i = 0; i < 3; ++i) {
+      const std::string path = dir_.Native("f" + std::to_string(i) + ".txt");
+      test::WriteBytes(path, std::string(static_cast<size_t>(10 * (i + 1)), 'x'));
+      FilePathInfoEx file;
+      file.name = L"f" + std::to_wstring(i) + L".txt";
+      file.fullPath = platform::FromNative(path);
+      file.archivePathStart = 1;
+      file.size = static_cast<uint64_t>(10 * (i + 1));
+      file.attributes = 0x8020 | (0100640u << 16);
+      file.lastWriteTime = 0x01D9000011112222ull;
+      files_.push_back(file);
+    }
+  }
+
+  // A callback as the library gets it: one reference held.
+  ArchiveUpdateCallbackEx* Make(SevenZipUIUpdate* record) {
+    auto* callback = new ArchiveUpdateCallbackEx(module_, files_, record);
+    callback->AddRef();
+    return callback;
+  }
+
+  test::TempDir dir_;
+  SevenZipModule module_;  // not loaded: strings are made the library's way by hand
+  std::vector<FilePathInfoEx> files_;
+};
+
+TEST_F(CallbackTest, AnswersTheItemProperties) {
+  SevenZipUIUpdate record;
+  ArchiveUpdateCallbackEx* callback = Make(&record);
+  PROPVARIANT value{};
+  ASSERT_EQ(callback->GetProperty(1, kpidPath, &value), S_OK);
+  ASSERT_EQ(value.vt, VT_BSTR);
+  EXPECT_EQ(BstrText(value.bstrVal), files_[1].fullPath.substr(1));
+  module_.ClearVariant(&value);
+  ASSERT_EQ(callback->GetProperty(1, kpidSize, &value), S_OK);
+  EXPECT_EQ(value.vt, VT_UI8);
+  EXPECT_EQ(value.uhVal, 20u);
+  ASSERT_EQ(callback->GetProperty(1, kpidAttrib, &value), S_OK);
+  EXPECT_EQ(value.vt, VT_UI4);
+  EXPECT_EQ(value.ulVal, 0x8020u | (0100640u << 16));
+  ASSERT_EQ(callback->GetProperty(1, kpidMTime, &value), S_OK);
+  EXPECT_EQ(value.vt, VT_FILETIME);
+  EXPECT_EQ(value.filetime.dwHighDateTime, 0x01D90000u);
+  EXPECT_EQ(value.filetime.dwLowDateTime, 0x11112222u);
+  ASSERT_EQ(callback->GetProperty(1, kpidIsDir, &value), S_OK);
+  EXPECT_EQ(value.vt, VT_BOOL);
+  EXPECT_EQ(value.boolVal, VARIANT_FALSE);
+  ASSERT_EQ(callback->GetProperty(1, 4 /* kpidName */, &value), S_OK);
+  EXPECT_EQ(value.vt, VT_EMPTY);
+  callback->Release();
+}
+
+TEST_F(CallbackTest, AnIndexPastTheEndIsOnlyAskedWhetherItIsAnAntiItem) {
+  ArchiveUpdateCallbackEx* callback = Make(nullptr);
+  PROPVARIANT value{};
+  ASSERT_EQ(callback->GetProperty(7, kpidIsAnti, &value), S_OK);
+  EXPECT_EQ(value.vt, VT_BOOL);
+  EXPECT_EQ(value.boolVal, VARIANT_FALSE);
+  value.vt = VT_UI4;
+  value.ulVal = 1234;
+  for (PROPID id : {kpidPath, kpidSize, kpidAttrib, kpidMTime}) {
+    EXPECT_EQ(callback->GetProperty(3, id, &value), E_INVALIDARG) << id;
+    EXPECT_EQ(value.ulVal, 1234u) << "the out value is untouched";
+  }
+  ISequentialInStream* stream = nullptr;
+  EXPECT_EQ(callback->GetStream(3, &stream), E_INVALIDARG);
+  callback->Release();
+}
+
+TEST_F(CallbackTest, NamesGoAsUtf16UnitsAndForeignBytesAsTheToolWritesThem) {
+  files_[0].fullPath = L"/x/\U0001F600" + platform::FromNative("\xE9") + L"ä";
+  ArchiveUpdateCallbackEx* callback = Make(nullptr);
+  PROPVARIANT value{};
+  ASSERT_EQ(callback->GetProperty(0, kpidPath, &value), S_OK);
+  EXPECT_EQ(BstrText(value.bstrVal),
+            (std::wstring{L'x', L'/', wchar_t(0xD83D), wchar_t(0xDE00), wchar_t(0xEFE9), L'ä'}));
+  module_.ClearVariant(&value);
+  callback->Release();
+}
+
+TEST_F(CallbackTest, AnswersThePassword) {
+  struct Case {
+    bool withRecord;
+    std::wstring password;
+    int32_t defined;
+  } cases[] = {{true, L"geheim7", 7}, {true, L"", 0}, {false, L"", 0}};
+  for (const Case& c : cases) {
+    SevenZipUIUpdate record;
+    record.password = c.password;
+    ArchiveUpdateCallbackEx* callback = Make(c.withRecord ? &record : nullptr);
+    ICryptoGetTextPassword2* crypto = nullptr;
+    ASSERT_EQ(callback->QueryInterface(IID_ICryptoGetTextPassword2, reinterpret_cast<void**>(&crypto)),
+              S_OK);
+    int32_t defined = -1;
+    BSTR password = nullptr;
+    EXPECT_EQ(crypto->CryptoGetTextPassword2(&defined, &password), S_OK);
+    EXPECT_EQ(defined, c.defined);
+    ASSERT_NE(password, nullptr);
+    EXPECT_EQ(BstrText(password), c.password);
+    PROPVARIANT holder{};
+    holder.vt = VT_BSTR;
+    holder.bstrVal = password;
+    module_.ClearVariant(&holder);
+    crypto->Release();
+    callback->Release();
+  }
+}
+
+TEST_F(CallbackTest, CountsProgressWhenStreamsAreHandedOut) {
+  SevenZipUIUpdate record;
+  ArchiveUpdateCallbackEx* callback = Make(&record);
+  for (uint32_t i = 0; i < 3; ++i) {
+    ISequentialInStream* stream = nullptr;
+    ASSERT_EQ(callback->GetStream(i, &stream), S_OK);
+    ASSERT_NE(stream, nullptr);
+    char buffer[64];
+    uint32_t got = 0;
+    EXPECT_EQ(stream->Read(buffer, sizeof buffer, &got), S_OK);
+    EXPECT_EQ(got, 10 * (i + 1));
+    stream->Release();
+  }
+  EXPECT_EQ(record.processedFiles, 3u);
+  EXPECT_EQ(record.processedBytes, 10u + 20u);  // the last file's size is not added
+  EXPECT_EQ(record.CurrentFile(), files_[2].fullPath);
+  callback->Release();
+}
+
+TEST_F(CallbackTest, FoldersGetNoStreamAndCountNothing) {
+  files_[0].isDirectory = true;
+  SevenZipUIUpdate record;
+  ArchiveUpdateCallbackEx* callback = Make(&record);
+  ISequentialInStream* stream = nullptr;
+  EXPECT_EQ(callback->GetStream(0, &stream), S_OK);
+  EXPECT_EQ(stream, nullptr);
+  EXPECT_EQ(record.processedFiles, 0u);
+  callback->Release();
+}
+
+TEST_F(CallbackTest, AVanishedFileIsLeftOutAndReported) {
+  SevenZipUIUpdate record;
+  std::vector<std::wstring> failed;
+  record.fileFailed = [&](const std::wstring& path, int error) {
+    failed.push_back(path + L" " + std::to_wstring(error));
+  };
+  test::RunShell("rm '" + platform::ToNative(files_[1].fullPath) + "'");
+  ArchiveUpdateCallbackEx* callback = Make(&record);
+  ISequentialInStream* stream = nullptr;
+  EXPECT_EQ(callback->GetStream(1, &stream), S_FALSE);
+  EXPECT_EQ(stream, nullptr);
+  EXPECT_EQ(failed, std::vector<std::wstring>{files_[1].fullPath + L" " + std::to_wstring(ENOENT)});
+  callback->Release();
+}
+
+TEST_F(CallbackTest, AStopRequestAbortsEveryCallback) {
+  SevenZipUIUpdate record;
+  ArchiveUpdateCallbackEx* callback = Make(&record);
+  ISequentialInStream* stream = nullptr;
+  ASSERT_EQ(callback->GetStream(0, &stream), S_OK);
+  const uint64_t done = 5;
+  EXPECT_EQ(callback->SetCompleted(&done), S_OK);
+  record.stopRequested = true;
+  EXPECT_EQ(callback->SetCompleted(&done), E_ABORT);
+  char buffer[8];
+  uint32_t got = 99;
+  EXPECT_EQ(stream->Read(buffer, sizeof buffer, &got), E_ABORT);
+  EXPECT_EQ(got, 0u);
+  ISequentialInStream* next = nullptr;
+  EXPECT_EQ(callback->GetStream(1, &next), E_ABORT);
+  stream->Release();
+  callback->Release();
+}
+
+TEST_F(CallbackTest, QueryInterfaceGivesTheThreeTablesOnly) {
+  ArchiveUpdateCallbackEx* callback = Make(nullptr);
+  void* out = reinterpret_cast<void*>(1);
+  EXPECT_EQ(callback->QueryInterface(IID_IProgress, &out), E_NOINTERFACE);
+  EXPECT_EQ(out, nullptr);
+  for (const GUID& iid : {IID_IUnknown, IID_IArchiveUpdateCallback, IID_ICompressProgressInfo}) {
+    ASSERT_EQ(callback->QueryInterface(iid, &out), S_OK);
+    static_cast<IUnknown*>(out)->Release();
+  }
+  EXPECT_EQ(callback->Release(), 0u);
+}
+
+}  // namespace
+}  // namespace kelvane::SevenZip
