@@ -366,3 +366,29 @@ TEST_F(ZipDriverTest, AFullDiskAbortsAndKeepsTheOlderArchive) {
 
 }  // namespace
 }  // namespace kelvane
+
+namespace kelvane {
+namespace {
+
+TEST_F(RunDriverTest, SevenZipRunLeavesOutAVanishedFileAndSaysSo) {
+  job_.Type = kJobTypeSevenZip;
+  test::FaultyFileSystem fs;
+  fs.failOpenStream = [](const std::wstring& path) { return path.ends_with(L"/a.txt") ? ENOENT : 0; };
+  platform::ScopedFileSystem scoped(&fs);
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
+  EXPECT_EQ(report.errorCount, 1u);
+  EXPECT_EQ(test::LogLines(dir_.Native("out/Daily.log")),
+            std::vector<std::string>{"Backup file " + src_ +
+                                     "/a.txt failed. Code: 2, No such file or directory."});
+  std::string listing;
+  EXPECT_EQ(test::RunShell("7z t '" + dir_.Native("out/Daily.7z") + "' 2>&1", &listing), 0)
+      << listing;
+  listing.clear();
+  test::RunShell("7z l -slt '" + dir_.Native("out/Daily.7z") + "' | grep '^Path = " + src_.substr(1) + "'",
+                 &listing);
+  EXPECT_EQ(listing, "Path = " + src_.substr(1) + "/sub/b.txt\n");
+}
+
+}  // namespace
+}  // namespace kelvane

@@ -1,0 +1,121 @@
+// 7z jobs run by the real executable, checked with the 7z tool.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "integration/cli_test_support.h"
+#include "platform/random_bytes.h"
+#include "platform/text_codec.h"
+#include "support/test_support.h"
+
+namespace kelvane {
+namespace {
+
+using test::PathExists;
+using test::WriteBytes;
+
+class SevenZipRunTest : public test::JobRunTest {
+ protected:
+  SevenZipRunTest() : JobRunTest(kJobTypeSevenZip) {}
+  std::string Archive() const { return out_ + "/Daily.7z"; }
+  void UseLibrary(const std::string& path) {
+    WriteBytes(dir_.Native("config/Dravolo/Kelvane/profile.json"),
+               "{\"Main\": {\"SevenZip\": \"" + path + "\"}}");
+  }
+};
+
+TEST_F(SevenZipRunTest, ArchiveExtractsToExactlyTheSelectedFiles) {
+  File("a.txt", "alpha\n");
+  File("empty.dat", "");
+  File("Grüße/Übersicht.md", "umlauts\n", 0600);
+  File("Документы/отчёт.txt", "cyrillic\n");
+  File("日本/テスト.txt", "japanese\n", 0755);
+  File("deep/a/b/c.bin", std::string(100000, '\x02'));
+  File("skip.log", "black-listed\n");
+  const test::CliResult result = RunJob();
+  ASSERT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(Shell("7z t '" + Archive() + "'"), 0) << output_;
+
+  ASSERT_EQ(Shell("cp -a '" + src_ + "' expected && rm expected/skip.log"), 0) << output_;
+  ASSERT_EQ(Shell("7z x -bd -ox '" + Archive() + "'"), 0) << output_;
+  const std::string extracted = dir_.Native("x") + src_;
+  EXPECT_EQ(Shell("diff -r expected '" + extracted + "'"), 0) << output_;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.Native("expected"))) {
+    if (!entry.is_regular_file()) continue;
+    const std::string relative = entry.path().string().substr(dir_.Native("expected").size());
+    struct stat want, got;
+    ASSERT_EQ(::stat(entry.path().c_str(), &want), 0);
+    ASSERT_EQ(::stat((extracted + relative).c_str(), &got), 0) << relative;
+    EXPECT_EQ(got.st_mode & 07777, want.st_mode & 07777) << relative;
+    EXPECT_EQ(got.st_mtime, want.st_mtime) << relative;
+  }
+  EXPECT_FALSE(PathExists(out_ + "/.Daily.7z.kvn-tmp"));
+}
+
+TEST_F(SevenZipRunTest, PasswordEncryptsWithAes256) {
+  File("a.txt", "secret");
+  job_.ArchivePassword = L"Kennwort ü";
+  ASSERT_EQ(RunJob().status, 0);
+  EXPECT_EQ(Shell("7z t '-pKennwort ü' '" + Archive() + "'"), 0) << output_;
+  EXPECT_NE(Shell("7z t -pwrong '" + Archive() + "'"), 0);
+  ASSERT_EQ(Shell("7z l -slt '-pKennwort ü' '" + Archive() + "'"), 0);
+  EXPECT_NE(output_.find("7zAES"), std::string::npos) << output_;
+}
+
+TEST_F(SevenZipRunTest, AnUnusableLibraryEndsTheRunWithItsReason) {
+  File("a.txt", "a");
+  WriteBytes(out_ + "/Daily.7z", "older archive");
+  struct Case {
+    std::string library;
+    std::string text;
+  } cases[] = {
+      {dir_.Native("no/such/7z.so"), "LoadLibrary: GetLastError = "},
+      {dir_.Native("src/a.txt"), "LoadLibrary: GetLastError = "},
+      {"libz.so.1", "Loaded library is missing required CreateObject function"},
+  };
+  for (const Case& c : cases) {
+    UseLibrary(c.library);
+    const test::CliResult result = RunJob();
+    EXPECT_EQ(result.status, 2) << result.output;
+    EXPECT_NE(result.output.find("Abgefangene Exception: " + c.text), std::string::npos)
+        << result.output;
+    EXPECT_EQ(test::ReadBytes(out_ + "/Daily.7z"), "older archive");
+    EXPECT_FALSE(PathExists(out_ + "/.Daily.7z.kvn-tmp"));
+    EXPECT_FALSE(PathExists(out_ + "/Daily.log"));
+  }
+}
+
+// Given a pack that would take many seconds, when the user presses Ctrl-C,
+// then the run ends within a second or two with status 2, leaving no archive
+// and no log, and an older archive of the same name as it was.
+TEST_F(SevenZipRunTest, InterruptStopsPackingPromptly) {
+  std::string noise(8 << 20, '\0');
+  for (int i = 0; i < 8; ++i) {
+    ASSERT_EQ(platform::RandomBytes(noise.data(), noise.size()), 0);
+    WriteBytes(src_ + "/noise" + std::to_string(i) + ".bin", noise);
+  }
+  WriteBytes(out_ + "/Daily.7z", "older archive");
+  job_.ArchiveCompLevel = 9;
+  job_.SkipFilesWithoutExtension = false;
+  const pid_t pid = cli_.Start({cli_.WriteJob(job_), "-start"}, dir_.Native("run-output.txt"));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!PathExists(out_ + "/.Daily.7z.kvn-tmp") && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const auto interrupted = std::chrono::steady_clock::now();
+  ::kill(pid, SIGINT);
+  EXPECT_EQ(test::Cli::Wait(pid), 2) << test::ReadBytes(dir_.Native("run-output.txt"));
+  const auto took = std::chrono::steady_clock::now() - interrupted;
+  EXPECT_LT(took, std::chrono::seconds(3));
+  EXPECT_EQ(test::ReadBytes(out_ + "/Daily.7z"), "older archive");
+  EXPECT_FALSE(PathExists(out_ + "/.Daily.7z.kvn-tmp"));
+  EXPECT_FALSE(PathExists(out_ + "/Daily.log"));
+}
+
+}  // namespace
+}  // namespace kelvane
