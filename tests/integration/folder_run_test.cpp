@@ -190,6 +190,54 @@ TEST_F(FolderRunTest, RunsTheRecentJobAndRemembersItAbsolutely) {
   EXPECT_TRUE(PathExists(Target() + "/a.txt"));
 }
 
+// Makes a chain of `levels` folders named `name` below the open folder `fd`,
+// relative to each other (the whole path is too long for the system), with a
+// file at the bottom; or removes such a chain.
+void MakeDeepChain(int fd, const std::string& name, int levels) {
+  if (levels == 0) {
+    const int file = ::openat(fd, "deep.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(::write(file, "deep", 4), 4);
+    ::close(file);
+    return;
+  }
+  ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0);
+  const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(next, 0);
+  MakeDeepChain(next, name, levels - 1);
+  ::close(next);
+}
+
+void RemoveDeepChain(int fd, const std::string& name) {
+  const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+  if (next < 0) {
+    ::unlinkat(fd, "deep.txt", 0);
+    return;
+  }
+  RemoveDeepChain(next, name);
+  ::close(next);
+  ::unlinkat(fd, name.c_str(), AT_REMOVEDIR);
+}
+
+// Given a folder deeper than the system's 4096-byte path limit, the run says so
+// in the log, counts it as an error and saves everything else.
+TEST_F(FolderRunTest, PathsBeyondTheSystemLimitAreReportedNotLost) {
+  File("top.txt", "top");
+  const std::string name(200, 'd');
+  const int root = ::open(src_.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(root, 0);
+  MakeDeepChain(root, name, 24);
+  const test::CliResult result = RunJob();
+  RemoveDeepChain(root, name);
+  ::close(root);
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_EQ(test::ReadBytes(Target() + "/top.txt"), "top");
+  const std::vector<std::string> lines = test::LogLines(out_ + "/Daily.log");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].rfind("(01) Folder: Cannot read " + src_ + "/", 0), 0u) << lines[0];
+  EXPECT_NE(lines[0].find("Code: 36, File name too long."), std::string::npos) << lines[0];
+}
+
 TEST_F(FolderRunTest, UnreadableJobsEndWithStatusThree) {
   WriteBytes(dir_.Native("broken.kvnjob"), "{\"Backup\": [");
   test::CliResult result = cli_.Run({"broken.kvnjob", "-start"});
