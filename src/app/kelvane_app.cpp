@@ -12,6 +12,7 @@
 #include "run/run_driver.h"
 #include "platform/paths.h"
 #include "util/byte_size.h"
+#include "util/result_codes.h"
 #include "util/text_util.h"
 
 namespace kelvane {
@@ -116,10 +117,15 @@ int RunApplication(const std::vector<std::wstring>& tokens) {
   path = platform::AbsolutePath(path);
   profile.WriteString("Main", "RecentFile", path);
   if (const uint32_t error = jobDocument.LoadFile(path); error != 0) {
-    PrintError(texts.GetText(L"load_backup_failed") + L" (" + path + L": " +
-               (jobDocument.errorText().empty() ? FormatText(L"code %lu", error)
-                                                : jobDocument.errorText()) +
-               L")");
+    // For bad JSON the document keeps the rest of the text; where it broke is
+    // what a user needs.
+    const std::wstring reason =
+        error == kResultInvalidData && jobDocument.errorText().rfind(L"Read file", 0) != 0
+            ? FormatText(L"not valid JSON at byte %llu",
+                         static_cast<unsigned long long>(jobDocument.errorOffset()))
+        : jobDocument.errorText().empty() ? FormatText(L"code %lu", error)
+                                          : jobDocument.errorText();
+    PrintError(texts.GetText(L"load_backup_failed") + L" (" + path + L": " + reason + L")");
     return kExitJobUnreadable;
   }
   // The run dialog arrives with the desktop build; until then every run, with
