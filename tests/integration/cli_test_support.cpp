@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 
 #include "job/json_document.h"
@@ -97,6 +99,20 @@ void JobRunTest::File(const std::string& relative, const std::string& content, u
 int JobRunTest::Shell(const std::string& command) {
   output_.clear();
   return RunShell("cd '" + dir_.path() + "' && " + command + " 2>&1", &output_);
+}
+
+void JobRunTest::ExpectSameTree(const std::string& expected, const std::string& actual,
+                                int mtimeSlack) {
+  EXPECT_EQ(Shell("diff -r '" + expected + "' '" + actual + "'"), 0) << output_;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(expected)) {
+    if (!entry.is_regular_file()) continue;
+    const std::string relative = entry.path().string().substr(expected.size());
+    struct stat want, got;
+    ASSERT_EQ(::stat(entry.path().c_str(), &want), 0);
+    ASSERT_EQ(::stat((actual + relative).c_str(), &got), 0) << relative;
+    EXPECT_EQ(got.st_mode & 07777, want.st_mode & 07777) << relative;
+    EXPECT_LE(std::abs(got.st_mtime - want.st_mtime), mtimeSlack) << relative;
+  }
 }
 
 }  // namespace kelvane::test

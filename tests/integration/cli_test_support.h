@@ -49,6 +49,9 @@ class JobRunTest : public ::testing::Test {
   CliResult RunJob() { return cli_.Run({cli_.WriteJob(job_), "-start"}); }
   // Runs a shell command in the temporary folder; its output goes to output_.
   int Shell(const std::string& command);
+  // `actual` holds the same files as `expected` (diff -r), with the same
+  // permission bits and modification times within `mtimeSlack` seconds.
+  void ExpectSameTree(const std::string& expected, const std::string& actual, int mtimeSlack);
 
   TempDir dir_;
   std::string src_;

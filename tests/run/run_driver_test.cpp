@@ -56,6 +56,22 @@ class RunDriverTest : public ::testing::Test {
     return driver_.Run(doc);
   }
 
+  // Runs the job while src/a.txt cannot be opened (it vanished after the
+  // scan) and checks that exactly that file is logged and counted.
+  void RunWithVanishedFile() {
+    test::FaultyFileSystem fs;
+    fs.failOpenStream = [](const std::wstring& path) {
+      return path.ends_with(L"/a.txt") ? ENOENT : 0;
+    };
+    platform::ScopedFileSystem scoped(&fs);
+    const RunReport report = Run();
+    EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
+    EXPECT_EQ(report.errorCount, 1u);
+    EXPECT_EQ(test::LogLines(dir_.Native("out/Daily.log")),
+              std::vector<std::string>{"Backup file " + src_ +
+                                       "/a.txt failed. Code: 2, No such file or directory."});
+  }
+
   // Where the folder target puts the source tree.
   std::string Copied() const { return dir_.Native("out/Daily") + src_; }
 
@@ -311,15 +327,7 @@ class ZipDriverTest : public RunDriverTest {
 };
 
 TEST_F(ZipDriverTest, AFileThatVanishedIsLoggedWithItsSourcePath) {
-  test::FaultyFileSystem fs;
-  fs.failOpenStream = [](const std::wstring& path) { return path.ends_with(L"/a.txt") ? ENOENT : 0; };
-  platform::ScopedFileSystem scoped(&fs);
-  const RunReport report = Run();
-  EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
-  EXPECT_EQ(report.errorCount, 1u);
-  EXPECT_EQ(test::LogLines(dir_.Native("out/Daily.log")),
-            std::vector<std::string>{"Backup file " + src_ +
-                                     "/a.txt failed. Code: 2, No such file or directory."});
+  RunWithVanishedFile();
   EXPECT_EQ(Listing(), src_.substr(1) + "/sub/b.txt\n");
   EXPECT_EQ(test::RunShell("unzip -tq '" + Archive() + "' >/dev/null 2>&1"), 0);
 }
@@ -372,15 +380,7 @@ namespace {
 
 TEST_F(RunDriverTest, SevenZipRunLeavesOutAVanishedFileAndSaysSo) {
   job_.Type = kJobTypeSevenZip;
-  test::FaultyFileSystem fs;
-  fs.failOpenStream = [](const std::wstring& path) { return path.ends_with(L"/a.txt") ? ENOENT : 0; };
-  platform::ScopedFileSystem scoped(&fs);
-  const RunReport report = Run();
-  EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
-  EXPECT_EQ(report.errorCount, 1u);
-  EXPECT_EQ(test::LogLines(dir_.Native("out/Daily.log")),
-            std::vector<std::string>{"Backup file " + src_ +
-                                     "/a.txt failed. Code: 2, No such file or directory."});
+  RunWithVanishedFile();
   std::string listing;
   EXPECT_EQ(test::RunShell("7z t '" + dir_.Native("out/Daily.7z") + "' 2>&1", &listing), 0)
       << listing;
