@@ -37,6 +37,19 @@ const BuiltInText kBuiltInTexts[] = {
     {L"backup_error",
      L"Beim Erstellen des Backups wurden [1] Fehler protokolliert, möchten Sie das Logfile "
      L"öffnen?"},
+    {L"password_unreadable",
+     L"Das Archivpasswort im Auftrag kann nicht entschlüsselt werden; vielleicht wurde es im "
+     L"Klartext in die Datei geschrieben. Geben Sie es im Editor neu ein."},
+    {L"archive_name_invalid",
+     L"Der Archivname \"[1]\" ist nicht zulässig: er darf nicht leer, \".\" oder \"..\" sein und "
+     L"kein \"/\" enthalten."},
+    {L"job_running",
+     L"Dieser Auftrag läuft bereits (ein anderer Lauf hält [1]). Es wurde nichts verändert."},
+    {L"lock_failed", L"Die Sperrdatei [1] konnte nicht angelegt werden.[2]"},
+    {L"include_folder_failed",
+     L"Der zu sichernde Ordner [1] kann nicht gelesen werden.[2] Das Backup wurde nicht erstellt; "
+     L"ein älteres bleibt unverändert."},
+    {L"log_write_failed", L"Das Protokoll [1] konnte nicht geschrieben werden.[2]"},
     {L"ui_menu_new", L"Neu"},
     {L"ui_menu_load", L"Laden"},
     {L"ui_menu_save", L"Speichern"},
@@ -103,7 +116,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 70);
+static_assert(std::size(kBuiltInTexts) == 76);
 
 }  // namespace
 

@@ -76,6 +76,7 @@ void BackupJob::SetDefaults() {
   IncludeSystemFiles = defaults.IncludeSystemFiles;
   IncludeHiddenFiles = defaults.IncludeHiddenFiles;
   Modified = defaults.Modified;
+  ArchivePasswordUnreadable = defaults.ArchivePasswordUnreadable;
 }
 
 bool BackupJob::ReadJob(const JsonDocument& doc) {
@@ -92,7 +93,9 @@ bool BackupJob::ReadJob(const JsonDocument& doc) {
   ReadNumber(doc, backup, "ArchiveCompLevel", &ArchiveCompLevel);
   ReadBool(doc, backup, "AddDate", &AddDate);
   ReadBool(doc, backup, "Overwrite", &Overwrite);
-  ArchivePassword = DecodePassword(ArchivePassword);
+  const std::optional<std::wstring> password = DecodePassword(ArchivePassword);
+  ArchivePasswordUnreadable = !password;
+  ArchivePassword = password.value_or(L"");
   ReadBool(doc, backup, "LogFolder", &LogFolder);
   ReadBool(doc, backup, "LogFiles", &LogFiles);
   ReadBool(doc, backup, "LogBlackList", &LogBlackList);

@@ -56,6 +56,10 @@ struct BackupJob {
   bool IncludeSystemFiles = false;
   bool IncludeHiddenFiles = false;
   bool Modified = false;       // changed in the editor since created, loaded or saved
+  // The file held an ArchivePassword that is not an enciphered password (typed
+  // in plain text, damaged): ArchivePassword is then empty, and a run must
+  // refuse the job rather than write an archive without the password.
+  bool ArchivePasswordUnreadable = false;
 };
 
 // Replaces the content of `doc` with `job`. False only when a node cannot be made.

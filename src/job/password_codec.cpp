@@ -55,8 +55,8 @@ std::wstring EncodePassword(std::wstring_view password) {
   return platform::FromNative(text);
 }
 
-std::wstring DecodePassword(std::wstring_view stored) {
-  if (stored.empty()) return {};
+std::optional<std::wstring> DecodePassword(std::wstring_view stored) {
+  if (stored.empty()) return std::wstring();
   const std::string text = platform::ToNative(stored);
   std::vector<uint8_t> bytes(BASE64_DECODE_LENGTH(text.size()));
   base64_decode_ctx ctx;
@@ -64,14 +64,31 @@ std::wstring DecodePassword(std::wstring_view stored) {
   size_t length = bytes.size();
   if (!base64_decode_update(&ctx, &length, bytes.data(), text.size(), text.data()) ||
       !base64_decode_final(&ctx)) {
-    return {};
+    return std::nullopt;
   }
   bytes.resize(length);
+  // Only the one spelling EncodePassword writes: no blanks, no stray bits.
+  std::string canonical(BASE64_ENCODE_RAW_LENGTH(bytes.size()), '\0');
+  base64_encode_raw(canonical.data(), bytes.size(), bytes.data());
+  if (canonical != text || bytes.size() < 3 || bytes.size() % 2 == 0) return std::nullopt;
   Cipher(bytes);
+  if (bytes.back() != 0) return std::nullopt;
 
   std::u16string units(bytes.size() / 2, u'\0');
   for (size_t i = 0; i < units.size(); ++i) {
     units[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  }
+  for (size_t i = 0; i < units.size(); ++i) {
+    const char16_t unit = units[i];
+    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+    const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+    if (unit < 0x20 || unit == 0x7F || unit == 0xFFFE || unit == 0xFFFF || low) return std::nullopt;
+    if (high) {
+      if (i + 1 == units.size() || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF) {
+        return std::nullopt;
+      }
+      ++i;
+    }
   }
   return platform::FromUtf16(units);
 }

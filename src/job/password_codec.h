@@ -8,6 +8,7 @@
 // against anyone who has the program.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,7 +17,12 @@ namespace kelvane {
 // The stored text for `password`; the empty text for an empty password.
 std::wstring EncodePassword(std::wstring_view password);
 
-// The password for a stored text; the empty text for an empty or malformed one.
-std::wstring DecodePassword(std::wstring_view stored);
+// The password for a stored text (the empty text for an empty one), or nothing
+// when the text is not the enciphered form of a password: not canonical
+// Base64, or deciphering gives no text of the shape EncodePassword writes
+// (UTF-16 with one zero byte at the end, no control characters, no unpaired
+// surrogates). A password typed into the file in plain text is caught this
+// way, except by a chance of well under 1 in 500.
+std::optional<std::wstring> DecodePassword(std::wstring_view stored);
 
 }  // namespace kelvane

@@ -1,6 +1,7 @@
 #include "platform/environment.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -33,6 +34,14 @@ bool HasDisplay() {
 }
 
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+void RaiseOpenFileLimit() {
+  struct rlimit limit;
+  if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+  }
+}
 
 void CatchInterrupts() {
   struct sigaction action {};

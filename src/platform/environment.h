@@ -18,6 +18,10 @@ bool HasDisplay();
 // True when standard error is a terminal (progress may then redraw one line).
 bool StandardErrorIsTerminal();
 
+// Lets the process hold as many open files as the system allows it: a walk
+// keeps one folder open for each level it is deep, on every scan worker.
+void RaiseOpenFileLimit();
+
 // From now on SIGINT and SIGTERM set the interrupt flag instead of ending the
 // process. A second signal of the same kind ends it as usual, so a user can
 // always get out.

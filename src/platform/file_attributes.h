@@ -33,9 +33,21 @@ inline constexpr uint32_t kWindowsAttributeBits = 0x7FFF;
 inline constexpr uint32_t kReparseTagMountPoint = 0xA0000003;
 inline constexpr uint32_t kReparseTagSymlink = 0xA000000C;
 
+// Which file an entry is on this machine: its device and inode number. A file
+// opened later is the one the scan saw only when both still match.
+struct FileId {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileId&) const = default;
+};
+
 // Times are FILETIME ticks: 100 ns units since 1601-01-01 UTC.
 struct DirectoryEntry {
   std::wstring name;
+  // When not 0, the errno value of the entry's status, which could not be read:
+  // only the name is known then.
+  int error = 0;
+  FileId id;
   uint32_t attributes = 0;
   uint32_t reparseTag = 0;  // meaningful with kAttributeReparsePoint
   uint64_t creationTime = 0;  // birth time where the file system keeps it

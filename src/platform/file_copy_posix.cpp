@@ -1,20 +1,18 @@
-// Copying one file the way a backup needs it: complete or not at all.
+// Copying one file the way a backup needs it: complete or not at all, and
+// never giving anyone more than the original gave them.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <string>
 
 #include "platform/file_copy_posix.h"
+#include "platform/posix_io.h"
+#include "platform/system_error.h"
 
 namespace kelvane::platform {
 namespace {
-
-// Several copies may run at once (tests, future parallel targets); the name
-// only has to be unique within this process and folder.
-std::atomic<uint64_t> temporarySequence{0};
 
 int CopyContents(int in, int out) {
   bool kernelCopy = true;
@@ -31,68 +29,78 @@ int CopyContents(int in, int out) {
       }
       kernelCopy = false;
     }
-    const ssize_t got = ::read(in, buffer, sizeof buffer);
+    size_t got = 0;
+    if (const int error = ReadSome(in, buffer, sizeof buffer, &got); error != 0) return error;
     if (got == 0) return 0;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    for (ssize_t done = 0; done < got;) {
-      const ssize_t written = ::write(out, buffer + done, static_cast<size_t>(got - done));
-      if (written < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      done += written;
-    }
+    if (const int error = WriteAll(out, buffer, got); error != 0) return error;
   }
+}
+
+// Owner, group, permission bits and times of `source` onto the copy `out`.
+// Root keeps owner and group (as cp -a does); another user keeps what the
+// system lets them give. A set-user-ID bit survives only with its owner and a
+// set-group-ID bit only with its group: otherwise copying someone's program
+// as root would make a root-owned program that runs with root's rights.
+int CopyAttributes(const struct stat& source, int out) {
+  if (::fchown(out, source.st_uid, source.st_gid) != 0) {
+    // Not allowed to give the file away: at least keep the group if we may.
+    (void)::fchown(out, static_cast<uid_t>(-1), source.st_gid);
+  }
+  struct stat copy;
+  if (::fstat(out, &copy) != 0) return errno;
+  mode_t mode = source.st_mode & 0777;
+  if (copy.st_uid == source.st_uid) mode |= source.st_mode & (S_ISUID | S_ISVTX);
+  if (copy.st_gid == source.st_gid) mode |= source.st_mode & S_ISGID;
+  // After fchown, which clears the special bits on Linux.
+  if (::fchmod(out, mode) != 0) return errno;
+  const struct timespec times[2] = {source.st_atim, source.st_mtim};
+  return ::futimens(out, times) == 0 ? 0 : errno;
 }
 
 }  // namespace
 
-int CopyRegularFile(const std::string& source, const std::string& target) {
-  // O_NONBLOCK: should the source have become a FIFO since the scan, opening it
-  // must not hang the run; it is refused below.
-  const int in = ::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (in < 0) return errno;
+int OpenScannedFile(int dirFd, const std::string& name, const FileId& expected, int* fd) {
+  *fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (*fd < 0) {
+    // A link at the name of what was a regular file: it was swapped since.
+    return errno == ELOOP ? kErrorChangedSinceScan : errno;
+  }
   struct stat status;
-  if (::fstat(in, &status) != 0) {
-    const int error = errno;
-    ::close(in);
+  int error = ::fstat(*fd, &status) == 0 ? 0 : errno;
+  if (error == 0 && (!S_ISREG(status.st_mode) || IdOf(status) != expected)) {
+    error = kErrorChangedSinceScan;
+  }
+  if (error != 0) {
+    CloseDescriptor(*fd);
     return error;
   }
-  if (!S_ISREG(status.st_mode)) {
-    ::close(in);
-    return EINVAL;
-  }
+  // Back to blocking reads; O_NONBLOCK only kept the open from hanging on a FIFO.
+  ::fcntl(*fd, F_SETFL, ::fcntl(*fd, F_GETFL) & ~O_NONBLOCK);
+  return 0;
+}
 
-  const size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expected, int targetDir,
+                    const std::string& targetName, int workDir) {
+  int in = -1;
+  if (const int error = OpenScannedFile(sourceDir, name, expected, &in); error != 0) return error;
+  struct stat status;
+  if (::fstat(in, &status) != 0) return CloseAfterFailure(in);
+
   std::string temporary;
   int out = -1;
-  for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
-    static const pid_t process = ::getpid();
-    temporary = folder + ".kvn-" + std::to_string(process) + "-" +
-                std::to_string(temporarySequence.fetch_add(1)) + ".tmp";
-    out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out < 0 && errno != EEXIST) break;
-  }
-  if (out < 0) {
-    const int error = errno;
+  if (const int error = CreateTemporaryAt(workDir, "", O_WRONLY, &temporary, &out); error != 0) {
     ::close(in);
     return error;
   }
-
   int error = CopyContents(in, out);
-  if (error == 0 && ::fchmod(out, status.st_mode & 07777) != 0) error = errno;
-  if (error == 0) {
-    const struct timespec times[2] = {status.st_atim, status.st_mtim};
-    if (::futimens(out, times) != 0) error = errno;
-  }
-  if (::close(out) != 0 && error == 0 && errno != EINTR) error = errno;
+  if (error == 0) error = CopyAttributes(status, out);
+  if (const int closed = CloseDescriptor(out); error == 0) error = closed;
   ::close(in);
-  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-  if (error != 0) ::unlink(temporary.c_str());
+  if (error == 0 &&
+      ::renameat(workDir, temporary.c_str(), targetDir, targetName.c_str()) != 0) {
+    error = errno;
+  }
+  if (error != 0) ::unlinkat(workDir, temporary.c_str(), 0);
   return error;
 }
 

@@ -1,10 +1,20 @@
-// File copy behind FileSystem::CopyFile (internal to the POSIX platform).
+// The file copy behind FileSystem::CopyFile (internal to the POSIX platform).
 #pragma once
 
 #include <string>
 
+#include "platform/file_attributes.h"
+
 namespace kelvane::platform {
 
-int CopyRegularFile(const std::string& source, const std::string& target);
+// Copies `name` of the open folder `sourceDir`, while it is the regular file
+// `expected`, to `targetName` in `targetDir` through a temporary file in
+// `workDir`. See FileSystem::CopyFile.
+int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expected, int targetDir,
+                    const std::string& targetName, int workDir);
+
+// Opens `name` of `dirFd` for reading only while it is the regular file
+// `expected`; never through a symbolic link, and never blocking on a FIFO.
+int OpenScannedFile(int dirFd, const std::string& name, const FileId& expected, int* fd);
 
 }  // namespace kelvane::platform

@@ -7,6 +7,28 @@ namespace {
 std::atomic<FileSystem*> current{nullptr};
 }  // namespace
 
+std::wstring TemporaryName(std::wstring_view stem, uint64_t process, uint64_t number) {
+  return std::wstring(stem) + L".kvn-" + std::to_wstring(process) + L"-" + std::to_wstring(number) +
+         L".tmp";
+}
+
+bool IsTemporaryName(std::wstring_view name, std::wstring_view stem) {
+  constexpr std::wstring_view kMark = L".kvn-";
+  constexpr std::wstring_view kEnd = L".tmp";
+  if (!name.starts_with(stem)) return false;
+  name.remove_prefix(stem.size());
+  if (!name.starts_with(kMark) || !name.ends_with(kEnd)) return false;
+  name = name.substr(kMark.size(), name.size() - kMark.size() - kEnd.size());
+  // <process>-<number>, both decimal.
+  const size_t dash = name.find(L'-');
+  const auto digits = [](std::wstring_view part) {
+    return !part.empty() &&
+           part.find_first_not_of(L"0123456789") == std::wstring_view::npos;
+  };
+  return dash != std::wstring_view::npos && digits(name.substr(0, dash)) &&
+         digits(name.substr(dash + 1));
+}
+
 FileSystem& Fs() {
   FileSystem* fs = current.load(std::memory_order_acquire);
   return fs ? *fs : RealFileSystem();

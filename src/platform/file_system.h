@@ -2,8 +2,13 @@
 // FileSystem returned by Fs().
 //
 // Results are error numbers: 0 for success, otherwise the errno value of the
-// failing system call. Paths are wide text; conversion to the OS's byte form
-// happens here and nowhere else.
+// failing system call or one of the platform's own (system_error.h). Paths and
+// names are wide text; conversion to the OS's byte form happens here and
+// nowhere else.
+//
+// A run reads its sources and writes its targets through open folders
+// (folder.h), never by path: other users may rename and swap what lies in
+// their folders while the backup runs.
 //
 // Tests replace the file system with ScopedFileSystem, usually with a subclass of
 // FileSystemWrapper that fails one chosen call (a full disk, a vanished file, a
@@ -15,9 +20,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/file_attributes.h"
+#include "platform/folder.h"
 
 namespace kelvane::platform {
 
@@ -73,12 +80,17 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
+  // --- By path: job files, settings, and the tests' own files.
+
   virtual int OpenForReading(const std::wstring& path, std::unique_ptr<ReadableFile>* file) = 0;
-  // Creates or truncates a regular file (mode 0666 less the umask).
+  // Creates `path` as a new regular file that only its owner may read and write
+  // (0600). Whatever stood there is removed first, and the new file is made
+  // exclusively, so a symbolic link planted at the name is never followed.
   virtual int CreateForWriting(const std::wstring& path, std::unique_ptr<WritableFile>* file) = 0;
-  // kReadExisting opens a regular file for reading (anything else is refused
-  // with EINVAL, and a FIFO never blocks the open); kCreate creates or
-  // truncates a file for reading and writing.
+  // kReadExisting opens a regular file for reading, never through a symbolic
+  // link at its name (anything else is refused with EINVAL, and a FIFO never
+  // blocks the open); kCreate creates a file for reading and writing as
+  // CreateForWriting does.
   virtual int OpenStream(const std::wstring& path, FileStream::Mode mode,
                          std::unique_ptr<FileStream>* stream) = 0;
 
@@ -86,31 +98,79 @@ class FileSystem {
   virtual bool Exists(const std::wstring& path) = 0;
   // Size of the file at `path`, following symbolic links.
   virtual int SizeOf(const std::wstring& path, uint64_t* size) = 0;
-  // Removes a file (not a folder).
+  // Removes a file or a symbolic link (not a folder).
   virtual int Remove(const std::wstring& path) = 0;
   // Gives the owner write permission, so the file counts as not read-only.
   virtual int ClearReadOnly(const std::wstring& path) = 0;
   // Renames `source` over `target` in one step and makes the rename durable by
   // syncing the target's folder. The caller has synced `source` already.
   virtual int Replace(const std::wstring& source, const std::wstring& target) = 0;
-  // Creates `path` and every missing folder above it; an existing folder is fine.
+  // Creates `path` and every missing folder above it; an existing folder is
+  // fine. Symbolic links on the way are treated as OpenFolder treats them.
   virtual int CreateFolders(const std::wstring& path) = 0;
-  // Every entry of the folder `path` ("." and ".." left out), in the order the
-  // file system delivers them. Symbolic links are reported, never followed.
-  virtual int ReadDirectory(const std::wstring& path, std::vector<DirectoryEntry>* entries) = 0;
-  // Copies the regular file `source` to `target`: contents, permission bits and
-  // access and modification times. The copy is written under a temporary name
-  // in the target's folder and renamed over `target` only when complete, so a
-  // read-only old copy never blocks it and a half-written file never stands
-  // under the final name. Anything but a regular file is refused (EINVAL).
-  virtual int CopyFile(const std::wstring& source, const std::wstring& target) = 0;
   // Bytes available to this user on the file system holding `path`, or, when
   // `path` does not exist yet, its nearest existing ancestor, whose path goes
   // to `queried`.
   virtual int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) = 0;
-  // True when both paths name the same existing file or folder.
-  virtual bool IsSameFile(const std::wstring& a, const std::wstring& b) = 0;
+
+  // --- Through open folders: what a run reads and writes (folder.h says why).
+
+  // Opens the folder at `path` (a relative path: below the current folder),
+  // walking it one component at a time, so paths of any length work. A
+  // symbolic link on the way is followed only when nobody but root or the
+  // user running the program could have placed it or can change it (the
+  // folder holding it belongs to one of them and nobody else may write in
+  // it); any other link gives kErrorLinkNotFollowed.
+  virtual int OpenFolder(const std::wstring& path, Folder* folder) = 0;
+  // The folder `name` inside `parent`, never through a symbolic link (then
+  // kErrorLinkNotFollowed). With `expected`, a folder other than that one is
+  // refused with kErrorChangedSinceScan.
+  virtual int OpenSubfolder(const Folder& parent, const std::wstring& name, const FileId* expected,
+                            Folder* folder) = 0;
+  // Creates the folder `name` inside `parent` for its owner only (0700), or
+  // opens it when it exists; never through a symbolic link.
+  virtual int MakeFolder(const Folder& parent, const std::wstring& name, Folder* folder) = 0;
+  // Every entry of `folder` ("." and ".." left out), in the order the file
+  // system delivers them. Symbolic links are reported, never followed. An entry
+  // whose status cannot be read is reported with its name and `error`.
+  virtual int ReadDirectory(const Folder& folder, std::vector<DirectoryEntry>* entries) = 0;
+  // The regular file `name` inside `folder` for reading, only while it is
+  // still the file `expected`: a file replaced since the scan (by a link, a
+  // FIFO or another file) gives kErrorChangedSinceScan and is never read.
+  virtual int OpenFile(const Folder& folder, const std::wstring& name, const FileId& expected,
+                       std::unique_ptr<FileStream>* stream) = 0;
+  // Creates the new file `name` inside `folder` as CreateForWriting does.
+  virtual int CreateFile(const Folder& folder, const std::wstring& name,
+                         std::unique_ptr<WritableFile>* file) = 0;
+  // Creates a new file for reading and writing, for its owner only, named
+  // `stem` + ".kvn-<process>-<number>.tmp" at a name nothing else holds;
+  // the name goes to `*name`.
+  virtual int CreateTemporary(const Folder& folder, const std::wstring& stem, std::wstring* name,
+                              std::unique_ptr<FileStream>* stream) = 0;
+  // Renames `fromName` in `from` over `toName` in `to` in one step (a symbolic
+  // link at `toName` is replaced, not followed) and syncs `to`.
+  virtual int Rename(const Folder& from, const std::wstring& fromName, const Folder& to,
+                     const std::wstring& toName) = 0;
+  // Removes the file or symbolic link `name` inside `folder` (not a folder).
+  virtual int RemoveFile(const Folder& folder, const std::wstring& name) = 0;
+  // Copies the regular file `name` of `source`, if it is still `expected`
+  // (else kErrorChangedSinceScan), to `targetName` in `target`: contents,
+  // permission bits, access and modification times, and owner and group where
+  // the user running the program may give them (root may). The set-user-ID
+  // and set-group-ID bits are kept only where the owner respectively the group
+  // was kept. The copy is written as a temporary file in `work` (on the same
+  // file system) and renamed into place only when complete, so a read-only old
+  // copy never blocks it and a half-written file never stands under the final
+  // name.
+  virtual int CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
+                       const Folder& target, const std::wstring& targetName,
+                       const Folder& work) = 0;
 };
+
+// The one naming scheme of the program's temporary files (CreateTemporary):
+// `stem` + ".kvn-<process>-<number>.tmp", and whether `name` is one of them.
+std::wstring TemporaryName(std::wstring_view stem, uint64_t process, uint64_t number);
+bool IsTemporaryName(std::wstring_view name, std::wstring_view stem);
 
 // The file system in use: the real one unless a test has replaced it.
 FileSystem& Fs();
@@ -155,17 +215,44 @@ class FileSystemWrapper : public FileSystem {
     return target_.Replace(source, target);
   }
   int CreateFolders(const std::wstring& path) override { return target_.CreateFolders(path); }
-  int ReadDirectory(const std::wstring& path, std::vector<DirectoryEntry>* entries) override {
-    return target_.ReadDirectory(path, entries);
-  }
-  int CopyFile(const std::wstring& source, const std::wstring& target) override {
-    return target_.CopyFile(source, target);
-  }
   int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override {
     return target_.FreeSpace(path, bytes, queried);
   }
-  bool IsSameFile(const std::wstring& a, const std::wstring& b) override {
-    return target_.IsSameFile(a, b);
+  int OpenFolder(const std::wstring& path, Folder* folder) override {
+    return target_.OpenFolder(path, folder);
+  }
+  int OpenSubfolder(const Folder& parent, const std::wstring& name, const FileId* expected,
+                    Folder* folder) override {
+    return target_.OpenSubfolder(parent, name, expected, folder);
+  }
+  int MakeFolder(const Folder& parent, const std::wstring& name, Folder* folder) override {
+    return target_.MakeFolder(parent, name, folder);
+  }
+  int ReadDirectory(const Folder& folder, std::vector<DirectoryEntry>* entries) override {
+    return target_.ReadDirectory(folder, entries);
+  }
+  int OpenFile(const Folder& folder, const std::wstring& name, const FileId& expected,
+               std::unique_ptr<FileStream>* stream) override {
+    return target_.OpenFile(folder, name, expected, stream);
+  }
+  int CreateFile(const Folder& folder, const std::wstring& name,
+                 std::unique_ptr<WritableFile>* file) override {
+    return target_.CreateFile(folder, name, file);
+  }
+  int CreateTemporary(const Folder& folder, const std::wstring& stem, std::wstring* name,
+                      std::unique_ptr<FileStream>* stream) override {
+    return target_.CreateTemporary(folder, stem, name, stream);
+  }
+  int Rename(const Folder& from, const std::wstring& fromName, const Folder& to,
+             const std::wstring& toName) override {
+    return target_.Rename(from, fromName, to, toName);
+  }
+  int RemoveFile(const Folder& folder, const std::wstring& name) override {
+    return target_.RemoveFile(folder, name);
+  }
+  int CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
+               const Folder& target, const std::wstring& targetName, const Folder& work) override {
+    return target_.CopyFile(source, name, expected, target, targetName, work);
   }
 
  protected:

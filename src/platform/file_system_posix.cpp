@@ -10,49 +10,14 @@
 
 #include "platform/file_copy_posix.h"
 #include "platform/file_system.h"
+#include "platform/folder_path_posix.h"
 #include "platform/paths.h"
+#include "platform/posix_io.h"
+#include "platform/system_error.h"
 #include "platform/text_codec.h"
 
 namespace kelvane::platform {
 namespace {
-
-int CloseDescriptor(int& fd) {
-  if (fd < 0) return 0;
-  const int result = ::close(fd);
-  fd = -1;
-  // A close interrupted by a signal has still released the descriptor on Linux.
-  return result == 0 || errno == EINTR ? 0 : errno;
-}
-
-// One read that retries when a signal interrupts it.
-int ReadSome(int fd, void* buffer, size_t n, size_t* got) {
-  for (;;) {
-    const ssize_t result = ::read(fd, buffer, n);
-    if (result >= 0) {
-      *got = static_cast<size_t>(result);
-      return 0;
-    }
-    if (errno != EINTR) {
-      *got = 0;
-      return errno;
-    }
-  }
-}
-
-// Writes all `n` bytes or fails.
-int WriteAll(int fd, const void* data, size_t n) {
-  const char* p = static_cast<const char*>(data);
-  while (n > 0) {
-    const ssize_t written = ::write(fd, p, n);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    p += written;
-    n -= static_cast<size_t>(written);
-  }
-  return 0;
-}
 
 class PosixReadableFile final : public ReadableFile {
  public:
@@ -92,15 +57,6 @@ class PosixWritableFile final : public WritableFile {
   int fd_;
 };
 
-int SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  // Some file systems cannot sync a folder; the rename itself has happened.
-  const int result = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
-  ::close(fd);
-  return result;
-}
-
 class PosixFileStream final : public FileStream {
  public:
   explicit PosixFileStream(int fd) : fd_(fd) {}
@@ -139,22 +95,63 @@ class PosixFileStream final : public FileStream {
   int fd_;
 };
 
+// A single name inside a folder: never empty, ".", ".." or with a separator.
+bool IsPlainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
+}
+
+// Creates `name` in `dirFd` as a new file for its owner only, removing
+// whatever stood there first: O_EXCL then refuses a link planted in between.
+int CreateExclusive(int dirFd, const std::string& name, int access, int* fd) {
+  if (::unlinkat(dirFd, name.c_str(), 0) != 0 && errno != ENOENT) {
+    // A folder in the way: the create below reports it.
+  }
+  *fd = ::openat(dirFd, name.c_str(), access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  return *fd < 0 ? errno : 0;
+}
+
+// The open folder holding `path` and the last component's name. Paths are the
+// user's own files (job files, settings), so the folder is found the way the
+// kernel finds it; only the name itself is never followed.
+int OpenParentOf(const std::string& path, int* dirFd, std::string* name) {
+  std::string folder = path;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  const size_t slash = folder.rfind('/');
+  *name = slash == std::string::npos ? folder : folder.substr(slash + 1);
+  if (!IsPlainName(*name)) return EINVAL;
+  folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+  *dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return *dirFd < 0 ? errno : 0;
+}
+
+int FolderFromDescriptor(int fd, std::wstring path, Folder* folder) {
+  struct stat status;
+  if (::fstat(fd, &status) != 0) return CloseAfterFailure(fd);
+  if (path.empty() || path.back() != kPathSeparator) path.push_back(kPathSeparator);
+  *folder = Folder(fd, std::move(path), IdOf(status));
+  return 0;
+}
+
 // Fills `entry` from the status of `name` inside the open folder `dirFd`, whose
 // device is `folderDevice`.
-int DescribeEntry(int dirFd, const char* name, dev_t folderDevice, DirectoryEntry* entry) {
+int DescribeEntry(int dirFd, const char* name, uint64_t folderDevice, DirectoryEntry* entry) {
   struct statx status;
   if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-              STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME,
+              STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME |
+                  STATX_BTIME,
               &status) != 0) {
     return errno;
   }
   const mode_t mode = status.stx_mode;
+  entry->id = FileId{static_cast<uint64_t>(::makedev(status.stx_dev_major, status.stx_dev_minor)),
+                     status.stx_ino};
   uint32_t attributes = kAttributeArchive | kAttributeUnixExtension | ((mode & 0xFFFF) << 16);
   if (name[0] == '.') attributes |= kAttributeHidden;
   if (!(mode & S_IWUSR)) attributes |= kAttributeReadOnly;
   if (S_ISDIR(mode)) {
     attributes |= kAttributeDirectory;
-    if (::makedev(status.stx_dev_major, status.stx_dev_minor) != folderDevice) {
+    if (entry->id.device != folderDevice) {
       attributes |= kAttributeReparsePoint;
       entry->reparseTag = kReparseTagMountPoint;
     }
@@ -163,7 +160,7 @@ int DescribeEntry(int dirFd, const char* name, dev_t folderDevice, DirectoryEntr
     entry->reparseTag = kReparseTagSymlink;
     // Only to tell a link to a folder from a link to a file; never followed.
     struct stat target;
-    if (::fstatat(dirFd, name, &target, 0) == 0 && S_ISDIR(target.st_mode)) {
+    if (::fstatat(dirFd, name, &target, AT_NO_AUTOMOUNT) == 0 && S_ISDIR(target.st_mode)) {
       attributes |= kAttributeDirectory;
     }
   } else if (!S_ISREG(mode)) {
@@ -189,9 +186,8 @@ class PosixFileSystem final : public FileSystem {
   }
 
   int CreateForWriting(const std::wstring& path, std::unique_ptr<WritableFile>* file) override {
-    const int fd =
-        ::open(ToNative(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return errno;
+    int fd = -1;
+    if (const int error = CreateByPath(path, O_WRONLY, &fd); error != 0) return error;
     *file = std::make_unique<PosixWritableFile>(fd);
     return 0;
   }
@@ -200,12 +196,12 @@ class PosixFileSystem final : public FileSystem {
                  std::unique_ptr<FileStream>* stream) override {
     const std::string native = ToNative(path);
     if (mode == FileStream::kCreate) {
-      const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-      if (fd < 0) return errno;
+      int fd = -1;
+      if (const int error = CreateByPath(path, O_RDWR, &fd); error != 0) return error;
       *stream = std::make_unique<PosixFileStream>(fd);
       return 0;
     }
-    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return errno;
     struct stat info;
     int error = ::fstat(fd, &info) == 0 ? 0 : errno;
@@ -247,68 +243,19 @@ class PosixFileSystem final : public FileSystem {
   int Replace(const std::wstring& source, const std::wstring& target) override {
     const std::string nativeTarget = ToNative(target);
     if (::rename(ToNative(source).c_str(), nativeTarget.c_str()) != 0) return errno;
-    const size_t slash = nativeTarget.rfind('/');
-    return SyncFolder(slash == std::string::npos ? std::string() : nativeTarget.substr(0, slash + 1));
+    int dirFd = -1;
+    std::string name;
+    if (const int error = OpenParentOf(nativeTarget, &dirFd, &name); error != 0) return error;
+    const int synced = SyncFolder(dirFd);
+    ::close(dirFd);
+    return synced;
   }
 
   int CreateFolders(const std::wstring& path) override {
-    const std::string native = ToNative(path);
-    if (native.empty()) return ENOENT;
-    // Create each prefix that ends before a separator, then the whole path.
-    for (size_t end = native.find('/', 1);; end = native.find('/', end + 1)) {
-      const std::string prefix = native.substr(0, end);
-      if (::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return errno;
-      if (end == std::string::npos) break;
-    }
-    struct stat status;
-    if (::stat(native.c_str(), &status) != 0) return errno;
-    return S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
-  }
-
-  int ReadDirectory(const std::wstring& path, std::vector<DirectoryEntry>* entries) override {
-    entries->clear();
-    const std::string native = ToNative(path);
-    if (native.empty()) return ENOENT;
-    const int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    struct stat folder;
-    if (::fstat(fd, &folder) != 0) {
-      const int error = errno;
-      ::close(fd);
-      return error;
-    }
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-      const int error = errno;
-      ::close(fd);
-      return error;
-    }
-    int error = 0;
-    for (;;) {
-      errno = 0;
-      const dirent* item = ::readdir(dir);
-      if (!item) {
-        error = errno;
-        break;
-      }
-      const char* name = item->d_name;
-      if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-      DirectoryEntry entry;
-      if (const int failed = DescribeEntry(fd, name, folder.st_dev, &entry); failed != 0) {
-        // An entry removed since readdir listed it is simply not there any more.
-        if (failed == ENOENT) continue;
-        error = failed;
-        break;
-      }
-      entry.name = FromNative(name);
-      entries->push_back(std::move(entry));
-    }
-    ::closedir(dir);
-    return error;
-  }
-
-  int CopyFile(const std::wstring& source, const std::wstring& target) override {
-    return CopyRegularFile(ToNative(source), ToNative(target));
+    int fd = -1;
+    if (const int error = OpenFolderByPath(ToNative(path), true, &fd); error != 0) return error;
+    ::close(fd);
+    return 0;
   }
 
   int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override {
@@ -337,11 +284,142 @@ class PosixFileSystem final : public FileSystem {
     }
   }
 
-  bool IsSameFile(const std::wstring& a, const std::wstring& b) override {
-    struct stat first, second;
-    return ::stat(ToNative(a.empty() ? L"." : a).c_str(), &first) == 0 &&
-           ::stat(ToNative(b.empty() ? L"." : b).c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  int OpenFolder(const std::wstring& path, Folder* folder) override {
+    int fd = -1;
+    if (const int error = OpenFolderByPath(ToNative(path), false, &fd); error != 0) return error;
+    return FolderFromDescriptor(fd, path, folder);
+  }
+
+  int OpenSubfolder(const Folder& parent, const std::wstring& name, const FileId* expected,
+                    Folder* folder) override {
+    const std::string native = ToNative(name);
+    if (!IsPlainName(native)) return EINVAL;
+    const int fd =
+        ::openat(parent.handle(), native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+      const int error = errno;
+      if (error != ENOTDIR && error != ELOOP) return error;
+      // What the scan listed as a folder is something else now.
+      if (expected) return kErrorChangedSinceScan;
+      struct stat status;
+      const bool isLink = ::fstatat(parent.handle(), native.c_str(), &status,
+                                    AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
+      return isLink ? kErrorLinkNotFollowed : error;
+    }
+    Folder opened;
+    if (const int error = FolderFromDescriptor(fd, parent.path() + name, &opened); error != 0) {
+      return error;
+    }
+    if (expected && opened.id() != *expected) return kErrorChangedSinceScan;
+    *folder = std::move(opened);
+    return 0;
+  }
+
+  int MakeFolder(const Folder& parent, const std::wstring& name, Folder* folder) override {
+    const std::string native = ToNative(name);
+    if (!IsPlainName(native)) return EINVAL;
+    if (::mkdirat(parent.handle(), native.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    return OpenSubfolder(parent, name, nullptr, folder);
+  }
+
+  int ReadDirectory(const Folder& folder, std::vector<DirectoryEntry>* entries) override {
+    entries->clear();
+    // A descriptor of its own: reading moves its position, not the folder's.
+    const int fd = ::openat(folder.handle(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) return CloseAfterFailure(fd);
+    int error = 0;
+    for (;;) {
+      errno = 0;
+      const dirent* item = ::readdir(dir);
+      if (!item) {
+        error = errno;
+        break;
+      }
+      const char* name = item->d_name;
+      if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+      DirectoryEntry entry;
+      entry.error = DescribeEntry(fd, name, folder.id().device, &entry);
+      // An entry removed since readdir listed it is simply not there any more.
+      if (entry.error == ENOENT) continue;
+      entry.name = FromNative(name);
+      entries->push_back(std::move(entry));
+    }
+    ::closedir(dir);
+    return error;
+  }
+
+  int OpenFile(const Folder& folder, const std::wstring& name, const FileId& expected,
+               std::unique_ptr<FileStream>* stream) override {
+    const std::string native = ToNative(name);
+    if (!IsPlainName(native)) return EINVAL;
+    int fd = -1;
+    if (const int error = OpenScannedFile(folder.handle(), native, expected, &fd); error != 0) {
+      return error;
+    }
+    *stream = std::make_unique<PosixFileStream>(fd);
+    return 0;
+  }
+
+  int CreateFile(const Folder& folder, const std::wstring& name,
+                 std::unique_ptr<WritableFile>* file) override {
+    const std::string native = ToNative(name);
+    if (!IsPlainName(native)) return EINVAL;
+    int fd = -1;
+    if (const int error = CreateExclusive(folder.handle(), native, O_WRONLY, &fd); error != 0) {
+      return error;
+    }
+    *file = std::make_unique<PosixWritableFile>(fd);
+    return 0;
+  }
+
+  int CreateTemporary(const Folder& folder, const std::wstring& stem, std::wstring* name,
+                      std::unique_ptr<FileStream>* stream) override {
+    std::string native;
+    int fd = -1;
+    if (const int error = CreateTemporaryAt(folder.handle(), ToNative(stem), O_RDWR, &native, &fd);
+        error != 0) {
+      return error;
+    }
+    *name = FromNative(native);
+    *stream = std::make_unique<PosixFileStream>(fd);
+    return 0;
+  }
+
+  int Rename(const Folder& from, const std::wstring& fromName, const Folder& to,
+             const std::wstring& toName) override {
+    const std::string source = ToNative(fromName);
+    const std::string target = ToNative(toName);
+    if (!IsPlainName(source) || !IsPlainName(target)) return EINVAL;
+    if (::renameat(from.handle(), source.c_str(), to.handle(), target.c_str()) != 0) return errno;
+    return SyncFolder(to.handle());
+  }
+
+  int RemoveFile(const Folder& folder, const std::wstring& name) override {
+    const std::string native = ToNative(name);
+    if (!IsPlainName(native)) return EINVAL;
+    return ::unlinkat(folder.handle(), native.c_str(), 0) == 0 ? 0 : errno;
+  }
+
+  int CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
+               const Folder& target, const std::wstring& targetName, const Folder& work) override {
+    const std::string sourceName = ToNative(name);
+    const std::string copyName = ToNative(targetName);
+    if (!IsPlainName(sourceName) || !IsPlainName(copyName)) return EINVAL;
+    return CopyRegularFile(source.handle(), sourceName, expected, target.handle(), copyName,
+                           work.handle());
+  }
+
+ private:
+  // A new file for its owner only at `path`, through its folder.
+  static int CreateByPath(const std::wstring& path, int access, int* fd) {
+    int dirFd = -1;
+    std::string name;
+    if (const int error = OpenParentOf(ToNative(path), &dirFd, &name); error != 0) return error;
+    const int error = CreateExclusive(dirFd, name, access, fd);
+    ::close(dirFd);
+    return error;
   }
 };
 

@@ -4,6 +4,7 @@
 
 #include "app/language_table.h"
 #include "platform/paths.h"
+#include "run/output_names.h"
 #include "run/run_host.h"
 #include "scan/scan_context.h"
 #include "util/result_codes.h"
@@ -38,6 +39,11 @@ uint32_t BackupClass::Run(ScanContext* scanContext, int32_t level, const TargetS
   timeTemplate2 = texts.GetText(L"ui_estimatetime2");
   if (step) result = step(*this);
   return result;
+}
+
+int BackupClass::CreateWorkFile(std::unique_ptr<platform::FileStream>* stream) {
+  return platform::Fs().CreateTemporary(*archiveFolder, OutputNames::WorkStem(targetName),
+                                        &workName, stream);
 }
 
 size_t StoredPathStart(const std::wstring& folderPath) {

@@ -13,8 +13,10 @@
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <memory>
 #include <string>
 
+#include "platform/file_system.h"
 #include "util/time_estimate.h"
 
 namespace kelvane {
@@ -62,7 +64,11 @@ class BackupClass {
   uint32_t RunFolderTarget();
   uint32_t CopyToFolderTask();
 
-  // The ZIP target; the archive is written at workPath.
+  // Archives: creates the temporary file in archiveFolder that the archive is
+  // written to until the run has succeeded; its name goes to workName.
+  int CreateWorkFile(std::unique_ptr<platform::FileStream>* stream);
+
+  // The ZIP target, written through CreateWorkFile.
   uint32_t RunZipTarget();
   uint32_t OpenZipTarget();
   uint32_t CopyToZipTask();
@@ -72,8 +78,12 @@ class BackupClass {
   uint32_t RunSevenZipTarget();
 
   std::wstring archivePath;  // the target: archive file, or folder ending in the separator
-  std::wstring workPath;     // archives: the temporary file written until success
   std::wstring logPath;
+  // The job's archive folder, open for the whole run: the target, its
+  // temporary files and the log are made inside it, never by path.
+  const platform::Folder* archiveFolder = nullptr;
+  std::wstring targetName;   // the target's name inside archiveFolder
+  std::wstring workName;     // archives: the temporary file's name, once made
   std::wstring password;
   std::wstring exceptionText;
   std::wstring failureText;  // why the target phase failed, for the user

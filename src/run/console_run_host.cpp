@@ -1,9 +1,27 @@
 #include "run/console_run_host.h"
 
 #include "platform/environment.h"
+#include "util/line_escape.h"
 #include "util/text_util.h"
 
 namespace kelvane {
+namespace {
+
+// A message for the terminal: its own line breaks stay, but whatever else
+// could steer the terminal (an escape sequence in a file name) is escaped.
+std::string TerminalText(std::wstring_view text) {
+  std::string out;
+  for (size_t start = 0; start <= text.size();) {
+    size_t end = text.find(L'\n', start);
+    if (end == std::wstring_view::npos) end = text.size();
+    if (start > 0) out.push_back('\n');
+    out += EscapedLine(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
 
 ConsoleRunHost::ConsoleRunHost(std::FILE* out, bool terminal, bool catchInterrupts)
     : out_(out), terminal_(terminal), catchInterrupts_(catchInterrupts) {
@@ -12,7 +30,7 @@ ConsoleRunHost::ConsoleRunHost(std::FILE* out, bool terminal, bool catchInterrup
 
 ConsoleRunHost::~ConsoleRunHost() { EndProgressLine(); }
 
-void ConsoleRunHost::Finish(const std::wstring& summary) { PrintLine(WideToUtf8(summary)); }
+void ConsoleRunHost::Finish(const std::wstring& summary) { PrintLine(TerminalText(summary)); }
 
 void ConsoleRunHost::EndProgressLine() {
   if (progressLineOpen_) {
@@ -39,12 +57,12 @@ void ConsoleRunHost::PumpMessages() {
 bool ConsoleRunHost::CancelConfirmed() { return cancelRequested_; }
 
 void ConsoleRunHost::ShowMessage(const std::wstring& text, bool isError) {
-  PrintLine((isError ? "kelvane: " : "") + WideToUtf8(text));
+  PrintLine((isError ? "kelvane: " : "") + TerminalText(text));
 }
 
 void ConsoleRunHost::OfferLog(const std::wstring&, uint32_t errorCount,
                               const std::wstring& logPath) {
-  PrintLine(FormatText("%lu error(s) logged; see the log: %s", errorCount, logPath));
+  PrintLine(FormatText("%lu error(s) logged; see the log: %s", errorCount, TerminalText(logPath)));
 }
 
 void ConsoleRunHost::SetStatusLines(const std::wstring& files, const std::wstring& sizes,

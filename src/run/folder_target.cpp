@@ -1,15 +1,52 @@
 // The folder target: every selected file copied below the target folder,
 // keeping its path without the root separator.
+//
+// Everything below the archive folder is made and written through open
+// folders and never through a symbolic link, so nothing planted in the
+// target tree can send a copy elsewhere. The folders are made for their owner
+// only: a folder of someone else's that nobody else could enter stays closed
+// in the copy. Each copy is written as a temporary file in the top folder of
+// the target and renamed into place, so a killed run's leftovers are all in
+// one folder, where the next run removes them.
 #include <future>
 
 #include "platform/file_system.h"
+#include "platform/paths.h"
 #include "run/backup_class.h"
 #include "run/run_log.h"
 #include "scan/scan_context.h"
+#include "scan/source_opener.h"
 #include "util/error_text.h"
 #include "util/text_util.h"
 
 namespace kelvane::vxstl {
+namespace {
+
+// Opens (making what is missing) the folders of `relative`, a path of at
+// least one component ending in the separator, one below the other from
+// `base`.
+int MakeFolders(const platform::Folder& base, const std::wstring& relative,
+                platform::Folder* folder) {
+  const platform::Folder* parent = &base;
+  for (size_t start = 0; start < relative.size();) {
+    size_t end = relative.find(platform::kPathSeparator, start);
+    if (end == std::wstring::npos) end = relative.size();
+    if (end > start) {
+      platform::Folder next;
+      if (const int error =
+              platform::Fs().MakeFolder(*parent, relative.substr(start, end - start), &next);
+          error != 0) {
+        return error;
+      }
+      *folder = std::move(next);
+      parent = folder;
+    }
+    start = end + 1;
+  }
+  return 0;
+}
+
+}  // namespace
 
 uint32_t BackupClass::RunFolderTarget() {
   processedBytes = 0;
@@ -19,25 +56,41 @@ uint32_t BackupClass::RunFolderTarget() {
 
 uint32_t BackupClass::CopyToFolderTask() {
   platform::FileSystem& fs = platform::Fs();
+  auto folderFailed = [this](const std::wstring& path, int error) {
+    failureText = FormatText(L"Create Folder %s failed.%s", path,
+                             ErrorText(static_cast<uint32_t>(error)));
+    ProcessLog().WriteLogLine(failureText);
+    ++errorCount;
+    result = static_cast<uint32_t>(error);
+    return result;
+  };
+  platform::Folder root;
+  if (const int error = fs.MakeFolder(*archiveFolder, targetName, &root); error != 0) {
+    return folderFailed(archivePath, error);
+  }
+  SourceOpener sources;
   for (const ScannedFolder& folder : scan->results) {
     if (cancelRequested) break;
     if (folder.files.empty()) continue;
-    const std::wstring target = archivePath + folder.path.substr(StoredPathStart(folder.path));
-    if (!fs.Exists(target)) {
-      if (const int error = fs.CreateFolders(target); error != 0) {
-        failureText = FormatText(L"Create Folder %s failed.%s", target,
-                                 ErrorText(static_cast<uint32_t>(error)));
-        ProcessLog().WriteLogLine(failureText);
-        ++errorCount;
-        result = static_cast<uint32_t>(error);
-        return result;
+    const std::wstring stored = folder.path.substr(StoredPathStart(folder.path));
+    // The files of an include folder "/" go into the top folder itself.
+    platform::Folder made;
+    const platform::Folder* target = &root;
+    if (!stored.empty()) {
+      if (const int error = MakeFolders(root, stored, &made); error != 0) {
+        return folderFailed(archivePath + stored, error);
       }
+      target = &made;
     }
+    const platform::Folder* source = nullptr;
+    const int sourceError = sources.Enter(folder, &source);
     for (const ScannedFile& file : folder.files) {
       if (cancelRequested) break;
-      const std::wstring targetFile = target + file.name;
-      if (const int error = fs.CopyFile(folder.path + file.name, targetFile); error != 0) {
-        ProcessLog().WriteLogFormat(L"Backup file %s failed.%s", targetFile,
+      const int error = sourceError != 0 ? sourceError
+                                         : fs.CopyFile(*source, file.name, file.id, *target,
+                                                       file.name, root);
+      if (error != 0) {
+        ProcessLog().WriteLogFormat(L"Backup file %s failed.%s", archivePath + stored + file.name,
                                     ErrorText(static_cast<uint32_t>(error)));
         ++errorCount;
       }

@@ -6,9 +6,13 @@
 // scan workers and one target task while the driver pumps the host. The same
 // driver serves the console and the run dialog.
 //
-// Archive targets write to a temporary file beside the archive (workPath) and
-// the driver renames it over the archive only after a successful run: an
-// aborted run removes only the temporary file, never an older good archive.
+// Archive targets write to a temporary file beside the archive and the driver
+// renames it over the archive only after a successful run: an aborted run
+// removes only the temporary file, never an older good archive.
+//
+// Before anything is written, the run takes the job's lock in the archive
+// folder: a second run of the same job meanwhile ends at once, touching
+// nothing. Under the lock it removes what killed runs of the job left behind.
 #pragma once
 
 #include <cstdint>
@@ -43,10 +47,12 @@ struct RunReport {
   std::wstring logPath;
 };
 
-// Target path and log path of a job. The date suffix goes on the target only.
+// Target path and log path of a job, and the target's own name in the archive
+// folder. The date suffix goes on the target only.
 struct TargetNames {
   std::wstring archivePath;
   std::wstring logPath;
+  std::wstring targetName;
 };
 TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix);
 
@@ -57,9 +63,10 @@ class RunDriver {
  public:
   RunDriver(RunHost& host, const LanguageTable& texts);
 
-  // Registers the target step for a job type. `writesArchive`: the step writes
-  // one file (at workPath) that replaces the archive only after success.
-  void SetTargetStep(uint32_t jobType, vxstl::TargetStep step, bool writesArchive);
+  // Registers the target step for a job type. A step that writes an archive
+  // writes it into BackupClass::CreateWorkFile, which replaces the archive
+  // only after success.
+  void SetTargetStep(uint32_t jobType, vxstl::TargetStep step);
 
   // The 7-Zip library for 7z targets (the preference "Main"/"SevenZip");
   // empty: the standard places.
@@ -69,19 +76,14 @@ class RunDriver {
   RunReport Run(const JsonDocument& jobDocument);
 
  private:
-  struct Target {
-    vxstl::TargetStep step;
-    bool writesArchive = false;
-  };
-
   // The host's pump, turning a confirmed cancel into the run's cancel.
   void Pump();
   // Cleans up after an exception ended the run.
-  void EndAfterException(vxstl::BackupClass& run, ScanContext& scan);
+  void EndAfterException(vxstl::BackupClass& run, ScanContext& scan, const std::wstring& logName);
 
   RunHost& host_;
   const LanguageTable& texts_;
-  std::map<uint32_t, Target> targets_;
+  std::map<uint32_t, vxstl::TargetStep> targets_;
   std::wstring sevenZipLibrary_;
   bool cancelLogged_ = false;
 };

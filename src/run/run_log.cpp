@@ -4,6 +4,7 @@
 
 #include "platform/file_system.h"
 #include "platform/local_clock.h"
+#include "util/line_escape.h"
 #include "util/result_codes.h"
 
 namespace kelvane {
@@ -15,18 +16,36 @@ RunLog& ProcessLog() {
   return log;
 }
 
+uint32_t RunLog::OpenLog(const platform::Folder& folder, const std::wstring& name) {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  file_.Close();
+  std::unique_ptr<platform::WritableFile> file;
+  const int error = platform::Fs().CreateFile(folder, name, &file);
+  if (error == 0) file_.Open(std::move(file));
+  return Opened(error);
+}
+
 uint32_t RunLog::OpenLog(const std::wstring& path) {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   file_.Close();
-  platform::Fs().ClearReadOnly(path);
-  platform::Fs().Remove(path);
+  return Opened(file_.Create(path));
+}
+
+uint32_t RunLog::Opened(int error) {
+  error_ = error;
+  lines_ = 0;
   prefixSecond_ = -1;
-  return file_.Create(path) == 0 ? 0 : kResultFunctionFailed;
+  return error == 0 ? 0 : kResultFunctionFailed;
 }
 
 bool RunLog::IsOpen() const {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   return file_.IsOpen();
+}
+
+int RunLog::error() const {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  return error_ != 0 ? error_ : file_.error();
 }
 
 const std::string& RunLog::Prefix() {
@@ -44,13 +63,23 @@ void RunLog::WriteLogLine(std::wstring_view text) {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   if (!file_.IsOpen()) return;
   file_.Write(Prefix());
-  file_.Write(WideToUtf8(text));
+  file_.Write(EscapedLine(text));
   file_.Write("\n", 1);
+  ++lines_;
 }
 
-void RunLog::CloseLog() {
+uint64_t RunLog::lineCount() const {
   std::lock_guard<std::recursive_mutex> hold(lock_);
-  file_.Close();
+  return lines_;
+}
+
+int RunLog::CloseLog() {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  if (file_.IsOpen()) {
+    const int closed = file_.Close();
+    if (error_ == 0) error_ = closed;
+  }
+  return error_;
 }
 
 }  // namespace kelvane

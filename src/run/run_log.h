@@ -7,6 +7,9 @@
 // large buffer and reach the disk when it is full or at CloseLog; lines written
 // while the log is closed are dropped.
 //
+// A line holds names that others chose, so its text is written escaped
+// (util/line_escape.h): one event is always one line.
+//
 // Date and time follow the environment's locale (LC_TIME, set by main()).
 #pragma once
 
@@ -15,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/folder.h"
 #include "util/buffered_file.h"
 #include "util/text_util.h"
 
@@ -27,12 +31,15 @@ class RunLog {
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;
 
-  // Deletes a file at `path` and creates it anew, so it holds this run's lines
-  // only. Returns 0, or 1627 when it cannot be created (the run then goes on
-  // without a log).
+  // Creates the log `name` in `folder` anew (whatever stood there, a link
+  // included, is removed first), so it holds this run's lines only. Returns 0,
+  // or 1627 when it cannot be created (the run then goes on without a log;
+  // error() tells why).
+  uint32_t OpenLog(const platform::Folder& folder, const std::wstring& name);
+  // The same for a path.
   uint32_t OpenLog(const std::wstring& path);
 
-  // Writes `text` as one line, unchanged (it is not a format).
+  // Writes `text` as one line, unchanged but escaped (it is not a format).
   void WriteLogLine(std::wstring_view text);
 
   // Formats with FormatText (%s for texts, %ld for numbers) and writes one line.
@@ -42,16 +49,25 @@ class RunLog {
     WriteLogLine(FormatText(format, args...));
   }
 
-  // Writes what is buffered and closes the file. Closing a closed log does nothing.
-  void CloseLog();
+  // Writes what is buffered and closes the file. Closing a closed log does
+  // nothing. Returns error().
+  int CloseLog();
 
   bool IsOpen() const;
+  // Lines written since the last open (also after CloseLog).
+  uint64_t lineCount() const;
+  // The errno value of the first failure since the last open: the log could
+  // not be created or not be written whole. 0 when all went well.
+  int error() const;
 
  private:
+  uint32_t Opened(int error);
   const std::string& Prefix();
 
   mutable std::recursive_mutex lock_;
   BufferedFile file_;          // guarded by lock_
+  int error_ = 0;              // guarded by lock_
+  uint64_t lines_ = 0;         // guarded by lock_
   int64_t prefixSecond_ = -1;  // guarded by lock_: the second prefix_ shows
   std::string prefix_;         // guarded by lock_
 };

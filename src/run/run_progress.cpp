@@ -22,9 +22,6 @@ void BackupClass::PrepareTotals() {
   }
   processedSizeText = FormatByteSize(0);
   totalSizeText = FormatByteSize(totalBytes);
-  // Only a leftover temporary file goes; an older archive of the same name
-  // stays until this run has made a better one.
-  if (!workPath.empty()) platform::Fs().Remove(workPath);
 }
 
 uint32_t BackupClass::QueryFreeSpace(const std::wstring& path, uint64_t* bytes,

@@ -1,11 +1,14 @@
 // The 7z target: the whole file list handed to the 7-Zip library at once.
 #include <future>
+#include <mutex>
 #include <stdexcept>
+#include <utility>
 
 #include "archive/sevenzip/seven_zip_compressor.h"
 #include "run/backup_class.h"
 #include "run/run_log.h"
 #include "scan/scan_context.h"
+#include "scan/source_opener.h"
 #include "util/error_text.h"
 #include "util/text_util.h"
 
@@ -14,13 +17,17 @@ namespace kelvane::vxstl {
 uint32_t BackupClass::RunSevenZipTarget() {
   using SevenZip::intl::FilePathInfoEx;
   std::vector<FilePathInfoEx> files;
+  // Where each file of the list stands in the scan result.
+  std::vector<std::pair<const ScannedFolder*, const ScannedFile*>> scanned;
   files.reserve(totalFiles);
+  scanned.reserve(totalFiles);
   for (const ScannedFolder& folder : scan->results) {
     const size_t start = StoredPathStart(folder.path);
     for (const ScannedFile& file : folder.files) {
       files.push_back(FilePathInfoEx{file.name, file.lastWriteTime, file.creationTime,
                                      file.lastAccessTime, file.size, file.attributes, false,
                                      folder.path + file.name, start});
+      scanned.emplace_back(&folder, &file);
     }
   }
   SevenZip::SevenZipUIUpdate record;
@@ -31,8 +38,19 @@ uint32_t BackupClass::RunSevenZipTarget() {
                                 ErrorText(static_cast<uint32_t>(error)));
     ++errorCount;
   };
+  // The library asks for files from its own threads, in an order of its own.
+  std::mutex sourcesLock;
+  SourceOpener sources;  // guarded by sourcesLock
+  record.openFile = [&](size_t index, std::unique_ptr<platform::FileStream>* stream) {
+    std::lock_guard<std::mutex> hold(sourcesLock);
+    return sources.Open(*scanned[index].first, *scanned[index].second, stream);
+  };
   const std::wstring library = SevenZip::FindSevenZipLibrary(sevenZipLibrary);
-  const std::wstring target = workPath.empty() ? archivePath : workPath;
+  std::unique_ptr<platform::FileStream> archive;
+  if (const int error = CreateWorkFile(&archive); error != 0) {
+    throw std::runtime_error(WideToUtf8(FormatText(L"Create %s failed.%s", archivePath,
+                                                   ErrorText(static_cast<uint32_t>(error)))));
+  }
 
   // The library's counters feed the progress lines, and a stop request goes
   // back to the library, which then ends within a second or so.
@@ -45,7 +63,7 @@ uint32_t BackupClass::RunSevenZipTarget() {
     return goOn;
   };
   std::future<uint32_t> task = std::async(std::launch::async, [&] {
-    return SevenZip::PackWithSevenZip(&record, library, target, files);
+    return SevenZip::PackWithSevenZip(&record, library, archivePath, std::move(archive), files);
   });
   const uint32_t code = PumpingWait(task);
   progressCallback = progress;

@@ -9,6 +9,7 @@
 #include "run/run_host.h"
 #include "run/run_log.h"
 #include "scan/scan_context.h"
+#include "scan/source_opener.h"
 #include "util/error_text.h"
 #include "util/result_codes.h"
 #include "util/template_format.h"
@@ -30,9 +31,11 @@ uint32_t BackupClass::OpenZipTarget() {
   if (targetType != 1) return 0;
   // The password's UTF-8 bytes: what unzip -P and 7z -p use on Linux.
   const std::string passwordBytes = WideToUtf8(password);
-  int error = 0;
-  zipArchive = ZipCreateArchive(workPath.empty() ? archivePath : workPath, passwordBytes,
-                                compressionLevel, &error);
+  std::unique_ptr<platform::FileStream> archive;
+  int error = CreateWorkFile(&archive);
+  if (error == 0) {
+    zipArchive = ZipCreateArchive(std::move(archive), passwordBytes, compressionLevel, &error);
+  }
   if (!zipArchive) {
     // Also the user's: the log of an aborted run is removed, and when the
     // archive's folder cannot be made, the log could not be written either.
@@ -50,16 +53,22 @@ uint32_t BackupClass::CopyToZipTask() {
       result = kResultArchiveNotCreated;
       return result;
     }
+    SourceOpener sources;
     for (const ScannedFolder& folder : scan->results) {
       if (cancelRequested) break;
       const size_t start = StoredPathStart(folder.path);
       for (const ScannedFile& file : folder.files) {
         if (cancelRequested) break;
-        const std::wstring source = folder.path + file.name;
-        const std::wstring entry = source.substr(start);
-        if (!ZipAddFile(zipArchive, source, &entry)) {
-          const auto error = static_cast<uint32_t>(ZipLastError(zipArchive));
-          ProcessLog().WriteLogFormat(L"Backup file %s failed.%s", source, ErrorText(error));
+        const std::wstring path = folder.path + file.name;
+        // Opened before its entry is made, so a file that vanished or was
+        // swapped since the scan leaves no trace in the archive.
+        std::unique_ptr<platform::FileStream> source;
+        auto error = static_cast<uint32_t>(sources.Open(folder, file, &source));
+        if (error == 0 && !ZipAddFile(zipArchive, *source, path.substr(start))) {
+          error = static_cast<uint32_t>(ZipLastError(zipArchive));
+        }
+        if (error != 0) {
+          ProcessLog().WriteLogFormat(L"Backup file %s failed.%s", path, ErrorText(error));
           ++errorCount;
           if (ZipArchiveBroken(zipArchive)) {
             // The archive file itself cannot be written (a full disk): nothing

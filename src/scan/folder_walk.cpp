@@ -20,14 +20,14 @@ void ScanContext::ScanIncludeFolder(int32_t taskNumber, const std::wstring& fold
   WalkFolder(taskNumber, folder);
 }
 
-bool ScanContext::IsOwnOutput(const std::wstring& path, const std::wstring& name,
-                              int* inOutputFolder) {
-  bool named = false;
-  for (const std::wstring& pattern : ownOutputNames) named = named || MatchesPattern(name, pattern);
-  if (!named) return false;
-  // Asked once per folder, and only when a name looks like an output.
-  if (*inOutputFolder < 0) *inOutputFolder = Fs().IsSameFile(path, ownOutputFolder) ? 1 : 0;
-  return *inOutputFolder == 1;
+bool ScanContext::IsOwnOutput(const Folder& folder, const std::wstring& name) const {
+  return isOwnOutput && ownOutputFolder && folder.id() == *ownOutputFolder && isOwnOutput(name);
+}
+
+void ScanContext::CannotRead(int32_t taskNumber, const std::wstring& path, int error) {
+  ProcessLog().WriteLogFormat(L"(%02ld) Folder: Cannot read %s.%s", taskNumber, path,
+                              ErrorText(static_cast<uint32_t>(error)));
+  unreadableEntries.fetch_add(1, std::memory_order_relaxed);
 }
 
 bool ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
@@ -65,11 +65,12 @@ bool ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
   return true;
 }
 
-void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path) {
+void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder* parent,
+                             const DirectoryEntry* entry) {
   AddBackslash(path);
   if (options & kScanCheckProcessedFolders) {
     std::lock_guard<std::mutex> hold(processedLock);
-    if (!processedFolders.insert(PathHash(path)).second) {
+    if (!processedFolders.insert(path).second) {
       if (Logs(kScanLogFolder)) {
         ProcessLog().WriteLogFormat(L"(%02ld) Folder Skip %s already processed by another task.",
                                     taskNumber, path);
@@ -82,73 +83,87 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path) {
     ProcessLog().WriteLogFormat(L"(%02ld) Folder: Search in: %s.", taskNumber, path);
   }
 
-  // The whole listing is read before descending, so a deep tree never holds
-  // one open folder per level.
+  // A subfolder is opened inside its parent and only while it is the folder
+  // the parent listed, so nothing swapped in since can lead the walk away.
+  Folder folder;
+  const int opened = parent ? Fs().OpenSubfolder(*parent, entry->name, &entry->id, &folder)
+                            : Fs().OpenFolder(path, &folder);
+  // The whole listing is read before descending; the folder stays open so
+  // that its subfolders are opened through it.
   std::vector<DirectoryEntry> entries;
-  if (const int error = Fs().ReadDirectory(path, &entries); error != 0) {
-    ProcessLog().WriteLogFormat(L"(%02ld) Folder: Cannot read %s.%s", taskNumber, path,
-                                ErrorText(static_cast<uint32_t>(error)));
-    unreadableFolders.fetch_add(1, std::memory_order_relaxed);
+  const int error = opened != 0 ? opened : Fs().ReadDirectory(folder, &entries);
+  if (error != 0) {
+    CannotRead(taskNumber, path, error);
+    if (!parent) {
+      std::lock_guard<std::mutex> hold(resultsLock);
+      includeFailures.push_back(IncludeFailure{path, error});
+    }
     return;
   }
 
-  ScannedFolder folder{path, {}};
-  int inOutputFolder = -1;
-  for (DirectoryEntry& entry : entries) {
-    const uint32_t a = entry.attributes;
+  ScannedFolder scanned{path, folder.id(), {}};
+  for (DirectoryEntry& item : entries) {
+    const uint32_t a = item.attributes;
     const bool reparse = (a & kAttributeReparsePoint) != 0;
-    if (!ownOutputNames.empty() && IsOwnOutput(path, entry.name, &inOutputFolder)) {
+    if (item.error != 0) {
+      // Only this entry is lost; the rest of the folder is still saved.
+      ProcessLog().WriteLogFormat(L"(%02ld) Cannot read %s%s.%s", taskNumber, path, item.name,
+                                  ErrorText(static_cast<uint32_t>(item.error)));
+      unreadableEntries.fetch_add(1, std::memory_order_relaxed);
+      continue;
+    }
+    if (IsOwnOutput(folder, item.name)) {
       const bool isFolder = (a & kAttributeDirectory) != 0;
       if (Logs(isFolder ? kScanLogFolder : kScanLogFiles)) {
         ProcessLog().WriteLogFormat(isFolder ? L"(%02ld) Folder: Skip %s%s, output of this backup."
                                              : L"(%02ld) File: Skip %s%s, output of this backup.",
-                                    taskNumber, path, entry.name);
+                                    taskNumber, path, item.name);
       }
       continue;
     }
     if (a & kAttributeDirectory) {
-      if (reparse && entry.reparseTag == kReparseTagMountPoint) {
+      if (reparse && item.reparseTag == kReparseTagMountPoint) {
         if (Logs(kScanLogFolder)) {
           ProcessLog().WriteLogFormat(L"(%02ld) Folder: Skip %s%s, IO_REPARSE_TAG_MOUNT_POINT.",
-                                      taskNumber, path, entry.name);
+                                      taskNumber, path, item.name);
         }
-      } else if (reparse && entry.reparseTag == kReparseTagSymlink) {
+      } else if (reparse && item.reparseTag == kReparseTagSymlink) {
         if (Logs(kScanLogFolder)) {
           ProcessLog().WriteLogFormat(L"(%02ld) Folder: Skip %s%s, IO_REPARSE_TAG_SYMLINK.",
-                                      taskNumber, path, entry.name);
+                                      taskNumber, path, item.name);
         }
       } else {
-        WalkFolder(taskNumber, path + entry.name);
+        WalkFolder(taskNumber, path + item.name, &folder, &item);
       }
       continue;
     }
-    if (reparse && entry.reparseTag == kReparseTagMountPoint) {
+    if (reparse && item.reparseTag == kReparseTagMountPoint) {
       if (Logs(kScanLogFolder)) {
         ProcessLog().WriteLogFormat(L"(%02ld) File: Skip %s%s, IO_REPARSE_TAG_MOUNT_POINT.",
-                                    taskNumber, path, entry.name);
+                                    taskNumber, path, item.name);
       }
       continue;
     }
-    if (reparse && entry.reparseTag == kReparseTagSymlink) {
+    if (reparse && item.reparseTag == kReparseTagSymlink) {
       if (Logs(kScanLogFolder)) {
         ProcessLog().WriteLogFormat(L"(%02ld) File: Skip %s%s, IO_REPARSE_TAG_SYMLINK.",
-                                    taskNumber, path, entry.name);
+                                    taskNumber, path, item.name);
       }
       continue;
     }
-    ScannedFile file{std::move(entry.name), entry.lastWriteTime, entry.creationTime,
-                     entry.lastAccessTime, a,  entry.size};
-    if (TakesFile(taskNumber, path, file)) folder.files.push_back(std::move(file));
+    ScannedFile file{std::move(item.name), item.id, item.lastWriteTime, item.creationTime,
+                     item.lastAccessTime, a, item.size};
+    if (TakesFile(taskNumber, path, file)) scanned.files.push_back(std::move(file));
   }
 
-  if (folder.files.empty()) {
+  if (scanned.files.empty()) {
     if (Logs(kScanLogFolder)) {
       ProcessLog().WriteLogFormat(L"(%02ld) Folder: Skip %s, no Files.", taskNumber, path);
     }
     return;
   }
   std::lock_guard<std::mutex> hold(resultsLock);
-  results.push_back(std::move(folder));
+  results.push_back(std::move(scanned));
 }
 
 uint32_t ScanContext::CountFiles() const {

@@ -5,24 +5,33 @@
 // The run driver fills a fresh ScanContext from the job (includeFolders, the
 // exclusions, the two list specs, options), then ScanSources (scan_sources.h)
 // walks the include folders on worker threads. During the scan only
-// processedFolders, results and unreadableFolders change, each under its own
-// lock (or atomically); everything else is read-only. Afterwards `results` is
-// the run's file list: one ScannedFolder per folder that has selected files,
-// each folder after all of its subfolders (depth-first post-order) within one
-// include folder.
+// processedFolders, results, includeFailures and unreadableEntries change,
+// each under its lock (or atomically); everything else is read-only.
+// Afterwards `results` is the run's file list: one ScannedFolder per folder
+// that has selected files, each folder after all of its subfolders
+// (depth-first post-order) within one include folder.
+//
+// The walk goes from open folder to open folder (platform/folder.h) and never
+// through a symbolic link; each folder and file keeps the identity the scan
+// saw, so the target phase can refuse anything swapped in since.
 //
 // Every decision whose log option is set is written to the run log; folders
-// that cannot be read are always logged and counted, because a backup that
-// silently misses a folder would report success while losing data.
+// and entries that cannot be read are always logged and counted, because a
+// backup that silently misses them would report success while losing data.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
+
+#include "platform/file_attributes.h"
+#include "platform/folder.h"
 
 namespace kelvane {
 
@@ -44,6 +53,7 @@ enum ScanOption : uint32_t {
 
 struct ScannedFile {
   std::wstring name;
+  platform::FileId id;  // the file the scan saw; a different one is never read
   uint64_t lastWriteTime = 0;  // FILETIME ticks
   uint64_t creationTime = 0;
   uint64_t lastAccessTime = 0;
@@ -53,11 +63,26 @@ struct ScannedFile {
 
 struct ScannedFolder {
   std::wstring path;  // ends in the separator; a file's full path is path + name
+  platform::FileId id;  // the folder the scan read
   std::vector<ScannedFile> files;  // never empty
 };
 
 // FNV-1a (32 bits) over the text's UTF-16LE bytes.
 uint32_t PathHash(std::wstring_view text);
+
+// Folder paths are told apart by their full text; the hash only picks the
+// bucket (colliding names are easy to make, and likely in large trees).
+struct PathHasher {
+  size_t operator()(const std::wstring& path) const { return PathHash(path); }
+};
+using PathSet = std::unordered_set<std::wstring, PathHasher>;
+
+// An include folder that could not be opened: the run must not pass for a
+// backup of it.
+struct IncludeFailure {
+  std::wstring path;
+  int error = 0;
+};
 
 class ScanContext {
  public:
@@ -75,33 +100,42 @@ class ScanContext {
 
   // Walks one include folder; `taskNumber` is the worker's number in log lines.
   void ScanIncludeFolder(int32_t taskNumber, const std::wstring& folder);
-  void WalkFolder(int32_t taskNumber, std::wstring path);
+  // Walks the folder `path`: an include folder, opened by its path, or the
+  // subfolder `entry` of the open folder `parent`.
+  void WalkFolder(int32_t taskNumber, std::wstring path, const platform::Folder* parent = nullptr,
+                  const platform::DirectoryEntry* entry = nullptr);
 
   // Number of files over all of `results`.
   uint32_t CountFiles() const;
 
   std::vector<std::wstring> includeFolders;
-  std::unordered_set<uint32_t> excludedFolderHashes;
+  PathSet excludedFolderPaths;  // exact exclusions, lowered, ending in the separator
   std::vector<std::wstring> excludedFolderPatterns;
   std::wstring whiteListSpec;
   std::wstring blackListSpec;
   uint32_t options = kScanCheckProcessedFolders | kScanInTasks;
-  // The job's own outputs (its target, log and temporary files: name patterns
-  // in ownOutputFolder) are never taken, so a source that holds the target
-  // does not back up earlier backups into the new one.
-  std::wstring ownOutputFolder;
-  std::vector<std::wstring> ownOutputNames;
+  // The job's own outputs (its target, log, lock and temporary files: the
+  // names isOwnOutput accepts in the folder ownOutputFolder) are never taken,
+  // so a source that holds the target does not back up earlier backups into
+  // the new one.
+  std::optional<platform::FileId> ownOutputFolder;
+  std::function<bool(std::wstring_view name)> isOwnOutput;
 
   std::mutex processedLock;
-  std::unordered_set<uint32_t> processedFolders;  // guarded by processedLock
+  PathSet processedFolders;  // guarded by processedLock
   std::mutex resultsLock;
   std::vector<ScannedFolder> results;  // guarded by resultsLock during the scan
-  std::atomic<uint32_t> unreadableFolders{0};
+  std::vector<IncludeFailure> includeFailures;  // guarded by resultsLock during the scan
+  // Folders and entries that could not be read: each is logged and is an
+  // error of the run.
+  std::atomic<uint32_t> unreadableEntries{0};
 
  private:
   bool Logs(uint32_t option) const { return (options & option) != 0; }
-  // Whether `name` in the folder `path` is one of the job's own outputs.
-  bool IsOwnOutput(const std::wstring& path, const std::wstring& name, int* inOutputFolder);
+  // Whether `name` in the open folder `folder` is one of the job's own outputs.
+  bool IsOwnOutput(const platform::Folder& folder, const std::wstring& name) const;
+  // Logs and counts what could not be read.
+  void CannotRead(int32_t taskNumber, const std::wstring& path, int error);
   // Whether the file entry passes every filter; logs the rejection.
   bool TakesFile(int32_t taskNumber, const std::wstring& folder, const ScannedFile& file);
 };

@@ -70,15 +70,20 @@ void ScanContext::AddExcludeFolder(std::wstring_view entry) {
         std::unique(excludedFolderPatterns.begin(), excludedFolderPatterns.end()),
         excludedFolderPatterns.end());
   } else {
-    excludedFolderHashes.insert(PathHash(folder));
+    // Written the way the walk writes folder paths, so "/a//b" excludes /a/b.
+    if (!folder.empty() && folder.front() == platform::kPathSeparator) {
+      folder = NormalPath(folder);
+      AddBackslash(folder);
+    }
+    excludedFolderPaths.insert(std::move(folder));
   }
 }
 
 bool ScanContext::IsExcludedFolder(int32_t taskNumber, std::wstring path) {
-  if (excludedFolderHashes.empty() && excludedFolderPatterns.empty()) return false;
+  if (excludedFolderPaths.empty() && excludedFolderPatterns.empty()) return false;
   AddBackslash(path);
   path = ToLowerAscii(path);
-  if (excludedFolderHashes.contains(PathHash(path))) {
+  if (excludedFolderPaths.contains(path)) {
     if (Logs(kScanLogBlackList)) {
       ProcessLog().WriteLogFormat(L"(%02ld) Folder: Skip %s, in Blacklist (path).", taskNumber,
                                   path);

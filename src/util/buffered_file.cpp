@@ -26,6 +26,12 @@ int BufferedFile::Create(const std::wstring& path) {
   return platform::Fs().CreateForWriting(path, &file_);
 }
 
+void BufferedFile::Open(std::unique_ptr<platform::WritableFile> file) {
+  Close();
+  error_ = 0;
+  file_ = std::move(file);
+}
+
 void BufferedFile::TakeBuffer() {
   for (size_t size : kCapacities) {
     buffer_ = allocator_(size);

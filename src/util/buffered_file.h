@@ -32,9 +32,11 @@ class BufferedFile {
   BufferedFile(const BufferedFile&) = delete;
   BufferedFile& operator=(const BufferedFile&) = delete;
 
-  // Creates (or truncates) the file. Returns 0 or the errno value; on failure
-  // the writer stays closed.
+  // Creates the file anew (platform::FileSystem::CreateForWriting). Returns 0
+  // or the errno value; on failure the writer stays closed.
   int Create(const std::wstring& path);
+  // Writes into `file`, made by the caller, from now on.
+  void Open(std::unique_ptr<platform::WritableFile> file);
   bool IsOpen() const { return file_ != nullptr; }
 
   // Appends `n` bytes. Writing to a closed writer does nothing.

@@ -9,7 +9,10 @@ std::wstring ErrorText(uint32_t code) {
   if (code == 0) return {};
   const std::wstring message = platform::SystemErrorMessage(static_cast<int>(code));
   if (message.empty()) return {};
-  std::wstring text = TrimRight(FormatText(L" Code: %ld, %s", static_cast<long>(code), message));
+  // The platform's own failures have no number a user could look up.
+  std::wstring text = platform::IsOwnError(static_cast<int>(code))
+                          ? L" " + message
+                          : TrimRight(FormatText(L" Code: %ld, %s", static_cast<long>(code), message));
   if (!text.ends_with(L'.')) text.push_back(L'.');
   return text;
 }

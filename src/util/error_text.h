@@ -7,7 +7,8 @@
 
 namespace kelvane {
 
-// " Code: <code>, <system message>." for an errno value; the empty text for 0 or
+// " Code: <code>, <system message>." for an errno value, " <message>." for the
+// platform's own numbers ("Changed since the scan."); the empty text for 0 or
 // for a number the system has no message for.
 std::wstring ErrorText(uint32_t code);
 

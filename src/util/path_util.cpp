@@ -1,5 +1,7 @@
 #include "util/path_util.h"
 
+#include <vector>
+
 #include "platform/file_system.h"
 #include "platform/paths.h"
 
@@ -11,6 +13,31 @@ bool AddBackslash(std::wstring& path) {
   if (path.empty()) return false;
   if (path.back() != kPathSeparator) path.push_back(kPathSeparator);
   return true;
+}
+
+std::wstring NormalPath(std::wstring_view path) {
+  const std::wstring absolute = platform::AbsolutePath(std::wstring(path));
+  // A relative path whose base cannot be told names nothing for certain.
+  if (absolute.empty() || absolute.front() != kPathSeparator) return {};
+  std::vector<std::wstring_view> parts;
+  const std::wstring_view text(absolute);
+  for (size_t start = 0; start <= text.size();) {
+    size_t end = text.find(kPathSeparator, start);
+    if (end == std::wstring_view::npos) end = text.size();
+    const std::wstring_view part = text.substr(start, end - start);
+    if (part == L"..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != L".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::wstring normal;
+  for (const std::wstring_view part : parts) {
+    normal.push_back(kPathSeparator);
+    normal += part;
+  }
+  return normal.empty() ? std::wstring(1, kPathSeparator) : normal;
 }
 
 std::wstring ModuleFolder() { return FolderOf(platform::ExecutablePath()); }

@@ -12,6 +12,13 @@ namespace kelvane {
 // false for an empty path, which is left unchanged.
 bool AddBackslash(std::wstring& path);
 
+// `path` made absolute against the current folder and written the one way a
+// path is compared: "." and ".." resolved lexically (".." at the root stays
+// at the root), repeated separators folded, no final separator ("/" for the
+// root itself). "a//b/./../c" run in /home gives "/home/a/c". The empty text
+// when a relative path is given and the current folder cannot be told.
+std::wstring NormalPath(std::wstring_view path);
+
 // The folder of the running executable, ending in the separator.
 std::wstring ModuleFolder();
 

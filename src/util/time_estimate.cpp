@@ -69,4 +69,14 @@ uint64_t ProgressPercent(uint64_t done, uint64_t total) {
 
 std::wstring DateSuffix() { return platform::FormatLocalTime("_%Y-%m-%d_%H-%M"); }
 
+bool IsDateSuffix(std::wstring_view text) {
+  constexpr std::wstring_view kShape = L"_9999-99-99_99-99";
+  if (text.size() != kShape.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= L'0' && text[i] <= L'9';
+    if (kShape[i] == L'9' ? !digit : text[i] != kShape[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace kelvane

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kelvane {
 
@@ -45,5 +46,8 @@ uint64_t ProgressPercent(uint64_t done, uint64_t total);
 
 // The local date and time for target names: "_YYYY-MM-DD_HH-MM".
 std::wstring DateSuffix();
+
+// True when `text` has the shape of a DateSuffix (digits where it has digits).
+bool IsDateSuffix(std::wstring_view text);
 
 }  // namespace kelvane

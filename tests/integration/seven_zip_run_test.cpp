@@ -43,7 +43,7 @@ TEST_F(SevenZipRunTest, ArchiveExtractsToExactlyTheSelectedFiles) {
   ASSERT_EQ(Shell("cp -a '" + src_ + "' expected && rm expected/skip.log"), 0) << output_;
   ASSERT_EQ(Shell("7z x -bd -ox '" + Archive() + "'"), 0) << output_;
   ExpectSameTree(dir_.Native("expected"), dir_.Native("x") + src_, 0);
-  EXPECT_FALSE(PathExists(out_ + "/.Daily.7z.kvn-tmp"));
+  EXPECT_FALSE(test::HoldsTemporary(out_, ".Daily.7z"));
 }
 
 TEST_F(SevenZipRunTest, PasswordEncryptsWithAes256) {
@@ -74,7 +74,7 @@ TEST_F(SevenZipRunTest, AnUnusableLibraryEndsTheRunWithItsReason) {
     EXPECT_NE(result.output.find("Abgefangene Exception: " + c.text), std::string::npos)
         << result.output;
     EXPECT_EQ(test::ReadBytes(out_ + "/Daily.7z"), "older archive");
-    EXPECT_FALSE(PathExists(out_ + "/.Daily.7z.kvn-tmp"));
+    EXPECT_FALSE(test::HoldsTemporary(out_, ".Daily.7z"));
     EXPECT_FALSE(PathExists(out_ + "/Daily.log"));
   }
 }
@@ -93,7 +93,7 @@ TEST_F(SevenZipRunTest, InterruptStopsPackingPromptly) {
   job_.SkipFilesWithoutExtension = false;
   const pid_t pid = cli_.Start({cli_.WriteJob(job_), "-start"}, dir_.Native("run-output.txt"));
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!PathExists(out_ + "/.Daily.7z.kvn-tmp") && std::chrono::steady_clock::now() < deadline) {
+  while (!test::HoldsTemporary(out_, ".Daily.7z") && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -103,7 +103,7 @@ TEST_F(SevenZipRunTest, InterruptStopsPackingPromptly) {
   const auto took = std::chrono::steady_clock::now() - interrupted;
   EXPECT_LT(took, std::chrono::seconds(3));
   EXPECT_EQ(test::ReadBytes(out_ + "/Daily.7z"), "older archive");
-  EXPECT_FALSE(PathExists(out_ + "/.Daily.7z.kvn-tmp"));
+  EXPECT_FALSE(test::HoldsTemporary(out_, ".Daily.7z"));
   EXPECT_FALSE(PathExists(out_ + "/Daily.log"));
 }
 

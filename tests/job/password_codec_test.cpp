@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/text_codec.h"
+
 namespace kelvane {
 namespace {
 
@@ -34,13 +36,26 @@ TEST(PasswordCodecTest, StoredTextHasTheLengthOfTwoBytesPerUnitPlusOne) {
   EXPECT_EQ(EncodePassword(L"Pass\U0001F600word").size(), 28u);
 }
 
-TEST(PasswordCodecTest, EmptyAndMalformedTextsGiveAnEmptyPassword) {
+TEST(PasswordCodecTest, AnEmptyTextIsNoPassword) {
   EXPECT_EQ(EncodePassword(L""), L"");
   EXPECT_EQ(DecodePassword(L""), L"");
-  EXPECT_EQ(DecodePassword(L"!!not base64!!"), L"");
-  EXPECT_EQ(DecodePassword(L"R8k"), L"");       // missing padding
-  EXPECT_EQ(DecodePassword(L"R8kh===="), L"");  // too much padding
-  EXPECT_EQ(DecodePassword(L"\u00E4\u00E4\u00E4\u00E4"), L"");
+}
+
+// Given texts that are not what the program writes (passwords typed into the
+// file in plain text among them), decoding refuses them instead of handing
+// out a garbage password or none.
+TEST(PasswordCodecTest, TextsThatAreNoEncipheredPasswordAreRefused) {
+  for (const wchar_t* stored : {
+           L"!!not base64!!", L"R8k",  // missing padding
+           L"R8kh====",                // too much padding
+           L"R8ki",                    // stray bits in the last character
+           L" R8kh", L"R8kh\n",        // blanks around it
+           L"\u00E4\u00E4\u00E4\u00E4",
+           L"secret", L"hunter2", L"Passwort123", L"geheim",  // typed in plain text
+           L"abcd", L"AAAA", L"QUJD",  // Base64, but no enciphered text
+       }) {
+    EXPECT_EQ(DecodePassword(stored), std::nullopt) << platform::ToNative(stored);
+  }
 }
 
 TEST(PasswordCodecTest, EveryValueStartsAFreshKeyStream) {

@@ -17,6 +17,13 @@ namespace {
 using test::TempDir;
 using test::WriteBytes;
 
+// The entries of the folder at `path`, read through the folder opened by path.
+int List(const std::wstring& path, std::vector<DirectoryEntry>* entries) {
+  Folder folder;
+  if (const int error = Fs().OpenFolder(path, &folder); error != 0) return error;
+  return Fs().ReadDirectory(folder, entries);
+}
+
 const DirectoryEntry* Named(const std::vector<DirectoryEntry>& entries, std::wstring_view name) {
   const auto it = std::find_if(entries.begin(), entries.end(),
                                [&](const DirectoryEntry& e) { return e.name == name; });
@@ -36,7 +43,7 @@ TEST(DirectoryTest, MapsLinuxFilesOntoAttributes) {
   ASSERT_EQ(::mkfifo(dir.Native("pipe").c_str(), 0644), 0);
 
   std::vector<DirectoryEntry> entries;
-  ASSERT_EQ(Fs().ReadDirectory(dir.Wide(""), &entries), 0);
+  ASSERT_EQ(List(dir.Wide(""), &entries), 0);
   EXPECT_EQ(entries.size(), 8u);  // no "." or ".."
 
   const auto windowsBits = [&](std::wstring_view name) {
@@ -71,7 +78,7 @@ TEST(DirectoryTest, ReportsTimesAsFileTimeTicks) {
   struct timespec times[2] = {{1000000000, 5}, {1600000000, 123456700}};
   ASSERT_EQ(::utimensat(AT_FDCWD, dir.Native("f").c_str(), times, 0), 0);
   std::vector<DirectoryEntry> entries;
-  ASSERT_EQ(Fs().ReadDirectory(dir.Wide(""), &entries), 0);
+  ASSERT_EQ(List(dir.Wide(""), &entries), 0);
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].lastWriteTime, 116444736000000000ull + 16000000001234567ull);
   EXPECT_EQ(entries[0].lastAccessTime, 116444736000000000ull + 10000000000000000ull);
@@ -87,7 +94,7 @@ TEST(DirectoryTest, KeepsNamesThatAreNotUtf8) {
   TempDir dir;
   WriteBytes(dir.Native("caf\xE9"), "latin1");
   std::vector<DirectoryEntry> entries;
-  ASSERT_EQ(Fs().ReadDirectory(dir.Wide(""), &entries), 0);
+  ASSERT_EQ(List(dir.Wide(""), &entries), 0);
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(ToNative(dir.Wide("") + L"/" + entries[0].name), dir.Native("caf\xE9"));
 }
@@ -98,7 +105,7 @@ TEST(DirectoryTest, MarksAFolderOnAnotherDeviceAsMountPoint) {
     GTEST_SKIP() << "/proc is not a separate mount here";
   }
   std::vector<DirectoryEntry> entries;
-  ASSERT_EQ(Fs().ReadDirectory(L"/", &entries), 0);
+  ASSERT_EQ(List(L"/", &entries), 0);
   const DirectoryEntry* entry = Named(entries, L"proc");
   ASSERT_TRUE(entry);
   EXPECT_TRUE(entry->attributes & kAttributeReparsePoint);
@@ -109,9 +116,9 @@ TEST(DirectoryTest, FailsForMissingFoldersAndFiles) {
   TempDir dir;
   WriteBytes(dir.Native("file"), "x");
   std::vector<DirectoryEntry> entries;
-  EXPECT_EQ(Fs().ReadDirectory(dir.Wide("missing"), &entries), ENOENT);
-  EXPECT_EQ(Fs().ReadDirectory(dir.Wide("file"), &entries), ENOTDIR);
-  EXPECT_EQ(Fs().ReadDirectory(L"", &entries), ENOENT);
+  EXPECT_EQ(List(dir.Wide("missing"), &entries), ENOENT);
+  EXPECT_EQ(List(dir.Wide("file"), &entries), ENOTDIR);
+  EXPECT_EQ(List(L"", &entries), ENOENT);
 }
 
 }  // namespace

@@ -24,8 +24,8 @@ class BackupClassTest : public ::testing::Test {
 
   // A scan result of `files` files of `size` bytes each.
   void Files(int files, uint64_t size) {
-    ScannedFolder folder{L"/data/", {}};
-    for (int i = 0; i < files; ++i) folder.files.push_back(ScannedFile{L"f", 0, 0, 0, 0x20, size});
+    ScannedFolder folder{L"/data/", {}, {}};
+    for (int i = 0; i < files; ++i) folder.files.push_back(ScannedFile{L"f", {}, 0, 0, 0, 0x20, size});
     scan_.results.push_back(folder);
     run_.scan = &scan_;
   }

@@ -60,7 +60,7 @@ class RunDriverTest : public ::testing::Test {
   // scan) and checks that exactly that file is logged and counted.
   void RunWithVanishedFile() {
     test::FaultyFileSystem fs;
-    fs.failOpenStream = [](const std::wstring& path) {
+    fs.failOpenFile = [](const std::wstring& path) {
       return path.ends_with(L"/a.txt") ? ENOENT : 0;
     };
     platform::ScopedFileSystem scoped(&fs);
@@ -193,15 +193,19 @@ TEST_F(RunDriverTest, TooLittleRoomAbortsBeforeCopying) {
 }
 
 TEST_F(RunDriverTest, UncreatableTargetFolderAbortsAndSaysWhy) {
-  WriteBytes(dir_.Native("blocker"), "a file");
-  job_.ArchiveFolder = dir_.Wide("blocker/out");
+  test::FaultyFileSystem fs;
+  fs.failMakeFolder = [](const std::wstring& path) {
+    return path.ends_with(L"/src/sub") ? ENOTDIR : 0;
+  };
+  platform::ScopedFileSystem scoped(&fs);
   const RunReport report = Run();
   EXPECT_EQ(report.outcome, RunOutcome::kAborted);
   EXPECT_EQ(report.result, static_cast<uint32_t>(ENOTDIR));
   ASSERT_EQ(host_.messages.size(), 1u);
-  EXPECT_EQ(host_.messages[0], L"Create Folder " + dir_.Wide("blocker/out/Daily") +
-                                   FromNative(src_) + L"/sub/ failed. Code: 20, Not a directory." )
-      << std::string(host_.messages[0].begin(), host_.messages[0].end());
+  EXPECT_EQ(host_.messages[0], L"Create Folder " + dir_.Wide("out/Daily") + FromNative(src_) +
+                                   L"/sub/ failed. Code: 20, Not a directory.")
+      << platform::ToNative(host_.messages[0]);
+  EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
 }
 
 TEST_F(RunDriverTest, UnreadableJobRunsNothing) {
@@ -248,13 +252,15 @@ class ArchiveDriverTest : public RunDriverTest {
     WriteBytes(dir_.Native("out/Daily.zip"), "older archive");
   }
 
-  // A target step that writes its file list to workPath, then does `then`.
+  // A target step that writes "new archive" into its work file, then does `then`.
   void Stand_in(std::function<uint32_t(vxstl::BackupClass&)> then) {
     driver_.SetTargetStep(kJobTypeZip, [then](vxstl::BackupClass& run) {
-      seenWorkPath = run.workPath;
-      WriteBytes(platform::ToNative(run.workPath), "new archive");
+      std::unique_ptr<platform::FileStream> work;
+      EXPECT_EQ(run.CreateWorkFile(&work), 0);
+      seenWorkPath = run.archiveFolder->path() + run.workName;
+      EXPECT_EQ(work->Write("new archive", 11), 0);
       return then(run);
-    }, true);
+    });
   }
 
   static inline std::wstring seenWorkPath;
@@ -264,7 +270,8 @@ TEST_F(ArchiveDriverTest, SuccessReplacesTheOlderArchive) {
   Stand_in([](vxstl::BackupClass&) { return 0u; });
   EXPECT_EQ(Run().outcome, RunOutcome::kCompleted);
   EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "new archive");
-  EXPECT_EQ(seenWorkPath, dir_.Wide("out/.Daily.zip.kvn-tmp"));
+  EXPECT_TRUE(seenWorkPath.starts_with(dir_.Wide("out/.Daily.zip.kvn-")));
+  EXPECT_TRUE(platform::IsTemporaryName(seenWorkPath, dir_.Wide("out/.Daily.zip")));
   EXPECT_FALSE(PathExists(platform::ToNative(seenWorkPath)));
 }
 
@@ -337,7 +344,7 @@ TEST_F(ZipDriverTest, CancelAddsNoMoreFilesAndKeepsTheOlderArchive) {
   WriteBytes(Archive(), "older archive");
   test::FaultyFileSystem fs;
   std::atomic<int> opened{0};
-  fs.failOpenStream = [&opened](const std::wstring& path) {
+  fs.failOpenFile = [&opened](const std::wstring& path) {
     if (path.ends_with(L".txt")) {
       std::this_thread::sleep_for(std::chrono::milliseconds(30));
       ++opened;
@@ -350,8 +357,23 @@ TEST_F(ZipDriverTest, CancelAddsNoMoreFilesAndKeepsTheOlderArchive) {
   EXPECT_EQ(report.outcome, RunOutcome::kAborted);
   EXPECT_LT(opened.load(), 42);
   EXPECT_EQ(ReadBytes(Archive()), "older archive");
-  EXPECT_FALSE(PathExists(dir_.Native("out/.Daily.zip.kvn-tmp")));
+  EXPECT_EQ(FilesBelow(dir_.Native("out")), std::vector<std::string>{"/Daily.zip"});
   EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
+}
+
+TEST_F(ZipDriverTest, AnArchiveThatCannotBeCreatedIsReportedAndLeavesNothing) {
+  WriteBytes(Archive(), "older archive");
+  test::FaultyFileSystem fs;
+  fs.failCreate = [](const std::wstring& path) { return path.ends_with(L"/.Daily.zip") ? EROFS : 0; };
+  platform::ScopedFileSystem scoped(&fs);
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kAborted);
+  EXPECT_EQ(report.result, 110u);
+  EXPECT_EQ(host_.messages,
+            (std::vector<std::wstring>{L"Das Öffnen von " + dir_.Wide("out/Daily.zip") + L" schlug fehl!",
+                                       L"Create " + dir_.Wide("out/Daily.zip") + L" failed, Code 30"}));
+  EXPECT_EQ(FilesBelow(dir_.Native("out")), std::vector<std::string>{"/Daily.zip"});
+  EXPECT_EQ(ReadBytes(Archive()), "older archive");
 }
 
 TEST_F(ZipDriverTest, AFullDiskAbortsAndKeepsTheOlderArchive) {
@@ -359,7 +381,7 @@ TEST_F(ZipDriverTest, AFullDiskAbortsAndKeepsTheOlderArchive) {
   WriteBytes(Archive(), "older archive");
   test::FaultyFileSystem fs;
   fs.failStreamWrite = [](const std::wstring& path, uint64_t written) {
-    return path.ends_with(L".kvn-tmp") && written > 1000 ? ENOSPC : 0;
+    return path.ends_with(L".tmp") && written > 1000 ? ENOSPC : 0;
   };
   platform::ScopedFileSystem scoped(&fs);
   const RunReport report = Run();
@@ -369,7 +391,7 @@ TEST_F(ZipDriverTest, AFullDiskAbortsAndKeepsTheOlderArchive) {
   EXPECT_EQ(host_.messages.back(),
             L"Write " + dir_.Wide("out/Daily.zip") + L" failed. Code: 28, No space left on device.");
   EXPECT_EQ(ReadBytes(Archive()), "older archive");
-  EXPECT_FALSE(PathExists(dir_.Native("out/.Daily.zip.kvn-tmp")));
+  EXPECT_EQ(FilesBelow(dir_.Native("out")), std::vector<std::string>{"/Daily.zip"});
 }
 
 }  // namespace

@@ -220,7 +220,7 @@ TEST_F(FolderWalkTest, NamesThatAreNotUtf8AreFoundAndOpenTheSameFile) {
       EXPECT_TRUE(content == "latin-1 content" || content == "inner content");
     }
   }
-  EXPECT_TRUE(Logged("(01) File: Add <src>/caf\xEF\xBF\xBD.txt."));
+  EXPECT_TRUE(Logged("(01) File: Add <src>/caf\\xE9.txt."));
 }
 
 TEST_F(FolderWalkTest, RecordsSizeTimesAndAttributes) {
@@ -248,7 +248,7 @@ TEST_F(FolderWalkTest, UnreadableFoldersAreLoggedAndCounted) {
   platform::ScopedFileSystem scoped(&fs);
   Scan({"", "missing"});
   EXPECT_EQ(SortedFiles(), std::vector<std::string>{"/ok/|a.txt"});
-  EXPECT_EQ(scan_.unreadableFolders.load(), 2u);
+  EXPECT_EQ(scan_.unreadableEntries.load(), 2u);
   EXPECT_TRUE(Logged("(01) Folder: Cannot read <src>/locked/. Code: 13, Permission denied."));
   EXPECT_TRUE(Logged("(01) Folder: Cannot read <src>/missing/. Code: 2, No such file or directory."));
 }
@@ -257,7 +257,7 @@ TEST_F(FolderWalkTest, EmptyIncludeEntryWalksNothing) {
   scan_.includeFolders.push_back(L"");
   Scan({});
   EXPECT_TRUE(scan_.results.empty());
-  EXPECT_EQ(scan_.unreadableFolders.load(), 0u);
+  EXPECT_EQ(scan_.unreadableEntries.load(), 0u);
 }
 
 TEST_F(FolderWalkTest, WaitingScanKeepsPumping) {

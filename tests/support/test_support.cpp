@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -61,6 +62,26 @@ bool PathExists(const std::string& path) {
   return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }
 
+std::vector<std::string> NamesIn(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code ignored;
+  for (auto it = std::filesystem::directory_iterator(path, ignored);
+       it != std::filesystem::directory_iterator(); it.increment(ignored)) {
+    names.push_back(it->path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool HoldsTemporary(const std::string& path, const std::string& stem) {
+  for (const std::string& name : NamesIn(path)) {
+    if (platform::IsTemporaryName(platform::FromNative(name), platform::FromNative(stem))) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::vector<std::string> LogLines(const std::string& path) {
   std::vector<std::string> lines;
   std::istringstream in(ReadBytes(path));
@@ -87,19 +108,24 @@ int RunShell(const std::string& command, std::string* output) {
 
 namespace {
 
-class CountingWritableFile : public platform::WritableFile {
+int Ask(const FaultyFileSystem::Hook& hook, const std::wstring& path) {
+  return hook ? hook(path) : 0;
+}
+
+class WatchedWritableFile : public platform::WritableFile {
  public:
-  CountingWritableFile(std::unique_ptr<platform::WritableFile> target, FaultyFileSystem& fs,
-                       std::wstring path)
+  WatchedWritableFile(std::unique_ptr<platform::WritableFile> target, FaultyFileSystem& fs,
+                      std::wstring path)
       : target_(std::move(target)), fs_(fs), path_(std::move(path)) {}
   int Append(const void* data, size_t n) override {
     ++fs_.appendCalls;
-    if (fs_.failAppend) {
-      if (const int error = fs_.failAppend(path_)) return error;
-    }
+    if (const int error = Ask(fs_.failAppend, path_)) return error;
     return target_->Append(data, n);
   }
-  int Sync() override { return target_->Sync(); }
+  int Sync() override {
+    if (const int error = Ask(fs_.failSync, path_)) return error;
+    return target_->Sync();
+  }
   int Close() override { return target_->Close(); }
 
  private:
@@ -108,58 +134,19 @@ class CountingWritableFile : public platform::WritableFile {
   std::wstring path_;
 };
 
-}  // namespace
-
-int FaultyFileSystem::CreateForWriting(const std::wstring& path,
-                                       std::unique_ptr<platform::WritableFile>* file) {
-  if (failCreate) {
-    if (const int error = failCreate(path)) return error;
-  }
-  std::unique_ptr<platform::WritableFile> real;
-  if (const int error = target().CreateForWriting(path, &real)) return error;
-  *file = std::make_unique<CountingWritableFile>(std::move(real), *this, path);
-  return 0;
-}
-
-int FaultyFileSystem::Replace(const std::wstring& source, const std::wstring& target) {
-  if (failReplace) {
-    if (const int error = failReplace(source, target)) return error;
-  }
-  return FileSystemWrapper::Replace(source, target);
-}
-
-int FaultyFileSystem::ReadDirectory(const std::wstring& path,
-                                    std::vector<platform::DirectoryEntry>* entries) {
-  if (failReadDirectory) {
-    if (const int error = failReadDirectory(path)) return error;
-  }
-  return FileSystemWrapper::ReadDirectory(path, entries);
-}
-
-int FaultyFileSystem::CopyFile(const std::wstring& source, const std::wstring& target) {
-  if (failCopy) {
-    if (const int error = failCopy(source)) return error;
-  }
-  return FileSystemWrapper::CopyFile(source, target);
-}
-
-int FaultyFileSystem::FreeSpace(const std::wstring& path, uint64_t* bytes,
-                                std::wstring* queried) {
-  if (freeSpace) {
-    *queried = path;
-    return freeSpace(bytes);
-  }
-  return FileSystemWrapper::FreeSpace(path, bytes, queried);
-}
-
-namespace {
-
-class FaultyFileStream : public platform::FileStream {
+class WatchedFileStream : public platform::FileStream {
  public:
-  FaultyFileStream(std::unique_ptr<platform::FileStream> target, FaultyFileSystem& fs,
-                   std::wstring path)
+  WatchedFileStream(std::unique_ptr<platform::FileStream> target, FaultyFileSystem& fs,
+                    std::wstring path)
       : target_(std::move(target)), fs_(fs), path_(std::move(path)) {}
-  int Read(void* buffer, size_t n, size_t* got) override { return target_->Read(buffer, n, got); }
+  int Read(void* buffer, size_t n, size_t* got) override {
+    if (fs_.failRead) {
+      if (const int error = fs_.failRead(path_, read_)) return error;
+    }
+    const int error = target_->Read(buffer, n, got);
+    if (error == 0) read_ += *got;
+    return error;
+  }
   int Write(const void* data, size_t n) override {
     if (fs_.failStreamWrite) {
       if (const int error = fs_.failStreamWrite(path_, written_)) return error;
@@ -172,27 +159,161 @@ class FaultyFileStream : public platform::FileStream {
   }
   int SetSize(uint64_t size) override { return target_->SetSize(size); }
   int Status(platform::FileStatus* status) override { return target_->Status(status); }
-  int Sync() override { return target_->Sync(); }
+  int Sync() override {
+    if (const int error = Ask(fs_.failSync, path_)) return error;
+    return target_->Sync();
+  }
   int Close() override { return target_->Close(); }
 
  private:
   std::unique_ptr<platform::FileStream> target_;
   FaultyFileSystem& fs_;
   std::wstring path_;
+  uint64_t read_ = 0;
   uint64_t written_ = 0;
 };
 
 }  // namespace
 
+std::unique_ptr<platform::WritableFile> FaultyFileSystem::Watch(
+    std::unique_ptr<platform::WritableFile> file, const std::wstring& path) {
+  return std::make_unique<WatchedWritableFile>(std::move(file), *this, path);
+}
+
+std::unique_ptr<platform::FileStream> FaultyFileSystem::Watch(
+    std::unique_ptr<platform::FileStream> stream, const std::wstring& path) {
+  return std::make_unique<WatchedFileStream>(std::move(stream), *this, path);
+}
+
+int FaultyFileSystem::CreateForWriting(const std::wstring& path,
+                                       std::unique_ptr<platform::WritableFile>* file) {
+  if (const int error = Ask(failCreate, path)) return error;
+  std::unique_ptr<platform::WritableFile> real;
+  if (const int error = target().CreateForWriting(path, &real)) return error;
+  *file = Watch(std::move(real), path);
+  return 0;
+}
+
 int FaultyFileSystem::OpenStream(const std::wstring& path, platform::FileStream::Mode mode,
                                  std::unique_ptr<platform::FileStream>* stream) {
-  if (failOpenStream) {
-    if (const int error = failOpenStream(path)) return error;
-  }
+  const bool create = mode == platform::FileStream::kCreate;
+  if (const int error = Ask(create ? failCreate : failOpenFile, path)) return error;
   std::unique_ptr<platform::FileStream> real;
-  if (const int error = FileSystemWrapper::OpenStream(path, mode, &real)) return error;
-  *stream = std::make_unique<FaultyFileStream>(std::move(real), *this, path);
+  if (const int error = target().OpenStream(path, mode, &real)) return error;
+  *stream = Watch(std::move(real), path);
   return 0;
+}
+
+int FaultyFileSystem::Remove(const std::wstring& path) {
+  if (const int error = Ask(failRemove, path)) return error;
+  return target().Remove(path);
+}
+
+int FaultyFileSystem::Replace(const std::wstring& source, const std::wstring& destination) {
+  if (failReplace) {
+    if (const int error = failReplace(source, destination)) return error;
+  }
+  return target().Replace(source, destination);
+}
+
+int FaultyFileSystem::CreateFolders(const std::wstring& path) {
+  if (const int error = Ask(failMakeFolder, path)) return error;
+  return target().CreateFolders(path);
+}
+
+int FaultyFileSystem::FreeSpace(const std::wstring& path, uint64_t* bytes,
+                                std::wstring* queried) {
+  if (freeSpace) {
+    *queried = path;
+    return freeSpace(bytes);
+  }
+  return target().FreeSpace(path, bytes, queried);
+}
+
+int FaultyFileSystem::OpenFolder(const std::wstring& path, platform::Folder* folder) {
+  if (const int error = Ask(failOpenFolder, path)) return error;
+  return target().OpenFolder(path, folder);
+}
+
+int FaultyFileSystem::OpenSubfolder(const platform::Folder& parent, const std::wstring& name,
+                                    const platform::FileId* expected, platform::Folder* folder) {
+  if (const int error = Ask(failOpenFolder, parent.path() + name)) return error;
+  return target().OpenSubfolder(parent, name, expected, folder);
+}
+
+int FaultyFileSystem::MakeFolder(const platform::Folder& parent, const std::wstring& name,
+                                 platform::Folder* folder) {
+  if (const int error = Ask(failMakeFolder, parent.path() + name)) return error;
+  return target().MakeFolder(parent, name, folder);
+}
+
+int FaultyFileSystem::ReadDirectory(const platform::Folder& folder,
+                                    std::vector<platform::DirectoryEntry>* entries) {
+  if (const int error = Ask(failReadDirectory, folder.path())) return error;
+  const int error = target().ReadDirectory(folder, entries);
+  if (error == 0 && failEntry) {
+    for (platform::DirectoryEntry& entry : *entries) {
+      if (const int failed = failEntry(folder.path() + entry.name)) {
+        // Only the name is known of an entry whose status cannot be read.
+        platform::DirectoryEntry unreadable;
+        unreadable.name = entry.name;
+        unreadable.error = failed;
+        entry = std::move(unreadable);
+      }
+    }
+  }
+  return error;
+}
+
+int FaultyFileSystem::OpenFile(const platform::Folder& folder, const std::wstring& name,
+                               const platform::FileId& expected,
+                               std::unique_ptr<platform::FileStream>* stream) {
+  const std::wstring path = folder.path() + name;
+  if (const int error = Ask(failOpenFile, path)) return error;
+  std::unique_ptr<platform::FileStream> real;
+  if (const int error = target().OpenFile(folder, name, expected, &real)) return error;
+  *stream = Watch(std::move(real), path);
+  return 0;
+}
+
+int FaultyFileSystem::CreateFile(const platform::Folder& folder, const std::wstring& name,
+                                 std::unique_ptr<platform::WritableFile>* file) {
+  const std::wstring path = folder.path() + name;
+  if (const int error = Ask(failCreate, path)) return error;
+  std::unique_ptr<platform::WritableFile> real;
+  if (const int error = target().CreateFile(folder, name, &real)) return error;
+  *file = Watch(std::move(real), path);
+  return 0;
+}
+
+int FaultyFileSystem::CreateTemporary(const platform::Folder& folder, const std::wstring& stem,
+                                      std::wstring* name,
+                                      std::unique_ptr<platform::FileStream>* stream) {
+  if (const int error = Ask(failCreate, folder.path() + stem)) return error;
+  std::unique_ptr<platform::FileStream> real;
+  if (const int error = target().CreateTemporary(folder, stem, name, &real)) return error;
+  *stream = Watch(std::move(real), folder.path() + *name);
+  return 0;
+}
+
+int FaultyFileSystem::Rename(const platform::Folder& from, const std::wstring& fromName,
+                             const platform::Folder& to, const std::wstring& toName) {
+  if (failReplace) {
+    if (const int error = failReplace(from.path() + fromName, to.path() + toName)) return error;
+  }
+  return target().Rename(from, fromName, to, toName);
+}
+
+int FaultyFileSystem::RemoveFile(const platform::Folder& folder, const std::wstring& name) {
+  if (const int error = Ask(failRemove, folder.path() + name)) return error;
+  return target().RemoveFile(folder, name);
+}
+
+int FaultyFileSystem::CopyFile(const platform::Folder& source, const std::wstring& name,
+                               const platform::FileId& expected, const platform::Folder& target,
+                               const std::wstring& targetName, const platform::Folder& work) {
+  if (const int error = Ask(failCopy, source.path() + name)) return error;
+  return FileSystemWrapper::CopyFile(source, name, expected, target, targetName, work);
 }
 
 }  // namespace kelvane::test

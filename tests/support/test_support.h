@@ -35,6 +35,11 @@ void WriteBytes(const std::string& path, std::string_view bytes);
 // The whole content of `path`; the empty text when it cannot be read.
 std::string ReadBytes(const std::string& path);
 bool PathExists(const std::string& path);
+// The names in the folder `path`, sorted; empty when it cannot be read.
+std::vector<std::string> NamesIn(const std::string& path);
+// True when the folder `path` holds a temporary file of the program's scheme
+// made from `stem` (stem + ".kvn-<process>-<n>.tmp").
+bool HoldsTemporary(const std::string& path, const std::string& stem);
 
 // The lines of a run log with their "[date time] " prefix removed.
 std::vector<std::string> LogLines(const std::string& path);
@@ -42,22 +47,37 @@ std::vector<std::string> LogLines(const std::string& path);
 // Runs a shell command; returns its exit status (-1 when it did not exit).
 int RunShell(const std::string& command, std::string* output = nullptr);
 
-// A file system that forwards to the real one but lets a test fail calls:
-// each hook, when set, returns the errno to fail with or 0 to let the call pass.
+// A file system that forwards to the real one but lets a test step in. Each
+// hook is called before its call with the full path of what the call is about
+// (for a call on an open folder: the folder's path followed by the name) and
+// returns the errno to fail with, or 0 to let the call go on. A hook may also
+// change the real tree first, say swap a file for a symbolic link: that is how
+// tests race a run deterministically instead of with sleeps.
 class FaultyFileSystem : public platform::FileSystemWrapper {
  public:
+  using Hook = std::function<int(const std::wstring& path)>;
+
   FaultyFileSystem() : FileSystemWrapper(platform::RealFileSystem()) {}
 
-  std::function<int(const std::wstring& path)> failCreate;
-  std::function<int(const std::wstring& path)> failAppend;  // by file created
+  Hook failCreate;         // CreateForWriting, OpenStream(kCreate), CreateFile,
+                           // CreateTemporary (path: folder + stem)
+  Hook failOpenFolder;     // OpenFolder, OpenSubfolder
+  Hook failMakeFolder;     // MakeFolder, CreateFolders
+  Hook failReadDirectory;  // by folder path (ending in the separator)
+  // Called for each entry a listing reports; a non-zero errno reports the
+  // entry as one whose status could not be read.
+  Hook failEntry;
+  Hook failOpenFile;       // OpenFile, OpenStream(kReadExisting): opening for reading
+  Hook failCopy;           // CopyFile, by source path
+  Hook failRemove;         // Remove, RemoveFile
+  Hook failSync;           // Sync of any file or stream
+  Hook failAppend;         // by the path of the file created
   std::function<int(const std::wstring& source, const std::wstring& target)> failReplace;
-  std::function<int(const std::wstring& path)> failReadDirectory;
-  // Called before each copy with its source; a non-zero errno fails it.
-  std::function<int(const std::wstring& source)> failCopy;
-  // Called before a file stream is opened; a non-zero errno fails it.
-  std::function<int(const std::wstring& path)> failOpenStream;
-  // Called before each write to a stream opened for writing, with the bytes it
-  // has taken so far; a non-zero errno fails the write (a full disk).
+                           // Replace, Rename
+  // Before each read of a stream opened for reading, with the bytes read so far.
+  std::function<int(const std::wstring& path, uint64_t read)> failRead;
+  // Before each write to a stream opened for writing, with the bytes it has
+  // taken so far; a non-zero errno fails the write (a full disk).
   std::function<int(const std::wstring& path, uint64_t written)> failStreamWrite;
   // When set, the free space every query reports.
   std::function<int(uint64_t* bytes)> freeSpace;
@@ -65,13 +85,39 @@ class FaultyFileSystem : public platform::FileSystemWrapper {
 
   int CreateForWriting(const std::wstring& path,
                        std::unique_ptr<platform::WritableFile>* file) override;
-  int Replace(const std::wstring& source, const std::wstring& target) override;
-  int ReadDirectory(const std::wstring& path,
-                    std::vector<platform::DirectoryEntry>* entries) override;
-  int CopyFile(const std::wstring& source, const std::wstring& target) override;
-  int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override;
   int OpenStream(const std::wstring& path, platform::FileStream::Mode mode,
                  std::unique_ptr<platform::FileStream>* stream) override;
+  int Remove(const std::wstring& path) override;
+  int Replace(const std::wstring& source, const std::wstring& target) override;
+  int CreateFolders(const std::wstring& path) override;
+  int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override;
+  int OpenFolder(const std::wstring& path, platform::Folder* folder) override;
+  int OpenSubfolder(const platform::Folder& parent, const std::wstring& name,
+                    const platform::FileId* expected, platform::Folder* folder) override;
+  int MakeFolder(const platform::Folder& parent, const std::wstring& name,
+                 platform::Folder* folder) override;
+  int ReadDirectory(const platform::Folder& folder,
+                    std::vector<platform::DirectoryEntry>* entries) override;
+  int OpenFile(const platform::Folder& folder, const std::wstring& name,
+               const platform::FileId& expected,
+               std::unique_ptr<platform::FileStream>* stream) override;
+  int CreateFile(const platform::Folder& folder, const std::wstring& name,
+                 std::unique_ptr<platform::WritableFile>* file) override;
+  int CreateTemporary(const platform::Folder& folder, const std::wstring& stem,
+                      std::wstring* name, std::unique_ptr<platform::FileStream>* stream) override;
+  int Rename(const platform::Folder& from, const std::wstring& fromName,
+             const platform::Folder& to, const std::wstring& toName) override;
+  int RemoveFile(const platform::Folder& folder, const std::wstring& name) override;
+  int CopyFile(const platform::Folder& source, const std::wstring& name,
+               const platform::FileId& expected, const platform::Folder& target,
+               const std::wstring& targetName, const platform::Folder& work) override;
+
+ private:
+  // Wraps a file made by the real file system so its calls meet the hooks.
+  std::unique_ptr<platform::WritableFile> Watch(std::unique_ptr<platform::WritableFile> file,
+                                                const std::wstring& path);
+  std::unique_ptr<platform::FileStream> Watch(std::unique_ptr<platform::FileStream> stream,
+                                              const std::wstring& path);
 };
 
 }  // namespace kelvane::test

@@ -85,7 +85,9 @@ HRESULT ArchiveUpdateCallbackEx::GetProperty(uint32_t index, PROPID propId, PROP
         break;
       case kpidAttrib:
         answer.vt = VT_UI4;
-        answer.ulVal = file.attributes;
+        // Never the set-user-ID, set-group-ID or sticky bit of the Unix mode
+        // in the high half: an archive must not hand out someone's rights.
+        answer.ulVal = file.attributes & ~(07000u << 16);
         break;
       case kpidCTime:
         answer.vt = VT_FILETIME;
@@ -120,9 +122,11 @@ HRESULT ArchiveUpdateCallbackEx::GetStream(uint32_t index, ISequentialInStream**
     record_->processedBytes += pendingSize_.exchange(file.size);
   }
   std::unique_ptr<platform::FileStream> stream;
-  if (const int error = platform::Fs().OpenStream(file.fullPath,
-                                                  platform::FileStream::kReadExisting, &stream);
-      error != 0) {
+  const int error = record_ && record_->openFile
+                        ? record_->openFile(index, &stream)
+                        : platform::Fs().OpenStream(file.fullPath,
+                                                    platform::FileStream::kReadExisting, &stream);
+  if (error != 0) {
     // A file that vanished since the scan is left out; the rest still goes in.
     if (record_ && record_->fileFailed) record_->fileFailed(file.fullPath, error);
     return S_FALSE;

@@ -19,10 +19,12 @@ std::wstring HresultText(const wchar_t* step, HRESULT result) {
 
 }  // namespace
 
-SevenZipCompressorEx::SevenZipCompressorEx(const SevenZipModule& module, std::wstring archivePath,
-                                           uint32_t compressionLevel, SevenZipUIUpdate* record)
-    : module_(module), archivePath_(std::move(archivePath)), compressionLevel_(compressionLevel),
-      record_(record) {}
+SevenZipCompressorEx::SevenZipCompressorEx(const SevenZipModule& module,
+                                           std::unique_ptr<platform::FileStream> archive,
+                                           std::wstring archivePath, uint32_t compressionLevel,
+                                           SevenZipUIUpdate* record)
+    : module_(module), archive_(std::move(archive)), archivePath_(std::move(archivePath)),
+      compressionLevel_(compressionLevel), record_(record) {}
 
 void SevenZipCompressorEx::ApplyCompressionLevel(IOutArchive* archive) const {
   ComPtr<ISetProperties> properties;
@@ -42,11 +44,10 @@ void SevenZipCompressorEx::WriteArchive(const std::vector<intl::FilePathInfoEx>&
   module_.CreateObject(CLSID_7zFormat, IID_IOutArchive, archive.Out());
   ApplyCompressionLevel(archive.get());
 
-  std::unique_ptr<platform::FileStream> file;
-  if (platform::Fs().OpenStream(archivePath_, platform::FileStream::kCreate, &file) != 0) {
+  if (!archive_) {
     throw SevenZipException(FormatText(L"Could not create archive \"%s\"", archivePath_));
   }
-  auto* outStream = new intl::OutStreamWrapper(std::move(file));
+  auto* outStream = new intl::OutStreamWrapper(std::move(archive_));
   outStream->AddRef();
   ComPtr<IOutStream> out(outStream);
   auto* callbackObject = new intl::ArchiveUpdateCallbackEx(module_, files, record_);
@@ -65,12 +66,14 @@ void SevenZipCompressorEx::WriteArchive(const std::vector<intl::FilePathInfoEx>&
 
 uint32_t PackWithSevenZip(SevenZipUIUpdate* record, const std::wstring& libraryPath,
                           const std::wstring& archivePath,
+                          std::unique_ptr<platform::FileStream> archive,
                           const std::vector<intl::FilePathInfoEx>& files) {
   try {
     SevenZipModule module;
     module.Load(libraryPath);
     {
-      SevenZipCompressorEx compressor(module, archivePath, record ? record->level : 9, record);
+      SevenZipCompressorEx compressor(module, std::move(archive), archivePath,
+                                      record ? record->level : 9, record);
       compressor.WriteArchive(files);
     }
     return 0;

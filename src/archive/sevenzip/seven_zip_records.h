@@ -5,8 +5,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+
+#include "platform/file_system.h"
 
 namespace kelvane::SevenZip {
 
@@ -43,6 +46,11 @@ struct SevenZipUIUpdate {
   // Told about a file that could not be opened; it is left out of the
   // archive and the archive goes on. Called from the library's threads.
   std::function<void(const std::wstring& fullPath, int error)> fileFailed;
+  // Opens file `index` of the list for reading (0 or an error number); the
+  // run sets it, because it knows which file the scan saw at each path.
+  // Without it a file is opened by its full path. Called from the library's
+  // threads, not in list order, possibly from more than one thread.
+  std::function<int(size_t index, std::unique_ptr<platform::FileStream>* stream)> openFile;
 
   std::wstring CurrentFile() const {
     std::lock_guard<std::mutex> hold(lock);

@@ -14,12 +14,12 @@
 #include "platform/local_clock.h"
 #include "platform/paths.h"
 #include "platform/text_codec.h"
-#include "util/path_util.h"
 
 namespace kelvane {
 
 struct ZipArchiveHandle {
-  explicit ZipArchiveHandle(const std::wstring& path) : output(path) {}
+  explicit ZipArchiveHandle(std::unique_ptr<platform::FileStream> archive)
+      : output(std::move(archive)) {}
 
   ZipOutput output;
   zipFile zip = nullptr;
@@ -51,6 +51,18 @@ uLong DosDateTime(int64_t unixSeconds) {
   return (static_cast<uLong>(t.year - 1980) << 25) | (static_cast<uLong>(t.month) << 21) |
          (static_cast<uLong>(t.day) << 16) | (static_cast<uLong>(t.hour) << 11) |
          (static_cast<uLong>(t.minute) << 5) | (static_cast<uLong>(t.second) / 2);
+}
+
+bool IsRelativeEntryName(std::wstring_view name) {
+  if (name.empty() || name.front() == platform::kPathSeparator) return false;
+  for (size_t start = 0; start <= name.size();) {
+    size_t end = name.find(platform::kPathSeparator, start);
+    if (end == std::wstring_view::npos) end = name.size();
+    const std::wstring_view part = name.substr(start, end - start);
+    if (part.empty() || part == L"." || part == L"..") return false;
+    start = end + 1;
+  }
+  return true;
 }
 
 bool IsValidUtf8(const std::string& bytes) {
@@ -139,9 +151,9 @@ class EntryWriter {
 
 }  // namespace
 
-ZipArchiveHandle* ZipCreateArchive(const std::wstring& path, std::string_view password, int level,
-                                   int* error) {
-  auto handle = std::make_unique<ZipArchiveHandle>(path);
+ZipArchiveHandle* ZipCreateArchive(std::unique_ptr<platform::FileStream> archive,
+                                   std::string_view password, int level, int* error) {
+  auto handle = std::make_unique<ZipArchiveHandle>(std::move(archive));
   handle->password = std::string(password);
   handle->level = level > 9 ? 9 : level;
   zlib_filefunc64_def callbacks = handle->output.Callbacks();
@@ -162,31 +174,21 @@ bool ZipArchiveBroken(const ZipArchiveHandle* handle) {
   return !handle || !handle->valid || handle->output.error() != 0;
 }
 
-bool ZipAddFile(ZipArchiveHandle* handle, const std::wstring& sourcePath,
-                const std::wstring* entryName) {
+bool ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
+                const std::wstring& entryName) {
   if (!handle || !handle->valid) return false;
   auto fail = [handle](int error) {
     handle->lastError = error;
     return false;
   };
-  const std::wstring name = entryName ? *entryName : FileNameOf(sourcePath);
-  std::string nameBytes = platform::ToNative(name);
-  if (sourcePath.empty() || nameBytes.empty()) return fail(EINVAL);
+  // A name that climbs out of the folder it is extracted into, or starts at
+  // the root, is never written.
+  if (!IsRelativeEntryName(entryName)) return fail(EINVAL);
+  const std::string nameBytes = platform::ToNative(entryName);
   if (nameBytes.size() > kZipMaxEntryName) return fail(ENAMETOOLONG);
-  for (char& c : nameBytes) {
-    if (c == '\\') c = '/';
-  }
 
-  // Open the source before the entry, so a file that vanished since the scan
-  // leaves no trace in the archive.
-  std::unique_ptr<platform::FileStream> source;
-  if (const int error = platform::Fs().OpenStream(sourcePath, platform::FileStream::kReadExisting,
-                                                  &source);
-      error != 0) {
-    return fail(error);
-  }
   platform::FileStatus status;
-  if (const int error = source->Status(&status); error != 0) return fail(error);
+  if (const int error = source.Status(&status); error != 0) return fail(error);
 
   std::vector<uint8_t> buffer(kChunk);
   std::unique_ptr<PkwareCipher> cipher;
@@ -195,12 +197,12 @@ bool ZipAddFile(ZipArchiveHandle* handle, const std::wstring& sourcePath,
   uint8_t header[12];
   if (!handle->password.empty()) {
     // The encryption header carries the CRC, and it comes before the data.
-    if (const int error = StreamCrc(*source, buffer.data(), buffer.size(), &plannedCrc,
+    if (const int error = StreamCrc(source, buffer.data(), buffer.size(), &plannedCrc,
                                     &plannedSize);
         error != 0) {
       return fail(error);
     }
-    if (const int error = source->Seek(0, platform::FileStream::kFromStart, nullptr); error != 0) {
+    if (const int error = source.Seek(0, platform::FileStream::kFromStart, nullptr); error != 0) {
       return fail(error);
     }
     cipher = std::make_unique<PkwareCipher>(handle->password);
@@ -209,7 +211,7 @@ bool ZipAddFile(ZipArchiveHandle* handle, const std::wstring& sourcePath,
 
   zip_fileinfo info{};
   info.dosDate = DosDateTime(status.modifiedSeconds);
-  info.external_fa = static_cast<uLong>(0100000 | status.mode) << 16;
+  info.external_fa = static_cast<uLong>(0100000 | (status.mode & 0777)) << 16;
   if (!(status.mode & 0200)) info.external_fa |= 0x01;  // read-only for DOS readers
   uLong flags = cipher ? kFlagEncrypted : 0;
   if (IsValidUtf8(nameBytes)) flags |= kFlagUtf8Names;
@@ -230,7 +232,7 @@ bool ZipAddFile(ZipArchiveHandle* handle, const std::wstring& sourcePath,
   int readError = 0;
   while (written) {
     size_t got = 0;
-    readError = source->Read(buffer.data(), buffer.size(), &got);
+    readError = source.Read(buffer.data(), buffer.size(), &got);
     const bool last = got == 0 || readError != 0;
     crc = crc32(crc, buffer.data(), static_cast<uInt>(got));
     size += got;

@@ -5,8 +5,10 @@
 // (zlib, raw deflate at levels 1 to 9; stored at 0 and below), computes its
 // CRC-32, and, with a password, encrypts it with the traditional PKWARE
 // cipher. Names are UTF-8 with "/" separators and the UTF-8 flag (a name that
-// is not valid UTF-8 keeps its bytes and goes without the flag); modification
-// times are DOS times in local time; permissions are stored as Unix modes;
+// is not valid UTF-8 keeps its bytes and goes without the flag); a backslash
+// is a character of a name, as on Linux. Modification times are DOS times in
+// local time; permissions are stored as Unix modes without the set-user-ID,
+// set-group-ID and sticky bits (an archive never hands out someone's rights);
 // ZIP64 is used wherever sizes or counts need it. Files stream through a
 // 16 KiB buffer, never held in memory whole.
 //
@@ -15,28 +17,32 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "platform/file_system.h"
 
 namespace kelvane {
 
 struct ZipArchiveHandle;
 
-// Longest entry name accepted, in bytes: the platform's path limit.
-inline constexpr size_t kZipMaxEntryName = 4096;
+// Longest entry name accepted, in bytes: what the format's 16-bit length holds.
+inline constexpr size_t kZipMaxEntryName = 65535;
 
-// Creates (or replaces) the archive at `path`. `password` holds the password
-// bytes (empty: no encryption). Returns null on failure, with the errno value
-// in `*error`.
-ZipArchiveHandle* ZipCreateArchive(const std::wstring& path, std::string_view password, int level,
-                                   int* error);
+// Makes an archive in `archive`, a new empty file opened for reading and
+// writing. `password` holds the password bytes (empty: no encryption).
+// Returns null on failure, with the errno value in `*error`.
+ZipArchiveHandle* ZipCreateArchive(std::unique_ptr<platform::FileStream> archive,
+                                   std::string_view password, int level, int* error);
 
-// Adds the file at `sourcePath` as `entryName` (null: the file's own name).
-// True when the whole file went in. On false, ZipLastError() tells why; a
-// failed add leaves the archive usable unless ZipArchiveBroken() says the
-// archive file itself could not be written.
-bool ZipAddFile(ZipArchiveHandle* handle, const std::wstring& sourcePath,
-                const std::wstring* entryName);
+// Adds the rest of `source`, a file opened for reading at its start, as
+// `entryName` (a relative name: never starting with "/", no "." or ".."
+// component, else EINVAL). True when the whole file went in. On false,
+// ZipLastError() tells why; a failed add leaves the archive usable unless
+// ZipArchiveBroken() says the archive file itself could not be written.
+bool ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
+                const std::wstring& entryName);
 
 int ZipLastError(const ZipArchiveHandle* handle);
 bool ZipArchiveBroken(const ZipArchiveHandle* handle);

@@ -12,7 +12,9 @@ ZipOutput* Self(voidpf stream) { return static_cast<ZipOutput*>(stream); }
 
 }  // namespace
 
-ZipOutput::ZipOutput(std::wstring path) : path_(std::move(path)) { buffer_.reserve(kBufferSize); }
+ZipOutput::ZipOutput(std::unique_ptr<platform::FileStream> stream) : stream_(std::move(stream)) {
+  buffer_.reserve(kBufferSize);
+}
 
 zlib_filefunc64_def ZipOutput::Callbacks() {
   zlib_filefunc64_def table{};
@@ -30,14 +32,8 @@ zlib_filefunc64_def ZipOutput::Callbacks() {
 voidpf ZipOutput::Open(voidpf, const void* name, int mode) {
   // minizip hands over the "file name" given to zipOpen2_64 unchanged: it is us.
   auto* self = const_cast<ZipOutput*>(static_cast<const ZipOutput*>(name));
-  if (!(mode & ZLIB_FILEFUNC_MODE_CREATE)) {
+  if (!(mode & ZLIB_FILEFUNC_MODE_CREATE) || !self->stream_) {
     self->Fail(EINVAL);
-    return nullptr;
-  }
-  if (const int error = platform::Fs().OpenStream(self->path_, platform::FileStream::kCreate,
-                                                  &self->stream_);
-      error != 0) {
-    self->Fail(error);
     return nullptr;
   }
   self->position_ = 0;

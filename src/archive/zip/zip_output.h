@@ -1,6 +1,6 @@
 // The archive file under minizip: its file callbacks over a FileStream of the
-// platform layer, with a write buffer, because minizip writes each header as
-// a dozen 2- and 4-byte writes.
+// platform layer, made by the caller, with a write buffer, because minizip
+// writes each header as a dozen 2- and 4-byte writes.
 //
 // minizip's close does not close the file: the writer mends the end of the
 // archive afterwards (zip_end_repair.h) on the same stream, then Finish()
@@ -10,7 +10,6 @@
 #include <minizip/ioapi.h>
 
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -19,7 +18,7 @@ namespace kelvane {
 
 class ZipOutput {
  public:
-  explicit ZipOutput(std::wstring path);
+  explicit ZipOutput(std::unique_ptr<platform::FileStream> stream);
 
   // The callback table for zipOpen2_64; pass this object as its pathname.
   zlib_filefunc64_def Callbacks();
@@ -46,7 +45,6 @@ class ZipOutput {
 
   bool Flush();
 
-  std::wstring path_;
   std::unique_ptr<platform::FileStream> stream_;
   std::vector<char> buffer_;
   uint64_t position_ = 0;  // of the stream, before the buffered bytes

@@ -1,0 +1,73 @@
+#include "platform/posix_io.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+#include "platform/file_system.h"
+#include "platform/text_codec.h"
+
+namespace kelvane::platform {
+
+int ReadSome(int fd, void* buffer, size_t n, size_t* got) {
+  for (;;) {
+    const ssize_t result = ::read(fd, buffer, n);
+    if (result >= 0) {
+      *got = static_cast<size_t>(result);
+      return 0;
+    }
+    if (errno != EINTR) {
+      *got = 0;
+      return errno;
+    }
+  }
+}
+
+int WriteAll(int fd, const void* data, size_t n) {
+  const char* p = static_cast<const char*>(data);
+  while (n > 0) {
+    const ssize_t written = ::write(fd, p, n);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    p += written;
+    n -= static_cast<size_t>(written);
+  }
+  return 0;
+}
+
+int CloseDescriptor(int& fd) {
+  if (fd < 0) return 0;
+  const int result = ::close(fd);
+  fd = -1;
+  // A close interrupted by a signal has still released the descriptor on Linux.
+  return result == 0 || errno == EINTR ? 0 : errno;
+}
+
+int CloseAfterFailure(int fd) {
+  const int error = errno;
+  if (fd >= 0) ::close(fd);
+  return error;
+}
+
+int CreateTemporaryAt(int dirFd, const std::string& stem, int flags, std::string* name, int* fd) {
+  // Unique within this process; the process number keeps concurrent runs
+  // apart, and O_EXCL settles any clash with a leftover.
+  static std::atomic<uint64_t> sequence{0};
+  static const pid_t process = ::getpid();
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    *name = ToNative(TemporaryName(FromNative(stem), static_cast<uint64_t>(process),
+                                   sequence.fetch_add(1)));
+    *fd = ::openat(dirFd, name->c_str(), flags | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (*fd >= 0) return 0;
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
+int SyncFolder(int fd) { return ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno; }
+
+}  // namespace kelvane::platform

@@ -1,0 +1,36 @@
+#include "run/output_names.h"
+
+#include <utility>
+
+#include "platform/file_system.h"
+#include "util/time_estimate.h"
+
+namespace kelvane {
+
+OutputNames::OutputNames(std::wstring archiveName, std::wstring extension)
+    : name_(std::move(archiveName)), extension_(std::move(extension)) {}
+
+bool OutputNames::IsTarget(std::wstring_view name) const {
+  if (!name.starts_with(name_) || !name.ends_with(extension_) ||
+      name.size() < name_.size() + extension_.size()) {
+    return false;
+  }
+  const std::wstring_view middle =
+      name.substr(name_.size(), name.size() - name_.size() - extension_.size());
+  return middle.empty() || IsDateSuffix(middle);
+}
+
+bool OutputNames::IsTemporary(std::wstring_view name) const {
+  if (isFolderTarget() || !name.starts_with(L".")) return false;
+  // "." + target + the temporary mark: find where the target's name ends.
+  const size_t mark = name.rfind(L".kvn-");
+  if (mark == std::wstring_view::npos) return false;
+  return IsTarget(name.substr(1, mark - 1)) &&
+         platform::IsTemporaryName(name, name.substr(0, mark));
+}
+
+bool OutputNames::IsOwnOutput(std::wstring_view name) const {
+  return name == LogName() || name == LockName() || IsTarget(name) || IsTemporary(name);
+}
+
+}  // namespace kelvane

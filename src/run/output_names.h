@@ -1,0 +1,45 @@
+// What the runs of one job write into its archive folder, and how to know it
+// again (for the scan, which never takes it, and for the sweep of leftovers):
+//
+//   <name>.log                          the log, never dated
+//   .<name>.kvn-lock                    the lock that keeps two runs apart
+//   <name>[_YYYY-MM-DD_HH-MM]<ext>      the target: ext ".zip" or ".7z", or
+//                                       none for a folder target
+//   .<target>.kvn-<process>-<n>.tmp     an archive still being written
+//
+// Inside a folder target, ".kvn-<process>-<n>.tmp" is a file being copied.
+// Names are compared exactly, letter case included: on Linux a user's
+// "DAILY.ZIP" is not this job's "Daily.zip". All of it is pure text work.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kelvane {
+
+class OutputNames {
+ public:
+  // `archiveName` is the job's ArchiveName, `extension` the target's suffix
+  // (empty for a folder target).
+  OutputNames(std::wstring archiveName, std::wstring extension);
+
+  std::wstring LogName() const { return name_ + L".log"; }
+  std::wstring LockName() const { return L"." + name_ + L".kvn-lock"; }
+  // The stem of the temporary file an archive named `target` is written to.
+  static std::wstring WorkStem(std::wstring_view target) { return L"." + std::wstring(target); }
+
+  // A target of this job, dated or not.
+  bool IsTarget(std::wstring_view name) const;
+  // An archive of this job still being written (or left by a killed run).
+  bool IsTemporary(std::wstring_view name) const;
+  // Any of the above, the log and the lock included.
+  bool IsOwnOutput(std::wstring_view name) const;
+
+  bool isFolderTarget() const { return extension_.empty(); }
+
+ private:
+  std::wstring name_;
+  std::wstring extension_;
+};
+
+}  // namespace kelvane

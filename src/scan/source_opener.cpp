@@ -1,0 +1,25 @@
+#include "scan/source_opener.h"
+
+#include "platform/system_error.h"
+
+namespace kelvane {
+
+int SourceOpener::Enter(const ScannedFolder& folder, const platform::Folder** open) {
+  if (current_ != &folder) {
+    current_ = &folder;
+    folder_ = platform::Folder();
+    error_ = platform::Fs().OpenFolder(folder.path, &folder_);
+    if (error_ == 0 && folder_.id() != folder.id) error_ = platform::kErrorChangedSinceScan;
+  }
+  *open = error_ == 0 ? &folder_ : nullptr;
+  return error_;
+}
+
+int SourceOpener::Open(const ScannedFolder& folder, const ScannedFile& file,
+                       std::unique_ptr<platform::FileStream>* stream) {
+  const platform::Folder* open = nullptr;
+  if (const int error = Enter(folder, &open); error != 0) return error;
+  return platform::Fs().OpenFile(*open, file.name, file.id, stream);
+}
+
+}  // namespace kelvane
