@@ -63,6 +63,39 @@ TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   EXPECT_NE(result.output.find("Done: 6 of 6 files"), std::string::npos) << result.output;
 }
 
+// Given another user's set-user-ID program in a folder that root backs up,
+// the copy keeps that user as its owner (as cp -a does), so it never becomes
+// a root-owned program with root's rights.
+TEST_F(FolderRunTest, SetIdProgramsKeepTheirOwnerAndGroup) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to own files of other users";
+  File("theirs.sh", "#!/bin/sh\n", 06755);
+  ASSERT_EQ(::chown((src_ + "/theirs.sh").c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chmod((src_ + "/theirs.sh").c_str(), 06755), 0);
+  File("roots.sh", "#!/bin/sh\n", 04750);
+  ASSERT_EQ(RunJob().status, 0);
+  ASSERT_EQ(Shell("stat -c '%n %U:%G %a' '" + Target() + "'/*.sh"), 0);
+  EXPECT_EQ(output_, Target() + "/roots.sh root:root 4750\n" + Target() +
+                         "/theirs.sh nobody:nogroup 6755\n");
+}
+
+// Given file names that hold a line break or a terminal escape, the log keeps
+// one event per line: nobody can add a convincing line by naming a file.
+TEST_F(FolderRunTest, NamesCannotForgeLogLines) {
+  File("evil\n[06.12.2026 03:00:00] (01) File: Add /etc/shadow.txt", "x");
+  File("esc\x1b]0;owned\x07.txt", "y");
+  job_.LogFiles = true;
+  ASSERT_EQ(RunJob().status, 0);
+  const std::vector<std::string> lines = test::LogLines(out_ + "/Daily.log");
+  EXPECT_EQ(lines.size(), 2u);
+  const auto has = [&](const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+  EXPECT_TRUE(has("(01) File: Add " + src_ +
+                  "/evil\\x0A[06.12.2026 03:00:00] (01) File: Add /etc/shadow.txt."));
+  EXPECT_TRUE(has("(01) File: Add " + src_ + "/esc\\x1B]0;owned\\x07.txt."));
+  EXPECT_EQ(test::ReadBytes(Target() + "/esc\x1b]0;owned\x07.txt"), "y");
+}
+
 TEST_F(FolderRunTest, KeepsALogWithTheLinesAskedFor) {
   File("a.txt", "a");
   File("sub/b.log", "b");

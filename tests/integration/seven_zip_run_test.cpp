@@ -46,6 +46,17 @@ TEST_F(SevenZipRunTest, ArchiveExtractsToExactlyTheSelectedFiles) {
   EXPECT_FALSE(test::HoldsTemporary(out_, ".Daily.7z"));
 }
 
+// Given programs with set-user-ID and set-group-ID bits, the archive keeps
+// their permission bits but never those: extracting a backup must not make
+// programs that run with someone else's rights.
+TEST_F(SevenZipRunTest, SpecialBitsAreNeverStored) {
+  File("tool.sh", "#!/bin/sh\n", 06755);
+  File("dir.txt", "sticky", 01644);
+  ASSERT_EQ(RunJob().status, 0);
+  ASSERT_EQ(Shell("7z l -slt '" + Archive() + "' | grep '^Attributes' | sort"), 0);
+  EXPECT_EQ(output_, "Attributes = A -rw-r--r--\nAttributes = A -rwxr-xr-x\n");
+}
+
 TEST_F(SevenZipRunTest, PasswordEncryptsWithAes256) {
   File("a.txt", "secret");
   job_.ArchivePassword = L"Kennwort ü";

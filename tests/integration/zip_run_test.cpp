@@ -8,6 +8,8 @@
 #include <fstream>
 
 #include "integration/cli_test_support.h"
+#include "platform/file_lock.h"
+#include "platform/file_system.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 
@@ -52,6 +54,61 @@ TEST_F(ZipRunTest, ArchiveExtractsToExactlyTheSelectedFiles) {
   ExpectSameTree(dir_.Native("expected"), dir_.Native("x") + src_, 2);
   EXPECT_FALSE(PathExists(out_ + "/Daily.log"));
   EXPECT_FALSE(test::HoldsTemporary(out_, ".Daily.zip"));
+}
+
+// Given include folders written relative to the current folder, with "." and
+// ".." and doubled separators, the entries are the folders' absolute paths
+// without the root: no entry starts with "/" or holds "..".
+TEST_F(ZipRunTest, IncludeFoldersAreTakenAbsoluteAndNormal) {
+  File("a.txt", "a");
+  File("sub/b.txt", "b");
+  job_.IncludeFolders = {L"src/../src//./sub/", L"./src/../src"};
+  ASSERT_EQ(RunJob().status, 0);
+  ASSERT_EQ(Shell("unzip -Z1 '" + Archive() + "' | sort"), 0);
+  const std::string stored = src_.substr(1);
+  EXPECT_EQ(output_, stored + "/a.txt\n" + stored + "/sub/b.txt\n");
+}
+
+// Given two runs of one job started together, they never write at once: each
+// either completes or ends with status 2 and says why, and the archive that
+// stays is whole.
+TEST_F(ZipRunTest, TwoRunsOfOneJobStartedTogetherNeverSpoilTheArchive) {
+  for (int i = 0; i < 300; ++i) File("f" + std::to_string(i) + ".txt", std::string(20000, 'x'));
+  const std::string job = cli_.WriteJob(job_);
+  const pid_t first = cli_.Start({job, "-start"}, dir_.Native("first.txt"));
+  const pid_t second = cli_.Start({job, "-start"}, dir_.Native("second.txt"));
+  const int firstStatus = test::Cli::Wait(first);
+  const int secondStatus = test::Cli::Wait(second);
+  const std::string outputs = test::ReadBytes(dir_.Native("first.txt")) + "\n----\n" +
+                              test::ReadBytes(dir_.Native("second.txt"));
+  EXPECT_TRUE(firstStatus == 0 || firstStatus == 2) << outputs;
+  EXPECT_TRUE(secondStatus == 0 || secondStatus == 2) << outputs;
+  EXPECT_TRUE(firstStatus == 0 || secondStatus == 0) << outputs;
+  if (firstStatus == 2 || secondStatus == 2) {
+    EXPECT_NE(outputs.find("This job is already running"), std::string::npos) << outputs;
+  }
+  EXPECT_EQ(Shell("unzip -tq '" + Archive() + "'"), 0) << output_;
+  EXPECT_EQ(test::NamesIn(out_), std::vector<std::string>{"Daily.zip"});
+}
+
+// Given a run of the job under way, another one ends at once with status 2
+// and leaves the archive and the log as they were.
+TEST_F(ZipRunTest, ARunWhileTheJobRunsChangesNothing) {
+  File("a.txt", "a");
+  WriteBytes(Archive(), "the running job's archive");
+  WriteBytes(out_ + "/Daily.log", "the running job's log");
+  platform::Folder out;
+  ASSERT_EQ(platform::Fs().OpenFolder(FromNative(out_), &out), 0);
+  platform::FileLock running;
+  ASSERT_EQ(running.TryLock(out, L".Daily.kvn-lock"), 0);
+  const test::CliResult result = RunJob();
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.output.find("kelvane: This job is already running (another run holds " + out_ +
+                               "/.Daily.kvn-lock). Nothing was changed."),
+            std::string::npos)
+      << result.output;
+  EXPECT_EQ(test::ReadBytes(Archive()), "the running job's archive");
+  EXPECT_EQ(test::ReadBytes(out_ + "/Daily.log"), "the running job's log");
 }
 
 TEST_F(ZipRunTest, PasswordProtectsEveryEntry) {

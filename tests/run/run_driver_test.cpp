@@ -16,6 +16,7 @@
 #include "job/backup_job.h"
 #include "job/json_document.h"
 #include "platform/text_codec.h"
+#include "run/run_driver_fixture.h"
 #include "support/fake_run_host.h"
 #include "support/test_support.h"
 
@@ -23,65 +24,11 @@ namespace kelvane {
 namespace {
 
 using platform::FromNative;
+using test::FilesBelow;
 using test::PathExists;
+using test::RunDriverTest;
 using test::ReadBytes;
 using test::WriteBytes;
-
-std::vector<std::string> FilesBelow(const std::string& root) {
-  std::vector<std::string> files;
-  if (!PathExists(root)) return files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file()) files.push_back(entry.path().string().substr(root.size()));
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-class RunDriverTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    src_ = dir_.Native("src");
-    WriteBytes(src_ + "/a.txt", "alpha");
-    WriteBytes(src_ + "/sub/b.txt", "beta");
-    WriteBytes(src_ + "/sub/c.log", "log");
-    job_.Type = kJobTypeFolder;
-    job_.ArchiveFolder = dir_.Wide("out");
-    job_.ArchiveName = L"Daily";
-    job_.IncludeFolders = {FromNative(src_)};
-  }
-
-  RunReport Run() {
-    JsonDocument doc;
-    EXPECT_TRUE(WriteJobToDocument(job_, doc));
-    return driver_.Run(doc);
-  }
-
-  // Runs the job while src/a.txt cannot be opened (it vanished after the
-  // scan) and checks that exactly that file is logged and counted.
-  void RunWithVanishedFile() {
-    test::FaultyFileSystem fs;
-    fs.failOpenFile = [](const std::wstring& path) {
-      return path.ends_with(L"/a.txt") ? ENOENT : 0;
-    };
-    platform::ScopedFileSystem scoped(&fs);
-    const RunReport report = Run();
-    EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
-    EXPECT_EQ(report.errorCount, 1u);
-    EXPECT_EQ(test::LogLines(dir_.Native("out/Daily.log")),
-              std::vector<std::string>{"Backup file " + src_ +
-                                       "/a.txt failed. Code: 2, No such file or directory."});
-  }
-
-  // Where the folder target puts the source tree.
-  std::string Copied() const { return dir_.Native("out/Daily") + src_; }
-
-  test::TempDir dir_;
-  std::string src_;
-  BackupJob job_;
-  LanguageTable texts_;
-  test::FakeRunHost host_;
-  RunDriver driver_ = MakeRunDriver(host_, texts_);
-};
 
 TEST(TargetNamingTest, NamesTargetAndLog) {
   struct Row {

@@ -7,7 +7,9 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <unordered_map>
 
+#include "platform/system_error.h"
 #include "platform/text_codec.h"
 #include "run/run_log.h"
 #include "scan/scan_context.h"
@@ -273,6 +275,124 @@ TEST_F(FolderWalkTest, WaitingScanKeepsPumping) {
   ScanSources(scan_, [&pumps] { ++pumps; });
   EXPECT_GE(pumps, 3);
   EXPECT_EQ(scan_.CountFiles(), 1u);
+}
+
+// Two lower-case folder names whose paths below `parent` collide under the
+// 32-bit path hash: a birthday search, some 80,000 names on average. The hash
+// of the parent is carried on over the name's UTF-16LE bytes, so each try
+// costs a few multiplications; the caller checks the pair with PathHash.
+std::pair<std::string, std::string> CollidingNames(const std::string& parent) {
+  const uint32_t start = PathHash(FromNative(parent));
+  std::unordered_map<uint32_t, std::string> seen;
+  seen.reserve(1 << 18);
+  // Names from a xorshift generator: counted names collide far more rarely.
+  uint64_t state = 88172645463325252ull;
+  for (;;) {
+    std::string name;
+    for (int k = 0; k < 8; ++k) {
+      state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+      name.push_back(static_cast<char>('a' + state % 26));
+    }
+    uint32_t hash = start;
+    for (const char c : name + "/") {
+      hash = (hash ^ static_cast<uint8_t>(c)) * 0x01000193;
+      hash = (hash ^ 0) * 0x01000193;
+    }
+    const auto [it, added] = seen.emplace(hash, name);
+    if (!added) {
+      EXPECT_EQ(PathHash(FromNative(parent + it->second + "/")),
+                PathHash(FromNative(parent + name + "/")));
+      return {it->second, name};
+    }
+  }
+}
+
+// Given two folders whose paths have the same 32-bit hash, both are saved: a
+// hash may pick a bucket, never decide that two folders are one.
+TEST_F(FolderWalkTest, FoldersWithCollidingPathHashesAreBothWalked) {
+  const auto [first, second] = CollidingNames(root_ + "/");
+  File(first + "/a.txt");
+  File(second + "/b.txt");
+  Scan({""});
+  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/" + std::min(first, second) + "/|" +
+                                                         (first < second ? "a.txt" : "b.txt"),
+                                                     "/" + std::max(first, second) + "/|" +
+                                                         (first < second ? "b.txt" : "a.txt")}));
+}
+
+TEST_F(FolderWalkTest, ExcludingAFolderKeepsOneWhosePathHashCollides) {
+  std::string lowered = root_;
+  for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const auto [first, second] = CollidingNames(lowered + "/");
+  File(first + "/a.txt");
+  File(second + "/b.txt");
+  scan_.AddExcludeFolder(FromNative(root_ + "/" + first));
+  Scan({""});
+  EXPECT_EQ(SortedFiles(), std::vector<std::string>{"/" + second + "/|b.txt"});
+}
+
+// Given one entry whose status cannot be read (another user's FUSE mount, an
+// I/O error), only that entry is lost, and it is logged and counted.
+TEST_F(FolderWalkTest, AnEntryThatCannotBeReadIsLoggedAndTheRestIsWalked) {
+  File("a.txt");
+  File("fuse.txt");
+  File("sub/b.txt");
+  test::FaultyFileSystem fs;
+  fs.failEntry = [](const std::wstring& path) { return path.ends_with(L"/fuse.txt") ? EACCES : 0; };
+  platform::ScopedFileSystem scoped(&fs);
+  Scan({""});
+  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/sub/|b.txt", "/|a.txt"}));
+  EXPECT_EQ(scan_.unreadableEntries.load(), 1u);
+  EXPECT_EQ(log_, std::vector<std::string>{"(01) Cannot read <src>/fuse.txt. Code: 13, Permission denied."});
+}
+
+// Given a subfolder that is swapped, after its parent was listed, for a link to
+// someone else's tree or for another folder, the walk enters neither.
+TEST_F(FolderWalkTest, AFolderSwappedDuringTheScanIsNotEntered) {
+  File("sub/mine.txt");
+  File("other/mine.txt");
+  test::WriteBytes(dir_.Native("secret/shadow.txt"), "not yours");
+  test::WriteBytes(dir_.Native("elsewhere/moved.txt"), "not in the sources");
+  test::FaultyFileSystem fs;
+  fs.failOpenFolder = [this](const std::wstring& path) {
+    if (path == FromNative(root_ + "/sub")) {
+      EXPECT_EQ(::rename((root_ + "/sub").c_str(), dir_.Native("sub-away").c_str()), 0);
+      EXPECT_EQ(::symlink(dir_.Native("secret").c_str(), (root_ + "/sub").c_str()), 0);
+    } else if (path == FromNative(root_ + "/other")) {
+      EXPECT_EQ(::rename((root_ + "/other").c_str(), dir_.Native("other-away").c_str()), 0);
+      EXPECT_EQ(::rename(dir_.Native("elsewhere").c_str(), (root_ + "/other").c_str()), 0);
+    }
+    return 0;
+  };
+  platform::ScopedFileSystem scoped(&fs);
+  Scan({""});
+  EXPECT_TRUE(scan_.results.empty()) << SortedFiles().front();
+  EXPECT_EQ(scan_.unreadableEntries.load(), 2u);
+  EXPECT_TRUE(Logged("(01) Folder: Cannot read <src>/sub/. Changed since the scan."));
+  EXPECT_TRUE(Logged("(01) Folder: Cannot read <src>/other/. Changed since the scan."));
+}
+
+// Given include folders that are missing or reached through a link another
+// user could change, each is recorded, so the run can refuse to pass for a
+// backup of them.
+TEST_F(FolderWalkTest, IncludeFoldersThatCannotBeOpenedAreRecorded) {
+  File("a.txt");
+  ASSERT_EQ(::mkdir(dir_.Native("shared").c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(dir_.Native("shared").c_str(), 0777), 0);
+  ASSERT_EQ(::symlink(root_.c_str(), dir_.Native("shared/link").c_str()), 0);
+  scan_.includeFolders = {FromNative(root_ + "/"), FromNative(root_ + "/missing/"),
+                          dir_.Wide("shared/link/")};
+  Scan({});
+  EXPECT_EQ(SortedFiles(), std::vector<std::string>{"/|a.txt"});
+  std::vector<std::string> failures;
+  for (const IncludeFailure& failure : scan_.includeFailures) {
+    failures.push_back(ToNative(failure.path) + " " + std::to_string(failure.error));
+  }
+  std::sort(failures.begin(), failures.end());
+  EXPECT_EQ(failures, (std::vector<std::string>{
+                          dir_.Native("shared/link/") + " " +
+                              std::to_string(platform::kErrorLinkNotFollowed),
+                          root_ + "/missing/ 2"}));
 }
 
 TEST_F(FolderWalkTest, NoIncludeFoldersReturnsAtOnce) {

@@ -33,6 +33,8 @@ TempDir::~TempDir() {
     }
   }
   std::filesystem::remove_all(path_, ignored);
+  // Paths beyond the system's limit defeat remove_all; rm walks folder by folder.
+  if (std::filesystem::exists(path_, ignored)) RunShell("rm -rf '" + path_ + "'");
 }
 
 std::string TempDir::Native(std::string_view relative) const {

@@ -6,6 +6,7 @@
 #include <clocale>
 #include <string>
 
+#include "platform/system_error.h"
 #include "util/error_text.h"
 
 namespace kelvane {
@@ -81,6 +82,9 @@ TEST(ErrorTextTest, DescribesErrnoValuesInOneSentence) {
   EXPECT_TRUE(access.ends_with(L".")) << access;
   EXPECT_FALSE(access.ends_with(L"..")) << access;
   EXPECT_EQ(ErrorText(1627), L"");  // no system message for the program's own numbers
+  // The file system's own failures have no number a user could look up.
+  EXPECT_EQ(ErrorText(platform::kErrorChangedSinceScan), L" Changed since the scan.");
+  EXPECT_EQ(ErrorText(platform::kErrorLinkNotFollowed), L" Symbolic link not followed.");
 }
 
 }  // namespace

@@ -77,6 +77,12 @@ TEST(TimeEstimateTest, DateSuffixHasTheFixedShape) {
   const std::wstring suffix = DateSuffix();
   EXPECT_TRUE(std::regex_match(suffix, std::wregex(L"_\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}")))
       << std::string(suffix.begin(), suffix.end());
+  EXPECT_TRUE(IsDateSuffix(suffix));
+  EXPECT_TRUE(IsDateSuffix(L"_2026-12-05_09-07"));
+  for (const wchar_t* other : {L"", L"_2026-12-05_09-7", L"_2026-12-05 09-07", L"_2026-12-05_09-07x",
+                               L"_20a6-12-05_09-07", L"-2026-12-05_09-07"}) {
+    EXPECT_FALSE(IsDateSuffix(other)) << std::wstring_view(other).size();
+  }
 }
 
 }  // namespace
