@@ -38,6 +38,14 @@ class Cli {
   std::string work_;
 };
 
+// A chain of `levels` folders named `name` below the open folder `fd`, made
+// relative to each other (the whole path may be too long for the system),
+// with the file deep.txt ("deep") at the bottom; its content read back
+// ("(missing)" when the chain is not there); and the chain removed.
+void MakeDeepChain(int fd, const std::string& name, int levels);
+std::string ReadDeepChain(int fd, const std::string& name, int levels);
+void RemoveDeepChain(int fd, const std::string& name);
+
 // A job over the tree "src" of a temporary folder into "out", named "Daily",
 // run through the real executable.
 class JobRunTest : public ::testing::Test {

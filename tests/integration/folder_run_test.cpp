@@ -223,51 +223,6 @@ TEST_F(FolderRunTest, RunsTheRecentJobAndRemembersItAbsolutely) {
   EXPECT_TRUE(PathExists(Target() + "/a.txt"));
 }
 
-// Makes a chain of `levels` folders named `name` below the open folder `fd`,
-// relative to each other (the whole path is too long for the system), with a
-// file at the bottom; reads that file back; or removes such a chain.
-void MakeDeepChain(int fd, const std::string& name, int levels) {
-  if (levels == 0) {
-    const int file = ::openat(fd, "deep.txt", O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(file, 0);
-    ASSERT_EQ(::write(file, "deep", 4), 4);
-    ::close(file);
-    return;
-  }
-  ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0);
-  const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-  ASSERT_GE(next, 0);
-  MakeDeepChain(next, name, levels - 1);
-  ::close(next);
-}
-
-std::string ReadDeepChain(int fd, const std::string& name, int levels) {
-  if (levels == 0) {
-    char buffer[16] = {};
-    const int file = ::openat(fd, "deep.txt", O_RDONLY);
-    if (file < 0) return "(missing)";
-    const ssize_t got = ::read(file, buffer, sizeof buffer);
-    ::close(file);
-    return std::string(buffer, got > 0 ? static_cast<size_t>(got) : 0);
-  }
-  const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-  if (next < 0) return "(missing)";
-  std::string content = ReadDeepChain(next, name, levels - 1);
-  ::close(next);
-  return content;
-}
-
-void RemoveDeepChain(int fd, const std::string& name) {
-  const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-  if (next < 0) {
-    ::unlinkat(fd, "deep.txt", 0);
-    return;
-  }
-  RemoveDeepChain(next, name);
-  ::close(next);
-  ::unlinkat(fd, name.c_str(), AT_REMOVEDIR);
-}
-
 // Given a folder deeper than the system's 4096-byte path limit, the run saves
 // its file like any other (the walk and the copy go from folder to folder).
 TEST_F(FolderRunTest, PathsBeyondTheSystemLimitAreSaved) {
@@ -275,16 +230,16 @@ TEST_F(FolderRunTest, PathsBeyondTheSystemLimitAreSaved) {
   const std::string name(200, 'd');
   const int root = ::open(src_.c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_GE(root, 0);
-  MakeDeepChain(root, name, 24);
+  test::MakeDeepChain(root, name, 24);
   const test::CliResult result = RunJob();
-  RemoveDeepChain(root, name);
+  test::RemoveDeepChain(root, name);
   ::close(root);
   EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_EQ(test::ReadBytes(Target() + "/top.txt"), "top");
   const int copy = ::open(Target().c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_GE(copy, 0);
-  EXPECT_EQ(ReadDeepChain(copy, name, 24), "deep");
-  RemoveDeepChain(copy, name);
+  EXPECT_EQ(test::ReadDeepChain(copy, name, 24), "deep");
+  test::RemoveDeepChain(copy, name);
   ::close(copy);
 }
 
