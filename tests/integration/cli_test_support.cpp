@@ -84,48 +84,6 @@ std::string Cli::WriteJob(const BackupJob& job, const std::string& name) const {
   return path;
 }
 
-void MakeDeepChain(int fd, const std::string& name, int levels) {
-  if (levels == 0) {
-    const int file = ::openat(fd, "deep.txt", O_WRONLY | O_CREAT, 0644);
-    if (file < 0) throw std::runtime_error("cannot make deep.txt");
-    if (::write(file, "deep", 4) != 4) throw std::runtime_error("cannot write deep.txt");
-    ::close(file);
-    return;
-  }
-  if (::mkdirat(fd, name.c_str(), 0755) != 0) throw std::runtime_error("cannot make a deep folder");
-  const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-  if (next < 0) throw std::runtime_error("cannot open a deep folder");
-  MakeDeepChain(next, name, levels - 1);
-  ::close(next);
-}
-
-std::string ReadDeepChain(int fd, const std::string& name, int levels) {
-  if (levels == 0) {
-    char buffer[16] = {};
-    const int file = ::openat(fd, "deep.txt", O_RDONLY);
-    if (file < 0) return "(missing)";
-    const ssize_t got = ::read(file, buffer, sizeof buffer);
-    ::close(file);
-    return std::string(buffer, got > 0 ? static_cast<size_t>(got) : 0);
-  }
-  const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-  if (next < 0) return "(missing)";
-  std::string content = ReadDeepChain(next, name, levels - 1);
-  ::close(next);
-  return content;
-}
-
-void RemoveDeepChain(int fd, const std::string& name) {
-  const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-  if (next < 0) {
-    ::unlinkat(fd, "deep.txt", 0);
-    return;
-  }
-  RemoveDeepChain(next, name);
-  ::close(next);
-  ::unlinkat(fd, name.c_str(), AT_REMOVEDIR);
-}
-
 JobRunTest::JobRunTest(uint32_t type) : src_(dir_.Native("src")), out_(dir_.Native("out")) {
   job_.Type = type;
   job_.ArchiveFolder = platform::FromNative(out_);
@@ -136,6 +94,44 @@ JobRunTest::JobRunTest(uint32_t type) : src_(dir_.Native("src")), out_(dir_.Nati
 void JobRunTest::File(const std::string& relative, const std::string& content, unsigned mode) {
   WriteBytes(src_ + "/" + relative, content);
   ASSERT_EQ(::chmod((src_ + "/" + relative).c_str(), mode), 0);
+}
+
+namespace {
+
+const std::string kDeepName(200, 'd');
+
+}  // namespace
+
+void JobRunTest::DeepFile() {
+  int fd = ::open(src_.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int level = 0; level < kDeepLevels && fd >= 0; ++level) {
+    ASSERT_EQ(::mkdirat(fd, kDeepName.c_str(), 0755), 0);
+    const int next = ::openat(fd, kDeepName.c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    fd = next;
+  }
+  ASSERT_GE(fd, 0);
+  const int file = ::openat(fd, "deep.txt", O_WRONLY | O_CREAT, 0644);
+  ::close(fd);
+  ASSERT_GE(file, 0);
+  ASSERT_EQ(::write(file, "deep", 4), 4);
+  ::close(file);
+}
+
+std::string JobRunTest::ReadDeepFile(const std::string& root) {
+  int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int level = 0; level < kDeepLevels && fd >= 0; ++level) {
+    const int next = ::openat(fd, kDeepName.c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    fd = next;
+  }
+  const int file = fd < 0 ? -1 : ::openat(fd, "deep.txt", O_RDONLY);
+  if (fd >= 0) ::close(fd);
+  if (file < 0) return "(missing)";
+  char buffer[16];
+  const ssize_t got = ::read(file, buffer, sizeof buffer);
+  ::close(file);
+  return std::string(buffer, got > 0 ? static_cast<size_t>(got) : 0);
 }
 
 int JobRunTest::Shell(const std::string& command) {

@@ -38,13 +38,9 @@ class Cli {
   std::string work_;
 };
 
-// A chain of `levels` folders named `name` below the open folder `fd`, made
-// relative to each other (the whole path may be too long for the system),
-// with the file deep.txt ("deep") at the bottom; its content read back
-// ("(missing)" when the chain is not there); and the chain removed.
-void MakeDeepChain(int fd, const std::string& name, int levels);
-std::string ReadDeepChain(int fd, const std::string& name, int levels);
-void RemoveDeepChain(int fd, const std::string& name);
+// How many folders of 200-byte names DeepFile() nests: far beyond the
+// system's 4096-byte path limit.
+inline constexpr int kDeepLevels = 24;
 
 // A job over the tree "src" of a temporary folder into "out", named "Daily",
 // run through the real executable.
@@ -55,6 +51,11 @@ class JobRunTest : public ::testing::Test {
   // Writes a source file (folders made as needed) with the given mode.
   void File(const std::string& relative, const std::string& content, unsigned mode = 0644);
   CliResult RunJob() { return cli_.Run({cli_.WriteJob(job_), "-start"}); }
+  // Writes deep.txt ("deep") below kDeepLevels folders in the source, made
+  // relative to each other (the whole path is too long for the system); and
+  // reads it back below `root` ("(missing)" when it is not there).
+  void DeepFile();
+  static std::string ReadDeepFile(const std::string& root);
   // Runs a shell command in the temporary folder; its output goes to output_.
   int Shell(const std::string& command);
   // `actual` holds the same files as `expected` (diff -r), with the same

@@ -227,20 +227,11 @@ TEST_F(FolderRunTest, RunsTheRecentJobAndRemembersItAbsolutely) {
 // its file like any other (the walk and the copy go from folder to folder).
 TEST_F(FolderRunTest, PathsBeyondTheSystemLimitAreSaved) {
   File("top.txt", "top");
-  const std::string name(200, 'd');
-  const int root = ::open(src_.c_str(), O_RDONLY | O_DIRECTORY);
-  ASSERT_GE(root, 0);
-  test::MakeDeepChain(root, name, 24);
+  DeepFile();
   const test::CliResult result = RunJob();
-  test::RemoveDeepChain(root, name);
-  ::close(root);
   EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_EQ(test::ReadBytes(Target() + "/top.txt"), "top");
-  const int copy = ::open(Target().c_str(), O_RDONLY | O_DIRECTORY);
-  ASSERT_GE(copy, 0);
-  EXPECT_EQ(test::ReadDeepChain(copy, name, 24), "deep");
-  test::RemoveDeepChain(copy, name);
-  ::close(copy);
+  EXPECT_EQ(ReadDeepFile(Target()), "deep");
 }
 
 TEST_F(FolderRunTest, UnreadableJobsEndWithStatusThree) {

@@ -115,13 +115,8 @@ TEST_F(ZipRunTest, ARunWhileTheJobRunsChangesNothing) {
 // in with its whole name, and the archive stays valid.
 TEST_F(ZipRunTest, EntriesBeyondThePathLimitGoIn) {
   File("top.txt", "top");
-  const std::string name(200, 'd');
-  const int root = ::open(src_.c_str(), O_RDONLY | O_DIRECTORY);
-  ASSERT_GE(root, 0);
-  test::MakeDeepChain(root, name, 24);
+  DeepFile();
   const test::CliResult result = RunJob();
-  test::RemoveDeepChain(root, name);
-  ::close(root);
   ASSERT_EQ(result.status, 0) << result.output;
   // unzip itself cuts names at 4095 bytes; 7z reads them whole.
   EXPECT_EQ(Shell("7z t '" + Archive() + "'"), 0) << output_;
@@ -131,7 +126,7 @@ TEST_F(ZipRunTest, EntriesBeyondThePathLimitGoIn) {
             0);
   const std::string stored = src_.substr(1);
   EXPECT_EQ(output_, std::to_string(stored.size() + 8) + "\n" +
-                         std::to_string(stored.size() + 24 * 201 + 9) + "\n");
+                         std::to_string(stored.size() + test::kDeepLevels * 201 + 9) + "\n");
 }
 
 TEST_F(ZipRunTest, PasswordProtectsEveryEntry) {

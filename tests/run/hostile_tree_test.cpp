@@ -271,5 +271,64 @@ TEST_F(HostileTreeTest, OutputsAreReadableByTheirOwnerOnly) {
   }
 }
 
+class ArchiveSyncTest : public HostileTreeTest, public ::testing::WithParamInterface<uint32_t> {};
+
+// Given an archive whose bytes cannot be forced to disk, the run fails and
+// the older archive stays: an archive is only as good as what the disk holds.
+TEST_P(ArchiveSyncTest, AnArchiveThatCannotBeSyncedNeverReplacesTheOlderOne) {
+  job_.Type = GetParam();
+  const std::string archive = dir_.Native(job_.Type == kJobTypeZip ? "out/Daily.zip" : "out/Daily.7z");
+  WriteBytes(archive, "older archive");
+  test::FaultyFileSystem fs;
+  fs.failSync = [](const std::wstring& path) { return path.ends_with(L".tmp") ? EIO : 0; };
+  platform::ScopedFileSystem scoped(&fs);
+  EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
+  EXPECT_EQ(ReadBytes(archive), "older archive");
+  EXPECT_EQ(test::NamesIn(dir_.Native("out")), std::vector<std::string>{archive.substr(archive.rfind('/') + 1)});
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_NE(host_.messages[0].find(L"Input/output error"), std::wstring::npos)
+      << platform::ToNative(host_.messages[0]);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryArchive, ArchiveSyncTest,
+                         ::testing::Values(kJobTypeZip, kJobTypeSevenZip));
+
+// Given a file whose reading fails half-way (a bad disk), the failure is
+// logged with its reason and counted, and the run goes on with the rest.
+TEST_F(HostileTreeTest, AReadErrorHalfWayIsLoggedAndCounted) {
+  job_.Type = kJobTypeZip;
+  WriteBytes(src_ + "/big.bin", std::string(1 << 20, 'b'));
+  test::FaultyFileSystem fs;
+  fs.failRead = [](const std::wstring& path, uint64_t read) {
+    return path.ends_with(L"/big.bin") && read > 100000 ? EIO : 0;
+  };
+  platform::ScopedFileSystem scoped(&fs);
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
+  EXPECT_EQ(report.errorCount, 1u);
+  EXPECT_EQ(LogLines(dir_.Native("out/Daily.log")),
+            std::vector<std::string>{"Backup file " + src_ +
+                                     "/big.bin failed. Code: 5, Input/output error."});
+  std::string content;
+  RunShell("unzip -p '" + dir_.Native("out/Daily.zip") + "' '" + src_.substr(1) + "/a.txt'",
+           &content);
+  EXPECT_EQ(content, "alpha");
+}
+
+// Given a leftover that cannot be removed, the log does not claim it was.
+TEST_F(HostileTreeTest, ALeftoverThatCannotBeRemovedIsNotReportedAsRemoved) {
+  job_.Type = kJobTypeZip;
+  job_.LogFiles = true;
+  WriteBytes(dir_.Native("out/.Daily.zip.kvn-99999-7.tmp"), "left by a killed run");
+  test::FaultyFileSystem fs;
+  fs.failRemove = [](const std::wstring& path) { return path.ends_with(L"-7.tmp") ? EBUSY : 0; };
+  platform::ScopedFileSystem scoped(&fs);
+  EXPECT_EQ(Run().outcome, RunOutcome::kCompleted);
+  EXPECT_TRUE(PathExists(dir_.Native("out/.Daily.zip.kvn-99999-7.tmp")));
+  for (const std::string& line : LogLines(dir_.Native("out/Daily.log"))) {
+    EXPECT_EQ(line.find("Removed"), std::string::npos) << line;
+  }
+}
+
 }  // namespace
 }  // namespace kelvane
