@@ -104,9 +104,8 @@ bool IsPlainName(const std::string& name) {
 // Creates `name` in `dirFd` as a new file for its owner only, removing
 // whatever stood there first: O_EXCL then refuses a link planted in between.
 int CreateExclusive(int dirFd, const std::string& name, int access, int* fd) {
-  if (::unlinkat(dirFd, name.c_str(), 0) != 0 && errno != ENOENT) {
-    // A folder in the way: the create below reports it.
-  }
+  // Whatever fails here (nothing there, a folder in the way) the create reports.
+  (void)::unlinkat(dirFd, name.c_str(), 0);
   *fd = ::openat(dirFd, name.c_str(), access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   return *fd < 0 ? errno : 0;
 }
