@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "app/command_line.h"
-#include "app/language_table.h"
-#include "app/profile_store.h"
+#include "language/language_table.h"
+#include "profile/profile_store.h"
 #include "job/json_document.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "app/language_table.h"
+#include "language/language_table.h"
 #include "platform/paths.h"
 #include "run/output_names.h"
 #include "run/run_host.h"

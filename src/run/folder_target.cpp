@@ -13,7 +13,7 @@
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "run/backup_class.h"
-#include "run/run_log.h"
+#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
 #include "util/error_text.h"

@@ -3,14 +3,14 @@
 #include <cerrno>
 #include <exception>
 
-#include "app/language_table.h"
+#include "language/language_table.h"
 #include "job/backup_job.h"
 #include "job/json_document.h"
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
 #include "run/output_names.h"
 #include "run/run_host.h"
-#include "run/run_log.h"
+#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "scan/scan_sources.h"
 #include "util/error_text.h"

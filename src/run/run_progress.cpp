@@ -1,9 +1,9 @@
 // Totals, the disk-space check and the progress lines of a run.
-#include "app/language_table.h"
+#include "language/language_table.h"
 #include "platform/file_system.h"
 #include "run/backup_class.h"
 #include "run/run_host.h"
-#include "run/run_log.h"
+#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "util/byte_size.h"
 #include "util/template_format.h"

@@ -6,7 +6,7 @@
 
 #include "archive/sevenzip/seven_zip_compressor.h"
 #include "run/backup_class.h"
-#include "run/run_log.h"
+#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
 #include "util/error_text.h"

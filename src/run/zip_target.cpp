@@ -3,11 +3,11 @@
 #include <exception>
 #include <future>
 
-#include "app/language_table.h"
+#include "language/language_table.h"
 #include "archive/zip/zip_archive.h"
 #include "run/backup_class.h"
 #include "run/run_host.h"
-#include "run/run_log.h"
+#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
 #include "util/error_text.h"

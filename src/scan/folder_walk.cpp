@@ -4,7 +4,7 @@
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
 #include "platform/wildcard.h"
-#include "run/run_log.h"
+#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "util/error_text.h"
 #include "util/path_util.h"

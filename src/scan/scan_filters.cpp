@@ -4,7 +4,7 @@
 #include "platform/paths.h"
 #include "platform/text_codec.h"
 #include "platform/wildcard.h"
-#include "run/run_log.h"
+#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "util/path_util.h"
 #include "util/text_util.h"

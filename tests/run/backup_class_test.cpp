@@ -7,8 +7,8 @@
 #include <future>
 #include <thread>
 
-#include "app/language_table.h"
-#include "run/run_log.h"
+#include "language/language_table.h"
+#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "support/fake_run_host.h"
 #include "support/test_support.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/language_table.h"
+#include "language/language_table.h"
 #include "job/backup_job.h"
 #include "job/json_document.h"
 #include "platform/text_codec.h"

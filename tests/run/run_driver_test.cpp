@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "app/language_table.h"
+#include "language/language_table.h"
 #include "job/backup_job.h"
 #include "job/json_document.h"
 #include "platform/text_codec.h"

@@ -11,7 +11,7 @@
 
 #include "platform/system_error.h"
 #include "platform/text_codec.h"
-#include "run/run_log.h"
+#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "scan/scan_sources.h"
 #include "support/test_support.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "run/run_log.h"
+#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "scan/scan_sources.h"
 #include "support/test_support.h"

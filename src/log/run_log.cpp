@@ -1,4 +1,4 @@
-#include "run/run_log.h"
+#include "log/run_log.h"
 
 #include <ctime>
 

@@ -1,4 +1,4 @@
-#include "app/profile_store.h"
+#include "profile/profile_store.h"
 
 #include "job/json_document.h"
 #include "platform/environment.h"
