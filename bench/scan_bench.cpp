@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   const size_t heapBefore = mallinfo2().uordblks;
   const auto start = std::chrono::steady_clock::now();
   {
-    ScanContext scan;
+    ScanContext scan(ProcessLog());
     for (int i = 1; i < argc; ++i) scan.includeFolders.push_back(platform::FromNative(argv[i]));
     ScanContext::SetFileFilter(scan.whiteListSpec, L"*.*");
     ScanContext::SetFileFilter(scan.blackListSpec, L"*.tmp");

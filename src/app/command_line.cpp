@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "util/text_util.h"
+#include "util/ascii_case.h"
 
 namespace kelvane {
 namespace {

@@ -19,7 +19,4 @@ enum ExitStatus : int {
 // returns its exit status.
 int RunApplication(const std::vector<std::wstring>& tokens);
 
-// The short usage text.
-std::string UsageText();
-
 }  // namespace kelvane

@@ -2,32 +2,16 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
+#include <variant>
 
 #include "job/job_lists.h"
 #include "job/password_codec.h"
-#include "util/text_util.h"
+#include "job/scan_options.h"
+#include "util/trim.h"
 
 namespace kelvane {
 namespace {
-
-void ReadBool(const JsonDocument& doc, const JsonNode* backup, std::string_view key, bool* value) {
-  const JsonNode* member = doc.Find(backup, key);
-  // Only the literal true counts; a number 1 does not.
-  *value = member && member->kind == JsonKind::kBool && member->intValue != 0;
-}
-
-void ReadNumber(const JsonDocument& doc, const JsonNode* backup, std::string_view key,
-                uint32_t* value) {
-  int32_t number = 0;
-  doc.GetInt(backup, key, &number);
-  *value = static_cast<uint32_t>(number);
-}
-
-void ReadText(const JsonDocument& doc, const JsonNode* backup, std::string_view key,
-              std::wstring* value) {
-  value->clear();
-  doc.GetText(backup, key, value);
-}
 
 // A list member into a list text; false when it is missing or not an array.
 bool ReadList(const JsonDocument& doc, const JsonNode* backup, std::string_view key,
@@ -51,32 +35,52 @@ bool WriteList(JsonDocument& doc, JsonNode* backup, std::string_view key, std::w
   return true;
 }
 
+// The job's settings in the order of the job file: the one list that reading,
+// writing and the scan's options word follow. The password is enciphered in
+// the file; `option` is the bit of the scan's options word a setting turns on.
+struct Field {
+  std::string_view key;
+  std::variant<uint32_t BackupJob::*, std::wstring BackupJob::*, bool BackupJob::*> member;
+  uint32_t option = 0;
+};
+
+const Field kFields[] = {
+    {"Type", &BackupJob::Type},
+    {"ArchiveFolder", &BackupJob::ArchiveFolder},
+    {"ArchiveName", &BackupJob::ArchiveName},
+    {"ArchivePassword", &BackupJob::ArchivePassword},
+    {"ArchiveCompLevel", &BackupJob::ArchiveCompLevel},
+    {"AddDate", &BackupJob::AddDate},
+    {"Overwrite", &BackupJob::Overwrite},
+    {"LogFolder", &BackupJob::LogFolder, kScanLogFolder},
+    {"LogFiles", &BackupJob::LogFiles, kScanLogFiles},
+    {"LogBlackList", &BackupJob::LogBlackList, kScanLogBlackList},
+    {"LogErrors", &BackupJob::LogErrors},
+    {"LogRemoveLog", &BackupJob::LogRemoveLog},
+    {"SkipFilesWithoutExtension", &BackupJob::SkipFilesWithoutExtension,
+     kScanSkipFilesWithoutExtension},
+    {"ArchiveBitGet", &BackupJob::ArchiveBitGet, kScanArchiveBitGet},
+    {"ArchiveBitSet", &BackupJob::ArchiveBitSet},
+    {"IncludeSystemFiles", &BackupJob::IncludeSystemFiles, kScanIncludeSystemFiles},
+    {"IncludeHiddenFiles", &BackupJob::IncludeHiddenFiles, kScanIncludeHiddenFiles},
+};
+
+bool IsPassword(const Field& field) {
+  return field.member == decltype(field.member)(&BackupJob::ArchivePassword);
+}
+
 }  // namespace
 
 BackupJob::BackupJob() = default;
 
 void BackupJob::SetDefaults() {
-  const BackupJob defaults;
-  IncludeFolders.clear();
-  BlackList = defaults.BlackList;
-  WhiteList = defaults.WhiteList;
-  ExcludeFolders = defaults.ExcludeFolders;
-  ArchiveFolder = defaults.ArchiveFolder;
-  ArchiveName = defaults.ArchiveName;
-  ArchivePassword = defaults.ArchivePassword;
-  Type = defaults.Type;
-  LogFolder = defaults.LogFolder;
-  LogFiles = defaults.LogFiles;
-  LogBlackList = defaults.LogBlackList;
-  LogErrors = defaults.LogErrors;
-  LogRemoveLog = defaults.LogRemoveLog;
-  SkipFilesWithoutExtension = defaults.SkipFilesWithoutExtension;
-  ArchiveBitGet = defaults.ArchiveBitGet;
-  ArchiveBitSet = defaults.ArchiveBitSet;
-  IncludeSystemFiles = defaults.IncludeSystemFiles;
-  IncludeHiddenFiles = defaults.IncludeHiddenFiles;
-  Modified = defaults.Modified;
-  ArchivePasswordUnreadable = defaults.ArchivePasswordUnreadable;
+  BackupJob fresh;
+  // What New keeps of the job it replaces.
+  fresh.ArchiveCompLevel = ArchiveCompLevel;
+  fresh.AddDate = AddDate;
+  fresh.Overwrite = Overwrite;
+  fresh.TestFiles = TestFiles;
+  *this = std::move(fresh);
 }
 
 bool BackupJob::ReadJob(const JsonDocument& doc) {
@@ -85,27 +89,25 @@ bool BackupJob::ReadJob(const JsonDocument& doc) {
 
   ExcludeFolders.clear();
   IncludeFolders.clear();
-
-  ReadNumber(doc, backup, "Type", &Type);
-  ReadText(doc, backup, "ArchiveFolder", &ArchiveFolder);
-  ReadText(doc, backup, "ArchiveName", &ArchiveName);
-  ReadText(doc, backup, "ArchivePassword", &ArchivePassword);
-  ReadNumber(doc, backup, "ArchiveCompLevel", &ArchiveCompLevel);
-  ReadBool(doc, backup, "AddDate", &AddDate);
-  ReadBool(doc, backup, "Overwrite", &Overwrite);
+  // Missing members and members of another kind read as 0, empty or false.
+  for (const Field& field : kFields) {
+    if (const auto* number = std::get_if<uint32_t BackupJob::*>(&field.member)) {
+      int32_t value = 0;
+      doc.GetInt(backup, field.key, &value);
+      this->*(*number) = static_cast<uint32_t>(value);
+    } else if (const auto* text = std::get_if<std::wstring BackupJob::*>(&field.member)) {
+      (this->*(*text)).clear();
+      doc.GetText(backup, field.key, &(this->*(*text)));
+    } else {
+      const JsonNode* member = doc.Find(backup, field.key);
+      // Only the literal true counts; a number 1 does not.
+      this->*std::get<bool BackupJob::*>(field.member) =
+          member && member->kind == JsonKind::kBool && member->intValue != 0;
+    }
+  }
   const std::optional<std::wstring> password = DecodePassword(ArchivePassword);
   ArchivePasswordUnreadable = !password;
   ArchivePassword = password.value_or(L"");
-  ReadBool(doc, backup, "LogFolder", &LogFolder);
-  ReadBool(doc, backup, "LogFiles", &LogFiles);
-  ReadBool(doc, backup, "LogBlackList", &LogBlackList);
-  ReadBool(doc, backup, "LogErrors", &LogErrors);
-  ReadBool(doc, backup, "LogRemoveLog", &LogRemoveLog);
-  ReadBool(doc, backup, "SkipFilesWithoutExtension", &SkipFilesWithoutExtension);
-  ReadBool(doc, backup, "ArchiveBitGet", &ArchiveBitGet);
-  ReadBool(doc, backup, "ArchiveBitSet", &ArchiveBitSet);
-  ReadBool(doc, backup, "IncludeSystemFiles", &IncludeSystemFiles);
-  ReadBool(doc, backup, "IncludeHiddenFiles", &IncludeHiddenFiles);
   if (ArchiveCompLevel == 0) ArchiveCompLevel = 9;
 
   if (!ReadList(doc, backup, "WhiteList", &WhiteList)) return false;
@@ -119,31 +121,36 @@ bool BackupJob::ReadJob(const JsonDocument& doc) {
   return ReadList(doc, backup, "ExcludeFolders", &ExcludeFolders);
 }
 
+uint32_t BackupJob::OptionsWord() const {
+  uint32_t options = kScanCheckProcessedFolders;
+  for (const Field& field : kFields) {
+    if (const auto* flag = std::get_if<bool BackupJob::*>(&field.member); flag && this->*(*flag)) {
+      options |= field.option;
+    }
+  }
+  return options;
+}
+
 bool WriteJobToDocument(const BackupJob& job, JsonDocument& doc) {
   doc.Clear();
   JsonNode* root = doc.AddObject(nullptr);
   JsonNode* backup = root ? doc.AddObject(root, "Backup") : nullptr;
   if (!backup) return false;
 
-  const bool scalars =
-      doc.AddNumber(backup, "Type", job.Type) &&
-      doc.AddString(backup, "ArchiveFolder", job.ArchiveFolder) &&
-      doc.AddString(backup, "ArchiveName", job.ArchiveName) &&
-      doc.AddString(backup, "ArchivePassword", EncodePassword(job.ArchivePassword)) &&
-      doc.AddNumber(backup, "ArchiveCompLevel", job.ArchiveCompLevel) &&
-      doc.AddBool(backup, "AddDate", job.AddDate) &&
-      doc.AddBool(backup, "Overwrite", job.Overwrite) &&
-      doc.AddBool(backup, "LogFolder", job.LogFolder) &&
-      doc.AddBool(backup, "LogFiles", job.LogFiles) &&
-      doc.AddBool(backup, "LogBlackList", job.LogBlackList) &&
-      doc.AddBool(backup, "LogErrors", job.LogErrors) &&
-      doc.AddBool(backup, "LogRemoveLog", job.LogRemoveLog) &&
-      doc.AddBool(backup, "SkipFilesWithoutExtension", job.SkipFilesWithoutExtension) &&
-      doc.AddBool(backup, "ArchiveBitGet", job.ArchiveBitGet) &&
-      doc.AddBool(backup, "ArchiveBitSet", job.ArchiveBitSet) &&
-      doc.AddBool(backup, "IncludeSystemFiles", job.IncludeSystemFiles) &&
-      doc.AddBool(backup, "IncludeHiddenFiles", job.IncludeHiddenFiles);
-  if (!scalars) return false;
+  for (const Field& field : kFields) {
+    bool added = false;
+    if (const auto* number = std::get_if<uint32_t BackupJob::*>(&field.member)) {
+      added = doc.AddNumber(backup, field.key, job.*(*number)) != nullptr;
+    } else if (const auto* text = std::get_if<std::wstring BackupJob::*>(&field.member)) {
+      added = doc.AddString(backup, field.key,
+                            IsPassword(field) ? EncodePassword(job.*(*text)) : job.*(*text)) !=
+              nullptr;
+    } else {
+      added = doc.AddBool(backup, field.key, job.*std::get<bool BackupJob::*>(field.member)) !=
+              nullptr;
+    }
+    if (!added) return false;
+  }
 
   if (!WriteList(doc, backup, "WhiteList", job.WhiteList)) return false;
   if (!WriteList(doc, backup, "BlackList", job.BlackList)) return false;

@@ -33,6 +33,9 @@ struct BackupJob {
   // members that are missing or of the wrong kind read as 0, empty or false.
   bool ReadJob(const JsonDocument& doc);
 
+  // The scan's options word (scan_options.h) for this job.
+  uint32_t OptionsWord() const;
+
   std::vector<std::wstring> IncludeFolders;
   std::wstring BlackList = L"*.log\r\n*.tmp";
   std::wstring WhiteList = L"*.*";

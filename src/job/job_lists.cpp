@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/text_codec.h"
-#include "util/text_util.h"
+#include "util/trim.h"
 
 namespace kelvane {
 

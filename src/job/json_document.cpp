@@ -8,7 +8,7 @@
 #include "platform/text_codec.h"
 #include "util/buffered_file.h"
 #include "util/result_codes.h"
-#include "util/text_util.h"
+#include "util/format_text.h"
 
 namespace kelvane {
 namespace {

@@ -5,7 +5,7 @@
 #include "platform/text_codec.h"
 #include "util/path_util.h"
 #include "util/result_codes.h"
-#include "util/text_util.h"
+#include "util/format_text.h"
 
 namespace kelvane {
 namespace {
@@ -50,6 +50,34 @@ const BuiltInText kBuiltInTexts[] = {
      L"Der zu sichernde Ordner [1] kann nicht gelesen werden.[2] Das Backup wurde nicht erstellt; "
      L"ein älteres bleibt unverändert."},
     {L"log_write_failed", L"Das Protokoll [1] konnte nicht geschrieben werden.[2]"},
+    {L"unknown_target_type", L"Der Auftrag hat den unbekannten Zieltyp [1]."},
+    {L"exception_caught", L"Abgefangene Exception: [1]"},
+    {L"exception_caught_unknown", L"Abgefangene Exception."},
+    {L"console_cancelling", L"Abbruch: die laufende Datei wird noch fertig, dann endet der Lauf."},
+    {L"console_see_file", L"Siehe [1]"},
+    {L"console_done", L"Fertig: [1] von [2] Dateien ([3]) nach [4], [5] Fehler."},
+    {L"console_aborted",
+     L"Abgebrochen: von einem Archiv bleibt nichts; ein Zielordner behält die bis dahin "
+     L"kopierten Dateien."},
+    {L"console_job_unreadable", L"Der Auftrag konnte nicht gelesen werden."},
+    {L"console_no_job_given", L"keine Auftragsdatei angegeben"},
+    {L"console_job_not_found", L"[1]: nicht gefunden"},
+    {L"console_job_not_json", L"[1]: kein gültiges JSON ab Byte [2]"},
+    {L"console_job_error", L"[1]: [2]"},
+    {L"console_unknown_switch", L"unbekannter Schalter -[1]"},
+    {L"console_usage",
+     L"Aufruf: kelvane [AUFTRAG.kvnjob] [-start] [-console] [-minimize] [-help]\n"
+     L"\n"
+     L"  AUFTRAG.kvnjob  der Auftrag zum Öffnen oder Ausführen (auch: -file AUFTRAG.kvnjob)\n"
+     L"  -start          den Auftrag sofort ausführen, ohne den Editor\n"
+     L"  -console        im Terminal ausführen, auch wenn ein Desktop da ist\n"
+     L"  -minimize       das Fenster des Laufs minimiert öffnen\n"
+     L"  -help           diesen Text zeigen\n"
+     L"\n"
+     L"Rückgabewert eines Laufs: 0 fertig, 1 fertig, aber Fehler protokolliert,\n"
+     L"2 abgebrochen (Abbruch, zu wenig Platz, Ziel nicht angelegt, Fehler beim\n"
+     L"Schreiben, ein anderer Lauf des Auftrags), 3 Auftrag nicht lesbar oder\n"
+     L"nicht nutzbar, oder Aufruf nicht verwendbar."},
     {L"ui_menu_new", L"Neu"},
     {L"ui_menu_load", L"Laden"},
     {L"ui_menu_save", L"Speichern"},
@@ -116,7 +144,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 76);
+static_assert(std::size(kBuiltInTexts) == 90);
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 
 #include "platform/file_system.h"
 #include "platform/local_clock.h"
+#include "platform/text_codec.h"
 #include "util/line_escape.h"
 #include "util/result_codes.h"
 
@@ -53,7 +54,7 @@ const std::string& RunLog::Prefix() {
   // would dominate; the text changes once a second.
   const int64_t now = std::time(nullptr);
   if (now != prefixSecond_) {
-    prefix_ = WideToUtf8(platform::FormatLocalTime("[%x %X] "));
+    prefix_ = platform::ToUtf8(platform::FormatLocalTime("[%x %X] "));
     prefixSecond_ = now;
   }
   return prefix_;

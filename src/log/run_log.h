@@ -20,7 +20,7 @@
 
 #include "platform/folder.h"
 #include "util/buffered_file.h"
-#include "util/text_util.h"
+#include "util/format_text.h"
 
 namespace kelvane {
 

@@ -3,18 +3,24 @@
 #include <chrono>
 
 #include "language/language_table.h"
+#include "log/run_log.h"
 #include "platform/paths.h"
+#include "run/backup_target.h"
 #include "run/output_names.h"
 #include "run/run_host.h"
 #include "scan/scan_context.h"
+#include "util/byte_size.h"
+#include "util/format_text.h"
 #include "util/result_codes.h"
+#include "util/template_format.h"
 
 namespace kelvane::vxstl {
 
 std::atomic<bool> runCancelled{false};
 
-BackupClass::BackupClass(RunHost& runHost, const LanguageTable& languageTexts)
-    : pump([&runHost] { runHost.PumpMessages(); }), host(runHost), texts(languageTexts) {}
+BackupClass::BackupClass(RunHost& runHost, const LanguageTable& languageTexts, RunLog& runLog)
+    : pump([&runHost] { runHost.PumpMessages(); }), host(runHost), texts(languageTexts),
+      log(runLog) {}
 
 uint32_t BackupClass::PumpingWait(std::future<uint32_t>& task) {
   while (task.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
@@ -24,7 +30,7 @@ uint32_t BackupClass::PumpingWait(std::future<uint32_t>& task) {
   return task.get();
 }
 
-uint32_t BackupClass::Run(ScanContext* scanContext, int32_t level, const TargetStep& step) {
+uint32_t BackupClass::Run(ScanContext* scanContext, int32_t level, BackupTarget& target) {
   scan = scanContext;
   compressionLevel = level;
   errorCount = 0;
@@ -37,8 +43,63 @@ uint32_t BackupClass::Run(ScanContext* scanContext, int32_t level, const TargetS
   sizeTemplate = texts.GetText(L"ui_processed_kb");
   timeTemplate1 = texts.GetText(L"ui_estimatetime1");
   timeTemplate2 = texts.GetText(L"ui_estimatetime2");
-  if (step) result = step(*this);
+  result = target.Write(*this);
   return result;
+}
+
+void BackupClass::PrepareTotals() {
+  totalBytes = freeBytes = 0;
+  processedBytes = 0;
+  processedFiles = 0;
+  totalFiles = 0;
+  for (const ScannedFolder& folder : scan->results) {
+    for (const ScannedFile& file : folder.files) totalBytes += file.size;
+    totalFiles += static_cast<uint32_t>(folder.files.size());
+  }
+  processedSizeText = FormatByteSize(0);
+  totalSizeText = FormatByteSize(totalBytes);
+}
+
+uint32_t BackupClass::QueryFreeSpace(const std::wstring& path, uint64_t* bytes,
+                                     std::wstring* queried) {
+  *bytes = 0;
+  const int error = platform::Fs().FreeSpace(path, bytes, queried);
+  if (error != 0) {
+    log.WriteLogFormat(L"GetDiskFreeSpaceExW(%s) failed, Error: %ld", *queried,
+                       static_cast<long>(error));
+  }
+  return static_cast<uint32_t>(error);
+}
+
+bool BackupClass::CheckDiskSpace() {
+  std::wstring volume = archivePath;
+  QueryFreeSpace(archivePath, &freeBytes, &volume);
+  if (freeBytes >= totalBytes) return true;
+  processedSizeText = FormatByteSize(totalBytes);
+  totalSizeText = FormatByteSize(freeBytes);
+  host.ShowMessage(
+      PrintFEx(texts.GetText(L"ui_diskspace"), {volume, processedSizeText, totalSizeText}), true);
+  return false;
+}
+
+bool BackupClass::UpdateRunProgress() {
+  const uint64_t bytes = processedBytes;
+  const uint32_t files = processedFiles;
+  const uint64_t percent = ProgressPercent(bytes, totalBytes);
+  estimator.Update(bytes, static_cast<uint32_t>(percent));
+  processedSizeText = FormatByteSize(bytes);
+  const int64_t filePercent =
+      totalFiles == 0 ? -1 : (static_cast<int64_t>(files) * 100 + totalFiles / 2) / totalFiles;
+
+  const std::wstring filesLine =
+      PrintFEx(filesTemplate, {FormatText(L"%lu", files), FormatText(L"%lu", totalFiles),
+                               FormatText(L"%ld", filePercent)});
+  const std::wstring sizeLine = PrintFEx(
+      sizeTemplate, {processedSizeText, totalSizeText, FormatText(L"%llu", percent)});
+  const std::wstring timeLine = estimator.FormatTimes(percent < 5 ? timeTemplate1 : timeTemplate2);
+  host.SetStatusLines(filesLine, sizeLine, timeLine);
+  host.SetProgressPosition(files);
+  return !runCancelled;
 }
 
 int BackupClass::CreateWorkFile(std::unique_ptr<platform::FileStream>* stream) {

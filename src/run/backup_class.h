@@ -1,12 +1,12 @@
 // The run object: everything one backup run knows while it works, the
-// progress counters the target task writes and the window thread reads, and
-// the message-pumping wait with which the window thread waits for that task.
+// progress counters the target task writes and the driver's thread reads, and
+// the message-pumping wait with which that thread waits for the task.
 //
-// The run driver (run_driver.h) creates one per run on the window thread.
-// During the target phase exactly one task thread works on it: it writes
-// processedBytes, processedFiles and errorCount (atomic, so the window thread
-// may read them at any time) and reads cancelRequested, which only the window
-// thread sets. result and failureText are read only after the task has ended.
+// The run driver (run_driver.h) creates one per run. During the target phase
+// exactly one task thread works on it: it writes processedBytes,
+// processedFiles and errorCount (atomic, so the driver's thread may read them
+// at any time) and reads cancelRequested, which only the driver's thread sets.
+// result and failureText are read only after the task has ended.
 #pragma once
 
 #include <atomic>
@@ -20,30 +20,27 @@
 #include "util/time_estimate.h"
 
 namespace kelvane {
-struct ZipArchiveHandle;
+class BackupTarget;
 class LanguageTable;
 class RunHost;
+class RunLog;
 class ScanContext;
 }  // namespace kelvane
 
+// The run's own code, named as the program has always named it.
 namespace kelvane::vxstl {
 
 // The current run is to be abandoned. Cleared at the start of every run; set by
 // a confirmed cancel and by any failure of the target phase.
 extern std::atomic<bool> runCancelled;
 
-class BackupClass;
-
-// A target step: runs the target phase for the run and returns its result.
-using TargetStep = std::function<uint32_t(BackupClass& run)>;
-
 class BackupClass {
  public:
-  BackupClass(RunHost& host, const LanguageTable& texts);
+  BackupClass(RunHost& host, const LanguageTable& texts, RunLog& log);
 
-  // The target phase: totals, disk-space check, then `step`. Returns 0, 112
-  // when the target has too little room, or the step's result.
-  uint32_t Run(ScanContext* scanContext, int32_t level, const TargetStep& step);
+  // The target phase: totals, disk-space check, then `target`. Returns 0, 112
+  // when the target has too little room, or the target's result.
+  uint32_t Run(ScanContext* scanContext, int32_t level, BackupTarget& target);
 
   // Waits for `task`, pumping the host and calling progressCallback every
   // 100 ms; a false answer sets cancelRequested for the rest of the task.
@@ -60,23 +57,11 @@ class BackupClass {
   // The three status lines and the bar position; false when the run is to stop.
   bool UpdateRunProgress();
 
-  // The folder target.
-  uint32_t RunFolderTarget();
-  uint32_t CopyToFolderTask();
-
   // Archives: creates the temporary file in archiveFolder that the archive is
   // written to until the run has succeeded; its name goes to workName.
   int CreateWorkFile(std::unique_ptr<platform::FileStream>* stream);
 
-  // The ZIP target, written through CreateWorkFile.
-  uint32_t RunZipTarget();
-  uint32_t OpenZipTarget();
-  uint32_t CopyToZipTask();
-
-  // The 7z target, through the 7-Zip library at sevenZipLibrary (empty: the
-  // standard places). Throws std::runtime_error with the writer's failure.
-  uint32_t RunSevenZipTarget();
-
+  // Where and what.
   std::wstring archivePath;  // the target: archive file, or folder ending in the separator
   std::wstring logPath;
   // The job's archive folder, open for the whole run: the target, its
@@ -85,31 +70,32 @@ class BackupClass {
   std::wstring targetName;   // the target's name inside archiveFolder
   std::wstring workName;     // archives: the temporary file's name, once made
   std::wstring password;
-  std::wstring exceptionText;
+  int32_t compressionLevel = 0;
+  ScanContext* scan = nullptr;
+
+  // How it went.
+  uint32_t result = 0;
+  std::atomic<uint32_t> errorCount{0};
   std::wstring failureText;  // why the target phase failed, for the user
-  std::wstring filesTemplate, sizeTemplate, timeTemplate1, timeTemplate2;
+
+  // Progress.
   uint64_t totalBytes = 0;
+  uint32_t totalFiles = 0;
   uint64_t freeBytes = 0;
   std::atomic<uint64_t> processedBytes{0};
   std::atomic<uint32_t> processedFiles{0};
-  uint32_t totalFiles = 0;
   std::wstring processedSizeText, totalSizeText;
-  uint32_t result = 0;
-  std::atomic<uint32_t> errorCount{0};
-  int32_t compressionLevel = 0;
-  ScanContext* scan = nullptr;
+  std::wstring filesTemplate, sizeTemplate, timeTemplate1, timeTemplate2;
+  TimeEstimate estimator{0};
   std::function<bool(BackupClass*)> progressCallback;
   // What PumpingWait calls every 100 ms: the run driver's pump, which also
   // turns a cancel the user confirmed into runCancelled. Defaults to the host's.
   std::function<void()> pump;
-  TimeEstimate estimator{0};
   std::atomic<bool> cancelRequested{false};
-  int32_t targetType = 100;
-  ZipArchiveHandle* zipArchive = nullptr;
-  std::wstring sevenZipLibrary;
 
   RunHost& host;
   const LanguageTable& texts;
+  RunLog& log;
 };
 
 // Where a scanned folder's path starts to be reproduced under a target: after

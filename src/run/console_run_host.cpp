@@ -1,8 +1,11 @@
 #include "run/console_run_host.h"
 
+#include "language/language_table.h"
 #include "platform/environment.h"
+#include "util/byte_size.h"
+#include "util/format_text.h"
 #include "util/line_escape.h"
-#include "util/text_util.h"
+#include "util/template_format.h"
 
 namespace kelvane {
 namespace {
@@ -23,14 +26,13 @@ std::string TerminalText(std::wstring_view text) {
 
 }  // namespace
 
-ConsoleRunHost::ConsoleRunHost(std::FILE* out, bool terminal, bool catchInterrupts)
-    : out_(out), terminal_(terminal), catchInterrupts_(catchInterrupts) {
+ConsoleRunHost::ConsoleRunHost(std::FILE* out, bool terminal, bool catchInterrupts,
+                               const LanguageTable& texts)
+    : out_(out), terminal_(terminal), catchInterrupts_(catchInterrupts), texts_(texts) {
   if (catchInterrupts_) platform::CatchInterrupts();
 }
 
 ConsoleRunHost::~ConsoleRunHost() { EndProgressLine(); }
-
-void ConsoleRunHost::Finish(const std::wstring& summary) { PrintLine(TerminalText(summary)); }
 
 void ConsoleRunHost::EndProgressLine() {
   if (progressLineOpen_) {
@@ -40,9 +42,9 @@ void ConsoleRunHost::EndProgressLine() {
   }
 }
 
-void ConsoleRunHost::PrintLine(const std::string& line) {
+void ConsoleRunHost::PrintLine(const std::wstring& text) {
   EndProgressLine();
-  std::fprintf(out_, "%s\n", line.c_str());
+  std::fprintf(out_, "%s\n", TerminalText(text).c_str());
   std::fflush(out_);
 }
 
@@ -50,19 +52,20 @@ void ConsoleRunHost::PumpMessages() {
   if (catchInterrupts_ && platform::InterruptRequested()) cancelRequested_ = true;
   if (cancelRequested_ && !cancelAnnounced_) {
     cancelAnnounced_ = true;
-    PrintLine("Cancelling: the current file is finished, then the run stops.");
+    PrintLine(texts_.GetText(L"console_cancelling"));
   }
 }
 
 bool ConsoleRunHost::CancelConfirmed() { return cancelRequested_; }
 
 void ConsoleRunHost::ShowMessage(const std::wstring& text, bool isError) {
-  PrintLine((isError ? "kelvane: " : "") + TerminalText(text));
+  PrintLine((isError ? L"kelvane: " : L"") + text);
 }
 
-void ConsoleRunHost::OfferLog(const std::wstring&, uint32_t errorCount,
-                              const std::wstring& logPath) {
-  PrintLine(FormatText("%lu error(s) logged; see the log: %s", errorCount, TerminalText(logPath)));
+bool ConsoleRunHost::AskYesNo(const std::wstring&, bool unattended) { return unattended; }
+
+void ConsoleRunHost::OpenWithDesktop(const std::wstring& path) {
+  PrintLine(PrintFEx(texts_.GetText(L"console_see_file"), {path}));
 }
 
 void ConsoleRunHost::SetStatusLines(const std::wstring& files, const std::wstring& sizes,
@@ -74,7 +77,7 @@ void ConsoleRunHost::SetStatusLines(const std::wstring& files, const std::wstrin
     if (!status.empty()) status += L" | ";
     status += *part;
   }
-  const std::string line = WideToUtf8(status);
+  const std::string line = TerminalText(status);
   if (line == lastStatus_) return;
   lastStatus_ = line;
   const auto now = std::chrono::steady_clock::now();
@@ -83,7 +86,7 @@ void ConsoleRunHost::SetStatusLines(const std::wstring& files, const std::wstrin
     std::fflush(out_);
     progressLineOpen_ = true;
   } else if (now - lastPrinted_ >= std::chrono::seconds(1)) {
-    PrintLine(line);
+    PrintLine(status);
     lastPrinted_ = now;
   }
 }
@@ -93,5 +96,21 @@ void ConsoleRunHost::SetProgressMarquee(bool) {}
 void ConsoleRunHost::SetProgressRange(uint32_t) {}
 
 void ConsoleRunHost::SetProgressPosition(uint32_t) {}
+
+void ConsoleRunHost::ShowProgressPercent(bool) {}
+
+void ConsoleRunHost::RunEnded(const RunReport& report) {
+  switch (report.outcome) {
+    case RunOutcome::kCompleted:
+    case RunOutcome::kCompletedWithErrors:
+      PrintLine(PrintFEx(texts_.GetText(L"console_done"),
+                         {FormatText(L"%lu", report.savedFiles),
+                          FormatText(L"%lu", report.totalFiles), FormatByteSize(report.totalBytes),
+                          report.archivePath, FormatText(L"%lu", report.errorCount)}));
+      break;
+    case RunOutcome::kAborted: PrintLine(texts_.GetText(L"console_aborted")); break;
+    case RunOutcome::kJobUnreadable: PrintLine(texts_.GetText(L"console_job_unreadable")); break;
+  }
+}
 
 }  // namespace kelvane

@@ -1,6 +1,5 @@
-// The folder target: every selected file copied below the target folder,
-// keeping its path without the root separator.
-//
+#include "run/folder_target.h"
+
 // Everything below the archive folder is made and written through open
 // folders and never through a symbolic link, so nothing planted in the
 // target tree can send a copy elsewhere. The folders are made for their owner
@@ -10,16 +9,16 @@
 // one folder, where the next run removes them.
 #include <future>
 
+#include "log/run_log.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "run/backup_class.h"
-#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
 #include "util/error_text.h"
-#include "util/text_util.h"
+#include "util/format_text.h"
 
-namespace kelvane::vxstl {
+namespace kelvane {
 namespace {
 
 // Opens (making what is missing) the folders of `relative`, a path of at
@@ -48,57 +47,57 @@ int MakeFolders(const platform::Folder& base, const std::wstring& relative,
 
 }  // namespace
 
-uint32_t BackupClass::RunFolderTarget() {
-  processedBytes = 0;
-  std::future<uint32_t> task = std::async(std::launch::async, [this] { return CopyToFolderTask(); });
-  return PumpingWait(task);
+uint32_t FolderTarget::Write(vxstl::BackupClass& run) {
+  run.processedBytes = 0;
+  std::future<uint32_t> task =
+      std::async(std::launch::async, [&run] { return CopyToFolderTask(run); });
+  return run.PumpingWait(task);
 }
 
-uint32_t BackupClass::CopyToFolderTask() {
+uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
   platform::FileSystem& fs = platform::Fs();
-  auto folderFailed = [this](const std::wstring& path, int error) {
-    failureText = FormatText(L"Create Folder %s failed.%s", path,
-                             ErrorText(static_cast<uint32_t>(error)));
-    ProcessLog().WriteLogLine(failureText);
-    ++errorCount;
-    result = static_cast<uint32_t>(error);
-    return result;
+  auto folderFailed = [&run](const std::wstring& path, int error) {
+    run.failureText = FormatText(L"Create Folder %s failed.%s", path,
+                                 ErrorText(static_cast<uint32_t>(error)));
+    run.log.WriteLogLine(run.failureText);
+    ++run.errorCount;
+    return static_cast<uint32_t>(error);
   };
   platform::Folder root;
-  if (const int error = fs.MakeFolder(*archiveFolder, targetName, &root); error != 0) {
-    return folderFailed(archivePath, error);
+  if (const int error = fs.MakeFolder(*run.archiveFolder, run.targetName, &root); error != 0) {
+    return folderFailed(run.archivePath, error);
   }
   SourceOpener sources;
-  for (const ScannedFolder& folder : scan->results) {
-    if (cancelRequested) break;
+  for (const ScannedFolder& folder : run.scan->results) {
+    if (run.cancelRequested) break;
     if (folder.files.empty()) continue;
-    const std::wstring stored = folder.path.substr(StoredPathStart(folder.path));
+    const std::wstring stored = folder.path.substr(vxstl::StoredPathStart(folder.path));
     // The files of an include folder "/" go into the top folder itself.
     platform::Folder made;
     const platform::Folder* target = &root;
     if (!stored.empty()) {
       if (const int error = MakeFolders(root, stored, &made); error != 0) {
-        return folderFailed(archivePath + stored, error);
+        return folderFailed(run.archivePath + stored, error);
       }
       target = &made;
     }
     const platform::Folder* source = nullptr;
     const int sourceError = sources.Enter(folder, &source);
     for (const ScannedFile& file : folder.files) {
-      if (cancelRequested) break;
+      if (run.cancelRequested) break;
       const int error = sourceError != 0 ? sourceError
                                          : fs.CopyFile(*source, file.name, file.id, *target,
                                                        file.name, root);
       if (error != 0) {
-        ProcessLog().WriteLogFormat(L"Backup file %s failed.%s", archivePath + stored + file.name,
-                                    ErrorText(static_cast<uint32_t>(error)));
-        ++errorCount;
+        run.log.WriteLogFormat(L"Backup file %s failed.%s", run.archivePath + stored + file.name,
+                               ErrorText(static_cast<uint32_t>(error)));
+        ++run.errorCount;
       }
-      processedBytes += file.size;
-      ++processedFiles;
+      run.processedBytes += file.size;
+      ++run.processedFiles;
     }
   }
   return 0;
 }
 
-}  // namespace kelvane::vxstl
+}  // namespace kelvane

@@ -2,10 +2,19 @@
 
 #include <utility>
 
+#include "job/backup_job.h"
 #include "platform/file_system.h"
 #include "util/time_estimate.h"
 
 namespace kelvane {
+
+const wchar_t* TargetExtension(uint32_t type) {
+  switch (type) {
+    case kJobTypeZip: return L".zip";
+    case kJobTypeSevenZip: return L".7z";
+    default: return L"";
+  }
+}
 
 OutputNames::OutputNames(std::wstring archiveName, std::wstring extension)
     : name_(std::move(archiveName)), extension_(std::move(extension)) {}

@@ -12,10 +12,14 @@
 // "DAILY.ZIP" is not this job's "Daily.zip". All of it is pure text work.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace kelvane {
+
+// The suffix of a target of the job type `type` (".zip", ".7z", or none).
+const wchar_t* TargetExtension(uint32_t type);
 
 class OutputNames {
  public:

@@ -2,21 +2,27 @@
 
 #include <cerrno>
 #include <exception>
+#include <optional>
 
 #include "language/language_table.h"
 #include "job/backup_job.h"
 #include "job/json_document.h"
+#include "log/run_log.h"
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
+#include "platform/text_codec.h"
+#include "run/backup_class.h"
+#include "run/folder_target.h"
 #include "run/output_names.h"
 #include "run/run_host.h"
-#include "log/run_log.h"
+#include "run/seven_zip_target.h"
+#include "run/zip_target.h"
 #include "scan/scan_context.h"
 #include "scan/scan_sources.h"
 #include "util/error_text.h"
 #include "util/path_util.h"
+#include "util/format_text.h"
 #include "util/template_format.h"
-#include "util/text_util.h"
 #include "util/time_estimate.h"
 
 namespace kelvane {
@@ -31,14 +37,6 @@ std::wstring ReplaceAll(std::wstring text, std::wstring_view from, std::wstring_
     text.replace(at, from.size(), to);
   }
   return text;
-}
-
-const wchar_t* ExtensionOf(uint32_t type) {
-  switch (type) {
-    case kJobTypeZip: return L".zip";
-    case kJobTypeSevenZip: return L".7z";
-    default: return L"";
-  }
 }
 
 // A name that stays inside the archive folder, whatever is appended to it.
@@ -56,12 +54,13 @@ bool IsRegularFile(const platform::DirectoryEntry& entry) {
 // Removes what killed runs of this job left: temporary archives in the archive
 // folder, temporary copies in the top folders of folder targets. Only names of
 // the program's own scheme, and only while the job's lock is held.
-void SweepLeftovers(const platform::Folder& archiveFolder, const OutputNames& outputs) {
+void SweepLeftovers(const platform::Folder& archiveFolder, const OutputNames& outputs,
+                    RunLog& log) {
   platform::FileSystem& fs = platform::Fs();
-  auto remove = [&fs](const platform::Folder& folder, const std::wstring& name) {
+  auto remove = [&fs, &log](const platform::Folder& folder, const std::wstring& name) {
     if (fs.RemoveFile(folder, name) == 0) {
-      ProcessLog().WriteLogFormat(L"Removed %s%s, left by an earlier run that did not end.",
-                                  folder.path(), name);
+      log.WriteLogFormat(L"Removed %s%s, left by an earlier run that did not end.",
+                         folder.path(), name);
     }
   };
   std::vector<platform::DirectoryEntry> entries;
@@ -92,53 +91,75 @@ TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix) {
   names.logPath = names.archivePath + job.ArchiveName + L".log";
   names.targetName = job.ArchiveName;
   if (job.AddDate) names.targetName += dateSuffix;
-  names.targetName += ExtensionOf(job.Type);
+  names.targetName += TargetExtension(job.Type);
   names.archivePath += names.targetName;
   if (job.Type == kJobTypeFolder) AddBackslash(names.archivePath);
   return names;
 }
 
-uint32_t ScanOptionsFor(const BackupJob& job) {
-  uint32_t options = kScanCheckProcessedFolders | kScanInTasks;
-  if (job.SkipFilesWithoutExtension) options |= kScanSkipFilesWithoutExtension;
-  if (job.LogFolder) options |= kScanLogFolder;
-  if (job.LogFiles) options |= kScanLogFiles;
-  if (job.LogBlackList) options |= kScanLogBlackList;
-  if (job.LogErrors) options |= kScanLogErrors;
-  if (job.LogRemoveLog) options |= kScanLogRemoveLog;
-  if (job.ArchiveBitSet) options |= kScanArchiveBitSet;
-  if (job.ArchiveBitGet) options |= kScanArchiveBitGet;
-  if (job.IncludeSystemFiles) options |= kScanIncludeSystemFiles;
-  if (job.IncludeHiddenFiles) options |= kScanIncludeHiddenFiles;
-  return options;
-}
+// Everything one run holds, made fresh for each run.
+struct RunDriver::RunState {
+  RunState(RunHost& host, const LanguageTable& texts, RunLog& log) : scan(log), run(host, texts, log) {}
 
-RunDriver::RunDriver(RunHost& host, const LanguageTable& texts) : host_(host), texts_(texts) {}
+  BackupJob job;
+  ScanContext scan;
+  BackupClass run;
+  BackupTarget* target = nullptr;
+  // The archive folder, open for the whole run, and the job's lock in it.
+  platform::Folder archiveFolder;
+  platform::FileLock lock;
+  std::optional<OutputNames> outputs;
+  RunReport report;
+};
 
-void RunDriver::SetTargetStep(uint32_t jobType, vxstl::TargetStep step) {
-  targets_[jobType] = std::move(step);
+RunDriver::RunDriver(RunHost& host, const LanguageTable& texts, RunLog& log)
+    : host_(host), texts_(texts), log_(log) {}
+
+RunDriver::~RunDriver() = default;
+RunDriver::RunDriver(RunDriver&&) noexcept = default;
+
+void RunDriver::SetTarget(uint32_t jobType, std::unique_ptr<BackupTarget> target) {
+  targets_[jobType] = std::move(target);
 }
 
 void RunDriver::Pump() {
   host_.PumpMessages();
   if (!cancelLogged_ && host_.CancelConfirmed()) {
     runCancelled = true;
-    ProcessLog().WriteLogLine(L"*** Userexit.");
+    log_.WriteLogLine(L"*** Userexit.");
     cancelLogged_ = true;
   }
 }
 
 RunReport RunDriver::Run(const JsonDocument& jobDocument) {
-  RunReport report;
-  ScanContext scan;
-  BackupClass run(host_, texts_);
-  BackupJob job;
+  RunState state(host_, texts_, log_);
   runCancelled = false;
   cancelLogged_ = false;
+  if (NameTheTarget(jobDocument, state)) {
+    try {
+      PrepareTheScan(state);
+      ScanTheSources(state);
+      WriteTheTarget(state);
+      Finish(state);
+    } catch (const std::exception& e) {
+      EndAfterException(state, PrintFEx(texts_.GetText(L"exception_caught"),
+                                        {platform::FromNative(e.what())}));
+    } catch (...) {
+      EndAfterException(state, texts_.GetText(L"exception_caught_unknown"));
+    }
+  }
+  host_.RunEnded(state.report);
+  return state.report;
+}
+
+// Phase 1: read the job, refuse what cannot be run, name the target, and take
+// the job's lock in its archive folder.
+bool RunDriver::NameTheTarget(const JsonDocument& jobDocument, RunState& state) {
+  BackupJob& job = state.job;
   auto refuse = [&](const std::wstring& message, RunOutcome outcome) {
     host_.ShowMessage(message, true);
-    report.outcome = outcome;
-    return report;
+    state.report.outcome = outcome;
+    return false;
   };
   if (!job.ReadJob(jobDocument)) {
     return refuse(texts_.GetText(L"load_backup_failed"), RunOutcome::kJobUnreadable);
@@ -156,167 +177,184 @@ RunReport RunDriver::Run(const JsonDocument& jobDocument) {
   job.ArchiveFolder = NormalPath(job.ArchiveFolder);
 
   const TargetNames names = NameTarget(job, DateSuffix());
-  run.archivePath = report.archivePath = names.archivePath;
-  run.logPath = report.logPath = names.logPath;
+  BackupClass& run = state.run;
+  run.archivePath = state.report.archivePath = names.archivePath;
+  run.logPath = state.report.logPath = names.logPath;
   run.targetName = names.targetName;
-  run.targetType = static_cast<int32_t>(job.Type);
   const auto target = targets_.find(job.Type);
   if (target == targets_.end()) {
     // A run that did nothing must not look like a backup that succeeded.
-    return refuse(FormatText(L"Unknown target type %lu in the job.", job.Type),
+    return refuse(PrintFEx(texts_.GetText(L"unknown_target_type"), {FormatText(L"%lu", job.Type)}),
                   RunOutcome::kAborted);
   }
+  state.target = target->second.get();
 
   // The archive folder, made when missing, stays open for the whole run: the
   // lock, the log and the target are made inside it, never again by path.
-  platform::Folder archiveFolder;
   int opened = platform::Fs().CreateFolders(job.ArchiveFolder);
-  if (opened == 0) opened = platform::Fs().OpenFolder(job.ArchiveFolder, &archiveFolder);
+  if (opened == 0) opened = platform::Fs().OpenFolder(job.ArchiveFolder, &state.archiveFolder);
   if (opened != 0) {
     return refuse(FormatText(L"Create Folder %s failed.%s", job.ArchiveFolder,
                              ErrorText(static_cast<uint32_t>(opened))),
                   RunOutcome::kAborted);
   }
-  const OutputNames outputs(job.ArchiveName, ExtensionOf(job.Type));
-  platform::FileLock lock;
-  if (const int locked = lock.TryLock(archiveFolder, outputs.LockName()); locked != 0) {
-    const std::wstring lockPath = archiveFolder.path() + outputs.LockName();
+  state.outputs.emplace(job.ArchiveName, TargetExtension(job.Type));
+  const std::wstring lockName = state.outputs->LockName();
+  if (const int locked = state.lock.TryLock(state.archiveFolder, lockName); locked != 0) {
+    const std::wstring lockPath = state.archiveFolder.path() + lockName;
     return refuse(locked == EWOULDBLOCK
                       ? PrintFEx(texts_.GetText(L"job_running"), {lockPath})
                       : PrintFEx(texts_.GetText(L"lock_failed"),
                                  {lockPath, ErrorText(static_cast<uint32_t>(locked))}),
                   RunOutcome::kAborted);
   }
-  run.archiveFolder = &archiveFolder;
+  run.archiveFolder = &state.archiveFolder;
+  return true;
+}
 
-  try {
-    scan.options |= ScanOptionsFor(job);
-    ProcessLog().OpenLog(archiveFolder, outputs.LogName());
-    SweepLeftovers(archiveFolder, outputs);
+// Phase 2: open the log, sweep what killed runs left, and fill the scan from
+// the job.
+void RunDriver::PrepareTheScan(RunState& state) {
+  const BackupJob& job = state.job;
+  ScanContext& scan = state.scan;
+  scan.options = job.OptionsWord();
+  log_.OpenLog(state.archiveFolder, state.outputs->LogName());
+  SweepLeftovers(state.archiveFolder, *state.outputs, log_);
 
-    if (!job.WhiteList.empty()) {
-      ScanContext::SetFileFilter(scan.whiteListSpec, ReplaceAll(job.WhiteList, L"\r\n", L";"));
-    }
-    if (!job.BlackList.empty()) {
-      ScanContext::SetFileFilter(scan.blackListSpec, ReplaceAll(job.BlackList, L"\r\n", L";"));
-    }
-    const std::wstring excludes = ReplaceAll(job.ExcludeFolders, L"\r\n", L"\t");
-    for (size_t pos = 0; pos <= excludes.size();) {
-      size_t end = excludes.find(L'\t', pos);
-      if (end == std::wstring::npos) end = excludes.size();
-      if (end > pos) scan.AddExcludeFolder(std::wstring_view(excludes).substr(pos, end - pos));
-      pos = end + 1;
-    }
-    for (const std::wstring& folder : job.IncludeFolders) {
-      // An empty entry names nothing; any other is made absolute and normal,
-      // so no stored name can start at the root or climb out with "..".
-      if (folder.empty()) continue;
-      std::wstring normal = NormalPath(folder);
-      if (normal.empty()) normal = folder;
-      AddBackslash(normal);
-      scan.includeFolders.push_back(std::move(normal));
-    }
-    scan.ownOutputFolder = archiveFolder.id();
-    scan.isOwnOutput = [&outputs](std::wstring_view name) { return outputs.IsOwnOutput(name); };
-    run.password = job.ArchivePassword;
-    run.pump = [this] { Pump(); };
-    run.sevenZipLibrary = sevenZipLibrary_;
+  if (!job.WhiteList.empty()) {
+    ScanContext::SetFileFilter(scan.whiteListSpec, ReplaceAll(job.WhiteList, L"\r\n", L";"));
+  }
+  if (!job.BlackList.empty()) {
+    ScanContext::SetFileFilter(scan.blackListSpec, ReplaceAll(job.BlackList, L"\r\n", L";"));
+  }
+  const std::wstring excludes = ReplaceAll(job.ExcludeFolders, L"\r\n", L"\t");
+  for (size_t pos = 0; pos <= excludes.size();) {
+    size_t end = excludes.find(L'\t', pos);
+    if (end == std::wstring::npos) end = excludes.size();
+    if (end > pos) scan.AddExcludeFolder(std::wstring_view(excludes).substr(pos, end - pos));
+    pos = end + 1;
+  }
+  for (const std::wstring& folder : job.IncludeFolders) {
+    // An empty entry names nothing; any other is made absolute and normal,
+    // so no stored name can start at the root or climb out with "..".
+    if (folder.empty()) continue;
+    std::wstring normal = NormalPath(folder);
+    if (normal.empty()) normal = folder;
+    AddBackslash(normal);
+    scan.includeFolders.push_back(std::move(normal));
+  }
+  scan.ownOutputFolder = state.archiveFolder.id();
+  scan.isOwnOutput = [&outputs = *state.outputs](std::wstring_view name) {
+    return outputs.IsOwnOutput(name);
+  };
+  state.run.password = job.ArchivePassword;
+  state.run.pump = [this] { Pump(); };
+}
 
-    host_.SetProgressMarquee(true);
-    host_.SetStatusLines(L"", texts_.GetText(L"ui_collect_data"), L"...");
-    ScanSources(scan, [this] { Pump(); });
+// Phase 3: walk the sources; an include folder that cannot be read fails the
+// run.
+void RunDriver::ScanTheSources(RunState& state) {
+  host_.SetProgressMarquee(true);
+  host_.SetStatusLines(L"", texts_.GetText(L"ui_collect_data"), L"...");
+  ScanSources(state.scan, [this] { Pump(); });
+  Pump();
+  // A source that is not there (an unmounted disk, a typo) must not give a
+  // backup without it in place of a good one.
+  for (const IncludeFailure& failure : state.scan.includeFailures) {
+    std::wstring& text = state.run.failureText;
+    if (!text.empty()) text += L"\n";
+    text += PrintFEx(texts_.GetText(L"include_folder_failed"),
+                     {failure.path, ErrorText(static_cast<uint32_t>(failure.error))});
+    runCancelled = true;
+  }
+}
+
+// Phase 4: totals, room, the target itself, and an archive put in place.
+void RunDriver::WriteTheTarget(RunState& state) {
+  BackupClass& run = state.run;
+  if (!runCancelled) {
+    host_.SetProgressMarquee(false);
+    host_.ShowProgressPercent(true);
+    host_.SetProgressRange(state.scan.CountFiles());
+    host_.SetProgressPosition(0);
+    state.report.result =
+        run.Run(&state.scan, static_cast<int32_t>(state.job.ArchiveCompLevel), *state.target);
+    if (state.report.result != 0) runCancelled = true;
     Pump();
-
-    // A source that is not there (an unmounted disk, a typo) must not give a
-    // backup without it in place of a good one.
-    for (const IncludeFailure& failure : scan.includeFailures) {
-      if (!run.failureText.empty()) run.failureText += L"\n";
-      run.failureText += PrintFEx(texts_.GetText(L"include_folder_failed"),
-                                  {failure.path, ErrorText(static_cast<uint32_t>(failure.error))});
+  }
+  if (!runCancelled && !run.workName.empty()) {
+    if (const int error = platform::Fs().Rename(state.archiveFolder, run.workName,
+                                                state.archiveFolder, run.targetName);
+        error != 0) {
+      run.failureText = FormatText(L"Replace %s failed.%s", run.archivePath,
+                                   ErrorText(static_cast<uint32_t>(error)));
+      log_.WriteLogLine(run.failureText);
+      state.report.result = static_cast<uint32_t>(error);
       runCancelled = true;
     }
-
-    if (!runCancelled) {
-      host_.SetProgressMarquee(false);
-      host_.SetProgressRange(scan.CountFiles());
-      host_.SetProgressPosition(0);
-      report.result = run.Run(&scan, static_cast<int32_t>(job.ArchiveCompLevel),
-                              target->second);
-      if (report.result != 0) runCancelled = true;
-      Pump();
-    }
-    if (!runCancelled && !run.workName.empty()) {
-      if (const int error = platform::Fs().Rename(archiveFolder, run.workName, archiveFolder,
-                                                  run.targetName);
-          error != 0) {
-        run.failureText = FormatText(L"Replace %s failed.%s", run.archivePath,
-                                     ErrorText(static_cast<uint32_t>(error)));
-        ProcessLog().WriteLogLine(run.failureText);
-        report.result = static_cast<uint32_t>(error);
-        runCancelled = true;
-      }
-    }
-    host_.SetProgressRange(100);
-    host_.SetProgressPosition(100);
-    const int logError = ProcessLog().CloseLog();
-    const bool logHasLines = ProcessLog().lineCount() > 0;
-
-    // Folders that could not be read are errors of the run as much as files,
-    // and so is a log that was asked for and could not be written.
-    report.errorCount = run.errorCount + scan.unreadableEntries + (logError != 0 ? 1 : 0);
-    report.totalFiles = run.totalFiles;
-    report.totalBytes = run.totalBytes;
-    const uint32_t failed = run.errorCount;
-    report.savedFiles = run.processedFiles >= failed ? run.processedFiles - failed : 0;
-    scan.results.clear();
-
-    if (runCancelled) {
-      if (!run.failureText.empty()) host_.ShowMessage(run.failureText, true);
-      if (!run.workName.empty()) platform::Fs().RemoveFile(archiveFolder, run.workName);
-      if (logError == 0) platform::Fs().RemoveFile(archiveFolder, outputs.LogName());
-      report.outcome = RunOutcome::kAborted;
-    } else if (logError != 0) {
-      host_.ShowMessage(PrintFEx(texts_.GetText(L"log_write_failed"),
-                                 {run.logPath, ErrorText(static_cast<uint32_t>(logError))}),
-                        true);
-      report.outcome = RunOutcome::kCompletedWithErrors;
-    } else if (report.errorCount > 0) {
-      host_.OfferLog(PrintFEx(texts_.GetText(L"backup_error"),
-                              {FormatText(L"%lu", report.errorCount)}),
-                     report.errorCount, run.logPath);
-      report.outcome = RunOutcome::kCompletedWithErrors;
-    } else {
-      report.outcome = RunOutcome::kCompleted;
-    }
-    if (logError == 0 && !logHasLines) platform::Fs().RemoveFile(archiveFolder, outputs.LogName());
-  } catch (const std::exception& e) {
-    EndAfterException(run, scan, outputs.LogName());
-    host_.ShowMessage(FormatText(L"Abgefangene Exception: %S", std::string(e.what())), true);
-    report.outcome = RunOutcome::kAborted;
-  } catch (...) {
-    EndAfterException(run, scan, outputs.LogName());
-    host_.ShowMessage(L"Abgefangene Exception.", true);
-    report.outcome = RunOutcome::kAborted;
   }
-  return report;
+  host_.SetProgressRange(100);
+  host_.SetProgressPosition(100);
 }
 
-void RunDriver::EndAfterException(vxstl::BackupClass& run, ScanContext& scan,
-                                  const std::wstring& logName) {
-  scan.results.clear();
+// Phase 5: close the log, say how the run went, and remove what an aborted
+// run left.
+void RunDriver::Finish(RunState& state) {
+  BackupClass& run = state.run;
+  RunReport& report = state.report;
+  const std::wstring logName = state.outputs->LogName();
+  const int logError = log_.CloseLog();
+  // Folders that could not be read are errors of the run as much as files,
+  // and so is a log that was asked for and could not be written.
+  report.errorCount = run.errorCount + state.scan.unreadableEntries + (logError != 0 ? 1 : 0);
+  report.totalFiles = run.totalFiles;
+  report.totalBytes = run.totalBytes;
+  const uint32_t failed = run.errorCount;
+  report.savedFiles = run.processedFiles >= failed ? run.processedFiles - failed : 0;
+  state.scan.results.clear();
+
+  if (runCancelled) {
+    if (!run.failureText.empty()) host_.ShowMessage(run.failureText, true);
+    if (!run.workName.empty()) platform::Fs().RemoveFile(state.archiveFolder, run.workName);
+    if (logError == 0) platform::Fs().RemoveFile(state.archiveFolder, logName);
+    report.outcome = RunOutcome::kAborted;
+    return;
+  }
+  if (logError != 0) {
+    host_.ShowMessage(PrintFEx(texts_.GetText(L"log_write_failed"),
+                               {run.logPath, ErrorText(static_cast<uint32_t>(logError))}),
+                      true);
+  } else if (report.errorCount > 0) {
+    const std::wstring question = PrintFEx(texts_.GetText(L"backup_error"),
+                                           {FormatText(L"%lu", report.errorCount)});
+    if (host_.AskYesNo(question, true)) host_.OpenWithDesktop(run.logPath);
+  }
+  report.outcome = report.errorCount > 0 ? RunOutcome::kCompletedWithErrors
+                                         : RunOutcome::kCompleted;
+  if (logError == 0 && log_.lineCount() == 0) {
+    platform::Fs().RemoveFile(state.archiveFolder, logName);
+  }
+}
+
+void RunDriver::EndAfterException(RunState& state, const std::wstring& message) {
+  BackupClass& run = state.run;
+  state.scan.results.clear();
   // A half-written archive is worth nothing; an older one stays as it was.
-  if (!run.workName.empty()) platform::Fs().RemoveFile(*run.archiveFolder, run.workName);
+  if (!run.workName.empty()) platform::Fs().RemoveFile(state.archiveFolder, run.workName);
   // The log keeps what it recorded, but an empty one goes like after any run.
-  if (ProcessLog().CloseLog() == 0 && ProcessLog().lineCount() == 0) {
-    platform::Fs().RemoveFile(*run.archiveFolder, logName);
+  if (log_.CloseLog() == 0 && log_.lineCount() == 0) {
+    platform::Fs().RemoveFile(state.archiveFolder, state.outputs->LogName());
   }
+  host_.ShowMessage(message, true);
+  state.report.outcome = RunOutcome::kAborted;
 }
 
-RunDriver MakeRunDriver(RunHost& host, const LanguageTable& texts) {
-  RunDriver driver(host, texts);
-  driver.SetTargetStep(kJobTypeFolder, [](BackupClass& run) { return run.RunFolderTarget(); });
-  driver.SetTargetStep(kJobTypeZip, [](BackupClass& run) { return run.RunZipTarget(); });
-  driver.SetTargetStep(kJobTypeSevenZip, [](BackupClass& run) { return run.RunSevenZipTarget(); });
+RunDriver MakeRunDriver(RunHost& host, const LanguageTable& texts,
+                        const std::wstring& sevenZipLibrary) {
+  RunDriver driver(host, texts, ProcessLog());
+  driver.SetTarget(kJobTypeFolder, std::make_unique<FolderTarget>());
+  driver.SetTarget(kJobTypeZip, std::make_unique<ZipTarget>());
+  driver.SetTarget(kJobTypeSevenZip, std::make_unique<SevenZipTarget>(sevenZipLibrary));
   return driver;
 }
 

@@ -2,12 +2,15 @@
 //
 // The run driver is engine code and never talks to a window or a terminal
 // itself; it talks to a RunHost. The console host (console_run_host.h) serves
-// runs from the command line, the run dialog serves runs from the desktop.
-// Every call comes from the thread that runs the driver (the window thread).
+// runs from the command line, the run window serves runs from the desktop.
+// Every call comes from the thread that runs the driver; a window host passes
+// them on to its window thread.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "run/run_report.h"
 
 namespace kelvane {
 
@@ -25,21 +28,29 @@ class RunHost {
   // A message with an OK button (or a line on stderr).
   virtual void ShowMessage(const std::wstring& text, bool isError) = 0;
 
-  // At the end of a run that logged `errorCount` errors: `question` asks
-  // whether to open the log at `logPath`. A window asks; a console prints the
-  // log's path instead of waiting for an answer.
-  virtual void OfferLog(const std::wstring& question, uint32_t errorCount,
-                        const std::wstring& logPath) = 0;
+  // A Yes/No question. A window asks and waits for the answer; a host that
+  // cannot ask (the console) answers `unattended` at once.
+  virtual bool AskYesNo(const std::wstring& question, bool unattended) = 0;
+
+  // Opens the file at `path` with the program the desktop chooses for it; a
+  // console says where the file is instead.
+  virtual void OpenWithDesktop(const std::wstring& path) = 0;
 
   // The three status lines: files, sizes, times.
   virtual void SetStatusLines(const std::wstring& files, const std::wstring& sizes,
                               const std::wstring& times) = 0;
 
   // The progress bar: a marquee while the amount of work is unknown, then a
-  // range 0..maximum with a position and, once the range is set, a percentage.
+  // range 0..maximum with a position, shown as a percentage of the range
+  // while ShowProgressPercent is on.
   virtual void SetProgressMarquee(bool on) = 0;
   virtual void SetProgressRange(uint32_t maximum) = 0;
   virtual void SetProgressPosition(uint32_t position) = 0;
+  virtual void ShowProgressPercent(bool on) = 0;
+
+  // The run is over, as `report` says; nothing more is asked of the host. A
+  // window lets its cancel button close it from now on.
+  virtual void RunEnded(const RunReport& report) = 0;
 };
 
 }  // namespace kelvane

@@ -1,28 +1,32 @@
-// The 7z target: the whole file list handed to the 7-Zip library at once.
+#include "run/seven_zip_target.h"
+
 #include <future>
 #include <mutex>
 #include <stdexcept>
 #include <utility>
 
 #include "archive/sevenzip/seven_zip_compressor.h"
-#include "run/backup_class.h"
 #include "log/run_log.h"
+#include "run/backup_class.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
 #include "util/error_text.h"
-#include "util/text_util.h"
+#include "util/format_text.h"
+#include "platform/text_codec.h"
 
-namespace kelvane::vxstl {
+namespace kelvane {
 
-uint32_t BackupClass::RunSevenZipTarget() {
+using vxstl::BackupClass;
+
+uint32_t SevenZipTarget::Write(BackupClass& run) {
   using SevenZip::intl::FilePathInfoEx;
   std::vector<FilePathInfoEx> files;
   // Where each file of the list stands in the scan result.
   std::vector<std::pair<const ScannedFolder*, const ScannedFile*>> scanned;
-  files.reserve(totalFiles);
-  scanned.reserve(totalFiles);
-  for (const ScannedFolder& folder : scan->results) {
-    const size_t start = StoredPathStart(folder.path);
+  files.reserve(run.totalFiles);
+  scanned.reserve(run.totalFiles);
+  for (const ScannedFolder& folder : run.scan->results) {
+    const size_t start = vxstl::StoredPathStart(folder.path);
     for (const ScannedFile& file : folder.files) {
       files.push_back(FilePathInfoEx{file.name, file.lastWriteTime, file.creationTime,
                                      file.lastAccessTime, file.size, file.attributes, false,
@@ -31,12 +35,12 @@ uint32_t BackupClass::RunSevenZipTarget() {
     }
   }
   SevenZip::SevenZipUIUpdate record;
-  record.level = static_cast<uint32_t>(compressionLevel);
-  record.password = password;
-  record.fileFailed = [this](const std::wstring& path, int error) {
-    ProcessLog().WriteLogFormat(L"Backup file %s failed.%s", path,
-                                ErrorText(static_cast<uint32_t>(error)));
-    ++errorCount;
+  record.level = static_cast<uint32_t>(run.compressionLevel);
+  record.password = run.password;
+  record.fileFailed = [&run](const std::wstring& path, int error) {
+    run.log.WriteLogFormat(L"Backup file %s failed.%s", path,
+                           ErrorText(static_cast<uint32_t>(error)));
+    ++run.errorCount;
   };
   // The library asks for files from its own threads, in an order of its own.
   std::mutex sourcesLock;
@@ -45,30 +49,31 @@ uint32_t BackupClass::RunSevenZipTarget() {
     std::lock_guard<std::mutex> hold(sourcesLock);
     return sources.Open(*scanned[index].first, *scanned[index].second, stream);
   };
-  const std::wstring library = SevenZip::FindSevenZipLibrary(sevenZipLibrary);
+  const std::wstring library = SevenZip::FindSevenZipLibrary(library_);
   std::unique_ptr<platform::FileStream> archive;
-  if (const int error = CreateWorkFile(&archive); error != 0) {
-    throw std::runtime_error(WideToUtf8(FormatText(L"Create %s failed.%s", archivePath,
-                                                   ErrorText(static_cast<uint32_t>(error)))));
+  if (const int error = run.CreateWorkFile(&archive); error != 0) {
+    throw std::runtime_error(platform::ToUtf8(FormatText(
+        L"Create %s failed.%s", run.archivePath, ErrorText(static_cast<uint32_t>(error)))));
   }
 
   // The library's counters feed the progress lines, and a stop request goes
   // back to the library, which then ends within a second or so.
-  const auto progress = progressCallback;
-  progressCallback = [&record, progress](BackupClass* run) {
-    run->processedBytes = record.processedBytes.load();
-    run->processedFiles = record.processedFiles.load();
-    const bool goOn = !progress || progress(run);
+  const auto progress = run.progressCallback;
+  run.progressCallback = [&record, progress](BackupClass* counted) {
+    counted->processedBytes = record.processedBytes.load();
+    counted->processedFiles = record.processedFiles.load();
+    const bool goOn = !progress || progress(counted);
     if (!goOn) record.stopRequested = true;
     return goOn;
   };
   std::future<uint32_t> task = std::async(std::launch::async, [&] {
-    return SevenZip::PackWithSevenZip(&record, library, archivePath, std::move(archive), files);
+    return SevenZip::PackWithSevenZip(&record, library, run.archivePath, std::move(archive),
+                                      files);
   });
-  const uint32_t code = PumpingWait(task);
-  progressCallback = progress;
-  processedBytes = record.processedBytes.load();
-  processedFiles = record.processedFiles.load();
+  const uint32_t code = run.PumpingWait(task);
+  run.progressCallback = progress;
+  run.processedBytes = record.processedBytes.load();
+  run.processedFiles = record.processedFiles.load();
   if (code != 0) {
     // A stop the user asked for is a cancel, not a failure of the writer.
     if (record.stopRequested) return 0;
@@ -77,4 +82,4 @@ uint32_t BackupClass::RunSevenZipTarget() {
   return 0;
 }
 
-}  // namespace kelvane::vxstl
+}  // namespace kelvane

@@ -1,112 +1,112 @@
-// The ZIP target: every selected file packed into one archive, stored under
-// its path without the root separator.
+#include "run/zip_target.h"
+
 #include <exception>
 #include <future>
 
-#include "language/language_table.h"
 #include "archive/zip/zip_archive.h"
+#include "language/language_table.h"
+#include "log/run_log.h"
+#include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/run_host.h"
-#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
 #include "util/error_text.h"
+#include "util/format_text.h"
 #include "util/result_codes.h"
 #include "util/template_format.h"
-#include "util/text_util.h"
 
-namespace kelvane::vxstl {
+namespace kelvane {
 
-uint32_t BackupClass::RunZipTarget() {
-  processedBytes = 0;
-  std::future<uint32_t> task = std::async(std::launch::async, [this] { return CopyToZipTask(); });
-  const uint32_t code = PumpingWait(task);
+using vxstl::BackupClass;
+
+uint32_t ZipTarget::Write(BackupClass& run) {
+  run.processedBytes = 0;
+  std::future<uint32_t> task =
+      std::async(std::launch::async, [this, &run] { return CopyToZipTask(run); });
+  const uint32_t code = run.PumpingWait(task);
   if (code == kResultArchiveNotCreated) {
-    host.ShowMessage(PrintFEx(texts.GetText(L"open_archive_failed"), {archivePath}), true);
+    run.host.ShowMessage(PrintFEx(run.texts.GetText(L"open_archive_failed"), {run.archivePath}),
+                         true);
   }
   return code;
 }
 
-uint32_t BackupClass::OpenZipTarget() {
-  if (targetType != 1) return 0;
+uint32_t ZipTarget::OpenZipTarget(BackupClass& run) {
   // The password's UTF-8 bytes: what unzip -P and 7z -p use on Linux.
-  const std::string passwordBytes = WideToUtf8(password);
+  const std::string passwordBytes = platform::ToUtf8(run.password);
   std::unique_ptr<platform::FileStream> archive;
-  int error = CreateWorkFile(&archive);
+  int error = run.CreateWorkFile(&archive);
   if (error == 0) {
-    zipArchive = ZipCreateArchive(std::move(archive), passwordBytes, compressionLevel, &error);
+    zipArchive_ = ZipCreateArchive(std::move(archive), passwordBytes, run.compressionLevel, &error);
   }
-  if (!zipArchive) {
+  if (!zipArchive_) {
     // Also the user's: the log of an aborted run is removed, and when the
     // archive's folder cannot be made, the log could not be written either.
-    failureText = FormatText(L"Create %s failed, Code %ld", archivePath, static_cast<long>(error));
-    ProcessLog().WriteLogLine(failureText);
+    run.failureText =
+        FormatText(L"Create %s failed, Code %ld", run.archivePath, static_cast<long>(error));
+    run.log.WriteLogLine(run.failureText);
     return kResultArchiveNotCreated;
   }
   return 0;
 }
 
-uint32_t BackupClass::CopyToZipTask() {
+int ZipTarget::CloseArchive() {
+  const int closed = ZipCloseArchive(zipArchive_);
+  zipArchive_ = nullptr;
+  return closed;
+}
+
+uint32_t ZipTarget::CopyToZipTask(BackupClass& run) {
+  // The archive itself cannot be written (a full disk): nothing more can go
+  // in, and this archive must not replace an older one.
+  auto archiveFailed = [&run](uint32_t error) {
+    run.failureText = FormatText(L"Write %s failed.%s", run.archivePath, ErrorText(error));
+    run.log.WriteLogLine(run.failureText);
+    return error;
+  };
   try {
-    if (OpenZipTarget() != 0) {
-      ++errorCount;
-      result = kResultArchiveNotCreated;
-      return result;
+    if (OpenZipTarget(run) != 0) {
+      ++run.errorCount;
+      return kResultArchiveNotCreated;
     }
     SourceOpener sources;
-    for (const ScannedFolder& folder : scan->results) {
-      if (cancelRequested) break;
-      const size_t start = StoredPathStart(folder.path);
+    for (const ScannedFolder& folder : run.scan->results) {
+      if (run.cancelRequested) break;
+      const size_t start = vxstl::StoredPathStart(folder.path);
       for (const ScannedFile& file : folder.files) {
-        if (cancelRequested) break;
+        if (run.cancelRequested) break;
         const std::wstring path = folder.path + file.name;
         // Opened before its entry is made, so a file that vanished or was
         // swapped since the scan leaves no trace in the archive.
         std::unique_ptr<platform::FileStream> source;
         auto error = static_cast<uint32_t>(sources.Open(folder, file, &source));
-        if (error == 0 && !ZipAddFile(zipArchive, *source, path.substr(start))) {
-          error = static_cast<uint32_t>(ZipLastError(zipArchive));
+        if (error == 0 && !ZipAddFile(zipArchive_, *source, path.substr(start))) {
+          error = static_cast<uint32_t>(ZipLastError(zipArchive_));
         }
         if (error != 0) {
-          ProcessLog().WriteLogFormat(L"Backup file %s failed.%s", path, ErrorText(error));
-          ++errorCount;
-          if (ZipArchiveBroken(zipArchive)) {
-            // The archive file itself cannot be written (a full disk): nothing
-            // more can go in, and this archive must not replace an older one.
-            failureText = FormatText(L"Write %s failed.%s", archivePath, ErrorText(error));
-            ProcessLog().WriteLogLine(failureText);
-            ZipCloseArchive(zipArchive);
-            zipArchive = nullptr;
-            result = error;
-            return result;
+          run.log.WriteLogFormat(L"Backup file %s failed.%s", path, ErrorText(error));
+          ++run.errorCount;
+          if (ZipArchiveBroken(zipArchive_)) {
+            CloseArchive();
+            return archiveFailed(error);
           }
         }
-        processedBytes += file.size;
-        ++processedFiles;
+        run.processedBytes += file.size;
+        ++run.processedFiles;
       }
     }
-    const int closed = ZipCloseArchive(zipArchive);
-    zipArchive = nullptr;
-    if (closed != 0) {
-      failureText = FormatText(L"Write %s failed.%s", archivePath,
-                               ErrorText(static_cast<uint32_t>(closed)));
-      ProcessLog().WriteLogLine(failureText);
-      result = static_cast<uint32_t>(closed);
-      return result;
-    }
-    return 0;
+    const int closed = CloseArchive();
+    return closed == 0 ? 0 : archiveFailed(static_cast<uint32_t>(closed));
   } catch (const std::exception& e) {
-    exceptionText = FormatText(L"Abgefangene Exception: Grund: %S", std::string(e.what()));
-    ProcessLog().WriteLogLine(exceptionText);
     // The aborted run removes its log, so the user is told directly too.
-    failureText = exceptionText;
-    ++errorCount;
-    // Closed so the file can go; the run driver removes the temporary archive.
-    ZipCloseArchive(zipArchive);
-    zipArchive = nullptr;
-    result = 1;
-    return result;
+    run.failureText = FormatText(L"Abgefangene Exception: Grund: %S", std::string(e.what()));
+    run.log.WriteLogLine(run.failureText);
+    ++run.errorCount;
+    // Closed so the file can go; the run driver removes the work file.
+    CloseArchive();
+    return 1;
   }
 }
 
-}  // namespace kelvane::vxstl
+}  // namespace kelvane

@@ -4,7 +4,6 @@
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
 #include "platform/wildcard.h"
-#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "util/error_text.h"
 #include "util/path_util.h"
@@ -25,7 +24,7 @@ bool ScanContext::IsOwnOutput(const Folder& folder, const std::wstring& name) co
 }
 
 void ScanContext::CannotRead(int32_t taskNumber, const std::wstring& path, int error) {
-  ProcessLog().WriteLogFormat(L"(%02ld) Folder: Cannot read %s.%s", taskNumber, path,
+  log.WriteLogFormat(L"(%02ld) Folder: Cannot read %s.%s", taskNumber, path,
                               ErrorText(static_cast<uint32_t>(error)));
   unreadableEntries.fetch_add(1, std::memory_order_relaxed);
 }
@@ -34,7 +33,7 @@ bool ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
                             const ScannedFile& file) {
   const uint32_t a = file.attributes;
   auto skip = [&](const wchar_t* format) {
-    if (Logs(kScanLogFiles)) ProcessLog().WriteLogFormat(format, taskNumber, folder, file.name);
+    if (Logs(kScanLogFiles)) log.WriteLogFormat(format, taskNumber, folder, file.name);
     return false;
   };
   if (a & kAttributeDevice) {
@@ -60,7 +59,7 @@ bool ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
     return skip(L"(%02ld) File: Skip %s%s, in Blacklist.");
   }
   if (Logs(kScanLogFiles)) {
-    ProcessLog().WriteLogFormat(L"(%02ld) File: Add %s%s.", taskNumber, folder, file.name);
+    log.WriteLogFormat(L"(%02ld) File: Add %s%s.", taskNumber, folder, file.name);
   }
   return true;
 }
@@ -72,7 +71,7 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
     std::lock_guard<std::mutex> hold(processedLock);
     if (!processedFolders.insert(path).second) {
       if (Logs(kScanLogFolder)) {
-        ProcessLog().WriteLogFormat(L"(%02ld) Folder Skip %s already processed by another task.",
+        log.WriteLogFormat(L"(%02ld) Folder Skip %s already processed by another task.",
                                     taskNumber, path);
       }
       return;
@@ -80,7 +79,7 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
   }
   if (IsExcludedFolder(taskNumber, path)) return;
   if (Logs(kScanLogFolder)) {
-    ProcessLog().WriteLogFormat(L"(%02ld) Folder: Search in: %s.", taskNumber, path);
+    log.WriteLogFormat(L"(%02ld) Folder: Search in: %s.", taskNumber, path);
   }
 
   // A subfolder is opened inside its parent and only while it is the folder
@@ -107,7 +106,7 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
     const bool reparse = (a & kAttributeReparsePoint) != 0;
     if (item.error != 0) {
       // Only this entry is lost; the rest of the folder is still saved.
-      ProcessLog().WriteLogFormat(L"(%02ld) Cannot read %s%s.%s", taskNumber, path, item.name,
+      log.WriteLogFormat(L"(%02ld) Cannot read %s%s.%s", taskNumber, path, item.name,
                                   ErrorText(static_cast<uint32_t>(item.error)));
       unreadableEntries.fetch_add(1, std::memory_order_relaxed);
       continue;
@@ -115,7 +114,7 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
     if (IsOwnOutput(folder, item.name)) {
       const bool isFolder = (a & kAttributeDirectory) != 0;
       if (Logs(isFolder ? kScanLogFolder : kScanLogFiles)) {
-        ProcessLog().WriteLogFormat(isFolder ? L"(%02ld) Folder: Skip %s%s, output of this backup."
+        log.WriteLogFormat(isFolder ? L"(%02ld) Folder: Skip %s%s, output of this backup."
                                              : L"(%02ld) File: Skip %s%s, output of this backup.",
                                     taskNumber, path, item.name);
       }
@@ -124,12 +123,12 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
     if (a & kAttributeDirectory) {
       if (reparse && item.reparseTag == kReparseTagMountPoint) {
         if (Logs(kScanLogFolder)) {
-          ProcessLog().WriteLogFormat(L"(%02ld) Folder: Skip %s%s, IO_REPARSE_TAG_MOUNT_POINT.",
+          log.WriteLogFormat(L"(%02ld) Folder: Skip %s%s, IO_REPARSE_TAG_MOUNT_POINT.",
                                       taskNumber, path, item.name);
         }
       } else if (reparse && item.reparseTag == kReparseTagSymlink) {
         if (Logs(kScanLogFolder)) {
-          ProcessLog().WriteLogFormat(L"(%02ld) Folder: Skip %s%s, IO_REPARSE_TAG_SYMLINK.",
+          log.WriteLogFormat(L"(%02ld) Folder: Skip %s%s, IO_REPARSE_TAG_SYMLINK.",
                                       taskNumber, path, item.name);
         }
       } else {
@@ -139,14 +138,14 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
     }
     if (reparse && item.reparseTag == kReparseTagMountPoint) {
       if (Logs(kScanLogFolder)) {
-        ProcessLog().WriteLogFormat(L"(%02ld) File: Skip %s%s, IO_REPARSE_TAG_MOUNT_POINT.",
+        log.WriteLogFormat(L"(%02ld) File: Skip %s%s, IO_REPARSE_TAG_MOUNT_POINT.",
                                     taskNumber, path, item.name);
       }
       continue;
     }
     if (reparse && item.reparseTag == kReparseTagSymlink) {
       if (Logs(kScanLogFolder)) {
-        ProcessLog().WriteLogFormat(L"(%02ld) File: Skip %s%s, IO_REPARSE_TAG_SYMLINK.",
+        log.WriteLogFormat(L"(%02ld) File: Skip %s%s, IO_REPARSE_TAG_SYMLINK.",
                                     taskNumber, path, item.name);
       }
       continue;
@@ -158,7 +157,7 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
 
   if (scanned.files.empty()) {
     if (Logs(kScanLogFolder)) {
-      ProcessLog().WriteLogFormat(L"(%02ld) Folder: Skip %s, no Files.", taskNumber, path);
+      log.WriteLogFormat(L"(%02ld) Folder: Skip %s, no Files.", taskNumber, path);
     }
     return;
   }

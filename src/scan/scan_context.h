@@ -30,26 +30,12 @@
 #include <unordered_set>
 #include <vector>
 
+#include "job/scan_options.h"
+#include "log/run_log.h"
 #include "platform/file_attributes.h"
 #include "platform/folder.h"
 
 namespace kelvane {
-
-// Bits of the scan's options word.
-enum ScanOption : uint32_t {
-  kScanSkipFilesWithoutExtension = 0x001,
-  kScanCheckProcessedFolders = 0x002,
-  kScanInTasks = 0x004,
-  kScanLogFolder = 0x008,
-  kScanLogFiles = 0x010,
-  kScanLogBlackList = 0x020,
-  kScanLogErrors = 0x040,
-  kScanLogRemoveLog = 0x080,
-  kScanArchiveBitSet = 0x100,
-  kScanArchiveBitGet = 0x200,
-  kScanIncludeSystemFiles = 0x400,
-  kScanIncludeHiddenFiles = 0x800,
-};
 
 struct ScannedFile {
   std::wstring name;
@@ -86,6 +72,9 @@ struct IncludeFailure {
 
 class ScanContext {
  public:
+  // Writes its decisions to `log` (the program's is ProcessLog()).
+  explicit ScanContext(RunLog& runLog) : log(runLog) {}
+
   // Normalises a list text whose lines are already joined by ";" into `spec`:
   // entries trimmed, sorted by UTF-16 code unit, duplicates dropped; "*" or
   // "*.*" empties what was built so far. An empty spec switches the test off.
@@ -113,7 +102,7 @@ class ScanContext {
   std::vector<std::wstring> excludedFolderPatterns;
   std::wstring whiteListSpec;
   std::wstring blackListSpec;
-  uint32_t options = kScanCheckProcessedFolders | kScanInTasks;
+  uint32_t options = kScanCheckProcessedFolders;  // ScanOption bits
   // The job's own outputs (its target, log, lock and temporary files: the
   // names isOwnOutput accepts in the folder ownOutputFolder) are never taken,
   // so a source that holds the target does not back up earlier backups into
@@ -129,6 +118,7 @@ class ScanContext {
   // Folders and entries that could not be read: each is logged and is an
   // error of the run.
   std::atomic<uint32_t> unreadableEntries{0};
+  RunLog& log;
 
  private:
   bool Logs(uint32_t option) const { return (options & option) != 0; }

@@ -4,10 +4,10 @@
 #include "platform/paths.h"
 #include "platform/text_codec.h"
 #include "platform/wildcard.h"
-#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "util/path_util.h"
-#include "util/text_util.h"
+#include "util/trim.h"
+#include "util/ascii_case.h"
 
 namespace kelvane {
 namespace {
@@ -85,7 +85,7 @@ bool ScanContext::IsExcludedFolder(int32_t taskNumber, std::wstring path) {
   path = ToLowerAscii(path);
   if (excludedFolderPaths.contains(path)) {
     if (Logs(kScanLogBlackList)) {
-      ProcessLog().WriteLogFormat(L"(%02ld) Folder: Skip %s, in Blacklist (path).", taskNumber,
+      log.WriteLogFormat(L"(%02ld) Folder: Skip %s, in Blacklist (path).", taskNumber,
                                   path);
     }
     return true;
@@ -93,7 +93,7 @@ bool ScanContext::IsExcludedFolder(int32_t taskNumber, std::wstring path) {
   for (const std::wstring& pattern : excludedFolderPatterns) {
     if (platform::MatchesPattern(path, pattern)) {
       if (Logs(kScanLogBlackList)) {
-        ProcessLog().WriteLogFormat(L"(%02ld) Folder: Skip %s, in Blacklist (wildcard).",
+        log.WriteLogFormat(L"(%02ld) Folder: Skip %s, in Blacklist (wildcard).",
                                     taskNumber, path);
       }
       return true;

@@ -1,6 +1,6 @@
 #include "util/byte_size.h"
 
-#include "util/text_util.h"
+#include "util/format_text.h"
 
 namespace kelvane {
 

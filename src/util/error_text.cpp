@@ -1,7 +1,8 @@
 #include "util/error_text.h"
 
 #include "platform/system_error.h"
-#include "util/text_util.h"
+#include "util/format_text.h"
+#include "util/trim.h"
 
 namespace kelvane {
 

@@ -6,7 +6,7 @@
 
 #include "platform/local_clock.h"
 #include "util/template_format.h"
-#include "util/text_util.h"
+#include "util/format_text.h"
 
 namespace kelvane {
 namespace {

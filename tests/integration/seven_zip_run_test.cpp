@@ -82,7 +82,7 @@ TEST_F(SevenZipRunTest, AnUnusableLibraryEndsTheRunWithItsReason) {
     UseLibrary(c.library);
     const test::CliResult result = RunJob();
     EXPECT_EQ(result.status, 2) << result.output;
-    EXPECT_NE(result.output.find("Abgefangene Exception: " + c.text), std::string::npos)
+    EXPECT_NE(result.output.find("Caught exception: " + c.text), std::string::npos)
         << result.output;
     EXPECT_EQ(test::ReadBytes(out_ + "/Daily.7z"), "older archive");
     EXPECT_FALSE(test::HoldsTemporary(out_, ".Daily.7z"));

@@ -32,12 +32,12 @@ class BackupClassTest : public ::testing::Test {
 
   LanguageTable texts_;
   test::FakeRunHost host_;
-  ScanContext scan_;
-  BackupClass run_{host_, texts_};
+  RunLog log_;
+  ScanContext scan_{log_};
+  BackupClass run_{host_, texts_, log_};
 };
 
 TEST_F(BackupClassTest, StartsEmpty) {
-  EXPECT_EQ(run_.targetType, 100);
   EXPECT_EQ(run_.processedBytes, 0u);
   EXPECT_FALSE(run_.cancelRequested);
   EXPECT_EQ(run_.scan, nullptr);
@@ -146,7 +146,7 @@ TEST_F(BackupClassTest, DiskSpaceShortageShowsNeededAndFree) {
 
 TEST_F(BackupClassTest, FailedFreeSpaceQueryIsLoggedAndCountsAsNoRoom) {
   test::TempDir dir;
-  ASSERT_EQ(ProcessLog().OpenLog(dir.Wide("run.log")), 0u);
+  ASSERT_EQ(log_.OpenLog(dir.Wide("run.log")), 0u);
   test::FaultyFileSystem fs;
   fs.freeSpace = [](uint64_t* bytes) { return *bytes = 0, EIO; };
   platform::ScopedFileSystem scoped(&fs);
@@ -154,7 +154,7 @@ TEST_F(BackupClassTest, FailedFreeSpaceQueryIsLoggedAndCountsAsNoRoom) {
   run_.archivePath = L"/net/share/Daily.zip";
   run_.PrepareTotals();
   EXPECT_FALSE(run_.CheckDiskSpace());
-  ProcessLog().CloseLog();
+  log_.CloseLog();
   EXPECT_EQ(test::LogLines(dir.Native("run.log")),
             std::vector<std::string>{"GetDiskFreeSpaceExW(/net/share/Daily.zip) failed, Error: 5"});
 }

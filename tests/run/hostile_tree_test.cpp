@@ -188,7 +188,7 @@ TEST_F(HostileTreeTest, ALogThatCannotBeWrittenIsReportedWithItsReason) {
     const RunReport report = Run();
     EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
     EXPECT_EQ(report.errorCount, 1u);
-    EXPECT_TRUE(host_.offers.empty());
+    EXPECT_TRUE(host_.questions.empty());
     ASSERT_EQ(host_.messages.size(), 1u);
     EXPECT_EQ(host_.messages[0], L"Das Protokoll " + dir_.Wide("out/Daily.log") +
                                      L" konnte nicht geschrieben werden." +

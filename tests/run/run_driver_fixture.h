@@ -73,7 +73,7 @@ class RunDriverTest : public ::testing::Test {
   BackupJob job_;
   LanguageTable texts_;
   test::FakeRunHost host_;
-  RunDriver driver_ = MakeRunDriver(host_, texts_);
+  RunDriver driver_ = MakeRunDriver(host_, texts_, L"");
 };
 
 }  // namespace kelvane::test

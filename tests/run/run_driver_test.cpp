@@ -16,6 +16,7 @@
 #include "job/backup_job.h"
 #include "job/json_document.h"
 #include "platform/text_codec.h"
+#include "run/backup_class.h"
 #include "run/run_driver_fixture.h"
 #include "support/fake_run_host.h"
 #include "support/test_support.h"
@@ -58,15 +59,6 @@ TEST(TargetNamingTest, NamesTargetAndLog) {
   }
 }
 
-TEST(TargetNamingTest, OptionsWordFollowsTheJob) {
-  BackupJob job;
-  EXPECT_EQ(ScanOptionsFor(job), 0x1C7u);
-  job.SkipFilesWithoutExtension = job.LogErrors = job.LogRemoveLog = job.ArchiveBitSet = false;
-  job.LogFolder = job.LogFiles = job.LogBlackList = true;
-  job.ArchiveBitGet = job.IncludeSystemFiles = job.IncludeHiddenFiles = true;
-  EXPECT_EQ(ScanOptionsFor(job), 0xE3Eu);
-}
-
 TEST_F(RunDriverTest, FolderRunCopiesTheSelectionAndDropsAnEmptyLog) {
   const RunReport report = Run();
   EXPECT_EQ(report.outcome, RunOutcome::kCompleted);
@@ -74,7 +66,7 @@ TEST_F(RunDriverTest, FolderRunCopiesTheSelectionAndDropsAnEmptyLog) {
   EXPECT_EQ(ReadBytes(Copied() + "/sub/b.txt"), "beta");
   EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
   EXPECT_TRUE(host_.messages.empty());
-  EXPECT_TRUE(host_.offers.empty());
+  EXPECT_TRUE(host_.questions.empty());
   EXPECT_EQ(host_.range, 100u);
   EXPECT_EQ(report.savedFiles, 2u);
 }
@@ -100,10 +92,11 @@ TEST_F(RunDriverTest, VanishedFilesAreLoggedCountedAndTheRestIsCopied) {
   EXPECT_EQ(test::LogLines(dir_.Native("out/Daily.log")),
             std::vector<std::string>{"Backup file " + Copied() +
                                      "/a.txt failed. Code: 2, No such file or directory."});
-  ASSERT_EQ(host_.offers.size(), 1u);
-  EXPECT_EQ(host_.offers[0],
+  ASSERT_EQ(host_.questions.size(), 1u);
+  EXPECT_EQ(host_.opened, std::vector<std::wstring>{dir_.Wide("out/Daily.log")});
+  EXPECT_EQ(host_.questions[0],
             L"Beim Erstellen des Backups wurden 1 Fehler protokolliert, möchten Sie das Logfile "
-            L"öffnen? | " + dir_.Wide("out/Daily.log"));
+            L"öffnen?");
 }
 
 TEST_F(RunDriverTest, CancelStopsBeforeTheNextFileAndRemovesTheLog) {
@@ -199,15 +192,24 @@ class ArchiveDriverTest : public RunDriverTest {
     WriteBytes(dir_.Native("out/Daily.zip"), "older archive");
   }
 
-  // A target step that writes "new archive" into its work file, then does `then`.
-  void Stand_in(std::function<uint32_t(vxstl::BackupClass&)> then) {
-    driver_.SetTargetStep(kJobTypeZip, [then](vxstl::BackupClass& run) {
+  // A target that writes "new archive" into its work file, then does `then`.
+  class StandIn : public BackupTarget {
+   public:
+    explicit StandIn(std::function<uint32_t(vxstl::BackupClass&)> then) : then_(std::move(then)) {}
+    uint32_t Write(vxstl::BackupClass& run) override {
       std::unique_ptr<platform::FileStream> work;
       EXPECT_EQ(run.CreateWorkFile(&work), 0);
       seenWorkPath = run.archiveFolder->path() + run.workName;
       EXPECT_EQ(work->Write("new archive", 11), 0);
-      return then(run);
-    });
+      return then_(run);
+    }
+
+   private:
+    std::function<uint32_t(vxstl::BackupClass&)> then_;
+  };
+
+  void Stand_in(std::function<uint32_t(vxstl::BackupClass&)> then) {
+    driver_.SetTarget(kJobTypeZip, std::make_unique<StandIn>(std::move(then)));
   }
 
   static inline std::wstring seenWorkPath;

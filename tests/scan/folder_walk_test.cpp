@@ -43,9 +43,9 @@ class FolderWalkTest : public ::testing::Test {
     for (const std::string& include : includes) {
       scan_.includeFolders.push_back(FromNative(include.empty() ? root_ : root_ + "/" + include));
     }
-    ASSERT_EQ(ProcessLog().OpenLog(dir_.Wide("run.log")), 0u);
+    ASSERT_EQ(runLog_.OpenLog(dir_.Wide("run.log")), 0u);
     ScanSources(scan_, [] {});
-    ProcessLog().CloseLog();
+    runLog_.CloseLog();
     for (std::string line : test::LogLines(dir_.Native("run.log"))) {
       for (size_t at; (at = line.find(root_)) != std::string::npos;) line.replace(at, root_.size(), "<src>");
       log_.push_back(line);
@@ -76,7 +76,8 @@ class FolderWalkTest : public ::testing::Test {
 
   test::TempDir dir_;
   std::string root_;
-  ScanContext scan_;
+  RunLog runLog_;
+  ScanContext scan_{runLog_};
   std::vector<std::string> log_;
 };
 

@@ -44,13 +44,14 @@ TEST(ScanFilterTest, PathHashIsFnv1aOverUtf16LittleEndian) {
 
 class ExcludeTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(ProcessLog().OpenLog(dir_.Wide("run.log")), 0u); }
+  void SetUp() override { ASSERT_EQ(log_.OpenLog(dir_.Wide("run.log")), 0u); }
   std::vector<std::string> Lines() {
-    ProcessLog().CloseLog();
+    log_.CloseLog();
     return test::LogLines(dir_.Native("run.log"));
   }
   test::TempDir dir_;
-  ScanContext scan_;
+  RunLog log_;
+  ScanContext scan_{log_};
 };
 
 TEST_F(ExcludeTest, ExactEntriesMatchInAnyCaseWithOrWithoutSeparator) {

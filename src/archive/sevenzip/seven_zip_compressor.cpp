@@ -8,7 +8,8 @@
 #include "platform/file_system.h"
 #include "platform/system_error.h"
 #include "util/result_codes.h"
-#include "util/text_util.h"
+#include "util/format_text.h"
+#include "platform/text_codec.h"
 
 namespace kelvane::SevenZip {
 namespace {
@@ -78,7 +79,7 @@ uint32_t PackWithSevenZip(SevenZipUIUpdate* record, const std::wstring& libraryP
     }
     return 0;
   } catch (const SevenZipException& e) {
-    if (record) record->errorText = WideToUtf8(e.message());
+    if (record) record->errorText = platform::ToUtf8(e.message());
   } catch (const std::exception& e) {
     if (record) record->errorText = e.what();
   }

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/text_codec.h"
-#include "util/text_util.h"
+#include "util/format_text.h"
 
 namespace kelvane::SevenZip {
 namespace {

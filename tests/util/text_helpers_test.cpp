@@ -1,5 +1,4 @@
-#include "util/text_util.h"
-
+// Formatting, trimming, case and error texts: the small text helpers.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -7,7 +6,10 @@
 #include <string>
 
 #include "platform/system_error.h"
+#include "util/ascii_case.h"
 #include "util/error_text.h"
+#include "util/format_text.h"
+#include "util/trim.h"
 
 namespace kelvane {
 namespace {
@@ -57,20 +59,8 @@ TEST(TextUtilTest, TrimsTheSixWhitespaceCharacters) {
   EXPECT_EQ(Trim(L"\u00A0x"), L"\u00A0x");  // not one of the six
 }
 
-TEST(TextUtilTest, UpperAndLowerCaseOnlyAsciiLetters) {
-  EXPECT_EQ(ToUpper(L"abc-xyz äß 09"), L"ABC-XYZ äß 09");
+TEST(TextUtilTest, LowerCaseOnlyForAsciiLetters) {
   EXPECT_EQ(ToLowerAscii(L"ABC-XYZ ÄSS"), L"abc-xyz Äss");
-}
-
-TEST(TextUtilTest, WideToUtf8KeepsTextAndNullsAndReplacesLoneSurrogates) {
-  EXPECT_EQ(WideToUtf8(L"\u00E4"), "\xC3\xA4");
-  EXPECT_EQ(WideToUtf8(L""), "");
-  EXPECT_EQ(WideToUtf8(std::wstring(L"a\0b", 3)), std::string("a\0b", 3));
-  std::wstring broken = L"x";
-  broken.push_back(static_cast<wchar_t>(0xDC00));
-  broken += L"y";
-  EXPECT_EQ(WideToUtf8(broken), "x\xEF\xBF\xBDy");
-  EXPECT_EQ(WideToUtf8(L"Файл"), "\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB");
 }
 
 TEST(ErrorTextTest, DescribesErrnoValuesInOneSentence) {

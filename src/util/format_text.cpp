@@ -1,4 +1,4 @@
-#include "util/text_util.h"
+#include "util/format_text.h"
 
 #include <charconv>
 #include <cmath>
@@ -257,39 +257,5 @@ std::wstring FormatTextList(std::wstring_view format, std::span<const FormatArg>
 std::string FormatTextList(std::string_view format, std::span<const FormatArg> args) {
   return FormatImpl<char>(format, args);
 }
-
-bool IsTrimSpace(wchar_t c) {
-  return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\f' || c == L'\v';
-}
-
-std::wstring TrimRight(std::wstring_view text) {
-  size_t end = text.size();
-  while (end > 0 && IsTrimSpace(text[end - 1])) --end;
-  return std::wstring(text.substr(0, end));
-}
-
-std::wstring Trim(std::wstring_view text) {
-  size_t begin = 0;
-  while (begin < text.size() && IsTrimSpace(text[begin])) ++begin;
-  return TrimRight(text.substr(begin));
-}
-
-std::wstring ToUpper(std::wstring_view text) {
-  std::wstring out(text);
-  for (wchar_t& c : out) {
-    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-  }
-  return out;
-}
-
-std::wstring ToLowerAscii(std::wstring_view text) {
-  std::wstring out(text);
-  for (wchar_t& c : out) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  }
-  return out;
-}
-
-std::string WideToUtf8(std::wstring_view text) { return platform::ToUtf8(text); }
 
 }  // namespace kelvane

@@ -1,5 +1,4 @@
-// Small text helpers shared across the program: printf-style formatting,
-// trimming, ASCII upper case and UTF-8 for files.
+// printf-style formatting of the program's texts.
 //
 // FormatText understands the printf conversions the program's texts use and
 // takes its values type-safely, so a wrong argument can never crash it:
@@ -71,22 +70,5 @@ std::string FormatText(std::string_view format, const Args&... args) {
   const std::array<FormatArg, sizeof...(Args)> list{FormatArg(args)...};
   return FormatTextList(format, list);
 }
-
-// Whitespace here is space, TAB, LF, CR, FF and VT.
-bool IsTrimSpace(wchar_t c);
-std::wstring TrimRight(std::wstring_view text);
-std::wstring Trim(std::wstring_view text);
-
-// "a".."z" become "A".."Z"; everything else is unchanged.
-std::wstring ToUpper(std::wstring_view text);
-
-// "A".."Z" become "a".."z"; everything else is unchanged.
-std::wstring ToLowerAscii(std::wstring_view text);
-
-// The text as UTF-8 for files that must be valid UTF-8 (the run log). Embedded
-// null characters stay (one zero byte each); a code point UTF-8 cannot carry (a
-// lone surrogate, an escaped byte of a non-UTF-8 file name) becomes U+FFFD
-// rather than being dropped, so the rest of the line stays readable.
-std::string WideToUtf8(std::wstring_view text);
 
 }  // namespace kelvane

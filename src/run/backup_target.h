@@ -1,0 +1,29 @@
+// One kind of backup target (a folder copy, a ZIP or a 7z archive): how the
+// target phase of a run writes it.
+//
+// The driver calls Write on its own thread after the scan, the totals and the
+// disk-space check. A target starts its work on one task thread and waits for
+// it with BackupClass::PumpingWait, so the host stays responsive and a
+// confirmed cancel reaches the task. An archive is written into
+// BackupClass::CreateWorkFile; the driver puts it in place after success.
+#pragma once
+
+#include <cstdint>
+
+namespace kelvane {
+
+namespace vxstl {
+class BackupClass;
+}
+
+class BackupTarget {
+ public:
+  virtual ~BackupTarget() = default;
+
+  // Writes the target of `run`. Returns 0, or the code that aborts the run
+  // (after telling the user why). Single files that fail are logged and
+  // counted in the run, not returned.
+  virtual uint32_t Write(vxstl::BackupClass& run) = 0;
+};
+
+}  // namespace kelvane

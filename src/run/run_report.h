@@ -1,0 +1,27 @@
+// How a run ended, as the driver reports it to its host and its caller.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kelvane {
+
+enum class RunOutcome {
+  kCompleted,            // every selected file saved
+  kCompletedWithErrors,  // saved, but failures were logged
+  kAborted,              // cancel, no room, target not made, writer failure
+  kJobUnreadable,        // the job could not be read or is not usable
+};
+
+struct RunReport {
+  RunOutcome outcome = RunOutcome::kAborted;
+  uint32_t result = 0;          // of the target phase; 0 = success
+  uint32_t errorCount = 0;
+  uint32_t totalFiles = 0;      // files the scan selected
+  uint64_t totalBytes = 0;
+  uint32_t savedFiles = 0;      // files the target phase saved without error
+  std::wstring archivePath;
+  std::wstring logPath;
+};
+
+}  // namespace kelvane
