@@ -1,7 +1,6 @@
 #include "job/job_lists.h"
 
-#include <algorithm>
-
+#include "platform/list_split.h"
 #include "platform/text_codec.h"
 #include "util/trim.h"
 
@@ -14,19 +13,10 @@ std::vector<std::wstring> ListEntriesForSaving(std::wstring_view listText) {
     if (c != L'\r') text.push_back(c);
   }
   std::vector<std::wstring> entries;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    const size_t begin = text.find_first_not_of(L"\n|", pos);
-    if (begin == std::wstring::npos) break;
-    size_t end = text.find_first_of(L"\n|", begin);
-    if (end == std::wstring::npos) end = text.size();
-    entries.push_back(Trim(std::wstring_view(text).substr(begin, end - begin)));
-    pos = end;
+  for (const std::wstring_view piece : platform::SplitList(text, L"\n|")) {
+    entries.push_back(Trim(piece));
   }
-  std::sort(entries.begin(), entries.end(), [](const std::wstring& a, const std::wstring& b) {
-    return platform::CompareUtf16(a, b) < 0;
-  });
-  entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+  platform::SortUniqueByUtf16(entries);
   return entries;
 }
 

@@ -15,12 +15,6 @@ namespace {
 
 constexpr size_t kMaxErrorTextBytes = 259;
 
-// Removes a file of that name whatever its permission bits; failures do not matter.
-void DiscardFile(const std::wstring& path) {
-  platform::Fs().ClearReadOnly(path);
-  platform::Fs().Remove(path);
-}
-
 }  // namespace
 
 JsonDocument::JsonDocument() = default;
@@ -183,23 +177,23 @@ uint32_t JsonDocument::LoadFile(const std::wstring& path) {
 
 uint32_t JsonDocument::SaveFile(const std::wstring& path) {
   if (!root_) return errorCode_ = kResultNothingToSave;
-  const std::wstring temporary = path + L".tmp";
-  DiscardFile(temporary);
-  DiscardFile(temporary);
-
-  BufferedFile out;
-  int failure = out.Create(temporary);
+  std::wstring temporary;
+  std::unique_ptr<platform::WritableFile> file;
+  int failure = platform::Fs().CreateReplacement(path, &temporary, &file);
   if (failure == 0) {
+    BufferedFile out;
+    out.Open(std::move(file));
     json_internal::PrintNode(*root_, [&out](std::string_view bytes) { out.Write(bytes); });
     out.Sync();
     failure = out.Close();
+    if (failure != 0) platform::Fs().Remove(temporary);
   }
   if (failure != 0) {
     errorText_ = FormatText(L"Save file failed, code: %ld.", failure);
-    DiscardFile(temporary);
     return errorCode_ = static_cast<uint32_t>(failure);
   }
   if (const int replaced = platform::Fs().Replace(temporary, path); replaced != 0) {
+    platform::Fs().Remove(temporary);
     return errorCode_ = static_cast<uint32_t>(replaced);
   }
   return errorCode_ = 0;

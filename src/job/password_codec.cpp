@@ -78,19 +78,14 @@ std::optional<std::wstring> DecodePassword(std::wstring_view stored) {
   for (size_t i = 0; i < units.size(); ++i) {
     units[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
   }
-  for (size_t i = 0; i < units.size(); ++i) {
-    const char16_t unit = units[i];
-    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
-    const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
-    if (unit < 0x20 || unit == 0x7F || unit == 0xFFFE || unit == 0xFFFF || low) return std::nullopt;
-    if (high) {
-      if (i + 1 == units.size() || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF) {
-        return std::nullopt;
-      }
-      ++i;
+  std::wstring password = platform::FromUtf16(units);
+  // Pairs are joined by now: a surrogate left is one without its partner.
+  for (const wchar_t c : password) {
+    if (c < 0x20 || c == 0x7F || c == 0xFFFE || c == 0xFFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+      return std::nullopt;
     }
   }
-  return platform::FromUtf16(units);
+  return password;
 }
 
 }  // namespace kelvane

@@ -11,13 +11,5 @@ uint64_t FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds) {
   return ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
 }
 
-void UnixFromFileTime(uint64_t fileTime, int64_t* seconds, uint32_t* nanoseconds) {
-  const int64_t sinceEpoch = static_cast<int64_t>(fileTime) - kUnixEpochTicks;
-  int64_t s = sinceEpoch / 10000000;
-  int64_t rest = sinceEpoch % 10000000;
-  if (rest < 0) rest += 10000000, --s;
-  *seconds = s;
-  *nanoseconds = static_cast<uint32_t>(rest * 100);
-}
 
 }  // namespace kelvane::platform

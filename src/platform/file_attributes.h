@@ -56,8 +56,7 @@ struct DirectoryEntry {
   uint64_t size = 0;
 };
 
-// FILETIME ticks for a Unix time in seconds and nanoseconds, and back.
+// FILETIME ticks for a Unix time in seconds and nanoseconds.
 uint64_t FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds);
-void UnixFromFileTime(uint64_t fileTime, int64_t* seconds, uint32_t* nanoseconds);
 
 }  // namespace kelvane::platform

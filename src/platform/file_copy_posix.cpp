@@ -19,10 +19,10 @@ int CopyContents(int in, int out) {
   char buffer[1 << 16];
   for (;;) {
     if (kernelCopy) {
-      const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+      const ssize_t copied = RetryOnInterrupt(
+          [&] { return ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0); });
       if (copied > 0) continue;
       if (copied == 0) return 0;
-      if (errno == EINTR) continue;
       // Not supported between these file systems: fall back to plain reads.
       if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
         return errno;

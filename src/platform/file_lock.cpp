@@ -36,10 +36,9 @@ int FileLock::TryLock(const Folder& folder, const std::wstring& name) {
       ::close(fd);
       return EINVAL;
     }
-    int result = 0;
-    while ((result = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    if (RetryOnInterrupt([fd] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0) {
+      return CloseAfterFailure(fd);
     }
-    if (result != 0) return CloseAfterFailure(fd);
     // The holder before us may have removed the file between our open and our
     // lock: then the name leads elsewhere and this lock guards nothing.
     struct stat named;

@@ -27,8 +27,6 @@ class FileLock {
   // or the errno value. Does not wait.
   int TryLock(const Folder& folder, const std::wstring& name);
 
-  bool IsHeld() const { return fd_ >= 0; }
-
  private:
   void Release();
 

@@ -87,6 +87,11 @@ class FileSystem {
   // (0600). Whatever stood there is removed first, and the new file is made
   // exclusively, so a symbolic link planted at the name is never followed.
   virtual int CreateForWriting(const std::wstring& path, std::unique_ptr<WritableFile>* file) = 0;
+  // Creates the file that will replace `path` (Replace), beside it in its
+  // folder, for its owner only, named as CreateTemporary names its files with
+  // the stem "." + the file's name; its path goes to `*temporary`.
+  virtual int CreateReplacement(const std::wstring& path, std::wstring* temporary,
+                                std::unique_ptr<WritableFile>* file) = 0;
   // kReadExisting opens a regular file for reading, never through a symbolic
   // link at its name (anything else is refused with EINVAL, and a FIFO never
   // blocks the open); kCreate creates a file for reading and writing as
@@ -96,12 +101,8 @@ class FileSystem {
 
   // True when something exists at `path` (a dangling symbolic link counts).
   virtual bool Exists(const std::wstring& path) = 0;
-  // Size of the file at `path`, following symbolic links.
-  virtual int SizeOf(const std::wstring& path, uint64_t* size) = 0;
   // Removes a file or a symbolic link (not a folder).
   virtual int Remove(const std::wstring& path) = 0;
-  // Gives the owner write permission, so the file counts as not read-only.
-  virtual int ClearReadOnly(const std::wstring& path) = 0;
   // Renames `source` over `target` in one step and makes the rename durable by
   // syncing the target's folder. The caller has synced `source` already.
   virtual int Replace(const std::wstring& source, const std::wstring& target) = 0;
@@ -201,16 +202,16 @@ class FileSystemWrapper : public FileSystem {
   int CreateForWriting(const std::wstring& path, std::unique_ptr<WritableFile>* file) override {
     return target_.CreateForWriting(path, file);
   }
+  int CreateReplacement(const std::wstring& path, std::wstring* temporary,
+                        std::unique_ptr<WritableFile>* file) override {
+    return target_.CreateReplacement(path, temporary, file);
+  }
   int OpenStream(const std::wstring& path, FileStream::Mode mode,
                  std::unique_ptr<FileStream>* stream) override {
     return target_.OpenStream(path, mode, stream);
   }
   bool Exists(const std::wstring& path) override { return target_.Exists(path); }
-  int SizeOf(const std::wstring& path, uint64_t* size) override {
-    return target_.SizeOf(path, size);
-  }
   int Remove(const std::wstring& path) override { return target_.Remove(path); }
-  int ClearReadOnly(const std::wstring& path) override { return target_.ClearReadOnly(path); }
   int Replace(const std::wstring& source, const std::wstring& target) override {
     return target_.Replace(source, target);
   }

@@ -191,6 +191,22 @@ class PosixFileSystem final : public FileSystem {
     return 0;
   }
 
+  int CreateReplacement(const std::wstring& path, std::wstring* temporary,
+                        std::unique_ptr<WritableFile>* file) override {
+    const std::string native = ToNative(path);
+    int dirFd = -1;
+    std::string name;
+    if (const int error = OpenParentOf(native, &dirFd, &name); error != 0) return error;
+    std::string made;
+    int fd = -1;
+    const int error = CreateTemporaryAt(dirFd, "." + name, O_WRONLY, &made, &fd);
+    ::close(dirFd);
+    if (error != 0) return error;
+    *temporary = FromNative(native.substr(0, native.size() - name.size()) + made);
+    *file = std::make_unique<PosixWritableFile>(fd);
+    return 0;
+  }
+
   int OpenStream(const std::wstring& path, FileStream::Mode mode,
                  std::unique_ptr<FileStream>* stream) override {
     const std::string native = ToNative(path);
@@ -220,23 +236,8 @@ class PosixFileSystem final : public FileSystem {
     return ::lstat(ToNative(path).c_str(), &status) == 0;
   }
 
-  int SizeOf(const std::wstring& path, uint64_t* size) override {
-    struct stat status;
-    if (::stat(ToNative(path).c_str(), &status) != 0) return errno;
-    *size = static_cast<uint64_t>(status.st_size);
-    return 0;
-  }
-
   int Remove(const std::wstring& path) override {
     return ::unlink(ToNative(path).c_str()) == 0 ? 0 : errno;
-  }
-
-  int ClearReadOnly(const std::wstring& path) override {
-    const std::string native = ToNative(path);
-    struct stat status;
-    if (::lstat(native.c_str(), &status) != 0) return errno;
-    if (S_ISLNK(status.st_mode) || (status.st_mode & S_IWUSR)) return 0;
-    return ::chmod(native.c_str(), (status.st_mode & 07777) | S_IWUSR) == 0 ? 0 : errno;
   }
 
   int Replace(const std::wstring& source, const std::wstring& target) override {

@@ -12,27 +12,16 @@
 namespace kelvane::platform {
 
 int ReadSome(int fd, void* buffer, size_t n, size_t* got) {
-  for (;;) {
-    const ssize_t result = ::read(fd, buffer, n);
-    if (result >= 0) {
-      *got = static_cast<size_t>(result);
-      return 0;
-    }
-    if (errno != EINTR) {
-      *got = 0;
-      return errno;
-    }
-  }
+  const ssize_t result = RetryOnInterrupt([&] { return ::read(fd, buffer, n); });
+  *got = result < 0 ? 0 : static_cast<size_t>(result);
+  return result < 0 ? errno : 0;
 }
 
 int WriteAll(int fd, const void* data, size_t n) {
   const char* p = static_cast<const char*>(data);
   while (n > 0) {
-    const ssize_t written = ::write(fd, p, n);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
+    const ssize_t written = RetryOnInterrupt([&] { return ::write(fd, p, n); });
+    if (written < 0) return errno;
     p += written;
     n -= static_cast<size_t>(written);
   }

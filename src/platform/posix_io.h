@@ -5,12 +5,23 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <string>
 
 #include "platform/file_attributes.h"
 
 namespace kelvane::platform {
+
+// Repeats a system call for as long as a signal interrupts it (-1 with EINTR).
+template <class Call>
+auto RetryOnInterrupt(Call call) -> decltype(call()) {
+  decltype(call()) result;
+  do {
+    result = call();
+  } while (result < 0 && errno == EINTR);
+  return result;
+}
 
 // One read that retries when a signal interrupts it; `*got` is 0 at the end.
 int ReadSome(int fd, void* buffer, size_t n, size_t* got);

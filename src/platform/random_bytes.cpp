@@ -4,16 +4,15 @@
 
 #include <cerrno>
 
+#include "platform/posix_io.h"
+
 namespace kelvane::platform {
 
 int RandomBytes(void* buffer, size_t n) {
   auto* p = static_cast<unsigned char*>(buffer);
   while (n > 0) {
-    const ssize_t got = ::getrandom(p, n, 0);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
+    const ssize_t got = RetryOnInterrupt([&] { return ::getrandom(p, n, 0); });
+    if (got < 0) return errno;
     p += got;
     n -= static_cast<size_t>(got);
   }

@@ -1,5 +1,7 @@
 #include "platform/text_codec.h"
 
+#include <algorithm>
+
 #include <cstdint>
 
 namespace kelvane::platform {
@@ -160,6 +162,12 @@ std::wstring FromUtf16(std::u16string_view units) {
     }
   }
   return out;
+}
+
+void SortUniqueByUtf16(std::vector<std::wstring>& texts) {
+  std::sort(texts.begin(), texts.end(),
+            [](const std::wstring& a, const std::wstring& b) { return CompareUtf16(a, b) < 0; });
+  texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
 }
 
 int CompareUtf16(std::wstring_view a, std::wstring_view b) {

@@ -15,6 +15,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelvane::platform {
 
@@ -39,6 +40,10 @@ std::wstring FromUtf16(std::u16string_view units);
 
 // Orders two texts as their UTF-16 forms would order by code unit (<0, 0, >0).
 int CompareUtf16(std::wstring_view a, std::wstring_view b);
+
+// Sorts `texts` as their UTF-16 forms order by code unit and drops exact
+// duplicates: the order the job file keeps its lists in.
+void SortUniqueByUtf16(std::vector<std::wstring>& texts);
 
 // Appends the UTF-8 form of one code point (which must be at most U+10FFFF).
 void AppendUtf8(std::string& out, char32_t codePoint);

@@ -1,5 +1,7 @@
 #include "platform/wildcard.h"
 
+#include "platform/list_split.h"
+
 #include <locale.h>
 #include <wctype.h>
 
@@ -47,15 +49,10 @@ bool MatchesPattern(std::wstring_view text, std::wstring_view pattern) {
 }
 
 bool MatchesAnyPattern(std::wstring_view text, std::wstring_view spec) {
-  size_t pos = 0;
-  while (pos <= spec.size()) {
-    size_t end = spec.find(L';', pos);
-    if (end == std::wstring_view::npos) end = spec.size();
-    std::wstring_view pattern = spec.substr(pos, end - pos);
+  for (std::wstring_view pattern : SplitList(spec, L";")) {
     while (!pattern.empty() && pattern.front() == L' ') pattern.remove_prefix(1);
     while (!pattern.empty() && pattern.back() == L' ') pattern.remove_suffix(1);
     if (!pattern.empty() && MatchesPattern(text, pattern)) return true;
-    pos = end + 1;
   }
   return false;
 }

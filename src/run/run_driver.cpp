@@ -10,6 +10,7 @@
 #include "log/run_log.h"
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
+#include "platform/list_split.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/folder_target.h"
@@ -227,12 +228,10 @@ void RunDriver::PrepareTheScan(RunState& state) {
   if (!job.BlackList.empty()) {
     ScanContext::SetFileFilter(scan.blackListSpec, ReplaceAll(job.BlackList, L"\r\n", L";"));
   }
+  // One folder a line; a lone CR or LF belongs to its entry.
   const std::wstring excludes = ReplaceAll(job.ExcludeFolders, L"\r\n", L"\t");
-  for (size_t pos = 0; pos <= excludes.size();) {
-    size_t end = excludes.find(L'\t', pos);
-    if (end == std::wstring::npos) end = excludes.size();
-    if (end > pos) scan.AddExcludeFolder(std::wstring_view(excludes).substr(pos, end - pos));
-    pos = end + 1;
+  for (const std::wstring_view entry : platform::SplitList(excludes, L"\t")) {
+    scan.AddExcludeFolder(entry);
   }
   for (const std::wstring& folder : job.IncludeFolders) {
     // An empty entry names nothing; any other is made absolute and normal,

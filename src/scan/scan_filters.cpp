@@ -1,52 +1,28 @@
 // Preparing the filters of a scan and the folder exclusion test.
-#include <algorithm>
-
+#include "platform/list_split.h"
 #include "platform/paths.h"
 #include "platform/text_codec.h"
 #include "platform/wildcard.h"
 #include "scan/scan_context.h"
 #include "util/path_util.h"
-#include "util/trim.h"
 #include "util/ascii_case.h"
+#include "util/trim.h"
 
 namespace kelvane {
-namespace {
-
-bool Utf16Less(const std::wstring& a, const std::wstring& b) {
-  return platform::CompareUtf16(a, b) < 0;
-}
-
-}  // namespace
 
 uint32_t PathHash(std::wstring_view text) {
   uint32_t hash = 0x811C9DC5;
-  auto mix = [&hash](uint8_t byte) { hash = (hash ^ byte) * 0x01000193; };
-  for (wchar_t c : text) {
-    auto code = static_cast<uint32_t>(c);
-    if (code >= 0x10000 && code <= 0x10FFFF) {
-      code -= 0x10000;
-      const uint32_t high = 0xD800 + (code >> 10);
-      const uint32_t low = 0xDC00 + (code & 0x3FF);
-      mix(static_cast<uint8_t>(high)), mix(static_cast<uint8_t>(high >> 8));
-      mix(static_cast<uint8_t>(low)), mix(static_cast<uint8_t>(low >> 8));
-    } else {
-      mix(static_cast<uint8_t>(code)), mix(static_cast<uint8_t>(code >> 8));
-    }
+  for (const char16_t unit : platform::ToUtf16(text)) {
+    hash = (hash ^ (unit & 0xFF)) * 0x01000193;
+    hash = (hash ^ (unit >> 8)) * 0x01000193;
   }
   return hash;
 }
 
 void ScanContext::SetFileFilter(std::wstring& spec, std::wstring_view list) {
   std::vector<std::wstring> entries;
-  size_t pos = 0;
-  while (pos <= list.size()) {
-    size_t end = list.find(L';', pos);
-    if (end == std::wstring_view::npos) end = list.size();
-    if (end > pos) entries.push_back(Trim(list.substr(pos, end - pos)));
-    pos = end + 1;
-  }
-  std::sort(entries.begin(), entries.end(), Utf16Less);
-  entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+  for (const std::wstring_view piece : platform::SplitList(list, L";")) entries.push_back(Trim(piece));
+  platform::SortUniqueByUtf16(entries);
 
   spec.clear();
   for (const std::wstring& entry : entries) {
@@ -65,10 +41,7 @@ void ScanContext::AddExcludeFolder(std::wstring_view entry) {
   folder = ToLowerAscii(folder);
   if (folder.find_first_of(L"?*") != std::wstring::npos) {
     excludedFolderPatterns.push_back(std::move(folder));
-    std::sort(excludedFolderPatterns.begin(), excludedFolderPatterns.end(), Utf16Less);
-    excludedFolderPatterns.erase(
-        std::unique(excludedFolderPatterns.begin(), excludedFolderPatterns.end()),
-        excludedFolderPatterns.end());
+    platform::SortUniqueByUtf16(excludedFolderPatterns);
   } else {
     // Written the way the walk writes folder paths, so "/a//b" excludes /a/b.
     if (!folder.empty() && folder.front() == platform::kPathSeparator) {

@@ -46,7 +46,6 @@ void BufferedFile::TakeBuffer() {
 void BufferedFile::WriteThrough(const void* data, size_t n) {
   const int result = file_->Append(data, n);
   if (result != 0 && error_ == 0) error_ = result;
-  if (result == 0) bytesWritten_ += n;
 }
 
 void BufferedFile::Write(const void* data, size_t n) {
@@ -83,7 +82,6 @@ int BufferedFile::Close() {
   file_.reset();
   buffer_.reset();
   bytesInBuffer_ = 0;
-  bytesWritten_ = 0;
   capacity_ = 0;
   noBuffer_ = false;
   return error_;

@@ -53,7 +53,6 @@ class BufferedFile {
 
   int error() const { return error_; }
   size_t capacity() const { return capacity_; }
-  uint64_t bytesWritten() const { return bytesWritten_; }
 
  private:
   void TakeBuffer();
@@ -63,7 +62,6 @@ class BufferedFile {
   std::unique_ptr<char[]> buffer_;
   std::unique_ptr<platform::WritableFile> file_;
   size_t bytesInBuffer_ = 0;
-  uint64_t bytesWritten_ = 0;
   size_t capacity_ = 0;
   bool noBuffer_ = false;
   int error_ = 0;

@@ -56,10 +56,5 @@ std::wstring FileNameOf(std::wstring_view path) {
   return std::wstring(path.substr(last + 1));
 }
 
-uint64_t FileSize(const std::wstring& path) {
-  uint64_t size = 0;
-  if (!platform::Fs().Exists(path) || platform::Fs().SizeOf(path, &size) != 0) return 0;
-  return size;
-}
 
 }  // namespace kelvane

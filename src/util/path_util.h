@@ -29,7 +29,4 @@ std::wstring FolderOf(std::wstring_view path);
 // The last component of `path`; a final separator is kept ("/a/b/" gives "b/").
 std::wstring FileNameOf(std::wstring_view path);
 
-// Size in bytes of the file at `path`; 0 when it does not exist or cannot be asked.
-uint64_t FileSize(const std::wstring& path);
-
 }  // namespace kelvane

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <string>
@@ -67,14 +68,18 @@ TEST_F(JsonFileTest, SavingAnEmptyDocumentIsRefused) {
   EXPECT_FALSE(PathExists(dir_.Native("x.json")));
 }
 
-TEST_F(JsonFileTest, ReplacesAnOldFileAndAStaleTemporaryFile) {
+// A saved file may hold a job's password: it is for its owner only.
+TEST_F(JsonFileTest, ReplacesAnOldFileWithAPrivateOne) {
   WriteBytes(dir_.Native("doc.json"), "old");
-  WriteBytes(dir_.Native("doc.json.tmp"), "stale leftover");
+  ASSERT_EQ(::chmod(dir_.Native("doc.json").c_str(), 0644), 0);
   JsonDocument doc;
   MakeDocument(doc, L"new");
   ASSERT_EQ(doc.SaveFile(dir_.Wide("doc.json")), 0u);
   EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "{\n  \"value\" : \"new\"\n}");
-  EXPECT_FALSE(PathExists(dir_.Native("doc.json.tmp")));
+  EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
+  struct stat status;
+  ASSERT_EQ(::stat(dir_.Native("doc.json").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0600u);
 }
 
 // Given a disk that fills up while the new text is written, the old file stays
@@ -90,7 +95,7 @@ TEST_F(JsonFileTest, FailedWriteLeavesTheTargetUntouched) {
   EXPECT_EQ(doc.SaveFile(dir_.Wide("doc.json")), static_cast<uint32_t>(ENOSPC));
   EXPECT_EQ(doc.errorText(), L"Save file failed, code: 28.");
   EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "old content");
-  EXPECT_FALSE(PathExists(dir_.Native("doc.json.tmp")));
+  EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
 }
 
 TEST_F(JsonFileTest, UncreatableTemporaryFileLeavesTheTargetUntouched) {
@@ -112,6 +117,7 @@ TEST_F(JsonFileTest, FailedRenameKeepsTheOldFileAndReportsTheError) {
   MakeDocument(doc, L"new");
   EXPECT_EQ(doc.SaveFile(dir_.Wide("doc.json")), static_cast<uint32_t>(EXDEV));
   EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "old content");
+  EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
 }
 
 TEST_F(JsonFileTest, NamesThatAreNotUtf8SurviveAFileRoundTrip) {

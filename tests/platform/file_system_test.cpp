@@ -29,9 +29,6 @@ TEST_F(FileSystemTest, WritesReadsAndMeasuresAFile) {
   ASSERT_EQ(out->Sync(), 0);
   ASSERT_EQ(out->Close(), 0);
 
-  uint64_t size = 0;
-  ASSERT_EQ(fs_.SizeOf(dir_.Wide("a.bin"), &size), 0);
-  EXPECT_EQ(size, 11u);
   std::unique_ptr<ReadableFile> in;
   ASSERT_EQ(fs_.OpenForReading(dir_.Wide("a.bin"), &in), 0);
   char buffer[32];
@@ -45,8 +42,6 @@ TEST_F(FileSystemTest, WritesReadsAndMeasuresAFile) {
 TEST_F(FileSystemTest, ReportsErrnoForMissingFiles) {
   std::unique_ptr<ReadableFile> in;
   EXPECT_EQ(fs_.OpenForReading(dir_.Wide("missing"), &in), ENOENT);
-  uint64_t size = 0;
-  EXPECT_EQ(fs_.SizeOf(dir_.Wide("missing"), &size), ENOENT);
   EXPECT_EQ(fs_.Remove(dir_.Wide("missing")), ENOENT);
   EXPECT_FALSE(fs_.Exists(dir_.Wide("missing")));
 }
@@ -69,15 +64,6 @@ TEST_F(FileSystemTest, CreatesNestedFoldersAndRefusesAFileInTheWay) {
   WriteBytes(dir_.Native("file"), "x");
   EXPECT_EQ(fs_.CreateFolders(dir_.Wide("file/sub")), ENOTDIR);
   EXPECT_EQ(fs_.CreateFolders(dir_.Wide("file")), ENOTDIR);
-}
-
-TEST_F(FileSystemTest, ClearReadOnlyGivesTheOwnerWriteAccess) {
-  WriteBytes(dir_.Native("ro"), "x");
-  ASSERT_EQ(::chmod(dir_.Native("ro").c_str(), 0444), 0);
-  ASSERT_EQ(fs_.ClearReadOnly(dir_.Wide("ro")), 0);
-  struct stat status;
-  ASSERT_EQ(::stat(dir_.Native("ro").c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 0777, 0644u);
 }
 
 TEST_F(FileSystemTest, HandlesNamesThatAreNotUtf8) {

@@ -196,6 +196,15 @@ int FaultyFileSystem::CreateForWriting(const std::wstring& path,
   return 0;
 }
 
+int FaultyFileSystem::CreateReplacement(const std::wstring& path, std::wstring* temporary,
+                                        std::unique_ptr<platform::WritableFile>* file) {
+  if (const int error = Ask(failCreate, path)) return error;
+  std::unique_ptr<platform::WritableFile> real;
+  if (const int error = target().CreateReplacement(path, temporary, &real)) return error;
+  *file = Watch(std::move(real), *temporary);
+  return 0;
+}
+
 int FaultyFileSystem::OpenStream(const std::wstring& path, platform::FileStream::Mode mode,
                                  std::unique_ptr<platform::FileStream>* stream) {
   const bool create = mode == platform::FileStream::kCreate;

@@ -59,7 +59,8 @@ class FaultyFileSystem : public platform::FileSystemWrapper {
 
   FaultyFileSystem() : FileSystemWrapper(platform::RealFileSystem()) {}
 
-  Hook failCreate;         // CreateForWriting, OpenStream(kCreate), CreateFile,
+  Hook failCreate;         // CreateForWriting, CreateReplacement (path: the file
+                           // to replace), OpenStream(kCreate), CreateFile,
                            // CreateTemporary (path: folder + stem)
   Hook failOpenFolder;     // OpenFolder, OpenSubfolder
   Hook failMakeFolder;     // MakeFolder, CreateFolders
@@ -85,6 +86,8 @@ class FaultyFileSystem : public platform::FileSystemWrapper {
 
   int CreateForWriting(const std::wstring& path,
                        std::unique_ptr<platform::WritableFile>* file) override;
+  int CreateReplacement(const std::wstring& path, std::wstring* temporary,
+                        std::unique_ptr<platform::WritableFile>* file) override;
   int OpenStream(const std::wstring& path, platform::FileStream::Mode mode,
                  std::unique_ptr<platform::FileStream>* stream) override;
   int Remove(const std::wstring& path) override;

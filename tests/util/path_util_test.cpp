@@ -70,13 +70,6 @@ TEST(PathUtilTest, ModuleFolderIsTheTestProgramsFolder) {
   EXPECT_TRUE(test::PathExists(std::string(folder.begin(), folder.end()) + "util_tests"));
 }
 
-TEST(PathUtilTest, FileSizeIsZeroForMissingFiles) {
-  test::TempDir dir;
-  test::WriteBytes(dir.Native("f"), "12345");
-  EXPECT_EQ(FileSize(dir.Wide("f")), 5u);
-  EXPECT_EQ(FileSize(dir.Wide("missing")), 0u);
-  EXPECT_EQ(FileSize(L""), 0u);
-}
 
 }  // namespace
 }  // namespace kelvane

@@ -21,11 +21,9 @@ class SevenZipCompressorEx {
   SevenZipCompressorEx(const SevenZipModule& module, std::unique_ptr<platform::FileStream> archive,
                        std::wstring archivePath, uint32_t compressionLevel,
                        SevenZipUIUpdate* record);
-  virtual ~SevenZipCompressorEx() = default;
-
   // Writes the archive; throws SevenZipException on any failure. A partial
   // archive file may be left; the caller removes it.
-  virtual void WriteArchive(const std::vector<intl::FilePathInfoEx>& files);
+  void WriteArchive(const std::vector<intl::FilePathInfoEx>& files);
 
  private:
   void ApplyCompressionLevel(IOutArchive* archive) const;

@@ -276,13 +276,4 @@ int ZipCloseArchive(ZipArchiveHandle* handle) {
   return error != 0 ? error : finished;
 }
 
-int ZipFileCrc(const std::wstring& path, void* buffer, size_t bufferSize, uint32_t* crc) {
-  std::unique_ptr<platform::FileStream> stream;
-  if (platform::Fs().OpenStream(path, platform::FileStream::kReadExisting, &stream) != 0) {
-    return -1;
-  }
-  uint64_t size = 0;
-  return StreamCrc(*stream, buffer, bufferSize, crc, &size) == 0 ? 0 : -1;
-}
-
 }  // namespace kelvane

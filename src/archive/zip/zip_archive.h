@@ -52,8 +52,4 @@ bool ZipArchiveBroken(const ZipArchiveHandle* handle);
 // file is not a usable archive). A null handle is 0.
 int ZipCloseArchive(ZipArchiveHandle* handle);
 
-// CRC-32 of the whole file at `path`, read in chunks into `buffer`. Returns 0
-// when the end of the file was reached cleanly, -1 otherwise.
-int ZipFileCrc(const std::wstring& path, void* buffer, size_t bufferSize, uint32_t* crc);
-
 }  // namespace kelvane
