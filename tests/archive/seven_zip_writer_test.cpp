@@ -82,18 +82,6 @@ TEST_F(SevenZipWriterTest, AnEmptyListMakesAValidEmptyArchive) {
   EXPECT_EQ(Shell("7z t out.7z"), 0) << output_;
 }
 
-TEST_F(SevenZipWriterTest, PasswordUsesAes256AndLeavesNamesReadable) {
-  SevenZipUIUpdate record;
-  record.password = L"pw\U0001F600ä";
-  ASSERT_EQ(Pack(&record, {File("secret.txt", "top secret")}), 0u) << record.errorText;
-  EXPECT_EQ(Shell("7z t '-ppw😀ä' out.7z"), 0) << output_;
-  EXPECT_NE(Shell("7z t -pwrong out.7z"), 0);
-  EXPECT_EQ(Shell("7z l -slt '-ppw😀ä' out.7z"), 0);
-  EXPECT_NE(output_.find("7zAES"), std::string::npos) << output_;
-  EXPECT_EQ(Shell("7z l -p out.7z"), 0) << output_;  // names without the password
-  EXPECT_NE(output_.find("src/secret.txt"), std::string::npos) << output_;
-}
-
 TEST_F(SevenZipWriterTest, LibraryFailuresHaveClearTexts) {
   test::WriteBytes(dir_.Native("not-a-library.so"), "just text");
   struct Case {

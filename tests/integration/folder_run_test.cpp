@@ -185,6 +185,7 @@ TEST_F(FolderRunTest, UncreatableTargetFolderIsReported) {
                                " failed. Code: 20, Not a directory."),
             std::string::npos)
       << result.output;
+  EXPECT_EQ(test::ReadBytes(dir_.Native("blocker")), "a file, not a folder");
 }
 
 TEST_F(FolderRunTest, NamesTheTargetWithDateButNotTheLog) {

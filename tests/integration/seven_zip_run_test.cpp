@@ -65,6 +65,8 @@ TEST_F(SevenZipRunTest, PasswordEncryptsWithAes256) {
   EXPECT_NE(Shell("7z t -pwrong '" + Archive() + "'"), 0);
   ASSERT_EQ(Shell("7z l -slt '-pKennwort ü' '" + Archive() + "'"), 0);
   EXPECT_NE(output_.find("7zAES"), std::string::npos) << output_;
+  EXPECT_EQ(Shell("7z l -p '" + Archive() + "'"), 0) << output_;  // names without the password
+  EXPECT_NE(output_.find(src_.substr(1) + "/a.txt"), std::string::npos) << output_;
 }
 
 TEST_F(SevenZipRunTest, AnUnusableLibraryEndsTheRunWithItsReason) {

@@ -154,30 +154,6 @@ TEST_F(ZipRunTest, HigherLevelsMakeSmallerArchives) {
   }
 }
 
-TEST_F(ZipRunTest, UncreatableArchiveFolderIsReportedAndLeavesNothing) {
-  File("a.txt", "a");
-  WriteBytes(dir_.Native("blocker"), "a file");
-  job_.ArchiveFolder = dir_.Wide("blocker/out");
-  const test::CliResult result = RunJob();
-  EXPECT_EQ(result.status, 2);
-  EXPECT_NE(result.output.find("Create Folder " + dir_.Native("blocker/out") +
-                               " failed. Code: 20, Not a directory."),
-            std::string::npos)
-      << result.output;
-  EXPECT_EQ(test::ReadBytes(dir_.Native("blocker")), "a file");
-}
-
-TEST_F(ZipRunTest, AFailedRunKeepsTheOlderArchive) {
-  File("a.txt", "a");
-  ASSERT_EQ(RunJob().status, 0);
-  const std::string older = test::ReadBytes(Archive());
-  // Too little room now: the older archive must stay as it was.
-  WriteBytes(src_ + "/huge.dat", "");
-  if (::truncate((src_ + "/huge.dat").c_str(), 10LL << 40) != 0) GTEST_SKIP();
-  EXPECT_EQ(RunJob().status, 2);
-  EXPECT_EQ(test::ReadBytes(Archive()), older);
-}
-
 // A sparse file of 4.5 GiB goes in and comes out identical: ZIP64 sizes, and
 // its permission bits survive although minizip marks such entries "MS-DOS".
 TEST_F(ZipRunTest, SLOW_FilesOver4GiBUseZip64) {

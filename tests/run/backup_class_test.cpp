@@ -37,12 +37,6 @@ class BackupClassTest : public ::testing::Test {
   BackupClass run_{host_, texts_, log_};
 };
 
-TEST_F(BackupClassTest, StartsEmpty) {
-  EXPECT_EQ(run_.processedBytes, 0u);
-  EXPECT_FALSE(run_.cancelRequested);
-  EXPECT_EQ(run_.scan, nullptr);
-}
-
 TEST_F(BackupClassTest, QuickTaskIsJoinedWithoutPumpingOrCallback) {
   int calls = 0;
   run_.progressCallback = [&calls](BackupClass*) { return ++calls, true; };

@@ -97,28 +97,6 @@ TEST_P(SwappedSourceTest, SourcesSwappedForLinksAfterTheScanAreNeverRead) {
 INSTANTIATE_TEST_SUITE_P(EveryTarget, SwappedSourceTest,
                          ::testing::Values(kJobTypeFolder, kJobTypeZip, kJobTypeSevenZip));
 
-// Given a run of the job under way (its lock held), a second run ends at once
-// with its message and touches nothing: not the log, not the target.
-TEST_F(HostileTreeTest, ASecondRunOfTheJobTouchesNothing) {
-  job_.Type = kJobTypeZip;
-  WriteBytes(dir_.Native("out/Daily.zip"), "archive of the first run");
-  WriteBytes(dir_.Native("out/Daily.log"), "log of the first run");
-  platform::Folder out;
-  ASSERT_EQ(platform::Fs().OpenFolder(dir_.Wide("out"), &out), 0);
-  platform::FileLock firstRun;
-  ASSERT_EQ(firstRun.TryLock(out, L".Daily.kvn-lock"), 0);
-
-  const RunReport report = Run();
-  EXPECT_EQ(report.outcome, RunOutcome::kAborted);
-  EXPECT_EQ(host_.messages, std::vector<std::wstring>{
-                                L"Dieser Auftrag läuft bereits (ein anderer Lauf hält " +
-                                dir_.Wide("out/.Daily.kvn-lock") + L"). Es wurde nichts verändert."});
-  EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "archive of the first run");
-  EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.log")), "log of the first run");
-  EXPECT_EQ(test::NamesIn(dir_.Native("out")),
-            (std::vector<std::string>{".Daily.kvn-lock", "Daily.log", "Daily.zip"}));
-}
-
 // Given a password typed into the job file in plain text, the run refuses the
 // job instead of writing an archive without the password (or with garbage).
 TEST_F(HostileTreeTest, APasswordThatCannotBeDecipheredRefusesTheJob) {

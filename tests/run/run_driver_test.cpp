@@ -99,39 +99,6 @@ TEST_F(RunDriverTest, VanishedFilesAreLoggedCountedAndTheRestIsCopied) {
             L"öffnen?");
 }
 
-TEST_F(RunDriverTest, CancelStopsBeforeTheNextFileAndRemovesTheLog) {
-  for (int i = 0; i < 40; ++i) WriteBytes(src_ + "/many/f" + std::to_string(i) + ".txt", "x");
-  job_.LogFiles = true;
-  test::FaultyFileSystem fs;
-  std::atomic<int> copies{0};
-  fs.failCopy = [&copies](const std::wstring&) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    ++copies;
-    return 0;
-  };
-  platform::ScopedFileSystem scoped(&fs);
-  host_.cancelWhen = [&copies] { return copies >= 3; };
-  const RunReport report = Run();
-  EXPECT_EQ(report.outcome, RunOutcome::kAborted);
-  const size_t copied = FilesBelow(Copied()).size();
-  EXPECT_GE(copied, 3u);
-  EXPECT_LT(copied, 42u);
-  EXPECT_EQ(copied, static_cast<size_t>(copies.load()));  // no file left half-done
-  EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
-}
-
-TEST_F(RunDriverTest, TooLittleRoomAbortsBeforeCopying) {
-  test::FaultyFileSystem fs;
-  fs.freeSpace = [](uint64_t* bytes) { return *bytes = 8, 0; };
-  platform::ScopedFileSystem scoped(&fs);
-  const RunReport report = Run();
-  EXPECT_EQ(report.outcome, RunOutcome::kAborted);
-  EXPECT_EQ(report.result, 112u);
-  ASSERT_EQ(host_.messages.size(), 1u);
-  EXPECT_TRUE(host_.messages[0].starts_with(L"Der Platz auf ")) ;
-  EXPECT_TRUE(FilesBelow(dir_.Native("out")).empty());
-}
-
 TEST_F(RunDriverTest, UncreatableTargetFolderAbortsAndSaysWhy) {
   test::FaultyFileSystem fs;
   fs.failMakeFolder = [](const std::wstring& path) {
@@ -230,18 +197,6 @@ TEST_F(ArchiveDriverTest, FailureKeepsTheOlderArchiveAndRemovesTheTemporaryFile)
   EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "older archive");
   EXPECT_FALSE(PathExists(platform::ToNative(seenWorkPath)));
   EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
-}
-
-TEST_F(ArchiveDriverTest, CancelKeepsTheOlderArchive) {
-  host_.cancelWhen = [] { return true; };
-  Stand_in([](vxstl::BackupClass& run) {
-    while (!run.cancelRequested) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return 0u;
-  });
-  // The scan ends within its first wait, so the cancel comes during the target.
-  EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
-  EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "older archive");
-  EXPECT_FALSE(PathExists(platform::ToNative(seenWorkPath)));
 }
 
 TEST_F(ArchiveDriverTest, AnExceptionIsShownAndLeavesNoTemporaryFile) {
