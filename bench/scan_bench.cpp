@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
     ScanContext::SetFileFilter(scan.whiteListSpec, L"*.*");
     ScanContext::SetFileFilter(scan.blackListSpec, L"*.tmp");
     ScanSources(scan, [] {});
-    const double ms = std::chrono::duration<double, std::milli>(
-                          std::chrono::steady_clock::now() - start).count();
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     const size_t heap = mallinfo2().uordblks - heapBefore;
     const uint32_t files = scan.CountFiles();
     std::printf("files %u  folders %zu  time %.1f ms  result heap %.1f MiB (%.0f bytes/file)\n",

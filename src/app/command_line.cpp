@@ -9,7 +9,7 @@ namespace {
 
 constexpr size_t kMaxTokens = 100;
 const std::wstring_view kKnownSwitches[] = {L"file", L"start", L"minimize", L"console",
-                                            L"help", L"h",    L"?"};
+                                            L"help", L"h",     L"?"};
 
 bool IsKnown(std::wstring_view name) {
   return std::find(std::begin(kKnownSwitches), std::end(kKnownSwitches), name) !=
@@ -57,8 +57,7 @@ std::vector<std::wstring> CommandLineArgs::SplitCommandLine(std::wstring_view ra
 void CommandLineArgs::Parse(const std::vector<std::wstring>& allTokens) {
   values_.clear();
   const size_t count = std::min(allTokens.size(), kMaxTokens);
-  if (count > 1 && !IsSwitch(allTokens[1]) && !allTokens[1].empty() &&
-      allTokens[1][0] != L'-') {
+  if (count > 1 && !IsSwitch(allTokens[1]) && !allTokens[1].empty() && allTokens[1][0] != L'-') {
     values_[L"file"] = Unquoted(allTokens[1]);
   }
   for (size_t i = 1; i < count; ++i) {

@@ -50,13 +50,13 @@ std::wstring LoadFailure(const JsonDocument& document, uint32_t error, const std
   // For bad JSON the document keeps the rest of the text; where it broke is
   // what a user needs.
   if (error == kResultInvalidData && document.errorText().rfind(L"Read file", 0) != 0) {
-    return PrintFEx(texts.GetText(L"console_job_not_json"),
-                    {path, FormatText(L"%llu", static_cast<unsigned long long>(
-                                                   document.errorOffset()))});
+    return PrintFEx(
+        texts.GetText(L"console_job_not_json"),
+        {path, FormatText(L"%llu", static_cast<unsigned long long>(document.errorOffset()))});
   }
-  return PrintFEx(texts.GetText(L"console_job_error"),
-                  {path, document.errorText().empty() ? FormatText(L"code %lu", error)
-                                                      : document.errorText()});
+  return PrintFEx(
+      texts.GetText(L"console_job_error"),
+      {path, document.errorText().empty() ? FormatText(L"code %lu", error) : document.errorText()});
 }
 
 }  // namespace

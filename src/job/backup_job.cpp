@@ -21,7 +21,8 @@ bool ReadList(const JsonDocument& doc, const JsonNode* backup, std::string_view 
   if (!list || list->kind != JsonKind::kArray) return false;
   std::vector<std::wstring> entries;
   entries.reserve(list->children.size());
-  for (const auto& element : list->children) entries.push_back(JsonDocument::ValueText(element.get()));
+  for (const auto& element : list->children)
+    entries.push_back(JsonDocument::ValueText(element.get()));
   *value = JoinListEntries(entries);
   return true;
 }
@@ -142,12 +143,12 @@ bool WriteJobToDocument(const BackupJob& job, JsonDocument& doc) {
     if (const auto* number = std::get_if<uint32_t BackupJob::*>(&field.member)) {
       added = doc.AddNumber(backup, field.key, job.*(*number)) != nullptr;
     } else if (const auto* text = std::get_if<std::wstring BackupJob::*>(&field.member)) {
-      added = doc.AddString(backup, field.key,
-                            IsPassword(field) ? EncodePassword(job.*(*text)) : job.*(*text)) !=
-              nullptr;
+      added =
+          doc.AddString(backup, field.key,
+                        IsPassword(field) ? EncodePassword(job.*(*text)) : job.*(*text)) != nullptr;
     } else {
-      added = doc.AddBool(backup, field.key, job.*std::get<bool BackupJob::*>(field.member)) !=
-              nullptr;
+      added =
+          doc.AddBool(backup, field.key, job.*std::get<bool BackupJob::*>(field.member)) != nullptr;
     }
     if (!added) return false;
   }

@@ -46,8 +46,8 @@ struct BackupJob {
   uint32_t Type = kJobTypeZip;
   uint32_t ArchiveCompLevel = 9;
   bool AddDate = false;
-  bool Overwrite = false;      // carried into a run, which does not act on it
-  bool TestFiles = false;      // an editor option; never stored
+  bool Overwrite = false;  // carried into a run, which does not act on it
+  bool TestFiles = false;  // an editor option; never stored
   bool LogFolder = false;
   bool LogFiles = false;
   bool LogBlackList = false;
@@ -55,10 +55,10 @@ struct BackupJob {
   bool LogRemoveLog = true;
   bool SkipFilesWithoutExtension = true;
   bool ArchiveBitGet = false;
-  bool ArchiveBitSet = true;   // carried into a run, which does not act on it
+  bool ArchiveBitSet = true;  // carried into a run, which does not act on it
   bool IncludeSystemFiles = false;
   bool IncludeHiddenFiles = false;
-  bool Modified = false;       // changed in the editor since created, loaded or saved
+  bool Modified = false;  // changed in the editor since created, loaded or saved
   // The file held an ArchivePassword that is not an enciphered password (typed
   // in plain text, damaged): ArchivePassword is then empty, and a run must
   // refuse the job rather than write an archive without the password.

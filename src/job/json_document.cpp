@@ -7,8 +7,8 @@
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
 #include "util/buffered_file.h"
-#include "util/result_codes.h"
 #include "util/format_text.h"
+#include "util/result_codes.h"
 
 namespace kelvane {
 namespace {

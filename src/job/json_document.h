@@ -21,7 +21,14 @@
 
 namespace kelvane {
 
-enum class JsonKind : uint8_t { kArray = 1, kObject = 2, kNumber = 3, kString = 4, kBool = 5, kNull = 6 };
+enum class JsonKind : uint8_t {
+  kArray = 1,
+  kObject = 2,
+  kNumber = 3,
+  kString = 4,
+  kBool = 5,
+  kNull = 6
+};
 
 struct JsonNode {
   JsonNode* parent = nullptr;
@@ -29,7 +36,7 @@ struct JsonNode {
   std::string stringValue;  // UTF-8
   std::string key;          // UTF-8; meaningful when hasKey (members of an object)
   bool hasKey = false;
-  int32_t intValue = 0;     // numbers: truncated and clamped; bools: 1 or 0
+  int32_t intValue = 0;  // numbers: truncated and clamped; bools: 1 or 0
   double numberValue = 0;
   JsonKind kind = JsonKind::kString;
 };

@@ -121,7 +121,9 @@ class Parser {
       if (AtEnd()) return false;
       const char e = text_[pos_++];
       switch (e) {
-        case '"': case '\\': case '/': out->push_back(e); break;
+        case '"':
+        case '\\':
+        case '/': out->push_back(e); break;
         case 'b': out->push_back('\b'); break;
         case 'f': out->push_back('\f'); break;
         case 'n': out->push_back('\n'); break;
@@ -141,8 +143,7 @@ class Parser {
           platform::AppendUtf8(*out, first);
           break;
         }
-        default:
-          return false;
+        default: return false;
       }
     }
     return false;
@@ -202,6 +203,8 @@ class Parser {
 
 }  // namespace
 
-ParseOutcome ParseValueInto(std::string_view text, JsonNode* root) { return Parser(text).Run(root); }
+ParseOutcome ParseValueInto(std::string_view text, JsonNode* root) {
+  return Parser(text).Run(root);
+}
 
 }  // namespace kelvane::json_internal

@@ -3,9 +3,9 @@
 #include "job/json_document.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
+#include "util/format_text.h"
 #include "util/path_util.h"
 #include "util/result_codes.h"
-#include "util/format_text.h"
 
 namespace kelvane {
 namespace {
@@ -110,7 +110,8 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_enable_logging_files", L"Ausgabe der ausgeschlossenen oder aufgenommenen Dateien."},
     {L"ui_enable_logging_blacklist", L"Ausgabe der durch die Blacklist ausgeschiedenen Pfade."},
     {L"ui_enable_logging_errors", L"Ausgabe von Fehlern, die nicht zum Abbruch führen."},
-    {L"ui_remove_log_if_no_error_occurred", L"Protokoll am Ende entfernen, wenn kein Fehler auftrat."},
+    {L"ui_remove_log_if_no_error_occurred",
+     L"Protokoll am Ende entfernen, wenn kein Fehler auftrat."},
     {L"ui_filter_skip_file_without_extension", L"Dateien ohne Endung übergehen."},
     {L"ui_filter_include_system_files", L"Systemdateien einschließen."},
     {L"ui_filter_include_hidden_files", L"Versteckte Dateien einschließen."},

@@ -11,5 +11,4 @@ uint64_t FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds) {
   return ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
 }
 
-
 }  // namespace kelvane::platform

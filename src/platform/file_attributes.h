@@ -49,7 +49,7 @@ struct DirectoryEntry {
   int error = 0;
   FileId id;
   uint32_t attributes = 0;
-  uint32_t reparseTag = 0;  // meaningful with kAttributeReparsePoint
+  uint32_t reparseTag = 0;    // meaningful with kAttributeReparsePoint
   uint64_t creationTime = 0;  // birth time where the file system keeps it
   uint64_t lastAccessTime = 0;
   uint64_t lastWriteTime = 0;

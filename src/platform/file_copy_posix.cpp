@@ -1,5 +1,7 @@
 // Copying one file the way a backup needs it: complete or not at all, and
 // never giving anyone more than the original gave them.
+#include "platform/file_copy_posix.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +9,6 @@
 #include <cerrno>
 #include <string>
 
-#include "platform/file_copy_posix.h"
 #include "platform/posix_io.h"
 #include "platform/system_error.h"
 
@@ -96,8 +97,7 @@ int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expect
   if (error == 0) error = CopyAttributes(status, out);
   if (const int closed = CloseDescriptor(out); error == 0) error = closed;
   ::close(in);
-  if (error == 0 &&
-      ::renameat(workDir, temporary.c_str(), targetDir, targetName.c_str()) != 0) {
+  if (error == 0 && ::renameat(workDir, temporary.c_str(), targetDir, targetName.c_str()) != 0) {
     error = errno;
   }
   if (error != 0) ::unlinkat(workDir, temporary.c_str(), 0);

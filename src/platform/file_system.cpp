@@ -22,8 +22,7 @@ bool IsTemporaryName(std::wstring_view name, std::wstring_view stem) {
   // <process>-<number>, both decimal.
   const size_t dash = name.find(L'-');
   const auto digits = [](std::wstring_view part) {
-    return !part.empty() &&
-           part.find_first_not_of(L"0123456789") == std::wstring_view::npos;
+    return !part.empty() && part.find_first_not_of(L"0123456789") == std::wstring_view::npos;
   };
   return dash != std::wstring_view::npos && digits(name.substr(0, dash)) &&
          digits(name.substr(dash + 1));

@@ -52,7 +52,7 @@ class WritableFile {
 // What the status of an open file tells a writer that keeps it.
 struct FileStatus {
   uint64_t size = 0;
-  uint32_t mode = 0;  // permission bits (07777) of the file
+  uint32_t mode = 0;            // permission bits (07777) of the file
   int64_t modifiedSeconds = 0;  // Unix time of the last modification
   uint32_t modifiedNanoseconds = 0;
 };

@@ -67,7 +67,9 @@ class PosixFileStream final : public FileStream {
   int Write(const void* data, size_t n) override { return WriteAll(fd_, data, n); }
 
   int Seek(int64_t offset, Origin origin, uint64_t* position) override {
-    const int whence = origin == kFromStart ? SEEK_SET : origin == kFromCurrent ? SEEK_CUR : SEEK_END;
+    const int whence = origin == kFromStart     ? SEEK_SET
+                       : origin == kFromCurrent ? SEEK_CUR
+                                                : SEEK_END;
     const off_t result = ::lseek(fd_, offset, whence);
     if (result < 0) return errno;
     if (position) *position = static_cast<uint64_t>(result);
@@ -302,8 +304,9 @@ class PosixFileSystem final : public FileSystem {
       // What the scan listed as a folder is something else now.
       if (expected) return kErrorChangedSinceScan;
       struct stat status;
-      const bool isLink = ::fstatat(parent.handle(), native.c_str(), &status,
-                                    AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
+      const bool isLink =
+          ::fstatat(parent.handle(), native.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+          S_ISLNK(status.st_mode);
       return isLink ? kErrorLinkNotFollowed : error;
     }
     Folder opened;

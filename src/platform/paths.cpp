@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-
 #include <vector>
 
 #include "platform/text_codec.h"

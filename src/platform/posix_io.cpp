@@ -48,8 +48,8 @@ int CreateTemporaryAt(int dirFd, const std::string& stem, int flags, std::string
   static std::atomic<uint64_t> sequence{0};
   static const pid_t process = ::getpid();
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    *name = ToNative(TemporaryName(FromNative(stem), static_cast<uint64_t>(process),
-                                   sequence.fetch_add(1)));
+    *name = ToNative(
+        TemporaryName(FromNative(stem), static_cast<uint64_t>(process), sequence.fetch_add(1)));
     *fd = ::openat(dirFd, name->c_str(), flags | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (*fd >= 0) return 0;
     if (errno != EEXIST) return errno;

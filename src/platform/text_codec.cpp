@@ -1,7 +1,6 @@
 #include "platform/text_codec.h"
 
 #include <algorithm>
-
 #include <cstdint>
 
 namespace kelvane::platform {

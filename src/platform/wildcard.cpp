@@ -1,9 +1,9 @@
 #include "platform/wildcard.h"
 
-#include "platform/list_split.h"
-
 #include <locale.h>
 #include <wctype.h>
+
+#include "platform/list_split.h"
 
 namespace kelvane::platform {
 namespace {
@@ -11,7 +11,8 @@ namespace {
 wchar_t Fold(wchar_t c) {
   if (c < 0x80) return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 32) : c;
   // Unicode case mapping independent of the user's LC_CTYPE.
-  static const locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  static const locale_t utf8 =
+      ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
   return utf8 ? static_cast<wchar_t>(::towlower_l(static_cast<wint_t>(c), utf8)) : c;
 }
 

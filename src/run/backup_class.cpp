@@ -19,7 +19,9 @@ namespace kelvane::vxstl {
 std::atomic<bool> runCancelled{false};
 
 BackupClass::BackupClass(RunHost& runHost, const LanguageTable& languageTexts, RunLog& runLog)
-    : pump([&runHost] { runHost.PumpMessages(); }), host(runHost), texts(languageTexts),
+    : pump([&runHost] { runHost.PumpMessages(); }),
+      host(runHost),
+      texts(languageTexts),
       log(runLog) {}
 
 uint32_t BackupClass::PumpingWait(std::future<uint32_t>& task) {
@@ -91,11 +93,11 @@ bool BackupClass::UpdateRunProgress() {
   const int64_t filePercent =
       totalFiles == 0 ? -1 : (static_cast<int64_t>(files) * 100 + totalFiles / 2) / totalFiles;
 
-  const std::wstring filesLine =
-      PrintFEx(filesTemplate, {FormatText(L"%lu", files), FormatText(L"%lu", totalFiles),
-                               FormatText(L"%ld", filePercent)});
-  const std::wstring sizeLine = PrintFEx(
-      sizeTemplate, {processedSizeText, totalSizeText, FormatText(L"%llu", percent)});
+  const std::wstring filesLine = PrintFEx(
+      filesTemplate,
+      {FormatText(L"%lu", files), FormatText(L"%lu", totalFiles), FormatText(L"%ld", filePercent)});
+  const std::wstring sizeLine =
+      PrintFEx(sizeTemplate, {processedSizeText, totalSizeText, FormatText(L"%llu", percent)});
   const std::wstring timeLine = estimator.FormatTimes(percent < 5 ? timeTemplate1 : timeTemplate2);
   host.SetStatusLines(filesLine, sizeLine, timeLine);
   host.SetProgressPosition(files);

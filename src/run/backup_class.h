@@ -67,8 +67,8 @@ class BackupClass {
   // The job's archive folder, open for the whole run: the target, its
   // temporary files and the log are made inside it, never by path.
   const platform::Folder* archiveFolder = nullptr;
-  std::wstring targetName;   // the target's name inside archiveFolder
-  std::wstring workName;     // archives: the temporary file's name, once made
+  std::wstring targetName;  // the target's name inside archiveFolder
+  std::wstring workName;    // archives: the temporary file's name, once made
   std::wstring password;
   int32_t compressionLevel = 0;
   ScanContext* scan = nullptr;

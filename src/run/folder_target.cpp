@@ -57,8 +57,8 @@ uint32_t FolderTarget::Write(vxstl::BackupClass& run) {
 uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
   platform::FileSystem& fs = platform::Fs();
   auto folderFailed = [&run](const std::wstring& path, int error) {
-    run.failureText = FormatText(L"Create Folder %s failed.%s", path,
-                                 ErrorText(static_cast<uint32_t>(error)));
+    run.failureText =
+        FormatText(L"Create Folder %s failed.%s", path, ErrorText(static_cast<uint32_t>(error)));
     run.log.WriteLogLine(run.failureText);
     ++run.errorCount;
     return static_cast<uint32_t>(error);
@@ -85,9 +85,9 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     const int sourceError = sources.Enter(folder, &source);
     for (const ScannedFile& file : folder.files) {
       if (run.cancelRequested) break;
-      const int error = sourceError != 0 ? sourceError
-                                         : fs.CopyFile(*source, file.name, file.id, *target,
-                                                       file.name, root);
+      const int error = sourceError != 0
+                            ? sourceError
+                            : fs.CopyFile(*source, file.name, file.id, *target, file.name, root);
       if (error != 0) {
         run.log.WriteLogFormat(L"Backup file %s failed.%s", run.archivePath + stored + file.name,
                                ErrorText(static_cast<uint32_t>(error)));

@@ -4,9 +4,9 @@
 #include <exception>
 #include <optional>
 
-#include "language/language_table.h"
 #include "job/backup_job.h"
 #include "job/json_document.h"
+#include "language/language_table.h"
 #include "log/run_log.h"
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
@@ -21,8 +21,8 @@
 #include "scan/scan_context.h"
 #include "scan/scan_sources.h"
 #include "util/error_text.h"
-#include "util/path_util.h"
 #include "util/format_text.h"
+#include "util/path_util.h"
 #include "util/template_format.h"
 #include "util/time_estimate.h"
 
@@ -47,8 +47,8 @@ bool IsUsableArchiveName(const std::wstring& name) {
 }
 
 bool IsRegularFile(const platform::DirectoryEntry& entry) {
-  constexpr uint32_t kNotRegular = platform::kAttributeDirectory |
-                                   platform::kAttributeReparsePoint | platform::kAttributeDevice;
+  constexpr uint32_t kNotRegular =
+      platform::kAttributeDirectory | platform::kAttributeReparsePoint | platform::kAttributeDevice;
   return entry.error == 0 && (entry.attributes & kNotRegular) == 0;
 }
 
@@ -60,8 +60,8 @@ void SweepLeftovers(const platform::Folder& archiveFolder, const OutputNames& ou
   platform::FileSystem& fs = platform::Fs();
   auto remove = [&fs, &log](const platform::Folder& folder, const std::wstring& name) {
     if (fs.RemoveFile(folder, name) == 0) {
-      log.WriteLogFormat(L"Removed %s%s, left by an earlier run that did not end.",
-                         folder.path(), name);
+      log.WriteLogFormat(L"Removed %s%s, left by an earlier run that did not end.", folder.path(),
+                         name);
     }
   };
   std::vector<platform::DirectoryEntry> entries;
@@ -78,7 +78,8 @@ void SweepLeftovers(const platform::Folder& archiveFolder, const OutputNames& ou
       continue;
     }
     for (const platform::DirectoryEntry& file : inside) {
-      if (IsRegularFile(file) && platform::IsTemporaryName(file.name, L"")) remove(target, file.name);
+      if (IsRegularFile(file) && platform::IsTemporaryName(file.name, L""))
+        remove(target, file.name);
     }
   }
 }
@@ -100,7 +101,8 @@ TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix) {
 
 // Everything one run holds, made fresh for each run.
 struct RunDriver::RunState {
-  RunState(RunHost& host, const LanguageTable& texts, RunLog& log) : scan(log), run(host, texts, log) {}
+  RunState(RunHost& host, const LanguageTable& texts, RunLog& log)
+      : scan(log), run(host, texts, log) {}
 
   BackupJob job;
   ScanContext scan;
@@ -143,8 +145,8 @@ RunReport RunDriver::Run(const JsonDocument& jobDocument) {
       WriteTheTarget(state);
       Finish(state);
     } catch (const std::exception& e) {
-      EndAfterException(state, PrintFEx(texts_.GetText(L"exception_caught"),
-                                        {platform::FromNative(e.what())}));
+      EndAfterException(
+          state, PrintFEx(texts_.GetText(L"exception_caught"), {platform::FromNative(e.what())}));
     } catch (...) {
       EndAfterException(state, texts_.GetText(L"exception_caught_unknown"));
     }
@@ -324,12 +326,12 @@ void RunDriver::Finish(RunState& state) {
                                {run.logPath, ErrorText(static_cast<uint32_t>(logError))}),
                       true);
   } else if (report.errorCount > 0) {
-    const std::wstring question = PrintFEx(texts_.GetText(L"backup_error"),
-                                           {FormatText(L"%lu", report.errorCount)});
+    const std::wstring question =
+        PrintFEx(texts_.GetText(L"backup_error"), {FormatText(L"%lu", report.errorCount)});
     if (host_.AskYesNo(question, true)) host_.OpenWithDesktop(run.logPath);
   }
-  report.outcome = report.errorCount > 0 ? RunOutcome::kCompletedWithErrors
-                                         : RunOutcome::kCompleted;
+  report.outcome =
+      report.errorCount > 0 ? RunOutcome::kCompletedWithErrors : RunOutcome::kCompleted;
   if (logError == 0 && log_.lineCount() == 0) {
     platform::Fs().RemoveFile(state.archiveFolder, logName);
   }

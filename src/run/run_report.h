@@ -15,11 +15,11 @@ enum class RunOutcome {
 
 struct RunReport {
   RunOutcome outcome = RunOutcome::kAborted;
-  uint32_t result = 0;          // of the target phase; 0 = success
+  uint32_t result = 0;  // of the target phase; 0 = success
   uint32_t errorCount = 0;
-  uint32_t totalFiles = 0;      // files the scan selected
+  uint32_t totalFiles = 0;  // files the scan selected
   uint64_t totalBytes = 0;
-  uint32_t savedFiles = 0;      // files the target phase saved without error
+  uint32_t savedFiles = 0;  // files the target phase saved without error
   std::wstring archivePath;
   std::wstring logPath;
 };

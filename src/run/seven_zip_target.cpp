@@ -7,12 +7,12 @@
 
 #include "archive/sevenzip/seven_zip_compressor.h"
 #include "log/run_log.h"
+#include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
 #include "util/error_text.h"
 #include "util/format_text.h"
-#include "platform/text_codec.h"
 
 namespace kelvane {
 
@@ -52,8 +52,8 @@ uint32_t SevenZipTarget::Write(BackupClass& run) {
   const std::wstring library = SevenZip::FindSevenZipLibrary(library_);
   std::unique_ptr<platform::FileStream> archive;
   if (const int error = run.CreateWorkFile(&archive); error != 0) {
-    throw std::runtime_error(platform::ToUtf8(FormatText(
-        L"Create %s failed.%s", run.archivePath, ErrorText(static_cast<uint32_t>(error)))));
+    throw std::runtime_error(platform::ToUtf8(FormatText(L"Create %s failed.%s", run.archivePath,
+                                                         ErrorText(static_cast<uint32_t>(error)))));
   }
 
   // The library's counters feed the progress lines, and a stop request goes
@@ -67,8 +67,7 @@ uint32_t SevenZipTarget::Write(BackupClass& run) {
     return goOn;
   };
   std::future<uint32_t> task = std::async(std::launch::async, [&] {
-    return SevenZip::PackWithSevenZip(&record, library, run.archivePath, std::move(archive),
-                                      files);
+    return SevenZip::PackWithSevenZip(&record, library, run.archivePath, std::move(archive), files);
   });
   const uint32_t code = run.PumpingWait(task);
   run.progressCallback = progress;

@@ -25,7 +25,7 @@ bool ScanContext::IsOwnOutput(const Folder& folder, const std::wstring& name) co
 
 void ScanContext::CannotRead(int32_t taskNumber, const std::wstring& path, int error) {
   log.WriteLogFormat(L"(%02ld) Folder: Cannot read %s.%s", taskNumber, path,
-                              ErrorText(static_cast<uint32_t>(error)));
+                     ErrorText(static_cast<uint32_t>(error)));
   unreadableEntries.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -71,8 +71,8 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
     std::lock_guard<std::mutex> hold(processedLock);
     if (!processedFolders.insert(path).second) {
       if (Logs(kScanLogFolder)) {
-        log.WriteLogFormat(L"(%02ld) Folder Skip %s already processed by another task.",
-                                    taskNumber, path);
+        log.WriteLogFormat(L"(%02ld) Folder Skip %s already processed by another task.", taskNumber,
+                           path);
       }
       return;
     }
@@ -107,7 +107,7 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
     if (item.error != 0) {
       // Only this entry is lost; the rest of the folder is still saved.
       log.WriteLogFormat(L"(%02ld) Cannot read %s%s.%s", taskNumber, path, item.name,
-                                  ErrorText(static_cast<uint32_t>(item.error)));
+                         ErrorText(static_cast<uint32_t>(item.error)));
       unreadableEntries.fetch_add(1, std::memory_order_relaxed);
       continue;
     }
@@ -115,21 +115,21 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
       const bool isFolder = (a & kAttributeDirectory) != 0;
       if (Logs(isFolder ? kScanLogFolder : kScanLogFiles)) {
         log.WriteLogFormat(isFolder ? L"(%02ld) Folder: Skip %s%s, output of this backup."
-                                             : L"(%02ld) File: Skip %s%s, output of this backup.",
-                                    taskNumber, path, item.name);
+                                    : L"(%02ld) File: Skip %s%s, output of this backup.",
+                           taskNumber, path, item.name);
       }
       continue;
     }
     if (a & kAttributeDirectory) {
       if (reparse && item.reparseTag == kReparseTagMountPoint) {
         if (Logs(kScanLogFolder)) {
-          log.WriteLogFormat(L"(%02ld) Folder: Skip %s%s, IO_REPARSE_TAG_MOUNT_POINT.",
-                                      taskNumber, path, item.name);
+          log.WriteLogFormat(L"(%02ld) Folder: Skip %s%s, IO_REPARSE_TAG_MOUNT_POINT.", taskNumber,
+                             path, item.name);
         }
       } else if (reparse && item.reparseTag == kReparseTagSymlink) {
         if (Logs(kScanLogFolder)) {
-          log.WriteLogFormat(L"(%02ld) Folder: Skip %s%s, IO_REPARSE_TAG_SYMLINK.",
-                                      taskNumber, path, item.name);
+          log.WriteLogFormat(L"(%02ld) Folder: Skip %s%s, IO_REPARSE_TAG_SYMLINK.", taskNumber,
+                             path, item.name);
         }
       } else {
         WalkFolder(taskNumber, path + item.name, &folder, &item);
@@ -138,20 +138,20 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
     }
     if (reparse && item.reparseTag == kReparseTagMountPoint) {
       if (Logs(kScanLogFolder)) {
-        log.WriteLogFormat(L"(%02ld) File: Skip %s%s, IO_REPARSE_TAG_MOUNT_POINT.",
-                                    taskNumber, path, item.name);
+        log.WriteLogFormat(L"(%02ld) File: Skip %s%s, IO_REPARSE_TAG_MOUNT_POINT.", taskNumber,
+                           path, item.name);
       }
       continue;
     }
     if (reparse && item.reparseTag == kReparseTagSymlink) {
       if (Logs(kScanLogFolder)) {
-        log.WriteLogFormat(L"(%02ld) File: Skip %s%s, IO_REPARSE_TAG_SYMLINK.",
-                                    taskNumber, path, item.name);
+        log.WriteLogFormat(L"(%02ld) File: Skip %s%s, IO_REPARSE_TAG_SYMLINK.", taskNumber, path,
+                           item.name);
       }
       continue;
     }
     ScannedFile file{std::move(item.name), item.id, item.lastWriteTime, item.creationTime,
-                     item.lastAccessTime, a, item.size};
+                     item.lastAccessTime,  a,       item.size};
     if (TakesFile(taskNumber, path, file)) scanned.files.push_back(std::move(file));
   }
 

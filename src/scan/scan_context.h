@@ -39,7 +39,7 @@ namespace kelvane {
 
 struct ScannedFile {
   std::wstring name;
-  platform::FileId id;  // the file the scan saw; a different one is never read
+  platform::FileId id;         // the file the scan saw; a different one is never read
   uint64_t lastWriteTime = 0;  // FILETIME ticks
   uint64_t creationTime = 0;
   uint64_t lastAccessTime = 0;
@@ -48,8 +48,8 @@ struct ScannedFile {
 };
 
 struct ScannedFolder {
-  std::wstring path;  // ends in the separator; a file's full path is path + name
-  platform::FileId id;  // the folder the scan read
+  std::wstring path;               // ends in the separator; a file's full path is path + name
+  platform::FileId id;             // the folder the scan read
   std::vector<ScannedFile> files;  // never empty
 };
 
@@ -113,7 +113,7 @@ class ScanContext {
   std::mutex processedLock;
   PathSet processedFolders;  // guarded by processedLock
   std::mutex resultsLock;
-  std::vector<ScannedFolder> results;  // guarded by resultsLock during the scan
+  std::vector<ScannedFolder> results;           // guarded by resultsLock during the scan
   std::vector<IncludeFailure> includeFailures;  // guarded by resultsLock during the scan
   // Folders and entries that could not be read: each is logged and is an
   // error of the run.

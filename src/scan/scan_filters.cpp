@@ -4,8 +4,8 @@
 #include "platform/text_codec.h"
 #include "platform/wildcard.h"
 #include "scan/scan_context.h"
-#include "util/path_util.h"
 #include "util/ascii_case.h"
+#include "util/path_util.h"
 #include "util/trim.h"
 
 namespace kelvane {
@@ -21,7 +21,8 @@ uint32_t PathHash(std::wstring_view text) {
 
 void ScanContext::SetFileFilter(std::wstring& spec, std::wstring_view list) {
   std::vector<std::wstring> entries;
-  for (const std::wstring_view piece : platform::SplitList(list, L";")) entries.push_back(Trim(piece));
+  for (const std::wstring_view piece : platform::SplitList(list, L";"))
+    entries.push_back(Trim(piece));
   platform::SortUniqueByUtf16(entries);
 
   spec.clear();
@@ -58,16 +59,14 @@ bool ScanContext::IsExcludedFolder(int32_t taskNumber, std::wstring path) {
   path = ToLowerAscii(path);
   if (excludedFolderPaths.contains(path)) {
     if (Logs(kScanLogBlackList)) {
-      log.WriteLogFormat(L"(%02ld) Folder: Skip %s, in Blacklist (path).", taskNumber,
-                                  path);
+      log.WriteLogFormat(L"(%02ld) Folder: Skip %s, in Blacklist (path).", taskNumber, path);
     }
     return true;
   }
   for (const std::wstring& pattern : excludedFolderPatterns) {
     if (platform::MatchesPattern(path, pattern)) {
       if (Logs(kScanLogBlackList)) {
-        log.WriteLogFormat(L"(%02ld) Folder: Skip %s, in Blacklist (wildcard).",
-                                    taskNumber, path);
+        log.WriteLogFormat(L"(%02ld) Folder: Skip %s, in Blacklist (wildcard).", taskNumber, path);
       }
       return true;
     }

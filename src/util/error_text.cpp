@@ -11,9 +11,10 @@ std::wstring ErrorText(uint32_t code) {
   const std::wstring message = platform::SystemErrorMessage(static_cast<int>(code));
   if (message.empty()) return {};
   // The platform's own failures have no number a user could look up.
-  std::wstring text = platform::IsOwnError(static_cast<int>(code))
-                          ? L" " + message
-                          : TrimRight(FormatText(L" Code: %ld, %s", static_cast<long>(code), message));
+  std::wstring text =
+      platform::IsOwnError(static_cast<int>(code))
+          ? L" " + message
+          : TrimRight(FormatText(L" Code: %ld, %s", static_cast<long>(code), message));
   if (!text.ends_with(L'.')) text.push_back(L'.');
   return text;
 }

@@ -85,8 +85,8 @@ std::string FormatNumber(const Spec& spec, const FormatArg& arg) {
     } else if (c == 'g' || c == 'G') {
       body = platform::FormatDoubleG(magnitude, precision == 0 ? 1 : precision);
     } else {
-      const auto format = (c == 'e' || c == 'E') ? std::chars_format::scientific
-                                                 : std::chars_format::fixed;
+      const auto format =
+          (c == 'e' || c == 'E') ? std::chars_format::scientific : std::chars_format::fixed;
       body.assign(digits,
                   std::to_chars(digits, digits + sizeof digits, magnitude, format, precision).ptr);
     }
@@ -173,10 +173,10 @@ std::basic_string<Char> FormatImpl(std::basic_string_view<Char> format,
         spec.precision = readNumber(i);
       }
     }
-    while (i < format.size() && (format[i] == 'l' || format[i] == 'h' || format[i] == 'z' ||
-                                 format[i] == 'j' || format[i] == 't' || format[i] == 'L' ||
-                                 format[i] == 'q' || format[i] == 'I' || format[i] == '6' ||
-                                 format[i] == '4')) {
+    while (i < format.size() &&
+           (format[i] == 'l' || format[i] == 'h' || format[i] == 'z' || format[i] == 'j' ||
+            format[i] == 't' || format[i] == 'L' || format[i] == 'q' || format[i] == 'I' ||
+            format[i] == '6' || format[i] == '4')) {
       ++i;
     }
     if (i >= format.size()) break;
@@ -184,9 +184,7 @@ std::basic_string<Char> FormatImpl(std::basic_string_view<Char> format,
 
     std::basic_string<Char> piece;
     switch (spec.conversion) {
-      case '%':
-        out.push_back('%');
-        continue;
+      case '%': out.push_back('%'); continue;
       case 's':
       case 'S': {
         const FormatArg* a = take();
@@ -218,8 +216,18 @@ std::basic_string<Char> FormatImpl(std::basic_string_view<Char> format,
         }
         break;
       }
-      case 'd': case 'i': case 'u': case 'x': case 'X': case 'o':
-      case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': {
+      case 'd':
+      case 'i':
+      case 'u':
+      case 'x':
+      case 'X':
+      case 'o':
+      case 'f':
+      case 'F':
+      case 'e':
+      case 'E':
+      case 'g':
+      case 'G': {
         const FormatArg* a = take();
         if (!a) break;
         if (a->kind() == FormatArg::Kind::kWide || a->kind() == FormatArg::Kind::kNarrow) {

@@ -56,5 +56,4 @@ std::wstring FileNameOf(std::wstring_view path) {
   return std::wstring(path.substr(last + 1));
 }
 
-
 }  // namespace kelvane

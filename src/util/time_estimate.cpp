@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "platform/local_clock.h"
-#include "util/template_format.h"
 #include "util/format_text.h"
+#include "util/template_format.h"
 
 namespace kelvane {
 namespace {
@@ -50,8 +50,8 @@ void TimeEstimate::UpdateAt(uint64_t done, uint32_t key, int64_t nowNanos) {
   remainingSeconds = (static_cast<double>(total) - static_cast<double>(done)) *
                      (elapsedSeconds / static_cast<double>(done));
   // std::max keeps the earlier value when the new one is undefined (0 of 0).
-  shownRemainingSeconds = std::min(std::max(shownRemainingSeconds, remainingSeconds),
-                                   kShownCapSeconds);
+  shownRemainingSeconds =
+      std::min(std::max(shownRemainingSeconds, remainingSeconds), kShownCapSeconds);
   lastKey = key;
 }
 

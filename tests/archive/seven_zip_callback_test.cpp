@@ -1,12 +1,11 @@
 // The 7z writer's answers to the library, checked without the library.
-#include "archive/sevenzip/archive_update_callback.h"
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
+#include "archive/sevenzip/archive_update_callback.h"
 #include "archive/sevenzip/stream_wrappers.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
@@ -117,8 +116,9 @@ TEST_F(CallbackTest, AnswersThePassword) {
     record.password = c.password;
     ArchiveUpdateCallbackEx* callback = Make(c.withRecord ? &record : nullptr);
     ICryptoGetTextPassword2* crypto = nullptr;
-    ASSERT_EQ(callback->QueryInterface(IID_ICryptoGetTextPassword2, reinterpret_cast<void**>(&crypto)),
-              S_OK);
+    ASSERT_EQ(
+        callback->QueryInterface(IID_ICryptoGetTextPassword2, reinterpret_cast<void**>(&crypto)),
+        S_OK);
     int32_t defined = -1;
     BSTR password = nullptr;
     EXPECT_EQ(crypto->CryptoGetTextPassword2(&defined, &password), S_OK);

@@ -1,10 +1,9 @@
 // The 7z writer with the real library, checked with the 7z tool.
-#include "archive/sevenzip/seven_zip_compressor.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "archive/sevenzip/seven_zip_compressor.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 
@@ -29,9 +28,8 @@ class SevenZipWriterTest : public ::testing::Test {
   uint32_t Pack(SevenZipUIUpdate* record, const std::vector<FilePathInfoEx>& files,
                 const std::wstring& library = FindSevenZipLibrary(L"")) {
     std::unique_ptr<platform::FileStream> archive;
-    EXPECT_EQ(platform::Fs().OpenStream(dir_.Wide("out.7z"), platform::FileStream::kCreate,
-                                        &archive),
-              0);
+    EXPECT_EQ(
+        platform::Fs().OpenStream(dir_.Wide("out.7z"), platform::FileStream::kCreate, &archive), 0);
     return PackWithSevenZip(record, library, dir_.Wide("out.7z"), std::move(archive), files);
   }
 

@@ -35,9 +35,9 @@ class ZipArchiveTest : public ::testing::Test {
 
   bool Add(ZipArchiveHandle* handle, const std::string& source, const std::wstring& entry) {
     std::unique_ptr<platform::FileStream> stream;
-    EXPECT_EQ(platform::Fs().OpenStream(dir_.Wide(source), platform::FileStream::kReadExisting,
-                                        &stream),
-              0)
+    EXPECT_EQ(
+        platform::Fs().OpenStream(dir_.Wide(source), platform::FileStream::kReadExisting, &stream),
+        0)
         << source;
     return stream && ZipAddFile(handle, *stream, entry);
   }
@@ -73,7 +73,8 @@ TEST_F(ZipArchiveTest, WritesAnArchiveThatUnzipAnd7zAccept) {
 
 TEST_F(ZipArchiveTest, LevelZeroStoresAndHigherLevelsDeflateSmaller) {
   std::string text;
-  for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i % 977) + " of a compressible text\n";
+  for (int i = 0; i < 20000; ++i)
+    text += "line " + std::to_string(i % 977) + " of a compressible text\n";
   WriteBytes(Path("text.txt"), text);
   uint64_t previous = UINT64_MAX;
   for (int level : {0, 1, 6, 9}) {
@@ -138,7 +139,8 @@ TEST_F(ZipArchiveTest, KeepsNamesModesAndTimesButNoSpecialBits) {
   ASSERT_EQ(Shell("mkdir x && cd x && unzip -q ../names.zip"), 0) << output_;
   struct stat source;
   ASSERT_EQ(::stat(Path("src/x").c_str(), &source), 0);
-  for (const char* name : {"x/Grüße/Übersicht.txt", "x/Документы/файл.txt", "x/caf\xE9.txt", "x/x"}) {
+  for (const char* name :
+       {"x/Grüße/Übersicht.txt", "x/Документы/файл.txt", "x/caf\xE9.txt", "x/x"}) {
     struct stat status;
     ASSERT_EQ(::stat(Path(name).c_str(), &status), 0) << name;
     EXPECT_EQ(status.st_mode & 07777, 0750u) << name;
@@ -154,16 +156,16 @@ TEST_F(ZipArchiveTest, KeepsNamesModesAndTimesButNoSpecialBits) {
 TEST_F(ZipArchiveTest, RefusesBadNamesAndKeepsGoingAfterAFailedAdd) {
   WriteBytes(Path("a.txt"), "a");
   std::unique_ptr<platform::FileStream> stream;
-  ASSERT_EQ(platform::Fs().OpenStream(dir_.Wide("a.txt"), platform::FileStream::kReadExisting,
-                                      &stream),
-            0);
+  ASSERT_EQ(
+      platform::Fs().OpenStream(dir_.Wide("a.txt"), platform::FileStream::kReadExisting, &stream),
+      0);
   EXPECT_FALSE(ZipAddFile(nullptr, *stream, L"a.txt"));
   EXPECT_EQ(ZipCloseArchive(nullptr), 0);
   ZipArchiveHandle* zip = Create("out.zip");
   EXPECT_FALSE(Add(zip, "a.txt", std::wstring(kZipMaxEntryName + 1, L'n')));
   EXPECT_EQ(ZipLastError(zip), ENAMETOOLONG);
-  for (const wchar_t* name : {L"", L"/etc/passwd", L"../a.txt", L"a/../../b", L"a/./b", L"a//b",
-                              L"a/", L".."}) {
+  for (const wchar_t* name :
+       {L"", L"/etc/passwd", L"../a.txt", L"a/../../b", L"a/./b", L"a//b", L"a/", L".."}) {
     EXPECT_FALSE(Add(zip, "a.txt", name)) << platform::ToNative(name);
     EXPECT_EQ(ZipLastError(zip), EINVAL);
   }

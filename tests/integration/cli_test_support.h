@@ -14,8 +14,8 @@
 namespace kelvane::test {
 
 struct CliResult {
-  int status = -1;      // exit status, -1 when it did not exit normally
-  std::string output;   // stdout and stderr together
+  int status = -1;     // exit status, -1 when it did not exit normally
+  std::string output;  // stdout and stderr together
 };
 
 class Cli {

@@ -53,11 +53,13 @@ TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   ASSERT_EQ(Shell("cp -a '" + src_ + "' '" + expected + "'"), 0);
   ASSERT_EQ(Shell("cd '" + expected + "' && rm .hidden.txt run.log README pipe.fifo"), 0);
   EXPECT_EQ(Shell("diff -r '" + expected + "' '" + Target() + "'"), 0) << output_;
-  ASSERT_EQ(Shell("cd '" + expected + "' && find . -type f -exec stat -c '%n %a %y' {} + | sort > "
-                  "../modes-expected && cd '" + Target() +
-                  "' && find . -type f -exec stat -c '%n %a %y' {} + | sort > " + dir_.path() +
-                  "/modes-actual && diff " + dir_.path() + "/modes-expected " + dir_.path() +
-                  "/modes-actual"), 0)
+  ASSERT_EQ(Shell("cd '" + expected +
+                  "' && find . -type f -exec stat -c '%n %a %y' {} + | sort > "
+                  "../modes-expected && cd '" +
+                  Target() + "' && find . -type f -exec stat -c '%n %a %y' {} + | sort > " +
+                  dir_.path() + "/modes-actual && diff " + dir_.path() + "/modes-expected " +
+                  dir_.path() + "/modes-actual"),
+            0)
       << output_;
   EXPECT_FALSE(PathExists(out_ + "/Daily.log")) << "an empty log is removed";
   EXPECT_NE(result.output.find("Done: 6 of 6 files"), std::string::npos) << result.output;
@@ -123,8 +125,9 @@ TEST_F(FolderRunTest, AFileThatCannotBeWrittenIsLoggedAndTheRunEndsWithStatusOne
   EXPECT_EQ(test::ReadBytes(Target() + "/a.txt"), "a");
   const std::vector<std::string> lines = test::LogLines(out_ + "/Daily.log");
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(std::regex_match(lines[0], std::regex("Backup file " + Target() +
-                                                    "/b.txt failed\\. Code: 21, Is a directory\\.")))
+  EXPECT_TRUE(std::regex_match(
+      lines[0],
+      std::regex("Backup file " + Target() + "/b.txt failed\\. Code: 21, Is a directory\\.")))
       << lines[0];
   EXPECT_NE(result.output.find(out_ + "/Daily.log"), std::string::npos) << result.output;
   // No temporary file is left behind.
@@ -217,8 +220,8 @@ TEST_F(FolderRunTest, RunsTheRecentJobAndRemembersItAbsolutely) {
   cli_.WriteJob(job_, "recent.kvnjob");
   EXPECT_EQ(cli_.Run({"recent.kvnjob", "-start"}).status, 0);
   WriteBytes(dir_.Native("config/Dravolo/Kelvane/profile.json"),
-             "{\"Main\": {\"LoadRecentFile\": 1, \"RecentFile\": \"" + dir_.Native("recent.kvnjob") +
-                 "\"}}");
+             "{\"Main\": {\"LoadRecentFile\": 1, \"RecentFile\": \"" +
+                 dir_.Native("recent.kvnjob") + "\"}}");
   ASSERT_EQ(Shell("rm -r '" + out_ + "'"), 0);
   EXPECT_EQ(cli_.Run({"-start"}).status, 0);
   EXPECT_TRUE(PathExists(Target() + "/a.txt"));
@@ -239,8 +242,8 @@ TEST_F(FolderRunTest, UnreadableJobsEndWithStatusThree) {
   WriteBytes(dir_.Native("broken.kvnjob"), "{\"Backup\": [");
   test::CliResult result = cli_.Run({"broken.kvnjob", "-start"});
   EXPECT_EQ(result.status, 3);
-  EXPECT_NE(result.output.find("The backup file could not be opened! (" + dir_.Native("broken.kvnjob") +
-                               ": not valid JSON at byte 11)"),
+  EXPECT_NE(result.output.find("The backup file could not be opened! (" +
+                               dir_.Native("broken.kvnjob") + ": not valid JSON at byte 11)"),
             std::string::npos)
       << result.output;
   WriteBytes(dir_.Native("nolists.kvnjob"), "{\"Backup\": {}}");

@@ -121,7 +121,8 @@ TEST_F(ZipRunTest, EntriesBeyondThePathLimitGoIn) {
   // unzip itself cuts names at 4095 bytes; 7z reads them whole.
   EXPECT_EQ(Shell("7z t '" + Archive() + "'"), 0) << output_;
   // The first path 7z lists is the archive's own.
-  ASSERT_EQ(Shell("7z l -slt '" + Archive() + "' | sed -n 's/^Path = //p' | tail -n +2 | "
+  ASSERT_EQ(Shell("7z l -slt '" + Archive() +
+                  "' | sed -n 's/^Path = //p' | tail -n +2 | "
                   "awk '{ print length($0) }' | sort -n"),
             0);
   const std::string stored = src_.substr(1);

@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "job/json_document.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
-
-#include <cstdlib>
 
 namespace kelvane {
 namespace {
@@ -206,8 +205,7 @@ TEST(BackupJobTest, ReadFailsWithoutBackupObjectOrAnyList) {
 
 TEST(BackupJobTest, FailedReadLeavesEarlierFieldsInPlace) {
   bool ok = true;
-  const BackupJob job =
-      Read(R"({"Backup": {"ArchiveName": "kept", "WhiteList": ["*.a"]}})", &ok);
+  const BackupJob job = Read(R"({"Backup": {"ArchiveName": "kept", "WhiteList": ["*.a"]}})", &ok);
   EXPECT_FALSE(ok);
   EXPECT_EQ(job.ArchiveName, L"kept");
   EXPECT_EQ(job.WhiteList, L"*.a");
@@ -258,8 +256,8 @@ TEST(BackupJobTest, ParsesTheEditorsLevelText) {
     std::wstring text;
     uint32_t level;
   } rows[] = {
-      {L"5", 5},    {L"  7", 7},   {L"+3", 3},        {L"9x", 9},
-      {L"x9", 0},   {L"", 0},      {L"-1", 4294967295u}, {L"99999999999", 2147483647u},
+      {L"5", 5},  {L"  7", 7}, {L"+3", 3},           {L"9x", 9},
+      {L"x9", 0}, {L"", 0},    {L"-1", 4294967295u}, {L"99999999999", 2147483647u},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(ParseLevelText(row.text), row.level) << std::string(row.text.begin(), row.text.end());
@@ -280,8 +278,12 @@ TEST(BackupJobTest, BundledExampleJobIsInTheProgramsOwnFormat) {
 
 TEST(BackupJobTest, AMalformedJobFileFailsToLoadWithoutCrashing) {
   test::TempDir dir;
-  const char* files[] = {"", "{", "\"Backup\"", "{\"Backup\": {\"WhiteList\": [\"\\ud800\"]}}",
-                         "\xFF\xFE{\0}", "{\"Backup\": nul"};
+  const char* files[] = {"",
+                         "{",
+                         "\"Backup\"",
+                         "{\"Backup\": {\"WhiteList\": [\"\\ud800\"]}}",
+                         "\xFF\xFE{\0}",
+                         "{\"Backup\": nul"};
   for (const char* content : files) {
     test::WriteBytes(dir.Native("job.kvnjob"), content);
     JsonDocument doc;

@@ -31,7 +31,9 @@ TEST_F(JsonFileTest, SavesAndLoadsAFile) {
   JsonDocument doc;
   MakeDocument(doc, L"Grüße");
   ASSERT_EQ(doc.SaveFile(dir_.Wide("doc.json")), 0u);
-  EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "{\n  \"value\" : \"Gr\xC3\xBC\xC3\x9F" "e\"\n}");
+  EXPECT_EQ(ReadBytes(dir_.Native("doc.json")),
+            "{\n  \"value\" : \"Gr\xC3\xBC\xC3\x9F"
+            "e\"\n}");
   EXPECT_FALSE(PathExists(dir_.Native("doc.json.tmp")));
 
   JsonDocument loaded;

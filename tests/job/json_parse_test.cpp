@@ -12,7 +12,9 @@ std::string Nested(int levels) { return std::string(levels, '[') + std::string(l
 
 TEST(JsonParseTest, AcceptsValuesOfEveryKind) {
   JsonDocument doc;
-  ASSERT_EQ(doc.Parse(R"( {"s":"text","n":-12.5e1,"t":true,"f":false,"z":null,"a":[1,"x"],"o":{}} )"), 0u);
+  ASSERT_EQ(
+      doc.Parse(R"( {"s":"text","n":-12.5e1,"t":true,"f":false,"z":null,"a":[1,"x"],"o":{}} )"),
+      0u);
   const JsonNode* root = doc.root();
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(root->kind, JsonKind::kObject);
@@ -42,11 +44,31 @@ TEST(JsonParseTest, DecodesEscapesAndSurrogatePairs) {
 
 TEST(JsonParseTest, RejectsMalformedTextWithCode13) {
   const char* bad[] = {
-      "",          " ",          "nul",          "True",        "{",           "[1,",
-      "[1 2]",     "{\"a\" 1}",  "{\"a\":}",     "{a:1}",       "\"open",      "\"\\x\"",
-      "\"\\u12\"", "\"\\u12g4\"", "\"\\udc00\"", "\"\\ud800\"", "\"\\ud800\\u0041\"",
-      "[1,]",      "-",          "+1",           ".5",          "[\"a\"\"b\"]", "{\"a\":1,}",
-      "\"\\",      "[\"x\\u",
+      "",
+      " ",
+      "nul",
+      "True",
+      "{",
+      "[1,",
+      "[1 2]",
+      "{\"a\" 1}",
+      "{\"a\":}",
+      "{a:1}",
+      "\"open",
+      "\"\\x\"",
+      "\"\\u12\"",
+      "\"\\u12g4\"",
+      "\"\\udc00\"",
+      "\"\\ud800\"",
+      "\"\\ud800\\u0041\"",
+      "[1,]",
+      "-",
+      "+1",
+      ".5",
+      "[\"a\"\"b\"]",
+      "{\"a\":1,}",
+      "\"\\",
+      "[\"x\\u",
   };
   for (const char* text : bad) {
     JsonDocument doc;
@@ -82,7 +104,9 @@ TEST(JsonParseTest, SkipsAByteOrderMarkAndIgnoresTrailingText) {
   EXPECT_EQ(doc.Parse("\xEF\xBB\xBF{}"), 0u);
   EXPECT_EQ(doc.root()->kind, JsonKind::kObject);
   // Four bytes or fewer are not searched for a byte order mark.
-  EXPECT_EQ(doc.Parse("\xEF\xBB\xBF" "1"), kResultInvalidData);
+  EXPECT_EQ(doc.Parse("\xEF\xBB\xBF"
+                      "1"),
+            kResultInvalidData);
   EXPECT_EQ(doc.Parse("{} {\"second\": 1} garbage"), 0u);
   EXPECT_TRUE(doc.root()->children.empty());
 }
@@ -120,7 +144,8 @@ TEST(JsonParseTest, TypedGettersFollowTheirRules) {
 // the end; run under a sanitizer, this is what catches an overread.
 TEST(JsonParseTest, EveryPrefixOfADocumentIsHandled) {
   const std::string text =
-      "\xEF\xBB\xBF{\"a\": [1, -2.5e3, true, false, null, \"x\\u00e9\\ud83d\\ude00\\n\"], \"b\": {}}";
+      "\xEF\xBB\xBF{\"a\": [1, -2.5e3, true, false, null, \"x\\u00e9\\ud83d\\ude00\\n\"], \"b\": "
+      "{}}";
   for (size_t n = 0; n <= text.size(); ++n) {
     JsonDocument doc;
     const std::string prefix = text.substr(0, n);  // exact-size heap copy

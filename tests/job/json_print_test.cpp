@@ -42,8 +42,10 @@ TEST(JsonPrintTest, PrintsNumbersShortestFaithfully) {
     double value;
     const char* text;
   } rows[] = {
-      {0.1, "0.1"}, {1, "1"}, {9, "9"}, {4294967295.0, "4294967295"}, {-0.5, "-0.5"},
-      {1.0 / 3.0, "0.33333333333333331"}, {1e300, "1e+300"}, {0.1 + 0.2, "0.3"}  /* within one unit of the last place */,
+      {0.1, "0.1"},      {1, "1"},
+      {9, "9"},          {4294967295.0, "4294967295"},
+      {-0.5, "-0.5"},    {1.0 / 3.0, "0.33333333333333331"},
+      {1e300, "1e+300"}, {0.1 + 0.2, "0.3"} /* within one unit of the last place */,
   };
   for (const Row& row : rows) EXPECT_EQ(PrintJsonNumber(row.value), row.text) << row.text;
   EXPECT_EQ(PrintJsonNumber(HUGE_VAL), "null");

@@ -50,8 +50,8 @@ TEST(PasswordCodecTest, TextsThatAreNoEncipheredPasswordAreRefused) {
            L"R8kh====",                // too much padding
            L"R8ki",                    // stray bits in the last character
            L" R8kh", L"R8kh\n",        // blanks around it
-           L"\u00E4\u00E4\u00E4\u00E4",
-           L"secret", L"hunter2", L"Passwort123", L"geheim",  // typed in plain text
+           L"\u00E4\u00E4\u00E4\u00E4", L"secret", L"hunter2", L"Passwort123",
+           L"geheim",                  // typed in plain text
            L"abcd", L"AAAA", L"QUJD",  // Base64, but no enciphered text
        }) {
     EXPECT_EQ(DecodePassword(stored), std::nullopt) << platform::ToNative(stored);

@@ -98,7 +98,8 @@ TEST_F(LanguageTableTest, EntriesBeforeAFaultStayAndTheMessageUsesThem) {
 
 // The shipped file has both languages complete, with the same placeholders.
 TEST_F(LanguageTableTest, ShippedConfigHasBothLanguagesComplete) {
-  const std::string source = std::getenv("KELVANE_SOURCE_DIR") ? std::getenv("KELVANE_SOURCE_DIR") : ".";
+  const std::string source =
+      std::getenv("KELVANE_SOURCE_DIR") ? std::getenv("KELVANE_SOURCE_DIR") : ".";
   JsonDocument doc;
   ASSERT_EQ(doc.LoadFile(platform::FromNative(source + "/res/Config.json")), 0u);
   const JsonNode* language = doc.Find(nullptr, "Language");

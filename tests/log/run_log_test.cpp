@@ -33,8 +33,9 @@ TEST_F(RunLogTest, WritesPrefixedUtf8LinesWithLfEnds) {
   EXPECT_TRUE(std::regex_match(content, std::regex(R"((\[[^\]\n]+ [^\]\n]+\] [^\n]*\n){2})")))
       << content;
   EXPECT_EQ(LogLines(dir_.Native("run.log")),
-            (std::vector<std::string>{"plain %s text",
-                                      "Backup file /x/\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB.txt failed. Code: 2."}));
+            (std::vector<std::string>{
+                "plain %s text",
+                "Backup file /x/\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB.txt failed. Code: 2."}));
 }
 
 TEST_F(RunLogTest, PrefixFollowsTheLocaleOfTheEnvironment) {

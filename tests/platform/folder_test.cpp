@@ -223,9 +223,11 @@ TEST_F(FolderTest, CopiesKeepTheirOwnerOrLoseTheirSetIdBits) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     Folder target;
-    const int status = ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0 ? 100
-                       : Open("as-nobody", &target) != 0                 ? 101
-                       : fs_.CopyFile(src, L"roots", IdOf("src/roots"), target, L"roots", target);
+    const int status =
+        ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0 ? 100
+        : Open("as-nobody", &target) != 0
+            ? 101
+            : fs_.CopyFile(src, L"roots", IdOf("src/roots"), target, L"roots", target);
     ::_exit(status);
   }
   int status = 0;

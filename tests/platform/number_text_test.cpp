@@ -31,8 +31,8 @@ TEST(NumberTextTest, ParsesTheLongestNumberPrefix) {
     size_t used;
     double value;
   } rows[] = {
-      {"0.1", 3, 0.1}, {"-12.5e2x", 7, -1250}, {"1e", 1, 1}, {"7.", 2, 7}, {"-", 0, 0},
-      {"1.5.3", 3, 1.5}, {"1e999", 5, HUGE_VAL},
+      {"0.1", 3, 0.1}, {"-12.5e2x", 7, -1250}, {"1e", 1, 1},           {"7.", 2, 7},
+      {"-", 0, 0},     {"1.5.3", 3, 1.5},      {"1e999", 5, HUGE_VAL},
   };
   for (const Row& row : rows) {
     double value = 0;

@@ -10,7 +10,9 @@ namespace kelvane::platform {
 namespace {
 
 TEST(TextCodecTest, ValidUtf8RoundTripsThroughWideText) {
-  const std::string bytes = "Gr\xC3\xBC\xC3\x9F" "e \xD0\x9F\xD1\x80\xD0\xB8 \xF0\x9F\x98\x80";
+  const std::string bytes =
+      "Gr\xC3\xBC\xC3\x9F"
+      "e \xD0\x9F\xD1\x80\xD0\xB8 \xF0\x9F\x98\x80";
   const std::wstring wide = FromNative(bytes);
   EXPECT_EQ(wide, L"Grüße При \U0001F600");
   EXPECT_EQ(ToNative(wide), bytes);
@@ -21,12 +23,12 @@ TEST(TextCodecTest, ValidUtf8RoundTripsThroughWideText) {
 // then every byte comes back unchanged.
 TEST(TextCodecTest, InvalidBytesRoundTripLosslessly) {
   const std::vector<std::string> names = {
-      "latin1-\xE4\xF6\xFC",            // ISO-8859-1 umlauts
+      "latin1-\xE4\xF6\xFC",  // ISO-8859-1 umlauts
       "lone-\x80-continuation",
-      "truncated-\xE2\x82",             // a cut three-byte sequence
-      "overlong-\xC0\xAF",              // overlong "/"
-      "surrogate-\xED\xA0\x80",         // an encoded surrogate
-      "beyond-\xF4\x90\x80\x80",        // above U+10FFFF
+      "truncated-\xE2\x82",       // a cut three-byte sequence
+      "overlong-\xC0\xAF",        // overlong "/"
+      "surrogate-\xED\xA0\x80",   // an encoded surrogate
+      "beyond-\xF4\x90\x80\x80",  // above U+10FFFF
       std::string("\xFF\xFE", 2),
   };
   for (const std::string& name : names) {

@@ -25,7 +25,8 @@ class BackupClassTest : public ::testing::Test {
   // A scan result of `files` files of `size` bytes each.
   void Files(int files, uint64_t size) {
     ScannedFolder folder{L"/data/", {}, {}};
-    for (int i = 0; i < files; ++i) folder.files.push_back(ScannedFile{L"f", {}, 0, 0, 0, 0x20, size});
+    for (int i = 0; i < files; ++i)
+      folder.files.push_back(ScannedFile{L"f", {}, 0, 0, 0, 0x20, size});
     scan_.results.push_back(folder);
     run_.scan = &scan_;
   }
@@ -88,7 +89,8 @@ TEST_F(BackupClassTest, ProgressLinesShowFilesSizesAndTime) {
   ASSERT_EQ(host_.lines.size(), 3u);
   EXPECT_EQ(host_.lines[0], L"Anzahl: 3 von 4 (75%)");
   EXPECT_EQ(host_.lines[1], L"Größe: 1.50 GB von 6.00 GB (25%)");
-  EXPECT_TRUE(host_.lines[2].starts_with(L"Zeit: ")) << std::string(host_.lines[2].begin(), host_.lines[2].end());
+  EXPECT_TRUE(host_.lines[2].starts_with(L"Zeit: "))
+      << std::string(host_.lines[2].begin(), host_.lines[2].end());
   EXPECT_NE(host_.lines[2].find(L"Restzeit"), std::wstring::npos);
   EXPECT_EQ(host_.position, 3u);
 

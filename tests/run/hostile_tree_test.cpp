@@ -88,10 +88,9 @@ TEST_P(SwappedSourceTest, SourcesSwappedForLinksAfterTheScanAreNeverRead) {
   const std::string reported = job_.Type == kJobTypeFolder ? Copied() : src_;
   std::vector<std::string> lines = LogLines(dir_.Native("out/Daily.log"));
   std::sort(lines.begin(), lines.end());  // 7-Zip asks for files in an order of its own
-  EXPECT_EQ(lines,
-            (std::vector<std::string>{
-                "Backup file " + reported + "/a.txt failed. Changed since the scan.",
-                "Backup file " + reported + "/sub/b.txt failed. Changed since the scan."}));
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "Backup file " + reported + "/a.txt failed. Changed since the scan.",
+                       "Backup file " + reported + "/sub/b.txt failed. Changed since the scan."}));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryTarget, SwappedSourceTest,
@@ -255,14 +254,16 @@ class ArchiveSyncTest : public HostileTreeTest, public ::testing::WithParamInter
 // the older archive stays: an archive is only as good as what the disk holds.
 TEST_P(ArchiveSyncTest, AnArchiveThatCannotBeSyncedNeverReplacesTheOlderOne) {
   job_.Type = GetParam();
-  const std::string archive = dir_.Native(job_.Type == kJobTypeZip ? "out/Daily.zip" : "out/Daily.7z");
+  const std::string archive =
+      dir_.Native(job_.Type == kJobTypeZip ? "out/Daily.zip" : "out/Daily.7z");
   WriteBytes(archive, "older archive");
   test::FaultyFileSystem fs;
   fs.failSync = [](const std::wstring& path) { return path.ends_with(L".tmp") ? EIO : 0; };
   platform::ScopedFileSystem scoped(&fs);
   EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
   EXPECT_EQ(ReadBytes(archive), "older archive");
-  EXPECT_EQ(test::NamesIn(dir_.Native("out")), std::vector<std::string>{archive.substr(archive.rfind('/') + 1)});
+  EXPECT_EQ(test::NamesIn(dir_.Native("out")),
+            std::vector<std::string>{archive.substr(archive.rfind('/') + 1)});
   ASSERT_EQ(host_.messages.size(), 1u);
   EXPECT_NE(host_.messages[0].find(L"Input/output error"), std::wstring::npos)
       << platform::ToNative(host_.messages[0]);

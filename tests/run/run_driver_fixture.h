@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "language/language_table.h"
 #include "job/backup_job.h"
 #include "job/json_document.h"
+#include "language/language_table.h"
 #include "platform/text_codec.h"
 #include "run/run_driver.h"
 #include "support/fake_run_host.h"

@@ -12,9 +12,9 @@
 #include <stdexcept>
 #include <thread>
 
-#include "language/language_table.h"
 #include "job/backup_job.h"
 #include "job/json_document.h"
+#include "language/language_table.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/run_driver_fixture.h"
@@ -27,8 +27,8 @@ namespace {
 using platform::FromNative;
 using test::FilesBelow;
 using test::PathExists;
-using test::RunDriverTest;
 using test::ReadBytes;
+using test::RunDriverTest;
 using test::WriteBytes;
 
 TEST(TargetNamingTest, NamesTargetAndLog) {
@@ -76,9 +76,10 @@ TEST_F(RunDriverTest, LogKeepsTheLinesTheJobAsksFor) {
   Run();
   std::vector<std::string> lines = test::LogLines(dir_.Native("out/Daily.log"));
   std::sort(lines.begin(), lines.end());
-  EXPECT_EQ(lines, (std::vector<std::string>{"(01) File: Add " + src_ + "/a.txt.",
-                                             "(01) File: Add " + src_ + "/sub/b.txt.",
-                                             "(01) File: Skip " + src_ + "/sub/c.log, in Blacklist."}));
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{"(01) File: Add " + src_ + "/a.txt.",
+                                      "(01) File: Add " + src_ + "/sub/b.txt.",
+                                      "(01) File: Skip " + src_ + "/sub/c.log, in Blacklist."}));
 }
 
 TEST_F(RunDriverTest, VanishedFilesAreLoggedCountedAndTheRestIsCopied) {
@@ -268,14 +269,16 @@ TEST_F(ZipDriverTest, CancelAddsNoMoreFilesAndKeepsTheOlderArchive) {
 TEST_F(ZipDriverTest, AnArchiveThatCannotBeCreatedIsReportedAndLeavesNothing) {
   WriteBytes(Archive(), "older archive");
   test::FaultyFileSystem fs;
-  fs.failCreate = [](const std::wstring& path) { return path.ends_with(L"/.Daily.zip") ? EROFS : 0; };
+  fs.failCreate = [](const std::wstring& path) {
+    return path.ends_with(L"/.Daily.zip") ? EROFS : 0;
+  };
   platform::ScopedFileSystem scoped(&fs);
   const RunReport report = Run();
   EXPECT_EQ(report.outcome, RunOutcome::kAborted);
   EXPECT_EQ(report.result, 110u);
-  EXPECT_EQ(host_.messages,
-            (std::vector<std::wstring>{L"Das Öffnen von " + dir_.Wide("out/Daily.zip") + L" schlug fehl!",
-                                       L"Create " + dir_.Wide("out/Daily.zip") + L" failed, Code 30"}));
+  EXPECT_EQ(host_.messages, (std::vector<std::wstring>{
+                                L"Das Öffnen von " + dir_.Wide("out/Daily.zip") + L" schlug fehl!",
+                                L"Create " + dir_.Wide("out/Daily.zip") + L" failed, Code 30"}));
   EXPECT_EQ(FilesBelow(dir_.Native("out")), std::vector<std::string>{"/Daily.zip"});
   EXPECT_EQ(ReadBytes(Archive()), "older archive");
 }
@@ -292,8 +295,8 @@ TEST_F(ZipDriverTest, AFullDiskAbortsAndKeepsTheOlderArchive) {
   EXPECT_EQ(report.outcome, RunOutcome::kAborted);
   EXPECT_EQ(report.result, static_cast<uint32_t>(ENOSPC));
   ASSERT_FALSE(host_.messages.empty());
-  EXPECT_EQ(host_.messages.back(),
-            L"Write " + dir_.Wide("out/Daily.zip") + L" failed. Code: 28, No space left on device.");
+  EXPECT_EQ(host_.messages.back(), L"Write " + dir_.Wide("out/Daily.zip") +
+                                       L" failed. Code: 28, No space left on device.");
   EXPECT_EQ(ReadBytes(Archive()), "older archive");
   EXPECT_EQ(FilesBelow(dir_.Native("out")), std::vector<std::string>{"/Daily.zip"});
 }
@@ -311,8 +314,9 @@ TEST_F(RunDriverTest, SevenZipRunLeavesOutAVanishedFileAndSaysSo) {
   EXPECT_EQ(test::RunShell("7z t '" + dir_.Native("out/Daily.7z") + "' 2>&1", &listing), 0)
       << listing;
   listing.clear();
-  test::RunShell("7z l -slt '" + dir_.Native("out/Daily.7z") + "' | grep '^Path = " + src_.substr(1) + "'",
-                 &listing);
+  test::RunShell(
+      "7z l -slt '" + dir_.Native("out/Daily.7z") + "' | grep '^Path = " + src_.substr(1) + "'",
+      &listing);
   EXPECT_EQ(listing, "Path = " + src_.substr(1) + "/sub/b.txt\n");
 }
 

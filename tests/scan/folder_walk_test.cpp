@@ -9,9 +9,9 @@
 #include <thread>
 #include <unordered_map>
 
+#include "log/run_log.h"
 #include "platform/system_error.h"
 #include "platform/text_codec.h"
-#include "log/run_log.h"
 #include "scan/scan_context.h"
 #include "scan/scan_sources.h"
 #include "support/test_support.h"
@@ -47,7 +47,8 @@ class FolderWalkTest : public ::testing::Test {
     ScanSources(scan_, [] {});
     runLog_.CloseLog();
     for (std::string line : test::LogLines(dir_.Native("run.log"))) {
-      for (size_t at; (at = line.find(root_)) != std::string::npos;) line.replace(at, root_.size(), "<src>");
+      for (size_t at; (at = line.find(root_)) != std::string::npos;)
+        line.replace(at, root_.size(), "<src>");
       log_.push_back(line);
     }
   }
@@ -104,9 +105,9 @@ TEST_F(FolderWalkTest, AppliesEveryFilterAndLogsEveryDecision) {
   ScanContext::SetFileFilter(scan_.blackListSpec, L"*.log;*.tmp");
   Scan({""});
 
-  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{
-                               "/onlysub/inner/|e.txt", "/sub/deep/|d.TXT", "/sub/|c.txt",
-                               "/|a.txt", "/|archive.tar.gz"}));
+  EXPECT_EQ(SortedFiles(),
+            (std::vector<std::string>{"/onlysub/inner/|e.txt", "/sub/deep/|d.TXT", "/sub/|c.txt",
+                                      "/|a.txt", "/|archive.tar.gz"}));
   const char* expected[] = {
       "(01) Folder: Search in: <src>/.",
       "(01) Folder: Search in: <src>/sub/.",
@@ -178,7 +179,8 @@ TEST_F(FolderWalkTest, NestedIncludeFoldersAreWalkedOnce) {
   File("sub/deeper/c.txt");
   scan_.options |= kScanLogFolder;
   Scan({"", "sub", "sub/deeper/"});
-  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/sub/deeper/|c.txt", "/sub/|b.txt", "/|a.txt"}));
+  EXPECT_EQ(SortedFiles(),
+            (std::vector<std::string>{"/sub/deeper/|c.txt", "/sub/|b.txt", "/|a.txt"}));
   const auto skips = std::count_if(log_.begin(), log_.end(), [](const std::string& line) {
     return line.find("already processed by another task.") != std::string::npos;
   });
@@ -200,7 +202,7 @@ TEST_F(FolderWalkTest, ExcludedFoldersStopTheWalk) {
   std::transform(lowered.begin(), lowered.end(), lowered.begin(),
                  [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
   EXPECT_TRUE(Logged("(01) Folder: Skip " + lowered + "/temp/, in Blacklist (path).") ||
-                Logged("(01) Folder: Skip <src>/temp/, in Blacklist (path)."));
+              Logged("(01) Folder: Skip <src>/temp/, in Blacklist (path)."));
   EXPECT_EQ(log_.size(), 2u);
 }
 
@@ -213,7 +215,10 @@ TEST_F(FolderWalkTest, AnExcludedIncludeFolderIsNotWalked) {
 
 TEST_F(FolderWalkTest, NamesThatAreNotUtf8AreFoundAndOpenTheSameFile) {
   File("caf\xE9.txt", "latin-1 content");
-  File("d\xFC" "r/inner.txt", "inner content");
+  File(
+      "d\xFC"
+      "r/inner.txt",
+      "inner content");
   scan_.options |= kScanLogFiles;
   Scan({""});
   ASSERT_EQ(scan_.CountFiles(), 2u);
@@ -253,7 +258,8 @@ TEST_F(FolderWalkTest, UnreadableFoldersAreLoggedAndCounted) {
   EXPECT_EQ(SortedFiles(), std::vector<std::string>{"/ok/|a.txt"});
   EXPECT_EQ(scan_.unreadableEntries.load(), 2u);
   EXPECT_TRUE(Logged("(01) Folder: Cannot read <src>/locked/. Code: 13, Permission denied."));
-  EXPECT_TRUE(Logged("(01) Folder: Cannot read <src>/missing/. Code: 2, No such file or directory."));
+  EXPECT_TRUE(
+      Logged("(01) Folder: Cannot read <src>/missing/. Code: 2, No such file or directory."));
 }
 
 TEST_F(FolderWalkTest, EmptyIncludeEntryWalksNothing) {
@@ -315,10 +321,10 @@ TEST_F(FolderWalkTest, FoldersWithCollidingPathHashesAreBothWalked) {
   File(first + "/a.txt");
   File(second + "/b.txt");
   Scan({""});
-  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/" + std::min(first, second) + "/|" +
-                                                         (first < second ? "a.txt" : "b.txt"),
-                                                     "/" + std::max(first, second) + "/|" +
-                                                         (first < second ? "b.txt" : "a.txt")}));
+  EXPECT_EQ(SortedFiles(),
+            (std::vector<std::string>{
+                "/" + std::min(first, second) + "/|" + (first < second ? "a.txt" : "b.txt"),
+                "/" + std::max(first, second) + "/|" + (first < second ? "b.txt" : "a.txt")}));
 }
 
 TEST_F(FolderWalkTest, ExcludingAFolderKeepsOneWhosePathHashCollides) {
@@ -344,7 +350,8 @@ TEST_F(FolderWalkTest, AnEntryThatCannotBeReadIsLoggedAndTheRestIsWalked) {
   Scan({""});
   EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/sub/|b.txt", "/|a.txt"}));
   EXPECT_EQ(scan_.unreadableEntries.load(), 1u);
-  EXPECT_EQ(log_, std::vector<std::string>{"(01) Cannot read <src>/fuse.txt. Code: 13, Permission denied."});
+  EXPECT_EQ(log_, std::vector<std::string>{
+                      "(01) Cannot read <src>/fuse.txt. Code: 13, Permission denied."});
 }
 
 // Given a subfolder that is swapped, after its parent was listed, for a link to
@@ -390,10 +397,9 @@ TEST_F(FolderWalkTest, IncludeFoldersThatCannotBeOpenedAreRecorded) {
     failures.push_back(ToNative(failure.path) + " " + std::to_string(failure.error));
   }
   std::sort(failures.begin(), failures.end());
-  EXPECT_EQ(failures, (std::vector<std::string>{
-                          dir_.Native("shared/link/") + " " +
-                              std::to_string(platform::kErrorLinkNotFollowed),
-                          root_ + "/missing/ 2"}));
+  EXPECT_EQ(failures, (std::vector<std::string>{dir_.Native("shared/link/") + " " +
+                                                    std::to_string(platform::kErrorLinkNotFollowed),
+                                                root_ + "/missing/ 2"}));
 }
 
 TEST_F(FolderWalkTest, NoIncludeFoldersReturnsAtOnce) {

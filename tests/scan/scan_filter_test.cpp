@@ -62,7 +62,7 @@ TEST_F(ExcludeTest, ExactEntriesMatchInAnyCaseWithOrWithoutSeparator) {
     std::wstring path;
     bool excluded;
   } rows[] = {
-      {L"/data/temp/", true}, {L"/DATA/TEMP", true},  {L"/Data/Temp2/", false},
+      {L"/data/temp/", true}, {L"/DATA/TEMP", true},   {L"/Data/Temp2/", false},
       {L"/Data/", false},     {L"/data/cache/", true}, {L"/data/temp/sub/", false},
   };
   for (const Row& row : rows) {
@@ -106,8 +106,8 @@ TEST(ScanWorkersTest, UsesHalfTheHardwareThreadsButAtLeastOne) {
   struct Row {
     unsigned threads;
     size_t folders, workers;
-  } rows[] = {{8, 1, 1}, {8, 5, 4}, {8, 0, 0}, {0, 5, 2}, {0, 1, 1}, {1, 3, 1}, {2, 3, 1},
-              {16, 20, 8}};
+  } rows[] = {{8, 1, 1}, {8, 5, 4}, {8, 0, 0}, {0, 5, 2},
+              {0, 1, 1}, {1, 3, 1}, {2, 3, 1}, {16, 20, 8}};
   for (const Row& row : rows) {
     EXPECT_EQ(WorkerCount(row.threads, row.folders), row.workers)
         << row.threads << " threads, " << row.folders << " folders";

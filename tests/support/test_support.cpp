@@ -91,7 +91,7 @@ std::vector<std::string> LogLines(const std::string& path) {
   while (std::getline(in, line)) {
     const size_t end = line.find("] ");
     lines.push_back(line.rfind('[', 0) == 0 && end != std::string::npos ? line.substr(end + 2)
-                                                                         : line);
+                                                                        : line);
   }
   return lines;
 }
@@ -232,8 +232,7 @@ int FaultyFileSystem::CreateFolders(const std::wstring& path) {
   return target().CreateFolders(path);
 }
 
-int FaultyFileSystem::FreeSpace(const std::wstring& path, uint64_t* bytes,
-                                std::wstring* queried) {
+int FaultyFileSystem::FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) {
   if (freeSpace) {
     *queried = path;
     return freeSpace(bytes);

@@ -68,13 +68,13 @@ class FaultyFileSystem : public platform::FileSystemWrapper {
   // Called for each entry a listing reports; a non-zero errno reports the
   // entry as one whose status could not be read.
   Hook failEntry;
-  Hook failOpenFile;       // OpenFile, OpenStream(kReadExisting): opening for reading
-  Hook failCopy;           // CopyFile, by source path
-  Hook failRemove;         // Remove, RemoveFile
-  Hook failSync;           // Sync of any file or stream
-  Hook failAppend;         // by the path of the file created
+  Hook failOpenFile;  // OpenFile, OpenStream(kReadExisting): opening for reading
+  Hook failCopy;      // CopyFile, by source path
+  Hook failRemove;    // Remove, RemoveFile
+  Hook failSync;      // Sync of any file or stream
+  Hook failAppend;    // by the path of the file created
   std::function<int(const std::wstring& source, const std::wstring& target)> failReplace;
-                           // Replace, Rename
+  // Replace, Rename
   // Before each read of a stream opened for reading, with the bytes read so far.
   std::function<int(const std::wstring& path, uint64_t read)> failRead;
   // Before each write to a stream opened for writing, with the bytes it has
@@ -106,10 +106,10 @@ class FaultyFileSystem : public platform::FileSystemWrapper {
                std::unique_ptr<platform::FileStream>* stream) override;
   int CreateFile(const platform::Folder& folder, const std::wstring& name,
                  std::unique_ptr<platform::WritableFile>* file) override;
-  int CreateTemporary(const platform::Folder& folder, const std::wstring& stem,
-                      std::wstring* name, std::unique_ptr<platform::FileStream>* stream) override;
-  int Rename(const platform::Folder& from, const std::wstring& fromName,
-             const platform::Folder& to, const std::wstring& toName) override;
+  int CreateTemporary(const platform::Folder& folder, const std::wstring& stem, std::wstring* name,
+                      std::unique_ptr<platform::FileStream>* stream) override;
+  int Rename(const platform::Folder& from, const std::wstring& fromName, const platform::Folder& to,
+             const std::wstring& toName) override;
   int RemoveFile(const platform::Folder& folder, const std::wstring& name) override;
   int CopyFile(const platform::Folder& source, const std::wstring& name,
                const platform::FileId& expected, const platform::Folder& target,

@@ -13,7 +13,9 @@ TEST(LineEscapeTest, ControlCharactersAndForeignBytesBecomeEscapes) {
     std::string line;
   } rows[] = {
       {L"plain name.txt", "plain name.txt"},
-      {L"Übersicht файл 😀", "\xC3\x9C" "bersicht \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB \xF0\x9F\x98\x80"},
+      {L"Übersicht файл 😀",
+       "\xC3\x9C"
+       "bersicht \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB \xF0\x9F\x98\x80"},
       {L"evil\n[06.12.2026 03:00:00] Done", "evil\\x0A[06.12.2026 03:00:00] Done"},
       {L"a\rb\tc\x1b[2Jd", "a\\x0Db\\x09c\\x1B[2Jd"},
       {std::wstring(L"nul\0here", 8), "nul\\x00here"},

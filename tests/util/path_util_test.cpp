@@ -70,6 +70,5 @@ TEST(PathUtilTest, ModuleFolderIsTheTestProgramsFolder) {
   EXPECT_TRUE(test::PathExists(std::string(folder.begin(), folder.end()) + "util_tests"));
 }
 
-
 }  // namespace
 }  // namespace kelvane

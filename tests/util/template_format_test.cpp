@@ -22,10 +22,10 @@ TEST(TemplateFormatTest, FillsPlaceholders) {
       {L"[1][1]", {L"ab"}, L"abab"},
       {L"no brackets at all", {L"x"}, L"no brackets at all"},
       {L"[0] [ab] [a", {L"x"}, L"[0] [ab] [a"},
-      {L"[1x tail", {L"arg"}, L"arg tail"},           // the char after a digit is consumed
-      {L"end [1", {L"arg"}, L"end arg"},              // nothing read past the end
+      {L"[1x tail", {L"arg"}, L"arg tail"},  // the char after a digit is consumed
+      {L"end [1", {L"arg"}, L"end arg"},     // nothing read past the end
       {L"end [", {L"arg"}, L"end ["},
-      {L"[1]", {L"[2]", L"no"}, L"[2]"},              // arguments are not expanded again
+      {L"[1]", {L"[2]", L"no"}, L"[2]"},  // arguments are not expanded again
       {L"[1]|[2]", {L"", L"b"}, L"|b"},
   };
   for (const Row& row : rows) {
@@ -44,11 +44,11 @@ TEST(TemplateFormatTest, LettersTakeTheTenthArgumentOnward) {
 
 TEST(TemplateFormatTest, PrintFExAcceptsFifteenArgumentsAndRejectsSixteen) {
   EXPECT_EQ(PrintFEx(L"[1] [e] [F]", {L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"h", L"i", L"j",
-                                 L"k", L"l", L"m", L"n", L"o"}),
+                                      L"k", L"l", L"m", L"n", L"o"}),
             L"a n o");
   try {
-    PrintFEx(L"[1]", {L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"h", L"i", L"j", L"k", L"l",
-                      L"m", L"n", L"o", L"p"});
+    PrintFEx(L"[1]", {L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"h", L"i", L"j", L"k", L"l", L"m",
+                      L"n", L"o", L"p"});
     FAIL() << "no exception";
   } catch (const std::runtime_error& e) {
     EXPECT_STREQ(e.what(), "PrintFEx bad template format");

@@ -79,8 +79,8 @@ TEST(TimeEstimateTest, DateSuffixHasTheFixedShape) {
       << std::string(suffix.begin(), suffix.end());
   EXPECT_TRUE(IsDateSuffix(suffix));
   EXPECT_TRUE(IsDateSuffix(L"_2026-12-05_09-07"));
-  for (const wchar_t* other : {L"", L"_2026-12-05_09-7", L"_2026-12-05 09-07", L"_2026-12-05_09-07x",
-                               L"_20a6-12-05_09-07", L"-2026-12-05_09-07"}) {
+  for (const wchar_t* other : {L"", L"_2026-12-05_09-7", L"_2026-12-05 09-07",
+                               L"_2026-12-05_09-07x", L"_20a6-12-05_09-07", L"-2026-12-05_09-07"}) {
     EXPECT_FALSE(IsDateSuffix(other)) << std::wstring_view(other).size();
   }
 }

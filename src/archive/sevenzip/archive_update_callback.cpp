@@ -15,7 +15,9 @@ FILETIME FileTimeOf(uint64_t ticks) {
 ArchiveUpdateCallbackEx::ArchiveUpdateCallbackEx(const SevenZipModule& module,
                                                  const std::vector<FilePathInfoEx>& files,
                                                  SevenZipUIUpdate* record)
-    : module_(module), password_(record ? &record->password : nullptr), files_(files),
+    : module_(module),
+      password_(record ? &record->password : nullptr),
+      files_(files),
       record_(record) {}
 
 HRESULT ArchiveUpdateCallbackEx::QueryInterface(const GUID& iid, void** out) {
@@ -72,7 +74,8 @@ HRESULT ArchiveUpdateCallbackEx::GetProperty(uint32_t index, PROPID propId, PROP
     switch (propId) {
       case kpidPath:
         answer.vt = VT_BSTR;
-        answer.bstrVal = module_.AllocString(ToLibraryText(file.fullPath.substr(file.archivePathStart)));
+        answer.bstrVal =
+            module_.AllocString(ToLibraryText(file.fullPath.substr(file.archivePathStart)));
         if (!answer.bstrVal) return E_OUTOFMEMORY;
         break;
       case kpidIsDir:
@@ -101,8 +104,7 @@ HRESULT ArchiveUpdateCallbackEx::GetProperty(uint32_t index, PROPID propId, PROP
         answer.vt = VT_FILETIME;
         answer.filetime = FileTimeOf(file.lastWriteTime);
         break;
-      default:
-        break;
+      default: break;
     }
   }
   module_.ClearVariant(value);
@@ -122,16 +124,17 @@ HRESULT ArchiveUpdateCallbackEx::GetStream(uint32_t index, ISequentialInStream**
     record_->processedBytes += pendingSize_.exchange(file.size);
   }
   std::unique_ptr<platform::FileStream> stream;
-  const int error = record_ && record_->openFile
-                        ? record_->openFile(index, &stream)
-                        : platform::Fs().OpenStream(file.fullPath,
-                                                    platform::FileStream::kReadExisting, &stream);
+  const int error =
+      record_ && record_->openFile
+          ? record_->openFile(index, &stream)
+          : platform::Fs().OpenStream(file.fullPath, platform::FileStream::kReadExisting, &stream);
   if (error != 0) {
     // A file that vanished since the scan is left out; the rest still goes in.
     if (record_ && record_->fileFailed) record_->fileFailed(file.fullPath, error);
     return S_FALSE;
   }
-  auto* wrapper = new InStreamWrapper(std::move(stream), record_ ? &record_->stopRequested : nullptr);
+  auto* wrapper =
+      new InStreamWrapper(std::move(stream), record_ ? &record_->stopRequested : nullptr);
   wrapper->AddRef();
   *inStream = wrapper;
   return S_OK;
@@ -140,7 +143,8 @@ HRESULT ArchiveUpdateCallbackEx::GetStream(uint32_t index, ISequentialInStream**
 HRESULT ArchiveUpdateCallbackEx::CryptoGetTextPassword2(int32_t* passwordIsDefined,
                                                         BSTR* password) {
   const std::wstring text = password_ ? ToLibraryText(*password_) : std::wstring();
-  if (passwordIsDefined) *passwordIsDefined = static_cast<int32_t>(password_ ? password_->size() : 0);
+  if (passwordIsDefined)
+    *passwordIsDefined = static_cast<int32_t>(password_ ? password_->size() : 0);
   if (password) {
     *password = module_.AllocString(text);
     if (!*password) return E_OUTOFMEMORY;

@@ -7,9 +7,9 @@
 #include "archive/sevenzip/stream_wrappers.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
-#include "util/result_codes.h"
-#include "util/format_text.h"
 #include "platform/text_codec.h"
+#include "util/format_text.h"
+#include "util/result_codes.h"
 
 namespace kelvane::SevenZip {
 namespace {
@@ -24,8 +24,11 @@ SevenZipCompressorEx::SevenZipCompressorEx(const SevenZipModule& module,
                                            std::unique_ptr<platform::FileStream> archive,
                                            std::wstring archivePath, uint32_t compressionLevel,
                                            SevenZipUIUpdate* record)
-    : module_(module), archive_(std::move(archive)), archivePath_(std::move(archivePath)),
-      compressionLevel_(compressionLevel), record_(record) {}
+    : module_(module),
+      archive_(std::move(archive)),
+      archivePath_(std::move(archivePath)),
+      compressionLevel_(compressionLevel),
+      record_(record) {}
 
 void SevenZipCompressorEx::ApplyCompressionLevel(IOutArchive* archive) const {
   ComPtr<ISetProperties> properties;
@@ -37,7 +40,8 @@ void SevenZipCompressorEx::ApplyCompressionLevel(IOutArchive* archive) const {
   values[0].vt = VT_UI4;
   values[0].ulVal = compressionLevel_;
   const HRESULT result = properties->SetProperties(names, values, 1);
-  if (result != S_OK) throw SevenZipException(HresultText(L"Setting compression properties", result));
+  if (result != S_OK)
+    throw SevenZipException(HresultText(L"Setting compression properties", result));
 }
 
 void SevenZipCompressorEx::WriteArchive(const std::vector<intl::FilePathInfoEx>& files) {

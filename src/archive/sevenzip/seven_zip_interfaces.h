@@ -32,7 +32,8 @@ inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
 
 // An errno as the library's HRESULT (its private "errno facility" 0x800).
 inline HRESULT HresultFromErrno(int error) {
-  return error <= 0 ? error : static_cast<HRESULT>(0x88000000u | (static_cast<uint32_t>(error) & 0xFFFF));
+  return error <= 0 ? error
+                    : static_cast<HRESULT>(0x88000000u | (static_cast<uint32_t>(error) & 0xFFFF));
 }
 
 struct GUID {
@@ -56,8 +57,7 @@ constexpr GUID SevenZipInterface(uint8_t group, uint8_t sub) {
   return GUID{0x23170F69, 0x40C1, 0x278A, {0, 0, 0, group, 0, sub, 0, 0}};
 }
 
-inline constexpr GUID IID_IUnknown = {0x00000000, 0x0000, 0x0000,
-                                      {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr GUID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr GUID IID_IProgress = SevenZipInterface(0x00, 0x05);
 inline constexpr GUID IID_ISequentialInStream = SevenZipInterface(0x03, 0x01);
 inline constexpr GUID IID_ISequentialOutStream = SevenZipInterface(0x03, 0x02);
@@ -71,10 +71,17 @@ inline constexpr GUID IID_IArchiveUpdateCallback = SevenZipInterface(0x06, 0x80)
 inline constexpr GUID IID_IOutArchive = SevenZipInterface(0x06, 0xA0);
 
 // The 7z format handler.
-inline constexpr GUID CLSID_7zFormat = {0x23170F69, 0x40C1, 0x278A,
-                                        {0x10, 0x00, 0x00, 0x01, 0x10, 0x07, 0x00, 0x00}};
+inline constexpr GUID CLSID_7zFormat = {
+    0x23170F69, 0x40C1, 0x278A, {0x10, 0x00, 0x00, 0x01, 0x10, 0x07, 0x00, 0x00}};
 
-enum : VARTYPE { VT_EMPTY = 0, VT_BSTR = 8, VT_BOOL = 11, VT_UI4 = 19, VT_UI8 = 21, VT_FILETIME = 64 };
+enum : VARTYPE {
+  VT_EMPTY = 0,
+  VT_BSTR = 8,
+  VT_BOOL = 11,
+  VT_UI4 = 19,
+  VT_UI8 = 21,
+  VT_FILETIME = 64
+};
 inline constexpr int16_t VARIANT_TRUE = -1;
 inline constexpr int16_t VARIANT_FALSE = 0;
 

@@ -63,8 +63,8 @@ void SevenZipModule::CreateObject(const GUID& classId, const GUID& interfaceId, 
   if (!createObject_) throw SevenZipException(L"Library is not loaded");
   const HRESULT result = createObject_(&classId, &interfaceId, out);
   if (result < 0) {
-    throw SevenZipException(FormatText(L"%s: HRESULT = 0x%08X", L"CreateObject",
-                                       static_cast<uint32_t>(result)));
+    throw SevenZipException(
+        FormatText(L"%s: HRESULT = 0x%08X", L"CreateObject", static_cast<uint32_t>(result)));
   }
 }
 

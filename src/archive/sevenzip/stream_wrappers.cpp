@@ -4,7 +4,7 @@ namespace kelvane::SevenZip::intl {
 namespace {
 
 platform::FileStream::Origin OriginOf(uint32_t origin) {
-  return origin == 1 ? platform::FileStream::kFromCurrent
+  return origin == 1   ? platform::FileStream::kFromCurrent
          : origin == 2 ? platform::FileStream::kFromEnd
                        : platform::FileStream::kFromStart;
 }

@@ -14,8 +14,7 @@ uint32_t Crc32Byte(uint32_t crc, uint8_t byte) {
 
 }  // namespace
 
-PkwareCipher::PkwareCipher(std::string_view password)
-    : keys_{0x12345678, 0x23456789, 0x34567890} {
+PkwareCipher::PkwareCipher(std::string_view password) : keys_{0x12345678, 0x23456789, 0x34567890} {
   for (char c : password) UpdateKeys(static_cast<uint8_t>(c));
 }
 

@@ -197,8 +197,8 @@ bool ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
   uint8_t header[12];
   if (!handle->password.empty()) {
     // The encryption header carries the CRC, and it comes before the data.
-    if (const int error = StreamCrc(source, buffer.data(), buffer.size(), &plannedCrc,
-                                    &plannedSize);
+    if (const int error =
+            StreamCrc(source, buffer.data(), buffer.size(), &plannedCrc, &plannedSize);
         error != 0) {
       return fail(error);
     }
@@ -218,8 +218,8 @@ bool ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
   const int method = handle->level > 0 ? Z_DEFLATED : 0;
   const bool zip64 = status.size >= kZip64Threshold;
   if (zipOpenNewFileInZip4_64(handle->zip, nameBytes.c_str(), &info, nullptr, 0, nullptr, 0,
-                              nullptr, method, handle->level > 0 ? handle->level : 0, 1,
-                              -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByUnix, flags,
+                              nullptr, method, handle->level > 0 ? handle->level : 0, 1, -MAX_WBITS,
+                              8, Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByUnix, flags,
                               zip64 ? 1 : 0) != ZIP_OK) {
     return fail(handle->output.error() != 0 ? handle->output.error() : EIO);
   }

@@ -27,8 +27,8 @@ void Put(std::vector<uint8_t>& out, uint64_t value, int bytes) {
 }
 
 int ReadAt(platform::FileStream& stream, uint64_t offset, void* buffer, size_t n) {
-  if (const int error = stream.Seek(static_cast<int64_t>(offset), platform::FileStream::kFromStart,
-                                    nullptr);
+  if (const int error =
+          stream.Seek(static_cast<int64_t>(offset), platform::FileStream::kFromStart, nullptr);
       error != 0) {
     return error;
   }
@@ -44,8 +44,8 @@ int ReadAt(platform::FileStream& stream, uint64_t offset, void* buffer, size_t n
 }
 
 int WriteAt(platform::FileStream& stream, uint64_t offset, const void* data, size_t n) {
-  if (const int error = stream.Seek(static_cast<int64_t>(offset), platform::FileStream::kFromStart,
-                                    nullptr);
+  if (const int error =
+          stream.Seek(static_cast<int64_t>(offset), platform::FileStream::kFromStart, nullptr);
       error != 0) {
     return error;
   }
@@ -91,8 +91,7 @@ int RepairZipEnd(platform::FileStream& stream, uint64_t entryCount) {
 
   // Every central record says "made by Unix", so the stored modes are used.
   std::vector<uint8_t> central(centralSize);
-  if (const int error = ReadAt(stream, centralOffset, central.data(), central.size());
-      error != 0) {
+  if (const int error = ReadAt(stream, centralOffset, central.data(), central.size()); error != 0) {
     return error;
   }
   uint64_t records = 0;
