@@ -32,28 +32,6 @@ std::wstring Unquoted(const std::wstring& token) {
 
 }  // namespace
 
-std::vector<std::wstring> CommandLineArgs::SplitCommandLine(std::wstring_view raw) {
-  std::vector<std::wstring> tokens;
-  size_t i = 0;
-  while (i < raw.size() && tokens.size() < kMaxTokens) {
-    while (i < raw.size() && (raw[i] == L' ' || raw[i] == L'\t')) ++i;
-    if (i >= raw.size()) break;
-    size_t end;
-    if (raw[i] == L'"') {
-      const size_t close = raw.find(L'"', i + 1);
-      end = close == std::wstring_view::npos ? raw.size() : close + 1;
-      tokens.emplace_back(raw.substr(i, end - i));
-      i = std::min(raw.size(), end + 1);  // the character after the quote ends the token
-    } else {
-      end = i;
-      while (end < raw.size() && raw[end] != L' ' && raw[end] != L'\t') ++end;
-      tokens.emplace_back(raw.substr(i, end - i));
-      i = end;
-    }
-  }
-  return tokens;
-}
-
 void CommandLineArgs::Parse(const std::vector<std::wstring>& allTokens) {
   values_.clear();
   const size_t count = std::min(allTokens.size(), kMaxTokens);

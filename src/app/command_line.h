@@ -21,11 +21,6 @@ class CommandLineArgs {
   // `tokens` as the shell split them; the first is the program and is skipped.
   void Parse(const std::vector<std::wstring>& tokens);
 
-  // A raw command line split the way Windows does it: blanks separate tokens;
-  // a token that starts with a double quote runs to the next one (both kept),
-  // and the character after the closing quote is dropped.
-  static std::vector<std::wstring> SplitCommandLine(std::wstring_view raw);
-
   bool Has(std::wstring_view name) const;
   std::wstring Value(std::wstring_view name) const;
   bool Flag(std::wstring_view name) const;

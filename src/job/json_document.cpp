@@ -85,12 +85,6 @@ const JsonNode* JsonDocument::Find(const JsonNode* node, std::string_view key) c
   return nullptr;
 }
 
-const JsonNode* JsonDocument::FirstChild(const JsonNode* node) const {
-  if (!node) node = root_.get();
-  if (!node || node->children.empty()) return nullptr;
-  return node->children.front().get();
-}
-
 bool JsonDocument::GetInt(const JsonNode* node, std::string_view key, int32_t* value) const {
   const JsonNode* member = Find(node, key);
   if (!member) return false;

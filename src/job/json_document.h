@@ -70,7 +70,6 @@ class JsonDocument {
   // Reading. A null `node` means the root. Find returns the first member of
   // `node` whose key equals `key` byte for byte; an empty key finds nothing.
   const JsonNode* Find(const JsonNode* node, std::string_view key) const;
-  const JsonNode* FirstChild(const JsonNode* node) const;
   // False when the member is missing; a member that is not a number gives 0.
   bool GetInt(const JsonNode* node, std::string_view key, int32_t* value) const;
   // False unless the member exists and is a string.

@@ -21,7 +21,6 @@ class DynamicLibrary {
   // The address of an exported symbol, or null.
   void* Symbol(const char* name) const;
   void Unload();
-  bool IsLoaded() const { return handle_ != nullptr; }
 
  private:
   void* handle_ = nullptr;

@@ -29,10 +29,6 @@ std::wstring ConfigHome() {
   return (home.empty() ? L"." : home) + L"/.config";
 }
 
-bool HasDisplay() {
-  return !EnvironmentValue("DISPLAY").empty() || !EnvironmentValue("WAYLAND_DISPLAY").empty();
-}
-
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 void RaiseOpenFileLimit() {

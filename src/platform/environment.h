@@ -12,9 +12,6 @@ std::wstring EnvironmentValue(const char* name);
 // The folder for per-user settings: $XDG_CONFIG_HOME, else $HOME/.config.
 std::wstring ConfigHome();
 
-// True when a graphical desktop is reachable (DISPLAY or WAYLAND_DISPLAY set).
-bool HasDisplay();
-
 // True when standard error is a terminal (progress may then redraw one line).
 bool StandardErrorIsTerminal();
 

@@ -10,10 +10,10 @@
 // (folder.h), never by path: other users may rename and swap what lies in
 // their folders while the backup runs.
 //
-// Tests replace the file system with ScopedFileSystem, usually with a subclass of
-// FileSystemWrapper that fails one chosen call (a full disk, a vanished file, a
-// rename that cannot happen): tests run as root, so permissions cannot provoke
-// such failures. Replace it only while no other thread uses it.
+// Tests replace the file system with ScopedFileSystem, usually with one that
+// forwards to the real one but fails a chosen call (a full disk, a vanished
+// file, a rename that cannot happen): tests run as root, so permissions cannot
+// provoke such failures. Replace it only while no other thread uses it.
 #pragma once
 
 #include <cstddef>
@@ -189,78 +189,6 @@ class ScopedFileSystem {
 
  private:
   FileSystem* previous_;
-};
-
-// Forwards every call to another file system; override what should differ.
-class FileSystemWrapper : public FileSystem {
- public:
-  explicit FileSystemWrapper(FileSystem& target) : target_(target) {}
-
-  int OpenForReading(const std::wstring& path, std::unique_ptr<ReadableFile>* file) override {
-    return target_.OpenForReading(path, file);
-  }
-  int CreateForWriting(const std::wstring& path, std::unique_ptr<WritableFile>* file) override {
-    return target_.CreateForWriting(path, file);
-  }
-  int CreateReplacement(const std::wstring& path, std::wstring* temporary,
-                        std::unique_ptr<WritableFile>* file) override {
-    return target_.CreateReplacement(path, temporary, file);
-  }
-  int OpenStream(const std::wstring& path, FileStream::Mode mode,
-                 std::unique_ptr<FileStream>* stream) override {
-    return target_.OpenStream(path, mode, stream);
-  }
-  bool Exists(const std::wstring& path) override { return target_.Exists(path); }
-  int Remove(const std::wstring& path) override { return target_.Remove(path); }
-  int Replace(const std::wstring& source, const std::wstring& target) override {
-    return target_.Replace(source, target);
-  }
-  int CreateFolders(const std::wstring& path) override { return target_.CreateFolders(path); }
-  int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override {
-    return target_.FreeSpace(path, bytes, queried);
-  }
-  int OpenFolder(const std::wstring& path, Folder* folder) override {
-    return target_.OpenFolder(path, folder);
-  }
-  int OpenSubfolder(const Folder& parent, const std::wstring& name, const FileId* expected,
-                    Folder* folder) override {
-    return target_.OpenSubfolder(parent, name, expected, folder);
-  }
-  int MakeFolder(const Folder& parent, const std::wstring& name, Folder* folder) override {
-    return target_.MakeFolder(parent, name, folder);
-  }
-  int ReadDirectory(const Folder& folder, std::vector<DirectoryEntry>* entries) override {
-    return target_.ReadDirectory(folder, entries);
-  }
-  int OpenFile(const Folder& folder, const std::wstring& name, const FileId& expected,
-               std::unique_ptr<FileStream>* stream) override {
-    return target_.OpenFile(folder, name, expected, stream);
-  }
-  int CreateFile(const Folder& folder, const std::wstring& name,
-                 std::unique_ptr<WritableFile>* file) override {
-    return target_.CreateFile(folder, name, file);
-  }
-  int CreateTemporary(const Folder& folder, const std::wstring& stem, std::wstring* name,
-                      std::unique_ptr<FileStream>* stream) override {
-    return target_.CreateTemporary(folder, stem, name, stream);
-  }
-  int Rename(const Folder& from, const std::wstring& fromName, const Folder& to,
-             const std::wstring& toName) override {
-    return target_.Rename(from, fromName, to, toName);
-  }
-  int RemoveFile(const Folder& folder, const std::wstring& name) override {
-    return target_.RemoveFile(folder, name);
-  }
-  int CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
-               const Folder& target, const std::wstring& targetName, const Folder& work) override {
-    return target_.CopyFile(source, name, expected, target, targetName, work);
-  }
-
- protected:
-  FileSystem& target() { return target_; }
-
- private:
-  FileSystem& target_;
 };
 
 }  // namespace kelvane::platform

@@ -48,12 +48,4 @@ std::wstring FolderOf(std::wstring_view path) {
   return std::wstring(path.substr(0, last + 1));
 }
 
-std::wstring FileNameOf(std::wstring_view path) {
-  size_t end = path.size();
-  while (end > 1 && path[end - 1] == kPathSeparator) --end;
-  const size_t last = path.substr(0, end).rfind(kPathSeparator);
-  if (last == std::wstring_view::npos || end == 1) return std::wstring(path);
-  return std::wstring(path.substr(last + 1));
-}
-
 }  // namespace kelvane

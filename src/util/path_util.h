@@ -26,7 +26,5 @@ std::wstring ModuleFolder();
 // has no separator). "/a/b.txt" gives "/a/", "/a/b/" gives "/a/b/".
 std::wstring FolderOf(std::wstring_view path);
 
-// The last component of `path`; a final separator is kept ("/a/b/" gives "b/").
-std::wstring FileNameOf(std::wstring_view path);
 
 }  // namespace kelvane

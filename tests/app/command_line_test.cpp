@@ -74,27 +74,5 @@ TEST(CommandLineTest, ReadsAtMostOneHundredTokens) {
   EXPECT_TRUE(args.UnknownSwitches().empty());
 }
 
-TEST(CommandLineTest, SplitsARawCommandLine) {
-  struct Split {
-    std::wstring raw;
-    std::vector<std::wstring> tokens;
-  } rows[] = {
-      {L"kelvane  a   b", {L"kelvane", L"a", L"b"}},
-      {L"kelvane \"C:\\My Jobs\\x.kvnjob\" /start",
-       {L"kelvane", L"\"C:\\My Jobs\\x.kvnjob\"", L"/start"}},
-      {L"k \"ab\"cd", {L"k", L"\"ab\"", L"d"}},  // the character after the quote ends it
-      {L"k \"open to the end", {L"k", L"\"open to the end"}},
-      {L"", {}},
-      {L"   ", {}},
-  };
-  for (const Split& row : rows) {
-    EXPECT_EQ(CommandLineArgs::SplitCommandLine(row.raw), row.tokens)
-        << std::string(row.raw.begin(), row.raw.end());
-  }
-  std::wstring many = L"k";
-  for (int i = 0; i < 150; ++i) many += L" t";
-  EXPECT_EQ(CommandLineArgs::SplitCommandLine(many).size(), 100u);
-}
-
 }  // namespace
 }  // namespace kelvane

@@ -47,13 +47,91 @@ std::vector<std::string> LogLines(const std::string& path);
 // Runs a shell command; returns its exit status (-1 when it did not exit).
 int RunShell(const std::string& command, std::string* output = nullptr);
 
+// Forwards every call to another file system; override what should differ.
+class FileSystemWrapper : public platform::FileSystem {
+ public:
+  explicit FileSystemWrapper(platform::FileSystem& target) : target_(target) {}
+
+  int OpenForReading(const std::wstring& path,
+                     std::unique_ptr<platform::ReadableFile>* file) override {
+    return target_.OpenForReading(path, file);
+  }
+  int CreateForWriting(const std::wstring& path,
+                       std::unique_ptr<platform::WritableFile>* file) override {
+    return target_.CreateForWriting(path, file);
+  }
+  int CreateReplacement(const std::wstring& path, std::wstring* temporary,
+                        std::unique_ptr<platform::WritableFile>* file) override {
+    return target_.CreateReplacement(path, temporary, file);
+  }
+  int OpenStream(const std::wstring& path, platform::FileStream::Mode mode,
+                 std::unique_ptr<platform::FileStream>* stream) override {
+    return target_.OpenStream(path, mode, stream);
+  }
+  bool Exists(const std::wstring& path) override { return target_.Exists(path); }
+  int Remove(const std::wstring& path) override { return target_.Remove(path); }
+  int Replace(const std::wstring& source, const std::wstring& target) override {
+    return target_.Replace(source, target);
+  }
+  int CreateFolders(const std::wstring& path) override { return target_.CreateFolders(path); }
+  int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override {
+    return target_.FreeSpace(path, bytes, queried);
+  }
+  int OpenFolder(const std::wstring& path, platform::Folder* folder) override {
+    return target_.OpenFolder(path, folder);
+  }
+  int OpenSubfolder(const platform::Folder& parent, const std::wstring& name,
+                    const platform::FileId* expected, platform::Folder* folder) override {
+    return target_.OpenSubfolder(parent, name, expected, folder);
+  }
+  int MakeFolder(const platform::Folder& parent, const std::wstring& name,
+                 platform::Folder* folder) override {
+    return target_.MakeFolder(parent, name, folder);
+  }
+  int ReadDirectory(const platform::Folder& folder,
+                    std::vector<platform::DirectoryEntry>* entries) override {
+    return target_.ReadDirectory(folder, entries);
+  }
+  int OpenFile(const platform::Folder& folder, const std::wstring& name,
+               const platform::FileId& expected,
+               std::unique_ptr<platform::FileStream>* stream) override {
+    return target_.OpenFile(folder, name, expected, stream);
+  }
+  int CreateFile(const platform::Folder& folder, const std::wstring& name,
+                 std::unique_ptr<platform::WritableFile>* file) override {
+    return target_.CreateFile(folder, name, file);
+  }
+  int CreateTemporary(const platform::Folder& folder, const std::wstring& stem, std::wstring* name,
+                      std::unique_ptr<platform::FileStream>* stream) override {
+    return target_.CreateTemporary(folder, stem, name, stream);
+  }
+  int Rename(const platform::Folder& from, const std::wstring& fromName, const platform::Folder& to,
+             const std::wstring& toName) override {
+    return target_.Rename(from, fromName, to, toName);
+  }
+  int RemoveFile(const platform::Folder& folder, const std::wstring& name) override {
+    return target_.RemoveFile(folder, name);
+  }
+  int CopyFile(const platform::Folder& source, const std::wstring& name,
+               const platform::FileId& expected, const platform::Folder& target,
+               const std::wstring& targetName, const platform::Folder& work) override {
+    return target_.CopyFile(source, name, expected, target, targetName, work);
+  }
+
+ protected:
+  platform::FileSystem& target() { return target_; }
+
+ private:
+  platform::FileSystem& target_;
+};
+
 // A file system that forwards to the real one but lets a test step in. Each
 // hook is called before its call with the full path of what the call is about
 // (for a call on an open folder: the folder's path followed by the name) and
 // returns the errno to fail with, or 0 to let the call go on. A hook may also
 // change the real tree first, say swap a file for a symbolic link: that is how
 // tests race a run deterministically instead of with sleeps.
-class FaultyFileSystem : public platform::FileSystemWrapper {
+class FaultyFileSystem : public FileSystemWrapper {
  public:
   using Hook = std::function<int(const std::wstring& path)>;
 
