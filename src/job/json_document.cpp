@@ -136,13 +136,16 @@ uint32_t JsonDocument::Parse(std::string_view text) {
 
 uint32_t JsonDocument::LoadFile(const std::wstring& path) {
   Clear();
-  std::unique_ptr<platform::ReadableFile> file;
-  if (const int opened = platform::Fs().OpenForReading(path, &file); opened != 0) {
+  std::unique_ptr<platform::FileStream> file;
+  if (const int opened =
+          platform::Fs().OpenStream(path, platform::FileStream::kReadExisting, &file);
+      opened != 0) {
     errorText_ = FormatText(L"Open file failed, code: %ld.", opened);
     return errorCode_ = static_cast<uint32_t>(opened);
   }
-  uint64_t size = 0;
-  int failure = file->Size(&size);
+  platform::FileStatus status;
+  int failure = file->Status(&status);
+  const uint64_t size = status.size;
   if (failure == 0 && size == 0) return errorCode_ = kResultEmptyFile;
 
   std::string text;
@@ -172,7 +175,7 @@ uint32_t JsonDocument::LoadFile(const std::wstring& path) {
 uint32_t JsonDocument::SaveFile(const std::wstring& path) {
   if (!root_) return errorCode_ = kResultNothingToSave;
   std::wstring temporary;
-  std::unique_ptr<platform::WritableFile> file;
+  std::unique_ptr<platform::FileStream> file;
   int failure = platform::Fs().CreateReplacement(path, &temporary, &file);
   if (failure == 0) {
     BufferedFile out;

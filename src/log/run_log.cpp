@@ -20,7 +20,7 @@ RunLog& ProcessLog() {
 uint32_t RunLog::OpenLog(const platform::Folder& folder, const std::wstring& name) {
   std::lock_guard<std::recursive_mutex> hold(lock_);
   file_.Close();
-  std::unique_ptr<platform::WritableFile> file;
+  std::unique_ptr<platform::FileStream> file;
   const int error = platform::Fs().CreateFile(folder, name, &file);
   if (error == 0) file_.Open(std::move(file));
   return Opened(error);

@@ -28,27 +28,6 @@
 
 namespace kelvane::platform {
 
-// A file open for sequential reading. One thread at a time.
-class ReadableFile {
- public:
-  virtual ~ReadableFile() = default;
-  // Reads up to `n` bytes into `buffer`; `*got` is 0 at the end of the file.
-  virtual int Read(void* buffer, size_t n, size_t* got) = 0;
-  virtual int Size(uint64_t* size) = 0;
-};
-
-// A file open for sequential writing. One thread at a time. The destructor
-// closes a file that is still open and ignores the result.
-class WritableFile {
- public:
-  virtual ~WritableFile() = default;
-  // Writes all `n` bytes or fails.
-  virtual int Append(const void* data, size_t n) = 0;
-  // Forces written data to the storage device.
-  virtual int Sync() = 0;
-  virtual int Close() = 0;
-};
-
 // What the status of an open file tells a writer that keeps it.
 struct FileStatus {
   uint64_t size = 0;
@@ -57,8 +36,9 @@ struct FileStatus {
   uint32_t modifiedNanoseconds = 0;
 };
 
-// A file open for reading and, when made with kCreate, writing at any
-// position. One thread at a time.
+// An open file: read from it, write to it (when it was made by the program),
+// at any position. One thread at a time. The destructor closes a file that is
+// still open and ignores the result.
 class FileStream {
  public:
   enum Mode { kReadExisting, kCreate };
@@ -82,20 +62,17 @@ class FileSystem {
 
   // --- By path: job files, settings, and the tests' own files.
 
-  virtual int OpenForReading(const std::wstring& path, std::unique_ptr<ReadableFile>* file) = 0;
-  // Creates `path` as a new regular file that only its owner may read and write
-  // (0600). Whatever stood there is removed first, and the new file is made
-  // exclusively, so a symbolic link planted at the name is never followed.
-  virtual int CreateForWriting(const std::wstring& path, std::unique_ptr<WritableFile>* file) = 0;
   // Creates the file that will replace `path` (Replace), beside it in its
   // folder, for its owner only, named as CreateTemporary names its files with
   // the stem "." + the file's name; its path goes to `*temporary`.
   virtual int CreateReplacement(const std::wstring& path, std::wstring* temporary,
-                                std::unique_ptr<WritableFile>* file) = 0;
-  // kReadExisting opens a regular file for reading, never through a symbolic
-  // link at its name (anything else is refused with EINVAL, and a FIFO never
-  // blocks the open); kCreate creates a file for reading and writing as
-  // CreateForWriting does.
+                                std::unique_ptr<FileStream>* file) = 0;
+  // kReadExisting opens a regular file for reading (a folder is refused with
+  // EISDIR, anything else that is not a regular file with EINVAL, and a FIFO
+  // never blocks the open). kCreate creates `path` as a new regular file that
+  // only its owner may read and write (0600): whatever stood there is removed
+  // first and the new file is made exclusively, so a symbolic link planted at
+  // the name is never followed.
   virtual int OpenStream(const std::wstring& path, FileStream::Mode mode,
                          std::unique_ptr<FileStream>* stream) = 0;
 
@@ -140,9 +117,9 @@ class FileSystem {
   // FIFO or another file) gives kErrorChangedSinceScan and is never read.
   virtual int OpenFile(const Folder& folder, const std::wstring& name, const FileId& expected,
                        std::unique_ptr<FileStream>* stream) = 0;
-  // Creates the new file `name` inside `folder` as CreateForWriting does.
+  // Creates the new file `name` inside `folder` as OpenStream's kCreate does.
   virtual int CreateFile(const Folder& folder, const std::wstring& name,
-                         std::unique_ptr<WritableFile>* file) = 0;
+                         std::unique_ptr<FileStream>* file) = 0;
   // Creates a new file for reading and writing, for its owner only, named
   // `stem` + ".kvn-<process>-<number>.tmp" at a name nothing else holds;
   // the name goes to `*name`.

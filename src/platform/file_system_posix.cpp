@@ -19,44 +19,6 @@
 namespace kelvane::platform {
 namespace {
 
-class PosixReadableFile final : public ReadableFile {
- public:
-  explicit PosixReadableFile(int fd) : fd_(fd) {}
-  ~PosixReadableFile() override { CloseDescriptor(fd_); }
-
-  int Read(void* buffer, size_t n, size_t* got) override { return ReadSome(fd_, buffer, n, got); }
-
-  int Size(uint64_t* size) override {
-    struct stat status;
-    if (::fstat(fd_, &status) != 0) return errno;
-    *size = static_cast<uint64_t>(status.st_size);
-    return 0;
-  }
-
- private:
-  int fd_;
-};
-
-class PosixWritableFile final : public WritableFile {
- public:
-  explicit PosixWritableFile(int fd) : fd_(fd) {}
-  ~PosixWritableFile() override { CloseDescriptor(fd_); }
-
-  int Append(const void* data, size_t n) override {
-    return fd_ < 0 ? EBADF : WriteAll(fd_, data, n);
-  }
-
-  int Sync() override {
-    if (fd_ < 0) return EBADF;
-    return ::fsync(fd_) == 0 ? 0 : errno;
-  }
-
-  int Close() override { return CloseDescriptor(fd_); }
-
- private:
-  int fd_;
-};
-
 class PosixFileStream final : public FileStream {
  public:
   explicit PosixFileStream(int fd) : fd_(fd) {}
@@ -101,6 +63,12 @@ class PosixFileStream final : public FileStream {
 bool IsPlainName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." &&
          name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
+}
+
+// The native form of a name inside a folder; false for anything else.
+bool NativeName(const std::wstring& name, std::string* native) {
+  *native = ToNative(name);
+  return IsPlainName(*native);
 }
 
 // Creates `name` in `dirFd` as a new file for its owner only, removing
@@ -179,33 +147,19 @@ int DescribeEntry(int dirFd, const char* name, uint64_t folderDevice, DirectoryE
 
 class PosixFileSystem final : public FileSystem {
  public:
-  int OpenForReading(const std::wstring& path, std::unique_ptr<ReadableFile>* file) override {
-    const int fd = ::open(ToNative(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    *file = std::make_unique<PosixReadableFile>(fd);
-    return 0;
-  }
-
-  int CreateForWriting(const std::wstring& path, std::unique_ptr<WritableFile>* file) override {
-    int fd = -1;
-    if (const int error = CreateByPath(path, O_WRONLY, &fd); error != 0) return error;
-    *file = std::make_unique<PosixWritableFile>(fd);
-    return 0;
-  }
-
   int CreateReplacement(const std::wstring& path, std::wstring* temporary,
-                        std::unique_ptr<WritableFile>* file) override {
+                        std::unique_ptr<FileStream>* file) override {
     const std::string native = ToNative(path);
     int dirFd = -1;
     std::string name;
     if (const int error = OpenParentOf(native, &dirFd, &name); error != 0) return error;
     std::string made;
     int fd = -1;
-    const int error = CreateTemporaryAt(dirFd, "." + name, O_WRONLY, &made, &fd);
+    const int error = CreateTemporaryAt(dirFd, "." + name, O_RDWR, &made, &fd);
     ::close(dirFd);
     if (error != 0) return error;
     *temporary = FromNative(native.substr(0, native.size() - name.size()) + made);
-    *file = std::make_unique<PosixWritableFile>(fd);
+    *file = std::make_unique<PosixFileStream>(fd);
     return 0;
   }
 
@@ -218,11 +172,11 @@ class PosixFileSystem final : public FileSystem {
       *stream = std::make_unique<PosixFileStream>(fd);
       return 0;
     }
-    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno;
     struct stat info;
     int error = ::fstat(fd, &info) == 0 ? 0 : errno;
-    if (error == 0 && !S_ISREG(info.st_mode)) error = EINVAL;
+    if (error == 0 && !S_ISREG(info.st_mode)) error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
     if (error != 0) {
       ::close(fd);
       return error;
@@ -294,8 +248,8 @@ class PosixFileSystem final : public FileSystem {
 
   int OpenSubfolder(const Folder& parent, const std::wstring& name, const FileId* expected,
                     Folder* folder) override {
-    const std::string native = ToNative(name);
-    if (!IsPlainName(native)) return EINVAL;
+    std::string native;
+    if (!NativeName(name, &native)) return EINVAL;
     const int fd =
         ::openat(parent.handle(), native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
@@ -319,8 +273,8 @@ class PosixFileSystem final : public FileSystem {
   }
 
   int MakeFolder(const Folder& parent, const std::wstring& name, Folder* folder) override {
-    const std::string native = ToNative(name);
-    if (!IsPlainName(native)) return EINVAL;
+    std::string native;
+    if (!NativeName(name, &native)) return EINVAL;
     if (::mkdirat(parent.handle(), native.c_str(), 0700) != 0 && errno != EEXIST) return errno;
     return OpenSubfolder(parent, name, nullptr, folder);
   }
@@ -355,8 +309,8 @@ class PosixFileSystem final : public FileSystem {
 
   int OpenFile(const Folder& folder, const std::wstring& name, const FileId& expected,
                std::unique_ptr<FileStream>* stream) override {
-    const std::string native = ToNative(name);
-    if (!IsPlainName(native)) return EINVAL;
+    std::string native;
+    if (!NativeName(name, &native)) return EINVAL;
     int fd = -1;
     if (const int error = OpenScannedFile(folder.handle(), native, expected, &fd); error != 0) {
       return error;
@@ -366,14 +320,14 @@ class PosixFileSystem final : public FileSystem {
   }
 
   int CreateFile(const Folder& folder, const std::wstring& name,
-                 std::unique_ptr<WritableFile>* file) override {
-    const std::string native = ToNative(name);
-    if (!IsPlainName(native)) return EINVAL;
+                 std::unique_ptr<FileStream>* file) override {
+    std::string native;
+    if (!NativeName(name, &native)) return EINVAL;
     int fd = -1;
-    if (const int error = CreateExclusive(folder.handle(), native, O_WRONLY, &fd); error != 0) {
+    if (const int error = CreateExclusive(folder.handle(), native, O_RDWR, &fd); error != 0) {
       return error;
     }
-    *file = std::make_unique<PosixWritableFile>(fd);
+    *file = std::make_unique<PosixFileStream>(fd);
     return 0;
   }
 
@@ -392,24 +346,22 @@ class PosixFileSystem final : public FileSystem {
 
   int Rename(const Folder& from, const std::wstring& fromName, const Folder& to,
              const std::wstring& toName) override {
-    const std::string source = ToNative(fromName);
-    const std::string target = ToNative(toName);
-    if (!IsPlainName(source) || !IsPlainName(target)) return EINVAL;
+    std::string source, target;
+    if (!NativeName(fromName, &source) || !NativeName(toName, &target)) return EINVAL;
     if (::renameat(from.handle(), source.c_str(), to.handle(), target.c_str()) != 0) return errno;
     return SyncFolder(to.handle());
   }
 
   int RemoveFile(const Folder& folder, const std::wstring& name) override {
-    const std::string native = ToNative(name);
-    if (!IsPlainName(native)) return EINVAL;
+    std::string native;
+    if (!NativeName(name, &native)) return EINVAL;
     return ::unlinkat(folder.handle(), native.c_str(), 0) == 0 ? 0 : errno;
   }
 
   int CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
                const Folder& target, const std::wstring& targetName, const Folder& work) override {
-    const std::string sourceName = ToNative(name);
-    const std::string copyName = ToNative(targetName);
-    if (!IsPlainName(sourceName) || !IsPlainName(copyName)) return EINVAL;
+    std::string sourceName, copyName;
+    if (!NativeName(name, &sourceName) || !NativeName(targetName, &copyName)) return EINVAL;
     return CopyRegularFile(source.handle(), sourceName, expected, target.handle(), copyName,
                            work.handle());
   }

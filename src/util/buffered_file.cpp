@@ -23,10 +23,10 @@ BufferedFile::~BufferedFile() { Close(); }
 int BufferedFile::Create(const std::wstring& path) {
   Close();
   error_ = 0;
-  return platform::Fs().CreateForWriting(path, &file_);
+  return platform::Fs().OpenStream(path, platform::FileStream::kCreate, &file_);
 }
 
-void BufferedFile::Open(std::unique_ptr<platform::WritableFile> file) {
+void BufferedFile::Open(std::unique_ptr<platform::FileStream> file) {
   Close();
   error_ = 0;
   file_ = std::move(file);
@@ -44,7 +44,7 @@ void BufferedFile::TakeBuffer() {
 }
 
 void BufferedFile::WriteThrough(const void* data, size_t n) {
-  const int result = file_->Append(data, n);
+  const int result = file_->Write(data, n);
   if (result != 0 && error_ == 0) error_ = result;
 }
 

@@ -32,11 +32,11 @@ class BufferedFile {
   BufferedFile(const BufferedFile&) = delete;
   BufferedFile& operator=(const BufferedFile&) = delete;
 
-  // Creates the file anew (platform::FileSystem::CreateForWriting). Returns 0
-  // or the errno value; on failure the writer stays closed.
+  // Creates the file anew (platform::FileSystem::OpenStream, kCreate).
+  // Returns 0 or the errno value; on failure the writer stays closed.
   int Create(const std::wstring& path);
   // Writes into `file`, made by the caller, from now on.
-  void Open(std::unique_ptr<platform::WritableFile> file);
+  void Open(std::unique_ptr<platform::FileStream> file);
   bool IsOpen() const { return file_ != nullptr; }
 
   // Appends `n` bytes. Writing to a closed writer does nothing.
@@ -60,7 +60,7 @@ class BufferedFile {
 
   Allocator allocator_;
   std::unique_ptr<char[]> buffer_;
-  std::unique_ptr<platform::WritableFile> file_;
+  std::unique_ptr<platform::FileStream> file_;
   size_t bytesInBuffer_ = 0;
   size_t capacity_ = 0;
   bool noBuffer_ = false;

@@ -201,7 +201,7 @@ TEST_F(ZipArchiveTest, AFullDiskBreaksTheArchiveNotJustTheFile) {
   WriteBytes(Path("a.bin"), std::string(3 << 20, 'a'));
   WriteBytes(Path("b.txt"), "b");
   test::FaultyFileSystem fs;
-  fs.failStreamWrite = [](const std::wstring& path, uint64_t written) {
+  fs.failWrite = [](const std::wstring& path, uint64_t written) {
     return path.ends_with(L"full.zip") && written > (1 << 20) ? ENOSPC : 0;
   };
   platform::ScopedFileSystem scoped(&fs);

@@ -59,9 +59,11 @@ TEST_F(JsonFileTest, LoadReportsMissingEmptyAndMalformedFiles) {
   WriteBytes(dir_.Native("bom.json"), "\xEF\xBB\xBF{}");
   EXPECT_EQ(doc.LoadFile(dir_.Wide("bom.json")), 0u);
 
-  // A folder opens but cannot be read.
-  EXPECT_EQ(doc.LoadFile(dir_.Wide("")), static_cast<uint32_t>(kResultInvalidData));
-  EXPECT_EQ(doc.errorText(), L"Read file failed, code: 21.");
+  // A folder, or a FIFO (which must not hang the load), is no job file.
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("")), static_cast<uint32_t>(EISDIR));
+  EXPECT_EQ(doc.errorText(), L"Open file failed, code: 21.");
+  ASSERT_EQ(::mkfifo(dir_.Native("fifo.json").c_str(), 0600), 0);
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("fifo.json")), static_cast<uint32_t>(EINVAL));
 }
 
 TEST_F(JsonFileTest, SavingAnEmptyDocumentIsRefused) {
@@ -89,7 +91,7 @@ TEST_F(JsonFileTest, ReplacesAnOldFileWithAPrivateOne) {
 TEST_F(JsonFileTest, FailedWriteLeavesTheTargetUntouched) {
   WriteBytes(dir_.Native("doc.json"), "old content");
   FaultyFileSystem fs;
-  fs.failAppend = [](const std::wstring&) { return ENOSPC; };
+  fs.failWrite = [](const std::wstring&, uint64_t) { return ENOSPC; };
   platform::ScopedFileSystem scoped(&fs);
 
   JsonDocument doc;

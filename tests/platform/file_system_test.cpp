@@ -22,15 +22,15 @@ class FileSystemTest : public ::testing::Test {
 };
 
 TEST_F(FileSystemTest, WritesReadsAndMeasuresAFile) {
-  std::unique_ptr<WritableFile> out;
-  ASSERT_EQ(fs_.CreateForWriting(dir_.Wide("a.bin"), &out), 0);
-  ASSERT_EQ(out->Append("hello ", 6), 0);
-  ASSERT_EQ(out->Append("world", 5), 0);
+  std::unique_ptr<FileStream> out;
+  ASSERT_EQ(fs_.OpenStream(dir_.Wide("a.bin"), FileStream::kCreate, &out), 0);
+  ASSERT_EQ(out->Write("hello ", 6), 0);
+  ASSERT_EQ(out->Write("world", 5), 0);
   ASSERT_EQ(out->Sync(), 0);
   ASSERT_EQ(out->Close(), 0);
 
-  std::unique_ptr<ReadableFile> in;
-  ASSERT_EQ(fs_.OpenForReading(dir_.Wide("a.bin"), &in), 0);
+  std::unique_ptr<FileStream> in;
+  ASSERT_EQ(fs_.OpenStream(dir_.Wide("a.bin"), FileStream::kReadExisting, &in), 0);
   char buffer[32];
   size_t got = 0;
   ASSERT_EQ(in->Read(buffer, sizeof buffer, &got), 0);
@@ -40,8 +40,9 @@ TEST_F(FileSystemTest, WritesReadsAndMeasuresAFile) {
 }
 
 TEST_F(FileSystemTest, ReportsErrnoForMissingFiles) {
-  std::unique_ptr<ReadableFile> in;
-  EXPECT_EQ(fs_.OpenForReading(dir_.Wide("missing"), &in), ENOENT);
+  std::unique_ptr<FileStream> in;
+  EXPECT_EQ(fs_.OpenStream(dir_.Wide("missing"), FileStream::kReadExisting, &in), ENOENT);
+  EXPECT_EQ(fs_.OpenStream(dir_.Wide(""), FileStream::kReadExisting, &in), EISDIR);
   EXPECT_EQ(fs_.Remove(dir_.Wide("missing")), ENOENT);
   EXPECT_FALSE(fs_.Exists(dir_.Wide("missing")));
 }
@@ -69,9 +70,9 @@ TEST_F(FileSystemTest, CreatesNestedFoldersAndRefusesAFileInTheWay) {
 TEST_F(FileSystemTest, HandlesNamesThatAreNotUtf8) {
   const std::string name = "caf\xE9.txt";  // ISO-8859-1
   const std::wstring wide = dir_.Wide(name);
-  std::unique_ptr<WritableFile> out;
-  ASSERT_EQ(fs_.CreateForWriting(wide, &out), 0);
-  ASSERT_EQ(out->Append("x", 1), 0);
+  std::unique_ptr<FileStream> out;
+  ASSERT_EQ(fs_.OpenStream(wide, FileStream::kCreate, &out), 0);
+  ASSERT_EQ(out->Write("x", 1), 0);
   ASSERT_EQ(out->Close(), 0);
   EXPECT_TRUE(PathExists(dir_.Native(name)));
   EXPECT_TRUE(fs_.Exists(wide));
@@ -82,11 +83,11 @@ TEST_F(FileSystemTest, TestsCanReplaceTheFileSystem) {
   faulty.failCreate = [](const std::wstring&) { return ENOSPC; };
   {
     ScopedFileSystem scoped(&faulty);
-    std::unique_ptr<WritableFile> out;
-    EXPECT_EQ(Fs().CreateForWriting(dir_.Wide("x"), &out), ENOSPC);
+    std::unique_ptr<FileStream> out;
+    EXPECT_EQ(Fs().OpenStream(dir_.Wide("x"), FileStream::kCreate, &out), ENOSPC);
   }
-  std::unique_ptr<WritableFile> out;
-  EXPECT_EQ(Fs().CreateForWriting(dir_.Wide("x"), &out), 0);
+  std::unique_ptr<FileStream> out;
+  EXPECT_EQ(Fs().OpenStream(dir_.Wide("x"), FileStream::kCreate, &out), 0);
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST_F(FolderTest, OpenFolderAndCreateFoldersWorkBeyondThePathLimit) {
   ASSERT_EQ(fs_.CreateFolders(deep), 0);
   Folder folder;
   ASSERT_EQ(fs_.OpenFolder(deep, &folder), 0);
-  std::unique_ptr<WritableFile> file;
+  std::unique_ptr<FileStream> file;
   ASSERT_EQ(fs_.CreateFile(folder, L"deep.txt", &file), 0);
   EXPECT_EQ(file->Close(), 0);
   std::vector<DirectoryEntry> entries;
@@ -162,11 +162,11 @@ TEST_F(FolderTest, NewFilesArePrivateAndNeverFollowAPlantedLink) {
   const mode_t umask = ::umask(0);
   Folder out;
   ASSERT_EQ(Open("out", &out), 0);
-  std::unique_ptr<WritableFile> file;
+  std::unique_ptr<FileStream> file;
   ASSERT_EQ(fs_.CreateFile(out, L"made.log", &file), 0);
-  ASSERT_EQ(file->Append("new", 3), 0);
+  ASSERT_EQ(file->Write("new", 3), 0);
   ASSERT_EQ(file->Close(), 0);
-  ASSERT_EQ(fs_.CreateForWriting(dir_.Wide("out/path.json"), &file), 0);
+  ASSERT_EQ(fs_.OpenStream(dir_.Wide("out/path.json"), FileStream::kCreate, &file), 0);
   ASSERT_EQ(file->Close(), 0);
   std::unique_ptr<FileStream> stream;
   std::set<std::wstring> names;

@@ -157,7 +157,7 @@ TEST_F(HostileTreeTest, ALogThatCannotBeWrittenIsReportedWithItsReason) {
     test::FaultyFileSystem fs;
     const auto isLog = [](const std::wstring& path) { return path.ends_with(L"/Daily.log"); };
     if (failure == ENOSPC) {
-      fs.failAppend = [&](const std::wstring& path) { return isLog(path) ? ENOSPC : 0; };
+      fs.failWrite = [&](const std::wstring& path, uint64_t) { return isLog(path) ? ENOSPC : 0; };
     } else {
       fs.failCreate = [&](const std::wstring& path) { return isLog(path) ? EACCES : 0; };
     }

@@ -287,7 +287,7 @@ TEST_F(ZipDriverTest, AFullDiskAbortsAndKeepsTheOlderArchive) {
   WriteBytes(src_ + "/big.bin", std::string(2 << 20, 'z'));
   WriteBytes(Archive(), "older archive");
   test::FaultyFileSystem fs;
-  fs.failStreamWrite = [](const std::wstring& path, uint64_t written) {
+  fs.failWrite = [](const std::wstring& path, uint64_t written) {
     return path.ends_with(L".tmp") && written > 1000 ? ENOSPC : 0;
   };
   platform::ScopedFileSystem scoped(&fs);

@@ -114,28 +114,6 @@ int Ask(const FaultyFileSystem::Hook& hook, const std::wstring& path) {
   return hook ? hook(path) : 0;
 }
 
-class WatchedWritableFile : public platform::WritableFile {
- public:
-  WatchedWritableFile(std::unique_ptr<platform::WritableFile> target, FaultyFileSystem& fs,
-                      std::wstring path)
-      : target_(std::move(target)), fs_(fs), path_(std::move(path)) {}
-  int Append(const void* data, size_t n) override {
-    ++fs_.appendCalls;
-    if (const int error = Ask(fs_.failAppend, path_)) return error;
-    return target_->Append(data, n);
-  }
-  int Sync() override {
-    if (const int error = Ask(fs_.failSync, path_)) return error;
-    return target_->Sync();
-  }
-  int Close() override { return target_->Close(); }
-
- private:
-  std::unique_ptr<platform::WritableFile> target_;
-  FaultyFileSystem& fs_;
-  std::wstring path_;
-};
-
 class WatchedFileStream : public platform::FileStream {
  public:
   WatchedFileStream(std::unique_ptr<platform::FileStream> target, FaultyFileSystem& fs,
@@ -150,8 +128,9 @@ class WatchedFileStream : public platform::FileStream {
     return error;
   }
   int Write(const void* data, size_t n) override {
-    if (fs_.failStreamWrite) {
-      if (const int error = fs_.failStreamWrite(path_, written_)) return error;
+    ++fs_.writeCalls;
+    if (fs_.failWrite) {
+      if (const int error = fs_.failWrite(path_, written_)) return error;
     }
     written_ += n;
     return target_->Write(data, n);
@@ -177,29 +156,15 @@ class WatchedFileStream : public platform::FileStream {
 
 }  // namespace
 
-std::unique_ptr<platform::WritableFile> FaultyFileSystem::Watch(
-    std::unique_ptr<platform::WritableFile> file, const std::wstring& path) {
-  return std::make_unique<WatchedWritableFile>(std::move(file), *this, path);
-}
-
 std::unique_ptr<platform::FileStream> FaultyFileSystem::Watch(
     std::unique_ptr<platform::FileStream> stream, const std::wstring& path) {
   return std::make_unique<WatchedFileStream>(std::move(stream), *this, path);
 }
 
-int FaultyFileSystem::CreateForWriting(const std::wstring& path,
-                                       std::unique_ptr<platform::WritableFile>* file) {
-  if (const int error = Ask(failCreate, path)) return error;
-  std::unique_ptr<platform::WritableFile> real;
-  if (const int error = target().CreateForWriting(path, &real)) return error;
-  *file = Watch(std::move(real), path);
-  return 0;
-}
-
 int FaultyFileSystem::CreateReplacement(const std::wstring& path, std::wstring* temporary,
-                                        std::unique_ptr<platform::WritableFile>* file) {
+                                        std::unique_ptr<platform::FileStream>* file) {
   if (const int error = Ask(failCreate, path)) return error;
-  std::unique_ptr<platform::WritableFile> real;
+  std::unique_ptr<platform::FileStream> real;
   if (const int error = target().CreateReplacement(path, temporary, &real)) return error;
   *file = Watch(std::move(real), *temporary);
   return 0;
@@ -287,10 +252,10 @@ int FaultyFileSystem::OpenFile(const platform::Folder& folder, const std::wstrin
 }
 
 int FaultyFileSystem::CreateFile(const platform::Folder& folder, const std::wstring& name,
-                                 std::unique_ptr<platform::WritableFile>* file) {
+                                 std::unique_ptr<platform::FileStream>* file) {
   const std::wstring path = folder.path() + name;
   if (const int error = Ask(failCreate, path)) return error;
-  std::unique_ptr<platform::WritableFile> real;
+  std::unique_ptr<platform::FileStream> real;
   if (const int error = target().CreateFile(folder, name, &real)) return error;
   *file = Watch(std::move(real), path);
   return 0;

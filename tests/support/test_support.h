@@ -52,16 +52,8 @@ class FileSystemWrapper : public platform::FileSystem {
  public:
   explicit FileSystemWrapper(platform::FileSystem& target) : target_(target) {}
 
-  int OpenForReading(const std::wstring& path,
-                     std::unique_ptr<platform::ReadableFile>* file) override {
-    return target_.OpenForReading(path, file);
-  }
-  int CreateForWriting(const std::wstring& path,
-                       std::unique_ptr<platform::WritableFile>* file) override {
-    return target_.CreateForWriting(path, file);
-  }
   int CreateReplacement(const std::wstring& path, std::wstring* temporary,
-                        std::unique_ptr<platform::WritableFile>* file) override {
+                        std::unique_ptr<platform::FileStream>* file) override {
     return target_.CreateReplacement(path, temporary, file);
   }
   int OpenStream(const std::wstring& path, platform::FileStream::Mode mode,
@@ -98,7 +90,7 @@ class FileSystemWrapper : public platform::FileSystem {
     return target_.OpenFile(folder, name, expected, stream);
   }
   int CreateFile(const platform::Folder& folder, const std::wstring& name,
-                 std::unique_ptr<platform::WritableFile>* file) override {
+                 std::unique_ptr<platform::FileStream>* file) override {
     return target_.CreateFile(folder, name, file);
   }
   int CreateTemporary(const platform::Folder& folder, const std::wstring& stem, std::wstring* name,
@@ -137,7 +129,7 @@ class FaultyFileSystem : public FileSystemWrapper {
 
   FaultyFileSystem() : FileSystemWrapper(platform::RealFileSystem()) {}
 
-  Hook failCreate;         // CreateForWriting, CreateReplacement (path: the file
+  Hook failCreate;         // CreateReplacement (path: the file
                            // to replace), OpenStream(kCreate), CreateFile,
                            // CreateTemporary (path: folder + stem)
   Hook failOpenFolder;     // OpenFolder, OpenSubfolder
@@ -150,22 +142,19 @@ class FaultyFileSystem : public FileSystemWrapper {
   Hook failCopy;      // CopyFile, by source path
   Hook failRemove;    // Remove, RemoveFile
   Hook failSync;      // Sync of any file or stream
-  Hook failAppend;    // by the path of the file created
   std::function<int(const std::wstring& source, const std::wstring& target)> failReplace;
   // Replace, Rename
   // Before each read of a stream opened for reading, with the bytes read so far.
   std::function<int(const std::wstring& path, uint64_t read)> failRead;
-  // Before each write to a stream opened for writing, with the bytes it has
-  // taken so far; a non-zero errno fails the write (a full disk).
-  std::function<int(const std::wstring& path, uint64_t written)> failStreamWrite;
+  // Before each write to a file the program made, with the bytes it has taken
+  // so far; a non-zero errno fails the write (a full disk).
+  std::function<int(const std::wstring& path, uint64_t written)> failWrite;
   // When set, the free space every query reports.
   std::function<int(uint64_t* bytes)> freeSpace;
-  int appendCalls = 0;
+  int writeCalls = 0;
 
-  int CreateForWriting(const std::wstring& path,
-                       std::unique_ptr<platform::WritableFile>* file) override;
   int CreateReplacement(const std::wstring& path, std::wstring* temporary,
-                        std::unique_ptr<platform::WritableFile>* file) override;
+                        std::unique_ptr<platform::FileStream>* file) override;
   int OpenStream(const std::wstring& path, platform::FileStream::Mode mode,
                  std::unique_ptr<platform::FileStream>* stream) override;
   int Remove(const std::wstring& path) override;
@@ -183,7 +172,7 @@ class FaultyFileSystem : public FileSystemWrapper {
                const platform::FileId& expected,
                std::unique_ptr<platform::FileStream>* stream) override;
   int CreateFile(const platform::Folder& folder, const std::wstring& name,
-                 std::unique_ptr<platform::WritableFile>* file) override;
+                 std::unique_ptr<platform::FileStream>* file) override;
   int CreateTemporary(const platform::Folder& folder, const std::wstring& stem, std::wstring* name,
                       std::unique_ptr<platform::FileStream>* stream) override;
   int Rename(const platform::Folder& from, const std::wstring& fromName, const platform::Folder& to,
@@ -195,8 +184,6 @@ class FaultyFileSystem : public FileSystemWrapper {
 
  private:
   // Wraps a file made by the real file system so its calls meet the hooks.
-  std::unique_ptr<platform::WritableFile> Watch(std::unique_ptr<platform::WritableFile> file,
-                                                const std::wstring& path);
   std::unique_ptr<platform::FileStream> Watch(std::unique_ptr<platform::FileStream> stream,
                                               const std::wstring& path);
 };

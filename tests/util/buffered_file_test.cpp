@@ -27,9 +27,9 @@ TEST_F(BufferedFileTest, CollectsSmallWritesIntoMegabyteBlocks) {
   const std::string ten = "0123456789";
   for (int i = 0; i < 1000000; ++i) file.Write(ten);
   EXPECT_EQ(file.capacity(), 1048576u);
-  EXPECT_EQ(fs_.appendCalls, 9);  // 9 full MiB blocks so far, the rest still buffered
+  EXPECT_EQ(fs_.writeCalls, 9);  // 9 full MiB blocks so far, the rest still buffered
   EXPECT_EQ(file.Close(), 0);
-  EXPECT_EQ(fs_.appendCalls, 10);
+  EXPECT_EQ(fs_.writeCalls, 10);
   const std::string content = ReadBytes(dir_.Native("out"));
   EXPECT_EQ(content.size(), 10000000u);
   EXPECT_EQ(content.substr(9999990), ten);
@@ -39,10 +39,10 @@ TEST_F(BufferedFileTest, LargeWriteFlushesThenGoesStraightToTheFile) {
   BufferedFile file;
   ASSERT_EQ(file.Create(dir_.Wide("out")), 0);
   file.Write("head", 4);
-  EXPECT_EQ(fs_.appendCalls, 0);
+  EXPECT_EQ(fs_.writeCalls, 0);
   const std::string big(2 * 1048576, 'b');
   file.Write(big);
-  EXPECT_EQ(fs_.appendCalls, 2);  // the buffered head, then the big block in one call
+  EXPECT_EQ(fs_.writeCalls, 2);  // the buffered head, then the big block in one call
   EXPECT_EQ(file.Close(), 0);
   EXPECT_EQ(ReadBytes(dir_.Native("out")), "head" + big);
 }
@@ -56,13 +56,13 @@ TEST_F(BufferedFileTest, FallsBackToSmallerBuffersAndToNone) {
   EXPECT_EQ(small.capacity(), 10240u);
   EXPECT_EQ(small.Close(), 0);
 
-  fs_.appendCalls = 0;
+  fs_.writeCalls = 0;
   BufferedFile none([](size_t) { return std::unique_ptr<char[]>(); });
   ASSERT_EQ(none.Create(dir_.Wide("none")), 0);
   none.Write("a", 1);
   none.Write("b", 1);
   none.Write("c", 1);
-  EXPECT_EQ(fs_.appendCalls, 3);
+  EXPECT_EQ(fs_.writeCalls, 3);
   EXPECT_EQ(none.Close(), 0);
   EXPECT_EQ(ReadBytes(dir_.Native("none")), "abc");
 }
@@ -76,7 +76,7 @@ TEST_F(BufferedFileTest, ClosedWriterIgnoresWritesAndCloses) {
 }
 
 TEST_F(BufferedFileTest, RemembersTheFirstWriteError) {
-  fs_.failAppend = [](const std::wstring&) { return ENOSPC; };
+  fs_.failWrite = [](const std::wstring&, uint64_t) { return ENOSPC; };
   BufferedFile file;
   ASSERT_EQ(file.Create(dir_.Wide("full")), 0);
   file.Write("data", 4);

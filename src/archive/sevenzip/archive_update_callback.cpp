@@ -119,7 +119,6 @@ HRESULT ArchiveUpdateCallbackEx::GetStream(uint32_t index, ISequentialInStream**
   const FilePathInfoEx& file = files_[index];
   if (file.isDirectory) return S_OK;
   if (record_) {
-    record_->SetCurrentFile(file.fullPath);
     ++record_->processedFiles;
     record_->processedBytes += pendingSize_.exchange(file.size);
   }

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "platform/file_system.h"
@@ -51,19 +50,6 @@ struct SevenZipUIUpdate {
   // Without it a file is opened by its full path. Called from the library's
   // threads, not in list order, possibly from more than one thread.
   std::function<int(size_t index, std::unique_ptr<platform::FileStream>* stream)> openFile;
-
-  std::wstring CurrentFile() const {
-    std::lock_guard<std::mutex> hold(lock);
-    return currentFile;
-  }
-  void SetCurrentFile(const std::wstring& path) {
-    std::lock_guard<std::mutex> hold(lock);
-    currentFile = path;
-  }
-
- private:
-  mutable std::mutex lock;
-  std::wstring currentFile;  // guarded by lock: the file handed out last
 };
 
 }  // namespace kelvane::SevenZip
