@@ -71,17 +71,6 @@ TEST_F(RunDriverTest, FolderRunCopiesTheSelectionAndDropsAnEmptyLog) {
   EXPECT_EQ(report.savedFiles, 2u);
 }
 
-TEST_F(RunDriverTest, LogKeepsTheLinesTheJobAsksFor) {
-  job_.LogFiles = true;
-  Run();
-  std::vector<std::string> lines = test::LogLines(dir_.Native("out/Daily.log"));
-  std::sort(lines.begin(), lines.end());
-  EXPECT_EQ(lines,
-            (std::vector<std::string>{"(01) File: Add " + src_ + "/a.txt.",
-                                      "(01) File: Add " + src_ + "/sub/b.txt.",
-                                      "(01) File: Skip " + src_ + "/sub/c.log, in Blacklist."}));
-}
-
 TEST_F(RunDriverTest, VanishedFilesAreLoggedCountedAndTheRestIsCopied) {
   test::FaultyFileSystem fs;
   fs.failCopy = [](const std::wstring& source) { return source.ends_with(L"a.txt") ? ENOENT : 0; };
@@ -114,14 +103,6 @@ TEST_F(RunDriverTest, UncreatableTargetFolderAbortsAndSaysWhy) {
                                    L"/sub/ failed. Code: 20, Not a directory.")
       << platform::ToNative(host_.messages[0]);
   EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
-}
-
-TEST_F(RunDriverTest, UnreadableJobRunsNothing) {
-  JsonDocument doc;
-  doc.Parse("{\"Backup\": {}}");
-  EXPECT_EQ(driver_.Run(doc).outcome, RunOutcome::kJobUnreadable);
-  EXPECT_EQ(host_.messages, std::vector<std::wstring>{texts_.GetText(L"load_backup_failed")});
-  EXPECT_FALSE(PathExists(dir_.Native("out")));
 }
 
 TEST_F(RunDriverTest, UnknownTargetTypeIsRefused) {
