@@ -1,0 +1,217 @@
+// The markup renderer on a canvas with fixed metrics: every character is 6
+// pixels wide (7 in bold), a line is the font's height plus 3 pixels of
+// leading, of which 2 are internal.
+#include "ui/markup_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace kelvane::ui {
+namespace {
+
+class FixedCanvas : public MarkupCanvas {
+ public:
+  struct Drawn {
+    std::wstring text;
+    int x, y;
+    MarkupFont font;
+    MarkupColor color;
+  };
+
+  Extent Measure(const MarkupFont& font, std::wstring_view text) override {
+    const int lineHeight = std::abs(font.height) + 3;
+    return Extent{static_cast<int>(text.size()) * (font.weight >= 700 ? 7 : 6), lineHeight,
+                  lineHeight - 3, 2};
+  }
+  void DrawText(const MarkupFont& font, MarkupColor color, int x, int y,
+                std::wstring_view text) override {
+    drawn.push_back(Drawn{std::wstring(text), x, y, font, color});
+  }
+  void FillRect(const Rect&, MarkupColor) override { ++fills; }
+  void SetClip(const Rect& rect) override { clip = rect; }
+  void ResetClip() override { clip.reset(); }
+
+  std::wstring AllText() const {
+    std::wstring all;
+    for (const Drawn& d : drawn) all += d.text;
+    return all;
+  }
+  const Drawn* Find(std::wstring_view text) const {
+    for (const Drawn& d : drawn) {
+      if (d.text == text) return &d;
+    }
+    return nullptr;
+  }
+
+  std::vector<Drawn> drawn;
+  int fills = 0;
+  std::optional<Rect> clip;
+};
+
+class MarkupTextTest : public ::testing::Test {
+ protected:
+  // Lays `text` out in a box `width` wide and draws it there, on a clean canvas.
+  Size Render(std::wstring_view text, int width = 400, uint32_t format = 0, int height = 300) {
+    canvas_.drawn.clear();
+    canvas_.fills = 0;
+    markup_.SetText(text);
+    const Rect box{10, 20, 10 + width, 20 + height};
+    const Size size = markup_.GetExtent(canvas_, box, format, true);
+    markup_.Draw(canvas_, &box);
+    return size;
+  }
+
+  CHTMLDrawText markup_;
+  FixedCanvas canvas_;
+};
+
+TEST_F(MarkupTextTest, PairsOfBlanksCollapse) {
+  for (const auto& [blanks, kept] : {std::pair{2, 1}, {3, 2}, {4, 2}, {5, 3}}) {
+    markup_.SetText(L"a" + std::wstring(blanks, L' ') + L"b");
+    EXPECT_EQ(markup_.text(), L"a" + std::wstring(kept, L' ') + L"b") << blanks;
+  }
+}
+
+TEST_F(MarkupTextTest, ALineFeedInMarkupBreaksTheLine) {
+  markup_.SetText(L"<b>one</b>\ntwo");
+  EXPECT_EQ(markup_.text(), L"<b>one</b><br>two<*>");
+  Render(L"<b>one</b>\ntwo");
+  EXPECT_EQ(markup_.lineCount(), 2);
+  ASSERT_NE(canvas_.Find(L"one"), nullptr);
+  ASSERT_NE(canvas_.Find(L"two"), nullptr);
+  EXPECT_GT(canvas_.Find(L"two")->y, canvas_.Find(L"one")->y);
+  EXPECT_EQ(canvas_.Find(L"two")->x, 10);
+}
+
+TEST_F(MarkupTextTest, PlainTextKeepsItsLineFeedsAndWrapsAtBlanks) {
+  markup_.SetText(L"first line\nsecond");
+  EXPECT_EQ(markup_.text(), L"first line\nsecond");
+  // 60 pixels hold ten characters: "first line" fits, and so does "second".
+  const Size size = Render(L"first line\nsecond", 60);
+  EXPECT_EQ(markup_.lineCount(), 2);
+  EXPECT_EQ(size, (Size{60, 2 * 14 + 1}));
+  // Too narrow for "first line": the line breaks at its blank.
+  Render(L"first line", 40);
+  EXPECT_EQ(markup_.lineCount(), 2);
+}
+
+TEST_F(MarkupTextTest, AnUnknownOrUnclosedTagIsText) {
+  Render(L"a <x> b < c <b>d");
+  EXPECT_EQ(canvas_.AllText(), L"a <x> b < c d");
+  Render(L"1 <b 2 <i>3");
+  EXPECT_EQ(canvas_.AllText(), L"1 <b 2 3");
+}
+
+TEST_F(MarkupTextTest, BigTextInsideBoldIsNotBold) {
+  Render(L"<b>bold<big>big</big>again</b>plain");
+  EXPECT_EQ(canvas_.Find(L"bold")->font.weight, 700);
+  EXPECT_EQ(canvas_.Find(L"big")->font.weight, 400);
+  EXPECT_EQ(canvas_.Find(L"big")->font.height, -15);  // 11 × 96 / 72, rounded
+  EXPECT_EQ(canvas_.Find(L"again")->font.weight, 700);
+  EXPECT_EQ(canvas_.Find(L"plain")->font.weight, 400);
+}
+
+TEST_F(MarkupTextTest, FontTagAttributes) {
+  // "red" is not a colour name: its letters are read as hexadecimal digits.
+  Render(L"<font color=red>x</font><font size=3>y</font><font size=-2>z</font>"
+         L"<font size=+2 face='Serif'>w</font>v");
+  EXPECT_EQ(canvas_.Find(L"x")->color, Rgb(0x0E, 0xD0, 0x00));
+  EXPECT_EQ(canvas_.Find(L"x")->font.height, -11);
+  EXPECT_EQ(canvas_.Find(L"y")->font.height, -20);
+  EXPECT_EQ(canvas_.Find(L"z")->font.height, -9);
+  EXPECT_EQ(canvas_.Find(L"w")->font.height, -13);
+  EXPECT_EQ(canvas_.Find(L"w")->font.face, L"Serif");
+  EXPECT_EQ(canvas_.Find(L"v")->font, MarkupFont{});
+  EXPECT_EQ(canvas_.Find(L"v")->color, Rgb(0, 0, 0));
+}
+
+TEST_F(MarkupTextTest, ColourValues) {
+  EXPECT_EQ(ParseColor(L"DRed"), Rgb(158, 24, 1));
+  EXPECT_EQ(ParseColor(L"'#1a2B3c"), Rgb(0x1A, 0x2B, 0x3C));
+  EXPECT_EQ(ParseColor(L"#12"), Rgb(0x12, 0, 0));
+  EXPECT_EQ(LightenColor(Rgb(100, 0, 255), 0.4), Rgb(162, 102, 255));
+  EXPECT_EQ(DarkenColor(Rgb(100, 0, 255), 0.5), Rgb(50, 0, 127));
+  EXPECT_EQ(LightenColor(Rgb(100, 0, 255), 1.5), Rgb(100, 0, 255));
+}
+
+TEST_F(MarkupTextTest, ColourTagsNestAndPop) {
+  Render(L"<col_red>r<col_dblue>b</col_dblue>r2</col_red><hf>h</hf>n");
+  EXPECT_EQ(canvas_.Find(L"r")->color, Rgb(158, 24, 1));
+  EXPECT_EQ(canvas_.Find(L"b")->color, Rgb(0, 66, 147));
+  EXPECT_EQ(canvas_.Find(L"r2")->color, Rgb(158, 24, 1));
+  EXPECT_EQ(canvas_.Find(L"h")->color, Rgb(102, 102, 102));
+  EXPECT_EQ(canvas_.Find(L"h")->font.weight, 700);
+  EXPECT_EQ(canvas_.Find(L"n")->color, Rgb(0, 0, 0));
+}
+
+TEST_F(MarkupTextTest, ParagraphMarginAddsToItsLine) {
+  // Line 1 loses the internal leading: 11 + 3 - 2.
+  Render(L"a<p margin=10>b");
+  ASSERT_EQ(markup_.lineCount(), 2);
+  EXPECT_EQ(canvas_.Find(L"b")->y - canvas_.Find(L"a")->y, 10 + 14);
+  Render(L"a<p margin=10 x=1>b");
+  EXPECT_EQ(canvas_.Find(L"b")->y - canvas_.Find(L"a")->y, 14);
+  // The margin scales with the DPI.
+  markup_.SetDpi(192);
+  Render(L"a<p margin=10>b");
+  EXPECT_EQ(canvas_.Find(L"b")->y - canvas_.Find(L"a")->y, 20 + 14);
+}
+
+TEST_F(MarkupTextTest, ALinkWrappedOverTwoLinesIsFoundOnBoth) {
+  // 60 pixels: "see " and "<a>" on line 1 are 24 + 36 wide; the link text
+  // "first second" wraps after its blank.
+  Render(L"see <a href=\"https://x.example/\">first second</a> end", 60);
+  ASSERT_GE(markup_.lineCount(), 2);
+  const auto* first = canvas_.Find(L"first ");
+  const auto* second = canvas_.Find(L"second");
+  ASSERT_TRUE(first && second);
+  ASSERT_NE(first->y, second->y);
+  EXPECT_EQ(markup_.FindLink(first->x + 1, first->y + 1), L"https://x.example/");
+  EXPECT_EQ(markup_.FindLink(second->x + 1, second->y + 1), L"https://x.example/");
+  EXPECT_EQ(markup_.FindLink(canvas_.Find(L"see ")->x + 1, canvas_.Find(L"see ")->y + 1),
+            std::nullopt);
+  EXPECT_TRUE(canvas_.Find(L"first ")->font.underline);
+  EXPECT_FALSE(canvas_.Find(L" end")->font.underline);
+}
+
+TEST_F(MarkupTextTest, ALinkNeedsExactlyOneHref) {
+  Render(L"<a name=x href=y>t</a>");
+  EXPECT_EQ(markup_.FindLink(canvas_.Find(L"t")->x + 1, canvas_.Find(L"t")->y + 1), std::nullopt);
+}
+
+TEST_F(MarkupTextTest, SingleLineDrawsNothingPastTheWidth) {
+  const Size size = Render(L"<b>a</b> aaaa bbbb cccc dddd", 30, kSingleLine);
+  EXPECT_EQ(markup_.lineCount(), 1);
+  EXPECT_GT(size.width, 30);
+  EXPECT_EQ(canvas_.Find(L"dddd"), nullptr);
+  EXPECT_NE(canvas_.Find(L"aaaa "), nullptr);
+}
+
+TEST_F(MarkupTextTest, OverflowBelowTheBoxEndsWithTheMarker) {
+  Render(L"<b>one</b><br>two<br>three", 200, kEndEllipsis, 20);
+  EXPECT_NE(canvas_.Find(L"one"), nullptr);
+  EXPECT_EQ(canvas_.Find(L"three"), nullptr);
+  EXPECT_TRUE(markup_.endMarkerDrawn());
+  EXPECT_NE(canvas_.Find(L"..."), nullptr);
+  EXPECT_EQ(canvas_.fills, 1);
+}
+
+TEST_F(MarkupTextTest, LinesAlignRightAndCentre) {
+  Render(L"<b></b>abc", 100, kRight);
+  EXPECT_EQ(canvas_.Find(L"abc")->x, 10 + 100 - 18);
+  Render(L"<b></b>abc", 100, kCenter);
+  EXPECT_EQ(canvas_.Find(L"abc")->x, 10 + (100 - 18) / 2);
+}
+
+TEST_F(MarkupTextTest, DrawingBeforeMeasuringDrawsNothing) {
+  markup_.SetText(L"<b>text</b>");
+  const Rect box{0, 0, 100, 100};
+  markup_.Draw(canvas_, &box);
+  EXPECT_TRUE(canvas_.drawn.empty());
+}
+
+}  // namespace
+}  // namespace kelvane::ui
