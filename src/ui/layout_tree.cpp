@@ -38,7 +38,8 @@ LayoutGroup::LayoutGroup() : root_(std::make_unique<LayoutItem>()) {
 }
 
 LayoutItem& LayoutGroup::OpenGroup() {
-  if (stack_.empty()) throw std::runtime_error("Stack ist leer! Es muss mindestens Root beinhalten!");
+  if (stack_.empty())
+    throw std::runtime_error("Stack ist leer! Es muss mindestens Root beinhalten!");
   return *stack_.back();
 }
 
@@ -55,8 +56,8 @@ LayoutItem* LayoutGroup::BeginGroup(ItemKind kind, int spacing96, ui::Rect margi
   return added;
 }
 
-LayoutItem* LayoutGroup::AddItem(ItemKind kind, ui::Size size96, uint32_t flags,
-                                 ui::Rect margins96, int id, bool hasWindow) {
+LayoutItem* LayoutGroup::AddItem(ItemKind kind, ui::Size size96, uint32_t flags, ui::Rect margins96,
+                                 int id, bool hasWindow) {
   LayoutItem& parent = OpenGroup();
   auto item = std::make_unique<LayoutItem>();
   item->kind = kind;
@@ -73,7 +74,8 @@ LayoutItem* LayoutGroup::AddItem(ItemKind kind, ui::Size size96, uint32_t flags,
 
 bool LayoutGroup::EndGroup() {
   OpenGroup();  // an empty stack is a misuse
-  if (stack_.size() == 1) throw std::runtime_error("Stack ist leer! Es muss mindestens Root beinhalten!");
+  if (stack_.size() == 1)
+    throw std::runtime_error("Stack ist leer! Es muss mindestens Root beinhalten!");
   stack_.pop_back();
   return stack_.size() == 1;
 }
@@ -111,14 +113,17 @@ void LayoutGroup::ComputeMinimumSizes(LayoutItem& group) {
     const ui::Size least = MinimumOuter(*child);
     Along(preferred, horizontal) += Along(child->outer, horizontal);
     Along(minimum, horizontal) += Along(least, horizontal);
-    Across(preferred, horizontal) = std::max(Across(preferred, horizontal), Across(child->outer, horizontal));
+    Across(preferred, horizontal) =
+        std::max(Across(preferred, horizontal), Across(child->outer, horizontal));
     Across(minimum, horizontal) = std::max(Across(minimum, horizontal), Across(least, horizontal));
-    if (!(child->flags & FixedFlagAlong(horizontal))) stretchable += Along(child->outer, horizontal);
+    if (!(child->flags & FixedFlagAlong(horizontal)))
+      stretchable += Along(child->outer, horizontal);
     allFixedWidth = allFixedWidth && (child->flags & kFixedWidth);
     allFixedHeight = allFixedHeight && (child->flags & kFixedHeight);
   }
   for (auto& child : group.children) {
-    if (!Counts(*child) || (child->flags & FixedFlagAlong(horizontal)) || stretchable == 0) continue;
+    if (!Counts(*child) || (child->flags & FixedFlagAlong(horizontal)) || stretchable == 0)
+      continue;
     child->share = std::clamp(Along(child->outer, horizontal) * 100.0 / stretchable, 0.0, 100.0);
   }
   const int spacing = group.spacing * std::max(0, counted - 1);

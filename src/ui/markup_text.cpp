@@ -12,10 +12,6 @@ constexpr std::wstring_view kBreakCharacters = L"-/\\:] ";
 constexpr std::wstring_view kMarker = L"...";
 constexpr std::wstring_view kTwoBlanks = L"  ";
 
-uint8_t Red(MarkupColor c) { return c & 0xFF; }
-uint8_t Green(MarkupColor c) { return (c >> 8) & 0xFF; }
-uint8_t Blue(MarkupColor c) { return (c >> 16) & 0xFF; }
-
 bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i) {
@@ -43,10 +39,10 @@ int HexDigit(wchar_t c) {
 
 }  // namespace
 
-MarkupColor ParseColor(std::wstring_view value) {
+Color ParseColor(std::wstring_view value) {
   static const struct {
     std::wstring_view name;
-    MarkupColor color;
+    Color color;
   } kNames[] = {{L"dred", Rgb(158, 24, 1)},    {L"dblue", Rgb(0, 66, 147)},
                 {L"lblue", Rgb(21, 126, 255)}, {L"orange", Rgb(215, 118, 0)},
                 {L"blue", Rgb(0, 0, 255)},     {L"white", Rgb(255, 255, 255)},
@@ -63,29 +59,33 @@ MarkupColor ParseColor(std::wstring_view value) {
              static_cast<uint8_t>(digits[4] * 16 + digits[5]));
 }
 
-MarkupColor LightenColor(MarkupColor color, double f) {
-  if (!(f > 0 && f <= 1)) return color;
-  auto up = [f](uint8_t c) { return static_cast<uint8_t>(std::min(255.0, c + (255 - c) * f)); };
-  return Rgb(up(Red(color)), up(Green(color)), up(Blue(color)));
-}
-
-MarkupColor DarkenColor(MarkupColor color, double f) {
-  if (!(f > 0 && f <= 1)) return color;
-  auto down = [f](uint8_t c) { return static_cast<uint8_t>(std::max(0.0, c * (1 - f))); };
-  return Rgb(down(Red(color)), down(Green(color)), down(Blue(color)));
-}
-
 // One entry of the tag table: compared with the text after "<" over its own
 // length, without regard to case; the first match wins.
 struct CHTMLDrawText::Tag {
   enum Action {
-    kNone, kFontAttributes, kPopFontColor, kBig, kBold, kPopFont, kItalic, kUnderline,
-    kUnderlineOff, kColor, kPopColor, kHeading, kLighten, kBreak, kWhiteSpace, kLink,
-    kLinkOff, kParagraph, kParagraphAttributes
+    kNone,
+    kFontAttributes,
+    kPopFontColor,
+    kBig,
+    kBold,
+    kPopFont,
+    kItalic,
+    kUnderline,
+    kUnderlineOff,
+    kColor,
+    kPopColor,
+    kHeading,
+    kLighten,
+    kBreak,
+    kWhiteSpace,
+    kLink,
+    kLinkOff,
+    kParagraph,
+    kParagraphAttributes
   };
   std::wstring_view entry;
   Action action;
-  MarkupColor color = 0;
+  Color color = 0;
 };
 
 CHTMLDrawText::CHTMLDrawText() = default;
@@ -112,13 +112,13 @@ void CHTMLDrawText::SetText(std::wstring_view text) {
   parseNeeded_ = layoutNeeded_ = true;
 }
 
-void CHTMLDrawText::SetFont(const MarkupFont& font) {
+void CHTMLDrawText::SetFont(const FontSpec& font) {
   if (font == baseFont_) return;
   baseFont_ = font;
   parseNeeded_ = layoutNeeded_ = true;
 }
 
-void CHTMLDrawText::SetTextColor(MarkupColor color) {
+void CHTMLDrawText::SetTextColor(Color color) {
   if (color == baseColor_) return;
   baseColor_ = color;
   parseNeeded_ = layoutNeeded_ = true;
@@ -202,7 +202,7 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
       if (attributes_.empty()) break;
       PushColor();
       if (attributes_.size() % 2 != 0) break;
-      MarkupFont changed = font_;
+      FontSpec changed = font_;
       bool fontChanged = false;
       for (size_t i = 0; i + 1 < attributes_.size(); i += 2) {
         const std::wstring& name = attributes_[i];
@@ -211,7 +211,8 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
           color_ = ParseColor(value);
         } else if (EqualsNoCase(name, L"size") && !value.empty()) {
           fontChanged = true;
-          const int number = static_cast<int>(std::wcstol(value.c_str() + (value[0] == L'+' || value[0] == L'-'), nullptr, 10));
+          const int number = static_cast<int>(
+              std::wcstol(value.c_str() + (value[0] == L'+' || value[0] == L'-'), nullptr, 10));
           if (value[0] == L'-') {
             changed.height += number;
           } else if (value[0] == L'+') {
@@ -237,11 +238,11 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
       font_.height = (font_.height < 0 ? -1 : 1) * MulDiv(std::abs(font_.height), 96, 72);
       font_.weight = 400;
       break;
-    case Tag::kBold: newFont([](MarkupFont& f) { f.weight = 700; }); break;
+    case Tag::kBold: newFont([](FontSpec& f) { f.weight = 700; }); break;
     case Tag::kPopFont: PopFont(); break;
-    case Tag::kItalic: newFont([](MarkupFont& f) { f.italic = true; }); break;
+    case Tag::kItalic: newFont([](FontSpec& f) { f.italic = true; }); break;
     case Tag::kUnderline:
-      newFont([](MarkupFont& f) { f.underline = true; });
+      newFont([](FontSpec& f) { f.underline = true; });
       underline_ = true;
       break;
     case Tag::kUnderlineOff:
@@ -254,7 +255,7 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
       break;
     case Tag::kPopColor: PopColor(); break;
     case Tag::kHeading:
-      newFont([](MarkupFont& f) { f.weight = 700; });
+      newFont([](FontSpec& f) { f.weight = 700; });
       PushColor();
       color_ = LightenColor(color_, 0.4);
       break;
@@ -265,7 +266,7 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
     case Tag::kBreak: AddSegment({}, Segment::kNewLine); break;
     case Tag::kWhiteSpace: AddSegment(kTwoBlanks, Segment::kWhiteSpace); break;
     case Tag::kLink: {
-      newFont([](MarkupFont& f) { f.underline = true; });
+      newFont([](FontSpec& f) { f.underline = true; });
       PushColor();
       color_ = ParseColor(L"dblue");
       ParseAttributes(inside.substr(2));
@@ -354,7 +355,8 @@ void CHTMLDrawText::Parse() {
   for (size_t at = text.find(L'<'); at != std::wstring_view::npos; at = text.find(L'<', at + 1)) {
     const size_t close = text.find(L'>', at + 1);
     const size_t nextOpen = text.find(L'<', at + 1);
-    if (close == std::wstring_view::npos || (nextOpen != std::wstring_view::npos && nextOpen < close)) {
+    if (close == std::wstring_view::npos ||
+        (nextOpen != std::wstring_view::npos && nextOpen < close)) {
       continue;  // an ordinary "<"
     }
     const std::wstring_view after = text.substr(at + 1);
@@ -392,7 +394,8 @@ void CHTMLDrawText::LayoutPlain(MarkupCanvas& canvas, int available) {
         if (blank == std::wstring_view::npos || blank == 0) break;
         fits = blank;
       }
-      if (fits == rest.size() || canvas.Measure(baseFont_, rest.substr(0, fits)).width <= available) {
+      if (fits == rest.size() ||
+          canvas.Measure(baseFont_, rest.substr(0, fits)).width <= available) {
         plainLines_.push_back(rest.substr(0, fits));
       } else {
         // Not even the first word fits: it takes the line on its own.
@@ -465,8 +468,7 @@ void CHTMLDrawText::Layout(MarkupCanvas& canvas, const Rect& rect, uint32_t form
   height_ += 3;
 }
 
-Size CHTMLDrawText::GetExtent(MarkupCanvas& canvas, const Rect& rect, uint32_t format,
-                              bool force) {
+Size CHTMLDrawText::GetExtent(MarkupCanvas& canvas, const Rect& rect, uint32_t format, bool force) {
   if (parseNeeded_) Parse();
   if (layoutNeeded_ || force) Layout(canvas, rect, format);
   return Size{width_, height_};
@@ -475,7 +477,7 @@ Size CHTMLDrawText::GetExtent(MarkupCanvas& canvas, const Rect& rect, uint32_t f
 void CHTMLDrawText::DrawMoreMarker(MarkupCanvas& canvas, const Rect& rect) {
   if (ellipsisDrawn_) return;
   ellipsisDrawn_ = true;
-  MarkupFont marker = baseFont_;
+  FontSpec marker = baseFont_;
   marker.weight = 700;
   marker.height *= 2;
   const MarkupCanvas::Extent extent = canvas.Measure(marker, kMarker);

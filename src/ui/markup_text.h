@@ -16,28 +16,11 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/color.h"
 #include "ui/dpi_scaling.h"
+#include "ui/font_spec.h"
 
 namespace kelvane::ui {
-
-// A colour as red, green, blue in the low three bytes (0x00BBGGRR).
-using MarkupColor = uint32_t;
-constexpr MarkupColor Rgb(uint8_t r, uint8_t g, uint8_t b) {
-  return static_cast<MarkupColor>(r) | (static_cast<MarkupColor>(g) << 8) |
-         (static_cast<MarkupColor>(b) << 16);
-}
-inline constexpr MarkupColor kUnsetColor = 0xFFFFFFFF;
-
-// A font as the tag language changes it: face, height (negative: the
-// character height in pixels), weight, italic, underline.
-struct MarkupFont {
-  std::wstring face;
-  int height = -11;
-  int weight = 400;
-  bool italic = false;
-  bool underline = false;
-  bool operator==(const MarkupFont&) const = default;
-};
 
 // What the renderer draws on.
 class MarkupCanvas {
@@ -49,11 +32,11 @@ class MarkupCanvas {
     int internalLeading = 0;  // the space above the letters within height
   };
   virtual ~MarkupCanvas() = default;
-  virtual Extent Measure(const MarkupFont& font, std::wstring_view text) = 0;
+  virtual Extent Measure(const FontSpec& font, std::wstring_view text) = 0;
   // Draws `text` with its top-left corner at (x, y).
-  virtual void DrawText(const MarkupFont& font, MarkupColor color, int x, int y,
+  virtual void DrawText(const FontSpec& font, Color color, int x, int y,
                         std::wstring_view text) = 0;
-  virtual void FillRect(const Rect& rect, MarkupColor color) = 0;
+  virtual void FillRect(const Rect& rect, Color color) = 0;
   virtual void SetClip(const Rect& rect) = 0;
   virtual void ResetClip() = 0;
 };
@@ -77,9 +60,9 @@ class CHTMLDrawText {
   // A text without "<" is plain: wrapped at blanks and line feeds, drawn in
   // the base font and colour.
   void SetText(std::wstring_view text);
-  void SetFont(const MarkupFont& font);
-  void SetTextColor(MarkupColor color);
-  void SetMarkerBackground(MarkupColor color) { markerBackground_ = color; }
+  void SetFont(const FontSpec& font);
+  void SetTextColor(Color color);
+  void SetMarkerBackground(Color color) { markerBackground_ = color; }
   // DPI for the paragraph margins ("<p>").
   void SetDpi(int dpi) { dpi_ = dpi; }
 
@@ -105,8 +88,8 @@ class CHTMLDrawText {
     int runWidth = 0;
     int margin = 0;
     uint32_t flags = 0;
-    MarkupColor color = 0;
-    MarkupFont font;
+    Color color = 0;
+    FontSpec font;
     Rect box;  // where it was drawn last; empty when it was not
   };
   const std::vector<Segment>& segments() const { return segments_; }
@@ -128,14 +111,14 @@ class CHTMLDrawText {
   void LayoutPlain(MarkupCanvas& canvas, int available);
   void DrawPlain(MarkupCanvas& canvas, const Rect& rect);
   void DrawMoreMarker(MarkupCanvas& canvas, const Rect& rect);
-  MarkupColor BaseColor() const { return baseColor_ == kUnsetColor ? 0 : baseColor_; }
+  Color BaseColor() const { return baseColor_ == kUnsetColor ? 0 : baseColor_; }
 
   std::wstring text_;
-  MarkupFont baseFont_;
-  MarkupFont font_;
-  MarkupColor baseColor_ = kUnsetColor;
-  MarkupColor color_ = 0;
-  MarkupColor markerBackground_ = 0x000000FF;
+  FontSpec baseFont_;
+  FontSpec font_;
+  Color baseColor_ = kUnsetColor;
+  Color color_ = 0;
+  Color markerBackground_ = 0x000000FF;
   int dpi_ = 96;
   int width_ = 0, height_ = 0, lines_ = 0;
   uint32_t pendingFlags_ = 0;
@@ -147,8 +130,8 @@ class CHTMLDrawText {
   std::vector<Link> links_;
   std::vector<std::wstring_view> plainLines_;  // plain text, wrapped
   int plainLineHeight_ = 0;
-  std::vector<MarkupFont> fontStack_;
-  std::vector<MarkupColor> colorStack_;
+  std::vector<FontSpec> fontStack_;
+  std::vector<Color> colorStack_;
   Rect layoutRect_;
   bool layoutNeeded_ = true, parseNeeded_ = true, plain_ = false, ellipsisDrawn_ = false;
 };
@@ -156,11 +139,6 @@ class CHTMLDrawText {
 // A colour value of the tag language: one of the names "dred", "dblue",
 // "lblue", "orange", "blue", "white", "black", or six hexadecimal digits after
 // an optional quotation mark and "#" (a character that is no digit counts 0).
-MarkupColor ParseColor(std::wstring_view value);
-
-// Each of red, green, blue moved towards 255 (Lighten) or 0 (Darken) by the
-// fraction f; unchanged unless 0 < f <= 1.
-MarkupColor LightenColor(MarkupColor color, double f);
-MarkupColor DarkenColor(MarkupColor color, double f);
+Color ParseColor(std::wstring_view value);
 
 }  // namespace kelvane::ui

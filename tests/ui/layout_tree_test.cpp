@@ -28,7 +28,8 @@ class LayoutTreeTest : public ::testing::Test {
   std::map<int, Rect> Arrange(Size client, uint32_t dpi = 96) {
     layout_.Recompute(dpi);
     std::map<int, Rect> rects;
-    for (const auto& placement : layout_.Arrange(client)) rects[placement.item->id] = placement.rect;
+    for (const auto& placement : layout_.Arrange(client))
+      rects[placement.item->id] = placement.rect;
     return rects;
   }
 

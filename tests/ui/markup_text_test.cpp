@@ -17,20 +17,19 @@ class FixedCanvas : public MarkupCanvas {
   struct Drawn {
     std::wstring text;
     int x, y;
-    MarkupFont font;
-    MarkupColor color;
+    FontSpec font;
+    Color color;
   };
 
-  Extent Measure(const MarkupFont& font, std::wstring_view text) override {
+  Extent Measure(const FontSpec& font, std::wstring_view text) override {
     const int lineHeight = std::abs(font.height) + 3;
     return Extent{static_cast<int>(text.size()) * (font.weight >= 700 ? 7 : 6), lineHeight,
                   lineHeight - 3, 2};
   }
-  void DrawText(const MarkupFont& font, MarkupColor color, int x, int y,
-                std::wstring_view text) override {
+  void DrawText(const FontSpec& font, Color color, int x, int y, std::wstring_view text) override {
     drawn.push_back(Drawn{std::wstring(text), x, y, font, color});
   }
-  void FillRect(const Rect&, MarkupColor) override { ++fills; }
+  void FillRect(const Rect&, Color) override { ++fills; }
   void SetClip(const Rect& rect) override { clip = rect; }
   void ResetClip() override { clip.reset(); }
 
@@ -116,15 +115,16 @@ TEST_F(MarkupTextTest, BigTextInsideBoldIsNotBold) {
 
 TEST_F(MarkupTextTest, FontTagAttributes) {
   // "red" is not a colour name: its letters are read as hexadecimal digits.
-  Render(L"<font color=red>x</font><font size=3>y</font><font size=-2>z</font>"
-         L"<font size=+2 face='Serif'>w</font>v");
+  Render(
+      L"<font color=red>x</font><font size=3>y</font><font size=-2>z</font>"
+      L"<font size=+2 face='Serif'>w</font>v");
   EXPECT_EQ(canvas_.Find(L"x")->color, Rgb(0x0E, 0xD0, 0x00));
   EXPECT_EQ(canvas_.Find(L"x")->font.height, -11);
   EXPECT_EQ(canvas_.Find(L"y")->font.height, -20);
   EXPECT_EQ(canvas_.Find(L"z")->font.height, -9);
   EXPECT_EQ(canvas_.Find(L"w")->font.height, -13);
   EXPECT_EQ(canvas_.Find(L"w")->font.face, L"Serif");
-  EXPECT_EQ(canvas_.Find(L"v")->font, MarkupFont{});
+  EXPECT_EQ(canvas_.Find(L"v")->font, FontSpec{});
   EXPECT_EQ(canvas_.Find(L"v")->color, Rgb(0, 0, 0));
 }
 
@@ -174,7 +174,8 @@ TEST_F(MarkupTextTest, ALinkWrappedOverTwoLinesIsFoundOnBoth) {
   EXPECT_EQ(markup_.FindLink(canvas_.Find(L"see ")->x + 1, canvas_.Find(L"see ")->y + 1),
             std::nullopt);
   EXPECT_TRUE(canvas_.Find(L"first ")->font.underline);
-  EXPECT_FALSE(canvas_.Find(L" end")->font.underline);
+  ASSERT_NE(canvas_.Find(L"end"), nullptr);
+  EXPECT_FALSE(canvas_.Find(L"end")->font.underline);
 }
 
 TEST_F(MarkupTextTest, ALinkNeedsExactlyOneHref) {

@@ -1,0 +1,27 @@
+// The toolkit's plain values (colours, font descriptions, rectangles) as wx
+// objects and back. Window thread only, with wx initialised.
+#pragma once
+
+#include <wx/colour.h>
+#include <wx/font.h>
+#include <wx/gdicmn.h>
+
+#include "ui/color.h"
+#include "ui/dpi_scaling.h"
+#include "ui/font_spec.h"
+
+namespace kelvane::ui {
+
+wxColour ToWxColour(Color color);
+Color ColorOf(const wxColour& colour);
+
+// The font of `spec`; an empty face is the desktop's default UI font. The
+// height is taken as pixels at the window's logical scale.
+wxFont MakeFont(const FontSpec& spec);
+// `font` described with its face and its height in logical pixels.
+FontSpec FontSpecOf(const wxFont& font);
+
+wxRect ToWxRect(const Rect& rect);
+Rect RectOf(const wxRect& rect);
+
+}  // namespace kelvane::ui
