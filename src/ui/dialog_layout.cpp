@@ -1,0 +1,157 @@
+#include "ui/dialog_layout.h"
+
+#include <wx/statline.h>
+
+#include "profile/profile_store.h"
+#include "ui/window_placement.h"
+#include "ui/wx_convert.h"
+
+namespace kelvane::DARo3 {
+
+DialogLayout::DialogLayout(wxWindow* parent, const wxString& title, std::string layoutName,
+                           ProfileStore* profile, long style)
+    : wxDialog(parent, wxID_ANY, title, wxDefaultPosition, wxDefaultSize, style),
+      layoutName_(std::move(layoutName)),
+      profile_(profile) {
+  layout_.root().margins96 = ui::Rect{8, 5, 8, 8};
+  Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+    RememberNormalRect();
+    RunLayout();
+    event.Skip();
+  });
+  Bind(wxEVT_MOVE, [this](wxMoveEvent& event) {
+    RememberNormalRect();
+    event.Skip();
+  });
+  Bind(wxEVT_DPI_CHANGED, [this](wxDPIChangedEvent& event) {
+    Recompute(ui::GetWindowDpi(this));
+    RunLayout();
+    OnLayoutDpiChanged(dpi());
+    event.Skip();
+  });
+}
+
+DialogLayout::~DialogLayout() {
+  if (profile_ && laidOut_) {
+    ui::SaveWindowPlacement(this, layoutName_, dpi(), normalRect_, *profile_);
+  }
+}
+
+LayoutItem* DialogLayout::BeginGroup(ItemKind kind, int spacing96, ui::Rect margins96) {
+  return layout_.BeginGroup(kind, spacing96, margins96);
+}
+
+LayoutItem* DialogLayout::AddControl(wxWindow* window, uint32_t flags,
+                                     std::optional<ui::Size> size96, ui::Rect margins96) {
+  if (!size96) {
+    const wxSize client = window->GetClientSize();
+    size96 = ui::ScaleTo96(ui::Size{client.x, client.y}, ui::GetWindowDpi(this));
+  }
+  LayoutItem* item = layout_.AddItem(kControl, *size96, flags, margins96, window->GetId(), true);
+  windows_[item] = window;
+  window->Move(0, 0);
+  window->Show();
+  return item;
+}
+
+LayoutItem* DialogLayout::AddSpacer() {
+  const bool horizontal = layout_.OpenGroup().IsHorizontal();
+  return layout_.AddItem(kSpacer, horizontal ? ui::Size{1, 0} : ui::Size{0, 1}, kFixedHeight, {}, 0,
+                         false);
+}
+
+LayoutItem* DialogLayout::AddSeparator() {
+  const bool horizontal = layout_.OpenGroup().IsHorizontal();
+  auto* line = new wxStaticLine(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                horizontal ? wxLI_VERTICAL : wxLI_HORIZONTAL);
+  const uint32_t flags =
+      kFixedWidth | kFixedHeight | (horizontal ? kFullClientHeight : kFullClientWidth);
+  const ui::Rect margins = horizontal ? ui::Rect{5, 0, 5, 0} : ui::Rect{0, 5, 0, 5};
+  LayoutItem* item =
+      layout_.AddItem(kSeparator, ui::Size{1, 1}, flags, margins, line->GetId(), true);
+  windows_[item] = line;
+  return item;
+}
+
+bool DialogLayout::EndGroup() {
+  if (!layout_.EndGroup()) return false;
+  FirstLayout();
+  return true;
+}
+
+void DialogLayout::ShowWindows(LayoutItem& item, bool show) {
+  if (const auto found = windows_.find(&item); found != windows_.end()) found->second->Show(show);
+  for (auto& child : item.children) ShowWindows(*child, show);
+}
+
+void DialogLayout::ShowItem(LayoutItem* item, bool show) {
+  if (!item) return;
+  ShowWindows(*item, show);
+  LayoutGroup::SetHidden(*item, !show);
+  if (laidOut_) {
+    Recompute(dpi());
+    RunLayout();
+  }
+}
+
+void DialogLayout::SetGrowth(int widthPercent, int heightPercent) {
+  growWidth_ = widthPercent;
+  growHeight_ = heightPercent;
+}
+
+void DialogLayout::Recompute(uint32_t dpi) {
+  minimumClient_ = layout_.Recompute(dpi);
+  SetMinClientSize(wxSize(minimumClient_.width, minimumClient_.height));
+  if (fixedAxes_ != 0) {
+    SetMaxClientSize(wxSize((fixedAxes_ & kWidthFixed) ? minimumClient_.width : wxDefaultCoord,
+                            (fixedAxes_ & kHeightFixed) ? minimumClient_.height : wxDefaultCoord));
+  }
+}
+
+void DialogLayout::RunLayout() {
+  if (!laidOut_) return;
+  const wxSize client = GetClientSize();
+  for (const auto& placement : layout_.Arrange(ui::Size{client.x, client.y})) {
+    const auto found = windows_.find(placement.item);
+    if (found == windows_.end()) continue;
+    found->second->SetSize(ui::ToWxRect(placement.rect));
+  }
+  Refresh();
+}
+
+void DialogLayout::FirstLayout() {
+  Recompute(ui::GetWindowDpi(this));
+  laidOut_ = true;
+  PlaceWindow();
+  RememberNormalRect();
+  RunLayout();
+}
+
+void DialogLayout::PlaceWindow() {
+  const bool resizable = HasFlag(wxRESIZE_BORDER);
+  const ui::RestoreResult restored =
+      profile_ ? ui::RestoreWindowPlacement(this, layoutName_, dpi(), *profile_) : ui::kNothingToDo;
+  if (restored == ui::kRestored && resizable) {
+    // A fixed axis is always at its minimum, whatever was stored.
+    wxSize client = GetClientSize();
+    if (fixedAxes_ & kWidthFixed) client.x = minimumClient_.width;
+    if (fixedAxes_ & kHeightFixed) client.y = minimumClient_.height;
+    if (client != GetClientSize()) SetClientSize(client);
+    return;
+  }
+  ui::Size wanted = minimumClient_;
+  const bool stored = profile_ && !layoutName_.empty() && ui::ReadPlacement(*profile_, layoutName_);
+  if (!stored && resizable) {
+    wanted.width += wanted.width * growWidth_ / 100;
+    wanted.height += wanted.height * growHeight_ / 100;
+  }
+  SetClientSize(wxSize(wanted.width, wanted.height));
+  if (layoutName_.empty()) Centre();
+}
+
+void DialogLayout::RememberNormalRect() {
+  if (IsMaximized() || IsIconized()) return;
+  normalRect_ = ui::RectOf(GetRect());
+}
+
+}  // namespace kelvane::DARo3
