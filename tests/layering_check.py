@@ -21,7 +21,8 @@ LAYERS = [
     ["log", "language", "profile"],
     ["scan", "archive/zip", "archive/sevenzip"],
     ["run"],
-    ["app", "ui"],
+    ["ui"],
+    ["app"],
 ]
 WINDOW_SIDE = {"ui", "app"}
 RANK = {folder: rank for rank, layer in enumerate(LAYERS) for folder in layer}

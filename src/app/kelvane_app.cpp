@@ -1,6 +1,7 @@
 #include "app/kelvane_app.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "app/command_line.h"
 #include "job/json_document.h"
@@ -12,6 +13,8 @@
 #include "profile/profile_store.h"
 #include "run/console_run_host.h"
 #include "run/run_driver.h"
+#include "ui/compress_dialog.h"
+#include "ui/window_session.h"
 #include "util/format_text.h"
 #include "util/result_codes.h"
 #include "util/template_format.h"
@@ -42,6 +45,19 @@ int RunInConsole(const JsonDocument& job, const LanguageTable& texts,
   ConsoleRunHost host(stderr, platform::StandardErrorIsTerminal(), true, texts);
   RunDriver driver = MakeRunDriver(host, texts, sevenZipLibrary);
   return ExitStatusOf(driver.Run(job).outcome);
+}
+
+// The run in the run window; none when the display cannot be opened.
+std::optional<int> RunInWindow(const JsonDocument& job, const LanguageTable& texts,
+                               const std::wstring& sevenZipLibrary, bool minimize) {
+  const auto session = ui::WindowSession::Open();
+  if (!session) return std::nullopt;
+  // The window's cancel is the run's cancel; a signal is one too.
+  platform::CatchInterrupts();
+  ui::CKelvaneCompressDlg window(nullptr, job, texts, sevenZipLibrary, minimize);
+  window.ShowModal();
+  // Closed before the run began: nothing was done, as after a cancel.
+  return window.report() ? ExitStatusOf(window.report()->outcome) : kExitAborted;
 }
 
 // Why the job at `path` could not be loaded, for the user.
@@ -107,9 +123,16 @@ int RunApplication(const std::vector<std::wstring>& tokens) {
     PrintError(notLoaded + L" (" + LoadFailure(jobDocument, error, path, texts) + L")");
     return kExitJobUnreadable;
   }
-  // The run window arrives with the desktop build; until then every run, with
-  // or without -console, is a console run with the same outcome and status.
-  return RunInConsole(jobDocument, texts, profile.GetString("Main", "SevenZip", L""));
+  const std::wstring sevenZipLibrary = profile.GetString("Main", "SevenZip", L"");
+  const std::wstring display = platform::DesktopDisplay();
+  if (!display.empty() && !args.Flag(L"console")) {
+    if (const auto status =
+            RunInWindow(jobDocument, texts, sevenZipLibrary, args.Flag(L"minimize"))) {
+      return *status;
+    }
+    PrintError(PrintFEx(texts.GetText(L"console_no_window"), {display}));
+  }
+  return RunInConsole(jobDocument, texts, sevenZipLibrary);
 }
 
 }  // namespace kelvane

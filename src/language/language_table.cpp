@@ -50,6 +50,9 @@ const BuiltInText kBuiltInTexts[] = {
      L"Der zu sichernde Ordner [1] kann nicht gelesen werden.[2] Das Backup wurde nicht erstellt; "
      L"ein älteres bleibt unverändert."},
     {L"log_write_failed", L"Das Protokoll [1] konnte nicht geschrieben werden.[2]"},
+    {L"open_file_failed", L"Kein Programm konnte [1] öffnen. Die Datei liegt dort unverändert."},
+    {L"console_no_window",
+     L"Die Anzeige [1] lässt sich nicht öffnen; der Lauf geht im Terminal weiter."},
     {L"unknown_target_type", L"Der Auftrag hat den unbekannten Zieltyp [1]."},
     {L"exception_caught", L"Abgefangene Exception: [1]"},
     {L"exception_caught_unknown", L"Abgefangene Exception."},
@@ -145,7 +148,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 90);
+static_assert(std::size(kBuiltInTexts) == 92);
 
 }  // namespace
 

@@ -29,6 +29,11 @@ std::wstring ConfigHome() {
   return (home.empty() ? L"." : home) + L"/.config";
 }
 
+std::wstring DesktopDisplay() {
+  const std::wstring wayland = EnvironmentValue("WAYLAND_DISPLAY");
+  return wayland.empty() ? EnvironmentValue("DISPLAY") : wayland;
+}
+
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 void RaiseOpenFileLimit() {

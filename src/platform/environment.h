@@ -12,6 +12,10 @@ std::wstring EnvironmentValue(const char* name);
 // The folder for per-user settings: $XDG_CONFIG_HOME, else $HOME/.config.
 std::wstring ConfigHome();
 
+// The display a window would open on ($WAYLAND_DISPLAY, else $DISPLAY);
+// empty without a desktop.
+std::wstring DesktopDisplay();
+
 // True when standard error is a terminal (progress may then redraw one line).
 bool StandardErrorIsTerminal();
 

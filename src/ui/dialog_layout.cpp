@@ -2,6 +2,8 @@
 
 #include <wx/statline.h>
 
+#include <algorithm>
+
 #include "profile/profile_store.h"
 #include "ui/window_placement.h"
 #include "ui/wx_convert.h"
@@ -24,7 +26,7 @@ DialogLayout::DialogLayout(wxWindow* parent, const wxString& title, std::string 
     event.Skip();
   });
   Bind(wxEVT_DPI_CHANGED, [this](wxDPIChangedEvent& event) {
-    Recompute(ui::GetWindowDpi(this));
+    Recompute(ui::GetLayoutDpi(this));
     RunLayout();
     OnLayoutDpiChanged(dpi());
     event.Skip();
@@ -43,10 +45,19 @@ LayoutItem* DialogLayout::BeginGroup(ItemKind kind, int spacing96, ui::Rect marg
 
 LayoutItem* DialogLayout::AddControl(wxWindow* window, uint32_t flags,
                                      std::optional<ui::Size> size96, ui::Rect margins96) {
+  const uint32_t windowDpi = ui::GetLayoutDpi(this);
   if (!size96) {
     const wxSize client = window->GetClientSize();
-    size96 = ui::ScaleTo96(ui::Size{client.x, client.y}, ui::GetWindowDpi(this));
+    size96 = ui::ScaleTo96(ui::Size{client.x, client.y}, windowDpi);
   }
+  // A GTK control drawn smaller than it needs clips its text (a button is
+  // taller than the 22 pixels of a Windows one): it never gets less than its
+  // natural size.
+  const wxSize best = window->GetBestSize();
+  const ui::Size natural = ui::ScaleTo96(ui::Size{best.x, best.y}, windowDpi);
+  size96->width = std::max(size96->width, natural.width);
+  if (size96->height != 0) size96->height = std::max(size96->height, natural.height);
+  else size96->height = std::max(DARo3::LayoutGroup::kDefaultControlHeight, natural.height);
   LayoutItem* item = layout_.AddItem(kControl, *size96, flags, margins96, window->GetId(), true);
   windows_[item] = window;
   window->Move(0, 0);
@@ -120,7 +131,7 @@ void DialogLayout::RunLayout() {
 }
 
 void DialogLayout::FirstLayout() {
-  Recompute(ui::GetWindowDpi(this));
+  Recompute(ui::GetLayoutDpi(this));
   laidOut_ = true;
   PlaceWindow();
   RememberNormalRect();

@@ -45,7 +45,8 @@ class DialogLayout : public wxDialog {
 
   LayoutItem* BeginGroup(ItemKind kind, int spacing96 = 0, ui::Rect margins96 = {});
   // Adds `window` (a child of this dialog) at `size96`, or, without one, at
-  // its current size; a height of 0 becomes the default control height.
+  // its current size; a height of 0 becomes the default control height. No
+  // control gets less than the size it needs to show itself.
   LayoutItem* AddControl(wxWindow* window, uint32_t flags = 0,
                          std::optional<ui::Size> size96 = std::nullopt, ui::Rect margins96 = {});
   // Flexible space: in a horizontal group it pushes what follows to the right.

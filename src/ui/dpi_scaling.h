@@ -49,4 +49,14 @@ Size ScaleTo96(const Size& size, uint32_t dpi);
 // window's DPI where logical pixels are physical (Windows). 96 without one.
 uint32_t GetWindowDpi(const wxWindow* window);
 
+// The letter height the 96-DPI sizes of dialogs were designed for: the 8-point
+// dialog font, 11 pixels.
+inline constexpr double kDesignFontPixels = 11.0;
+
+// The DPI a dialog layout of `window` works at: the window's, raised by as
+// much as the window's font is larger than the design font, as dialog units
+// grow with the dialog font (GTK's default is 10 points where the design had
+// 8, and the texts must still fit). Never below the window's DPI.
+uint32_t GetLayoutDpi(const wxWindow* window);
+
 }  // namespace kelvane::ui
