@@ -46,6 +46,9 @@ uint32_t BackupClass::Run(ScanContext* scanContext, int32_t level, BackupTarget&
   timeTemplate1 = texts.GetText(L"ui_estimatetime1");
   timeTemplate2 = texts.GetText(L"ui_estimatetime2");
   result = target.Write(*this);
+  // The status lines end at what was done: a target quicker than one
+  // progress tick would otherwise leave them at the scan's texts.
+  UpdateRunProgress();
   return result;
 }
 

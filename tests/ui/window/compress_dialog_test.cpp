@@ -1,0 +1,271 @@
+// Runs in the run window, with the real run driver and real files: the
+// window asks through a fake set of message boxes, the test presses its
+// buttons from inside its modal loop.
+#include "ui/compress_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <random>
+
+#include "job/backup_job.h"
+#include "job/json_document.h"
+#include "language/language_table.h"
+#include "platform/file_system.h"
+#include "platform/text_codec.h"
+#include "support/test_support.h"
+#include "util/template_format.h"
+#include "window/window_test_support.h"
+
+namespace kelvane::ui {
+namespace {
+
+using std::chrono::milliseconds;
+
+class CompressDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    job_.Type = kJobTypeZip;
+    job_.ArchiveFolder = dir_.Wide("out");
+    job_.ArchiveName = L"Daily";
+    job_.ArchiveCompLevel = 9;
+    job_.IncludeFolders = {dir_.Wide("src")};
+    job_.SkipFilesWithoutExtension = false;
+  }
+
+  // `count` files of `size` bytes that do not compress.
+  void MakeSources(int count, size_t size) {
+    std::mt19937 random(7);
+    for (int i = 0; i < count; ++i) {
+      std::string bytes(size, '\0');
+      for (char& c : bytes) c = static_cast<char>(random());
+      test::WriteBytes(dir_.Native("src/file" + std::to_string(i) + ".bin"), bytes);
+    }
+  }
+
+  // Opens the run window on the job, lets `tick` act every 20 ms while it is
+  // open, and returns how it closed.
+  int RunWindow(std::function<bool(CKelvaneCompressDlg&)> tick = {}, bool minimize = false) {
+    EXPECT_TRUE(WriteJobToDocument(job_, document_));
+    CKelvaneCompressDlg window(nullptr, document_, texts_, L"", minimize);
+    window_ = &window;
+    const auto opened = std::chrono::steady_clock::now();
+    test::Ticker ticker([&] {
+      if (std::chrono::steady_clock::now() - opened > std::chrono::seconds(60)) {
+        ADD_FAILURE() << "the window did not close";
+        if (!window.running()) window.EndModal(-1);
+        return false;
+      }
+      return tick ? tick(window) : true;
+    });
+    const int code = window.ShowModal();
+    report_ = window.report();
+    window_ = nullptr;
+    return code;
+  }
+
+  std::string Archive() const { return dir_.Native("out/Daily.zip"); }
+
+  test::TempDir dir_;
+  BackupJob job_;
+  JsonDocument document_;
+  LanguageTable texts_;
+  test::FakeDialogs dialogs_;
+  CKelvaneCompressDlg* window_ = nullptr;
+  std::optional<RunReport> report_;
+};
+
+TEST_F(CompressDialogTest, AZipRunCompletesAndTheWindowClosesByItself) {
+  MakeSources(40, 300000);
+  bool shot = false;
+  std::wstring title, cancelText;
+  const auto opened = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::duration ended{};
+  const int code = RunWindow([&](CKelvaneCompressDlg& window) {
+    title = window.GetTitle().ToStdWstring();
+    cancelText = window.cancelButton().GetLabel().ToStdWstring();
+    if (!shot && window.progressBar().position() > 0) {
+      shot = !test::SaveScreenshot(&window, "run-window").empty();
+    }
+    if (window.ended() && ended == std::chrono::steady_clock::duration{}) {
+      ended = std::chrono::steady_clock::now() - opened;
+    }
+    return false;
+  });
+  EXPECT_EQ(code, wxID_OK);
+  EXPECT_TRUE(shot) << "no screenshot taken while files were written";
+  EXPECT_EQ(title, L"Kelvane");
+  EXPECT_EQ(cancelText, texts_.GetText(L"ui_cancel"));
+  ASSERT_TRUE(report_);
+  EXPECT_EQ(report_->outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(report_->savedFiles, 40u);
+  EXPECT_TRUE(dialogs_.questions.empty());
+  EXPECT_EQ(test::RunShell("unzip -tq '" + Archive() + "'"), 0);
+}
+
+TEST_F(CompressDialogTest, TheStatusLinesAndTheBarShowTheEnd) {
+  MakeSources(3, 1000);
+  std::wstring files, percent;
+  RunWindow([&](CKelvaneCompressDlg& window) {
+    if (window.ended()) {
+      files = window.filesLine().path();
+      percent = window.progressBar().percentText();
+      return true;
+    }
+    return false;
+  });
+  EXPECT_EQ(files, PrintFEx(texts_.GetText(L"ui_processed_files"), {L"3", L"3", L"100"}));
+  EXPECT_EQ(percent, L"100%");
+}
+
+TEST_F(CompressDialogTest, CancelAnsweredYesDropsTheNewArchiveAndKeepsTheOldOne) {
+  test::WriteBytes(Archive(), "an older archive");
+  MakeSources(200, 300000);
+  dialogs_.answer = [&](const std::wstring& question) {
+    return question == texts_.GetText(L"ui_userexit");
+  };
+  bool pressed = false;
+  const int code = RunWindow([&](CKelvaneCompressDlg& window) {
+    if (!pressed && window.progressBar().position() >= 2) {
+      pressed = true;
+      wxCommandEvent click(wxEVT_BUTTON, wxID_CANCEL);
+      window.cancelButton().GetEventHandler()->ProcessEvent(click);
+    }
+    return false;
+  });
+  EXPECT_EQ(code, wxID_CANCEL);
+  ASSERT_TRUE(report_);
+  EXPECT_EQ(report_->outcome, RunOutcome::kAborted);
+  EXPECT_LT(report_->savedFiles, 200u);
+  EXPECT_EQ(dialogs_.questions, std::vector<std::wstring>{texts_.GetText(L"ui_userexit")});
+  EXPECT_EQ(test::ReadBytes(Archive()), "an older archive");
+  EXPECT_EQ(test::NamesIn(dir_.Native("out")), std::vector<std::string>{"Daily.zip"});
+}
+
+TEST_F(CompressDialogTest, CancelAnsweredNoLetsTheRunComplete) {
+  MakeSources(60, 300000);
+  bool pressed = false;
+  const int code = RunWindow([&](CKelvaneCompressDlg& window) {
+    if (!pressed && window.progressBar().position() >= 1) {
+      pressed = true;
+      wxCommandEvent click(wxEVT_BUTTON, wxID_CANCEL);
+      window.cancelButton().GetEventHandler()->ProcessEvent(click);
+    }
+    return false;
+  });
+  EXPECT_EQ(code, wxID_OK);
+  EXPECT_EQ(dialogs_.questions.size(), 1u);
+  ASSERT_TRUE(report_);
+  EXPECT_EQ(report_->outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(test::RunShell("unzip -tq '" + Archive() + "'"), 0);
+}
+
+TEST_F(CompressDialogTest, CancelAfterTheEndClosesWithoutAQuestion) {
+  MakeSources(2, 100);
+  const auto start = std::chrono::steady_clock::now();
+  const int code = RunWindow([&](CKelvaneCompressDlg& window) {
+    if (!window.ended()) return false;
+    wxCommandEvent click(wxEVT_BUTTON, wxID_CANCEL);
+    window.cancelButton().GetEventHandler()->ProcessEvent(click);
+    return true;
+  });
+  EXPECT_EQ(code, wxID_CANCEL);
+  EXPECT_TRUE(dialogs_.questions.empty());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900))
+      << "it waited for the closing timer";
+  ASSERT_TRUE(report_);
+  EXPECT_EQ(report_->outcome, RunOutcome::kCompleted);
+}
+
+TEST_F(CompressDialogTest, CancelledBeforeTheStartNothingRuns) {
+  MakeSources(2, 100);
+  dialogs_.answer = [](const std::wstring&) { return true; };
+  bool pressed = false;
+  const int code = RunWindow([&](CKelvaneCompressDlg& window) {
+    if (!pressed) {
+      pressed = true;
+      wxCommandEvent click(wxEVT_BUTTON, wxID_CANCEL);
+      window.cancelButton().GetEventHandler()->ProcessEvent(click);
+    }
+    return false;
+  });
+  EXPECT_EQ(code, wxID_CANCEL);
+  EXPECT_FALSE(report_);
+  EXPECT_FALSE(test::PathExists(dir_.Native("out")));
+}
+
+// One file vanishes between the scan and the copy; the end asks whether to
+// open the log, which names it.
+class FailedFileTest : public CompressDialogTest {
+ protected:
+  void SetUp() override {
+    CompressDialogTest::SetUp();
+    MakeSources(3, 1000);
+    fs_.failOpenFile = [](const std::wstring& path) {
+      return path.ends_with(L"/file1.bin") ? ENOENT : 0;
+    };
+  }
+  test::FaultyFileSystem fs_;
+};
+
+TEST_F(FailedFileTest, TheEndAsksAboutTheErrorsAndYesOpensTheLog) {
+  dialogs_.answer = [](const std::wstring&) { return true; };
+  platform::ScopedFileSystem scoped(&fs_);
+  EXPECT_EQ(RunWindow(), wxID_OK);
+  ASSERT_TRUE(report_);
+  EXPECT_EQ(report_->outcome, RunOutcome::kCompletedWithErrors);
+  EXPECT_EQ(dialogs_.questions,
+            std::vector<std::wstring>{PrintFEx(texts_.GetText(L"backup_error"), {L"1"})});
+  EXPECT_EQ(dialogs_.opened, std::vector<std::wstring>{dir_.Wide("out/Daily.log")});
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(FailedFileTest, ALogNoProgramCanOpenIsNamedInAMessage) {
+  dialogs_.answer = [](const std::wstring&) { return true; };
+  dialogs_.openSucceeds = false;
+  platform::ScopedFileSystem scoped(&fs_);
+  RunWindow();
+  EXPECT_EQ(dialogs_.messages,
+            std::vector<std::wstring>{
+                PrintFEx(texts_.GetText(L"open_file_failed"), {dir_.Wide("out/Daily.log")})});
+}
+
+TEST_F(FailedFileTest, NoLeavesTheLogClosed) {
+  platform::ScopedFileSystem scoped(&fs_);
+  RunWindow();
+  EXPECT_EQ(dialogs_.questions.size(), 1u);
+  EXPECT_TRUE(dialogs_.opened.empty());
+}
+
+TEST_F(CompressDialogTest, StartedMinimisedItRunsIconic) {
+  MakeSources(30, 300000);
+  bool iconic = false;
+  RunWindow(
+      [&](CKelvaneCompressDlg& window) {
+        iconic = iconic || window.IsIconized();
+        return false;
+      },
+      true);
+  EXPECT_TRUE(iconic);
+  ASSERT_TRUE(report_);
+  EXPECT_EQ(report_->outcome, RunOutcome::kCompleted);
+}
+
+TEST_F(CompressDialogTest, ADpiChangeKeepsTheLayout) {
+  MakeSources(2, 100);
+  wxSize before, after;
+  RunWindow([&](CKelvaneCompressDlg& window) {
+    if (!window.ended()) return false;
+    before = window.cancelButton().GetSize();
+    wxDPIChangedEvent changed(wxSize(96, 96), wxSize(96, 96));
+    changed.SetEventObject(&window);
+    window.GetEventHandler()->ProcessEvent(changed);
+    after = window.cancelButton().GetSize();
+    return true;
+  });
+  EXPECT_EQ(before, after);
+  EXPECT_GT(after.x, 0);
+}
+
+}  // namespace
+}  // namespace kelvane::ui

@@ -1,0 +1,176 @@
+// The dialog layout in real windows: where the controls go, what the user can
+// and cannot drag, and the placement kept in the profile.
+#include "ui/dialog_layout.h"
+
+#include <gtest/gtest.h>
+#include <wx/button.h>
+#include <wx/stattext.h>
+
+#include "profile/profile_store.h"
+#include "support/test_support.h"
+#include "ui/window_placement.h"
+#include "window/window_test_support.h"
+
+namespace kelvane::DARo3 {
+namespace {
+
+// A dialog of two stretchable lines side by side over a button row.
+class TwoLines : public DialogLayout {
+ public:
+  TwoLines(std::string name, ProfileStore* profile, uint32_t fixedAxes = 0)
+      : DialogLayout(nullptr, "Layout test", std::move(name), profile) {
+    SetFixedAxes(fixedAxes);
+    left = new wxStaticText(this, 11, "left");
+    right = new wxStaticText(this, 12, "right");
+    middle = new wxStaticText(this, 13, "middle");
+    button = new wxButton(this, 14, "Button");
+    BeginGroup(kVerticalGroup);
+    BeginGroup(kHorizontalGroup, 0);
+    AddControl(left, kFixedHeight, ui::Size{100, 20});
+    AddControl(right, kFixedHeight, ui::Size{300, 20});
+    EndGroup();
+    middleItem = AddControl(middle, kFixedHeight, ui::Size{400, 20});
+    BeginGroup(kHorizontalGroup);
+    AddSpacer();
+    AddControl(button, kFixedWidth | kFixedHeight, ui::Size{80, 0});
+    EndGroup();
+    EndGroup();
+  }
+  wxStaticText *left, *right, *middle;
+  wxButton* button;
+  LayoutItem* middleItem;
+};
+
+// Shows `dialog` as the program shows its dialogs, modal, and runs `body`
+// inside its loop once the window manager has placed it and the display has
+// drawn it; then closes it.
+void WhileShown(wxDialog& dialog, const std::function<void()>& body) {
+  const auto shown = std::chrono::steady_clock::now();
+  bool ran = false;
+  test::Ticker ticker([&] {
+    if (ran || std::chrono::steady_clock::now() - shown < std::chrono::milliseconds(500)) {
+      return false;
+    }
+    ran = true;
+    body();
+    dialog.EndModal(wxID_OK);
+    return true;
+  });
+  dialog.ShowModal();
+  EXPECT_TRUE(ran);
+}
+
+// Lets the window thread handle what a change caused.
+void Settle() {
+  test::WaitFor([] { return false; }, std::chrono::milliseconds(300));
+}
+
+TEST(DialogLayoutWindowTest, ControlsShareTheWidthByTheirSizesAndTheButtonKeepsItsOwn) {
+  TwoLines dialog("", nullptr);
+  WhileShown(dialog, [&] {
+    dialog.SetClientSize(dialog.minimumClientSize().width + 400, dialog.minimumClientSize().height);
+    Settle();
+    const wxRect left = dialog.left->GetRect(), right = dialog.right->GetRect();
+    const int client = dialog.GetClientSize().x;
+    // 100 : 300 of the row, one beside the other inside the margins.
+    EXPECT_NEAR(right.width, 3 * left.width, 2);
+    EXPECT_EQ(left.GetRight() + 1, right.GetLeft());
+    EXPECT_GT(left.GetLeft(), 0);
+    EXPECT_EQ(client - (right.GetRight() + 1), left.GetLeft()) << "the margins are alike";
+    const wxRect button = dialog.button->GetRect();
+    EXPECT_EQ(button.GetRight(), right.GetRight()) << "the spacer pushes the button right";
+    const int natural = std::max(ui::ScaleToDpi(ui::Size{80, 0}, dialog.dpi()).width,
+                                 dialog.button->GetBestSize().x);
+    EXPECT_EQ(button.width, natural);
+    test::SaveScreenshot(&dialog, "dialog-layout");
+  });
+}
+
+TEST(DialogLayoutWindowTest, TheWindowCannotBeMadeSmallerThanItsLayout) {
+  TwoLines dialog("", nullptr);
+  const ui::Size least = dialog.minimumClientSize();
+  // The wider of the row (100 + 300) and the middle line (400), with the
+  // margins of 8 on either side, each scaled on its own.
+  auto scaled = [&](int value) { return ui::MulDiv(value, static_cast<int>(dialog.dpi()), 96); };
+  EXPECT_EQ(least.width, std::max(scaled(100) + scaled(300), scaled(400)) + 2 * scaled(8));
+  WhileShown(dialog, [&] {
+    dialog.SetClientSize(50, 20);
+    Settle();
+    EXPECT_GE(dialog.GetClientSize().x, least.width);
+    EXPECT_GE(dialog.GetClientSize().y, least.height);
+  });
+}
+
+TEST(DialogLayoutWindowTest, AFixedHeightCannotBeChanged) {
+  TwoLines dialog("", nullptr, kHeightFixed);
+  WhileShown(dialog, [&] {
+    const int height = dialog.GetClientSize().y;
+    EXPECT_EQ(height, dialog.minimumClientSize().height);
+    dialog.SetClientSize(dialog.GetClientSize().x + 100, height + 200);
+    Settle();
+    EXPECT_EQ(dialog.GetClientSize().y, height);
+    EXPECT_GT(dialog.GetClientSize().x, dialog.minimumClientSize().width);
+  });
+}
+
+TEST(DialogLayoutWindowTest, AHiddenItemGivesItsSpaceToWhatFollows) {
+  TwoLines dialog("", nullptr);
+  WhileShown(dialog, [&] {
+    const int buttonTop = dialog.button->GetRect().GetTop();
+    const int middleHeight = dialog.middle->GetRect().height;
+    dialog.ShowItem(dialog.middleItem, false);
+    Settle();
+    EXPECT_FALSE(dialog.middle->IsShown());
+    EXPECT_EQ(dialog.button->GetRect().GetTop(), buttonTop - middleHeight);
+    dialog.ShowItem(dialog.middleItem, true);
+    Settle();
+    EXPECT_TRUE(dialog.middle->IsShown());
+    EXPECT_EQ(dialog.button->GetRect().GetTop(), buttonTop);
+  });
+}
+
+TEST(DialogLayoutWindowTest, ANamedDialogComesBackAtItsSize) {
+  test::TempDir dir;
+  ProfileStore profile(dir.Wide("profile.json"));
+  wxSize size;
+  {
+    TwoLines first("LayoutTest", &profile);
+    WhileShown(first, [&] {
+      first.SetSize(first.GetSize().x + 150, first.GetSize().y + 60);
+      Settle();
+      size = first.GetSize();
+    });
+  }
+  const auto stored = ui::ReadPlacement(profile, "LayoutTest");
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->normal.width(), size.x);
+  EXPECT_EQ(stored->normal.height(), size.y);
+  EXPECT_EQ(stored->showCmd, ui::kShowNormal);
+  TwoLines second("LayoutTest", &profile);
+  WhileShown(second, [&] { EXPECT_EQ(second.GetSize(), size); });
+}
+
+TEST(DialogLayoutWindowTest, ADialogWithoutANameOpensCentredAtItsMinimum) {
+  TwoLines dialog("", nullptr);
+  WhileShown(dialog, [&] {
+    EXPECT_EQ(dialog.GetClientSize().x, dialog.minimumClientSize().width);
+    EXPECT_EQ(dialog.GetClientSize().y, dialog.minimumClientSize().height);
+    const wxSize screen = wxGetDisplaySize();
+    const wxRect rect = dialog.GetScreenRect();
+    EXPECT_NEAR(rect.GetLeft() + rect.width / 2, screen.x / 2, 20);
+    EXPECT_NEAR(rect.GetTop() + rect.height / 2, screen.y / 2, 40);
+  });
+}
+
+TEST(DialogLayoutWindowTest, ClosingTheRootTwiceIsAnError) {
+  TwoLines dialog("", nullptr);
+  try {
+    dialog.EndGroup();
+    FAIL() << "no error";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "Stack ist leer! Es muss mindestens Root beinhalten!");
+  }
+}
+
+}  // namespace
+}  // namespace kelvane::DARo3

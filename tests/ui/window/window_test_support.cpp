@@ -1,0 +1,75 @@
+#include "window/window_test_support.h"
+
+#include <wx/app.h>
+#include <wx/gdicmn.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "support/test_support.h"
+
+namespace kelvane::test {
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    wxTheApp->Yield(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+Ticker::Ticker(std::function<bool()> tick) : tick_(std::move(tick)), timer_(this) {
+  Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+    if (tick_()) timer_.Stop();
+  });
+  timer_.Start(20);
+}
+
+Ticker::~Ticker() { timer_.Stop(); }
+
+std::string ArtifactFolder() {
+  const char* given = std::getenv("KELVANE_ARTIFACTS");
+  const std::string folder = given && *given ? given : "test-artifacts";
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+std::string SaveScreenshot(wxWindow* window, const std::string& name) {
+  // wxScreenDC keeps what it read first for the rest of the process on GTK,
+  // so a program of its own takes each picture. The frame lies outside the
+  // window's rectangle; take some of it too.
+  window->Update();
+  const wxRect inner = window->GetScreenRect();
+  const wxRect area =
+      wxRect(inner.GetLeft() - 2, inner.GetTop() - 28, inner.GetWidth() + 4, inner.GetHeight() + 30)
+          .Intersect(wxRect(wxPoint(0, 0), wxGetDisplaySize()));
+  const std::string path = ArtifactFolder() + "/" + name + ".png";
+  const std::string command = std::string("'") + KELVANE_SCREENSHOT_TOOL + "' '" + path + "' " +
+                              std::to_string(area.GetX()) + " " + std::to_string(area.GetY()) +
+                              " " + std::to_string(area.GetWidth()) + " " +
+                              std::to_string(area.GetHeight());
+  return RunShell(command) == 0 ? path : std::string();
+}
+
+FakeDialogs::FakeDialogs() : previous_(ui::ReplaceDialogServices(this)) {}
+
+FakeDialogs::~FakeDialogs() { ui::ReplaceDialogServices(previous_); }
+
+void FakeDialogs::ShowMessage(wxWindow*, const std::wstring& text, bool) {
+  messages.push_back(text);
+}
+
+bool FakeDialogs::AskYesNo(wxWindow*, const std::wstring& question) {
+  questions.push_back(question);
+  return answer ? answer(question) : false;
+}
+
+bool FakeDialogs::OpenWithDesktop(const std::wstring& path) {
+  opened.push_back(path);
+  return openSucceeds;
+}
+
+}  // namespace kelvane::test

@@ -1,0 +1,60 @@
+// Helpers for tests that open real windows (under desktop_session.sh).
+#pragma once
+
+#include <wx/event.h>
+#include <wx/timer.h>
+#include <wx/window.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/dialog_services.h"
+
+namespace kelvane::test {
+
+// Lets the window thread handle events until `done` holds; false when
+// `timeout` passed first.
+bool WaitFor(const std::function<bool()>& done,
+             std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Calls `tick` every 20 ms on the window thread, inside whatever modal loop
+// runs, until it returns true.
+class Ticker : public wxEvtHandler {
+ public:
+  explicit Ticker(std::function<bool()> tick);
+  ~Ticker() override;
+
+ private:
+  std::function<bool()> tick_;
+  wxTimer timer_;
+};
+
+// Saves what the screen shows of `window` (with its frame) as
+// $KELVANE_ARTIFACTS/NAME.png (default: test-artifacts beside the test
+// program); returns the file's path, empty on failure.
+std::string SaveScreenshot(wxWindow* window, const std::string& name);
+// The folder the artifacts go to, created.
+std::string ArtifactFolder();
+
+// Message boxes answered by the test: every text is recorded; questions get
+// `answer`'s reply (No without one); opening succeeds unless told otherwise.
+class FakeDialogs : public ui::DialogServices {
+ public:
+  FakeDialogs();
+  ~FakeDialogs() override;
+
+  void ShowMessage(wxWindow* parent, const std::wstring& text, bool isError) override;
+  bool AskYesNo(wxWindow* parent, const std::wstring& question) override;
+  bool OpenWithDesktop(const std::wstring& path) override;
+
+  std::vector<std::wstring> messages, questions, opened;
+  std::function<bool(const std::wstring& question)> answer;
+  bool openSucceeds = true;
+
+ private:
+  ui::DialogServices* previous_;
+};
+
+}  // namespace kelvane::test
