@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# run_window_test.sh KELVANE SCREENSHOT_TOOL: the program started as a desktop
+# starts it, watched and pressed on from outside with X tools. Runs under
+# tests/support/desktop_session.sh (an X server with a window manager).
+set -uo pipefail
+kelvane=$1
+screenshot=$2
+artifacts=${KELVANE_ARTIFACTS:-test-artifacts}
+mkdir -p "$artifacts"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME="$work/profile"
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# make_job NAME FILES: a ZIP job over FILES files of 300 kB that do not
+# compress, level 9, into $work/out/NAME.zip.
+make_job() {
+  local name=$1 files=$2 i
+  mkdir -p "$work/src-$name" "$work/out"
+  for ((i = 0; i < files; i++)); do
+    head -c 300000 /dev/urandom > "$work/src-$name/file$i.bin"
+  done
+  cat > "$work/$name.kvnjob" <<JOB
+{"Backup": {"Type": 1, "ArchiveFolder": "$work/out", "ArchiveName": "$name",
+  "ArchivePassword": "", "ArchiveCompLevel": 9, "AddDate": false, "Overwrite": false,
+  "LogFolder": false, "LogFiles": false, "LogBlackList": false, "LogErrors": true,
+  "LogRemoveLog": true, "SkipFilesWithoutExtension": false, "ArchiveBitGet": false,
+  "ArchiveBitSet": false, "IncludeSystemFiles": false, "IncludeHiddenFiles": false,
+  "WhiteList": ["*.*"], "BlackList": [], "IncludeFolders": ["$work/src-$name"],
+  "ExcludeFolders": []}}
+JOB
+}
+
+# The program's windows that the window manager manages (those with a
+# WM_STATE; GTK's hidden leader window has none), titled exactly TITLE.
+managed_windows() {
+  local id
+  for id in $(xdotool search --name "$1" 2>/dev/null); do
+    [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] || continue
+    xprop -id "$id" WM_STATE 2>/dev/null | grep -q "window state" && echo "$id"
+  done
+}
+
+# wait_window TITLE [EXCEPT]: the id of the first managed window of that
+# title other than EXCEPT within 10 s, empty when none came.
+wait_window() {
+  local i id
+  for ((i = 0; i < 100; i++)); do
+    id=$(managed_windows "$1" | grep -v "^${2:-none}\$" | head -n 1)
+    if [ -n "$id" ]; then echo "$id"; return; fi
+    sleep 0.1
+  done
+}
+
+# wait_exit PID: waits up to 60 s for the program; its exit status in $status.
+wait_exit() {
+  local i
+  for ((i = 0; i < 600; i++)); do
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$1" 2>/dev/null && kill "$1"
+  wait "$1"
+  status=$?
+}
+
+# 1. With a display, -start runs in a window that closes by itself.
+make_job Plain 40
+"$kelvane" "$work/Plain.kvnjob" -start 2> "$work/plain.err" &
+pid=$!
+window=$(wait_window Kelvane)
+if [ -z "$window" ]; then
+  fail "-start with a display showed no window titled Kelvane"
+else
+  sleep 0.5
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  "$screenshot" "$artifacts/run-window-started.png" "$((X - 4))" "$((Y - 40))" \
+    "$((WIDTH + 8))" "$((HEIGHT + 44))" || fail "no screenshot"
+  xprop -id "$window" WM_CLASS | grep -q '"kelvane"' || fail "the window's class is not kelvane"
+fi
+wait_exit $pid
+[ "$status" = 0 ] || fail "-start in the window: exit status $status, not 0"
+unzip -tq "$work/out/Plain.zip" > /dev/null || fail "the window's archive fails unzip -t"
+grep -q "Done:" "$work/plain.err" && fail "the window run wrote the console's end line"
+
+# 2. -minimize: iconic in the window manager's eyes, and the run completes.
+make_job Small 30
+"$kelvane" "$work/Small.kvnjob" -start -minimize &
+pid=$!
+window=$(wait_window Kelvane)
+iconic=no
+for ((i = 0; i < 50; i++)); do
+  if xprop -id "$window" WM_STATE 2>/dev/null | grep -q "Iconic"; then iconic=yes; break; fi
+  sleep 0.1
+done
+[ "$iconic" = yes ] || fail "-minimize: the window is not iconic"
+wait_exit $pid
+[ "$status" = 0 ] || fail "-minimize: exit status $status, not 0"
+unzip -tq "$work/out/Small.zip" > /dev/null || fail "-minimize: the archive fails unzip -t"
+
+# 3. Escape during the run asks; Enter answers Yes (the default button):
+#    the run ends as after Ctrl-C and the older archive stays.
+make_job Cancel 400
+printf 'an older archive' > "$work/out/Cancel.zip"
+"$kelvane" "$work/Cancel.kvnjob" -start &
+pid=$!
+window=$(wait_window Kelvane)
+sleep 0.8
+xdotool windowactivate --sync "$window" key Escape 2>/dev/null
+question=$(wait_window Kelvane "$window")
+if [ -z "$question" ]; then
+  fail "Escape asked no question"
+else
+  sleep 0.3
+  eval "$(xdotool getwindowgeometry --shell "$question")"
+  "$screenshot" "$artifacts/run-window-cancel-question.png" "$((X - 4))" "$((Y - 40))" \
+    "$((WIDTH + 8))" "$((HEIGHT + 44))"
+  xdotool windowactivate --sync "$question" key Return 2>/dev/null
+fi
+wait_exit $pid
+[ "$status" = 2 ] || fail "cancel: exit status $status, not 2"
+[ "$(head -c 100 "$work/out/Cancel.zip" | tr -d '\0')" = "an older archive" ] || fail "cancel: the older archive changed"
+leftover=$(ls -A "$work/out" | grep '^Cancel' | grep -v '^Cancel.zip$')
+[ -z "$leftover" ] || fail "cancel left: $leftover"
+
+# 4. -console keeps the run in the terminal, as before.
+make_job Console 3
+"$kelvane" "$work/Console.kvnjob" -start -console 2> "$work/console.err"
+status=$?
+[ "$status" = 0 ] || fail "-console: exit status $status"
+grep -q "Done:" "$work/console.err" || fail "-console: no end line in the terminal"
+
+# 5. A display that cannot be opened: one line, then the run in the terminal.
+DISPLAY=:9999 WAYLAND_DISPLAY= "$kelvane" "$work/Console.kvnjob" -start 2> "$work/nodisplay.err"
+status=$?
+[ "$status" = 0 ] || fail "no display: exit status $status"
+grep -q "The display :9999 cannot be opened; the run goes on in the terminal." \
+  "$work/nodisplay.err" || fail "no display: no line saying so"
+grep -q "Done:" "$work/nodisplay.err" || fail "no display: the run did not go on in the terminal"
+
+if [ "$failures" -gt 0 ]; then
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
+echo "all run window checks passed"
