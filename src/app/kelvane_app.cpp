@@ -14,6 +14,7 @@
 #include "run/console_run_host.h"
 #include "run/run_driver.h"
 #include "ui/compress_dialog.h"
+#include "ui/dialog_services.h"
 #include "ui/window_session.h"
 #include "util/format_text.h"
 #include "util/result_codes.h"
@@ -58,6 +59,16 @@ std::optional<int> RunInWindow(const JsonDocument& job, const LanguageTable& tex
   window.ShowModal();
   // Closed before the run began: nothing was done, as after a cancel.
   return window.report() ? ExitStatusOf(window.report()->outcome) : kExitAborted;
+}
+
+// A job that cannot be run, said on stderr and, for a start from the desktop
+// (a launcher or a file manager has no terminal to read), in a message box.
+void ReportNotLoaded(const std::wstring& message, bool inWindow) {
+  PrintError(message);
+  if (!inWindow) return;
+  if (const auto session = ui::WindowSession::Open()) {
+    ui::Dialogs().ShowMessage(nullptr, message, true);
+  }
 }
 
 // Why the job at `path` could not be loaded, for the user.
@@ -105,13 +116,17 @@ int RunApplication(const std::vector<std::wstring>& tokens) {
     PrintUsage(stderr, texts);
     return kExitJobUnreadable;
   }
+  const std::wstring display = platform::DesktopDisplay();
+  const bool inWindow = !display.empty() && !args.Flag(L"console");
   const std::wstring notLoaded = texts.GetText(L"load_backup_failed");
   if (path.empty()) {
     const std::wstring given = args.Value(L"file");
-    PrintError(notLoaded + L" (" +
-               (given.empty() ? texts.GetText(L"console_no_job_given")
-                              : PrintFEx(texts.GetText(L"console_job_not_found"), {given})) +
-               L")");
+    ReportNotLoaded(
+        notLoaded + L" (" +
+            (given.empty() ? texts.GetText(L"console_no_job_given")
+                           : PrintFEx(texts.GetText(L"console_job_not_found"), {given})) +
+            L")",
+        inWindow);
     return kExitJobUnreadable;
   }
   // Absolute, so the recent file still names this job when a scheduler or
@@ -120,12 +135,12 @@ int RunApplication(const std::vector<std::wstring>& tokens) {
   profile.WriteString("Main", "RecentFile", path);
   JsonDocument jobDocument;
   if (const uint32_t error = jobDocument.LoadFile(path); error != 0) {
-    PrintError(notLoaded + L" (" + LoadFailure(jobDocument, error, path, texts) + L")");
+    ReportNotLoaded(notLoaded + L" (" + LoadFailure(jobDocument, error, path, texts) + L")",
+                    inWindow);
     return kExitJobUnreadable;
   }
   const std::wstring sevenZipLibrary = profile.GetString("Main", "SevenZip", L"");
-  const std::wstring display = platform::DesktopDisplay();
-  if (!display.empty() && !args.Flag(L"console")) {
+  if (inWindow) {
     if (const auto status =
             RunInWindow(jobDocument, texts, sevenZipLibrary, args.Flag(L"minimize"))) {
       return *status;

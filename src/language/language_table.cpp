@@ -163,7 +163,7 @@ std::wstring LanguageTable::GetText(std::wstring_view key) const {
 }
 
 uint32_t LanguageTable::LoadLanguage(const MessageSink& showMessage) {
-  return LoadLanguage(ModuleFolder() + L"Config.json", showMessage);
+  return LoadLanguage(ProgramDataFile(L"Config.json"), showMessage);
 }
 
 uint32_t LanguageTable::LoadLanguage(const std::wstring& configPath,

@@ -29,7 +29,8 @@ class LanguageTable {
   // The text of `key`, or "Text: <key> nicht gefunden?" for a key in no table.
   std::wstring GetText(std::wstring_view key) const;
 
-  // Overlays the language chosen in "Config.json" beside the executable.
+  // Overlays the language chosen in "Config.json" beside the executable (or
+  // in the installed data folder).
   // Returns 0 (also when the file is not valid JSON: the built-in texts stay),
   // 2 when there is no such file ("load_config_failed" shown), or 1627 when the
   // file's language section is malformed ("config_incorrect" shown; entries

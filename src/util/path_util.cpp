@@ -42,6 +42,14 @@ std::wstring NormalPath(std::wstring_view path) {
 
 std::wstring ModuleFolder() { return FolderOf(platform::ExecutablePath()); }
 
+std::wstring ProgramDataFile(std::wstring_view name) {
+  const std::wstring beside = ModuleFolder() + std::wstring(name);
+  if (platform::Fs().Exists(beside)) return beside;
+  const std::wstring installed =
+      NormalPath(ModuleFolder() + L"../share/kelvane/" + std::wstring(name));
+  return platform::Fs().Exists(installed) ? installed : beside;
+}
+
 std::wstring FolderOf(std::wstring_view path) {
   const size_t last = path.rfind(kPathSeparator);
   if (last == std::wstring_view::npos) return {};

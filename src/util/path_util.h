@@ -22,9 +22,14 @@ std::wstring NormalPath(std::wstring_view path);
 // The folder of the running executable, ending in the separator.
 std::wstring ModuleFolder();
 
+// Where the program's own file `name` (Config.json) is: beside the
+// executable (a build folder, an unpacked copy) or else in the installed data
+// folder ../share/kelvane/ next to bin/; the path beside the executable when
+// it is in neither place.
+std::wstring ProgramDataFile(std::wstring_view name);
+
 // `path` without its last component, ending in the separator ("" when `path`
 // has no separator). "/a/b.txt" gives "/a/", "/a/b/" gives "/a/b/".
 std::wstring FolderOf(std::wstring_view path);
-
 
 }  // namespace kelvane

@@ -143,6 +143,20 @@ grep -q "The display :9999 cannot be opened; the run goes on in the terminal." \
   "$work/nodisplay.err" || fail "no display: no line saying so"
 grep -q "Done:" "$work/nodisplay.err" || fail "no display: the run did not go on in the terminal"
 
+# 6. From a launcher there is no terminal: a job that cannot be loaded is
+#    said in a message box as well.
+"$kelvane" "$work/missing.kvnjob" -start 2> "$work/missing.err" &
+pid=$!
+box=$(wait_window Kelvane)
+if [ -z "$box" ]; then
+  fail "a missing job showed no message box"
+else
+  xdotool windowactivate --sync "$box" key Return 2>/dev/null
+fi
+wait_exit $pid
+[ "$status" = 3 ] || fail "a missing job: exit status $status, not 3"
+grep -q "missing.kvnjob" "$work/missing.err" || fail "a missing job: not named on stderr"
+
 if [ "$failures" -gt 0 ]; then
   echo "$failures check(s) failed" >&2
   exit 1
