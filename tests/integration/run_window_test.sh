@@ -128,6 +128,20 @@ wait_exit $pid
 leftover=$(ls -A "$work/out" | grep '^Cancel' | grep -v '^Cancel.zip$')
 [ -z "$leftover" ] || fail "cancel left: $leftover"
 
+# 3b. SIGTERM (a shutdown, a scheduler's timeout) ends a window run as cleanly.
+make_job Term 400
+printf 'an older archive' > "$work/out/Term.zip"
+"$kelvane" "$work/Term.kvnjob" -start &
+pid=$!
+window=$(wait_window Kelvane)
+sleep 0.8
+kill -TERM $pid
+wait_exit $pid
+[ "$status" = 2 ] || fail "SIGTERM: exit status $status, not 2"
+[ "$(head -c 100 "$work/out/Term.zip" | tr -d '\0')" = "an older archive" ] || fail "SIGTERM: the older archive changed"
+leftover=$(ls -A "$work/out" | grep '^Term' | grep -v '^Term.zip$')
+[ -z "$leftover" ] || fail "SIGTERM left: $leftover"
+
 # 4. -console keeps the run in the terminal, as before.
 make_job Console 3
 "$kelvane" "$work/Console.kvnjob" -start -console 2> "$work/console.err"
