@@ -50,7 +50,12 @@ Size ScaleTo96(const Size& size, uint32_t dpi) {
 
 uint32_t GetWindowDpi(const wxWindow* window) {
   // FromDIP is the identity where logical pixels are device-independent.
-  return window ? static_cast<uint32_t>(window->FromDIP(96)) : 96;
+  return window ? static_cast<uint32_t>(window->FromDIP(96)) : GetScreenDpi();
+}
+
+uint32_t GetScreenDpi() {
+  static const uint32_t dpi = static_cast<uint32_t>(wxWindow::FromDIP(96, nullptr));
+  return dpi;
 }
 
 uint32_t GetLayoutDpi(const wxWindow* window) {

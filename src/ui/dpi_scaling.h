@@ -45,8 +45,12 @@ Rect ScaleToDpi(const Rect& rect, uint32_t dpi);
 Size ScaleToDpi(const Size& size, uint32_t dpi);
 Size ScaleTo96(const Size& size, uint32_t dpi);
 
+// The DPI whose scaling gives the screen's logical pixels: 96 on GTK.
+uint32_t GetScreenDpi();
+
 // The DPI whose scaling gives the window's logical pixels: 96 on GTK, the
-// window's DPI where logical pixels are physical (Windows). 96 without one.
+// window's DPI where logical pixels are physical (Windows); the screen's
+// without a window.
 uint32_t GetWindowDpi(const wxWindow* window);
 
 // The letter height the 96-DPI sizes of dialogs were designed for: the 8-point
