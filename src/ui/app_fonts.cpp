@@ -41,10 +41,10 @@ constexpr AppFontRow kRows[] = {
 
 std::span<const AppFontRow> AppFontTable() { return kRows; }
 
-FontSpec ResolveAppFont(const AppFontRow& row, uint32_t dpi,
-                        const std::function<bool(std::wstring_view face)>& faceInstalled,
-                        std::wstring_view defaultFace) {
-  FontSpec spec;
+FontDescription ResolveAppFont(const AppFontRow& row, uint32_t dpi,
+                               const std::function<bool(std::wstring_view face)>& faceInstalled,
+                               std::wstring_view defaultFace) {
+  FontDescription spec;
   spec.face = faceInstalled(row.face) ? std::wstring(row.face) : std::wstring(defaultFace);
   spec.height =
       (dpi > 96 && row.height != 0) ? MulDiv(row.height, static_cast<int>(dpi), 96) : row.height;

@@ -12,7 +12,7 @@
 #include <span>
 #include <string_view>
 
-#include "ui/font_spec.h"
+#include "ui/font_description.h"
 
 namespace kelvane::ui {
 
@@ -34,9 +34,9 @@ std::span<const AppFontRow> AppFontTable();
 
 // The font of `row` at `dpi`: the row's face where `faceInstalled` says the
 // desktop has it, else `defaultFace`; the height scaled above 96 DPI.
-FontSpec ResolveAppFont(const AppFontRow& row, uint32_t dpi,
-                        const std::function<bool(std::wstring_view face)>& faceInstalled,
-                        std::wstring_view defaultFace);
+FontDescription ResolveAppFont(const AppFontRow& row, uint32_t dpi,
+                               const std::function<bool(std::wstring_view face)>& faceInstalled,
+                               std::wstring_view defaultFace);
 
 // The font of table row `id` at `dpi` (see GetWindowDpi), made once per DPI
 // for all rows and kept; the desktop's default UI font for an id not in the

@@ -13,7 +13,7 @@ WxMarkupCanvas::WxMarkupCanvas(wxDC& dc) : dc_(dc) {
 
 WxMarkupCanvas::~WxMarkupCanvas() = default;
 
-const wxFont& WxMarkupCanvas::FontFor(const FontSpec& spec) {
+const wxFont& WxMarkupCanvas::FontFor(const FontDescription& spec) {
   for (const auto& [known, font] : fonts_) {
     if (known == spec) return font;
   }
@@ -21,7 +21,7 @@ const wxFont& WxMarkupCanvas::FontFor(const FontSpec& spec) {
   return fonts_.back().second;
 }
 
-MarkupCanvas::Extent WxMarkupCanvas::Measure(const FontSpec& font, std::wstring_view text) {
+MarkupCanvas::Extent WxMarkupCanvas::Measure(const FontDescription& font, std::wstring_view text) {
   dc_.SetFont(FontFor(font));
   const wxFontMetrics metrics = dc_.GetFontMetrics();
   wxCoord width = 0, height = 0;
@@ -30,7 +30,7 @@ MarkupCanvas::Extent WxMarkupCanvas::Measure(const FontSpec& font, std::wstring_
   return Extent{width, std::max(height, metrics.height), metrics.ascent, metrics.internalLeading};
 }
 
-void WxMarkupCanvas::DrawText(const FontSpec& font, Color color, int x, int y,
+void WxMarkupCanvas::DrawText(const FontDescription& font, Color color, int x, int y,
                               std::wstring_view text) {
   dc_.SetFont(FontFor(font));
   dc_.SetTextForeground(ToWxColour(color));

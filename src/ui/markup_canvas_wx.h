@@ -16,17 +16,18 @@ class WxMarkupCanvas : public MarkupCanvas {
   explicit WxMarkupCanvas(wxDC& dc);
   ~WxMarkupCanvas() override;
 
-  Extent Measure(const FontSpec& font, std::wstring_view text) override;
-  void DrawText(const FontSpec& font, Color color, int x, int y, std::wstring_view text) override;
+  Extent Measure(const FontDescription& font, std::wstring_view text) override;
+  void DrawText(const FontDescription& font, Color color, int x, int y,
+                std::wstring_view text) override;
   void FillRect(const Rect& rect, Color color) override;
   void SetClip(const Rect& rect) override;
   void ResetClip() override;
 
  private:
-  const wxFont& FontFor(const FontSpec& spec);
+  const wxFont& FontFor(const FontDescription& spec);
 
   wxDC& dc_;
-  std::vector<std::pair<FontSpec, wxFont>> fonts_;
+  std::vector<std::pair<FontDescription, wxFont>> fonts_;
 };
 
 }  // namespace kelvane::ui

@@ -112,7 +112,7 @@ void CHTMLDrawText::SetText(std::wstring_view text) {
   parseNeeded_ = layoutNeeded_ = true;
 }
 
-void CHTMLDrawText::SetFont(const FontSpec& font) {
+void CHTMLDrawText::SetFont(const FontDescription& font) {
   if (font == baseFont_) return;
   baseFont_ = font;
   parseNeeded_ = layoutNeeded_ = true;
@@ -202,7 +202,7 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
       if (attributes_.empty()) break;
       PushColor();
       if (attributes_.size() % 2 != 0) break;
-      FontSpec changed = font_;
+      FontDescription changed = font_;
       bool fontChanged = false;
       for (size_t i = 0; i + 1 < attributes_.size(); i += 2) {
         const std::wstring& name = attributes_[i];
@@ -238,11 +238,11 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
       font_.height = (font_.height < 0 ? -1 : 1) * MulDiv(std::abs(font_.height), 96, 72);
       font_.weight = 400;
       break;
-    case Tag::kBold: newFont([](FontSpec& f) { f.weight = 700; }); break;
+    case Tag::kBold: newFont([](FontDescription& f) { f.weight = 700; }); break;
     case Tag::kPopFont: PopFont(); break;
-    case Tag::kItalic: newFont([](FontSpec& f) { f.italic = true; }); break;
+    case Tag::kItalic: newFont([](FontDescription& f) { f.italic = true; }); break;
     case Tag::kUnderline:
-      newFont([](FontSpec& f) { f.underline = true; });
+      newFont([](FontDescription& f) { f.underline = true; });
       underline_ = true;
       break;
     case Tag::kUnderlineOff:
@@ -255,7 +255,7 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
       break;
     case Tag::kPopColor: PopColor(); break;
     case Tag::kHeading:
-      newFont([](FontSpec& f) { f.weight = 700; });
+      newFont([](FontDescription& f) { f.weight = 700; });
       PushColor();
       color_ = LightenColor(color_, 0.4);
       break;
@@ -266,7 +266,7 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
     case Tag::kBreak: AddSegment({}, Segment::kNewLine); break;
     case Tag::kWhiteSpace: AddSegment(kTwoBlanks, Segment::kWhiteSpace); break;
     case Tag::kLink: {
-      newFont([](FontSpec& f) { f.underline = true; });
+      newFont([](FontDescription& f) { f.underline = true; });
       PushColor();
       color_ = ParseColor(L"dblue");
       ParseAttributes(inside.substr(2));
@@ -477,7 +477,7 @@ Size CHTMLDrawText::GetExtent(MarkupCanvas& canvas, const Rect& rect, uint32_t f
 void CHTMLDrawText::DrawMoreMarker(MarkupCanvas& canvas, const Rect& rect) {
   if (ellipsisDrawn_) return;
   ellipsisDrawn_ = true;
-  FontSpec marker = baseFont_;
+  FontDescription marker = baseFont_;
   marker.weight = 700;
   marker.height *= 2;
   const MarkupCanvas::Extent extent = canvas.Measure(marker, kMarker);

@@ -18,7 +18,7 @@
 
 #include "ui/color.h"
 #include "ui/dpi_scaling.h"
-#include "ui/font_spec.h"
+#include "ui/font_description.h"
 
 namespace kelvane::ui {
 
@@ -32,9 +32,9 @@ class MarkupCanvas {
     int internalLeading = 0;  // the space above the letters within height
   };
   virtual ~MarkupCanvas() = default;
-  virtual Extent Measure(const FontSpec& font, std::wstring_view text) = 0;
+  virtual Extent Measure(const FontDescription& font, std::wstring_view text) = 0;
   // Draws `text` with its top-left corner at (x, y).
-  virtual void DrawText(const FontSpec& font, Color color, int x, int y,
+  virtual void DrawText(const FontDescription& font, Color color, int x, int y,
                         std::wstring_view text) = 0;
   virtual void FillRect(const Rect& rect, Color color) = 0;
   virtual void SetClip(const Rect& rect) = 0;
@@ -60,7 +60,7 @@ class CHTMLDrawText {
   // A text without "<" is plain: wrapped at blanks and line feeds, drawn in
   // the base font and colour.
   void SetText(std::wstring_view text);
-  void SetFont(const FontSpec& font);
+  void SetFont(const FontDescription& font);
   void SetTextColor(Color color);
   void SetMarkerBackground(Color color) { markerBackground_ = color; }
   // DPI for the paragraph margins ("<p>").
@@ -89,7 +89,7 @@ class CHTMLDrawText {
     int margin = 0;
     uint32_t flags = 0;
     Color color = 0;
-    FontSpec font;
+    FontDescription font;
     Rect box;  // where it was drawn last; empty when it was not
   };
   const std::vector<Segment>& segments() const { return segments_; }
@@ -114,8 +114,8 @@ class CHTMLDrawText {
   Color BaseColor() const { return baseColor_ == kUnsetColor ? 0 : baseColor_; }
 
   std::wstring text_;
-  FontSpec baseFont_;
-  FontSpec font_;
+  FontDescription baseFont_;
+  FontDescription font_;
   Color baseColor_ = kUnsetColor;
   Color color_ = 0;
   Color markerBackground_ = 0x000000FF;
@@ -130,7 +130,7 @@ class CHTMLDrawText {
   std::vector<Link> links_;
   std::vector<std::wstring_view> plainLines_;  // plain text, wrapped
   int plainLineHeight_ = 0;
-  std::vector<FontSpec> fontStack_;
+  std::vector<FontDescription> fontStack_;
   std::vector<Color> colorStack_;
   Rect layoutRect_;
   bool layoutNeeded_ = true, parseNeeded_ = true, plain_ = false, ellipsisDrawn_ = false;

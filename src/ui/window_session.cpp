@@ -25,9 +25,9 @@ std::unique_ptr<WindowSession> WindowSession::Open() {
   // Likewise a failed check inside wx: said on stderr, never a dialog.
   wxSetAssertHandler([](const wxString& file, int line, const wxString& function,
                         const wxString& condition, const wxString& message) {
-    std::fprintf(stderr, "kelvane: wx check failed at %s:%d in %s: %s %s\n",
-                 file.utf8_str().data(), line, function.utf8_str().data(),
-                 condition.utf8_str().data(), message.utf8_str().data());
+    std::fprintf(stderr, "kelvane: wx check failed at %s:%d in %s: %s %s\n", file.utf8_str().data(),
+                 line, function.utf8_str().data(), condition.utf8_str().data(),
+                 message.utf8_str().data());
   });
   wxInitAllImageHandlers();
   return std::unique_ptr<WindowSession>(new WindowSession);

@@ -14,7 +14,7 @@ Color ColorOf(const wxColour& colour) {
   return Rgb(colour.Red(), colour.Green(), colour.Blue());
 }
 
-wxFont MakeFont(const FontSpec& spec) {
+wxFont MakeFont(const FontDescription& spec) {
   wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
   if (!spec.face.empty()) font.SetFaceName(wxString(spec.face));
   // A height in pixels: the size of the letters' em square, which is what a
@@ -26,8 +26,8 @@ wxFont MakeFont(const FontSpec& spec) {
   return font;
 }
 
-FontSpec FontSpecOf(const wxFont& font) {
-  FontSpec spec;
+FontDescription FontDescriptionOf(const wxFont& font) {
+  FontDescription spec;
   if (!font.IsOk()) return spec;
   spec.face = font.GetFaceName().ToStdWstring();
   // Points to logical pixels: 96 per inch, as logical pixels are on GTK.

@@ -8,7 +8,7 @@
 
 #include "ui/color.h"
 #include "ui/dpi_scaling.h"
-#include "ui/font_spec.h"
+#include "ui/font_description.h"
 
 namespace kelvane::ui {
 
@@ -17,9 +17,9 @@ Color ColorOf(const wxColour& colour);
 
 // The font of `spec`; an empty face is the desktop's default UI font. The
 // height is taken as pixels at the window's logical scale.
-wxFont MakeFont(const FontSpec& spec);
+wxFont MakeFont(const FontDescription& spec);
 // `font` described with its face and its height in logical pixels.
-FontSpec FontSpecOf(const wxFont& font);
+FontDescription FontDescriptionOf(const wxFont& font);
 
 wxRect ToWxRect(const Rect& rect);
 Rect RectOf(const wxRect& rect);

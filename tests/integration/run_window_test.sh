@@ -69,6 +69,17 @@ wait_exit() {
   status=$?
 }
 
+# check_aborted NAME WHAT: the run of job NAME ended with status 2, its older
+# archive as it was and nothing else of it in the folder.
+check_aborted() {
+  [ "$status" = 2 ] || fail "$2: exit status $status, not 2"
+  [ "$(head -c 100 "$work/out/$1.zip" | tr -d '\0')" = "an older archive" ] \
+    || fail "$2: the older archive changed"
+  local leftover
+  leftover=$(ls -A "$work/out" | grep "^$1" | grep -v "^$1.zip\$")
+  [ -z "$leftover" ] || fail "$2 left: $leftover"
+}
+
 # 1. With a display, -start runs in a window that closes by itself.
 make_job Plain 40
 "$kelvane" "$work/Plain.kvnjob" -start 2> "$work/plain.err" &
@@ -123,10 +134,7 @@ else
   xdotool windowactivate --sync "$question" key Return 2>/dev/null
 fi
 wait_exit $pid
-[ "$status" = 2 ] || fail "cancel: exit status $status, not 2"
-[ "$(head -c 100 "$work/out/Cancel.zip" | tr -d '\0')" = "an older archive" ] || fail "cancel: the older archive changed"
-leftover=$(ls -A "$work/out" | grep '^Cancel' | grep -v '^Cancel.zip$')
-[ -z "$leftover" ] || fail "cancel left: $leftover"
+check_aborted Cancel "cancel"
 
 # 3b. SIGTERM (a shutdown, a scheduler's timeout) ends a window run as cleanly.
 make_job Term 400
@@ -137,10 +145,7 @@ window=$(wait_window Kelvane)
 sleep 0.8
 kill -TERM $pid
 wait_exit $pid
-[ "$status" = 2 ] || fail "SIGTERM: exit status $status, not 2"
-[ "$(head -c 100 "$work/out/Term.zip" | tr -d '\0')" = "an older archive" ] || fail "SIGTERM: the older archive changed"
-leftover=$(ls -A "$work/out" | grep '^Term' | grep -v '^Term.zip$')
-[ -z "$leftover" ] || fail "SIGTERM left: $leftover"
+check_aborted Term "SIGTERM"
 
 # 4. -console keeps the run in the terminal, as before.
 make_job Console 3

@@ -60,11 +60,11 @@ TEST(AppFontTableTest, RowsAndStyles) {
     return rows[0];
   };
   auto all = [](std::wstring_view) { return true; };
-  const FontSpec boldUnderlined = ResolveAppFont(row(12), 96, all, L"Sans");
-  EXPECT_EQ(boldUnderlined, (FontSpec{L"Segoe UI", -11, 700, false, true}));
+  const FontDescription boldUnderlined = ResolveAppFont(row(12), 96, all, L"Sans");
+  EXPECT_EQ(boldUnderlined, (FontDescription{L"Segoe UI", -11, 700, false, true}));
   // Semibold wins over bold.
   EXPECT_EQ(ResolveAppFont(row(17), 96, all, L"Sans").weight, 600);
-  EXPECT_EQ(ResolveAppFont(row(6), 96, all, L"Sans"), (FontSpec{L"Consolas", -14, 400}));
+  EXPECT_EQ(ResolveAppFont(row(6), 96, all, L"Sans"), (FontDescription{L"Consolas", -14, 400}));
   EXPECT_EQ(row(1001).height, -18);
 }
 
@@ -80,7 +80,8 @@ TEST(AppFontTableTest, HeightsScaleAbove96Dpi) {
 TEST(AppFontTableTest, AMissingFaceBecomesTheDesktopFontAtTheTableSize) {
   auto onlyDejaVu = [](std::wstring_view face) { return face == L"DejaVu Sans"; };
   const AppFontRow row{15, L"Segoe UI", kFontBold, -15};
-  EXPECT_EQ(ResolveAppFont(row, 96, onlyDejaVu, L"Cantarell"), (FontSpec{L"Cantarell", -15, 700}));
+  EXPECT_EQ(ResolveAppFont(row, 96, onlyDejaVu, L"Cantarell"),
+            (FontDescription{L"Cantarell", -15, 700}));
   const AppFontRow present{3, L"DejaVu Sans", 0, -11};
   EXPECT_EQ(ResolveAppFont(present, 96, onlyDejaVu, L"Cantarell").face, L"DejaVu Sans");
 }

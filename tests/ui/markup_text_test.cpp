@@ -17,16 +17,17 @@ class FixedCanvas : public MarkupCanvas {
   struct Drawn {
     std::wstring text;
     int x, y;
-    FontSpec font;
+    FontDescription font;
     Color color;
   };
 
-  Extent Measure(const FontSpec& font, std::wstring_view text) override {
+  Extent Measure(const FontDescription& font, std::wstring_view text) override {
     const int lineHeight = std::abs(font.height) + 3;
     return Extent{static_cast<int>(text.size()) * (font.weight >= 700 ? 7 : 6), lineHeight,
                   lineHeight - 3, 2};
   }
-  void DrawText(const FontSpec& font, Color color, int x, int y, std::wstring_view text) override {
+  void DrawText(const FontDescription& font, Color color, int x, int y,
+                std::wstring_view text) override {
     drawn.push_back(Drawn{std::wstring(text), x, y, font, color});
   }
   void FillRect(const Rect&, Color) override { ++fills; }
@@ -124,7 +125,7 @@ TEST_F(MarkupTextTest, FontTagAttributes) {
   EXPECT_EQ(canvas_.Find(L"z")->font.height, -9);
   EXPECT_EQ(canvas_.Find(L"w")->font.height, -13);
   EXPECT_EQ(canvas_.Find(L"w")->font.face, L"Serif");
-  EXPECT_EQ(canvas_.Find(L"v")->font, FontSpec{});
+  EXPECT_EQ(canvas_.Find(L"v")->font, FontDescription{});
   EXPECT_EQ(canvas_.Find(L"v")->color, Rgb(0, 0, 0));
 }
 

@@ -46,7 +46,7 @@ class MarkupCanvasTest : public ::testing::Test {
 
 TEST_F(MarkupCanvasTest, ALinkWrappedOverTwoLinesIsFoundWhereItWasDrawn) {
   WxMarkupCanvas canvas(dc_);
-  FontSpec font;
+  FontDescription font;
   font.height = -13;
   markup_.SetFont(font);
   markup_.SetText(

@@ -7,13 +7,13 @@
 
 namespace kelvane::ui {
 
-struct FontSpec {
+struct FontDescription {
   std::wstring face;  // empty: the desktop's default user-interface font
   int height = -11;
   int weight = 400;  // 400 normal, 600 semibold, 700 bold
   bool italic = false;
   bool underline = false;
-  bool operator==(const FontSpec&) const = default;
+  bool operator==(const FontDescription&) const = default;
 };
 
 }  // namespace kelvane::ui
