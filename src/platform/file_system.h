@@ -63,8 +63,10 @@ class FileSystem {
   // --- By path: job files, settings, and the tests' own files.
 
   // Creates the file that will replace `path` (Replace), beside it in its
-  // folder, for its owner only, named as CreateTemporary names its files with
-  // the stem "." + the file's name; its path goes to `*temporary`.
+  // folder, named as CreateTemporary names its files with the stem "." + the
+  // file's name; its path goes to `*temporary`. It has the permission bits of
+  // the regular file at `path` (never set-user-ID and the like), or, when
+  // there is none, is for its owner only.
   virtual int CreateReplacement(const std::wstring& path, std::wstring* temporary,
                                 std::unique_ptr<FileStream>* file) = 0;
   // kReadExisting opens a regular file for reading (a folder is refused with

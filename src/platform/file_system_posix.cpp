@@ -156,6 +156,14 @@ class PosixFileSystem final : public FileSystem {
     std::string made;
     int fd = -1;
     const int error = CreateTemporaryAt(dirFd, "." + name, O_RDWR, &made, &fd);
+    // The new file reads like the one it replaces: a job file the user made
+    // 0640 stays 0640, one kept 0600 for its password stays 0600. A new file
+    // stays for its owner only.
+    struct stat replaced;
+    if (error == 0 && ::fstatat(dirFd, name.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(replaced.st_mode)) {
+      (void)::fchmod(fd, replaced.st_mode & 0777);
+    }
     ::close(dirFd);
     if (error != 0) return error;
     *temporary = FromNative(native.substr(0, native.size() - name.size()) + made);

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/text_codec.h"
 #include "support/test_support.h"
 
 namespace kelvane::platform {
@@ -53,6 +55,30 @@ TEST_F(FileSystemTest, ReplaceSwapsInTheNewFile) {
   ASSERT_EQ(fs_.Replace(dir_.Wide("target.tmp"), dir_.Wide("target")), 0);
   EXPECT_EQ(ReadBytes(dir_.Native("target")), "new");
   EXPECT_FALSE(PathExists(dir_.Native("target.tmp")));
+}
+
+// A saved job keeps who may read it: the old file's bits, or owner-only.
+TEST_F(FileSystemTest, AReplacementHasTheBitsOfTheFileItReplaces) {
+  auto modeOfReplacement = [&](const std::string& name) {
+    std::wstring temporary;
+    std::unique_ptr<FileStream> file;
+    EXPECT_EQ(fs_.CreateReplacement(dir_.Wide(name), &temporary, &file), 0);
+    struct stat status {};
+    ::stat(platform::ToNative(temporary).c_str(), &status);
+    file.reset();
+    fs_.Remove(temporary);
+    return status.st_mode & 07777;
+  };
+  WriteBytes(dir_.Native("shared.kvnjob"), "{}");
+  ::chmod(dir_.Native("shared.kvnjob").c_str(), 04644);
+  EXPECT_EQ(modeOfReplacement("shared.kvnjob"), 0644u);
+  WriteBytes(dir_.Native("private.kvnjob"), "{}");
+  ::chmod(dir_.Native("private.kvnjob").c_str(), 0600);
+  EXPECT_EQ(modeOfReplacement("private.kvnjob"), 0600u);
+  EXPECT_EQ(modeOfReplacement("new.kvnjob"), 0600u);
+  // A link at the name says nothing about the file's bits.
+  ::symlink(dir_.Native("shared.kvnjob").c_str(), dir_.Native("link.kvnjob").c_str());
+  EXPECT_EQ(modeOfReplacement("link.kvnjob"), 0600u);
 }
 
 TEST_F(FileSystemTest, CreatesNestedFoldersAndRefusesAFileInTheWay) {
