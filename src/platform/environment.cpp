@@ -1,5 +1,6 @@
 #include "platform/environment.h"
 
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -20,6 +21,15 @@ void OnInterrupt(int) { interrupted = 1; }
 std::wstring EnvironmentValue(const char* name) {
   const char* value = std::getenv(name);
   return value ? FromNative(value) : std::wstring();
+}
+
+std::wstring HomeFolder() {
+  const std::wstring home = EnvironmentValue("HOME");
+  if (!home.empty() && home.front() == L'/') return home;
+  if (const struct passwd* user = ::getpwuid(::geteuid()); user && user->pw_dir) {
+    return FromNative(user->pw_dir);
+  }
+  return L"/";
 }
 
 std::wstring ConfigHome() {

@@ -9,6 +9,10 @@ namespace kelvane::platform {
 // The value of an environment variable; empty when it is not set.
 std::wstring EnvironmentValue(const char* name);
 
+// The user's home folder: $HOME, else the one the user database names, else
+// "/".
+std::wstring HomeFolder();
+
 // The folder for per-user settings: $XDG_CONFIG_HOME, else $HOME/.config.
 std::wstring ConfigHome();
 

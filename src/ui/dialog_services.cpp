@@ -1,5 +1,8 @@
 #include "ui/dialog_services.h"
 
+#include <wx/dirdlg.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
 #include <wx/msgdlg.h>
 
 #include "platform/desktop_launch.h"
@@ -22,6 +25,38 @@ class DesktopDialogs : public DialogServices {
 
   bool OpenWithDesktop(const std::wstring& path) override {
     return platform::OpenWithDesktopApplication(path) == platform::DesktopOpen::kOpened;
+  }
+
+  SaveChoice AskSaveChanges(wxWindow* parent, const std::wstring& question,
+                            const std::wstring& save, const std::wstring& discard,
+                            const std::wstring& cancel) override {
+    wxMessageDialog dialog(parent, wxString(question), "Kelvane",
+                           wxYES_NO | wxCANCEL | wxICON_QUESTION);
+    dialog.SetYesNoCancelLabels(wxString(save), wxString(discard), wxString(cancel));
+    switch (dialog.ShowModal()) {
+      case wxID_YES: return SaveChoice::kSave;
+      case wxID_NO: return SaveChoice::kDiscard;
+      default: return SaveChoice::kCancel;
+    }
+  }
+
+  std::optional<std::wstring> ChooseFolder(wxWindow* parent, const std::wstring& start) override {
+    // Without "must exist", so GTK's dialog can make a new target folder.
+    wxDirDialog dialog(parent, wxDirSelectorPromptStr, wxString(start), wxDD_DEFAULT_STYLE);
+    if (dialog.ShowModal() != wxID_OK) return std::nullopt;
+    return dialog.GetPath().ToStdWstring();
+  }
+
+  std::optional<std::wstring> ChooseFile(wxWindow* parent, FileMode mode,
+                                         const std::wstring& wildcard,
+                                         const std::wstring& start) override {
+    const wxFileName at{wxString(start)};
+    const long style = mode == FileMode::kOpen ? wxFD_OPEN | wxFD_FILE_MUST_EXIST
+                                               : wxFD_SAVE | wxFD_OVERWRITE_PROMPT;
+    wxFileDialog dialog(parent, wxFileSelectorPromptStr, at.GetPath(), at.GetFullName(),
+                        wxString(wildcard), style);
+    if (dialog.ShowModal() != wxID_OK) return std::nullopt;
+    return dialog.GetPath().ToStdWstring();
   }
 };
 

@@ -42,10 +42,10 @@ TEST(JobEditsTest, OnlyACompleteJobStarts) {
   job.ArchiveFolder = L"/backup/";
   job.ArchiveName = L"Daily";
   EXPECT_TRUE(IsStartable(job));
-  for (auto clear : {+[](BackupJob& j) { j.IncludeFolders.clear(); },
-                     +[](BackupJob& j) { j.WhiteList.clear(); },
-                     +[](BackupJob& j) { j.ArchiveFolder.clear(); },
-                     +[](BackupJob& j) { j.ArchiveName.clear(); }}) {
+  for (auto clear :
+       {+[](BackupJob& j) { j.IncludeFolders.clear(); }, +[](BackupJob& j) { j.WhiteList.clear(); },
+        +[](BackupJob& j) { j.ArchiveFolder.clear(); },
+        +[](BackupJob& j) { j.ArchiveName.clear(); }}) {
     BackupJob incomplete = job;
     clear(incomplete);
     EXPECT_FALSE(IsStartable(incomplete));

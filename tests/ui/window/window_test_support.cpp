@@ -73,3 +73,34 @@ bool FakeDialogs::OpenWithDesktop(const std::wstring& path) {
 }
 
 }  // namespace kelvane::test
+
+namespace kelvane::test {
+
+ui::DialogServices::SaveChoice FakeDialogs::AskSaveChanges(wxWindow*, const std::wstring& question,
+                                                           const std::wstring&, const std::wstring&,
+                                                           const std::wstring&) {
+  questions.push_back(question);
+  return saveChoice;
+}
+
+std::optional<std::wstring> FakeDialogs::ChooseFolder(wxWindow*, const std::wstring& start) {
+  folderStarts.push_back(start);
+  if (folders.empty()) return std::nullopt;
+  auto chosen = folders.front();
+  folders.pop_front();
+  return chosen;
+}
+
+std::optional<std::wstring> FakeDialogs::ChooseFile(wxWindow*, FileMode mode,
+                                                    const std::wstring& wildcard,
+                                                    const std::wstring& start) {
+  fileModes.push_back(mode);
+  wildcards.push_back(wildcard);
+  fileStarts.push_back(start);
+  if (files.empty()) return std::nullopt;
+  auto chosen = files.front();
+  files.pop_front();
+  return chosen;
+}
+
+}  // namespace kelvane::test

@@ -6,7 +6,9 @@
 #include <wx/window.h>
 
 #include <chrono>
+#include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,10 +50,23 @@ class FakeDialogs : public ui::DialogServices {
   void ShowMessage(wxWindow* parent, const std::wstring& text, bool isError) override;
   bool AskYesNo(wxWindow* parent, const std::wstring& question) override;
   bool OpenWithDesktop(const std::wstring& path) override;
+  SaveChoice AskSaveChanges(wxWindow* parent, const std::wstring& question,
+                            const std::wstring& save, const std::wstring& discard,
+                            const std::wstring& cancel) override;
+  std::optional<std::wstring> ChooseFolder(wxWindow* parent, const std::wstring& start) override;
+  std::optional<std::wstring> ChooseFile(wxWindow* parent, FileMode mode,
+                                         const std::wstring& wildcard,
+                                         const std::wstring& start) override;
 
   std::vector<std::wstring> messages, questions, opened;
   std::function<bool(const std::wstring& question)> answer;
   bool openSucceeds = true;
+  // The answers of the folder and file dialogs, taken in turn (none left: a
+  // cancel); what they were opened at, and with which filter.
+  std::deque<std::optional<std::wstring>> folders, files;
+  std::vector<std::wstring> folderStarts, fileStarts, wildcards;
+  std::vector<FileMode> fileModes;
+  SaveChoice saveChoice = SaveChoice::kCancel;
 
  private:
   ui::DialogServices* previous_;
