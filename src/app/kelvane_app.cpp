@@ -1,11 +1,13 @@
 #include "app/kelvane_app.h"
 
 #include <cstdio>
-#include <optional>
+#include <memory>
 
 #include "app/command_line.h"
+#include "job/backup_job.h"
 #include "job/json_document.h"
 #include "language/language_table.h"
+#include "language/load_failure_text.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
@@ -15,6 +17,7 @@
 #include "run/run_driver.h"
 #include "ui/compress_dialog.h"
 #include "ui/dialog_services.h"
+#include "ui/kelvane_document.h"
 #include "ui/window_session.h"
 #include "util/format_text.h"
 #include "util/result_codes.h"
@@ -48,11 +51,9 @@ int RunInConsole(const JsonDocument& job, const LanguageTable& texts,
   return ExitStatusOf(driver.Run(job).outcome);
 }
 
-// The run in the run window; none when the display cannot be opened.
-std::optional<int> RunInWindow(const JsonDocument& job, const LanguageTable& texts,
-                               const std::wstring& sevenZipLibrary, bool minimize) {
-  const auto session = ui::WindowSession::Open();
-  if (!session) return std::nullopt;
+// The run in the run window (the toolkit is open).
+int RunInWindow(const JsonDocument& job, const LanguageTable& texts,
+                const std::wstring& sevenZipLibrary, bool minimize) {
   // The window's cancel is the run's cancel; a signal is one too.
   platform::CatchInterrupts();
   ui::CKelvaneCompressDlg window(nullptr, job, texts, sevenZipLibrary, minimize);
@@ -65,25 +66,29 @@ std::optional<int> RunInWindow(const JsonDocument& job, const LanguageTable& tex
 // (a launcher or a file manager has no terminal to read), in a message box.
 void ReportNotLoaded(const std::wstring& message, bool inWindow) {
   PrintError(message);
-  if (!inWindow) return;
-  if (const auto session = ui::WindowSession::Open()) {
-    ui::Dialogs().ShowMessage(nullptr, message, true);
-  }
+  if (inWindow) ui::Dialogs().ShowMessage(nullptr, message, true);
 }
 
-// Why the job at `path` could not be loaded, for the user.
-std::wstring LoadFailure(const JsonDocument& document, uint32_t error, const std::wstring& path,
-                         const LanguageTable& texts) {
-  // For bad JSON the document keeps the rest of the text; where it broke is
-  // what a user needs.
-  if (error == kResultInvalidData && document.errorText().rfind(L"Read file", 0) != 0) {
-    return PrintFEx(
-        texts.GetText(L"console_job_not_json"),
-        {path, FormatText(L"%llu", static_cast<unsigned long long>(document.errorOffset()))});
+// The job editor as the main window, on the job at `path` or on a new one.
+// A job that does not load is said, and the editor starts on a new job with
+// no file name, so Save cannot overwrite the file that failed.
+void RunEditor(const std::wstring& path, const LanguageTable& texts, ProfileStore& profile) {
+  JsonDocument job;
+  std::wstring jobPath;
+  if (!path.empty()) {
+    jobPath = platform::AbsolutePath(path);
+    if (const uint32_t error = job.LoadFile(jobPath); error != 0) {
+      ReportNotLoaded(LoadFailureText(job, error, jobPath, texts), true);
+      job.Clear();
+      jobPath.clear();
+    } else if (BackupJob probe; !probe.ReadJob(job)) {
+      ReportNotLoaded(texts.GetText(L"load_backup_failed") + L" (" + jobPath + L")", true);
+      job.Clear();
+      jobPath.clear();
+    }
   }
-  return PrintFEx(
-      texts.GetText(L"console_job_error"),
-      {path, document.errorText().empty() ? FormatText(L"code %lu", error) : document.errorText()});
+  ui::CKelvaneDocument editor(nullptr, texts, profile, jobPath, &job);
+  editor.ShowModal();
 }
 
 }  // namespace
@@ -111,42 +116,50 @@ int RunApplication(const std::vector<std::wstring>& tokens) {
   }
   if (!path.empty() && !platform::Fs().Exists(path)) path.clear();
 
+  const std::wstring display = platform::DesktopDisplay();
+  const bool desktop = !display.empty() && !args.Flag(L"console");
+  std::unique_ptr<ui::WindowSession> session;
+  if (desktop) {
+    session = ui::WindowSession::Open();
+    if (!session) PrintError(PrintFEx(texts.GetText(L"console_no_window"), {display}));
+  }
+  const bool inWindow = session != nullptr;
+
   if (!start) {
     // The job editor needs a desktop; without one there is nothing to do here.
-    PrintUsage(stderr, texts);
-    return kExitJobUnreadable;
+    if (!inWindow) {
+      PrintUsage(stderr, texts);
+      return kExitJobUnreadable;
+    }
+    RunEditor(path, texts, profile);
+    return kExitDone;
   }
-  const std::wstring display = platform::DesktopDisplay();
-  const bool inWindow = !display.empty() && !args.Flag(L"console");
   const std::wstring notLoaded = texts.GetText(L"load_backup_failed");
+  JsonDocument jobDocument;
+  std::wstring failure;
   if (path.empty()) {
     const std::wstring given = args.Value(L"file");
-    ReportNotLoaded(
-        notLoaded + L" (" +
-            (given.empty() ? texts.GetText(L"console_no_job_given")
-                           : PrintFEx(texts.GetText(L"console_job_not_found"), {given})) +
-            L")",
-        inWindow);
-    return kExitJobUnreadable;
+    failure = notLoaded + L" (" +
+              (given.empty() ? texts.GetText(L"console_no_job_given")
+                             : PrintFEx(texts.GetText(L"console_job_not_found"), {given})) +
+              L")";
+  } else {
+    // Absolute, so the recent file still names this job when a scheduler or
+    // the desktop starts the program from another folder.
+    path = platform::AbsolutePath(path);
+    profile.WriteString("Main", "RecentFile", path);
+    if (const uint32_t error = jobDocument.LoadFile(path); error != 0) {
+      failure = LoadFailureText(jobDocument, error, path, texts);
+    }
   }
-  // Absolute, so the recent file still names this job when a scheduler or
-  // the desktop starts the program from another folder.
-  path = platform::AbsolutePath(path);
-  profile.WriteString("Main", "RecentFile", path);
-  JsonDocument jobDocument;
-  if (const uint32_t error = jobDocument.LoadFile(path); error != 0) {
-    ReportNotLoaded(notLoaded + L" (" + LoadFailure(jobDocument, error, path, texts) + L")",
-                    inWindow);
+  if (!failure.empty()) {
+    ReportNotLoaded(failure, inWindow);
+    // On a desktop the editor comes up instead of the run, on a new job.
+    if (inWindow) RunEditor(L"", texts, profile);
     return kExitJobUnreadable;
   }
   const std::wstring sevenZipLibrary = profile.GetString("Main", "SevenZip", L"");
-  if (inWindow) {
-    if (const auto status =
-            RunInWindow(jobDocument, texts, sevenZipLibrary, args.Flag(L"minimize"))) {
-      return *status;
-    }
-    PrintError(PrintFEx(texts.GetText(L"console_no_window"), {display}));
-  }
+  if (inWindow) return RunInWindow(jobDocument, texts, sevenZipLibrary, args.Flag(L"minimize"));
   return RunInConsole(jobDocument, texts, sevenZipLibrary);
 }
 

@@ -50,6 +50,10 @@ const BuiltInText kBuiltInTexts[] = {
      L"Der zu sichernde Ordner [1] kann nicht gelesen werden.[2] Das Backup wurde nicht erstellt; "
      L"ein älteres bleibt unverändert."},
     {L"log_write_failed", L"Das Protokoll [1] konnte nicht geschrieben werden.[2]"},
+    {L"ui_save_changes", L"Der Auftrag wurde geändert. Sollen die Änderungen gespeichert werden?"},
+    {L"ui_save", L"Speichern"},
+    {L"ui_discard", L"Verwerfen"},
+    {L"ui_password_show", L"Passwort zeigen"},
     {L"open_file_failed", L"Kein Programm konnte [1] öffnen. Die Datei liegt dort unverändert."},
     {L"console_no_window",
      L"Die Anzeige [1] lässt sich nicht öffnen; der Lauf geht im Terminal weiter."},
@@ -148,7 +152,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 92);
+static_assert(std::size(kBuiltInTexts) == 96);
 
 }  // namespace
 

@@ -17,9 +17,11 @@ Color ColorOf(const wxColour& colour) {
 wxFont MakeFont(const FontDescription& spec) {
   wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
   if (!spec.face.empty()) font.SetFaceName(wxString(spec.face));
-  // A height in pixels: the size of the letters' em square, which is what a
-  // negative height means in the toolkit's tables.
-  if (spec.height != 0) font.SetPixelSize(wxSize(0, std::abs(spec.height)));
+  // A negative height is the letters' size (the em square) in logical
+  // pixels, 96 to the inch: a point size. A positive one is the height of a
+  // whole line, which is what wx's pixel size matches.
+  if (spec.height < 0) font.SetFractionalPointSize(-spec.height * 72.0 / 96.0);
+  if (spec.height > 0) font.SetPixelSize(wxSize(0, spec.height));
   font.SetNumericWeight(spec.weight);
   font.SetStyle(spec.italic ? wxFONTSTYLE_ITALIC : wxFONTSTYLE_NORMAL);
   font.SetUnderlined(spec.underline);

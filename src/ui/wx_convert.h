@@ -15,8 +15,9 @@ namespace kelvane::ui {
 wxColour ToWxColour(Color color);
 Color ColorOf(const wxColour& colour);
 
-// The font of `spec`; an empty face is the desktop's default UI font. The
-// height is taken as pixels at the window's logical scale.
+// The font of `spec`; an empty face is the desktop's default UI font. A
+// negative height is the letters' size, a positive one the line's, both in
+// logical pixels.
 wxFont MakeFont(const FontDescription& spec);
 // `font` described with its face and its height in logical pixels.
 FontDescription FontDescriptionOf(const wxFont& font);

@@ -52,6 +52,16 @@ void SevenZipModule::Load(const std::wstring& path) {
   }
 }
 
+std::wstring SevenZipLibraryProblem(const std::wstring& path) {
+  try {
+    SevenZipModule module;
+    module.Load(path);
+    return std::wstring();
+  } catch (const SevenZipException& e) {
+    return e.message();
+  }
+}
+
 void SevenZipModule::Free() {
   library_.Unload();
   createObject_ = nullptr;

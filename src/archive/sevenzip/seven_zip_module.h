@@ -50,6 +50,10 @@ class SevenZipModule {
   VariantClearFunction variantClear_ = nullptr;
 };
 
+// Why the library at `path` cannot serve this program; empty when it can
+// (loaded, checked and released again).
+std::wstring SevenZipLibraryProblem(const std::wstring& path);
+
 // Text in the library's form: UTF-16 code units, one per wchar_t (characters
 // above U+FFFF as surrogate pairs). A byte of a name that is not UTF-8 goes as
 // U+EF00 + byte, which is how the 7z tool itself writes such names on Linux.

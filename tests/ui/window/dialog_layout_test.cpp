@@ -41,29 +41,8 @@ class TwoLines : public DialogLayout {
   LayoutItem* middleItem;
 };
 
-// Shows `dialog` as the program shows its dialogs, modal, and runs `body`
-// inside its loop once the window manager has placed it and the display has
-// drawn it; then closes it.
-void WhileShown(wxDialog& dialog, const std::function<void()>& body) {
-  const auto shown = std::chrono::steady_clock::now();
-  bool ran = false;
-  test::Ticker ticker([&] {
-    if (ran || std::chrono::steady_clock::now() - shown < std::chrono::milliseconds(500)) {
-      return false;
-    }
-    ran = true;
-    body();
-    dialog.EndModal(wxID_OK);
-    return true;
-  });
-  dialog.ShowModal();
-  EXPECT_TRUE(ran);
-}
-
-// Lets the window thread handle what a change caused.
-void Settle() {
-  test::WaitFor([] { return false; }, std::chrono::milliseconds(300));
-}
+using test::Settle;
+using test::WhileShown;
 
 TEST(DialogLayoutWindowTest, ControlsShareTheWidthByTheirSizesAndTheButtonKeepsItsOwn) {
   TwoLines dialog("", nullptr);

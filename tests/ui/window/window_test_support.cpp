@@ -1,5 +1,6 @@
 #include "window/window_test_support.h"
 
+#include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/gdicmn.h>
 
@@ -19,6 +20,26 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return true;
+}
+
+void Settle(std::chrono::milliseconds time) {
+  WaitFor([] { return false; }, time);
+}
+
+void WhileShown(wxDialog& dialog, const std::function<void()>& body) {
+  const auto shown = std::chrono::steady_clock::now();
+  bool ran = false;
+  Ticker ticker([&] {
+    if (ran || std::chrono::steady_clock::now() - shown < std::chrono::milliseconds(500)) {
+      return false;
+    }
+    ran = true;
+    body();
+    if (dialog.IsModal()) dialog.EndModal(wxID_OK);
+    return true;
+  });
+  dialog.ShowModal();
+  EXPECT_TRUE(ran);
 }
 
 Ticker::Ticker(std::function<bool()> tick) : tick_(std::move(tick)), timer_(this) {

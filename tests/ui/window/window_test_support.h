@@ -1,6 +1,7 @@
 // Helpers for tests that open real windows (under desktop_session.sh).
 #pragma once
 
+#include <wx/dialog.h>
 #include <wx/event.h>
 #include <wx/timer.h>
 #include <wx/window.h>
@@ -20,6 +21,14 @@ namespace kelvane::test {
 // `timeout` passed first.
 bool WaitFor(const std::function<bool()>& done,
              std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Lets the window thread handle what a change caused.
+void Settle(std::chrono::milliseconds time = std::chrono::milliseconds(300));
+
+// Shows `dialog` as the program shows its dialogs, modal, and runs `body`
+// inside its loop once the window manager has placed it and the display has
+// drawn it; then closes it, unless `body` did.
+void WhileShown(wxDialog& dialog, const std::function<void()>& body);
 
 // Calls `tick` every 20 ms on the window thread, inside whatever modal loop
 // runs, until it returns true.

@@ -1,0 +1,28 @@
+#include "language/load_failure_text.h"
+
+#include "job/json_document.h"
+#include "language/language_table.h"
+#include "util/format_text.h"
+#include "util/result_codes.h"
+#include "util/template_format.h"
+
+namespace kelvane {
+
+std::wstring LoadFailureText(const JsonDocument& document, uint32_t error, const std::wstring& path,
+                             const LanguageTable& texts) {
+  std::wstring why;
+  // For bad JSON the document keeps the rest of the text; where it broke is
+  // what a user needs.
+  if (error == kResultInvalidData && document.errorText().rfind(L"Read file", 0) != 0) {
+    why = PrintFEx(
+        texts.GetText(L"console_job_not_json"),
+        {path, FormatText(L"%llu", static_cast<unsigned long long>(document.errorOffset()))});
+  } else {
+    why = PrintFEx(texts.GetText(L"console_job_error"),
+                   {path, document.errorText().empty() ? FormatText(L"code %lu", error)
+                                                       : document.errorText()});
+  }
+  return texts.GetText(L"load_backup_failed") + L" (" + why + L")";
+}
+
+}  // namespace kelvane

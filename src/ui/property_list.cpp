@@ -1,0 +1,97 @@
+#include "ui/property_list.h"
+
+#include <wx/stattext.h>
+
+#include <stdexcept>
+
+namespace kelvane::ui {
+
+CVxPropertyList::CVxPropertyList(wxWindow* parent, int id)
+    : wxPanel(parent, id), sizer_(new wxBoxSizer(wxVERTICAL)) {
+  SetSizer(sizer_);
+}
+
+CVxPropertyList::PageParts& CVxPropertyList::Parts(int pageId) {
+  const auto found = pages_.find(pageId);
+  if (found == pages_.end()) throw std::logic_error("no such page");
+  return found->second;
+}
+
+wxWindow* CVxPropertyList::AddPage(int pageId) {
+  auto* window = new wxScrolledWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                      wxVSCROLL | wxTAB_TRAVERSAL);
+  window->SetScrollRate(0, FromDIP(10));
+  auto* column = new wxBoxSizer(wxVERTICAL);
+  window->SetSizer(column);
+  window->Hide();
+  sizer_->Add(window, 1, wxEXPAND);
+  pages_[pageId] = PageParts{window, column};
+  return window;
+}
+
+wxWindow* CVxPropertyList::Page(int pageId) const {
+  const auto found = pages_.find(pageId);
+  return found == pages_.end() ? nullptr : found->second.window;
+}
+
+void CVxPropertyList::AddGroup(int pageId, const wxString& title) {
+  PageParts& page = Parts(pageId);
+  auto* heading = new wxStaticText(page.window, wxID_ANY, title);
+  heading->SetFont(heading->GetFont().Bold());
+  const int first = page.column->IsEmpty() ? 0 : FromDIP(12);
+  page.column->AddSpacer(first);
+  page.column->Add(heading, 0, wxLEFT | wxRIGHT, FromDIP(4));
+  OpenRows(page);
+}
+
+void CVxPropertyList::OpenRows(PageParts& page) {
+  page.rows = new wxFlexGridSizer(2, FromDIP(4), FromDIP(10));
+  page.rows->AddGrowableCol(1, 1);
+  page.column->Add(page.rows, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, FromDIP(6));
+}
+
+void CVxPropertyList::AddRow(int pageId, const wxString& label, wxWindow* control) {
+  PageParts& page = Parts(pageId);
+  if (!page.rows) OpenRows(page);
+  auto* text = new wxStaticText(page.window, wxID_ANY, label);
+  page.rows->Add(text, 0, wxALIGN_CENTER_VERTICAL);
+  page.rows->Add(control, 1, wxEXPAND);
+}
+
+void CVxPropertyList::AddRow(int pageId, const wxString& label, wxSizer* controls) {
+  PageParts& page = Parts(pageId);
+  if (!page.rows) OpenRows(page);
+  auto* text = new wxStaticText(page.window, wxID_ANY, label);
+  page.rows->Add(text, 0, wxALIGN_CENTER_VERTICAL);
+  page.rows->Add(controls, 1, wxEXPAND);
+}
+
+void CVxPropertyList::AddWide(int pageId, wxWindow* control, int proportion) {
+  PageParts& page = Parts(pageId);
+  page.rows = nullptr;  // rows after this start a new grid
+  page.column->Add(control, proportion, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, FromDIP(6));
+}
+
+void CVxPropertyList::AddWide(int pageId, wxSizer* sizer, int proportion) {
+  PageParts& page = Parts(pageId);
+  page.rows = nullptr;
+  page.column->Add(sizer, proportion, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, FromDIP(6));
+}
+
+void CVxPropertyList::AddGap(int pageId, int pixels96) {
+  PageParts& page = Parts(pageId);
+  page.rows = nullptr;
+  page.column->AddSpacer(FromDIP(pixels96));
+}
+
+void CVxPropertyList::ShowPage(int pageId) {
+  if (!Page(pageId) || pageId == shown_) return;
+  for (auto& [id, page] : pages_) page.window->Show(id == pageId);
+  shown_ = pageId;
+  Layout();
+  // A page laid out while hidden may hold texts that have wrapped anew since.
+  Parts(pageId).window->Layout();
+  Parts(pageId).window->FitInside();
+}
+
+}  // namespace kelvane::ui

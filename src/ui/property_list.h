@@ -1,0 +1,53 @@
+// The pages of a paged window, one shown at a time. A page is a scrolled
+// column of groups; a group has a bold title and rows: a label beside its
+// control, a control across the whole row (check boxes, texts, lists), or a
+// gap. The controls are the page's children, made by the owner with the
+// page as parent, so they are native GTK controls with their keyboard and
+// accessibility behaviour.
+#pragma once
+
+#include <wx/panel.h>
+#include <wx/scrolwin.h>
+#include <wx/sizer.h>
+
+#include <map>
+
+namespace kelvane::ui {
+
+class CVxPropertyList : public wxPanel {
+ public:
+  CVxPropertyList(wxWindow* parent, int id);
+
+  // A new page; the parent of its controls.
+  wxWindow* AddPage(int pageId);
+  wxWindow* Page(int pageId) const;
+
+  void AddGroup(int pageId, const wxString& title);
+  // `label` beside `control`, which takes the rest of the row.
+  void AddRow(int pageId, const wxString& label, wxWindow* control);
+  void AddRow(int pageId, const wxString& label, wxSizer* controls);
+  // `control` (or a row of controls in `sizer`) across the row; a
+  // `proportion` above 0 lets it take the page's spare height.
+  void AddWide(int pageId, wxWindow* control, int proportion = 0);
+  void AddWide(int pageId, wxSizer* sizer, int proportion = 0);
+  void AddGap(int pageId, int pixels96);
+
+  // Shows `pageId` and hides the others.
+  void ShowPage(int pageId);
+  int shownPage() const { return shown_; }
+
+ private:
+  struct PageParts {
+    wxScrolledWindow* window;
+    wxBoxSizer* column;
+    wxFlexGridSizer* rows = nullptr;  // of the open group
+  };
+  PageParts& Parts(int pageId);
+  void OpenRows(PageParts& page);
+
+  wxBoxSizer* sizer_;
+  std::map<int, PageParts> pages_;
+  int shown_ = -1;
+};
+
+}  // namespace kelvane::ui

@@ -1,0 +1,371 @@
+// The job editor in a real window, driven through its controls as the user
+// would use them; the desktop's dialogs are answered by the test.
+#include "ui/kelvane_document.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/textctrl.h>
+
+#include <filesystem>
+
+#include "job/json_document.h"
+#include "language/language_table.h"
+#include "platform/text_codec.h"
+#include "profile/profile_store.h"
+#include "support/test_support.h"
+#include "window/window_test_support.h"
+
+namespace kelvane::ui {
+namespace {
+
+using Id = CKelvaneDocument::ControlId;
+
+class EditorTest : public ::testing::Test {
+ protected:
+  EditorTest() : profile_(dir_.Wide("profile.json")) {
+    test::WriteBytes(dir_.Native("src/a.txt"), "alpha");
+    test::WriteBytes(dir_.Native("src/sub/b.log"), "beta");
+    std::filesystem::create_directories(dir_.Native("out"));
+  }
+
+  template <class Control>
+  Control* Field(CKelvaneDocument& editor, int id) {
+    auto* control = wxDynamicCast(editor.FindWindow(id), Control);
+    EXPECT_TRUE(control) << "no control " << id;
+    return control;
+  }
+  void Click(CKelvaneDocument& editor, int id) {
+    wxCommandEvent click(wxEVT_BUTTON, id);
+    click.SetEventObject(editor.FindWindow(id));
+    editor.FindWindow(id)->GetEventHandler()->ProcessEvent(click);
+  }
+  void Choose(CKelvaneDocument& editor, int id, int index) {
+    wxChoice* choice = Field<wxChoice>(editor, id);
+    choice->SetSelection(index);
+    wxCommandEvent chosen(wxEVT_CHOICE, id);
+    chosen.SetInt(index);
+    chosen.SetEventObject(choice);
+    choice->GetEventHandler()->ProcessEvent(chosen);
+  }
+  void Tick(CKelvaneDocument& editor, int id, bool on) {
+    wxCheckBox* box = Field<wxCheckBox>(editor, id);
+    box->SetValue(on);
+    wxCommandEvent ticked(wxEVT_CHECKBOX, id);
+    ticked.SetInt(on);
+    ticked.SetEventObject(box);
+    box->GetEventHandler()->ProcessEvent(ticked);
+  }
+  bool SaveEnabled(CKelvaneDocument& editor) {
+    return editor.FindWindow(Id::kSaveButton)->IsEnabled();
+  }
+
+  // The example job, copied into the test's folder.
+  std::wstring ExampleJob() {
+    const char* source = std::getenv("KELVANE_SOURCE_DIR");
+    const std::string path = dir_.Native("example.kvnjob");
+    test::WriteBytes(
+        path, test::ReadBytes(std::string(source ? source : ".") + "/res/example/example.kvnjob"));
+    return platform::FromNative(path);
+  }
+  std::unique_ptr<CKelvaneDocument> Open(const std::wstring& path = L"") {
+    document_.Clear();
+    if (!path.empty()) {
+      EXPECT_EQ(document_.LoadFile(path), 0u);
+    }
+    return std::make_unique<CKelvaneDocument>(nullptr, texts_, profile_, path, &document_);
+  }
+
+  test::TempDir dir_;
+  ProfileStore profile_;
+  LanguageTable texts_;
+  JsonDocument document_;
+  test::FakeDialogs dialogs_;
+};
+
+TEST_F(EditorTest, ALoadedJobShowsInEveryFieldOnEveryPage) {
+  const std::wstring path = ExampleJob();
+  auto editor = Open(path);
+  test::WhileShown(*editor, [&] {
+    EXPECT_EQ(editor->GetTitle().ToStdWstring(), L"Kelvane - " + path);
+    EXPECT_EQ(Field<wxChoice>(*editor, Id::kTypeField)->GetSelection(), 1);
+    EXPECT_EQ(Field<wxTextCtrl>(*editor, Id::kArchiveFolderField)->GetValue(), "demo-out");
+    EXPECT_EQ(Field<wxTextCtrl>(*editor, Id::kArchiveNameField)->GetValue(), "Example");
+    EXPECT_EQ(Field<wxChoice>(*editor, Id::kLevelField)->GetStringSelection(), "9");
+    EXPECT_TRUE(Field<wxCheckBox>(*editor, Id::kLogFilesBox)->GetValue());
+    EXPECT_FALSE(Field<wxCheckBox>(*editor, Id::kLogFolderBox)->GetValue());
+    EXPECT_TRUE(Field<wxCheckBox>(*editor, Id::kArchiveBitSetBox)->GetValue());
+    EXPECT_EQ(Field<wxTextCtrl>(*editor, Id::kWhiteListField)->GetValue(), "*.*");
+    EXPECT_EQ(Field<wxTextCtrl>(*editor, Id::kBlackListField)->GetValue(), "*.log\n*.tmp");
+    EXPECT_EQ(Field<CVxNewListControl>(*editor, Id::kFolderList)->folders(),
+              std::vector<std::wstring>{L"data"});
+    EXPECT_FALSE(SaveEnabled(*editor));
+    auto* nav = Field<CVxNavListCtrl>(*editor, Id::kNavList);
+    ASSERT_EQ(nav->GetCount(), 5u);
+    EXPECT_EQ(nav->GetString(0).ToStdWstring(), texts_.GetText(L"ui_nav_prefs"));
+    EXPECT_EQ(nav->GetString(4).ToStdWstring(), texts_.GetText(L"ui_nav_program"));
+    EXPECT_EQ(editor->FindWindow(Id::kStartButton)->GetLabel().ToStdWstring(),
+              texts_.GetText(L"ui_menu_start"));
+    EXPECT_FALSE(editor->FindWindow(Id::kTestFilesBox)->IsEnabled());
+    const std::pair<int, const char*> pages[] = {
+        {CKelvaneDocument::kPreferencesPage, "editor-settings"},
+        {CKelvaneDocument::kFolderPage, "editor-folders"},
+        {CKelvaneDocument::kFilterPage, "editor-filter"},
+        {CKelvaneDocument::kSecurityPage, "editor-security"},
+        {CKelvaneDocument::kProgramPage, "editor-program"}};
+    for (const auto& [page, name] : pages) {
+      editor->ShowPage(page);
+      test::Settle();
+      EXPECT_EQ(editor->shownPage(), page);
+      test::SaveScreenshot(editor.get(), name);
+    }
+  });
+}
+
+TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {
+  auto editor = Open();
+  test::WhileShown(*editor, [&] {
+    Click(*editor, Id::kNewButton);
+    dialogs_.folders = {dir_.Wide("out"), dir_.Wide("src")};
+    Click(*editor, Id::kArchiveFolderBrowse);
+    Field<wxTextCtrl>(*editor, Id::kArchiveNameField)->SetValue("Daily");
+    Choose(*editor, Id::kTypeField, 1);
+    Choose(*editor, Id::kLevelField, 5);  // "6"
+    Field<wxTextCtrl>(*editor, Id::kPasswordField)->SetValue("geheim");
+    Click(*editor, Id::kFolderAdd);
+    Field<wxTextCtrl>(*editor, Id::kBlackListField)->SetValue("*.log\n*.bak");
+    EXPECT_TRUE(SaveEnabled(*editor));
+    dialogs_.files = {dir_.Wide("Daily")};
+    Click(*editor, Id::kSaveAsButton);
+    EXPECT_FALSE(SaveEnabled(*editor));
+  });
+  EXPECT_EQ(editor->jobPath(), dir_.Wide("Daily.kvnjob"));
+  EXPECT_EQ(editor->GetTitle().ToStdWstring(), L"Kelvane - " + dir_.Wide("Daily.kvnjob"));
+  EXPECT_EQ(profile_.GetString("Main", "RecentFile", L""), dir_.Wide("Daily.kvnjob"));
+
+  BackupJob record;
+  record.SetDefaults();
+  record.ArchiveFolder = dir_.Wide("out/");
+  record.ArchiveName = L"Daily";
+  record.Type = kJobTypeZip;
+  record.ArchiveCompLevel = 6;
+  record.ArchivePassword = L"geheim";
+  record.IncludeFolders = {dir_.Wide("src/")};
+  record.BlackList = L"*.log\r\n*.bak";
+  JsonDocument expected;
+  ASSERT_TRUE(WriteJobToDocument(record, expected));
+  ASSERT_EQ(expected.SaveFile(dir_.Wide("expected.kvnjob")), 0u);
+  const std::string saved = test::ReadBytes(dir_.Native("Daily.kvnjob"));
+  EXPECT_EQ(saved, test::ReadBytes(dir_.Native("expected.kvnjob")));
+  EXPECT_EQ(saved.find("geheim"), std::string::npos) << "the password is stored in plain text";
+  struct stat status {};
+  ::stat(dir_.Native("Daily.kvnjob").c_str(), &status);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+  // The job runs into an archive that needs its password.
+  editor->StartJob();
+  const std::string archive = dir_.Native("out/Daily.zip");
+  ASSERT_TRUE(test::PathExists(archive));
+  EXPECT_EQ(test::RunShell("unzip -tq -P geheim '" + archive + "' > /dev/null"), 0);
+  EXPECT_NE(test::RunShell("unzip -tq -P wrong '" + archive + "' > /dev/null 2>&1"), 0);
+}
+
+TEST_F(EditorTest, TheArchiveNameRefusesFullStopsColonsQuestionMarksAndStars) {
+  auto editor = Open();
+  test::WhileShown(*editor, [&] {
+    auto* name = Field<wxTextCtrl>(*editor, Id::kArchiveNameField);
+    name->SetValue("report.zip");
+    EXPECT_EQ(name->GetValue(), "reportzip");
+    EXPECT_EQ(editor->job().ArchiveName, L"reportzip");
+    Click(*editor, Id::kNewButton);  // unsaved: asks, and Cancel keeps it
+    EXPECT_EQ(editor->job().ArchiveName, L"reportzip");
+    dialogs_.saveChoice = DialogServices::SaveChoice::kDiscard;
+    Click(*editor, Id::kNewButton);
+    EXPECT_FALSE(editor->job().Modified);
+    name->SetValue(":?*");
+    EXPECT_EQ(name->GetValue(), "");
+    EXPECT_FALSE(editor->job().Modified) << "a refused character changed the job";
+  });
+}
+
+TEST_F(EditorTest, TheLevelListIsForArchivesOnly) {
+  auto editor = Open();
+  test::WhileShown(*editor, [&] {
+    wxWindow* level = editor->FindWindow(Id::kLevelField);
+    Choose(*editor, Id::kTypeField, 0);
+    EXPECT_FALSE(level->IsEnabled());
+    Choose(*editor, Id::kTypeField, 1);
+    EXPECT_TRUE(level->IsEnabled());
+  });
+}
+
+TEST_F(EditorTest, SaveIsEnabledByChangesOnlyAndNotByTheRecentFileOption) {
+  const std::wstring path = ExampleJob();
+  auto editor = Open(path);
+  test::WhileShown(*editor, [&] {
+    EXPECT_FALSE(SaveEnabled(*editor));
+    Tick(*editor, Id::kRecentFileBox, true);
+    EXPECT_FALSE(SaveEnabled(*editor));
+    EXPECT_EQ(profile_.GetInt("Main", "LoadRecentFile", 0), 1);
+    Tick(*editor, Id::kLogFolderBox, true);
+    EXPECT_TRUE(SaveEnabled(*editor));
+    Click(*editor, Id::kSaveButton);
+    EXPECT_FALSE(SaveEnabled(*editor));
+  });
+  // Saved after one change, the job still runs as the original did.
+  JsonDocument saved;
+  ASSERT_EQ(saved.LoadFile(path), 0u);
+  BackupJob job;
+  ASSERT_TRUE(job.ReadJob(saved));
+  EXPECT_TRUE(job.LogFolder);
+  EXPECT_EQ(job.IncludeFolders, std::vector<std::wstring>{L"data"});
+  EXPECT_EQ(job.BlackList, L"*.log\r\n*.tmp");
+}
+
+TEST_F(EditorTest, ExcludedFoldersAndTypedBarsBecomeLines) {
+  auto editor = Open();
+  test::WhileShown(*editor, [&] {
+    dialogs_.folders = {dir_.Wide("src"), dir_.Wide("out"), dir_.Wide("src/sub")};
+    Click(*editor, Id::kExcludeAdd);
+    EXPECT_EQ(editor->job().ExcludeFolders, L"\r\n" + dir_.Wide("src/"));
+    Click(*editor, Id::kExcludeAdd);
+    EXPECT_EQ(editor->job().ExcludeFolders, dir_.Wide("src/") + L"\r\n" + dir_.Wide("out/"));
+    auto* field = Field<wxTextCtrl>(*editor, Id::kExcludeField);
+    field->SetValue(field->GetValue() + "|/x/");
+    Click(*editor, Id::kExcludeAdd);
+    EXPECT_EQ(editor->job().ExcludeFolders, dir_.Wide("src/") + L"\r\n" + dir_.Wide("out/") +
+                                                L"\r\n/x/\r\n" + dir_.Wide("src/sub/"));
+    EXPECT_EQ(field->GetValue().ToStdWstring(),
+              dir_.Wide("src/") + L"\n" + dir_.Wide("out/") + L"\n/x/\n" + dir_.Wide("src/sub/"));
+  });
+}
+
+TEST_F(EditorTest, SourceFoldersAreAddedOnceAndRemovedBySelection) {
+  auto editor = Open();
+  test::WhileShown(*editor, [&] {
+    editor->ShowPage(CKelvaneDocument::kFolderPage);
+    dialogs_.folders = {dir_.Wide("src"), dir_.Wide("out"), dir_.Wide("src")};
+    for (int i = 0; i < 3; ++i) Click(*editor, Id::kFolderAdd);
+    auto* list = Field<CVxNewListControl>(*editor, Id::kFolderList);
+    EXPECT_EQ(list->folders(), (std::vector<std::wstring>{dir_.Wide("src/"), dir_.Wide("out/")}));
+    list->SelectRow(0);
+    Click(*editor, Id::kFolderRemove);
+    EXPECT_EQ(editor->job().IncludeFolders, std::vector<std::wstring>{dir_.Wide("out/")});
+    EXPECT_EQ(list->folders(), editor->job().IncludeFolders);
+  });
+}
+
+TEST_F(EditorTest, AnIncompleteJobDoesNotStart) {
+  auto editor = Open();
+  test::WhileShown(*editor, [&] {
+    dialogs_.folders = {dir_.Wide("src"), dir_.Wide("out")};
+    Click(*editor, Id::kFolderAdd);
+    Click(*editor, Id::kArchiveFolderBrowse);
+    Field<wxTextCtrl>(*editor, Id::kArchiveNameField)->SetValue("Daily");
+    Field<wxTextCtrl>(*editor, Id::kWhiteListField)->SetValue("");
+    Click(*editor, Id::kStartButton);
+    EXPECT_EQ(dialogs_.messages, std::vector<std::wstring>{texts_.GetText(L"valid_backup_failed")});
+    EXPECT_TRUE(editor->IsShown());
+    EXPECT_FALSE(test::PathExists(dir_.Native("out/Daily.zip")));
+  });
+}
+
+TEST_F(EditorTest, StartHidesTheEditorRunsAndBringsItBackUnchanged) {
+  auto editor = Open();
+  bool hiddenDuringRun = false;
+  test::WhileShown(*editor, [&] {
+    dialogs_.folders = {dir_.Wide("src"), dir_.Wide("out")};
+    Click(*editor, Id::kFolderAdd);
+    Click(*editor, Id::kArchiveFolderBrowse);
+    Field<wxTextCtrl>(*editor, Id::kArchiveNameField)->SetValue("Daily");
+    const BackupJob before = editor->job();
+    test::Ticker watch([&] {
+      if (!editor->IsShown()) hiddenDuringRun = true;
+      return false;
+    });
+    Click(*editor, Id::kStartButton);
+    EXPECT_TRUE(editor->IsShown());
+    EXPECT_EQ(editor->job().IncludeFolders, before.IncludeFolders);
+    EXPECT_TRUE(editor->job().Modified);
+  });
+  EXPECT_TRUE(hiddenDuringRun);
+  EXPECT_EQ(test::RunShell("unzip -tq '" + dir_.Native("out/Daily.zip") + "' > /dev/null"), 0);
+}
+
+TEST_F(EditorTest, ClosingWithChangesAsks) {
+  const std::wstring path = ExampleJob();
+  const std::string original = test::ReadBytes(platform::ToNative(path));
+  auto editor = Open(path);
+  test::WhileShown(*editor, [&] {
+    Tick(*editor, Id::kLogFolderBox, true);
+    dialogs_.saveChoice = DialogServices::SaveChoice::kCancel;
+    EXPECT_FALSE(editor->Close());
+    EXPECT_TRUE(editor->IsModal()) << "Cancel closed the window";
+    dialogs_.saveChoice = DialogServices::SaveChoice::kDiscard;
+    editor->Close();
+    EXPECT_FALSE(editor->IsModal());
+  });
+  EXPECT_EQ(dialogs_.questions.size(), 2u);
+  EXPECT_EQ(test::ReadBytes(platform::ToNative(path)), original) << "Discard saved";
+
+  auto again = Open(path);
+  test::WhileShown(*again, [&] {
+    Tick(*again, Id::kLogFolderBox, true);
+    dialogs_.saveChoice = DialogServices::SaveChoice::kSave;
+    again->Close();
+  });
+  JsonDocument saved;
+  ASSERT_EQ(saved.LoadFile(path), 0u);
+  BackupJob job;
+  job.ReadJob(saved);
+  EXPECT_TRUE(job.LogFolder);
+}
+
+TEST_F(EditorTest, AJobThatDoesNotLoadIsSaidAndTheEditorKeepsItsJob) {
+  test::WriteBytes(dir_.Native("broken.kvnjob"), "{\"Backup\": [1, 2");
+  auto editor = Open(ExampleJob());
+  test::WhileShown(*editor, [&] {
+    dialogs_.files = {dir_.Wide("broken.kvnjob")};
+    EXPECT_FALSE(editor->LoadJob());
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_NE(dialogs_.messages[0].find(texts_.GetText(L"load_backup_failed")), std::wstring::npos);
+    EXPECT_NE(dialogs_.messages[0].find(dir_.Wide("broken.kvnjob")), std::wstring::npos);
+    EXPECT_EQ(editor->job().ArchiveName, L"Example");
+    EXPECT_EQ(editor->jobPath(), dir_.Wide("example.kvnjob"));
+  });
+}
+
+TEST_F(EditorTest, ASevenZipLibraryIsTriedBeforeItIsTaken) {
+  test::WriteBytes(dir_.Native("7z.so"), "not a library");
+  auto editor = Open();
+  test::WhileShown(*editor, [&] {
+    dialogs_.files = {dir_.Wide("7z.so")};
+    Click(*editor, Id::kSevenZipBrowse);
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(dialogs_.messages[0].rfind(texts_.GetText(L"ui_open_7zip_failed"), 0), 0u);
+    EXPECT_EQ(Field<wxTextCtrl>(*editor, Id::kSevenZipField)->GetValue(), "");
+    EXPECT_EQ(profile_.GetString("Main", "SevenZip", L"(none)"), L"(none)");
+    EXPECT_EQ(dialogs_.wildcards.back(), L"7z.so|7z.so");
+  });
+}
+
+TEST_F(EditorTest, ThePasswordCanBeShown) {
+  auto editor = Open();
+  test::WhileShown(*editor, [&] {
+    Field<wxTextCtrl>(*editor, Id::kPasswordField)->SetValue("s3cret");
+    auto* shown = Field<wxTextCtrl>(*editor, Id::kPasswordShown);
+    EXPECT_FALSE(shown->IsShown());
+    auto* toggle = Field<wxToggleButton>(*editor, Id::kPasswordToggle);
+    toggle->SetValue(true);
+    wxCommandEvent pressed(wxEVT_TOGGLEBUTTON, Id::kPasswordToggle);
+    pressed.SetEventObject(toggle);
+    toggle->GetEventHandler()->ProcessEvent(pressed);
+    EXPECT_TRUE(shown->IsShown());
+    EXPECT_EQ(shown->GetValue(), "s3cret");
+    EXPECT_FALSE(editor->FindWindow(Id::kPasswordField)->IsShown());
+  });
+}
+
+}  // namespace
+}  // namespace kelvane::ui
