@@ -163,7 +163,7 @@ grep -q "The display :9999 cannot be opened; the run goes on in the terminal." \
 grep -q "Done:" "$work/nodisplay.err" || fail "no display: the run did not go on in the terminal"
 
 # 6. From a launcher there is no terminal: a job that cannot be loaded is
-#    said in a message box as well.
+#    said in a message box as well, and the editor comes up instead.
 "$kelvane" "$work/missing.kvnjob" -start 2> "$work/missing.err" &
 pid=$!
 box=$(wait_window Kelvane)
@@ -171,6 +171,12 @@ if [ -z "$box" ]; then
   fail "a missing job showed no message box"
 else
   xdotool windowactivate --sync "$box" key Return 2>/dev/null
+  editor=$(wait_window Kelvane "$box")
+  if [ -z "$editor" ]; then
+    fail "a missing job to start brought up no editor"
+  else
+    xdotool windowactivate --sync "$editor" key alt+F4 2>/dev/null
+  fi
 fi
 wait_exit $pid
 [ "$status" = 3 ] || fail "a missing job: exit status $status, not 3"
