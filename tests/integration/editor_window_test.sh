@@ -86,6 +86,29 @@ editor=$(wait_window Kelvane)
 wait_exit $pid
 [ "$status" = 0 ] || fail "a new job: exit status $status, not 0"
 
+# 2b. With "load the last job" on, the last job comes up without a file named;
+#     one that was deleted since gives a new job and changes nothing.
+profile=$work/profile/Dravolo/Kelvane/profile.json
+cat > "$profile" <<PROFILE
+{"Main": {"LoadRecentFile": 1, "RecentFile": "$work/Daily.kvnjob"}}
+PROFILE
+"$kelvane" &
+pid=$!
+editor=$(wait_window "Kelvane - $work/Daily.kvnjob")
+[ -n "$editor" ] || fail "the recent job did not come up"
+[ -n "$editor" ] && close_window "$editor"
+wait_exit $pid
+cat > "$profile" <<PROFILE
+{"Main": {"LoadRecentFile": 1, "RecentFile": "$work/gone.kvnjob"}}
+PROFILE
+"$kelvane" &
+pid=$!
+editor=$(wait_window Kelvane)
+[ -n "$editor" ] || fail "a vanished recent job: no editor"
+[ -n "$editor" ] && close_window "$editor"
+wait_exit $pid
+grep -q "gone.kvnjob" "$profile" || fail "a vanished recent job was forgotten at start"
+
 # 3. A job file that is not JSON: said in a message box (with where it
 #    breaks), then the editor on a new job, with no file to overwrite.
 printf '{"Backup": [1, 2' > "$work/broken.kvnjob"
