@@ -2,44 +2,8 @@
 # editor_window_test.sh KELVANE SCREENSHOT_TOOL: the program started without
 # -start on a desktop opens the job editor; watched and closed from outside
 # with X tools. Runs under tests/support/desktop_session.sh.
-set -uo pipefail
-kelvane=$1
-screenshot=$2
-artifacts=${KELVANE_ARTIFACTS:-test-artifacts}
-mkdir -p "$artifacts"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/profile"
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-# The window titled exactly TITLE that the window manager manages, within
-# 10 s (GTK's hidden leader window shares the title and has no WM_STATE).
-wait_window() {
-  local i id
-  for ((i = 0; i < 100; i++)); do
-    for id in $(xdotool search --name "$1" 2>/dev/null); do
-      [ "$id" = "${2:-none}" ] && continue
-      [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] || continue
-      xprop -id "$id" WM_STATE 2>/dev/null | grep -q "window state" && { echo "$id"; return; }
-    done
-    sleep 0.1
-  done
-}
-wait_exit() {
-  local i
-  for ((i = 0; i < 300; i++)); do
-    kill -0 "$1" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$1" 2>/dev/null && kill "$1"
-  wait "$1"
-  status=$?
-}
-close_window() { xdotool windowactivate --sync "$1" key alt+F4 2>/dev/null; }
+source "$(dirname "$0")/../support/desktop_checks.sh"
+close_window() { press "$1" alt+F4; }
 
 mkdir -p "$work/data" "$work/out"
 echo text > "$work/data/a.txt"
@@ -66,9 +30,7 @@ if [ -z "$editor" ]; then
   fail "no editor titled \"Kelvane - $work/Daily.kvnjob\""
 else
   sleep 0.5
-  eval "$(xdotool getwindowgeometry --shell "$editor")"
-  "$screenshot" "$artifacts/editor-started.png" "$((X - 4))" "$((Y - 40))" \
-    "$((WIDTH + 8))" "$((HEIGHT + 44))" || fail "no screenshot"
+  shoot "$editor" editor-started || fail "no screenshot"
   close_window "$editor"
 fi
 wait_exit $pid
@@ -119,7 +81,7 @@ box=$(wait_window Kelvane)
 if [ -z "$box" ]; then
   fail "a broken job showed no message"
 else
-  xdotool windowactivate --sync "$box" key Return 2>/dev/null
+  press "$box" Return
   editor=$(wait_window Kelvane "$box")
   [ -n "$editor" ] || fail "no editor after a broken job"
   [ -n "$editor" ] && close_window "$editor"
@@ -135,8 +97,4 @@ status=$?
 [ "$status" = 3 ] || fail "no display, no -start: exit status $status, not 3"
 grep -q -- "-start" "$work/usage.err" || fail "no display, no -start: no usage"
 
-if [ "$failures" -gt 0 ]; then
-  echo "$failures check(s) failed" >&2
-  exit 1
-fi
-echo "all editor window checks passed"
+finish "editor window"

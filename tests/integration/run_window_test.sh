@@ -2,20 +2,7 @@
 # run_window_test.sh KELVANE SCREENSHOT_TOOL: the program started as a desktop
 # starts it, watched and pressed on from outside with X tools. Runs under
 # tests/support/desktop_session.sh (an X server with a window manager).
-set -uo pipefail
-kelvane=$1
-screenshot=$2
-artifacts=${KELVANE_ARTIFACTS:-test-artifacts}
-mkdir -p "$artifacts"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/profile"
-failures=0
-
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/../support/desktop_checks.sh"
 
 # make_job NAME FILES: a ZIP job over FILES files of 300 kB that do not
 # compress, level 9, into $work/out/NAME.zip.
@@ -34,39 +21,6 @@ make_job() {
   "WhiteList": ["*.*"], "BlackList": [], "IncludeFolders": ["$work/src-$name"],
   "ExcludeFolders": []}}
 JOB
-}
-
-# The program's windows that the window manager manages (those with a
-# WM_STATE; GTK's hidden leader window has none), titled exactly TITLE.
-managed_windows() {
-  local id
-  for id in $(xdotool search --name "$1" 2>/dev/null); do
-    [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] || continue
-    xprop -id "$id" WM_STATE 2>/dev/null | grep -q "window state" && echo "$id"
-  done
-}
-
-# wait_window TITLE [EXCEPT]: the id of the first managed window of that
-# title other than EXCEPT within 10 s, empty when none came.
-wait_window() {
-  local i id
-  for ((i = 0; i < 100; i++)); do
-    id=$(managed_windows "$1" | grep -v "^${2:-none}\$" | head -n 1)
-    if [ -n "$id" ]; then echo "$id"; return; fi
-    sleep 0.1
-  done
-}
-
-# wait_exit PID: waits up to 60 s for the program; its exit status in $status.
-wait_exit() {
-  local i
-  for ((i = 0; i < 600; i++)); do
-    kill -0 "$1" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$1" 2>/dev/null && kill "$1"
-  wait "$1"
-  status=$?
 }
 
 # check_aborted NAME WHAT: the run of job NAME ended with status 2, its older
@@ -89,9 +43,7 @@ if [ -z "$window" ]; then
   fail "-start with a display showed no window titled Kelvane"
 else
   sleep 0.5
-  eval "$(xdotool getwindowgeometry --shell "$window")"
-  "$screenshot" "$artifacts/run-window-started.png" "$((X - 4))" "$((Y - 40))" \
-    "$((WIDTH + 8))" "$((HEIGHT + 44))" || fail "no screenshot"
+  shoot "$window" run-window-started || fail "no screenshot"
   xprop -id "$window" WM_CLASS | grep -q '"kelvane"' || fail "the window's class is not kelvane"
 fi
 wait_exit $pid
@@ -122,16 +74,14 @@ printf 'an older archive' > "$work/out/Cancel.zip"
 pid=$!
 window=$(wait_window Kelvane)
 sleep 0.8
-xdotool windowactivate --sync "$window" key Escape 2>/dev/null
+press "$window" Escape
 question=$(wait_window Kelvane "$window")
 if [ -z "$question" ]; then
   fail "Escape asked no question"
 else
   sleep 0.3
-  eval "$(xdotool getwindowgeometry --shell "$question")"
-  "$screenshot" "$artifacts/run-window-cancel-question.png" "$((X - 4))" "$((Y - 40))" \
-    "$((WIDTH + 8))" "$((HEIGHT + 44))"
-  xdotool windowactivate --sync "$question" key Return 2>/dev/null
+  shoot "$question" run-window-cancel-question
+  press "$question" Return
 fi
 wait_exit $pid
 check_aborted Cancel "cancel"
@@ -170,20 +120,16 @@ box=$(wait_window Kelvane)
 if [ -z "$box" ]; then
   fail "a missing job showed no message box"
 else
-  xdotool windowactivate --sync "$box" key Return 2>/dev/null
+  press "$box" Return
   editor=$(wait_window Kelvane "$box")
   if [ -z "$editor" ]; then
     fail "a missing job to start brought up no editor"
   else
-    xdotool windowactivate --sync "$editor" key alt+F4 2>/dev/null
+    press "$editor" alt+F4
   fi
 fi
 wait_exit $pid
 [ "$status" = 3 ] || fail "a missing job: exit status $status, not 3"
 grep -q "missing.kvnjob" "$work/missing.err" || fail "a missing job: not named on stderr"
 
-if [ "$failures" -gt 0 ]; then
-  echo "$failures check(s) failed" >&2
-  exit 1
-fi
-echo "all run window checks passed"
+finish "run window"
