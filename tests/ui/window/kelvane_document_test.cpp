@@ -169,6 +169,17 @@ TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {
   ASSERT_TRUE(test::PathExists(archive));
   EXPECT_EQ(test::RunShell("unzip -tq -P geheim '" + archive + "' > /dev/null"), 0);
   EXPECT_NE(test::RunShell("unzip -tq -P wrong '" + archive + "' > /dev/null 2>&1"), 0);
+
+  // The same password serves a 7z archive once the type changes.
+  test::WhileShown(*editor, [&] {
+    Choose(*editor, Id::kTypeField, 2);
+    Click(*editor, Id::kSaveButton);
+  });
+  editor->StartJob();
+  const std::string seven = dir_.Native("out/Daily.7z");
+  ASSERT_TRUE(test::PathExists(seven));
+  EXPECT_EQ(test::RunShell("7z t -pgeheim '" + seven + "' > /dev/null"), 0);
+  EXPECT_NE(test::RunShell("7z t -pwrong '" + seven + "' > /dev/null 2>&1"), 0);
 }
 
 TEST_F(EditorTest, NewThenSaveAsWritesTheReadmesSample) {
