@@ -123,6 +123,53 @@ TEST_F(EditorTest, ALoadedJobShowsInEveryFieldOnEveryPage) {
   });
 }
 
+// A loaded job saved after one change runs from the command line as the
+// original does: the editor keeps every field it did not touch.
+TEST_F(EditorTest, AChangedExampleRunsAsTheOriginalDoes) {
+  const std::string source =
+      std::getenv("KELVANE_SOURCE_DIR") ? std::getenv("KELVANE_SOURCE_DIR") : ".";
+  for (const char* copy : {"original", "edited"}) {
+    ASSERT_EQ(test::RunShell("mkdir -p '" + dir_.Native(copy) + "' && cp -r '" + source +
+                             "/res/example/data' '" + source + "/res/example/example.kvnjob' '" +
+                             dir_.Native(copy) + "/'"),
+              0);
+  }
+  const std::wstring path = dir_.Wide("edited/example.kvnjob");
+  auto editor = Open(path);
+  test::WhileShown(*editor, [&] {
+    Tick(*editor, Id::kLogFolderBox, true);
+    Click(*editor, Id::kSaveButton);
+    EXPECT_FALSE(SaveEnabled(*editor));
+  });
+  editor.reset();
+  EXPECT_NE(test::ReadBytes(dir_.Native("edited/example.kvnjob")),
+            test::ReadBytes(dir_.Native("original/example.kvnjob")));
+
+  // Entries are named by their full paths, so each copy's names are compared
+  // below its own folder.
+  std::string listings[2];
+  int index = 0;
+  for (const char* copy : {"original", "edited"}) {
+    const std::string folder = dir_.Native(copy);
+    EXPECT_EQ(test::RunShell("cd '" + folder + "' && XDG_CONFIG_HOME='" + folder + "' '" +
+                             KELVANE_EXECUTABLE + "' example.kvnjob -start -console > /dev/null"),
+              0)
+        << copy;
+    ASSERT_EQ(test::RunShell("cd '" + folder + "' && unzip -q demo-out/Example.zip -d unpacked"), 0)
+        << copy;
+    ASSERT_EQ(test::RunShell("cd '" + folder + "' && unzip -Z1 demo-out/Example.zip | sed 's|^" +
+                                 folder.substr(1) + "/||' | sort",
+                             &listings[index++]),
+              0);
+  }
+  EXPECT_NE(listings[0].find("data/Documents/report.txt"), std::string::npos) << listings[0];
+  EXPECT_EQ(listings[0], listings[1]);
+  auto data = [&](const char* copy) {
+    return dir_.Native(copy) + "/unpacked" + dir_.Native(copy) + "/data";
+  };
+  EXPECT_EQ(test::RunShell("diff -r '" + data("original") + "' '" + data("edited") + "'"), 0);
+}
+
 TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {
   auto editor = Open();
   test::WhileShown(*editor, [&] {
