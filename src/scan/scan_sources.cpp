@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "scan/task_pool.h"
+#include "util/task_pool.h"
 
 namespace kelvane {
 

@@ -6,7 +6,9 @@
 #include <zlib.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/text_codec.h"
 #include "support/test_support.h"
@@ -194,9 +196,11 @@ TEST_F(ZipArchiveTest, ABackslashStaysPartOfTheName) {
   EXPECT_EQ(test::ReadBytes(Path("x/c/d.txt")), "folder");
 }
 
-// Given a disk that fills up while a file goes in, the writer says the archive
+// Given a disk that fills up while files go in, the writer says the archive
 // itself is broken (not just that file), so a run can stop and keep an older
-// archive instead of replacing it with a damaged one.
+// archive instead of replacing it with a damaged one. Entries are written
+// behind the reading, so the add that finds out may be a later one, or the
+// close.
 TEST_F(ZipArchiveTest, AFullDiskBreaksTheArchiveNotJustTheFile) {
   WriteBytes(Path("a.bin"), std::string(3 << 20, 'a'));
   WriteBytes(Path("b.txt"), "b");
@@ -207,11 +211,77 @@ TEST_F(ZipArchiveTest, AFullDiskBreaksTheArchiveNotJustTheFile) {
   platform::ScopedFileSystem scoped(&fs);
   ZipArchiveHandle* zip = Create("full.zip", {}, 0);
   ASSERT_NE(zip, nullptr);
-  EXPECT_FALSE(Add(zip, "a.bin", L"a.bin"));
+  bool failed = false;
+  for (int i = 0; i < 40 && !failed; ++i) failed = !Add(zip, "a.bin", L"a" + std::to_wstring(i));
+  ASSERT_TRUE(failed) << "120 MiB went into a disk with room for 1 MiB";
   EXPECT_EQ(ZipLastError(zip), ENOSPC);
   EXPECT_TRUE(ZipArchiveBroken(zip));
   EXPECT_FALSE(Add(zip, "b.txt", L"b.txt"));
   EXPECT_NE(ZipCloseArchive(zip), 0);
+}
+
+uint64_t LittleEndian(const std::string& bytes, size_t at, int width) {
+  uint64_t value = 0;
+  for (int i = width - 1; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes.at(at + i));
+  return value;
+}
+
+// Encrypted entries are written in one pass: the local header says a data
+// descriptor follows (so readers check the password against the DOS time),
+// and the descriptor after the data repeats the CRC and sizes.
+TEST_F(ZipArchiveTest, EncryptedEntriesCarryADataDescriptor) {
+  WriteBytes(Path("a.txt"), std::string(70000, 'a') + "end");
+  std::string noise(40000, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919) >> 3);
+  WriteBytes(Path("b.bin"), noise);
+  ZipArchiveHandle* zip = Create("pw.zip", "geheim", 6);
+  ASSERT_TRUE(Add(zip, "a.txt", L"a.txt"));
+  ASSERT_TRUE(Add(zip, "b.bin", L"b.bin"));
+  ASSERT_EQ(ZipCloseArchive(zip), 0);
+  const std::string archive = test::ReadBytes(Path("pw.zip"));
+  size_t at = 0;
+  for (const char* name : {"a.txt", "b.bin"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(LittleEndian(archive, at, 4), 0x04034b50u);
+    EXPECT_EQ(LittleEndian(archive, at + 6, 2) & 0x0009, 0x0009u);
+    const uint64_t crc = LittleEndian(archive, at + 14, 4);
+    const uint64_t packed = LittleEndian(archive, at + 18, 4);
+    const uint64_t size = LittleEndian(archive, at + 22, 4);
+    const size_t data =
+        at + 30 + LittleEndian(archive, at + 26, 2) + LittleEndian(archive, at + 28, 2);
+    EXPECT_EQ(
+        archive.substr(data - LittleEndian(archive, at + 26, 2) - LittleEndian(archive, at + 28, 2),
+                       std::strlen(name)),
+        name);
+    const size_t descriptor = data + packed;
+    ASSERT_EQ(LittleEndian(archive, descriptor, 4), 0x08074b50u);
+    EXPECT_EQ(LittleEndian(archive, descriptor + 4, 4), crc);
+    EXPECT_EQ(LittleEndian(archive, descriptor + 8, 4), packed);
+    EXPECT_EQ(LittleEndian(archive, descriptor + 12, 4), size);
+    at = descriptor + 16;
+  }
+  EXPECT_EQ(Shell("unzip -P geheim -t pw.zip"), 0) << output_;
+  EXPECT_EQ(Shell("7z t -pgeheim pw.zip"), 0) << output_;
+  EXPECT_NE(Shell("unzip -P wrong -t pw.zip"), 0) << output_;
+}
+
+// A file someone appends to while it is packed gives an entry of the bytes
+// that were read, which readers accept, with a password too.
+TEST_F(ZipArchiveTest, AFileThatGrowsWhileItIsPackedGivesAWholeEntry) {
+  std::vector<uint8_t> start(100000, 's');
+  std::vector<uint8_t> more(50000, 'm');
+  for (const char* password : {"", "geheim"}) {
+    const std::string name = std::string("grown") + (*password ? "-pw" : "") + ".zip";
+    ZipArchiveHandle* zip = Create(name, password, 6);
+    test::MemoryFile file(start);
+    file.growth = more;
+    ASSERT_TRUE(ZipAddFile(zip, file, L"log.txt"));
+    ASSERT_EQ(ZipCloseArchive(zip), 0);
+    EXPECT_EQ(Shell("unzip -P '" + std::string(password) + "' -t " + name), 0) << output_;
+    EXPECT_EQ(Shell("7z t '-p" + std::string(password) + "' " + name), 0) << output_;
+    ASSERT_EQ(Shell("unzip -P '" + std::string(password) + "' -p " + name + " log.txt"), 0);
+    EXPECT_EQ(output_, std::string(100000, 's') + std::string(50000, 'm'));
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -289,6 +290,25 @@ int FaultyFileSystem::CopyFile(const platform::Folder& source, const std::wstrin
                                const std::wstring& targetName, const platform::Folder& work) {
   if (const int error = Ask(failCopy, source.path() + name)) return error;
   return FileSystemWrapper::CopyFile(source, name, expected, target, targetName, work);
+}
+
+int MemoryFile::Read(void* buffer, size_t n, size_t* got) {
+  if (position_ >= failAt) return EIO;
+  *got = std::min({n, step_, bytes_.size() - position_});
+  std::memcpy(buffer, bytes_.data() + position_, *got);
+  position_ += *got;
+  if (!growth.empty()) {
+    bytes_.insert(bytes_.end(), growth.begin(), growth.end());
+    growth.clear();
+  }
+  return 0;
+}
+
+int MemoryFile::Status(platform::FileStatus* status) {
+  *status = {};
+  status->size = size_;
+  status->mode = 0644;
+  return 0;
 }
 
 }  // namespace kelvane::test

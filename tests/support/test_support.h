@@ -2,6 +2,8 @@
 // file system that fails chosen calls.
 #pragma once
 
+#include <cerrno>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -46,6 +48,32 @@ std::vector<std::string> LogLines(const std::string& path);
 
 // Runs a shell command; returns its exit status (-1 when it did not exit).
 int RunShell(const std::string& command, std::string* output = nullptr);
+
+// A file in memory, read at most `step` bytes a call. Reading fails with EIO
+// once `failAt` bytes were read; `growth` is appended after the first read,
+// as if someone wrote to the file while it was read. Status tells the size
+// it had when it was made.
+class MemoryFile : public platform::FileStream {
+ public:
+  explicit MemoryFile(std::vector<uint8_t> bytes, size_t step = 65536)
+      : bytes_(std::move(bytes)), step_(step), size_(bytes_.size()) {}
+  size_t failAt = SIZE_MAX;
+  std::vector<uint8_t> growth;
+
+  int Read(void* buffer, size_t n, size_t* got) override;
+  int Write(const void*, size_t) override { return EBADF; }
+  int Seek(int64_t, Origin, uint64_t*) override { return ESPIPE; }
+  int SetSize(uint64_t) override { return EBADF; }
+  int Status(platform::FileStatus* status) override;
+  int Sync() override { return 0; }
+  int Close() override { return 0; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  size_t step_;
+  size_t size_;
+  size_t position_ = 0;
+};
 
 // Forwards every call to another file system; override what should differ.
 class FileSystemWrapper : public platform::FileSystem {

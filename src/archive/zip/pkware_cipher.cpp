@@ -37,10 +37,10 @@ void PkwareCipher::Encrypt(uint8_t* data, size_t n) {
   }
 }
 
-int PkwareCipher::MakeHeader(uint32_t crc, uint8_t header[12]) {
+int PkwareCipher::MakeHeader(uint16_t check, uint8_t header[12]) {
   if (const int error = platform::RandomBytes(header, 10); error != 0) return error;
-  header[10] = static_cast<uint8_t>(crc >> 16);
-  header[11] = static_cast<uint8_t>(crc >> 24);
+  header[10] = static_cast<uint8_t>(check);
+  header[11] = static_cast<uint8_t>(check >> 8);
   Encrypt(header, 12);
   return 0;
 }

@@ -18,9 +18,11 @@ class PkwareCipher {
   explicit PkwareCipher(std::string_view password);
 
   // Makes the 12-byte encryption header that precedes an entry's data: ten
-  // random bytes and the two high bytes of the entry's CRC-32, encrypted.
+  // random bytes and the two bytes of `check` (low byte first), encrypted.
+  // Readers compare the last one with their own: the CRC's high byte, or,
+  // for an entry with a data descriptor, the high byte of its DOS time.
   // Returns 0 or the errno value of the random source.
-  int MakeHeader(uint32_t crc, uint8_t header[12]);
+  int MakeHeader(uint16_t check, uint8_t header[12]);
 
   // Encrypts `n` bytes in place.
   void Encrypt(uint8_t* data, size_t n);

@@ -2,15 +2,16 @@
 // file managers and Windows Explorer open.
 //
 // Every entry is written in minizip's raw mode: the writer deflates it itself
-// (zlib, raw deflate at levels 1 to 9; stored at 0 and below), computes its
-// CRC-32, and, with a password, encrypts it with the traditional PKWARE
-// cipher. Names are UTF-8 with "/" separators and the UTF-8 flag (a name that
-// is not valid UTF-8 keeps its bytes and goes without the flag); a backslash
-// is a character of a name, as on Linux. Modification times are DOS times in
-// local time; permissions are stored as Unix modes without the set-user-ID,
-// set-group-ID and sticky bits (an archive never hands out someone's rights);
-// ZIP64 is used wherever sizes or counts need it. Files stream through a
-// 16 KiB buffer, never held in memory whole.
+// on every core (pack_pipeline.h; raw deflate at levels 1 to 9, stored at 0
+// and below, and stored too where deflate does not pay), computes its CRC-32,
+// and, with a password, encrypts it with the traditional PKWARE cipher,
+// followed by a data descriptor, so each file is read once and an entry
+// always matches the bytes that were read. Names are UTF-8 with "/" separators and the UTF-8 flag
+// (a name that is not valid UTF-8 keeps its bytes and goes without the flag); a backslash is a
+// character of a name, as on Linux. Modification times are DOS times in local time; permissions are
+// stored as Unix modes without the set-user-ID, set-group-ID and sticky bits (an archive never
+// hands out someone's rights); ZIP64 is used wherever sizes or counts need it. Files pass in pieces
+// of 1 MiB, never held in memory whole.
 //
 // A handle is used by one thread at a time.
 #pragma once
@@ -38,9 +39,13 @@ ZipArchiveHandle* ZipCreateArchive(std::unique_ptr<platform::FileStream> archive
 
 // Adds the rest of `source`, a file opened for reading at its start, as
 // `entryName` (a relative name: never starting with "/", no "." or ".."
-// component, else EINVAL). True when the whole file went in. On false,
-// ZipLastError() tells why; a failed add leaves the archive usable unless
-// ZipArchiveBroken() says the archive file itself could not be written.
+// component, else EINVAL). The file is read before the call returns; its
+// entry is written in the order of the calls, later. True when the whole
+// file was read. On false, ZipLastError() tells why: a file that could not be
+// read leaves no entry, unless its first megabytes were written already (then
+// its entry holds what was read). A failed add leaves the archive usable
+// unless ZipArchiveBroken() says the archive file itself could not be written
+// (found out at this or an earlier add).
 bool ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
                 const std::wstring& entryName);
 

@@ -29,6 +29,10 @@ class ZipOutput {
   // Writes what is buffered, syncs and closes. Returns error().
   int Finish();
 
+  // Writes `n` bytes at the current position, as minizip's own writes go:
+  // for what follows an entry's data that minizip does not write itself.
+  bool Append(const void* data, size_t n) { return Write(nullptr, this, data, n) == n; }
+
   int error() const { return error_; }
   void Fail(int error) {
     if (error_ == 0) error_ = error;

@@ -1,4 +1,4 @@
-#include "scan/task_pool.h"
+#include "util/task_pool.h"
 
 namespace kelvane {
 

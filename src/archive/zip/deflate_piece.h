@@ -1,0 +1,46 @@
+// A piece of a file deflated on its own, so that the pieces of one file can be
+// compressed on several threads and still form one deflate stream.
+//
+// A piece starts from the last 32 KiB before it as its dictionary (so it
+// compresses as well as if the stream had run through), and every piece but
+// the last ends with a sync flush, on a byte boundary and without the final
+// block bit; the pieces' outputs then simply follow each other. The last
+// piece ends the stream.
+#pragma once
+
+#include <zlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace kelvane {
+
+// How much of what came before a piece deflate can refer back to.
+inline constexpr size_t kDeflateWindow = 32768;
+
+// Deflates pieces at one level, reusing its zlib state; one per thread.
+class PieceDeflater {
+ public:
+  explicit PieceDeflater(int level);
+  ~PieceDeflater();
+  PieceDeflater(const PieceDeflater&) = delete;
+  PieceDeflater& operator=(const PieceDeflater&) = delete;
+
+  // Replaces `*output` with the raw deflate data of `input`, which follows
+  // `dictionary` (at most kDeflateWindow bytes, empty at a file's start) in
+  // its file. `last` ends the stream. False when zlib fails.
+  bool Deflate(const std::vector<uint8_t>& dictionary, const std::vector<uint8_t>& input, bool last,
+               std::vector<uint8_t>* output);
+
+ private:
+  z_stream stream_{};
+  bool ready_ = false;
+};
+
+// The CRC-32 of `n` bytes.
+uint32_t Crc32(const uint8_t* data, size_t n);
+// The CRC-32 of A followed by B, from the CRC of each and B's length.
+uint32_t CombineCrc32(uint32_t crcA, uint32_t crcB, uint64_t lengthB);
+
+}  // namespace kelvane

@@ -1,0 +1,159 @@
+#include "archive/zip/pack_pipeline.h"
+
+#include <algorithm>
+#include <atomic>
+#include <future>
+
+namespace kelvane {
+
+// What the pieces of one file share: the store decision, made by the worker
+// that compresses the first piece, and whether the file was left out.
+struct PackPipeline::File {
+  enum Decision { kOpen, kDeflate, kStore };
+  std::atomic<int> decision{kOpen};
+  bool begun = false;    // the sink has its entry (caller's thread only)
+  bool dropped = false;  // left out after a read error (caller's thread only)
+};
+
+struct PackPipeline::Piece {
+  std::shared_ptr<File> file;
+  bool first = false;
+  bool last = false;
+  std::vector<uint8_t> dictionary;
+  std::vector<uint8_t> input;
+  std::vector<uint8_t> output;
+  uint32_t crc = 0;
+  bool failed = false;  // zlib refused
+  std::future<void> done;
+};
+
+namespace {
+
+// Fills `buffer` from `source` as far as it goes; a short result means the end.
+int ReadFull(platform::FileStream& source, std::vector<uint8_t>& buffer, size_t want) {
+  buffer.resize(want);
+  size_t filled = 0;
+  while (filled < want) {
+    size_t got = 0;
+    if (const int error = source.Read(buffer.data() + filled, want - filled, &got); error != 0) {
+      buffer.resize(filled);
+      return error;
+    }
+    if (got == 0) break;
+    filled += got;
+  }
+  buffer.resize(filled);
+  return 0;
+}
+
+}  // namespace
+
+PackPipeline::PackPipeline(int level, size_t workers, Sink& sink)
+    : level_(std::clamp(level, 0, 9)), sink_(sink), pool_(std::max<size_t>(workers, 1)) {
+  for (size_t i = 0; i < pool_.size(); ++i) {
+    deflaters_.push_back(level_ > 0 ? std::make_unique<PieceDeflater>(level_) : nullptr);
+  }
+}
+
+PackPipeline::~PackPipeline() {
+  for (auto& piece : queue_) piece->done.wait();
+}
+
+void PackPipeline::Compress(Piece& piece, size_t worker) {
+  piece.crc = Crc32(piece.input.data(), piece.input.size());
+  File& file = *piece.file;
+  if (level_ <= 0 || file.decision.load() == File::kStore) return;
+  // Later pieces do not wait for the first one's decision: compressing one
+  // of them in vain costs less than leaving a core idle.
+  piece.failed =
+      !deflaters_[worker]->Deflate(piece.dictionary, piece.input, piece.last, &piece.output);
+  if (piece.first && !piece.failed) {
+    const size_t in = piece.input.size();
+    const size_t out = piece.output.size();
+    const bool store = piece.last ? out >= in : out * 50 > in * 49;
+    file.decision.store(store ? File::kStore : File::kDeflate);
+  }
+}
+
+void PackPipeline::Queue(std::unique_ptr<Piece> piece) {
+  // Room first, so the bytes waiting stay bounded.
+  while (!queue_.empty() && bytesQueued_ + piece->input.size() > kBytesInFlight) Deliver(true);
+  bytesQueued_ += piece->input.size();
+  Piece* raw = piece.get();
+  piece->done = pool_.Push([this, raw](size_t worker) { Compress(*raw, worker); });
+  queue_.push_back(std::move(piece));
+  Deliver(false);
+}
+
+void PackPipeline::Deliver(bool wait) {
+  while (!queue_.empty()) {
+    Piece& head = *queue_.front();
+    if (head.done.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+      if (!wait) return;
+      head.done.wait();
+      wait = false;  // one piece makes room
+    }
+    Hand(head);
+    bytesQueued_ -= head.input.size();
+    queue_.pop_front();
+  }
+}
+
+void PackPipeline::Hand(Piece& piece) {
+  File& file = *piece.file;
+  if (file.dropped || failure_ != 0) return;
+  const bool stored = level_ <= 0 || file.decision.load() == File::kStore;
+  if (piece.failed && !stored) failure_ = ENOMEM;
+  if (piece.first && failure_ == 0) {
+    failure_ = sink_.BeginEntry(stored);
+    file.begun = true;
+    entryCrc_ = 0;
+    entrySize_ = 0;
+  }
+  std::vector<uint8_t>& bytes = stored ? piece.input : piece.output;
+  if (failure_ == 0 && !bytes.empty()) failure_ = sink_.WriteEntry(bytes.data(), bytes.size());
+  entryCrc_ = CombineCrc32(entryCrc_, piece.crc, piece.input.size());
+  entrySize_ += piece.input.size();
+  if (piece.last && failure_ == 0) failure_ = sink_.EndEntry(entryCrc_, entrySize_);
+}
+
+int PackPipeline::Add(platform::FileStream& source, bool* dropped) {
+  *dropped = false;
+  auto file = std::make_shared<File>();
+  // One piece read ahead, so the last piece is known to be the last.
+  auto current = std::make_unique<Piece>();
+  current->file = file;
+  current->first = true;
+  int error = ReadFull(source, current->input, kPieceSize);
+  while (error == 0) {
+    auto next = std::make_unique<Piece>();
+    next->file = file;
+    if (current->input.size() == kPieceSize) error = ReadFull(source, next->input, kPieceSize);
+    if (error == 0 && next->input.empty()) break;
+    const size_t keep = std::min(kDeflateWindow, current->input.size());
+    next->dictionary.assign(current->input.end() - static_cast<ptrdiff_t>(keep),
+                            current->input.end());
+    Queue(std::move(current));
+    current = std::move(next);
+  }
+  if (error != 0) {
+    // Pieces of this file not handed on yet are all still queued; unless the
+    // sink has its entry, none of it goes out.
+    if (!file->begun) {
+      file->dropped = true;
+      *dropped = true;
+      return error;
+    }
+    // The entry ends with what was read: consistent, if short.
+  }
+  current->last = true;
+  Queue(std::move(current));
+  return error;
+}
+
+int PackPipeline::Finish() {
+  while (!queue_.empty()) Deliver(true);
+  return failure_;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,83 @@
+// Compresses files on every core while their entries are written one after
+// another, in the order the files came.
+//
+// The caller's thread reads each file in pieces of kPieceSize and queues
+// them; worker threads deflate the pieces (deflate_piece.h) and take their
+// CRC-32; the caller's thread hands finished pieces, in order, to a Sink,
+// during later calls of Add and in Finish. At most kBytesInFlight bytes of
+// read data wait at any time, whatever the file sizes.
+//
+// A file whose first piece saves less than 2 % is stored instead of deflated
+// (a file of one piece: whichever is smaller), so media and archives cost a
+// copy. The whole file is decided by its first piece.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "archive/zip/deflate_piece.h"
+#include "platform/file_system.h"
+#include "util/task_pool.h"
+
+namespace kelvane {
+
+class PackPipeline {
+ public:
+  static constexpr size_t kPieceSize = 1 << 20;
+  static constexpr size_t kBytesInFlight = 24u << 20;
+
+  // Receives the entries, on the thread that calls Add and Finish.
+  class Sink {
+   public:
+    virtual ~Sink() = default;
+    // The next file's entry starts; its data is stored, not deflated.
+    // Returns 0 or an errno value; a failure stops all further output.
+    virtual int BeginEntry(bool stored) = 0;
+    // The entry's next bytes, for the sink to keep (it may change them).
+    virtual int WriteEntry(uint8_t* data, size_t n) = 0;
+    // The entry's end: the CRC-32 and size of the bytes that were read.
+    virtual int EndEntry(uint32_t crc, uint64_t size) = 0;
+  };
+
+  // `level` 1 to 9 deflates, 0 stores everything; `workers` threads.
+  PackPipeline(int level, size_t workers, Sink& sink);
+  ~PackPipeline();
+  PackPipeline(const PackPipeline&) = delete;
+  PackPipeline& operator=(const PackPipeline&) = delete;
+
+  // Reads the rest of `source` and queues it as the next entry. Returns 0, or
+  // the read error: then `*dropped` tells whether the file was left out whole
+  // (nothing of it had reached the sink) or its entry holds the bytes read
+  // before the error. On success `*dropped` is false.
+  int Add(platform::FileStream& source, bool* dropped);
+
+  // Delivers everything still queued. Returns the sink's first failure.
+  int Finish();
+
+  // The sink's first failure, 0 while there was none.
+  int failure() const { return failure_; }
+
+ private:
+  struct File;
+  struct Piece;
+
+  void Queue(std::unique_ptr<Piece> piece);
+  void Compress(Piece& piece, size_t worker);
+  void Deliver(bool wait);
+  void Hand(Piece& piece);
+
+  const int level_;
+  Sink& sink_;
+  std::vector<std::unique_ptr<PieceDeflater>> deflaters_;  // one per worker
+  std::deque<std::unique_ptr<Piece>> queue_;
+  size_t bytesQueued_ = 0;
+  uint32_t entryCrc_ = 0;
+  uint64_t entrySize_ = 0;
+  int failure_ = 0;
+  TaskPool pool_;  // last: its workers end before the rest goes
+};
+
+}  // namespace kelvane

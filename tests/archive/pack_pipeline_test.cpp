@@ -1,0 +1,258 @@
+// The pipeline that deflates files on several threads: what reaches the sink
+// must be, file by file and in order, one raw deflate stream (or the stored
+// bytes) of exactly what was read, with its CRC-32.
+#include "archive/zip/pack_pipeline.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace kelvane {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+constexpr size_t kPiece = PackPipeline::kPieceSize;
+
+using test::MemoryFile;
+
+struct Entry {
+  bool stored = false;
+  Bytes data;
+  uint32_t crc = 0;
+  uint64_t size = 0;
+  bool ended = false;
+};
+
+class RecordingSink : public PackPipeline::Sink {
+ public:
+  int BeginEntry(bool stored) override {
+    entries.push_back({});
+    entries.back().stored = stored;
+    return 0;
+  }
+  int WriteEntry(uint8_t* data, size_t n) override {
+    entries.back().data.insert(entries.back().data.end(), data, data + n);
+    return 0;
+  }
+  int EndEntry(uint32_t crc, uint64_t size) override {
+    entries.back().crc = crc;
+    entries.back().size = size;
+    entries.back().ended = true;
+    return 0;
+  }
+  std::vector<Entry> entries;
+};
+
+Bytes Text(size_t n, unsigned seed = 1) {
+  std::mt19937 random(seed);
+  static const char* const words[] = {"alpha ", "beta ", "gamma ", "delta\n", "epsilon ", "zeta "};
+  Bytes out;
+  while (out.size() < n) {
+    const char* word = words[random() % 6];
+    out.insert(out.end(), word, word + std::strlen(word));
+  }
+  out.resize(n);
+  return out;
+}
+
+Bytes Noise(size_t n, unsigned seed = 2) {
+  std::mt19937 random(seed);
+  Bytes out(n);
+  for (uint8_t& byte : out) byte = static_cast<uint8_t>(random());
+  return out;
+}
+
+// The bytes a raw deflate stream holds; fails the test unless the stream
+// ends exactly at the end of `deflated`.
+Bytes Inflate(const Bytes& deflated) {
+  z_stream z{};
+  EXPECT_EQ(inflateInit2(&z, -MAX_WBITS), Z_OK);
+  Bytes out(1 << 16);
+  size_t filled = 0;
+  z.next_in = const_cast<Bytef*>(deflated.data());
+  z.avail_in = static_cast<uInt>(deflated.size());
+  int status = Z_OK;
+  while (status == Z_OK) {
+    if (filled == out.size()) out.resize(out.size() * 2);
+    z.next_out = out.data() + filled;
+    z.avail_out = static_cast<uInt>(out.size() - filled);
+    status = inflate(&z, Z_NO_FLUSH);
+    filled = out.size() - z.avail_out;
+  }
+  EXPECT_EQ(status, Z_STREAM_END) << "the deflate stream does not end";
+  EXPECT_EQ(z.avail_in, 0u) << "bytes after the end of the deflate stream";
+  inflateEnd(&z);
+  out.resize(filled);
+  return out;
+}
+
+uint32_t Crc(const Bytes& bytes) {
+  return static_cast<uint32_t>(crc32(0, bytes.data(), static_cast<uInt>(bytes.size())));
+}
+
+// The original bytes of an entry, and checks of its CRC-32 and size.
+Bytes Unpacked(const Entry& entry) {
+  Bytes bytes = entry.stored ? entry.data : Inflate(entry.data);
+  EXPECT_TRUE(entry.ended);
+  EXPECT_EQ(entry.size, bytes.size());
+  EXPECT_EQ(entry.crc, Crc(bytes));
+  return bytes;
+}
+
+TEST(PackPipelineTest, PiecesOfEverySizeJoinIntoOneStreamWithOneCrc) {
+  const size_t sizes[] = {1, kPiece - 1, kPiece, kPiece + 1, 3 * kPiece + 7, 2 * kPiece};
+  RecordingSink sink;
+  PackPipeline pipeline(6, 3, sink);
+  std::vector<Bytes> files;
+  for (size_t size : sizes) {
+    files.push_back(Text(size, static_cast<unsigned>(size)));
+    MemoryFile file(files.back());
+    bool dropped = true;
+    ASSERT_EQ(pipeline.Add(file, &dropped), 0);
+    EXPECT_FALSE(dropped);
+  }
+  ASSERT_EQ(pipeline.Finish(), 0);
+  ASSERT_EQ(sink.entries.size(), files.size());
+  for (size_t i = 0; i < files.size(); ++i) {
+    SCOPED_TRACE("file of " + std::to_string(sizes[i]) + " bytes");
+    // One byte deflated is longer than the byte.
+    EXPECT_EQ(sink.entries[i].stored, sizes[i] == 1);
+    EXPECT_EQ(Unpacked(sink.entries[i]), files[i]);
+  }
+  // Joined pieces compress as a whole would: the dictionary carries over.
+  EXPECT_LT(sink.entries[4].data.size(), 3 * kPiece / 3);
+}
+
+TEST(PackPipelineTest, AnEmptyFileIsAnEmptyStoredEntry) {
+  RecordingSink sink;
+  PackPipeline pipeline(9, 2, sink);
+  MemoryFile empty({});
+  bool dropped = true;
+  ASSERT_EQ(pipeline.Add(empty, &dropped), 0);
+  ASSERT_EQ(pipeline.Finish(), 0);
+  ASSERT_EQ(sink.entries.size(), 1u);
+  EXPECT_TRUE(sink.entries[0].stored);
+  EXPECT_TRUE(Unpacked(sink.entries[0]).empty());
+}
+
+TEST(PackPipelineTest, WhatDoesNotCompressIsStoredAndTheFirstPieceDecides) {
+  RecordingSink sink;
+  PackPipeline pipeline(6, 2, sink);
+  Bytes mixed = Noise(kPiece);
+  const Bytes text = Text(2 * kPiece);
+  mixed.insert(mixed.end(), text.begin(), text.end());
+  Bytes textThenNoise = Text(kPiece);
+  const Bytes noise = Noise(2 * kPiece, 7);
+  textThenNoise.insert(textThenNoise.end(), noise.begin(), noise.end());
+  const std::vector<Bytes> files = {Noise(3 * kPiece + 11), Noise(500), Text(500), mixed,
+                                    textThenNoise};
+  for (const Bytes& bytes : files) {
+    MemoryFile file(bytes);
+    bool dropped = true;
+    ASSERT_EQ(pipeline.Add(file, &dropped), 0);
+  }
+  ASSERT_EQ(pipeline.Finish(), 0);
+  ASSERT_EQ(sink.entries.size(), files.size());
+  const bool stored[] = {true, true, false, true, false};
+  for (size_t i = 0; i < files.size(); ++i) {
+    SCOPED_TRACE("file " + std::to_string(i));
+    EXPECT_EQ(sink.entries[i].stored, stored[i]);
+    EXPECT_EQ(Unpacked(sink.entries[i]), files[i]);
+  }
+}
+
+TEST(PackPipelineTest, LevelZeroStoresEverything) {
+  RecordingSink sink;
+  PackPipeline pipeline(0, 2, sink);
+  const Bytes text = Text(2 * kPiece + 3);
+  MemoryFile file(text);
+  bool dropped = true;
+  ASSERT_EQ(pipeline.Add(file, &dropped), 0);
+  ASSERT_EQ(pipeline.Finish(), 0);
+  ASSERT_EQ(sink.entries.size(), 1u);
+  EXPECT_TRUE(sink.entries[0].stored);
+  EXPECT_EQ(Unpacked(sink.entries[0]), text);
+}
+
+TEST(PackPipelineTest, ManySmallFilesArriveInTheirOrder) {
+  RecordingSink sink;
+  PackPipeline pipeline(1, 4, sink);
+  std::vector<Bytes> files;
+  for (unsigned i = 0; i < 300; ++i) {
+    files.push_back(i % 3 == 0 ? Noise(i * 37, i) : Text(i * 101, i));
+    MemoryFile file(files.back(), 1000);
+    bool dropped = true;
+    ASSERT_EQ(pipeline.Add(file, &dropped), 0);
+  }
+  ASSERT_EQ(pipeline.Finish(), 0);
+  ASSERT_EQ(sink.entries.size(), files.size());
+  for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(Unpacked(sink.entries[i]), files[i]) << i;
+}
+
+TEST(PackPipelineTest, AFileThatCannotBeReadLeavesNoEntry) {
+  RecordingSink sink;
+  PackPipeline pipeline(6, 2, sink);
+  const Bytes before = Text(1000, 3);
+  const Bytes after = Text(2000, 4);
+  MemoryFile first(before);
+  MemoryFile broken(Text(3 * kPiece));
+  broken.failAt = kPiece + 5;
+  MemoryFile last(after);
+  bool dropped = false;
+  ASSERT_EQ(pipeline.Add(first, &dropped), 0);
+  EXPECT_EQ(pipeline.Add(broken, &dropped), EIO);
+  EXPECT_TRUE(dropped);
+  ASSERT_EQ(pipeline.Add(last, &dropped), 0);
+  ASSERT_EQ(pipeline.Finish(), 0);
+  ASSERT_EQ(sink.entries.size(), 2u);
+  EXPECT_EQ(Unpacked(sink.entries[0]), before);
+  EXPECT_EQ(Unpacked(sink.entries[1]), after);
+}
+
+// A file larger than what may wait in memory has its entry begun before it
+// is read to the end; a read error then ends the entry with what was read.
+TEST(PackPipelineTest, AReadErrorLateInALargeFileEndsItsEntryConsistently) {
+  RecordingSink sink;
+  PackPipeline pipeline(1, 2, sink);
+  const Bytes text = Text(PackPipeline::kBytesInFlight + 8 * kPiece);
+  MemoryFile file(text);
+  file.failAt = PackPipeline::kBytesInFlight + 4 * kPiece + 3;
+  bool dropped = true;
+  EXPECT_EQ(pipeline.Add(file, &dropped), EIO);
+  EXPECT_FALSE(dropped);
+  ASSERT_EQ(pipeline.Finish(), 0);
+  ASSERT_EQ(sink.entries.size(), 1u);
+  const Bytes read = Unpacked(sink.entries[0]);
+  ASSERT_GT(read.size(), PackPipeline::kBytesInFlight);
+  EXPECT_LE(read.size(), file.failAt + 65536);  // up to the read that ran into the error
+  EXPECT_TRUE(std::equal(read.begin(), read.end(), text.begin()));
+}
+
+// The sink's failure stops all output and is reported from then on.
+TEST(PackPipelineTest, ASinkFailureStopsTheOutput) {
+  struct FullSink : RecordingSink {
+    int WriteEntry(uint8_t* data, size_t n) override {
+      if (entries.size() == 2) return ENOSPC;
+      return RecordingSink::WriteEntry(data, n);
+    }
+  } sink;
+  PackPipeline pipeline(6, 2, sink);
+  for (int i = 0; i < 4; ++i) {
+    MemoryFile file(Text(5000, static_cast<unsigned>(i)));
+    bool dropped = false;
+    pipeline.Add(file, &dropped);
+  }
+  EXPECT_EQ(pipeline.Finish(), ENOSPC);
+  EXPECT_EQ(pipeline.failure(), ENOSPC);
+  EXPECT_EQ(sink.entries.size(), 2u);
+}
+
+}  // namespace
+}  // namespace kelvane
