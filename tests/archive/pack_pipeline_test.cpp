@@ -106,6 +106,13 @@ Bytes Unpacked(const Entry& entry) {
   return bytes;
 }
 
+// Adds `file`, expected at the size it has.
+int Add(PackPipeline& pipeline, MemoryFile& file, bool* dropped) {
+  platform::FileStatus status;
+  file.Status(&status);
+  return pipeline.Add(file, status.size, dropped);
+}
+
 TEST(PackPipelineTest, PiecesOfEverySizeJoinIntoOneStreamWithOneCrc) {
   const size_t sizes[] = {1, kPiece - 1, kPiece, kPiece + 1, 3 * kPiece + 7, 2 * kPiece};
   RecordingSink sink;
@@ -115,7 +122,7 @@ TEST(PackPipelineTest, PiecesOfEverySizeJoinIntoOneStreamWithOneCrc) {
     files.push_back(Text(size, static_cast<unsigned>(size)));
     MemoryFile file(files.back());
     bool dropped = true;
-    ASSERT_EQ(pipeline.Add(file, &dropped), 0);
+    ASSERT_EQ(Add(pipeline, file, &dropped), 0);
     EXPECT_FALSE(dropped);
   }
   ASSERT_EQ(pipeline.Finish(), 0);
@@ -130,12 +137,32 @@ TEST(PackPipelineTest, PiecesOfEverySizeJoinIntoOneStreamWithOneCrc) {
   EXPECT_LT(sink.entries[4].data.size(), 3 * kPiece / 3);
 }
 
+// The size a file had at the scan is only a hint: one that shrank or grew
+// since goes in as it is now.
+TEST(PackPipelineTest, AFileOfAnotherSizeThanExpectedGoesInAsItIs) {
+  RecordingSink sink;
+  PackPipeline pipeline(6, 2, sink);
+  const Bytes text = Text(2 * kPiece + 100);
+  const uint64_t expected[] = {
+      0, 1, text.size() / 2, text.size() - 1, text.size() + 1, 3 * text.size()};
+  for (uint64_t size : expected) {
+    MemoryFile file(text);
+    bool dropped = true;
+    ASSERT_EQ(pipeline.Add(file, size, &dropped), 0);
+  }
+  ASSERT_EQ(pipeline.Finish(), 0);
+  ASSERT_EQ(sink.entries.size(), std::size(expected));
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(Unpacked(sink.entries[i]), text) << "expected " << expected[i] << " bytes";
+  }
+}
+
 TEST(PackPipelineTest, AnEmptyFileIsAnEmptyStoredEntry) {
   RecordingSink sink;
   PackPipeline pipeline(9, 2, sink);
   MemoryFile empty({});
   bool dropped = true;
-  ASSERT_EQ(pipeline.Add(empty, &dropped), 0);
+  ASSERT_EQ(Add(pipeline, empty, &dropped), 0);
   ASSERT_EQ(pipeline.Finish(), 0);
   ASSERT_EQ(sink.entries.size(), 1u);
   EXPECT_TRUE(sink.entries[0].stored);
@@ -156,7 +183,7 @@ TEST(PackPipelineTest, WhatDoesNotCompressIsStoredAndTheFirstPieceDecides) {
   for (const Bytes& bytes : files) {
     MemoryFile file(bytes);
     bool dropped = true;
-    ASSERT_EQ(pipeline.Add(file, &dropped), 0);
+    ASSERT_EQ(Add(pipeline, file, &dropped), 0);
   }
   ASSERT_EQ(pipeline.Finish(), 0);
   ASSERT_EQ(sink.entries.size(), files.size());
@@ -174,7 +201,7 @@ TEST(PackPipelineTest, LevelZeroStoresEverything) {
   const Bytes text = Text(2 * kPiece + 3);
   MemoryFile file(text);
   bool dropped = true;
-  ASSERT_EQ(pipeline.Add(file, &dropped), 0);
+  ASSERT_EQ(Add(pipeline, file, &dropped), 0);
   ASSERT_EQ(pipeline.Finish(), 0);
   ASSERT_EQ(sink.entries.size(), 1u);
   EXPECT_TRUE(sink.entries[0].stored);
@@ -189,7 +216,7 @@ TEST(PackPipelineTest, ManySmallFilesArriveInTheirOrder) {
     files.push_back(i % 3 == 0 ? Noise(i * 37, i) : Text(i * 101, i));
     MemoryFile file(files.back(), 1000);
     bool dropped = true;
-    ASSERT_EQ(pipeline.Add(file, &dropped), 0);
+    ASSERT_EQ(Add(pipeline, file, &dropped), 0);
   }
   ASSERT_EQ(pipeline.Finish(), 0);
   ASSERT_EQ(sink.entries.size(), files.size());
@@ -206,10 +233,10 @@ TEST(PackPipelineTest, AFileThatCannotBeReadLeavesNoEntry) {
   broken.failAt = kPiece + 5;
   MemoryFile last(after);
   bool dropped = false;
-  ASSERT_EQ(pipeline.Add(first, &dropped), 0);
-  EXPECT_EQ(pipeline.Add(broken, &dropped), EIO);
+  ASSERT_EQ(Add(pipeline, first, &dropped), 0);
+  EXPECT_EQ(Add(pipeline, broken, &dropped), EIO);
   EXPECT_TRUE(dropped);
-  ASSERT_EQ(pipeline.Add(last, &dropped), 0);
+  ASSERT_EQ(Add(pipeline, last, &dropped), 0);
   ASSERT_EQ(pipeline.Finish(), 0);
   ASSERT_EQ(sink.entries.size(), 2u);
   EXPECT_EQ(Unpacked(sink.entries[0]), before);
@@ -225,7 +252,7 @@ TEST(PackPipelineTest, AReadErrorLateInALargeFileEndsItsEntryConsistently) {
   MemoryFile file(text);
   file.failAt = PackPipeline::kBytesInFlight + 4 * kPiece + 3;
   bool dropped = true;
-  EXPECT_EQ(pipeline.Add(file, &dropped), EIO);
+  EXPECT_EQ(Add(pipeline, file, &dropped), EIO);
   EXPECT_FALSE(dropped);
   ASSERT_EQ(pipeline.Finish(), 0);
   ASSERT_EQ(sink.entries.size(), 1u);
@@ -247,7 +274,7 @@ TEST(PackPipelineTest, ASinkFailureStopsTheOutput) {
   for (int i = 0; i < 4; ++i) {
     MemoryFile file(Text(5000, static_cast<unsigned>(i)));
     bool dropped = false;
-    pipeline.Add(file, &dropped);
+    Add(pipeline, file, &dropped);
   }
   EXPECT_EQ(pipeline.Finish(), ENOSPC);
   EXPECT_EQ(pipeline.failure(), ENOSPC);

@@ -117,18 +117,33 @@ void PackPipeline::Hand(Piece& piece) {
   if (piece.last && failure_ == 0) failure_ = sink_.EndEntry(entryCrc_, entrySize_);
 }
 
-int PackPipeline::Add(platform::FileStream& source, bool* dropped) {
+int PackPipeline::Add(platform::FileStream& source, uint64_t expectedSize, bool* dropped) {
   *dropped = false;
   auto file = std::make_shared<File>();
+  // Pieces are sized to what the file is expected to hold, so a small file
+  // costs its size, not a megabyte; beyond that, a small piece finds the end
+  // (or that the file grew).
+  uint64_t read = 0;
+  auto want = [&] {
+    if (read < expectedSize)
+      return static_cast<size_t>(std::min<uint64_t>(kPieceSize, expectedSize - read));
+    return read == expectedSize ? kEndProbeSize : kPieceSize;
+  };
   // One piece read ahead, so the last piece is known to be the last.
   auto current = std::make_unique<Piece>();
   current->file = file;
   current->first = true;
-  int error = ReadFull(source, current->input, kPieceSize);
+  size_t wanted = want();
+  int error = ReadFull(source, current->input, wanted);
+  read += current->input.size();
   while (error == 0) {
     auto next = std::make_unique<Piece>();
     next->file = file;
-    if (current->input.size() == kPieceSize) error = ReadFull(source, next->input, kPieceSize);
+    if (current->input.size() == wanted) {
+      wanted = want();
+      error = ReadFull(source, next->input, wanted);
+      read += next->input.size();
+    }
     if (error == 0 && next->input.empty()) break;
     const size_t keep = std::min(kDeflateWindow, current->input.size());
     next->dictionary.assign(current->input.end() - static_cast<ptrdiff_t>(keep),

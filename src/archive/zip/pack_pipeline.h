@@ -28,6 +28,7 @@ class PackPipeline {
  public:
   static constexpr size_t kPieceSize = 1 << 20;
   static constexpr size_t kBytesInFlight = 24u << 20;
+  static constexpr size_t kEndProbeSize = 65536;
 
   // Receives the entries, on the thread that calls Add and Finish.
   class Sink {
@@ -48,11 +49,12 @@ class PackPipeline {
   PackPipeline(const PackPipeline&) = delete;
   PackPipeline& operator=(const PackPipeline&) = delete;
 
-  // Reads the rest of `source` and queues it as the next entry. Returns 0, or
+  // Reads the rest of `source`, which should hold `expectedSize` bytes (it
+  // may hold more or fewer), and queues it as the next entry. Returns 0, or
   // the read error: then `*dropped` tells whether the file was left out whole
   // (nothing of it had reached the sink) or its entry holds the bytes read
   // before the error. On success `*dropped` is false.
-  int Add(platform::FileStream& source, bool* dropped);
+  int Add(platform::FileStream& source, uint64_t expectedSize, bool* dropped);
 
   // Delivers everything still queued. Returns the sink's first failure.
   int Finish();

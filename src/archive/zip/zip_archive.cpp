@@ -209,7 +209,7 @@ bool ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
   handle->pending.push_back(std::move(entry));
 
   bool dropped = false;
-  const int readError = handle->pipeline.Add(source, &dropped);
+  const int readError = handle->pipeline.Add(source, status.size, &dropped);
   if (dropped) handle->pending.pop_back();
   if (ZipArchiveBroken(handle)) return fail(handle->OutputError(handle->pipeline.failure()));
   if (readError != 0) return fail(readError);
