@@ -4,6 +4,8 @@
 #include <atomic>
 #include <future>
 
+#include "archive/zip/incompressible.h"
+
 namespace kelvane {
 
 // What the pieces of one file share: the store decision, made by the worker
@@ -63,6 +65,10 @@ void PackPipeline::Compress(Piece& piece, size_t worker) {
   piece.crc = Crc32(piece.input.data(), piece.input.size());
   File& file = *piece.file;
   if (level_ <= 0 || file.decision.load() == File::kStore) return;
+  if (piece.first && LooksIncompressible(piece.input.data(), piece.input.size())) {
+    file.decision.store(File::kStore);
+    return;
+  }
   // Later pieces do not wait for the first one's decision: compressing one
   // of them in vain costs less than leaving a core idle.
   piece.failed =
