@@ -44,6 +44,7 @@ struct FileId {
 // Times are FILETIME ticks: 100 ns units since 1601-01-01 UTC.
 struct DirectoryEntry {
   std::wstring name;
+  std::string nativeName;  // the same name as the system gives it
   // When not 0, the errno value of the entry's status, which could not be read:
   // only the name is known then.
   int error = 0;

@@ -308,7 +308,8 @@ class PosixFileSystem final : public FileSystem {
       entry.error = DescribeEntry(fd, name, folder.id().device, &entry);
       // An entry removed since readdir listed it is simply not there any more.
       if (entry.error == ENOENT) continue;
-      entry.name = FromNative(name);
+      entry.nativeName = name;
+      entry.name = FromNative(entry.nativeName);
       entries->push_back(std::move(entry));
     }
     ::closedir(dir);

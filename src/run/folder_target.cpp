@@ -85,11 +85,11 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     const int sourceError = sources.Enter(folder, &source);
     for (const ScannedFile& file : folder.files) {
       if (run.cancelRequested) break;
-      const int error = sourceError != 0
-                            ? sourceError
-                            : fs.CopyFile(*source, file.name, file.id, *target, file.name, root);
+      const std::wstring name = folder.Name(file);
+      const int error =
+          sourceError != 0 ? sourceError : fs.CopyFile(*source, name, file.id, *target, name, root);
       if (error != 0) {
-        run.log.WriteLogFormat(L"Backup file %s failed.%s", run.archivePath + stored + file.name,
+        run.log.WriteLogFormat(L"Backup file %s failed.%s", run.archivePath + stored + name,
                                ErrorText(static_cast<uint32_t>(error)));
         ++run.errorCount;
       }

@@ -28,9 +28,10 @@ uint32_t SevenZipTarget::Write(BackupClass& run) {
   for (const ScannedFolder& folder : run.scan->results) {
     const size_t start = vxstl::StoredPathStart(folder.path);
     for (const ScannedFile& file : folder.files) {
-      files.push_back(FilePathInfoEx{file.name, file.lastWriteTime, file.creationTime,
+      const std::wstring name = folder.Name(file);
+      files.push_back(FilePathInfoEx{name, file.lastWriteTime, file.creationTime,
                                      file.lastAccessTime, file.size, file.attributes, false,
-                                     folder.path + file.name, start});
+                                     folder.path + name, start});
       scanned.emplace_back(&folder, &file);
     }
   }

@@ -76,7 +76,7 @@ uint32_t ZipTarget::CopyToZipTask(BackupClass& run) {
       const size_t start = vxstl::StoredPathStart(folder.path);
       for (const ScannedFile& file : folder.files) {
         if (run.cancelRequested) break;
-        const std::wstring path = folder.path + file.name;
+        const std::wstring path = folder.path + folder.Name(file);
         // Opened before its entry is made, so a file that vanished or was
         // swapped since the scan leaves no trace in the archive.
         std::unique_ptr<platform::FileStream> source;

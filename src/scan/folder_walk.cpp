@@ -3,6 +3,7 @@
 
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
+#include "platform/text_codec.h"
 #include "platform/wildcard.h"
 #include "scan/scan_context.h"
 #include "util/error_text.h"
@@ -30,7 +31,7 @@ void ScanContext::CannotRead(int32_t taskNumber, const std::wstring& path, int e
 }
 
 bool ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
-                            const ScannedFile& file) {
+                            const DirectoryEntry& file) {
   const uint32_t a = file.attributes;
   auto skip = [&](const wchar_t* format) {
     if (Logs(kScanLogFiles)) log.WriteLogFormat(format, taskNumber, folder, file.name);
@@ -100,7 +101,7 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
     return;
   }
 
-  ScannedFolder scanned{path, folder.id(), {}};
+  ScannedFolder scanned{path, folder.id(), {}, {}};
   for (DirectoryEntry& item : entries) {
     const uint32_t a = item.attributes;
     const bool reparse = (a & kAttributeReparsePoint) != 0;
@@ -150,9 +151,15 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
       }
       continue;
     }
-    ScannedFile file{std::move(item.name), item.id, item.lastWriteTime, item.creationTime,
-                     item.lastAccessTime,  a,       item.size};
-    if (TakesFile(taskNumber, path, file)) scanned.files.push_back(std::move(file));
+    if (!TakesFile(taskNumber, path, item)) continue;
+    ScannedFile file;
+    file.id = item.id;
+    file.lastWriteTime = item.lastWriteTime;
+    file.creationTime = item.creationTime;
+    file.lastAccessTime = item.lastAccessTime;
+    file.size = item.size;
+    file.attributes = a;
+    scanned.AddFile(file, item.nativeName);
   }
 
   if (scanned.files.empty()) {
@@ -161,8 +168,22 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
     }
     return;
   }
+  // Kept until the run ends: no room to spare.
+  scanned.files.shrink_to_fit();
+  scanned.names.shrink_to_fit();
   std::lock_guard<std::mutex> hold(resultsLock);
   results.push_back(std::move(scanned));
+}
+
+void ScannedFolder::AddFile(ScannedFile file, std::string_view nativeName) {
+  file.nameStart = static_cast<uint32_t>(names.size());
+  names.append(nativeName);
+  names.push_back('\0');
+  files.push_back(file);
+}
+
+std::wstring ScannedFolder::Name(const ScannedFile& file) const {
+  return FromNative(NativeName(file));
 }
 
 uint32_t ScanContext::CountFiles() const {

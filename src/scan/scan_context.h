@@ -37,20 +37,34 @@
 
 namespace kelvane {
 
+// A file the run saves. Its name lives in its folder's `names` (a run over a
+// million files keeps a million of these, so each is kept small).
 struct ScannedFile {
-  std::wstring name;
   platform::FileId id;         // the file the scan saw; a different one is never read
   uint64_t lastWriteTime = 0;  // FILETIME ticks
   uint64_t creationTime = 0;
   uint64_t lastAccessTime = 0;
-  uint32_t attributes = 0;
   uint64_t size = 0;
+  uint32_t attributes = 0;
+  uint32_t nameStart = 0;  // in ScannedFolder::names
 };
+
+static_assert(sizeof(ScannedFile) <= 56);
 
 struct ScannedFolder {
   std::wstring path;               // ends in the separator; a file's full path is path + name
   platform::FileId id;             // the folder the scan read
   std::vector<ScannedFile> files;  // never empty
+  // The files' names as the system gives them, each ended by a NUL (which
+  // no name on Linux holds).
+  std::string names;
+
+  // Appends a file named `nativeName`; its nameStart is set here.
+  void AddFile(ScannedFile file, std::string_view nativeName);
+  std::string_view NativeName(const ScannedFile& file) const {
+    return std::string_view(names.data() + file.nameStart);
+  }
+  std::wstring Name(const ScannedFile& file) const;
 };
 
 // FNV-1a (32 bits) over the text's UTF-16LE bytes.
@@ -127,7 +141,8 @@ class ScanContext {
   // Logs and counts what could not be read.
   void CannotRead(int32_t taskNumber, const std::wstring& path, int error);
   // Whether the file entry passes every filter; logs the rejection.
-  bool TakesFile(int32_t taskNumber, const std::wstring& folder, const ScannedFile& file);
+  bool TakesFile(int32_t taskNumber, const std::wstring& folder,
+                 const platform::DirectoryEntry& file);
 };
 
 }  // namespace kelvane

@@ -19,7 +19,7 @@ int SourceOpener::Open(const ScannedFolder& folder, const ScannedFile& file,
                        std::unique_ptr<platform::FileStream>* stream) {
   const platform::Folder* open = nullptr;
   if (const int error = Enter(folder, &open); error != 0) return error;
-  return platform::Fs().OpenFile(*open, file.name, file.id, stream);
+  return platform::Fs().OpenFile(*open, folder.Name(file), file.id, stream);
 }
 
 }  // namespace kelvane

@@ -24,9 +24,13 @@ class BackupClassTest : public ::testing::Test {
 
   // A scan result of `files` files of `size` bytes each.
   void Files(int files, uint64_t size) {
-    ScannedFolder folder{L"/data/", {}, {}};
-    for (int i = 0; i < files; ++i)
-      folder.files.push_back(ScannedFile{L"f", {}, 0, 0, 0, 0x20, size});
+    ScannedFolder folder{L"/data/", {}, {}, {}};
+    for (int i = 0; i < files; ++i) {
+      ScannedFile file;
+      file.size = size;
+      file.attributes = 0x20;
+      folder.AddFile(file, "f");
+    }
     scan_.results.push_back(folder);
     run_.scan = &scan_;
   }

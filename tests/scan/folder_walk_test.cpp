@@ -60,7 +60,9 @@ class FolderWalkTest : public ::testing::Test {
       EXPECT_FALSE(folder.files.empty());
       std::string path = ToNative(folder.path);
       path.replace(0, root_.size(), "");
-      for (const ScannedFile& file : folder.files) out.push_back(path + "|" + ToNative(file.name));
+      for (const ScannedFile& file : folder.files) {
+        out.push_back(path + "|" + std::string(folder.NativeName(file)));
+      }
     }
     return out;
   }
@@ -224,7 +226,8 @@ TEST_F(FolderWalkTest, NamesThatAreNotUtf8AreFoundAndOpenTheSameFile) {
   ASSERT_EQ(scan_.CountFiles(), 2u);
   for (const ScannedFolder& folder : scan_.results) {
     for (const ScannedFile& file : folder.files) {
-      const std::string content = test::ReadBytes(ToNative(folder.path + file.name));
+      const std::string content =
+          test::ReadBytes(ToNative(folder.path) + std::string(folder.NativeName(file)));
       EXPECT_TRUE(content == "latin-1 content" || content == "inner content");
     }
   }
