@@ -4,8 +4,9 @@
   make_corpus.py DIR --files N [--mib M] [--branches B]
 
 Files are spread over nested folders (B subfolders per level, about 50 files a
-folder). With --mib the files share M MiB in total, half compressible text and
-half random bytes, so archive benchmarks see realistic data; without it they
+folder). With --mib the files share M MiB in total, compressible text and random
+bytes (--random is the share of files that are random, 0.5 unless given),
+so archive benchmarks see realistic data; without it they
 are a few bytes each (a scan benchmark measures the walk, not the data).
 """
 import argparse
@@ -20,6 +21,7 @@ def main():
     parser.add_argument("--mib", type=float, default=0)
     parser.add_argument("--branches", type=int, default=6)
     parser.add_argument("--seed", type=int, default=42)
+    parser.add_argument("--random", type=float, default=0.5)
     args = parser.parse_args()
 
     rng = random.Random(args.seed)
@@ -45,7 +47,7 @@ def main():
                     out.write(b"%d\n" % made)
                 else:
                     size = rng.randint(per_file // 2, per_file * 3 // 2)
-                    if made % 2 == 0:
+                    if rng.random() >= args.random:
                         text = bytearray()
                         while len(text) < size:
                             text += rng.choice(words) + (b"\n" if rng.random() < 0.1 else b" ")

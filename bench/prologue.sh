@@ -3,7 +3,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 base=${BENCH_DIR:-/tmp/kelvane-bench}
+# Set random_share before sourcing for another share of random files than half.
+share=${random_share:-0.5}
 corpus=$base/copy-$files-$mib
+[ "$share" = 0.5 ] || corpus=$corpus-r$share
 bin=$(pwd)/build/bin
 
 bash scripts/setup
@@ -11,6 +14,6 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target kelvane >/dev/null
 if [ ! -d "$corpus" ]; then
   echo "generating $files files ($mib MiB) in $corpus" >&2
-  python3 bench/make_corpus.py "$corpus" --files "$files" --mib "$mib"
+  python3 bench/make_corpus.py "$corpus" --files "$files" --mib "$mib" --random "$share"
 fi
 cat "$corpus"/*/* > /dev/null 2>&1 || true  # warm the cache
