@@ -82,18 +82,24 @@ void PackPipeline::Compress(Piece& piece, size_t worker) {
 }
 
 void PackPipeline::Queue(std::unique_ptr<Piece> piece) {
+  const File* reading = piece->file.get();
   // Room first, so the bytes waiting stay bounded.
-  while (!queue_.empty() && bytesQueued_ + piece->input.size() > kBytesInFlight) Deliver(true);
+  while (!queue_.empty() && bytesQueued_ + piece->input.size() > kBytesInFlight) {
+    Deliver(true, reading);
+  }
   bytesQueued_ += piece->input.size();
   Piece* raw = piece.get();
   piece->done = pool_.Push([this, raw](size_t worker) { Compress(*raw, worker); });
   queue_.push_back(std::move(piece));
-  Deliver(false);
+  Deliver(false, reading);
 }
 
-void PackPipeline::Deliver(bool wait) {
+void PackPipeline::Deliver(bool wait, const File* reading) {
   while (!queue_.empty()) {
     Piece& head = *queue_.front();
+    // The file being read stays out of the sink while memory allows, so a
+    // read error can still leave it out whole.
+    if (!wait && head.file.get() == reading) return;
     if (head.done.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
       if (!wait) return;
       head.done.wait();
@@ -173,7 +179,7 @@ int PackPipeline::Add(platform::FileStream& source, uint64_t expectedSize, bool*
 }
 
 int PackPipeline::Finish() {
-  while (!queue_.empty()) Deliver(true);
+  while (!queue_.empty()) Deliver(true, nullptr);
   return failure_;
 }
 

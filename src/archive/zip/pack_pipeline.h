@@ -52,8 +52,9 @@ class PackPipeline {
   // Reads the rest of `source`, which should hold `expectedSize` bytes (it
   // may hold more or fewer), and queues it as the next entry. Returns 0, or
   // the read error: then `*dropped` tells whether the file was left out whole
-  // (nothing of it had reached the sink) or its entry holds the bytes read
-  // before the error. On success `*dropped` is false.
+  // (nothing of it had reached the sink, as for any file that fits in
+  // kBytesInFlight) or its entry holds the bytes read before the error. On
+  // success `*dropped` is false.
   int Add(platform::FileStream& source, uint64_t expectedSize, bool* dropped);
 
   // Delivers everything still queued. Returns the sink's first failure.
@@ -68,7 +69,8 @@ class PackPipeline {
 
   void Queue(std::unique_ptr<Piece> piece);
   void Compress(Piece& piece, size_t worker);
-  void Deliver(bool wait);
+  // Hands finished pieces to the sink, in order; `wait` waits for one.
+  void Deliver(bool wait, const File* reading);
   void Hand(Piece& piece);
 
   const int level_;

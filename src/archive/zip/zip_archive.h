@@ -42,8 +42,9 @@ ZipArchiveHandle* ZipCreateArchive(std::unique_ptr<platform::FileStream> archive
 // component, else EINVAL). The file is read before the call returns; its
 // entry is written in the order of the calls, later. True when the whole
 // file was read. On false, ZipLastError() tells why: a file that could not be
-// read leaves no entry, unless its first megabytes were written already (then
-// its entry holds what was read). A failed add leaves the archive usable
+// read leaves no entry, unless it is larger than what the writer keeps in
+// memory (24 MiB) and its entry was begun (then the entry holds what was
+// read). A failed add leaves the archive usable
 // unless ZipArchiveBroken() says the archive file itself could not be written
 // (found out at this or an earlier add).
 bool ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
