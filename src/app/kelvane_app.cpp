@@ -96,6 +96,10 @@ void RunEditor(const std::wstring& path, const LanguageTable& texts, ProfileStor
 int RunApplication(const std::vector<std::wstring>& tokens) {
   LanguageTable texts;
   texts.LoadLanguage([](const std::wstring& message) { PrintError(message); });
+  // Until a run holds its job's lock there is nothing to undo: a signal ends
+  // the program at once, even while a job of a million entries is read.
+  platform::EndOnInterrupt(kExitAborted,
+                           platform::ToNative(texts.GetText(L"console_interrupted_early")) + "\n");
   CommandLineArgs args;
   args.Parse(tokens);
   if (args.Has(L"help") || args.Has(L"h") || args.Has(L"?")) {

@@ -21,7 +21,10 @@ std::vector<std::wstring> ListEntriesForSaving(std::wstring_view listText) {
 }
 
 std::wstring JoinListEntries(const std::vector<std::wstring>& entries) {
+  size_t size = 0;
+  for (const std::wstring& entry : entries) size += entry.size() + 2;
   std::wstring text;
+  text.reserve(size);
   for (const std::wstring& entry : entries) {
     text += entry;
     text += L"\r\n";

@@ -61,6 +61,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"exception_caught", L"Abgefangene Exception: [1]"},
     {L"exception_caught_unknown", L"Abgefangene Exception."},
     {L"console_cancelling", L"Abbruch: die laufende Datei wird noch fertig, dann endet der Lauf."},
+    {L"console_interrupted_early", L"Abgebrochen, bevor die Sicherung begann. Nichts wurde verändert."},
     {L"console_see_file", L"Siehe [1]"},
     {L"console_done", L"Fertig: [1] von [2] Dateien ([3]) nach [4], [5] Fehler."},
     {L"console_aborted",
@@ -152,7 +153,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 96);
+static_assert(std::size(kBuiltInTexts) == 97);
 
 }  // namespace
 

@@ -5,7 +5,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/text_codec.h"
 
@@ -13,8 +15,29 @@ namespace kelvane::platform {
 namespace {
 
 volatile sig_atomic_t interrupted = 0;
+volatile sig_atomic_t endAtOnce = 0;
+int endStatus = 2;
+char endLine[512];
+size_t endLineSize = 0;
 
-void OnInterrupt(int) { interrupted = 1; }
+void OnInterrupt(int) {
+  if (endAtOnce) {
+    // Only what is safe in a signal handler: one write, then the end.
+    ssize_t written = ::write(STDERR_FILENO, endLine, endLineSize);
+    (void)written;
+    ::_exit(endStatus);
+  }
+  interrupted = 1;
+}
+
+void InstallHandler() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
 
 }  // namespace
 
@@ -54,14 +77,17 @@ void RaiseOpenFileLimit() {
   }
 }
 
-void CatchInterrupts() {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+void EndOnInterrupt(int status, std::string_view line) {
+  endStatus = status;
+  endLineSize = std::min(line.size(), sizeof endLine);
+  std::memcpy(endLine, line.data(), endLineSize);
+  endAtOnce = 1;
+  InstallHandler();
 }
+
+void CatchInterrupts() { InstallHandler(); }
+
+void KeepRunningOnInterrupt() { endAtOnce = 0; }
 
 bool InterruptRequested() { return interrupted != 0; }
 

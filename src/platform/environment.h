@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kelvane::platform {
 
@@ -27,10 +28,17 @@ bool StandardErrorIsTerminal();
 // keeps one folder open for each level it is deep, on every scan worker.
 void RaiseOpenFileLimit();
 
-// From now on SIGINT and SIGTERM set the interrupt flag instead of ending the
-// process. A second signal of the same kind ends it as usual, so a user can
-// always get out.
+// From now on SIGINT and SIGTERM end the process at once with `status`,
+// after writing `line` to stderr: for the time before a run holds anything
+// it must clean up (reading a job of a million entries takes seconds, and
+// nothing has been written yet).
+void EndOnInterrupt(int status, std::string_view line);
+// From now on SIGINT and SIGTERM are caught: while EndOnInterrupt holds they
+// still end the process, after KeepRunningOnInterrupt they set the interrupt
+// flag instead. A second signal of the same kind ends the process as usual,
+// so a user can always get out.
 void CatchInterrupts();
+void KeepRunningOnInterrupt();
 bool InterruptRequested();
 
 }  // namespace kelvane::platform

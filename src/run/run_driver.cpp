@@ -8,6 +8,7 @@
 #include "job/json_document.h"
 #include "language/language_table.h"
 #include "log/run_log.h"
+#include "platform/environment.h"
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
 #include "platform/list_split.h"
@@ -33,11 +34,18 @@ using vxstl::runCancelled;
 
 namespace {
 
-std::wstring ReplaceAll(std::wstring text, std::wstring_view from, std::wstring_view to) {
-  for (size_t at = 0; (at = text.find(from, at)) != std::wstring::npos; at += to.size()) {
-    text.replace(at, from.size(), to);
+// In one pass: lists of a million entries are read this way.
+std::wstring ReplaceAll(std::wstring_view text, std::wstring_view from, std::wstring_view to) {
+  std::wstring out;
+  out.reserve(text.size());
+  size_t done = 0;
+  for (size_t at; (at = text.find(from, done)) != std::wstring_view::npos;
+       done = at + from.size()) {
+    out.append(text.substr(done, at - done));
+    out.append(to);
   }
-  return text;
+  out.append(text.substr(done));
+  return out;
 }
 
 // A name that stays inside the archive folder, whatever is appended to it.
@@ -202,6 +210,8 @@ bool RunDriver::NameTheTarget(const JsonDocument& jobDocument, RunState& state) 
                   RunOutcome::kAborted);
   }
   state.outputs.emplace(job.ArchiveName, TargetExtension(job.Type));
+  // From the lock on, a signal cancels the run, which then cleans up.
+  platform::KeepRunningOnInterrupt();
   const std::wstring lockName = state.outputs->LockName();
   if (const int locked = state.lock.TryLock(state.archiveFolder, lockName); locked != 0) {
     const std::wstring lockPath = state.archiveFolder.path() + lockName;
@@ -232,8 +242,12 @@ void RunDriver::PrepareTheScan(RunState& state) {
   }
   // One folder a line; a lone CR or LF belongs to its entry.
   const std::wstring excludes = ReplaceAll(job.ExcludeFolders, L"\r\n", L"\t");
-  for (const std::wstring_view entry : platform::SplitList(excludes, L"\t")) {
-    scan.AddExcludeFolder(entry);
+  // A million entries take a while: a cancel is heard meanwhile.
+  if (!scan.AddExcludeFolders(platform::SplitList(excludes, L"\t"), [this] {
+        Pump();
+        return runCancelled.load();
+      })) {
+    return;
   }
   for (const std::wstring& folder : job.IncludeFolders) {
     // An empty entry names nothing; any other is made absolute and normal,
@@ -255,6 +269,7 @@ void RunDriver::PrepareTheScan(RunState& state) {
 // Phase 3: walk the sources; an include folder that cannot be read fails the
 // run.
 void RunDriver::ScanTheSources(RunState& state) {
+  if (runCancelled) return;
   host_.SetProgressMarquee(true);
   host_.SetStatusLines(L"", texts_.GetText(L"ui_collect_data"), L"...");
   ScanSources(state.scan, [this] { Pump(); });

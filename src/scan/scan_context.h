@@ -98,6 +98,10 @@ class ScanContext {
   // without the final separator; entries with "*" or "?" are patterns matched
   // against the whole lowered folder path with its final separator.
   void AddExcludeFolder(std::wstring_view entry);
+  // The same for many entries at once, in O(n log n). Asks `stop` now and
+  // then and, when it says so, stops early and returns false.
+  bool AddExcludeFolders(const std::vector<std::wstring_view>& entries,
+                         const std::function<bool()>& stop);
 
   bool IsExcludedFolder(int32_t taskNumber, std::wstring path);
 
@@ -136,6 +140,7 @@ class ScanContext {
 
  private:
   bool Logs(uint32_t option) const { return (options & option) != 0; }
+  void AddOneExcludeFolder(std::wstring_view entry);
   // Whether `name` in the open folder `folder` is one of the job's own outputs.
   bool IsOwnOutput(const platform::Folder& folder, const std::wstring& name) const;
   // Logs and counts what could not be read.

@@ -12,9 +12,20 @@ namespace kelvane {
 
 uint32_t PathHash(std::wstring_view text) {
   uint32_t hash = 0x811C9DC5;
-  for (const char16_t unit : platform::ToUtf16(text)) {
+  auto add = [&hash](uint32_t unit) {
     hash = (hash ^ (unit & 0xFF)) * 0x01000193;
     hash = (hash ^ (unit >> 8)) * 0x01000193;
+  };
+  // The UTF-16 units of each character, without making the UTF-16 text:
+  // the set of excluded folders hashes every entry of a job's list.
+  for (const wchar_t c : text) {
+    const auto point = static_cast<uint32_t>(c);
+    if (point < 0x10000) {
+      add(point);
+    } else {
+      add(0xD800 + ((point - 0x10000) >> 10));
+      add(0xDC00 + ((point - 0x10000) & 0x3FF));
+    }
   }
   return hash;
 }
@@ -37,12 +48,27 @@ void ScanContext::SetFileFilter(std::wstring& spec, std::wstring_view list) {
 }
 
 void ScanContext::AddExcludeFolder(std::wstring_view entry) {
+  AddExcludeFolders({entry}, [] { return false; });
+}
+
+bool ScanContext::AddExcludeFolders(const std::vector<std::wstring_view>& entries,
+                                    const std::function<bool()>& stop) {
+  excludedFolderPaths.reserve(excludedFolderPaths.size() + entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (i % 4096 == 4095 && stop()) return false;
+    AddOneExcludeFolder(entries[i]);
+  }
+  // Sorted once for all, not once an entry: a job may list a million.
+  platform::SortUniqueByUtf16(excludedFolderPatterns);
+  return true;
+}
+
+void ScanContext::AddOneExcludeFolder(std::wstring_view entry) {
   std::wstring folder(entry);
   AddBackslash(folder);
   folder = ToLowerAscii(folder);
   if (folder.find_first_of(L"?*") != std::wstring::npos) {
     excludedFolderPatterns.push_back(std::move(folder));
-    platform::SortUniqueByUtf16(excludedFolderPatterns);
   } else {
     // Written the way the walk writes folder paths, so "/a//b" excludes /a/b.
     if (!folder.empty() && folder.front() == platform::kPathSeparator) {

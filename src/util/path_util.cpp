@@ -15,7 +15,31 @@ bool AddBackslash(std::wstring& path) {
   return true;
 }
 
+namespace {
+
+// An absolute path with no empty, "." or ".." part (a final separator aside).
+bool IsNormalAlready(std::wstring_view path) {
+  if (path.empty() || path.front() != kPathSeparator) return false;
+  if (path.size() > 1 && path.back() == kPathSeparator) path.remove_suffix(1);
+  for (size_t start = 1; start <= path.size();) {
+    size_t end = path.find(kPathSeparator, start);
+    if (end == std::wstring_view::npos) end = path.size();
+    const std::wstring_view part = path.substr(start, end - start);
+    if ((part.empty() && path.size() > 1) || part == L"." || part == L"..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::wstring NormalPath(std::wstring_view path) {
+  // Most paths are written normally already: lists of a million exclusions
+  // come this way.
+  if (IsNormalAlready(path)) {
+    if (path.size() > 1 && path.back() == kPathSeparator) path.remove_suffix(1);
+    return std::wstring(path);
+  }
   const std::wstring absolute = platform::AbsolutePath(std::wstring(path));
   // A relative path whose base cannot be told names nothing for certain.
   if (absolute.empty() || absolute.front() != kPathSeparator) return {};

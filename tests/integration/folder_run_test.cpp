@@ -160,6 +160,25 @@ TEST_F(FolderRunTest, InterruptStopsTheCopyAndRemovesTheLog) {
   EXPECT_FALSE(PathExists(out_ + "/Daily.log"));
 }
 
+// Given a job whose exclusion list takes a while to read, a SIGTERM before
+// the run holds anything ends the program at once with status 2, and nothing
+// is written: no lock, no log, no target.
+TEST_F(FolderRunTest, ASignalWhileALongJobIsReadEndsAtOnceAndWritesNothing) {
+  File("a.txt", "a");
+  for (int i = 0; i < 600000; ++i) {
+    job_.ExcludeFolders += platform::FromNative(src_) + L"/excluded" + std::to_wstring(i) + L"\r\n";
+  }
+  const pid_t pid = cli_.Start({cli_.WriteJob(job_), "-start"}, dir_.Native("run-output.txt"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ::kill(pid, SIGTERM);
+  const std::string output = test::ReadBytes(dir_.Native("run-output.txt"));
+  EXPECT_EQ(test::Cli::Wait(pid), 2) << output;
+  EXPECT_NE(test::ReadBytes(dir_.Native("run-output.txt")).find("Nothing was changed."),
+            std::string::npos)
+      << test::ReadBytes(dir_.Native("run-output.txt"));
+  EXPECT_TRUE(test::NamesIn(out_).empty());
+}
+
 TEST_F(FolderRunTest, TooLittleRoomIsReportedAndNothingIsCopied) {
   File("a.txt", "a");
   if (::truncate((src_ + "/huge.dat").c_str(), 0) != 0) {
