@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -15,7 +16,76 @@
 namespace kelvane::platform {
 namespace {
 
-int CopyContents(int in, int out) {
+// Copies `length` bytes at `offset` of `in` to the same place in `out`.
+int CopyRange(int in, int out, off_t offset, off_t length) {
+  bool kernelCopy = true;
+  char buffer[1 << 16];
+  off_t inOffset = offset;
+  off_t outOffset = offset;
+  while (length > 0) {
+    if (kernelCopy) {
+      const ssize_t copied = RetryOnInterrupt([&] {
+        return ::copy_file_range(in, &inOffset, out, &outOffset,
+                                 static_cast<size_t>(std::min<off_t>(length, 1 << 30)), 0);
+      });
+      if (copied > 0) {
+        length -= copied;
+        continue;
+      }
+      if (copied == 0) return 0;  // the file ended early: it shrank
+      if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
+        return errno;
+      }
+      kernelCopy = false;
+    }
+    const size_t want = static_cast<size_t>(std::min<off_t>(length, sizeof buffer));
+    const ssize_t got = RetryOnInterrupt([&] { return ::pread(in, buffer, want, inOffset); });
+    if (got < 0) return errno;
+    if (got == 0) return 0;
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t put = RetryOnInterrupt(
+          [&] { return ::pwrite(out, buffer + done, static_cast<size_t>(got - done), outOffset); });
+      if (put < 0) return errno;
+      done += put;
+      outOffset += put;
+    }
+    inOffset += got;
+    length -= got;
+  }
+  return 0;
+}
+
+// A file with holes is copied data region by data region, so the holes stay
+// holes: a 1 GiB sparse disk image must not become 1 GiB of zeros in the
+// backup. False in `*done` when the file system cannot tell the regions.
+int CopySparseContents(int in, int out, bool* done) {
+  *done = false;
+  for (off_t position = 0;;) {
+    const off_t data = ::lseek(in, position, SEEK_DATA);
+    if (data < 0) {
+      if (errno == ENXIO) break;  // no data after `position`
+      if (position == 0 && (errno == EINVAL || errno == EOPNOTSUPP)) return 0;
+      return errno;
+    }
+    off_t hole = ::lseek(in, data, SEEK_HOLE);
+    if (hole < 0) return errno;
+    if (const int error = CopyRange(in, out, data, hole - data); error != 0) return error;
+    position = hole;
+  }
+  // The length, with a hole at the end if there is one.
+  const off_t size = ::lseek(in, 0, SEEK_END);
+  if (size < 0) return errno;
+  if (::ftruncate(out, size) != 0) return errno;
+  *done = true;
+  return 0;
+}
+
+int CopyContents(int in, int out, const struct stat& status) {
+  // Fewer blocks than the size needs: the file has holes.
+  if (static_cast<off_t>(status.st_blocks) * 512 < status.st_size) {
+    bool done = false;
+    if (const int error = CopySparseContents(in, out, &done); error != 0 || done) return error;
+  }
   bool kernelCopy = true;
   char buffer[1 << 16];
   for (;;) {
@@ -93,7 +163,7 @@ int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expect
     ::close(in);
     return error;
   }
-  int error = CopyContents(in, out);
+  int error = CopyContents(in, out, status);
   if (error == 0) error = CopyAttributes(status, out);
   if (const int closed = CloseDescriptor(out); error == 0) error = closed;
   ::close(in);

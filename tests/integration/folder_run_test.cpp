@@ -179,6 +179,36 @@ TEST_F(FolderRunTest, ASignalWhileALongJobIsReadEndsAtOnceAndWritesNothing) {
   EXPECT_TRUE(test::NamesIn(out_).empty());
 }
 
+// Given sparse files (a disk image with two written places, one that starts
+// with a hole, one that ends with one), the copies keep their holes: they
+// take a few blocks, not a gigabyte, and read the same.
+TEST_F(FolderRunTest, SparseFilesStaySparse) {
+  auto sparse = [this](const std::string& name, std::initializer_list<off_t> places, off_t size) {
+    const std::string path = src_ + "/" + name;
+    WriteBytes(path, "");
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, size), 0);
+    for (const off_t place : places) ASSERT_EQ(::pwrite(fd, "data", 4, place), 4);
+    ::close(fd);
+  };
+  sparse("disk.img", {0, 500000000}, 1LL << 30);
+  sparse("starts-with-a-hole.img", {(8 << 20) - 4}, 8 << 20);
+  sparse("ends-with-a-hole.img", {0}, 8 << 20);
+  struct stat status {};
+  ASSERT_EQ(::stat((src_ + "/disk.img").c_str(), &status), 0);
+  if (status.st_blocks * 512 > (1 << 20)) GTEST_SKIP() << "this file system keeps no holes";
+
+  const test::CliResult result = RunJob();
+  ASSERT_EQ(result.status, 0) << result.output;
+  for (const char* name : {"disk.img", "starts-with-a-hole.img", "ends-with-a-hole.img"}) {
+    const std::string copy = Target() + "/" + name;
+    ASSERT_EQ(::stat(copy.c_str(), &status), 0) << name;
+    EXPECT_LT(status.st_blocks * 512, 1 << 20) << name;
+    EXPECT_EQ(Shell("cmp '" + src_ + "/" + name + "' '" + copy + "'"), 0) << name << output_;
+  }
+}
+
 TEST_F(FolderRunTest, TooLittleRoomIsReportedAndNothingIsCopied) {
   File("a.txt", "a");
   if (::truncate((src_ + "/huge.dat").c_str(), 0) != 0) {
