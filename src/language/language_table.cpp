@@ -1,6 +1,7 @@
 #include "language/language_table.h"
 
 #include "job/json_document.h"
+#include "language/load_failure_text.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
 #include "util/format_text.h"
@@ -61,7 +62,8 @@ const BuiltInText kBuiltInTexts[] = {
     {L"exception_caught", L"Abgefangene Exception: [1]"},
     {L"exception_caught_unknown", L"Abgefangene Exception."},
     {L"console_cancelling", L"Abbruch: die laufende Datei wird noch fertig, dann endet der Lauf."},
-    {L"console_interrupted_early", L"Abgebrochen, bevor die Sicherung begann. Nichts wurde verändert."},
+    {L"console_interrupted_early",
+     L"Abgebrochen, bevor die Sicherung begann. Nichts wurde verändert."},
     {L"console_see_file", L"Siehe [1]"},
     {L"console_done", L"Fertig: [1] von [2] Dateien ([3]) nach [4], [5] Fehler."},
     {L"console_aborted",
@@ -177,11 +179,15 @@ uint32_t LanguageTable::LoadLanguage(const std::wstring& configPath,
     showMessage(GetText(L"load_config_failed"));
     return kConfigMissing;
   }
+  // One line that names the file and the problem; the built-in texts stay.
   JsonDocument doc;
-  if (doc.LoadFile(configPath) != 0) return 0;
-
+  if (const uint32_t error = doc.LoadFile(configPath); error != 0) {
+    showMessage(GetText(L"config_incorrect") + L" (" +
+                LoadProblemText(doc, error, configPath, *this) + L")");
+    return kResultFunctionFailed;
+  }
   auto incorrect = [&]() {
-    showMessage(GetText(L"config_incorrect"));
+    showMessage(GetText(L"config_incorrect") + L" (" + configPath + L")");
     return kResultFunctionFailed;
   };
   const JsonNode* language = doc.Find(nullptr, "Language");

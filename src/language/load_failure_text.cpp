@@ -8,7 +8,7 @@
 
 namespace kelvane {
 
-std::wstring LoadFailureText(const JsonDocument& document, uint32_t error, const std::wstring& path,
+std::wstring LoadProblemText(const JsonDocument& document, uint32_t error, const std::wstring& path,
                              const LanguageTable& texts) {
   std::wstring why;
   // For bad JSON the document keeps the rest of the text; where it broke is
@@ -22,7 +22,13 @@ std::wstring LoadFailureText(const JsonDocument& document, uint32_t error, const
                    {path, document.errorText().empty() ? FormatText(L"code %lu", error)
                                                        : document.errorText()});
   }
-  return texts.GetText(L"load_backup_failed") + L" (" + why + L")";
+  return why;
+}
+
+std::wstring LoadFailureText(const JsonDocument& document, uint32_t error, const std::wstring& path,
+                             const LanguageTable& texts) {
+  return texts.GetText(L"load_backup_failed") + L" (" +
+         LoadProblemText(document, error, path, texts) + L")";
 }
 
 }  // namespace kelvane

@@ -43,10 +43,17 @@ TEST_F(LanguageTableTest, MissingFileShowsLoadConfigFailed) {
   EXPECT_EQ(table_.GetText(L"ui_menu_new"), L"Neu");
 }
 
-TEST_F(LanguageTableTest, UnparsableFileKeepsBuiltInTextsSilently) {
-  EXPECT_EQ(Load("{ not json"), 0u);
-  EXPECT_EQ(Load(""), 0u);
-  EXPECT_TRUE(messages_.empty());
+// A file that is not JSON is said in one line that names it and where it
+// breaks; the built-in texts stay.
+TEST_F(LanguageTableTest, UnparsableFileIsSaidAndKeepsBuiltInTexts) {
+  EXPECT_EQ(Load("{ not json"), 1627u);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0], table_.GetText(L"config_incorrect") + L" (" + dir_.Wide("Config.json") +
+                              L": kein gültiges JSON ab Byte 2)");
+  messages_.clear();
+  EXPECT_EQ(Load(""), 1627u);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_NE(messages_[0].find(dir_.Wide("Config.json")), std::wstring::npos) << messages_[0];
   EXPECT_EQ(table_.GetText(L"ui_menu_new"), L"Neu");
 }
 
@@ -82,7 +89,9 @@ TEST_F(LanguageTableTest, MalformedLanguageSectionsGiveConfigIncorrect) {
     messages_.clear();
     EXPECT_EQ(Load(content), 1627u) << content;
     ASSERT_EQ(messages_.size(), 1u) << content;
-    EXPECT_EQ(messages_[0], table_.GetText(L"config_incorrect")) << content;
+    EXPECT_EQ(messages_[0],
+              table_.GetText(L"config_incorrect") + L" (" + dir_.Wide("Config.json") + L")")
+        << content;
   }
 }
 
@@ -93,7 +102,7 @@ TEST_F(LanguageTableTest, EntriesBeforeAFaultStayAndTheMessageUsesThem) {
   EXPECT_EQ(table_.GetText(L"ui_menu_new"), L"New");
   EXPECT_EQ(table_.GetText(L"ui_menu_load"), L"Laden");
   ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0], L"Bad config!");
+  EXPECT_EQ(messages_[0], L"Bad config! (" + dir_.Wide("Config.json") + L")");
 }
 
 // The shipped file has both languages complete, with the same placeholders.
