@@ -62,6 +62,8 @@ const BuiltInText kBuiltInTexts[] = {
     {L"exception_caught", L"Abgefangene Exception: [1]"},
     {L"exception_caught_unknown", L"Abgefangene Exception."},
     {L"console_cancelling", L"Abbruch: die laufende Datei wird noch fertig, dann endet der Lauf."},
+    {L"diskspace_unknown",
+     L"Der freie Platz für [1] lässt sich nicht ermitteln, daher wurde nichts gesichert."},
     {L"console_interrupted_early",
      L"Abgebrochen, bevor die Sicherung begann. Nichts wurde verändert."},
     {L"console_see_file", L"Siehe [1]"},
@@ -155,7 +157,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 97);
+static_assert(std::size(kBuiltInTexts) == 98);
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include "run/run_host.h"
 #include "scan/scan_context.h"
 #include "util/byte_size.h"
+#include "util/error_text.h"
 #include "util/format_text.h"
 #include "util/result_codes.h"
 #include "util/template_format.h"
@@ -78,7 +79,13 @@ uint32_t BackupClass::QueryFreeSpace(const std::wstring& path, uint64_t* bytes,
 
 bool BackupClass::CheckDiskSpace() {
   std::wstring volume = archivePath;
-  QueryFreeSpace(archivePath, &freeBytes, &volume);
+  if (const uint32_t error = QueryFreeSpace(archivePath, &freeBytes, &volume); error != 0) {
+    // Not a full disk: say what is wrong (a path too long for the target
+    // reads "File name too long"), and make no backup that might not fit.
+    host.ShowMessage(PrintFEx(texts.GetText(L"diskspace_unknown"), {volume}) + ErrorText(error),
+                     true);
+    return false;
+  }
   if (freeBytes >= totalBytes) return true;
   processedSizeText = FormatByteSize(totalBytes);
   totalSizeText = FormatByteSize(freeBytes);

@@ -113,6 +113,19 @@ TEST_F(ZipRunTest, ARunWhileTheJobRunsChangesNothing) {
 
 // Given a file deeper than the system's 4096-byte path limit, its entry goes
 // in with its whole name, and the archive stays valid.
+// Given an archive name longer than the file system allows, the run says
+// that the name is too long, not that the disk has 0 bytes free, and ends
+// with status 2 without writing anything.
+TEST_F(ZipRunTest, AnArchiveNameTooLongIsSaidAsSuch) {
+  File("a.txt", "a");
+  job_.ArchiveName = std::wstring(300, L'n');
+  const test::CliResult result = RunJob();
+  EXPECT_EQ(result.status, 2) << result.output;
+  EXPECT_NE(result.output.find("File name too long"), std::string::npos) << result.output;
+  EXPECT_EQ(result.output.find("not enough space"), std::string::npos) << result.output;
+  EXPECT_TRUE(test::NamesIn(out_).empty()) << result.output;
+}
+
 TEST_F(ZipRunTest, EntriesBeyondThePathLimitGoIn) {
   File("top.txt", "top");
   DeepFile();

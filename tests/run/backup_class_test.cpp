@@ -12,6 +12,8 @@
 #include "scan/scan_context.h"
 #include "support/fake_run_host.h"
 #include "support/test_support.h"
+#include "util/error_text.h"
+#include "util/template_format.h"
 
 namespace kelvane::vxstl {
 namespace {
@@ -144,7 +146,9 @@ TEST_F(BackupClassTest, DiskSpaceShortageShowsNeededAndFree) {
             L"vorhanden sind 9.99 KB.");
 }
 
-TEST_F(BackupClassTest, FailedFreeSpaceQueryIsLoggedAndCountsAsNoRoom) {
+// Given a free-space query that fails, the run stops, and says why (not that
+// 0 bytes are free).
+TEST_F(BackupClassTest, FailedFreeSpaceQueryIsSaidAndStopsTheRun) {
   test::TempDir dir;
   ASSERT_EQ(log_.OpenLog(dir.Wide("run.log")), 0u);
   test::FaultyFileSystem fs;
@@ -157,6 +161,10 @@ TEST_F(BackupClassTest, FailedFreeSpaceQueryIsLoggedAndCountsAsNoRoom) {
   log_.CloseLog();
   EXPECT_EQ(test::LogLines(dir.Native("run.log")),
             std::vector<std::string>{"GetDiskFreeSpaceExW(/net/share/Daily.zip) failed, Error: 5"});
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(
+      host_.messages[0],
+      PrintFEx(texts_.GetText(L"diskspace_unknown"), {L"/net/share/Daily.zip"}) + ErrorText(EIO));
 }
 
 TEST_F(BackupClassTest, StoredPathDropsOnlyTheRootSeparator) {
