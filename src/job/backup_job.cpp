@@ -8,6 +8,7 @@
 #include "job/job_lists.h"
 #include "job/password_codec.h"
 #include "job/scan_options.h"
+#include "platform/text_codec.h"
 #include "util/trim.h"
 
 namespace kelvane {
@@ -90,26 +91,48 @@ bool BackupJob::ReadJob(const JsonDocument& doc) {
 
   ExcludeFolders.clear();
   IncludeFolders.clear();
+  wrongTypes.clear();
   // Missing members and members of another kind read as 0, empty or false.
   for (const Field& field : kFields) {
+    const JsonNode* member = doc.Find(backup, field.key);
+    auto checkKind = [&](JsonKind kind) {
+      if (member && member->kind != kind)
+        wrongTypes.push_back({platform::FromNative(field.key), {}});
+    };
     if (const auto* number = std::get_if<uint32_t BackupJob::*>(&field.member)) {
       int32_t value = 0;
       doc.GetInt(backup, field.key, &value);
       this->*(*number) = static_cast<uint32_t>(value);
+      checkKind(JsonKind::kNumber);
     } else if (const auto* text = std::get_if<std::wstring BackupJob::*>(&field.member)) {
       (this->*(*text)).clear();
       doc.GetText(backup, field.key, &(this->*(*text)));
+      checkKind(JsonKind::kString);
     } else {
-      const JsonNode* member = doc.Find(backup, field.key);
       // Only the literal true counts; a number 1 does not.
       this->*std::get<bool BackupJob::*>(field.member) =
           member && member->kind == JsonKind::kBool && member->intValue != 0;
+      checkKind(JsonKind::kBool);
     }
   }
   const std::optional<std::wstring> password = DecodePassword(ArchivePassword);
   ArchivePasswordUnreadable = !password;
   ArchivePassword = password.value_or(L"");
   if (ArchiveCompLevel == 0) ArchiveCompLevel = 9;
+  // What each member of the wrong type stands for now (a text of the wrong
+  // type is always empty).
+  for (WrongType& wrong : wrongTypes) {
+    for (const Field& field : kFields) {
+      if (platform::FromNative(field.key) != wrong.member) continue;
+      if (const auto* number = std::get_if<uint32_t BackupJob::*>(&field.member)) {
+        wrong.readAs = std::to_wstring(this->*(*number));
+      } else if (std::holds_alternative<std::wstring BackupJob::*>(field.member)) {
+        wrong.readAs = L"\"\"";
+      } else {
+        wrong.readAs = L"false";
+      }
+    }
+  }
 
   if (!ReadList(doc, backup, "WhiteList", &WhiteList)) return false;
   if (!ReadList(doc, backup, "BlackList", &BlackList)) return false;

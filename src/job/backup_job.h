@@ -63,6 +63,14 @@ struct BackupJob {
   // in plain text, damaged): ArchivePassword is then empty, and a run must
   // refuse the job rather than write an archive without the password.
   bool ArchivePasswordUnreadable = false;
+  // Members the file holds with another type than theirs ("Type": "1"): each
+  // read as the rules say (0, empty or false), and named here with the value
+  // it reads as, so a run can warn about them.
+  struct WrongType {
+    std::wstring member;
+    std::wstring readAs;
+  };
+  std::vector<WrongType> wrongTypes;
 };
 
 // Replaces the content of `doc` with `job`. False only when a node cannot be made.

@@ -62,6 +62,8 @@ const BuiltInText kBuiltInTexts[] = {
     {L"exception_caught", L"Abgefangene Exception: [1]"},
     {L"exception_caught_unknown", L"Abgefangene Exception."},
     {L"console_cancelling", L"Abbruch: die laufende Datei wird noch fertig, dann endet der Lauf."},
+    {L"job_member_wrong_type",
+     L"Das Element \"[1]\" des Jobs hat den falschen Typ und gilt als [2]."},
     {L"diskspace_unknown",
      L"Der freie Platz für [1] lässt sich nicht ermitteln, daher wurde nichts gesichert."},
     {L"console_interrupted_early",
@@ -157,7 +159,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 98);
+static_assert(std::size(kBuiltInTexts) == 99);
 
 }  // namespace
 

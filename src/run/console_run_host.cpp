@@ -62,6 +62,8 @@ void ConsoleRunHost::ShowMessage(const std::wstring& text, bool isError) {
   PrintLine((isError ? L"kelvane: " : L"") + text);
 }
 
+void ConsoleRunHost::ShowWarning(const std::wstring& text) { PrintLine(L"kelvane: " + text); }
+
 bool ConsoleRunHost::AskYesNo(const std::wstring&, bool unattended) { return unattended; }
 
 void ConsoleRunHost::OpenWithDesktop(const std::wstring& path) {

@@ -232,6 +232,12 @@ void RunDriver::PrepareTheScan(RunState& state) {
   ScanContext& scan = state.scan;
   scan.options = job.OptionsWord();
   log_.OpenLog(state.archiveFolder, state.outputs->LogName());
+  for (const BackupJob::WrongType& wrong : job.wrongTypes) {
+    const std::wstring line =
+        PrintFEx(texts_.GetText(L"job_member_wrong_type"), {wrong.member, wrong.readAs});
+    log_.WriteLogLine(line);
+    host_.ShowWarning(line);
+  }
   SweepLeftovers(state.archiveFolder, *state.outputs, log_);
 
   if (!job.WhiteList.empty()) {

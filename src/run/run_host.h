@@ -28,6 +28,10 @@ class RunHost {
   // A message with an OK button (or a line on stderr).
   virtual void ShowMessage(const std::wstring& text, bool isError) = 0;
 
+  // A line the user should see without being stopped by it (a job member of
+  // the wrong type): never a box that waits for an unattended run.
+  virtual void ShowWarning(const std::wstring& text) = 0;
+
   // A Yes/No question. A window asks and waits for the answer; a host that
   // cannot ask (the console) answers `unattended` at once.
   virtual bool AskYesNo(const std::wstring& question, bool unattended) = 0;

@@ -1,11 +1,13 @@
 #include "ui/compress_dialog.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <future>
 
 #include "job/json_document.h"
 #include "language/language_table.h"
 #include "platform/environment.h"
+#include "platform/text_codec.h"
 #include "ui/dialog_services.h"
 #include "ui/svg_icons.h"
 #include "util/template_format.h"
@@ -198,6 +200,11 @@ bool CKelvaneCompressDlg::CancelConfirmed() {
 
 void CKelvaneCompressDlg::ShowMessage(const std::wstring& text, bool isError) {
   Wait([&] { Dialogs().ShowMessage(this, text, isError); });
+}
+
+void CKelvaneCompressDlg::ShowWarning(const std::wstring& text) {
+  // The log has it too; a window that waited for it would hold a run.
+  std::fprintf(stderr, "kelvane: %s\n", platform::ToNative(text).c_str());
 }
 
 bool CKelvaneCompressDlg::AskYesNo(const std::wstring& question, bool) {

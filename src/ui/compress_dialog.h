@@ -67,6 +67,7 @@ class CKelvaneCompressDlg : public DARo3::DialogLayout, public RunHost {
   void PumpMessages() override;
   bool CancelConfirmed() override;
   void ShowMessage(const std::wstring& text, bool isError) override;
+  void ShowWarning(const std::wstring& text) override;
   bool AskYesNo(const std::wstring& question, bool unattended) override;
   void OpenWithDesktop(const std::wstring& path) override;
   void SetStatusLines(const std::wstring& files, const std::wstring& sizes,

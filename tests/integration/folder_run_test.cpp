@@ -209,6 +209,36 @@ TEST_F(FolderRunTest, SparseFilesStaySparse) {
   }
 }
 
+// Given a job file whose members have other types than theirs, the run reads
+// them as it always did (0, empty, false) and says so, member by member, on
+// the terminal and in the log.
+TEST_F(FolderRunTest, MembersOfTheWrongTypeAreNamed) {
+  File("a.txt", "a");
+  job_.LogRemoveLog = false;
+  std::string text = test::ReadBytes(cli_.WriteJob(job_));
+  auto replace = [&text](const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+  };
+  replace("\"Type\" : 0", "\"Type\" : \"0\"");
+  replace("\"LogFolder\" : false", "\"LogFolder\" : 1");
+  replace("\"ArchiveCompLevel\" : 9", "\"ArchiveCompLevel\" : null");
+  WriteBytes(dir_.Native("typed.kvnjob"), text);
+  const test::CliResult result = cli_.Run({dir_.Native("typed.kvnjob"), "-start"});
+  EXPECT_EQ(result.status, 0) << result.output;
+  const std::string lines[] = {
+      "The job member \"Type\" has the wrong type and reads as 0.",
+      "The job member \"ArchiveCompLevel\" has the wrong type and reads as 9.",
+      "The job member \"LogFolder\" has the wrong type and reads as false."};
+  const std::string log = test::ReadBytes(out_ + "/Daily.log");
+  for (const std::string& line : lines) {
+    EXPECT_NE(result.output.find("kelvane: " + line), std::string::npos) << result.output;
+    EXPECT_NE(log.find(line), std::string::npos) << log;
+  }
+  EXPECT_EQ(test::ReadBytes(Target() + "/a.txt"), "a");
+}
+
 TEST_F(FolderRunTest, TooLittleRoomIsReportedAndNothingIsCopied) {
   File("a.txt", "a");
   if (::truncate((src_ + "/huge.dat").c_str(), 0) != 0) {

@@ -19,6 +19,7 @@ class FakeRunHost : public RunHost {
   }
   bool CancelConfirmed() override { return cancelled; }
   void ShowMessage(const std::wstring& text, bool) override { messages.push_back(text); }
+  void ShowWarning(const std::wstring& text) override { warnings.push_back(text); }
   bool AskYesNo(const std::wstring& question, bool) override {
     questions.push_back(question);
     return answer;
@@ -39,6 +40,7 @@ class FakeRunHost : public RunHost {
   bool answer = true;  // to every question
   int pumps = 0;
   std::vector<std::wstring> messages;
+  std::vector<std::wstring> warnings;
   std::vector<std::wstring> questions;
   std::vector<std::wstring> opened;
   std::vector<std::wstring> lines;
