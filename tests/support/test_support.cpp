@@ -295,7 +295,7 @@ int FaultyFileSystem::CopyFile(const platform::Folder& source, const std::wstrin
 int MemoryFile::Read(void* buffer, size_t n, size_t* got) {
   if (position_ >= failAt) return EIO;
   *got = std::min({n, step_, bytes_.size() - position_});
-  std::memcpy(buffer, bytes_.data() + position_, *got);
+  if (*got > 0) std::memcpy(buffer, bytes_.data() + position_, *got);
   position_ += *got;
   if (!growth.empty()) {
     bytes_.insert(bytes_.end(), growth.begin(), growth.end());
