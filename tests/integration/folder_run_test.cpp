@@ -169,7 +169,19 @@ TEST_F(FolderRunTest, ASignalWhileALongJobIsReadEndsAtOnceAndWritesNothing) {
     job_.ExcludeFolders += platform::FromNative(src_) + L"/excluded" + std::to_wstring(i) + L"\r\n";
   }
   const pid_t pid = cli_.Start({cli_.WriteJob(job_), "-start"}, dir_.Native("run-output.txt"));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // Sent once the program catches the signal (its mask in /proc says so),
+  // however slowly it starts.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  for (;;) {
+    const std::string status = test::ReadBytes("/proc/" + std::to_string(pid) + "/status");
+    const size_t at = status.find("SigCgt:");
+    if (at != std::string::npos &&
+        (std::stoull(status.substr(at + 7), nullptr, 16) & (1ull << (SIGTERM - 1))) != 0) {
+      break;
+    }
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the program never caught SIGTERM";
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   ::kill(pid, SIGTERM);
   const std::string output = test::ReadBytes(dir_.Native("run-output.txt"));
   EXPECT_EQ(test::Cli::Wait(pid), 2) << output;
