@@ -30,6 +30,21 @@ std::wstring_view TrimBlanks(std::wstring_view text) {
   return text;
 }
 
+// Texts come from a language file anyone may edit: sizes and margins are kept
+// to what a screen can show, so no sum of them overflows.
+constexpr long kMostFontHeight = 1000;
+constexpr long kMostMargin = 1000;
+
+int LimitFontHeight(int height) {
+  return static_cast<int>(std::clamp<long>(height, -kMostFontHeight, kMostFontHeight));
+}
+
+// What follows a tag's name; nothing when the tag is only its name ("<font >"
+// arrives trimmed to "font").
+std::wstring_view AfterName(std::wstring_view inside, size_t nameLength) {
+  return nameLength < inside.size() ? inside.substr(nameLength) : std::wstring_view();
+}
+
 int HexDigit(wchar_t c) {
   if (c >= L'0' && c <= L'9') return c - L'0';
   if (c >= L'a' && c <= L'f') return c - L'a' + 10;
@@ -198,7 +213,7 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
   switch (tag.action) {
     case Tag::kNone: break;
     case Tag::kFontAttributes: {
-      ParseAttributes(inside.substr(5));
+      ParseAttributes(AfterName(inside, 5));
       if (attributes_.empty()) break;
       PushColor();
       if (attributes_.size() % 2 != 0) break;
@@ -211,8 +226,9 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
           color_ = ParseColor(value);
         } else if (EqualsNoCase(name, L"size") && !value.empty()) {
           fontChanged = true;
-          const int number = static_cast<int>(
-              std::wcstol(value.c_str() + (value[0] == L'+' || value[0] == L'-'), nullptr, 10));
+          const int number = static_cast<int>(std::clamp(
+              std::wcstol(value.c_str() + (value[0] == L'+' || value[0] == L'-'), nullptr, 10), 0L,
+              kMostFontHeight));
           if (value[0] == L'-') {
             changed.height += number;
           } else if (value[0] == L'+') {
@@ -227,6 +243,7 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
       }
       if (fontChanged) {
         PushFont();
+        changed.height = LimitFontHeight(changed.height);
         font_ = changed;
       }
       break;
@@ -235,7 +252,8 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
     case Tag::kBig:
       PushFont();
       PushColor();
-      font_.height = (font_.height < 0 ? -1 : 1) * MulDiv(std::abs(font_.height), 96, 72);
+      font_.height =
+          LimitFontHeight((font_.height < 0 ? -1 : 1) * MulDiv(std::abs(font_.height), 96, 72));
       font_.weight = 400;
       break;
     case Tag::kBold: newFont([](FontDescription& f) { f.weight = 700; }); break;
@@ -269,7 +287,7 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
       newFont([](FontDescription& f) { f.underline = true; });
       PushColor();
       color_ = ParseColor(L"dblue");
-      ParseAttributes(inside.substr(2));
+      ParseAttributes(AfterName(inside, 2));
       if (attributes_.size() == 2 && EqualsNoCase(attributes_[0], L"href") &&
           !attributes_[1].empty()) {
         links_.push_back(Link{attributes_[1], segments_.size()});
@@ -287,10 +305,11 @@ void CHTMLDrawText::RunTag(const Tag& tag, std::wstring_view inside) {
       AddSegment({}, Segment::kNewLine);
       break;
     case Tag::kParagraphAttributes: {
-      ParseAttributes(inside.substr(inside[0] == L'/' ? 3 : 2));
+      ParseAttributes(AfterName(inside, inside[0] == L'/' ? 3 : 2));
       int margin = 0;
       if (attributes_.size() == 2 && EqualsNoCase(attributes_[0], L"margin")) {
-        margin = static_cast<int>(std::wcstol(attributes_[1].c_str(), nullptr, 10));
+        margin = static_cast<int>(
+            std::clamp(std::wcstol(attributes_[1].c_str(), nullptr, 10), 0L, kMostMargin));
       }
       pendingMargin_ = ScaleForDpi(margin, dpi_);
       AddSegment({}, Segment::kNewLine);

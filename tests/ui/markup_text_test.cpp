@@ -129,6 +129,26 @@ TEST_F(MarkupTextTest, FontTagAttributes) {
   EXPECT_EQ(canvas_.Find(L"v")->color, Rgb(0, 0, 0));
 }
 
+// Found by fuzzing: a tag that takes attributes but has none, with a blank
+// before its ">", ended the program.
+TEST_F(MarkupTextTest, AttributeTagsWithoutAttributesAreHarmless) {
+  Render(L"<font >a</font><a >b</a>c<p >d</p >e");
+  EXPECT_EQ(canvas_.AllText(), L"abcde");
+  EXPECT_EQ(canvas_.Find(L"a")->font, FontDescription{});
+}
+
+// Found by fuzzing: a huge size overflowed the font height.
+TEST_F(MarkupTextTest, HugeSizesAndMarginsAreKeptToAScreensWorth) {
+  std::wstring text = L"<font size=954437176>a</font><font size=-2147483648>b</font>";
+  for (int i = 0; i < 20; ++i) text += L"<big>";
+  Render(text + L"c<p margin=2147483647>d", 100000, 0, 100000);
+  ASSERT_EQ(canvas_.AllText(), L"abcd");
+  EXPECT_EQ(canvas_.Find(L"a")->font.height, -1000);
+  EXPECT_GE(canvas_.Find(L"b")->font.height, -1000);
+  EXPECT_EQ(canvas_.Find(L"c")->font.height, -1000);
+  EXPECT_EQ(canvas_.Find(L"d")->y - canvas_.Find(L"c")->y, 1000 + 1003);
+}
+
 TEST_F(MarkupTextTest, ColourValues) {
   EXPECT_EQ(ParseColor(L"DRed"), Rgb(158, 24, 1));
   EXPECT_EQ(ParseColor(L"'#1a2B3c"), Rgb(0x1A, 0x2B, 0x3C));
