@@ -54,6 +54,9 @@ struct DirectoryEntry {
   uint64_t creationTime = 0;  // birth time where the file system keeps it
   uint64_t lastAccessTime = 0;
   uint64_t lastWriteTime = 0;
+  // When the file's data or status last changed, in nanoseconds since 1970:
+  // set by the system on every write, rename or chmod, and never by a user.
+  uint64_t changeTime = 0;
   uint64_t size = 0;
 };
 

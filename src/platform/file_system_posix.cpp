@@ -108,7 +108,7 @@ int DescribeEntry(int dirFd, const char* name, uint64_t folderDevice, DirectoryE
   struct statx status;
   if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
               STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME |
-                  STATX_BTIME,
+                  STATX_CTIME | STATX_BTIME,
               &status) != 0) {
     return errno;
   }
@@ -139,6 +139,8 @@ int DescribeEntry(int dirFd, const char* name, uint64_t folderDevice, DirectoryE
   entry->size = S_ISREG(mode) ? status.stx_size : 0;
   entry->lastWriteTime = FileTimeFromUnix(status.stx_mtime.tv_sec, status.stx_mtime.tv_nsec);
   entry->lastAccessTime = FileTimeFromUnix(status.stx_atime.tv_sec, status.stx_atime.tv_nsec);
+  entry->changeTime =
+      static_cast<uint64_t>(status.stx_ctime.tv_sec) * 1000000000u + status.stx_ctime.tv_nsec;
   entry->creationTime = (status.stx_mask & STATX_BTIME)
                             ? FileTimeFromUnix(status.stx_btime.tv_sec, status.stx_btime.tv_nsec)
                             : entry->lastWriteTime;

@@ -114,6 +114,16 @@ bool BackupClass::UpdateRunProgress() {
   return !runCancelled;
 }
 
+void BackupClass::FileFailed(const ScannedFile& file) {
+  std::lock_guard<std::mutex> hold(failedLock);
+  failedFiles.insert(&file);
+}
+
+bool BackupClass::HasFailed(const ScannedFile& file) const {
+  std::lock_guard<std::mutex> hold(failedLock);
+  return failedFiles.count(&file) != 0;
+}
+
 int BackupClass::CreateWorkFile(std::unique_ptr<platform::FileStream>* stream) {
   return platform::Fs().CreateTemporary(*archiveFolder, OutputNames::WorkStem(targetName),
                                         &workName, stream);

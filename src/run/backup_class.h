@@ -14,7 +14,9 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_set>
 
 #include "platform/file_system.h"
 #include "util/time_estimate.h"
@@ -25,6 +27,7 @@ class LanguageTable;
 class RunHost;
 class RunLog;
 class ScanContext;
+struct ScannedFile;
 }  // namespace kelvane
 
 // The run's own code, named as the program has always named it.
@@ -57,6 +60,11 @@ class BackupClass {
   // The three status lines and the bar position; false when the run is to stop.
   bool UpdateRunProgress();
 
+  // A file of the scan that did not get into the target; a run that records
+  // what it saved leaves it out. Safe from any thread.
+  void FileFailed(const ScannedFile& file);
+  bool HasFailed(const ScannedFile& file) const;
+
   // Archives: creates the temporary file in archiveFolder that the archive is
   // written to until the run has succeeded; its name goes to workName.
   int CreateWorkFile(std::unique_ptr<platform::FileStream>* stream);
@@ -77,6 +85,9 @@ class BackupClass {
   uint32_t result = 0;
   std::atomic<uint32_t> errorCount{0};
   std::wstring failureText;  // why the target phase failed, for the user
+  // Files that failed: few, so a set is enough.
+  mutable std::mutex failedLock;
+  std::unordered_set<const ScannedFile*> failedFiles;  // guarded by failedLock
 
   // Progress.
   uint64_t totalBytes = 0;

@@ -92,6 +92,7 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
         run.log.WriteLogFormat(L"Backup file %s failed.%s", run.archivePath + stored + name,
                                ErrorText(static_cast<uint32_t>(error)));
         ++run.errorCount;
+        run.FileFailed(file);
       }
       run.processedBytes += file.size;
       ++run.processedFiles;

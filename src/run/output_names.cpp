@@ -30,16 +30,18 @@ bool OutputNames::IsTarget(std::wstring_view name) const {
 }
 
 bool OutputNames::IsTemporary(std::wstring_view name) const {
-  if (isFolderTarget() || !name.starts_with(L".")) return false;
-  // "." + target + the temporary mark: find where the target's name ends.
+  if (!name.starts_with(L".")) return false;
+  // "." + target or catalog + the temporary mark: find where the name ends.
   const size_t mark = name.rfind(L".kvn-");
   if (mark == std::wstring_view::npos) return false;
-  return IsTarget(name.substr(1, mark - 1)) &&
-         platform::IsTemporaryName(name, name.substr(0, mark));
+  const std::wstring_view stem = name.substr(1, mark - 1);
+  const bool ours = stem == CatalogName() || (!isFolderTarget() && IsTarget(stem));
+  return ours && platform::IsTemporaryName(name, name.substr(0, mark));
 }
 
 bool OutputNames::IsOwnOutput(std::wstring_view name) const {
-  return name == LogName() || name == LockName() || IsTarget(name) || IsTemporary(name);
+  return name == LogName() || name == LockName() || name == CatalogName() || IsTarget(name) ||
+         IsTemporary(name);
 }
 
 }  // namespace kelvane

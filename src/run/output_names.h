@@ -6,6 +6,8 @@
 //   <name>[_YYYY-MM-DD_HH-MM]<ext>      the target: ext ".zip" or ".7z", or
 //                                       none for a folder target
 //   .<target>.kvn-<process>-<n>.tmp     an archive still being written
+//   <name>.kvncat                       the change catalog (scan/change_catalog.h)
+//   .<name>.kvncat.kvn-<process>-<n>.tmp  a catalog still being written
 //
 // Inside a folder target, ".kvn-<process>-<n>.tmp" is a file being copied.
 // Names are compared exactly, letter case included: on Linux a user's
@@ -29,12 +31,14 @@ class OutputNames {
 
   std::wstring LogName() const { return name_ + L".log"; }
   std::wstring LockName() const { return L"." + name_ + L".kvn-lock"; }
+  std::wstring CatalogName() const { return name_ + L".kvncat"; }
   // The stem of the temporary file an archive named `target` is written to.
   static std::wstring WorkStem(std::wstring_view target) { return L"." + std::wstring(target); }
 
   // A target of this job, dated or not.
   bool IsTarget(std::wstring_view name) const;
-  // An archive of this job still being written (or left by a killed run).
+  // An archive or catalog of this job still being written (or left by a
+  // killed run).
   bool IsTemporary(std::wstring_view name) const;
   // Any of the above, the log and the lock included.
   bool IsOwnOutput(std::wstring_view name) const;

@@ -14,11 +14,13 @@
 #include "platform/list_split.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
+#include "run/catalog_file.h"
 #include "run/folder_target.h"
 #include "run/output_names.h"
 #include "run/run_host.h"
 #include "run/seven_zip_target.h"
 #include "run/zip_target.h"
+#include "scan/change_catalog.h"
 #include "scan/scan_context.h"
 #include "scan/scan_sources.h"
 #include "util/error_text.h"
@@ -120,6 +122,8 @@ struct RunDriver::RunState {
   platform::Folder archiveFolder;
   platform::FileLock lock;
   std::optional<OutputNames> outputs;
+  // What earlier runs saved, for a run that takes only changed files.
+  ChangeCatalog catalog;
   RunReport report;
 };
 
@@ -151,6 +155,7 @@ RunReport RunDriver::Run(const JsonDocument& jobDocument) {
       PrepareTheScan(state);
       ScanTheSources(state);
       WriteTheTarget(state);
+      RecordTheSavedFiles(state);
       Finish(state);
     } catch (const std::exception& e) {
       EndAfterException(
@@ -239,6 +244,13 @@ void RunDriver::PrepareTheScan(RunState& state) {
     host_.ShowWarning(line);
   }
   SweepLeftovers(state.archiveFolder, *state.outputs, log_);
+  if (job.ArchiveBitGet) {
+    // An archive of the same name is replaced when this run succeeds; what
+    // it held must then go into the new one. A folder target is updated.
+    const std::wstring replaced = state.outputs->isFolderTarget() ? L"" : state.run.targetName;
+    LoadCatalog(state.archiveFolder, *state.outputs, replaced, &state.catalog, log_);
+    scan.catalog = &state.catalog;
+  }
 
   if (!job.WhiteList.empty()) {
     ScanContext::SetFileFilter(scan.whiteListSpec, ReplaceAll(job.WhiteList, L"\r\n", L";"));
@@ -317,6 +329,29 @@ void RunDriver::WriteTheTarget(RunState& state) {
   }
   host_.SetProgressRange(100);
   host_.SetProgressPosition(100);
+}
+
+// After a run that completed: the files it saved count as unchanged from now
+// on. Without "take only changed files" the catalog starts afresh.
+void RunDriver::RecordTheSavedFiles(RunState& state) {
+  if (runCancelled || !state.job.ArchiveBitSet) return;
+  BackupClass& run = state.run;
+  ChangeCatalog& catalog = state.catalog;
+  catalog.KeepConfirmed();
+  for (const ScannedFolder& folder : state.scan.results) {
+    const std::string folderPath = platform::ToNative(folder.path);
+    for (const ScannedFile& file : folder.files) {
+      if (run.HasFailed(file)) continue;
+      catalog.Record(folderPath + std::string(folder.NativeName(file)), IdentityOf(file),
+                     run.targetName);
+    }
+  }
+  if (const int error = SaveCatalog(state.archiveFolder, *state.outputs, catalog); error != 0) {
+    // The backup stands; the next run just saves more than it had to.
+    log_.WriteLogFormat(L"Write change catalog %s%s failed.%s", state.archiveFolder.path(),
+                        state.outputs->CatalogName(), ErrorText(static_cast<uint32_t>(error)));
+    ++run.errorCount;
+  }
 }
 
 // Phase 5: close the log, say how the run went, and remove what an aborted

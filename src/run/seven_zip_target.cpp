@@ -38,10 +38,11 @@ uint32_t SevenZipTarget::Write(BackupClass& run) {
   SevenZip::SevenZipUIUpdate record;
   record.level = static_cast<uint32_t>(run.compressionLevel);
   record.password = run.password;
-  record.fileFailed = [&run](const std::wstring& path, int error) {
+  record.fileFailed = [&run, &scanned](size_t index, const std::wstring& path, int error) {
     run.log.WriteLogFormat(L"Backup file %s failed.%s", path,
                            ErrorText(static_cast<uint32_t>(error)));
     ++run.errorCount;
+    run.FileFailed(*scanned[index].second);
   };
   // The library asks for files from its own threads, in an order of its own.
   std::mutex sourcesLock;

@@ -87,6 +87,7 @@ uint32_t ZipTarget::CopyToZipTask(BackupClass& run) {
         if (error != 0) {
           run.log.WriteLogFormat(L"Backup file %s failed.%s", path, ErrorText(error));
           ++run.errorCount;
+          run.FileFailed(file);
           if (ZipArchiveBroken(zipArchive_)) {
             CloseArchive();
             return archiveFailed(error);

@@ -5,6 +5,7 @@
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
 #include "platform/wildcard.h"
+#include "scan/change_catalog.h"
 #include "scan/scan_context.h"
 #include "util/error_text.h"
 #include "util/path_util.h"
@@ -30,8 +31,16 @@ void ScanContext::CannotRead(int32_t taskNumber, const std::wstring& path, int e
   unreadableEntries.fetch_add(1, std::memory_order_relaxed);
 }
 
+bool ScanContext::HasArchiveBit(std::string_view nativeFolder, const DirectoryEntry& file) const {
+  if (!catalog) return (file.attributes & kAttributeArchive) != 0;
+  std::string path;
+  path.reserve(nativeFolder.size() + file.nativeName.size());
+  path.append(nativeFolder).append(file.nativeName);
+  return !catalog->IsUnchanged(path, IdentityOf(file));
+}
+
 bool ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
-                            const DirectoryEntry& file) {
+                            std::string_view nativeFolder, const DirectoryEntry& file) {
   const uint32_t a = file.attributes;
   auto skip = [&](const wchar_t* format) {
     if (Logs(kScanLogFiles)) log.WriteLogFormat(format, taskNumber, folder, file.name);
@@ -41,7 +50,7 @@ bool ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
     // Reading a FIFO would block the run and a device has no content to save.
     return skip(L"(%02ld) File: Skip %s%s, not a regular file.");
   }
-  if ((options & kScanArchiveBitGet) && !(a & kAttributeArchive)) {
+  if ((options & kScanArchiveBitGet) && !HasArchiveBit(nativeFolder, file)) {
     return skip(L"(%02ld) File: Skip %s%s, FILE_ATTRIBUTE_ARCHIVE not set.");
   }
   if ((a & kAttributeSystem) && !(options & kScanIncludeSystemFiles)) {
@@ -102,6 +111,7 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
   }
 
   ScannedFolder scanned{path, folder.id(), {}, {}};
+  const std::string nativePath = catalog ? ToNative(path) : std::string();
   for (DirectoryEntry& item : entries) {
     const uint32_t a = item.attributes;
     const bool reparse = (a & kAttributeReparsePoint) != 0;
@@ -151,12 +161,13 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
       }
       continue;
     }
-    if (!TakesFile(taskNumber, path, item)) continue;
+    if (!TakesFile(taskNumber, path, nativePath, item)) continue;
     ScannedFile file;
     file.id = item.id;
     file.lastWriteTime = item.lastWriteTime;
     file.creationTime = item.creationTime;
     file.lastAccessTime = item.lastAccessTime;
+    file.changeTime = item.changeTime;
     file.size = item.size;
     file.attributes = a;
     scanned.AddFile(file, item.nativeName);

@@ -37,6 +37,8 @@
 
 namespace kelvane {
 
+class ChangeCatalog;
+
 // A file the run saves. Its name lives in its folder's `names` (a run over a
 // million files keeps a million of these, so each is kept small).
 struct ScannedFile {
@@ -44,12 +46,13 @@ struct ScannedFile {
   uint64_t lastWriteTime = 0;  // FILETIME ticks
   uint64_t creationTime = 0;
   uint64_t lastAccessTime = 0;
+  uint64_t changeTime = 0;  // nanoseconds since 1970 (DirectoryEntry::changeTime)
   uint64_t size = 0;
   uint32_t attributes = 0;
   uint32_t nameStart = 0;  // in ScannedFolder::names
 };
 
-static_assert(sizeof(ScannedFile) <= 56);
+static_assert(sizeof(ScannedFile) <= 64);
 
 struct ScannedFolder {
   std::wstring path;               // ends in the separator; a file's full path is path + name
@@ -127,6 +130,9 @@ class ScanContext {
   // the new one.
   std::optional<platform::FileId> ownOutputFolder;
   std::function<bool(std::wstring_view name)> isOwnOutput;
+  // With kScanArchiveBitGet: a file "has its archive bit set" unless this
+  // catalog holds it unchanged. Without a catalog every file has it.
+  const ChangeCatalog* catalog = nullptr;
 
   std::mutex processedLock;
   PathSet processedFolders;  // guarded by processedLock
@@ -146,8 +152,10 @@ class ScanContext {
   // Logs and counts what could not be read.
   void CannotRead(int32_t taskNumber, const std::wstring& path, int error);
   // Whether the file entry passes every filter; logs the rejection.
-  bool TakesFile(int32_t taskNumber, const std::wstring& folder,
+  // `nativeFolder` is the folder's path as bytes, for the catalog.
+  bool TakesFile(int32_t taskNumber, const std::wstring& folder, std::string_view nativeFolder,
                  const platform::DirectoryEntry& file);
+  bool HasArchiveBit(std::string_view nativeFolder, const platform::DirectoryEntry& file) const;
 };
 
 }  // namespace kelvane

@@ -166,7 +166,7 @@ TEST_F(CallbackTest, FoldersGetNoStreamAndCountNothing) {
 TEST_F(CallbackTest, AVanishedFileIsLeftOutAndReported) {
   SevenZipUIUpdate record;
   std::vector<std::wstring> failed;
-  record.fileFailed = [&](const std::wstring& path, int error) {
+  record.fileFailed = [&](size_t, const std::wstring& path, int error) {
     failed.push_back(path + L" " + std::to_wstring(error));
   };
   test::RunShell("rm '" + platform::ToNative(files_[1].fullPath) + "'");

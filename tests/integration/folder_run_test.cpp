@@ -293,10 +293,11 @@ TEST_F(FolderRunTest, NamesTheTargetWithDateButNotTheLog) {
     names.push_back(entry.path().filename().string());
   }
   std::sort(names.begin(), names.end());
-  ASSERT_EQ(names.size(), 2u);
-  EXPECT_EQ(names[0], "Daily.log");
-  EXPECT_TRUE(std::regex_match(names[1], std::regex(R"(Daily_\d{4}-\d\d-\d\d_\d\d-\d\d)")))
-      << names[1];
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_EQ(names[0], "Daily.kvncat");
+  EXPECT_EQ(names[1], "Daily.log");
+  EXPECT_TRUE(std::regex_match(names[2], std::regex(R"(Daily_\d{4}-\d\d-\d\d_\d\d-\d\d)")))
+      << names[2];
 }
 
 TEST_F(FolderRunTest, EmptyArchiveFolderMeansTheCurrentFolder) {

@@ -19,6 +19,7 @@ TEST(OutputNamesTest, RecognisesExactlyTheJobsOwnNames) {
   struct Row {
     const wchar_t* name;
     bool zipTarget, zipTemporary, zipOwn, folderTarget, folderOwn;
+    bool folderTemporary = false;
   } rows[] = {
       {L"Daily.zip", true, false, true, false, false},
       {L"Daily_2026-12-05_09-07.zip", true, false, true, false, false},
@@ -28,6 +29,10 @@ TEST(OutputNamesTest, RecognisesExactlyTheJobsOwnNames) {
       {L".Daily_2026-12-05_09-07.zip.kvn-1-2.tmp", false, true, true, false, false},
       {L"Daily.log", false, false, true, false, true},
       {L".Daily.kvn-lock", false, false, true, false, true},
+      {L"Daily.kvncat", false, false, true, false, true},
+      {L".Daily.kvncat.kvn-9-1.tmp", false, true, true, false, true, true},
+      {L"Daily.kvncat.kvn-9-1.tmp", false, false, false, false, false},
+      {L".Daily2.kvncat.kvn-9-1.tmp", false, false, false, false, false},
       {L"DAILY.ZIP", false, false, false, false, false},
       {L"daily.zip", false, false, false, false, false},
       {L"Daily.log.1", false, false, false, false, false},
@@ -44,7 +49,7 @@ TEST(OutputNamesTest, RecognisesExactlyTheJobsOwnNames) {
     EXPECT_EQ(zip.IsTemporary(row.name), row.zipTemporary) << name;
     EXPECT_EQ(zip.IsOwnOutput(row.name), row.zipOwn) << name;
     EXPECT_EQ(folder.IsTarget(row.name), row.folderTarget) << name;
-    EXPECT_FALSE(folder.IsTemporary(row.name)) << name;
+    EXPECT_EQ(folder.IsTemporary(row.name), row.folderTemporary) << name;
     EXPECT_EQ(folder.IsOwnOutput(row.name), row.folderOwn) << name;
   }
 }

@@ -129,7 +129,7 @@ HRESULT ArchiveUpdateCallbackEx::GetStream(uint32_t index, ISequentialInStream**
           : platform::Fs().OpenStream(file.fullPath, platform::FileStream::kReadExisting, &stream);
   if (error != 0) {
     // A file that vanished since the scan is left out; the rest still goes in.
-    if (record_ && record_->fileFailed) record_->fileFailed(file.fullPath, error);
+    if (record_ && record_->fileFailed) record_->fileFailed(index, file.fullPath, error);
     return S_FALSE;
   }
   auto* wrapper =

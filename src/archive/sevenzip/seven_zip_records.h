@@ -44,7 +44,7 @@ struct SevenZipUIUpdate {
   std::atomic<bool> stopRequested{false};
   // Told about a file that could not be opened; it is left out of the
   // archive and the archive goes on. Called from the library's threads.
-  std::function<void(const std::wstring& fullPath, int error)> fileFailed;
+  std::function<void(size_t index, const std::wstring& fullPath, int error)> fileFailed;
   // Opens file `index` of the list for reading (0 or an error number); the
   // run sets it, because it knows which file the scan saw at each path.
   // Without it a file is opened by its full path. Called from the library's

@@ -1,0 +1,216 @@
+#include "scan/change_catalog.h"
+
+#include <charconv>
+
+#include "platform/text_codec.h"
+#include "scan/scan_context.h"
+
+namespace kelvane {
+namespace {
+
+constexpr std::string_view kHeader = "kelvane change catalog 1";
+
+void AppendEscaped(std::string& out, std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F || b == '\\') {
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The bytes of an escaped field; false when it is not in the form written.
+bool Unescape(std::string_view field, std::string* out) {
+  out->clear();
+  for (size_t i = 0; i < field.size(); ++i) {
+    const auto b = static_cast<unsigned char>(field[i]);
+    if (b < 0x20 || b == 0x7F) return false;
+    if (b != '\\') {
+      out->push_back(field[i]);
+      continue;
+    }
+    if (field.size() - i < 4 || field[i + 1] != 'x') return false;
+    const int high = HexValue(field[i + 2]);
+    const int low = HexValue(field[i + 3]);
+    if (high < 0 || low < 0) return false;
+    out->push_back(static_cast<char>(high * 16 + low));
+    i += 3;
+  }
+  return true;
+}
+
+bool ReadNumber(std::string_view field, uint64_t* value) {
+  if (field.empty() || (field.size() > 1 && field[0] == '0')) return false;
+  const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), *value);
+  return error == std::errc() && end == field.data() + field.size();
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line) {
+  std::vector<std::string_view> fields;
+  size_t start = 0;
+  for (size_t tab; (tab = line.find('\t', start)) != std::string_view::npos; start = tab + 1) {
+    fields.push_back(line.substr(start, tab - start));
+  }
+  fields.push_back(line.substr(start));
+  return fields;
+}
+
+}  // namespace
+
+FileIdentity IdentityOf(const ScannedFile& file) {
+  return FileIdentity{file.id, file.size, file.lastWriteTime, file.changeTime};
+}
+
+FileIdentity IdentityOf(const platform::DirectoryEntry& entry) {
+  return FileIdentity{entry.id, entry.size, entry.lastWriteTime, entry.changeTime};
+}
+
+std::string ChangeCatalog::Parse(std::string_view text) {
+  targets_.clear();
+  entries_.clear();
+  auto damaged = [this](size_t line, const char* what) {
+    targets_.clear();
+    entries_.clear();
+    return "line " + std::to_string(line) + ": " + what;
+  };
+  size_t lineNumber = 0;
+  size_t files = 0;
+  bool ended = false;
+  std::string bytes;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) return damaged(lineNumber + 1, "cut off");
+    const std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    ++lineNumber;
+    if (ended) return damaged(lineNumber, "text after the end");
+    if (lineNumber == 1) {
+      if (line != kHeader) return damaged(1, "not a change catalog of this version");
+      continue;
+    }
+    const std::vector<std::string_view> fields = SplitFields(line);
+    if (fields[0] == "target" && fields.size() == 2) {
+      if (!Unescape(fields[1], &bytes)) return damaged(lineNumber, "bad target name");
+      targets_.push_back(platform::FromNative(bytes));
+    } else if (fields[0] == "file" && fields.size() == 8) {
+      uint64_t n[6];
+      for (int i = 0; i < 6; ++i) {
+        if (!ReadNumber(fields[1 + i], &n[i])) return damaged(lineNumber, "bad number");
+      }
+      if (n[0] >= targets_.size()) return damaged(lineNumber, "no such target");
+      if (!Unescape(fields[7], &bytes) || bytes.empty()) {
+        return damaged(lineNumber, "bad path");
+      }
+      auto [entry, added] = entries_.try_emplace(bytes);
+      if (!added) return damaged(lineNumber, "path listed twice");
+      entry->second.target = static_cast<uint32_t>(n[0]);
+      entry->second.identity = FileIdentity{{n[1], n[2]}, n[3], n[4], n[5]};
+      ++files;
+    } else if (fields[0] == "end" && fields.size() == 2) {
+      uint64_t count = 0;
+      if (!ReadNumber(fields[1], &count) || count != files) {
+        return damaged(lineNumber, "wrong number of files");
+      }
+      ended = true;
+    } else {
+      return damaged(lineNumber, "unknown record");
+    }
+  }
+  if (!ended) return damaged(lineNumber + 1, "cut off");
+  return "";
+}
+
+std::string ChangeCatalog::Text() const {
+  std::string out(kHeader);
+  out += '\n';
+  for (const std::wstring& target : targets_) {
+    out += "target\t";
+    AppendEscaped(out, platform::ToNative(target));
+    out += '\n';
+  }
+  for (const auto& [path, entry] : entries_) {
+    const FileIdentity& id = entry.identity;
+    out += "file\t" + std::to_string(entry.target) + '\t' + std::to_string(id.id.device) + '\t' +
+           std::to_string(id.id.inode) + '\t' + std::to_string(id.size) + '\t' +
+           std::to_string(id.lastWriteTime) + '\t' + std::to_string(id.changeTime) + '\t';
+    AppendEscaped(out, path);
+    out += '\n';
+  }
+  out += "end\t" + std::to_string(entries_.size()) + '\n';
+  return out;
+}
+
+std::vector<std::wstring> ChangeCatalog::DropTargets(
+    const std::function<bool(const std::wstring&)>& keep) {
+  std::vector<uint32_t> renumbered(targets_.size());
+  std::vector<std::wstring> kept;
+  std::vector<bool> dropped(targets_.size());
+  for (size_t i = 0; i < targets_.size(); ++i) {
+    dropped[i] = !keep(targets_[i]);
+    if (!dropped[i]) {
+      renumbered[i] = static_cast<uint32_t>(kept.size());
+      kept.push_back(targets_[i]);
+    }
+  }
+  std::vector<bool> held(targets_.size());
+  for (auto it = entries_.begin(); it != entries_.end();) {
+    const uint32_t target = it->second.target;
+    if (dropped[target]) {
+      held[target] = true;
+      it = entries_.erase(it);
+    } else {
+      it->second.target = renumbered[target];
+      ++it;
+    }
+  }
+  std::vector<std::wstring> gone;
+  for (size_t i = 0; i < targets_.size(); ++i) {
+    if (held[i]) gone.push_back(targets_[i]);
+  }
+  targets_ = std::move(kept);
+  return gone;
+}
+
+bool ChangeCatalog::IsUnchanged(const std::string& path, const FileIdentity& identity) const {
+  const auto found = entries_.find(path);
+  if (found == entries_.end() || !(found->second.identity == identity)) return false;
+  found->second.confirmed.store(true, std::memory_order_relaxed);
+  return true;
+}
+
+void ChangeCatalog::KeepConfirmed() {
+  std::erase_if(entries_, [](const auto& item) {
+    return !item.second.confirmed.load(std::memory_order_relaxed);
+  });
+}
+
+uint32_t ChangeCatalog::TargetIndex(const std::wstring& target) {
+  // A run records all its files under one target: found once, then reused.
+  if (lastTarget_ < targets_.size() && targets_[lastTarget_] == target) return lastTarget_;
+  lastTarget_ = 0;
+  while (lastTarget_ < targets_.size() && targets_[lastTarget_] != target) ++lastTarget_;
+  if (lastTarget_ == targets_.size()) targets_.push_back(target);
+  return lastTarget_;
+}
+
+void ChangeCatalog::Record(std::string path, const FileIdentity& identity,
+                           const std::wstring& target) {
+  const uint32_t index = TargetIndex(target);
+  Entry& entry = entries_[std::move(path)];
+  entry.identity = identity;
+  entry.target = index;
+  entry.confirmed.store(true, std::memory_order_relaxed);
+}
+
+}  // namespace kelvane

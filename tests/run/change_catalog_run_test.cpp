@@ -1,0 +1,208 @@
+// Runs that take only what changed: which files a run saves depends on what
+// earlier runs of the job saved and where that still is. Played through the
+// run driver, with failures and cancels through the file-system seam.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/file_system.h"
+#include "run/run_driver_fixture.h"
+
+namespace kelvane {
+namespace {
+
+using test::LogLines;
+using test::PathExists;
+using test::ReadBytes;
+using test::WriteBytes;
+
+class ChangeCatalogRunTest : public test::RunDriverTest {
+ protected:
+  void SetUp() override {
+    RunDriverTest::SetUp();
+    job_.ArchiveBitGet = true;
+    job_.ArchiveBitSet = true;
+    job_.LogFiles = true;
+  }
+  void TearDown() override {
+    ::unsetenv("TZ");
+    ::tzset();
+  }
+
+  // The files the last run took, by their "File: Add" lines.
+  std::vector<std::string> Added() const {
+    std::vector<std::string> added;
+    for (const std::string& line : LogLines(dir_.Native("out/Daily.log"))) {
+      const size_t at = line.find("File: Add " + src_);
+      if (at != std::string::npos) added.push_back(line.substr(at + 10 + src_.size()));
+    }
+    std::sort(added.begin(), added.end());
+    return added;
+  }
+  bool LogSays(const std::string& text) const {
+    for (const std::string& line : LogLines(dir_.Native("out/Daily.log"))) {
+      if (line.find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
+  // Dated archives of runs within one minute would share a name: each run
+  // gets an hour of its own.
+  void RunInHour(int hour) {
+    const std::string zone = "XYZ-" + std::to_string(hour);
+    ::setenv("TZ", zone.c_str(), 1);
+    ::tzset();
+  }
+  std::string Catalog() const { return ReadBytes(dir_.Native("out/Daily.kvncat")); }
+
+  using Files = std::vector<std::string>;
+};
+
+// Given a folder job that takes changed files and records what it saved,
+// then a second run saves nothing, and after one file is rewritten with the
+// same bytes and one is added, a third run saves exactly those two.
+TEST_F(ChangeCatalogRunTest, AFolderJobSavesOnlyWhatChangedSinceTheLastRun) {
+  EXPECT_EQ(Run().savedFiles, 2u);
+  EXPECT_TRUE(LogSays("Change catalog " + dir_.Native("out/Daily.kvncat") +
+                      " not found: every file counts as changed."));
+  const RunReport second = Run();
+  EXPECT_EQ(second.outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(second.savedFiles, 0u);
+  EXPECT_EQ(Added(), Files{});
+  WriteBytes(src_ + "/a.txt", "alpha");  // the same bytes: still a change
+  WriteBytes(src_ + "/sub/new.txt", "new");
+  EXPECT_EQ(Run().savedFiles, 2u);
+  EXPECT_EQ(Added(), (Files{"/a.txt.", "/sub/new.txt."}));
+  EXPECT_EQ(ReadBytes(Copied() + "/sub/new.txt"), "new");
+  EXPECT_EQ(Run().savedFiles, 0u);
+}
+
+// An archive without a date is replaced by the next run, so that run must
+// hold everything again.
+TEST_F(ChangeCatalogRunTest, AnArchiveReplacedByTheRunTakesEverythingAgain) {
+  job_.Type = kJobTypeZip;
+  EXPECT_EQ(Run().savedFiles, 2u);
+  EXPECT_EQ(Run().savedFiles, 2u);
+  EXPECT_TRUE(LogSays("Change catalog: the files saved in " + dir_.Native("out/Daily.zip") +
+                      " count as changed again (replaced by this run)."));
+}
+
+// Dated 7z archives: each holds what changed since the one before; when an
+// older one is deleted, what only it held is saved again.
+TEST_F(ChangeCatalogRunTest, DatedArchivesHoldWhatChangedAndADeletedOneIsMadeGood) {
+  job_.Type = kJobTypeSevenZip;
+  job_.AddDate = true;
+  RunInHour(1);
+  const RunReport first = Run();
+  ASSERT_EQ(first.savedFiles, 2u);
+  RunInHour(2);
+  WriteBytes(src_ + "/sub/b.txt", "beta 2");
+  const RunReport second = Run();
+  EXPECT_EQ(Added(), Files{"/sub/b.txt."});
+  EXPECT_NE(second.archivePath, first.archivePath);
+  ASSERT_EQ(::unlink(platform::ToNative(first.archivePath).c_str()), 0);
+  RunInHour(3);
+  EXPECT_EQ(Run().savedFiles, 1u);
+  EXPECT_EQ(Added(), Files{"/a.txt."});
+  EXPECT_TRUE(LogSays("count as changed again (no longer there)."));
+}
+
+// Without recording, every run saves everything changed since the last run
+// that recorded (a differential backup), and leaves the catalog as it was.
+TEST_F(ChangeCatalogRunTest, TakingWithoutRecordingIsDifferential) {
+  job_.ArchiveBitGet = false;
+  EXPECT_EQ(Run().savedFiles, 2u);
+  const std::string recorded = Catalog();
+  job_.ArchiveBitGet = true;
+  job_.ArchiveBitSet = false;
+  WriteBytes(src_ + "/a.txt", "alpha 2");
+  EXPECT_EQ(Run().savedFiles, 1u);
+  WriteBytes(src_ + "/sub/b.txt", "beta 2");
+  EXPECT_EQ(Run().savedFiles, 2u);
+  EXPECT_EQ(Added(), (Files{"/a.txt.", "/sub/b.txt."}));
+  EXPECT_EQ(Catalog(), recorded);
+  // Recording without taking saves all and starts the catalog afresh.
+  job_.ArchiveBitGet = false;
+  job_.ArchiveBitSet = true;
+  EXPECT_EQ(Run().savedFiles, 2u);
+  job_.ArchiveBitGet = true;
+  EXPECT_EQ(Run().savedFiles, 0u);
+}
+
+class FailedFileRunTest : public ChangeCatalogRunTest,
+                          public ::testing::WithParamInterface<uint32_t> {};
+
+// A file that could not be saved stays "changed"; the others do not.
+TEST_P(FailedFileRunTest, AFileThatFailedIsTakenAgainNextTime) {
+  job_.Type = GetParam();
+  job_.AddDate = true;
+  RunInHour(1);
+  {
+    test::FaultyFileSystem fs;
+    const auto vanished = [](const std::wstring& path) {
+      return path.ends_with(L"/a.txt") ? ENOENT : 0;
+    };
+    fs.failOpenFile = fs.failCopy = vanished;
+    platform::ScopedFileSystem scoped(&fs);
+    const RunReport first = Run();
+    EXPECT_EQ(first.outcome, RunOutcome::kCompletedWithErrors);
+    EXPECT_EQ(first.savedFiles, 1u);
+  }
+  RunInHour(2);
+  EXPECT_EQ(Run().savedFiles, 1u);
+  EXPECT_EQ(Added(), Files{"/a.txt."});
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryTarget, FailedFileRunTest,
+                         ::testing::Values(kJobTypeFolder, kJobTypeZip, kJobTypeSevenZip));
+
+// A cancelled run changes nothing: what it did not finish is taken again.
+TEST_F(ChangeCatalogRunTest, ACancelledRunLeavesTheCatalogAsItWas) {
+  for (int i = 0; i < 20; ++i) WriteBytes(src_ + "/many/f" + std::to_string(i) + ".txt", "x");
+  ASSERT_EQ(Run().savedFiles, 22u);
+  const std::string recorded = Catalog();
+  for (int i = 0; i < 20; ++i) WriteBytes(src_ + "/many/f" + std::to_string(i) + ".txt", "y");
+  {
+    test::FaultyFileSystem fs;
+    std::atomic<int> copied{0};
+    fs.failCopy = [&copied](const std::wstring&) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      ++copied;
+      return 0;
+    };
+    platform::ScopedFileSystem scoped(&fs);
+    host_.cancelWhen = [&copied] { return copied >= 3; };
+    EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
+    host_.cancelWhen = nullptr;
+    host_.cancelled = false;
+  }
+  EXPECT_EQ(Catalog(), recorded);
+  EXPECT_EQ(Run().savedFiles, 20u);
+}
+
+// A damaged catalog means a full run, said in one line, and a new catalog.
+TEST_F(ChangeCatalogRunTest, ADamagedCatalogMeansAFullRun) {
+  ASSERT_EQ(Run().savedFiles, 2u);
+  const std::string recorded = Catalog();
+  for (const std::string& damage : {recorded.substr(0, recorded.size() / 2),
+                                    std::string("\x00\xFF garbage", 10), std::string()}) {
+    WriteBytes(dir_.Native("out/Daily.kvncat"), damage);
+    EXPECT_EQ(Run().savedFiles, 2u);
+    EXPECT_TRUE(LogSays("Change catalog " + dir_.Native("out/Daily.kvncat") + " is damaged ("))
+        << damage;
+    EXPECT_EQ(Run().savedFiles, 0u) << "a new catalog was written";
+  }
+  // A link planted at the catalog's name is not read.
+  ASSERT_EQ(::unlink(dir_.Native("out/Daily.kvncat").c_str()), 0);
+  WriteBytes(dir_.Native("elsewhere"), recorded);
+  ASSERT_EQ(::symlink(dir_.Native("elsewhere").c_str(), dir_.Native("out/Daily.kvncat").c_str()),
+            0);
+  EXPECT_EQ(Run().savedFiles, 2u);
+  EXPECT_TRUE(LogSays("is not a plain file: every file counts as changed."));
+}
+
+}  // namespace
+}  // namespace kelvane
