@@ -65,6 +65,7 @@ const Field kFields[] = {
     {"ArchiveBitSet", &BackupJob::ArchiveBitSet},
     {"IncludeSystemFiles", &BackupJob::IncludeSystemFiles, kScanIncludeSystemFiles},
     {"IncludeHiddenFiles", &BackupJob::IncludeHiddenFiles, kScanIncludeHiddenFiles},
+    {"TestFiles", &BackupJob::TestFiles},
 };
 
 bool IsPassword(const Field& field) {

@@ -47,7 +47,7 @@ struct BackupJob {
   uint32_t ArchiveCompLevel = 9;
   bool AddDate = false;
   bool Overwrite = false;  // carried into a run, which does not act on it
-  bool TestFiles = false;  // an editor option; never stored
+  bool TestFiles = false;  // read every saved file back after the backup
   bool LogFolder = false;
   bool LogFiles = false;
   bool LogBlackList = false;

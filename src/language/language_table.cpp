@@ -70,6 +70,11 @@ const BuiltInText kBuiltInTexts[] = {
      L"Abgebrochen, bevor die Sicherung begann. Nichts wurde verändert."},
     {L"console_see_file", L"Siehe [1]"},
     {L"console_done", L"Fertig: [1] von [2] Dateien ([3]) nach [4], [5] Fehler."},
+    {L"console_verified", L"Geprüft: [1] Dateien zurückgelesen, [2] fehlerhaft."},
+    {L"ui_verify_files", L"Prüfe die Sicherung: [1] von [2] Dateien zurückgelesen"},
+    {L"verify_failed",
+     L"Das neue Archiv [1] hat die Prüfung nicht bestanden und wurde verworfen; ein älteres "
+     L"Archiv ist unverändert. Das Protokoll [2] nennt die Dateien."},
     {L"console_aborted",
      L"Abgebrochen: von einem Archiv bleibt nichts; ein Zielordner behält die bis dahin "
      L"kopierten Dateien."},
@@ -131,6 +136,9 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_filter_include_hidden_files", L"Versteckte Dateien einschließen."},
     {L"ui_filter_archivebit_get", L"Nur Dateien mit Archivbit sichern."},
     {L"ui_filter_archivebit_set", L"Archivbit nach der Sicherung zurücksetzen."},
+    {L"ui_filter_archivebit_hint",
+     L"<b>Nur mit Archivbit</b>: nur was sich seit der letzten Sicherung mit <b>Zurücksetzen</b> "
+     L"geändert hat. <b>Zurücksetzen</b>: merkt sich, was gesichert wurde."},
     {L"ui_filter_file_info",
      L"Geben Sie hier bitte die Dateiendungen an, die aufgenommen oder übergangen werden sollen. "
      L"Lassen Sie <b>Dateien aufnehmen</b> leer, wird <b>*.*</b> verwendet. Das Pipe-Zeichen "
@@ -159,7 +167,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 99);
+static_assert(std::size(kBuiltInTexts) == 103);
 
 }  // namespace
 

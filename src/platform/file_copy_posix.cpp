@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -16,9 +17,34 @@
 namespace kelvane::platform {
 namespace {
 
+// The CRC-32 of what a copy read, when the caller wants one; null otherwise.
+class Checksum {
+ public:
+  explicit Checksum(uint32_t* out) : out_(out) {
+    if (out_) *out_ = static_cast<uint32_t>(::crc32(0, nullptr, 0));
+  }
+  bool wanted() const { return out_ != nullptr; }
+  void Add(const char* data, size_t n) {
+    if (out_) {
+      *out_ = static_cast<uint32_t>(
+          ::crc32(*out_, reinterpret_cast<const Bytef*>(data), static_cast<uInt>(n)));
+    }
+  }
+  // A hole reads as zeros.
+  void AddZeros(off_t n) {
+    static const char kZeros[1 << 16] = {};
+    for (; out_ && n > 0; n -= std::min<off_t>(n, sizeof kZeros)) {
+      Add(kZeros, static_cast<size_t>(std::min<off_t>(n, sizeof kZeros)));
+    }
+  }
+
+ private:
+  uint32_t* out_;
+};
+
 // Copies `length` bytes at `offset` of `in` to the same place in `out`.
-int CopyRange(int in, int out, off_t offset, off_t length) {
-  bool kernelCopy = true;
+int CopyRange(int in, int out, off_t offset, off_t length, Checksum& checksum) {
+  bool kernelCopy = !checksum.wanted();
   char buffer[1 << 16];
   off_t inOffset = offset;
   off_t outOffset = offset;
@@ -42,6 +68,7 @@ int CopyRange(int in, int out, off_t offset, off_t length) {
     const ssize_t got = RetryOnInterrupt([&] { return ::pread(in, buffer, want, inOffset); });
     if (got < 0) return errno;
     if (got == 0) return 0;
+    checksum.Add(buffer, static_cast<size_t>(got));
     for (ssize_t done = 0; done < got;) {
       const ssize_t put = RetryOnInterrupt(
           [&] { return ::pwrite(out, buffer + done, static_cast<size_t>(got - done), outOffset); });
@@ -58,9 +85,10 @@ int CopyRange(int in, int out, off_t offset, off_t length) {
 // A file with holes is copied data region by data region, so the holes stay
 // holes: a 1 GiB sparse disk image must not become 1 GiB of zeros in the
 // backup. False in `*done` when the file system cannot tell the regions.
-int CopySparseContents(int in, int out, bool* done) {
+int CopySparseContents(int in, int out, Checksum& checksum, bool* done) {
   *done = false;
-  for (off_t position = 0;;) {
+  off_t position = 0;
+  for (;;) {
     const off_t data = ::lseek(in, position, SEEK_DATA);
     if (data < 0) {
       if (errno == ENXIO) break;  // no data after `position`
@@ -69,24 +97,30 @@ int CopySparseContents(int in, int out, bool* done) {
     }
     off_t hole = ::lseek(in, data, SEEK_HOLE);
     if (hole < 0) return errno;
-    if (const int error = CopyRange(in, out, data, hole - data); error != 0) return error;
+    checksum.AddZeros(data - position);
+    if (const int error = CopyRange(in, out, data, hole - data, checksum); error != 0) {
+      return error;
+    }
     position = hole;
   }
   // The length, with a hole at the end if there is one.
   const off_t size = ::lseek(in, 0, SEEK_END);
   if (size < 0) return errno;
+  checksum.AddZeros(size - position);
   if (::ftruncate(out, size) != 0) return errno;
   *done = true;
   return 0;
 }
 
-int CopyContents(int in, int out, const struct stat& status) {
+int CopyContents(int in, int out, const struct stat& status, Checksum& checksum) {
   // Fewer blocks than the size needs: the file has holes.
   if (static_cast<off_t>(status.st_blocks) * 512 < status.st_size) {
     bool done = false;
-    if (const int error = CopySparseContents(in, out, &done); error != 0 || done) return error;
+    if (const int error = CopySparseContents(in, out, checksum, &done); error != 0 || done) {
+      return error;
+    }
   }
-  bool kernelCopy = true;
+  bool kernelCopy = !checksum.wanted();
   char buffer[1 << 16];
   for (;;) {
     if (kernelCopy) {
@@ -103,6 +137,7 @@ int CopyContents(int in, int out, const struct stat& status) {
     size_t got = 0;
     if (const int error = ReadSome(in, buffer, sizeof buffer, &got); error != 0) return error;
     if (got == 0) return 0;
+    checksum.Add(buffer, got);
     if (const int error = WriteAll(out, buffer, got); error != 0) return error;
   }
 }
@@ -151,7 +186,8 @@ int OpenScannedFile(int dirFd, const std::string& name, const FileId& expected, 
 }
 
 int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expected, int targetDir,
-                    const std::string& targetName, int workDir) {
+                    const std::string& targetName, int workDir, uint32_t* crc) {
+  Checksum checksum(crc);
   int in = -1;
   if (const int error = OpenScannedFile(sourceDir, name, expected, &in); error != 0) return error;
   struct stat status;
@@ -163,7 +199,7 @@ int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expect
     ::close(in);
     return error;
   }
-  int error = CopyContents(in, out, status);
+  int error = CopyContents(in, out, status, checksum);
   if (error == 0) error = CopyAttributes(status, out);
   if (const int closed = CloseDescriptor(out); error == 0) error = closed;
   ::close(in);
@@ -172,6 +208,36 @@ int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expect
   }
   if (error != 0) ::unlinkat(workDir, temporary.c_str(), 0);
   return error;
+}
+
+int ReadBackFile(int dirFd, const std::string& name, uint32_t* crc) {
+  const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno;
+  struct stat status;
+  if (::fstat(fd, &status) != 0) return CloseAfterFailure(fd);
+  if (!S_ISREG(status.st_mode)) {
+    ::close(fd);
+    return EINVAL;
+  }
+  // Only clean pages can be dropped: written out first, then read from disk.
+  if (::fdatasync(fd) != 0) return CloseAfterFailure(fd);
+  (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  Checksum checksum(crc);
+  char buffer[1 << 16];
+  for (;;) {
+    size_t got = 0;
+    if (const int error = ReadSome(fd, buffer, sizeof buffer, &got); error != 0) {
+      ::close(fd);
+      return error;
+    }
+    if (got == 0) break;
+    checksum.Add(buffer, got);
+  }
+  // Read once; nobody needs the copy's pages now.
+  (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  ::close(fd);
+  return 0;
 }
 
 }  // namespace kelvane::platform

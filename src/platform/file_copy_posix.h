@@ -1,6 +1,7 @@
 // The file copy behind FileSystem::CopyFile (internal to the POSIX platform).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/file_attributes.h"
@@ -11,7 +12,10 @@ namespace kelvane::platform {
 // `expected`, to `targetName` in `targetDir` through a temporary file in
 // `workDir`. See FileSystem::CopyFile.
 int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expected, int targetDir,
-                    const std::string& targetName, int workDir);
+                    const std::string& targetName, int workDir, uint32_t* checksum);
+
+// See FileSystem::ReadBack.
+int ReadBackFile(int dirFd, const std::string& name, uint32_t* checksum);
 
 // Opens `name` of `dirFd` for reading only while it is the regular file
 // `expected`; never through a symbolic link, and never blocking on a FIFO.

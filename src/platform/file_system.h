@@ -141,10 +141,15 @@ class FileSystem {
   // was kept. The copy is written as a temporary file in `work` (on the same
   // file system) and renamed into place only when complete, so a read-only old
   // copy never blocks it and a half-written file never stands under the final
-  // name.
+  // name. With `checksum`, the bytes pass through the program and their
+  // CRC-32, as read from the source, goes there (holes count as zeros).
   virtual int CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
-                       const Folder& target, const std::wstring& targetName,
-                       const Folder& work) = 0;
+                       const Folder& target, const std::wstring& targetName, const Folder& work,
+                       uint32_t* checksum) = 0;
+  // Reads the regular file `name` of `folder` back as the disk holds it (its
+  // pages are written out and dropped from the cache first, so this is not a
+  // read of memory) and gives the CRC-32 of its contents.
+  virtual int ReadBack(const Folder& folder, const std::wstring& name, uint32_t* checksum) = 0;
 };
 
 // The one naming scheme of the program's temporary files (CreateTemporary):

@@ -370,11 +370,18 @@ class PosixFileSystem final : public FileSystem {
   }
 
   int CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
-               const Folder& target, const std::wstring& targetName, const Folder& work) override {
+               const Folder& target, const std::wstring& targetName, const Folder& work,
+               uint32_t* checksum) override {
     std::string sourceName, copyName;
     if (!NativeName(name, &sourceName) || !NativeName(targetName, &copyName)) return EINVAL;
     return CopyRegularFile(source.handle(), sourceName, expected, target.handle(), copyName,
-                           work.handle());
+                           work.handle(), checksum);
+  }
+
+  int ReadBack(const Folder& folder, const std::wstring& name, uint32_t* checksum) override {
+    std::string native;
+    if (!NativeName(name, &native)) return EINVAL;
+    return ReadBackFile(folder.handle(), native, checksum);
   }
 
  private:

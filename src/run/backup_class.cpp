@@ -1,6 +1,8 @@
 #include "run/backup_class.h"
 
+#include <cerrno>
 #include <chrono>
+#include <vector>
 
 #include "language/language_table.h"
 #include "log/run_log.h"
@@ -122,6 +124,28 @@ void BackupClass::FileFailed(const ScannedFile& file) {
 bool BackupClass::HasFailed(const ScannedFile& file) const {
   std::lock_guard<std::mutex> hold(failedLock);
   return failedFiles.count(&file) != 0;
+}
+
+int BackupClass::OpenWorkFile(std::unique_ptr<platform::FileStream>* stream) {
+  std::vector<platform::DirectoryEntry> entries;
+  if (const int error = platform::Fs().ReadDirectory(*archiveFolder, &entries); error != 0) {
+    return error;
+  }
+  for (const platform::DirectoryEntry& entry : entries) {
+    if (entry.name == workName && entry.error == 0) {
+      return platform::Fs().OpenFile(*archiveFolder, workName, entry.id, stream);
+    }
+  }
+  return ENOENT;
+}
+
+bool BackupClass::UpdateVerifyProgress() {
+  const uint32_t files = verifiedFiles;
+  host.SetStatusLines(
+      PrintFEx(verifyTemplate, {FormatText(L"%lu", files), FormatText(L"%lu", totalFiles)}), L"",
+      L"");
+  host.SetProgressPosition(files);
+  return !runCancelled;
 }
 
 int BackupClass::CreateWorkFile(std::unique_ptr<platform::FileStream>* stream) {

@@ -68,6 +68,13 @@ class BackupClass {
   // Archives: creates the temporary file in archiveFolder that the archive is
   // written to until the run has succeeded; its name goes to workName.
   int CreateWorkFile(std::unique_ptr<platform::FileStream>* stream);
+  // Opens the finished work file for reading it back, only while it is the
+  // regular file the archive folder lists under workName.
+  int OpenWorkFile(std::unique_ptr<platform::FileStream>* stream);
+
+  // The status lines while the target is read back; false when the run is
+  // to stop.
+  bool UpdateVerifyProgress();
 
   // Where and what.
   std::wstring archivePath;  // the target: archive file, or folder ending in the separator
@@ -79,6 +86,7 @@ class BackupClass {
   std::wstring workName;    // archives: the temporary file's name, once made
   std::wstring password;
   int32_t compressionLevel = 0;
+  bool testFiles = false;  // the target is read back after it was written
   ScanContext* scan = nullptr;
 
   // How it went.
@@ -95,6 +103,8 @@ class BackupClass {
   uint64_t freeBytes = 0;
   std::atomic<uint64_t> processedBytes{0};
   std::atomic<uint32_t> processedFiles{0};
+  std::atomic<uint32_t> verifiedFiles{0};  // read back so far
+  std::wstring verifyTemplate;
   std::wstring processedSizeText, totalSizeText;
   std::wstring filesTemplate, sizeTemplate, timeTemplate1, timeTemplate2;
   TimeEstimate estimator{0};

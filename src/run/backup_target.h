@@ -9,12 +9,22 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace kelvane {
 
 namespace vxstl {
 class BackupClass;
 }
+
+// What reading a written target back found.
+struct TargetCheck {
+  uint32_t checked = 0;  // files read back
+  uint32_t failed = 0;   // of them, or missing, or extra: each logged
+  // Why the target as a whole could not be read; empty when it could.
+  std::wstring unreadable;
+  bool passed() const { return failed == 0 && unreadable.empty(); }
+};
 
 class BackupTarget {
  public:
@@ -24,6 +34,11 @@ class BackupTarget {
   // (after telling the user why). Single files that fail are logged and
   // counted in the run, not returned.
   virtual uint32_t Write(vxstl::BackupClass& run) = 0;
+
+  // After a successful Write, reads what was written back and compares it
+  // with what was saved (BackupClass::verify...). Logs one line per file
+  // that fails; a target that cannot be read at all says so in the result.
+  virtual TargetCheck Verify(vxstl::BackupClass& run) = 0;
 };
 
 }  // namespace kelvane

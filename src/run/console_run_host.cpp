@@ -109,6 +109,11 @@ void ConsoleRunHost::RunEnded(const RunReport& report) {
                          {FormatText(L"%lu", report.savedFiles),
                           FormatText(L"%lu", report.totalFiles), FormatByteSize(report.totalBytes),
                           report.archivePath, FormatText(L"%lu", report.errorCount)}));
+      if (report.verification != Verification::kNone) {
+        PrintLine(PrintFEx(
+            texts_.GetText(L"console_verified"),
+            {FormatText(L"%lu", report.verifiedFiles), FormatText(L"%lu", report.verifyFailures)}));
+      }
       break;
     case RunOutcome::kAborted: PrintLine(texts_.GetText(L"console_aborted")); break;
     case RunOutcome::kJobUnreadable: PrintLine(texts_.GetText(L"console_job_unreadable")); break;

@@ -49,9 +49,56 @@ int MakeFolders(const platform::Folder& base, const std::wstring& relative,
 
 uint32_t FolderTarget::Write(vxstl::BackupClass& run) {
   run.processedBytes = 0;
+  checksums_.clear();
+  if (run.testFiles) checksums_.reserve(run.totalFiles);
   std::future<uint32_t> task =
-      std::async(std::launch::async, [&run] { return CopyToFolderTask(run); });
+      std::async(std::launch::async, [this, &run] { return CopyToFolderTask(run); });
   return run.PumpingWait(task);
+}
+
+TargetCheck FolderTarget::Verify(vxstl::BackupClass& run) {
+  TargetCheck check;
+  std::future<uint32_t> task = std::async(std::launch::async, [&] {
+    check = CheckCopies(run);
+    return 0u;
+  });
+  run.PumpingWait(task);
+  return check;
+}
+
+TargetCheck FolderTarget::CheckCopies(vxstl::BackupClass& run) {
+  TargetCheck check;
+  platform::FileSystem& fs = platform::Fs();
+  platform::Folder root;
+  if (const int error = fs.MakeFolder(*run.archiveFolder, run.targetName, &root); error != 0) {
+    check.unreadable = L"cannot be opened." + ErrorText(static_cast<uint32_t>(error));
+    return check;
+  }
+  size_t index = 0;
+  for (const ScannedFolder& folder : run.scan->results) {
+    if (run.cancelRequested || index >= checksums_.size()) break;
+    const std::wstring stored = folder.path.substr(vxstl::StoredPathStart(folder.path));
+    platform::Folder made;
+    const int opened = stored.empty() ? 0 : MakeFolders(root, stored, &made);
+    const platform::Folder& target = stored.empty() ? root : made;
+    for (const ScannedFile& file : folder.files) {
+      const uint32_t expected = checksums_[index++];
+      if (run.HasFailed(file)) continue;
+      const std::wstring name = folder.Name(file);
+      uint32_t actual = 0;
+      const int error = opened != 0 ? opened : fs.ReadBack(target, name, &actual);
+      ++check.checked;
+      ++run.verifiedFiles;
+      if (error == 0 && actual == expected) continue;
+      run.log.WriteLogFormat(L"Check of %s failed: %s.", run.archivePath + stored + name,
+                             error != 0
+                                 ? L"cannot be read back." + ErrorText(static_cast<uint32_t>(error))
+                                 : std::wstring(L"the copy differs from what was read"));
+      ++check.failed;
+      run.FileFailed(file);
+    }
+  }
+  return check;
 }
 
 uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
@@ -86,8 +133,11 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     for (const ScannedFile& file : folder.files) {
       if (run.cancelRequested) break;
       const std::wstring name = folder.Name(file);
-      const int error =
-          sourceError != 0 ? sourceError : fs.CopyFile(*source, name, file.id, *target, name, root);
+      uint32_t checksum = 0;
+      const int error = sourceError != 0 ? sourceError
+                                         : fs.CopyFile(*source, name, file.id, *target, name, root,
+                                                       run.testFiles ? &checksum : nullptr);
+      if (run.testFiles) checksums_.push_back(checksum);
       if (error != 0) {
         run.log.WriteLogFormat(L"Backup file %s failed.%s", run.archivePath + stored + name,
                                ErrorText(static_cast<uint32_t>(error)));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "run/backup_target.h"
 
@@ -12,10 +13,19 @@ class FolderTarget final : public BackupTarget {
  public:
   // RunFolderTarget: copies on a task thread while the caller's thread pumps.
   uint32_t Write(vxstl::BackupClass& run) override;
+  // Reads every copy back from the disk and compares it with the checksum
+  // of the bytes the copy read (not a second read of the source, which may
+  // have changed since).
+  TargetCheck Verify(vxstl::BackupClass& run) override;
 
  private:
   // The task: 0, or the errno value when a target folder cannot be made.
-  static uint32_t CopyToFolderTask(vxstl::BackupClass& run);
+  uint32_t CopyToFolderTask(vxstl::BackupClass& run);
+  TargetCheck CheckCopies(vxstl::BackupClass& run);
+
+  // With a check to follow: the CRC-32 of each file as copied, in the order
+  // of the scan's results.
+  std::vector<uint32_t> checksums_;
 };
 
 }  // namespace kelvane

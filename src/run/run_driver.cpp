@@ -26,6 +26,7 @@
 #include "util/error_text.h"
 #include "util/format_text.h"
 #include "util/path_util.h"
+#include "util/result_codes.h"
 #include "util/template_format.h"
 #include "util/time_estimate.h"
 
@@ -124,6 +125,8 @@ struct RunDriver::RunState {
   std::optional<OutputNames> outputs;
   // What earlier runs saved, for a run that takes only changed files.
   ChangeCatalog catalog;
+  // The log of a run whose archive failed its check stays: it holds why.
+  bool keepLog = false;
   RunReport report;
 };
 
@@ -281,6 +284,7 @@ void RunDriver::PrepareTheScan(RunState& state) {
     return outputs.IsOwnOutput(name);
   };
   state.run.password = job.ArchivePassword;
+  state.run.testFiles = job.TestFiles;
   state.run.pump = [this] { Pump(); };
 }
 
@@ -315,6 +319,7 @@ void RunDriver::WriteTheTarget(RunState& state) {
         run.Run(&state.scan, static_cast<int32_t>(state.job.ArchiveCompLevel), *state.target);
     if (state.report.result != 0) runCancelled = true;
     Pump();
+    if (!runCancelled && state.job.TestFiles) VerifyTheTarget(state);
   }
   if (!runCancelled && !run.workName.empty()) {
     if (const int error = platform::Fs().Rename(state.archiveFolder, run.workName,
@@ -329,6 +334,37 @@ void RunDriver::WriteTheTarget(RunState& state) {
   }
   host_.SetProgressRange(100);
   host_.SetProgressPosition(100);
+}
+
+// Reads the target back before an archive replaces an older one. An archive
+// that fails is not used: the older one stays, and the log with the evidence.
+void RunDriver::VerifyTheTarget(RunState& state) {
+  BackupClass& run = state.run;
+  run.verifyTemplate = texts_.GetText(L"ui_verify_files");
+  run.verifiedFiles = 0;
+  host_.SetProgressPosition(0);
+  const auto progress = run.progressCallback;
+  run.progressCallback = [](BackupClass* counted) { return counted->UpdateVerifyProgress(); };
+  const TargetCheck check = state.target->Verify(run);
+  run.UpdateVerifyProgress();
+  run.progressCallback = progress;
+  if (runCancelled) return;
+  RunReport& report = state.report;
+  report.verification = check.passed() ? Verification::kPassed : Verification::kFailed;
+  report.verifiedFiles = check.checked;
+  report.verifyFailures = check.failed + (check.unreadable.empty() ? 0 : 1);
+  if (!check.unreadable.empty()) {
+    log_.WriteLogFormat(L"Check of %s failed: %s", run.archivePath, check.unreadable);
+  }
+  log_.WriteLogFormat(L"Check of %s: %lu files read back, %lu failed.", run.archivePath,
+                      check.checked, report.verifyFailures);
+  run.errorCount += report.verifyFailures;
+  if (!check.passed() && !run.workName.empty()) {
+    run.failureText = PrintFEx(texts_.GetText(L"verify_failed"), {run.archivePath, run.logPath});
+    report.result = kResultVerifyFailed;
+    state.keepLog = true;
+    runCancelled = true;
+  }
 }
 
 // After a run that completed: the files it saved count as unchanged from now
@@ -373,7 +409,7 @@ void RunDriver::Finish(RunState& state) {
   if (runCancelled) {
     if (!run.failureText.empty()) host_.ShowMessage(run.failureText, true);
     if (!run.workName.empty()) platform::Fs().RemoveFile(state.archiveFolder, run.workName);
-    if (logError == 0) platform::Fs().RemoveFile(state.archiveFolder, logName);
+    if (logError == 0 && !state.keepLog) platform::Fs().RemoveFile(state.archiveFolder, logName);
     report.outcome = RunOutcome::kAborted;
     return;
   }

@@ -61,6 +61,7 @@ class RunDriver {
   void PrepareTheScan(RunState& state);
   void ScanTheSources(RunState& state);
   void WriteTheTarget(RunState& state);
+  void VerifyTheTarget(RunState& state);
   void RecordTheSavedFiles(RunState& state);
   void Finish(RunState& state);
   // Cleans up after an exception ended the run and tells the user.

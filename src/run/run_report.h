@@ -13,6 +13,9 @@ enum class RunOutcome {
   kJobUnreadable,        // the job could not be read or is not usable
 };
 
+// Whether the target was read back after the backup, and how that went.
+enum class Verification { kNone, kPassed, kFailed };
+
 struct RunReport {
   RunOutcome outcome = RunOutcome::kAborted;
   uint32_t result = 0;  // of the target phase; 0 = success
@@ -20,6 +23,9 @@ struct RunReport {
   uint32_t totalFiles = 0;  // files the scan selected
   uint64_t totalBytes = 0;
   uint32_t savedFiles = 0;  // files the target phase saved without error
+  Verification verification = Verification::kNone;
+  uint32_t verifiedFiles = 0;  // read back
+  uint32_t verifyFailures = 0;
   std::wstring archivePath;
   std::wstring logPath;
 };

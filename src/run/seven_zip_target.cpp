@@ -5,10 +5,12 @@
 #include <stdexcept>
 #include <utility>
 
+#include "archive/sevenzip/seven_zip_checker.h"
 #include "archive/sevenzip/seven_zip_compressor.h"
 #include "log/run_log.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
+#include "run/entry_check.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
 #include "util/error_text.h"
@@ -81,6 +83,29 @@ uint32_t SevenZipTarget::Write(BackupClass& run) {
     throw std::runtime_error(record.errorText);
   }
   return 0;
+}
+
+TargetCheck SevenZipTarget::Verify(BackupClass& run) {
+  EntryCheck entries(run);
+  std::wstring unreadable;
+  std::future<uint32_t> task = std::async(std::launch::async, [&] {
+    std::unique_ptr<platform::FileStream> archive;
+    if (const int error = run.OpenWorkFile(&archive); error != 0) {
+      unreadable = L"cannot be opened." + ErrorText(static_cast<uint32_t>(error));
+      return 0u;
+    }
+    SevenZip::SevenZipCheck check;
+    check.entryGood = [&entries](const std::string& name) { entries.Good(name); };
+    check.entryBad = [&entries](const std::string& name, const std::wstring& why) {
+      entries.Bad(name, why);
+    };
+    check.stop = &run.cancelRequested;
+    unreadable = SevenZip::CheckWithSevenZip(SevenZip::FindSevenZipLibrary(library_),
+                                             std::move(archive), run.password, check);
+    return 0u;
+  });
+  run.PumpingWait(task);
+  return entries.Finish(unreadable);
 }
 
 }  // namespace kelvane

@@ -17,6 +17,8 @@ class SevenZipTarget final : public BackupTarget {
   // RunSevenZipTarget: packs on a task thread while the caller's thread
   // pumps. Throws std::runtime_error with the writer's failure.
   uint32_t Write(vxstl::BackupClass& run) override;
+  // Tests every entry with the library's reader on a task thread.
+  TargetCheck Verify(vxstl::BackupClass& run) override;
 
  private:
   std::wstring library_;

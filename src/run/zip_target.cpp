@@ -4,10 +4,12 @@
 #include <future>
 
 #include "archive/zip/zip_archive.h"
+#include "archive/zip/zip_verify.h"
 #include "language/language_table.h"
 #include "log/run_log.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
+#include "run/entry_check.h"
 #include "run/run_host.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
@@ -30,6 +32,33 @@ uint32_t ZipTarget::Write(BackupClass& run) {
                          true);
   }
   return code;
+}
+
+TargetCheck ZipTarget::Verify(BackupClass& run) {
+  EntryCheck entries(run);
+  std::wstring unreadable;
+  std::future<uint32_t> task = std::async(std::launch::async, [&] {
+    std::unique_ptr<platform::FileStream> archive;
+    if (const int error = run.OpenWorkFile(&archive); error != 0) {
+      unreadable = L"cannot be opened." + ErrorText(static_cast<uint32_t>(error));
+      return 0u;
+    }
+    ZipCheck check;
+    check.entryGood = [&entries](const std::string& name) { entries.Good(name); };
+    check.entryBad = [&entries](const std::string& name, const std::wstring& why) {
+      entries.Bad(name, why);
+    };
+    check.stop = &run.cancelRequested;
+    std::wstring why;
+    if (const int error =
+            ZipCheckArchive(std::move(archive), platform::ToUtf8(run.password), check, &why);
+        error != 0) {
+      unreadable = why + L"." + ErrorText(static_cast<uint32_t>(error));
+    }
+    return 0u;
+  });
+  run.PumpingWait(task);
+  return entries.Finish(unreadable);
 }
 
 uint32_t ZipTarget::OpenZipTarget(BackupClass& run) {

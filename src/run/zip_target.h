@@ -15,6 +15,8 @@ class ZipTarget final : public BackupTarget {
   // RunZipTarget: packs on a task thread while the caller's thread pumps;
   // tells the user when the archive cannot be created (result 110).
   uint32_t Write(vxstl::BackupClass& run) override;
+  // Reads every entry back on a task thread (decrypted, inflated, CRC).
+  TargetCheck Verify(vxstl::BackupClass& run) override;
 
  private:
   // Makes the archive in the run's work file; 0 or 110.

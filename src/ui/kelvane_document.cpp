@@ -224,6 +224,8 @@ void CKelvaneDocument::BuildFilterPage() {
               &BackupJob::ArchiveBitGet);
   AddCheckBox(kFilterPage, kArchiveBitSetBox, L"ui_filter_archivebit_set",
               &BackupJob::ArchiveBitSet);
+  pages_->AddWide(kFilterPage, new CHTMLStatic(page, kArchiveBitHint,
+                                               texts_.GetText(L"ui_filter_archivebit_hint")));
   pages_->AddWide(kFilterPage,
                   new CHTMLStatic(page, wxID_ANY, texts_.GetText(L"ui_filter_file_info")));
   whiteField_ = AddListField(kFilterPage, kWhiteListField, &BackupJob::WhiteList);
@@ -240,10 +242,11 @@ void CKelvaneDocument::BuildFilterPage() {
 }
 
 void CKelvaneDocument::BuildSecurityPage() {
-  // Shown as a promise of what comes: nothing here can be used yet.
+  // Reading the backup back works; more storage places are a promise of
+  // what comes and cannot be used yet.
   wxWindow* page = pages_->AddPage(kSecurityPage);
   pages_->AddGroup(kSecurityPage, Text(L"ui_nav_security"));
-  AddCheckBox(kSecurityPage, kTestFilesBox, L"ui_security_test_files", nullptr)->Disable();
+  AddCheckBox(kSecurityPage, kTestFilesBox, L"ui_security_test_files", &BackupJob::TestFiles);
   pages_->AddGroup(kSecurityPage, Text(L"ui_security_more_storage_locations"));
   auto* bar = new wxBoxSizer(wxHORIZONTAL);
   for (const auto& [id, key] : {std::pair{kStorageAdd, L"ui_foldercmd_add"},

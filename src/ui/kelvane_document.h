@@ -64,6 +64,7 @@ class CKelvaneDocument : public DARo3::DialogLayout {
     kSkipNoExtensionBox = 1507,
     kArchiveBitGetBox = 1508,
     kArchiveBitSetBox = 1509,
+    kArchiveBitHint = 1519,
     kSystemFilesBox = 1510,
     kHiddenFilesBox = 1511,
     kTestFilesBox = 1512,

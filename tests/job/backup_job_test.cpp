@@ -33,6 +33,7 @@ const char kDefaultJobFile[] =
     "    \"ArchiveBitSet\" : true,\n"
     "    \"IncludeSystemFiles\" : false,\n"
     "    \"IncludeHiddenFiles\" : false,\n"
+    "    \"TestFiles\" : false,\n"
     "    \"WhiteList\" : \n"
     "    [\n"
     "      \"*.*\"\n"

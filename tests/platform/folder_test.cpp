@@ -211,7 +211,8 @@ TEST_F(FolderTest, CopiesKeepTheirOwnerOrLoseTheirSetIdBits) {
   Folder src, asRoot;
   ASSERT_EQ(Open("src", &src), 0);
   ASSERT_EQ(Open("as-root", &asRoot), 0);
-  ASSERT_EQ(fs_.CopyFile(src, L"theirs", IdOf("src/theirs"), asRoot, L"theirs", asRoot), 0);
+  ASSERT_EQ(fs_.CopyFile(src, L"theirs", IdOf("src/theirs"), asRoot, L"theirs", asRoot, nullptr),
+            0);
   struct stat copy;
   ASSERT_EQ(::stat(Path("as-root/theirs").c_str(), &copy), 0);
   EXPECT_EQ(copy.st_uid, kNobody);
@@ -227,7 +228,7 @@ TEST_F(FolderTest, CopiesKeepTheirOwnerOrLoseTheirSetIdBits) {
         ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0 ? 100
         : Open("as-nobody", &target) != 0
             ? 101
-            : fs_.CopyFile(src, L"roots", IdOf("src/roots"), target, L"roots", target);
+            : fs_.CopyFile(src, L"roots", IdOf("src/roots"), target, L"roots", target, nullptr);
     ::_exit(status);
   }
   int status = 0;
@@ -240,7 +241,7 @@ TEST_F(FolderTest, CopiesKeepTheirOwnerOrLoseTheirSetIdBits) {
 
   ASSERT_EQ(::rename(Path("src/roots").c_str(), Path("src/old").c_str()), 0);
   WriteBytes(Path("src/roots"), "replaced");
-  EXPECT_EQ(fs_.CopyFile(src, L"roots", IdOf("src/old"), asRoot, L"roots", asRoot),
+  EXPECT_EQ(fs_.CopyFile(src, L"roots", IdOf("src/old"), asRoot, L"roots", asRoot, nullptr),
             kErrorChangedSinceScan);
   EXPECT_FALSE(test::PathExists(Path("as-root/roots")));
 }

@@ -152,6 +152,7 @@ class ArchiveDriverTest : public RunDriverTest {
       EXPECT_EQ(work->Write("new archive", 11), 0);
       return then_(run);
     }
+    TargetCheck Verify(vxstl::BackupClass&) override { return {}; }
 
    private:
     std::function<uint32_t(vxstl::BackupClass&)> then_;

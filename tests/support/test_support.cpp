@@ -287,9 +287,16 @@ int FaultyFileSystem::RemoveFile(const platform::Folder& folder, const std::wstr
 
 int FaultyFileSystem::CopyFile(const platform::Folder& source, const std::wstring& name,
                                const platform::FileId& expected, const platform::Folder& target,
-                               const std::wstring& targetName, const platform::Folder& work) {
+                               const std::wstring& targetName, const platform::Folder& work,
+                               uint32_t* checksum) {
   if (const int error = Ask(failCopy, source.path() + name)) return error;
-  return FileSystemWrapper::CopyFile(source, name, expected, target, targetName, work);
+  return FileSystemWrapper::CopyFile(source, name, expected, target, targetName, work, checksum);
+}
+
+int FaultyFileSystem::ReadBack(const platform::Folder& folder, const std::wstring& name,
+                               uint32_t* checksum) {
+  if (const int error = Ask(failReadBack, folder.path() + name)) return error;
+  return FileSystemWrapper::ReadBack(folder, name, checksum);
 }
 
 int MemoryFile::Read(void* buffer, size_t n, size_t* got) {

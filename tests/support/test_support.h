@@ -134,8 +134,13 @@ class FileSystemWrapper : public platform::FileSystem {
   }
   int CopyFile(const platform::Folder& source, const std::wstring& name,
                const platform::FileId& expected, const platform::Folder& target,
-               const std::wstring& targetName, const platform::Folder& work) override {
-    return target_.CopyFile(source, name, expected, target, targetName, work);
+               const std::wstring& targetName, const platform::Folder& work,
+               uint32_t* checksum) override {
+    return target_.CopyFile(source, name, expected, target, targetName, work, checksum);
+  }
+  int ReadBack(const platform::Folder& folder, const std::wstring& name,
+               uint32_t* checksum) override {
+    return target_.ReadBack(folder, name, checksum);
   }
 
  protected:
@@ -168,6 +173,7 @@ class FaultyFileSystem : public FileSystemWrapper {
   Hook failEntry;
   Hook failOpenFile;  // OpenFile, OpenStream(kReadExisting): opening for reading
   Hook failCopy;      // CopyFile, by source path
+  Hook failReadBack;  // ReadBack, by path
   Hook failRemove;    // Remove, RemoveFile
   Hook failSync;      // Sync of any file or stream
   std::function<int(const std::wstring& source, const std::wstring& target)> failReplace;
@@ -208,7 +214,10 @@ class FaultyFileSystem : public FileSystemWrapper {
   int RemoveFile(const platform::Folder& folder, const std::wstring& name) override;
   int CopyFile(const platform::Folder& source, const std::wstring& name,
                const platform::FileId& expected, const platform::Folder& target,
-               const std::wstring& targetName, const platform::Folder& work) override;
+               const std::wstring& targetName, const platform::Folder& work,
+               uint32_t* checksum) override;
+  int ReadBack(const platform::Folder& folder, const std::wstring& name,
+               uint32_t* checksum) override;
 
  private:
   // Wraps a file made by the real file system so its calls meet the hooks.

@@ -65,7 +65,11 @@ inline constexpr GUID IID_IInStream = SevenZipInterface(0x03, 0x03);
 inline constexpr GUID IID_IOutStream = SevenZipInterface(0x03, 0x04);
 inline constexpr GUID IID_IStreamGetSize = SevenZipInterface(0x03, 0x06);
 inline constexpr GUID IID_ICompressProgressInfo = SevenZipInterface(0x04, 0x04);
+inline constexpr GUID IID_ICryptoGetTextPassword = SevenZipInterface(0x05, 0x10);
 inline constexpr GUID IID_ICryptoGetTextPassword2 = SevenZipInterface(0x05, 0x11);
+inline constexpr GUID IID_IArchiveOpenCallback = SevenZipInterface(0x06, 0x10);
+inline constexpr GUID IID_IArchiveExtractCallback = SevenZipInterface(0x06, 0x20);
+inline constexpr GUID IID_IInArchive = SevenZipInterface(0x06, 0x60);
 inline constexpr GUID IID_ISetProperties = SevenZipInterface(0x06, 0x03);
 inline constexpr GUID IID_IArchiveUpdateCallback = SevenZipInterface(0x06, 0x80);
 inline constexpr GUID IID_IOutArchive = SevenZipInterface(0x06, 0xA0);
@@ -213,6 +217,55 @@ struct ISetProperties : IUnknown {
 
  protected:
   ~ISetProperties() = default;
+};
+
+// Reading an archive back.
+struct ICryptoGetTextPassword : IUnknown {
+  virtual HRESULT CryptoGetTextPassword(BSTR* password) = 0;
+
+ protected:
+  ~ICryptoGetTextPassword() = default;
+};
+
+struct IArchiveOpenCallback : IUnknown {
+  virtual HRESULT SetTotal(const uint64_t* files, const uint64_t* bytes) = 0;
+  virtual HRESULT SetCompleted(const uint64_t* files, const uint64_t* bytes) = 0;
+
+ protected:
+  ~IArchiveOpenCallback() = default;
+};
+
+// askExtractMode: 0 extract, 1 test, 2 skip. Operation results: 0 OK,
+// 1 unsupported method, 2 data error, 3 CRC error, 4 unavailable,
+// 5 unexpected end, 6 data after end, 7 not an archive, 8 headers error,
+// 9 wrong password.
+struct IArchiveExtractCallback : IProgress {
+  virtual HRESULT GetStream(uint32_t index, ISequentialOutStream** outStream,
+                            int32_t askExtractMode) = 0;
+  virtual HRESULT PrepareOperation(int32_t askExtractMode) = 0;
+  virtual HRESULT SetOperationResult(int32_t operationResult) = 0;
+
+ protected:
+  ~IArchiveExtractCallback() = default;
+};
+
+struct IInArchive : IUnknown {
+  virtual HRESULT Open(IInStream* stream, const uint64_t* maxCheckStartPosition,
+                       IArchiveOpenCallback* openCallback) = 0;
+  virtual HRESULT Close() = 0;
+  virtual HRESULT GetNumberOfItems(uint32_t* numItems) = 0;
+  virtual HRESULT GetProperty(uint32_t index, PROPID propId, PROPVARIANT* value) = 0;
+  virtual HRESULT Extract(const uint32_t* indices, uint32_t numItems, int32_t testMode,
+                          IArchiveExtractCallback* extractCallback) = 0;
+  virtual HRESULT GetArchiveProperty(PROPID propId, PROPVARIANT* value) = 0;
+  virtual HRESULT GetNumberOfProperties(uint32_t* numProps) = 0;
+  virtual HRESULT GetPropertyInfo(uint32_t index, BSTR* name, PROPID* propId, VARTYPE* varType) = 0;
+  virtual HRESULT GetNumberOfArchiveProperties(uint32_t* numProps) = 0;
+  virtual HRESULT GetArchivePropertyInfo(uint32_t index, BSTR* name, PROPID* propId,
+                                         VARTYPE* varType) = 0;
+
+ protected:
+  ~IInArchive() = default;
 };
 
 // Exports of the library.

@@ -37,6 +37,13 @@ void PkwareCipher::Encrypt(uint8_t* data, size_t n) {
   }
 }
 
+void PkwareCipher::Decrypt(uint8_t* data, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    data[i] ^= StreamByte();
+    UpdateKeys(data[i]);
+  }
+}
+
 int PkwareCipher::MakeHeader(uint16_t check, uint8_t header[12]) {
   if (const int error = platform::RandomBytes(header, 10); error != 0) return error;
   header[10] = static_cast<uint8_t>(check);

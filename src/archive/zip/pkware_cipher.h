@@ -24,8 +24,9 @@ class PkwareCipher {
   // Returns 0 or the errno value of the random source.
   int MakeHeader(uint16_t check, uint8_t header[12]);
 
-  // Encrypts `n` bytes in place.
+  // Encrypts, respectively decrypts, `n` bytes in place.
   void Encrypt(uint8_t* data, size_t n);
+  void Decrypt(uint8_t* data, size_t n);
 
  private:
   void UpdateKeys(uint8_t plain);

@@ -107,7 +107,9 @@ TEST_F(EditorTest, ALoadedJobShowsInEveryFieldOnEveryPage) {
     EXPECT_EQ(nav->GetString(4).ToStdWstring(), texts_.GetText(L"ui_nav_program"));
     EXPECT_EQ(editor->FindWindow(Id::kStartButton)->GetLabel().ToStdWstring(),
               texts_.GetText(L"ui_menu_start"));
-    EXPECT_FALSE(editor->FindWindow(Id::kTestFilesBox)->IsEnabled());
+    EXPECT_TRUE(editor->FindWindow(Id::kTestFilesBox)->IsEnabled());
+    EXPECT_FALSE(Field<wxCheckBox>(*editor, Id::kTestFilesBox)->GetValue());
+    EXPECT_NE(editor->FindWindow(Id::kArchiveBitHint), nullptr);
     const std::pair<int, const char*> pages[] = {
         {CKelvaneDocument::kPreferencesPage, "editor-settings"},
         {CKelvaneDocument::kFolderPage, "editor-folders"},
@@ -168,6 +170,36 @@ TEST_F(EditorTest, AChangedExampleRunsAsTheOriginalDoes) {
     return dir_.Native(copy) + "/unpacked" + dir_.Native(copy) + "/data";
   };
   EXPECT_EQ(test::RunShell("diff -r '" + data("original") + "' '" + data("edited") + "'"), 0);
+}
+
+// Ticked in the editor, the check after the backup is saved with the job and
+// done by a run from the command line.
+TEST_F(EditorTest, TheCheckAfterTheBackupIsTickedSavedAndDone) {
+  const std::string source =
+      std::getenv("KELVANE_SOURCE_DIR") ? std::getenv("KELVANE_SOURCE_DIR") : ".";
+  ASSERT_EQ(test::RunShell("cp -r '" + source + "/res/example/data' '" + source +
+                           "/res/example/example.kvnjob' '" + dir_.path() + "/'"),
+            0);
+  auto editor = Open(dir_.Wide("example.kvnjob"));
+  test::WhileShown(*editor, [&] {
+    editor->ShowPage(CKelvaneDocument::kSecurityPage);
+    Tick(*editor, Id::kTestFilesBox, true);
+    test::Settle();
+    test::SaveScreenshot(editor.get(), "editor-security-test-files");
+    editor->ShowPage(CKelvaneDocument::kFilterPage);
+    test::Settle();
+    test::SaveScreenshot(editor.get(), "editor-filter-archive-bit-hint");
+    Click(*editor, Id::kSaveButton);
+  });
+  editor.reset();
+  EXPECT_NE(test::ReadBytes(dir_.Native("example.kvnjob")).find("\"TestFiles\" : true"),
+            std::string::npos);
+  EXPECT_EQ(test::RunShell("cd '" + dir_.path() + "' && XDG_CONFIG_HOME='" + dir_.path() + "' '" +
+                           KELVANE_EXECUTABLE + "' example.kvnjob -start -console > /dev/null"),
+            0);
+  EXPECT_NE(
+      test::ReadBytes(dir_.Native("demo-out/Example.log")).find(" files read back, 0 failed."),
+      std::string::npos);
 }
 
 TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {

@@ -1,0 +1,35 @@
+// Reading a finished ZIP archive back: every entry's data is decrypted (with
+// the password it was written with), inflated, and its CRC-32 and size
+// compared with what the archive's directory says, through minizip's reading
+// side. What the check proves is what a user extracting the archive gets.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+
+namespace kelvane {
+
+struct ZipCheck {
+  // Called for every entry read back whole and correct, with its name's bytes.
+  std::function<void(const std::string& name)> entryGood;
+  // Called for every entry that is not, with why.
+  std::function<void(const std::string& name, const std::wstring& why)> entryBad;
+  // Set to stop early (the run was cancelled).
+  const std::atomic<bool>* stop = nullptr;
+  // Bytes of entry data read so far, for the progress.
+  std::atomic<uint64_t>* bytesRead = nullptr;
+};
+
+// Reads the archive in `archive` from its start. Returns 0 when its directory
+// could be read (the entries' verdicts went to `check`), otherwise an errno
+// value (EINVAL for a damaged archive), with `*why` saying what is wrong.
+int ZipCheckArchive(std::unique_ptr<platform::FileStream> archive, std::string_view password,
+                    const ZipCheck& check, std::wstring* why);
+
+}  // namespace kelvane

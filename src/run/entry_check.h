@@ -1,0 +1,44 @@
+// What an archive read back must hold: exactly one entry for every file the
+// run saved into it, under the name it was saved as, each read back whole.
+// The archive checks of the ZIP and 7z targets report their entries here.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "run/backup_target.h"
+
+namespace kelvane {
+
+class RunLog;
+class ScanContext;
+namespace vxstl {
+class BackupClass;
+}
+
+class EntryCheck {
+ public:
+  // Expects the files of `run` that did not fail, under their stored names.
+  explicit EntryCheck(vxstl::BackupClass& run);
+
+  // An entry that was read back correctly, or one that was not and why.
+  // Safe from any thread.
+  void Good(const std::string& name);
+  void Bad(const std::string& name, const std::wstring& why);
+
+  // Logs the saved files no entry was found for, and the whole verdict.
+  TargetCheck Finish(std::wstring unreadable);
+
+ private:
+  void Failed(const std::string& name, const std::wstring& why);
+
+  vxstl::BackupClass& run_;
+  std::mutex lock_;
+  // Stored name -> whether its entry was seen yet.
+  std::unordered_map<std::string, bool> expected_;  // guarded by lock_
+  TargetCheck result_;                              // guarded by lock_
+};
+
+}  // namespace kelvane

@@ -1,0 +1,106 @@
+// Reading the target back after the backup: a good target passes, and one
+// damaged between writing and reading back (played through the file-system
+// seam) is caught. A damaged archive is never put in place of an older one.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "platform/file_system.h"
+#include "run/run_driver_fixture.h"
+#include "util/template_format.h"
+
+namespace kelvane {
+namespace {
+
+using test::LogLines;
+using test::PathExists;
+using test::ReadBytes;
+using test::WriteBytes;
+
+class VerifyRunTest : public test::RunDriverTest, public ::testing::WithParamInterface<uint32_t> {
+ protected:
+  void SetUp() override {
+    RunDriverTest::SetUp();
+    job_.Type = GetParam();
+    job_.TestFiles = true;
+    // Incompressible, so its bytes stand in the archive as they are.
+    std::mt19937 random(7);
+    std::string noise(256 * 1024, '\0');
+    for (char& c : noise) c = static_cast<char>(random());
+    WriteBytes(src_ + "/noise.bin", noise);
+  }
+  std::string Target() const {
+    return dir_.Native(job_.Type == kJobTypeFolder ? "out/Daily"
+                       : job_.Type == kJobTypeZip  ? "out/Daily.zip"
+                                                   : "out/Daily.7z");
+  }
+  bool LogHas(const std::string& text) const {
+    for (const std::string& line : LogLines(dir_.Native("out/Daily.log"))) {
+      if (line.find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
+  // Flips one byte in the middle of `path`, whose size stays.
+  static void Damage(const std::wstring& path) {
+    const int fd = ::open(platform::ToNative(path).c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    const off_t middle = ::lseek(fd, 0, SEEK_END) / 2;
+    char byte = 0;
+    ASSERT_EQ(::pread(fd, &byte, 1, middle), 1);
+    byte = static_cast<char>(~byte);
+    ASSERT_EQ(::pwrite(fd, &byte, 1, middle), 1);
+    ::close(fd);
+  }
+};
+
+TEST_P(VerifyRunTest, AGoodTargetPassesWithAPassword) {
+  job_.ArchivePassword = L"geheim";
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(report.verification, Verification::kPassed);
+  EXPECT_EQ(report.verifiedFiles, 3u);
+  const std::string shown = job_.Type == kJobTypeFolder ? Target() + "/" : Target();
+  EXPECT_TRUE(LogHas("Check of " + shown + ": 3 files read back, 0 failed."));
+}
+
+TEST_P(VerifyRunTest, ATargetDamagedBeforeItIsReadBackIsCaught) {
+  WriteBytes(dir_.Native("out/Daily.zip"), "older zip");
+  WriteBytes(dir_.Native("out/Daily.7z"), "older 7z");
+  job_.ArchiveBitSet = true;
+  test::FaultyFileSystem fs;
+  const bool folder = job_.Type == kJobTypeFolder;
+  // The archive's work file, once written, or the copy of noise.bin.
+  (folder ? fs.failReadBack : fs.failOpenFile) = [folder](const std::wstring& path) {
+    const bool work = path.find(L".kvn-") != std::wstring::npos && path.ends_with(L".tmp");
+    if (folder ? path.ends_with(L"/noise.bin") : work) Damage(path);
+    return 0;
+  };
+  platform::ScopedFileSystem scoped(&fs);
+  const RunReport report = Run();
+  EXPECT_EQ(report.verification, Verification::kFailed);
+  EXPECT_GE(report.verifyFailures, 1u);
+  EXPECT_TRUE(LogHas("Check of ")) << "the log keeps the evidence";
+  if (folder) {
+    EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
+    EXPECT_TRUE(LogHas("noise.bin failed: the copy differs from what was read."));
+    // The damaged file is not recorded as saved.
+    EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.kvncat")).find("noise.bin"), std::string::npos);
+  } else {
+    EXPECT_EQ(report.outcome, RunOutcome::kAborted);
+    EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "older zip");
+    EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.7z")), "older 7z");
+    EXPECT_EQ(host_.messages, std::vector<std::wstring>{PrintFEx(
+                                  texts_.GetText(L"verify_failed"),
+                                  {platform::FromNative(Target()), dir_.Wide("out/Daily.log")})});
+    EXPECT_FALSE(test::HoldsTemporary(dir_.Native("out"), ".Daily"));
+    EXPECT_FALSE(PathExists(dir_.Native("out/Daily.kvncat"))) << "nothing recorded";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryTarget, VerifyRunTest,
+                         ::testing::Values(kJobTypeFolder, kJobTypeZip, kJobTypeSevenZip));
+
+}  // namespace
+}  // namespace kelvane
