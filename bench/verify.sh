@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What the check after the backup costs: a ZIP job at level 6 over the same
 # tree with and without "TestFiles", and the check's share of the packing
-# time; the same for 7z and the folder copy. Medians of RUNS runs.
+# time; the same for 7z (one run each: 7z packs slowly) and the folder copy.
+# Medians of RUNS runs. TARGETS picks some of "ZIP 7z folder".
 #   bench/verify.sh [FILES] [MIB] [RUNS]   (default 20000 files, 600 MiB, 3 runs)
 files=${1:-20000}
 mib=${2:-600}
@@ -22,8 +23,8 @@ job() {  # NAME TYPE TESTFILES
  "ExcludeFolders": []}}
 JOB
 }
-median() {  # COMMAND: the median wall time of $runs runs, in seconds
-  local times=()
+median() {  # COMMAND RUNS: the median wall time of RUNS runs, in seconds
+  local times=() runs=$2
   for _ in $(seq "$runs"); do
     rm -rf "${out:?}"/*
     local start end
@@ -37,12 +38,13 @@ median() {  # COMMAND: the median wall time of $runs runs, in seconds
 
 echo "| target ($files files, $mib MiB) | without check | with check | check / packing |"
 echo "|---|---:|---:|---:|"
-for pair in "ZIP 1" "7z 2" "folder 0"; do
+for pair in "ZIP 1 $runs" "7z 2 1" "folder 0 $runs"; do
   set -- $pair
+  case " ${TARGETS:-ZIP 7z folder} " in *" $1 "*) ;; *) continue ;; esac
   job "$1-target-plain" "$2" false
   job "$1-target-checked" "$2" true
-  plain=$(median "$bin/kelvane '$jobs/$1-target-plain.kvnjob' -start -console")
-  checked=$(median "$bin/kelvane '$jobs/$1-target-checked.kvnjob' -start -console")
+  plain=$(median "$bin/kelvane '$jobs/$1-target-plain.kvnjob' -start -console" "$3")
+  checked=$(median "$bin/kelvane '$jobs/$1-target-checked.kvnjob' -start -console" "$3")
   share=$(echo "scale=2; ($checked - $plain) / $plain" | bc)
   printf '| %s | %.2f s | %.2f s | %s |\n' "$1" "$plain" "$checked" "$share"
 done

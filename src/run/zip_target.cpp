@@ -38,11 +38,6 @@ TargetCheck ZipTarget::Verify(BackupClass& run) {
   EntryCheck entries(run);
   std::wstring unreadable;
   std::future<uint32_t> task = std::async(std::launch::async, [&] {
-    std::unique_ptr<platform::FileStream> archive;
-    if (const int error = run.OpenWorkFile(&archive); error != 0) {
-      unreadable = L"cannot be opened." + ErrorText(static_cast<uint32_t>(error));
-      return 0u;
-    }
     ZipCheck check;
     check.entryGood = [&entries](const std::string& name) { entries.Good(name); };
     check.entryBad = [&entries](const std::string& name, const std::wstring& why) {
@@ -50,8 +45,10 @@ TargetCheck ZipTarget::Verify(BackupClass& run) {
     };
     check.stop = &run.cancelRequested;
     std::wstring why;
-    if (const int error =
-            ZipCheckArchive(std::move(archive), platform::ToUtf8(run.password), check, &why);
+    const auto open = [&run](std::unique_ptr<platform::FileStream>* view) {
+      return run.OpenWorkFile(view);
+    };
+    if (const int error = ZipCheckArchive(open, platform::ToUtf8(run.password), check, &why);
         error != 0) {
       unreadable = why + L"." + ErrorText(static_cast<uint32_t>(error));
     }

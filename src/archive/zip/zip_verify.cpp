@@ -3,7 +3,10 @@
 #include <minizip/unzip.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <thread>
 #include <vector>
 
 #include "archive/zip/pkware_cipher.h"
@@ -12,60 +15,100 @@
 namespace kelvane {
 namespace {
 
-// minizip's reading side over an open file stream.
-struct Source {
-  platform::FileStream* stream = nullptr;
-  int error = 0;
+// minizip's reading side over an open file stream. minizip reads headers a
+// few bytes at a time and seeks between them: a window of the file is kept,
+// so only a read outside it reaches the system.
+class Source {
+ public:
+  explicit Source(platform::FileStream* stream) : stream_(stream), window_(1 << 20) {}
+
+  size_t Read(char* out, size_t n) {
+    size_t done = 0;
+    while (done < n) {
+      if (position_ >= windowStart_ && position_ < windowStart_ + windowSize_) {
+        const size_t at = static_cast<size_t>(position_ - windowStart_);
+        const size_t take = std::min(n - done, windowSize_ - at);
+        std::memcpy(out + done, window_.data() + at, take);
+        done += take;
+        position_ += take;
+        continue;
+      }
+      if (!Fill()) break;
+    }
+    return done;
+  }
+  void Seek(uint64_t position) { position_ = position; }
+  uint64_t position() const { return position_; }
+  int Size(uint64_t* size) {
+    uint64_t end = 0;
+    if (const int error = stream_->Seek(0, platform::FileStream::kFromEnd, &end); error != 0) {
+      return error_ = error;
+    }
+    *size = end;
+    windowSize_ = 0;
+    return 0;
+  }
+  int error() const { return error_; }
+
+ private:
+  // Reads the window that starts at the current position; false at the end
+  // or on an error.
+  bool Fill() {
+    uint64_t at = 0;
+    if (const int error =
+            stream_->Seek(static_cast<int64_t>(position_), platform::FileStream::kFromStart, &at);
+        error != 0) {
+      error_ = error;
+      return false;
+    }
+    windowStart_ = position_;
+    windowSize_ = 0;
+    while (windowSize_ < window_.size()) {
+      size_t got = 0;
+      if (const int error =
+              stream_->Read(window_.data() + windowSize_, window_.size() - windowSize_, &got);
+          error != 0) {
+        error_ = error;
+        return windowSize_ > 0;
+      }
+      if (got == 0) break;
+      windowSize_ += got;
+    }
+    return windowSize_ > 0;
+  }
+
+  platform::FileStream* stream_;
+  std::vector<char> window_;
+  uint64_t windowStart_ = 0;
+  size_t windowSize_ = 0;
+  uint64_t position_ = 0;
+  int error_ = 0;
 };
 
 voidpf Open(voidpf, const void* name, int) { return const_cast<void*>(name); }
 
 uLong Read(voidpf, voidpf stream, void* buffer, uLong size) {
-  auto* source = static_cast<Source*>(stream);
-  size_t done = 0;
-  while (done < size) {
-    size_t got = 0;
-    if (const int error =
-            source->stream->Read(static_cast<char*>(buffer) + done, size - done, &got);
-        error != 0) {
-      source->error = error;
-      break;
-    }
-    if (got == 0) break;
-    done += got;
-  }
-  return done;
+  return static_cast<Source*>(stream)->Read(static_cast<char*>(buffer), size);
 }
 
 uLong Write(voidpf, voidpf, const void*, uLong) { return 0; }
 
-ZPOS64_T Tell(voidpf, voidpf stream) {
-  auto* source = static_cast<Source*>(stream);
-  uint64_t position = 0;
-  if (const int error = source->stream->Seek(0, platform::FileStream::kFromCurrent, &position);
-      error != 0) {
-    source->error = error;
-    return static_cast<ZPOS64_T>(-1);
-  }
-  return position;
-}
+ZPOS64_T Tell(voidpf, voidpf stream) { return static_cast<Source*>(stream)->position(); }
 
 long Seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
   auto* source = static_cast<Source*>(stream);
-  const auto from = origin == ZLIB_FILEFUNC_SEEK_SET   ? platform::FileStream::kFromStart
-                    : origin == ZLIB_FILEFUNC_SEEK_CUR ? platform::FileStream::kFromCurrent
-                                                       : platform::FileStream::kFromEnd;
-  uint64_t position = 0;
-  if (const int error = source->stream->Seek(static_cast<int64_t>(offset), from, &position);
-      error != 0) {
-    source->error = error;
+  uint64_t base = 0;
+  if (origin == ZLIB_FILEFUNC_SEEK_CUR) {
+    base = source->position();
+  } else if (origin == ZLIB_FILEFUNC_SEEK_END && source->Size(&base) != 0) {
     return -1;
   }
+  source->Seek(base + offset);
   return 0;
 }
 
 int Close(voidpf, voidpf) { return 0; }
-int Error(voidpf, voidpf stream) { return static_cast<Source*>(stream)->error; }
+int Error(voidpf, voidpf stream) { return static_cast<Source*>(stream)->error(); }
 
 constexpr uLong kEncrypted = 0x1;
 constexpr uLong kDataDescriptor = 0x8;
@@ -164,9 +207,13 @@ std::wstring CheckEntry(unzFile zip, const unz_file_info64& info, std::string_vi
 
 }  // namespace
 
-int ZipCheckArchive(std::unique_ptr<platform::FileStream> archive, std::string_view password,
-                    const ZipCheck& check, std::wstring* why) {
-  Source source{archive.get()};
+namespace {
+
+// Checks every `parts`-th entry from the `part`-th on, through its own view
+// of the archive: each worker inflates its own entries.
+int CheckPart(platform::FileStream& archive, std::string_view password, const ZipCheck& check,
+              size_t part, size_t parts, std::wstring* why) {
+  Source source(&archive);
   zlib_filefunc64_def io{};
   io.zopen64_file = Open;
   io.zread_file = Read;
@@ -178,11 +225,12 @@ int ZipCheckArchive(std::unique_ptr<platform::FileStream> archive, std::string_v
   unzFile zip = unzOpen2_64(&source, &io);
   if (!zip) {
     *why = L"not a readable ZIP archive";
-    return source.error != 0 ? source.error : EINVAL;
+    return source.error() != 0 ? source.error() : EINVAL;
   }
   std::vector<char> name(65536);
   int result = unzGoToFirstFile(zip);
-  while (result == UNZ_OK) {
+  for (size_t index = 0; result == UNZ_OK; ++index, result = unzGoToNextFile(zip)) {
+    if (index % parts != part) continue;
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr,
                                 0, nullptr, 0) != UNZ_OK) {
@@ -196,13 +244,43 @@ int ZipCheckArchive(std::unique_ptr<platform::FileStream> archive, std::string_v
       check.entryBad(entryName, bad);
     }
     if (check.stop && check.stop->load()) break;
-    result = unzGoToNextFile(zip);
   }
   unzClose(zip);
   if (result != UNZ_OK && result != UNZ_END_OF_LIST_OF_FILE &&
       !(check.stop && check.stop->load())) {
     *why = L"its directory is damaged";
-    return source.error != 0 ? source.error : EINVAL;
+    return source.error() != 0 ? source.error() : EINVAL;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int ZipCheckArchive(const std::function<int(std::unique_ptr<platform::FileStream>*)>& open,
+                    std::string_view password, const ZipCheck& check, std::wstring* why) {
+  const size_t parts = std::max(1u, std::thread::hardware_concurrency());
+  std::vector<std::unique_ptr<platform::FileStream>> views(parts);
+  for (auto& view : views) {
+    if (const int error = open(&view); error != 0) {
+      *why = L"cannot be opened";
+      return error;
+    }
+  }
+  std::vector<int> errors(parts);
+  std::vector<std::wstring> reasons(parts);
+  std::vector<std::thread> workers;
+  for (size_t part = 1; part < parts; ++part) {
+    workers.emplace_back([&, part] {
+      errors[part] = CheckPart(*views[part], password, check, part, parts, &reasons[part]);
+    });
+  }
+  errors[0] = CheckPart(*views[0], password, check, 0, parts, &reasons[0]);
+  for (std::thread& worker : workers) worker.join();
+  for (size_t part = 0; part < parts; ++part) {
+    if (errors[part] != 0) {
+      *why = reasons[part];
+      return errors[part];
+    }
   }
   return 0;
 }

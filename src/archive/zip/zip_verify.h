@@ -26,10 +26,12 @@ struct ZipCheck {
   std::atomic<uint64_t>* bytesRead = nullptr;
 };
 
-// Reads the archive in `archive` from its start. Returns 0 when its directory
-// could be read (the entries' verdicts went to `check`), otherwise an errno
-// value (EINVAL for a damaged archive), with `*why` saying what is wrong.
-int ZipCheckArchive(std::unique_ptr<platform::FileStream> archive, std::string_view password,
-                    const ZipCheck& check, std::wstring* why);
+// Reads the archive that `open` opens (once for each core, which share the
+// entries between them; `check`'s callbacks come from all of them). Returns 0
+// when its directory could be read (the entries' verdicts went to `check`),
+// otherwise an errno value (EINVAL for a damaged archive), with `*why`
+// saying what is wrong.
+int ZipCheckArchive(const std::function<int(std::unique_ptr<platform::FileStream>*)>& open,
+                    std::string_view password, const ZipCheck& check, std::wstring* why);
 
 }  // namespace kelvane
