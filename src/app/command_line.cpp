@@ -8,8 +8,9 @@ namespace kelvane {
 namespace {
 
 constexpr size_t kMaxTokens = 100;
-const std::wstring_view kKnownSwitches[] = {L"file", L"start", L"minimize", L"console",
-                                            L"help", L"h",     L"?"};
+const std::wstring_view kKnownSwitches[] = {
+    L"file", L"start",   L"minimize", L"console", L"help",         L"h",
+    L"?",    L"summary", L"dry-run",  L"why",     L"set-password", L"schedule"};
 
 bool IsKnown(std::wstring_view name) {
   return std::find(std::begin(kKnownSwitches), std::end(kKnownSwitches), name) !=

@@ -1,9 +1,12 @@
 #include "app/kelvane_app.h"
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 #include "app/command_line.h"
+#include "app/job_commands.h"
 #include "job/backup_job.h"
 #include "job/json_document.h"
 #include "language/language_table.h"
@@ -15,11 +18,15 @@
 #include "profile/profile_store.h"
 #include "run/console_run_host.h"
 #include "run/run_driver.h"
+#include "run/run_summary.h"
 #include "ui/compress_dialog.h"
 #include "ui/dialog_services.h"
 #include "ui/kelvane_document.h"
 #include "ui/window_session.h"
+#include "util/byte_size.h"
+#include "util/error_text.h"
 #include "util/format_text.h"
+#include "util/line_escape.h"
 #include "util/result_codes.h"
 #include "util/template_format.h"
 
@@ -34,6 +41,15 @@ void PrintUsage(std::FILE* out, const LanguageTable& texts) {
   std::fprintf(out, "%s\n", platform::ToUtf8(texts.GetText(L"console_usage")).c_str());
 }
 
+// A summary that cannot be written is said; the run's own status stands.
+void WriteSummaryIfAsked(const std::wstring& path, const RunSummary& summary,
+                         const LanguageTable& texts) {
+  if (path.empty()) return;
+  if (const uint32_t error = WriteRunSummary(path, summary); error != 0) {
+    PrintError(PrintFEx(texts.GetText(L"console_summary_failed"), {path}) + ErrorText(error));
+  }
+}
+
 int ExitStatusOf(RunOutcome outcome) {
   switch (outcome) {
     case RunOutcome::kCompleted: return kExitDone;
@@ -44,22 +60,83 @@ int ExitStatusOf(RunOutcome outcome) {
   return kExitAborted;
 }
 
-int RunInConsole(const JsonDocument& job, const LanguageTable& texts,
-                 const std::wstring& sevenZipLibrary) {
+RunReport RunInConsole(const JsonDocument& job, const LanguageTable& texts,
+                       const std::wstring& sevenZipLibrary) {
   ConsoleRunHost host(stderr, platform::StandardErrorIsTerminal(), true, texts);
   RunDriver driver = MakeRunDriver(host, texts, sevenZipLibrary);
-  return ExitStatusOf(driver.Run(job).outcome);
+  return driver.Run(job);
 }
 
 // The run in the run window (the toolkit is open).
-int RunInWindow(const JsonDocument& job, const LanguageTable& texts,
-                const std::wstring& sevenZipLibrary, bool minimize) {
+RunReport RunInWindow(const JsonDocument& job, const LanguageTable& texts,
+                      const std::wstring& sevenZipLibrary, bool minimize) {
   // The window's cancel is the run's cancel; a signal is one too.
   platform::CatchInterrupts();
   ui::CKelvaneCompressDlg window(nullptr, job, texts, sevenZipLibrary, minimize);
   window.ShowModal();
   // Closed before the run began: nothing was done, as after a cancel.
-  return window.report() ? ExitStatusOf(window.report()->outcome) : kExitAborted;
+  return window.report() ? *window.report() : RunReport{};
+}
+
+// Runs the job, and writes the run's summary when one was asked for.
+int RunJob(const JsonDocument& job, const std::wstring& jobPath, const LanguageTable& texts,
+           const std::wstring& sevenZipLibrary, bool inWindow, bool minimize,
+           const std::wstring& summaryPath) {
+  RunSummary summary;
+  summary.jobPath = jobPath;
+  summary.start = IsoLocalTime();
+  const auto started = std::chrono::steady_clock::now();
+  summary.report = inWindow ? RunInWindow(job, texts, sevenZipLibrary, minimize)
+                            : RunInConsole(job, texts, sevenZipLibrary);
+  summary.durationSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  summary.end = IsoLocalTime();
+  summary.exitStatus = ExitStatusOf(summary.report.outcome);
+  WriteSummaryIfAsked(summaryPath, summary, texts);
+  return summary.exitStatus;
+}
+
+// The dry run: what a run of the job would save, one line a file on stdout
+// ("+ PATH"; with -why also "- PATH<TAB>REASON" for what it leaves out), the
+// names escaped as the log escapes them, so no name can make a line of its
+// own; then the totals and whether the target has room.
+int DryRun(const JsonDocument& job, const LanguageTable& texts, const std::wstring& sevenZipLibrary,
+           bool why) {
+  ConsoleRunHost host(stderr, false, true, texts);
+  RunDriver driver = MakeRunDriver(host, texts, sevenZipLibrary);
+  std::mutex outputLock;
+  DryRunSink sink;
+  sink.taken = [&outputLock](const std::wstring& path) {
+    std::lock_guard<std::mutex> hold(outputLock);
+    std::printf("+ %s\n", EscapedLine(path).c_str());
+  };
+  if (why) {
+    sink.skipped = [&outputLock](const std::wstring& path, std::wstring_view reason) {
+      std::lock_guard<std::mutex> hold(outputLock);
+      std::printf("- %s\t%s\n", EscapedLine(path).c_str(), EscapedLine(reason).c_str());
+    };
+  }
+  const DryRunResult result = driver.DryRun(job, sink);
+  if (result.outcome == RunOutcome::kJobUnreadable) {
+    PrintError(texts.GetText(L"console_job_unreadable"));
+    return kExitJobUnreadable;
+  }
+  std::wstring room;
+  if (result.roomError != 0) {
+    room = PrintFEx(texts.GetText(L"diskspace_unknown"), {result.roomQueried}) +
+           ErrorText(static_cast<uint32_t>(result.roomError));
+  } else {
+    room = PrintFEx(texts.GetText(result.freeBytes >= result.bytes ? L"console_dry_run_room"
+                                                                   : L"console_dry_run_no_room"),
+                    {FormatByteSize(result.freeBytes), result.roomQueried});
+  }
+  std::printf("%s\n%s\n",
+              platform::ToUtf8(PrintFEx(texts.GetText(L"console_dry_run_total"),
+                                        {FormatText(L"%lu", result.files),
+                                         FormatByteSize(result.bytes), result.target}))
+                  .c_str(),
+              platform::ToUtf8(room).c_str());
+  return kExitDone;
 }
 
 // A job that cannot be run, said on stderr and, for a start from the desktop
@@ -111,7 +188,8 @@ int RunApplication(const std::vector<std::wstring>& tokens) {
     PrintUsage(stderr, texts);
     return kExitJobUnreadable;
   }
-  const bool start = args.Flag(L"start");
+  const bool dryRun = args.Flag(L"dry-run");
+  const bool start = args.Flag(L"start") || dryRun;
 
   ProfileStore profile;
   std::wstring path = args.Value(L"file");
@@ -120,8 +198,25 @@ int RunApplication(const std::vector<std::wstring>& tokens) {
   }
   if (!path.empty() && !platform::Fs().Exists(path)) path.clear();
 
+  // Commands on a job that need no window and run nothing.
+  if (args.Has(L"set-password") || args.Has(L"schedule")) {
+    // Only the job named here: never the recent one by surprise.
+    const std::wstring given = args.Value(L"file");
+    path = given;
+    if (path.empty() || !platform::Fs().Exists(path)) {
+      PrintError(texts.GetText(L"load_backup_failed") + L" (" +
+                 (given.empty() ? texts.GetText(L"console_no_job_given")
+                                : PrintFEx(texts.GetText(L"console_job_not_found"), {given})) +
+                 L")");
+      return kExitJobUnreadable;
+    }
+    path = platform::AbsolutePath(path);
+    if (args.Has(L"set-password")) return SetJobPassword(path, texts);
+    return ScheduleJob(path, args.Value(L"schedule"), texts);
+  }
+
   const std::wstring display = platform::DesktopDisplay();
-  const bool desktop = !display.empty() && !args.Flag(L"console");
+  const bool desktop = !display.empty() && !args.Flag(L"console") && !dryRun;
   std::unique_ptr<ui::WindowSession> session;
   if (desktop) {
     session = ui::WindowSession::Open();
@@ -156,15 +251,25 @@ int RunApplication(const std::vector<std::wstring>& tokens) {
       failure = LoadFailureText(jobDocument, error, path, texts);
     }
   }
+  // A path of our own: the run may change the current folder's meaning.
+  const std::wstring summaryPath =
+      args.Has(L"summary") ? platform::AbsolutePath(args.Value(L"summary")) : L"";
   if (!failure.empty()) {
     ReportNotLoaded(failure, inWindow);
+    RunSummary unread;
+    unread.jobPath = path.empty() ? args.Value(L"file") : path;
+    unread.start = unread.end = IsoLocalTime();
+    unread.report.outcome = RunOutcome::kJobUnreadable;
+    unread.exitStatus = kExitJobUnreadable;
+    WriteSummaryIfAsked(summaryPath, unread, texts);
     // On a desktop the editor comes up instead of the run, on a new job.
     if (inWindow) RunEditor(L"", texts, profile);
     return kExitJobUnreadable;
   }
   const std::wstring sevenZipLibrary = profile.GetString("Main", "SevenZip", L"");
-  if (inWindow) return RunInWindow(jobDocument, texts, sevenZipLibrary, args.Flag(L"minimize"));
-  return RunInConsole(jobDocument, texts, sevenZipLibrary);
+  if (dryRun) return DryRun(jobDocument, texts, sevenZipLibrary, args.Flag(L"why"));
+  return RunJob(jobDocument, path, texts, sevenZipLibrary, inWindow, args.Flag(L"minimize"),
+                summaryPath);
 }
 
 }  // namespace kelvane

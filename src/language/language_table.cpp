@@ -70,6 +70,24 @@ const BuiltInText kBuiltInTexts[] = {
      L"Abgebrochen, bevor die Sicherung begann. Nichts wurde verändert."},
     {L"console_see_file", L"Siehe [1]"},
     {L"console_done", L"Fertig: [1] von [2] Dateien ([3]) nach [4], [5] Fehler."},
+    {L"console_summary_failed", L"Die Zusammenfassung [1] konnte nicht geschrieben werden."},
+    {L"console_password_prompt", L"Neues Passwort (leer: keins): "},
+    {L"console_password_again", L"Noch einmal dasselbe: "},
+    {L"console_password_mismatch",
+     L"Die beiden Eingaben unterscheiden sich; der Auftrag wurde nicht geändert."},
+    {L"console_password_none_read",
+     L"Auf der Standardeingabe kam kein Passwort; der Auftrag wurde nicht geändert."},
+    {L"console_password_set", L"Das Passwort von [1] ist gesetzt."},
+    {L"console_password_removed", L"Das Passwort von [1] ist entfernt."},
+    {L"console_schedule_written", L"Geschrieben: [1] und [2]. Zum Einschalten: [3]"},
+    {L"console_schedule_removed", L"Entfernt: [1] und [2] (soweit vorhanden)."},
+    {L"console_schedule_invalid",
+     L"\"[1]\" ist keine Zeitangabe, die systemd versteht (daily, weekly, hourly oder ein "
+     L"Kalenderausdruck)."},
+    {L"console_dry_run_total", L"Würde [1] Dateien ([2]) nach [3] sichern."},
+    {L"console_dry_run_room", L"Platz: [1] frei bei [2], genug."},
+    {L"console_dry_run_no_room",
+     L"Platz: nur [1] frei bei [2], zu wenig: ein Lauf würde abbrechen."},
     {L"console_verified", L"Geprüft: [1] Dateien zurückgelesen, [2] fehlerhaft."},
     {L"ui_verify_files", L"Prüfe die Sicherung: [1] von [2] Dateien zurückgelesen"},
     {L"verify_failed",
@@ -167,7 +185,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 103);
+static_assert(std::size(kBuiltInTexts) == 116);
 
 }  // namespace
 

@@ -247,7 +247,15 @@ void RunDriver::PrepareTheScan(RunState& state) {
     host_.ShowWarning(line);
   }
   SweepLeftovers(state.archiveFolder, *state.outputs, log_);
-  if (job.ArchiveBitGet) {
+  FillTheScan(state);
+}
+
+// The scan's lists and options from the job, as a run and a dry run need them.
+void RunDriver::FillTheScan(RunState& state) {
+  const BackupJob& job = state.job;
+  ScanContext& scan = state.scan;
+  scan.options = job.OptionsWord();
+  if (job.ArchiveBitGet && state.archiveFolder.IsOpen()) {
     // An archive of the same name is replaced when this run succeeds; what
     // it held must then go into the new one. A folder target is updated.
     const std::wstring replaced = state.outputs->isFolderTarget() ? L"" : state.run.targetName;
@@ -279,13 +287,53 @@ void RunDriver::PrepareTheScan(RunState& state) {
     AddBackslash(normal);
     scan.includeFolders.push_back(std::move(normal));
   }
-  scan.ownOutputFolder = state.archiveFolder.id();
-  scan.isOwnOutput = [&outputs = *state.outputs](std::wstring_view name) {
-    return outputs.IsOwnOutput(name);
-  };
+  if (state.archiveFolder.IsOpen()) {
+    scan.ownOutputFolder = state.archiveFolder.id();
+    scan.isOwnOutput = [&outputs = *state.outputs](std::wstring_view name) {
+      return outputs.IsOwnOutput(name);
+    };
+  }
   state.run.password = job.ArchivePassword;
   state.run.testFiles = job.TestFiles;
   state.run.pump = [this] { Pump(); };
+}
+
+DryRunResult RunDriver::DryRun(const JsonDocument& jobDocument, const DryRunSink& sink) {
+  RunState state(host_, texts_, log_);
+  runCancelled = false;
+  DryRunResult result;
+  BackupJob& job = state.job;
+  if (!job.ReadJob(jobDocument) || job.ArchivePasswordUnreadable ||
+      !IsUsableArchiveName(job.ArchiveName)) {
+    result.outcome = RunOutcome::kJobUnreadable;
+    return result;
+  }
+  job.ArchiveFolder = NormalPath(job.ArchiveFolder);
+  const TargetNames names = NameTarget(job, DateSuffix());
+  result.target = names.archivePath;
+  state.run.targetName = names.targetName;
+  state.outputs.emplace(job.ArchiveName, TargetExtension(job.Type));
+  // Nothing is made: an archive folder that is not there holds no outputs
+  // and no catalog.
+  (void)platform::Fs().OpenFolder(job.ArchiveFolder, &state.archiveFolder);
+  FillTheScan(state);
+  state.scan.skipped = sink.skipped;
+  ScanSources(state.scan, [this] { Pump(); });
+  for (const IncludeFailure& failure : state.scan.includeFailures) {
+    if (sink.skipped) sink.skipped(failure.path, L"cannot be read");
+  }
+  for (const ScannedFolder& folder : state.scan.results) {
+    for (const ScannedFile& file : folder.files) {
+      if (sink.taken) sink.taken(folder.path + folder.Name(file));
+      ++result.files;
+      result.bytes += file.size;
+    }
+  }
+  result.roomError =
+      platform::Fs().FreeSpace(names.archivePath, &result.freeBytes, &result.roomQueried);
+  result.outcome = state.scan.includeFailures.empty() ? RunOutcome::kCompleted
+                                                      : RunOutcome::kCompletedWithErrors;
+  return result;
 }
 
 // Phase 3: walk the sources; an include folder that cannot be read fails the

@@ -16,9 +16,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "run/backup_target.h"
 #include "run/run_report.h"
@@ -40,6 +42,23 @@ struct TargetNames {
 };
 TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix);
 
+// What a dry run saw: the files a run would save, and the room for them.
+struct DryRunResult {
+  RunOutcome outcome = RunOutcome::kCompleted;  // kJobUnreadable: nothing scanned
+  std::wstring target;
+  uint32_t files = 0;
+  uint64_t bytes = 0;
+  int roomError = 0;  // of the free-space query
+  uint64_t freeBytes = 0;
+  std::wstring roomQueried;  // the path that was asked
+};
+
+// Where a dry run tells what it finds; either may be empty.
+struct DryRunSink {
+  std::function<void(const std::wstring& path)> taken;
+  std::function<void(const std::wstring& path, std::wstring_view reason)> skipped;
+};
+
 class RunDriver {
  public:
   // Runs write their lines to `log` (the program's is ProcessLog()).
@@ -53,12 +72,17 @@ class RunDriver {
   // Runs the job held in `jobDocument`; the host hears RunEnded at the end.
   RunReport Run(const JsonDocument& jobDocument);
 
+  // Scans exactly as a run of the job would (filters, exclusions, the change
+  // catalog) and writes nothing: no target, no log, no catalog, no lock.
+  DryRunResult DryRun(const JsonDocument& jobDocument, const DryRunSink& sink);
+
  private:
   struct RunState;
 
   // The five phases; a phase that returns false ends the run.
   bool NameTheTarget(const JsonDocument& jobDocument, RunState& state);
   void PrepareTheScan(RunState& state);
+  void FillTheScan(RunState& state);
   void ScanTheSources(RunState& state);
   void WriteTheTarget(RunState& state);
   void VerifyTheTarget(RunState& state);

@@ -25,7 +25,12 @@ bool ScanContext::IsOwnOutput(const Folder& folder, const std::wstring& name) co
   return isOwnOutput && ownOutputFolder && folder.id() == *ownOutputFolder && isOwnOutput(name);
 }
 
+void ScanContext::Skip(const std::wstring& path, std::wstring_view reason) const {
+  if (skipped) skipped(path, reason);
+}
+
 void ScanContext::CannotRead(int32_t taskNumber, const std::wstring& path, int error) {
+  Skip(path, L"cannot be read");
   log.WriteLogFormat(L"(%02ld) Folder: Cannot read %s.%s", taskNumber, path,
                      ErrorText(static_cast<uint32_t>(error)));
   unreadableEntries.fetch_add(1, std::memory_order_relaxed);
@@ -42,31 +47,34 @@ bool ScanContext::HasArchiveBit(std::string_view nativeFolder, const DirectoryEn
 bool ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
                             std::string_view nativeFolder, const DirectoryEntry& file) {
   const uint32_t a = file.attributes;
-  auto skip = [&](const wchar_t* format) {
-    if (Logs(kScanLogFiles)) log.WriteLogFormat(format, taskNumber, folder, file.name);
+  auto skip = [&](const wchar_t* reason) {
+    if (Logs(kScanLogFiles)) {
+      log.WriteLogFormat(L"(%02ld) File: Skip %s%s, %s.", taskNumber, folder, file.name, reason);
+    }
+    Skip(folder + file.name, reason);
     return false;
   };
   if (a & kAttributeDevice) {
     // Reading a FIFO would block the run and a device has no content to save.
-    return skip(L"(%02ld) File: Skip %s%s, not a regular file.");
+    return skip(L"not a regular file");
   }
   if ((options & kScanArchiveBitGet) && !HasArchiveBit(nativeFolder, file)) {
-    return skip(L"(%02ld) File: Skip %s%s, FILE_ATTRIBUTE_ARCHIVE not set.");
+    return skip(L"FILE_ATTRIBUTE_ARCHIVE not set");
   }
   if ((a & kAttributeSystem) && !(options & kScanIncludeSystemFiles)) {
-    return skip(L"(%02ld) File: Skip %s%s, FILE_ATTRIBUTE_SYSTEM.");
+    return skip(L"FILE_ATTRIBUTE_SYSTEM");
   }
   if ((a & kAttributeHidden) && !(options & kScanIncludeHiddenFiles)) {
-    return skip(L"(%02ld) File: Skip %s%s, FILE_ATTRIBUTE_HIDDEN.");
+    return skip(L"FILE_ATTRIBUTE_HIDDEN");
   }
   if ((options & kScanSkipFilesWithoutExtension) && FileExtension(file.name).empty()) {
-    return skip(L"(%02ld) File: Skip %s%s, no Extension.");
+    return skip(L"no Extension");
   }
   if (!whiteListSpec.empty() && !MatchesAnyPattern(file.name, whiteListSpec)) {
-    return skip(L"(%02ld) File: Skip %s%s, not in Whitelist.");
+    return skip(L"not in Whitelist");
   }
   if (!blackListSpec.empty() && MatchesAnyPattern(file.name, blackListSpec)) {
-    return skip(L"(%02ld) File: Skip %s%s, in Blacklist.");
+    return skip(L"in Blacklist");
   }
   if (Logs(kScanLogFiles)) {
     log.WriteLogFormat(L"(%02ld) File: Add %s%s.", taskNumber, folder, file.name);
@@ -84,6 +92,7 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
         log.WriteLogFormat(L"(%02ld) Folder Skip %s already processed by another task.", taskNumber,
                            path);
       }
+      Skip(path, L"already processed by another task");
       return;
     }
   }
@@ -119,6 +128,7 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
       // Only this entry is lost; the rest of the folder is still saved.
       log.WriteLogFormat(L"(%02ld) Cannot read %s%s.%s", taskNumber, path, item.name,
                          ErrorText(static_cast<uint32_t>(item.error)));
+      Skip(path + item.name, L"cannot be read");
       unreadableEntries.fetch_add(1, std::memory_order_relaxed);
       continue;
     }
@@ -129,6 +139,7 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
                                     : L"(%02ld) File: Skip %s%s, output of this backup.",
                            taskNumber, path, item.name);
       }
+      Skip(path + item.name, L"output of this backup");
       continue;
     }
     if (a & kAttributeDirectory) {
@@ -137,11 +148,13 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
           log.WriteLogFormat(L"(%02ld) Folder: Skip %s%s, IO_REPARSE_TAG_MOUNT_POINT.", taskNumber,
                              path, item.name);
         }
+        Skip(path + item.name, L"IO_REPARSE_TAG_MOUNT_POINT");
       } else if (reparse && item.reparseTag == kReparseTagSymlink) {
         if (Logs(kScanLogFolder)) {
           log.WriteLogFormat(L"(%02ld) Folder: Skip %s%s, IO_REPARSE_TAG_SYMLINK.", taskNumber,
                              path, item.name);
         }
+        Skip(path + item.name, L"IO_REPARSE_TAG_SYMLINK");
       } else {
         WalkFolder(taskNumber, path + item.name, &folder, &item);
       }
@@ -152,6 +165,7 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
         log.WriteLogFormat(L"(%02ld) File: Skip %s%s, IO_REPARSE_TAG_MOUNT_POINT.", taskNumber,
                            path, item.name);
       }
+      Skip(path + item.name, L"IO_REPARSE_TAG_MOUNT_POINT");
       continue;
     }
     if (reparse && item.reparseTag == kReparseTagSymlink) {
@@ -159,6 +173,7 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
         log.WriteLogFormat(L"(%02ld) File: Skip %s%s, IO_REPARSE_TAG_SYMLINK.", taskNumber, path,
                            item.name);
       }
+      Skip(path + item.name, L"IO_REPARSE_TAG_SYMLINK");
       continue;
     }
     if (!TakesFile(taskNumber, path, nativePath, item)) continue;

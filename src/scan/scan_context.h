@@ -133,6 +133,9 @@ class ScanContext {
   // With kScanArchiveBitGet: a file "has its archive bit set" unless this
   // catalog holds it unchanged. Without a catalog every file has it.
   const ChangeCatalog* catalog = nullptr;
+  // Told of every file and folder the scan leaves out, with the reason its
+  // log line gives (a dry run lists them). Called from the scan's workers.
+  std::function<void(const std::wstring& path, std::wstring_view reason)> skipped;
 
   std::mutex processedLock;
   PathSet processedFolders;  // guarded by processedLock
@@ -149,6 +152,7 @@ class ScanContext {
   void AddOneExcludeFolder(std::wstring_view entry);
   // Whether `name` in the open folder `folder` is one of the job's own outputs.
   bool IsOwnOutput(const platform::Folder& folder, const std::wstring& name) const;
+  void Skip(const std::wstring& path, std::wstring_view reason) const;
   // Logs and counts what could not be read.
   void CannotRead(int32_t taskNumber, const std::wstring& path, int error);
   // Whether the file entry passes every filter; logs the rejection.

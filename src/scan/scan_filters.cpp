@@ -82,11 +82,13 @@ void ScanContext::AddOneExcludeFolder(std::wstring_view entry) {
 bool ScanContext::IsExcludedFolder(int32_t taskNumber, std::wstring path) {
   if (excludedFolderPaths.empty() && excludedFolderPatterns.empty()) return false;
   AddBackslash(path);
+  const std::wstring given = path;
   path = ToLowerAscii(path);
   if (excludedFolderPaths.contains(path)) {
     if (Logs(kScanLogBlackList)) {
       log.WriteLogFormat(L"(%02ld) Folder: Skip %s, in Blacklist (path).", taskNumber, path);
     }
+    Skip(given, L"in Blacklist (path)");
     return true;
   }
   for (const std::wstring& pattern : excludedFolderPatterns) {
@@ -94,6 +96,7 @@ bool ScanContext::IsExcludedFolder(int32_t taskNumber, std::wstring path) {
       if (Logs(kScanLogBlackList)) {
         log.WriteLogFormat(L"(%02ld) Folder: Skip %s, in Blacklist (wildcard).", taskNumber, path);
       }
+      Skip(given, L"in Blacklist (wildcard)");
       return true;
     }
   }

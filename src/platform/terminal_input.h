@@ -1,0 +1,16 @@
+// Reading a line from standard input, for secrets too: on a terminal the
+// typed characters are not shown.
+#pragma once
+
+#include <string>
+
+namespace kelvane::platform {
+
+bool StandardInputIsTerminal();
+
+// One line from standard input, without its line end (a CR before the LF
+// goes too). With `hidden` and a terminal, the terminal shows nothing while
+// it is typed. False at the end of the input before any character.
+bool ReadInputLine(bool hidden, std::string* line);
+
+}  // namespace kelvane::platform
