@@ -103,18 +103,26 @@ const BuiltInText kBuiltInTexts[] = {
     {L"console_job_error", L"[1]: [2]"},
     {L"console_unknown_switch", L"unbekannter Schalter -[1]"},
     {L"console_usage",
-     L"Aufruf: kelvane [AUFTRAG.kvnjob] [-start] [-console] [-minimize] [-help]\n"
+     L"Aufruf: kelvane [AUFTRAG.kvnjob] [-start] [-console] [-minimize] [-summary DATEI] [-help]\n"
+     L"        kelvane AUFTRAG.kvnjob -dry-run [-why] | -set-password | -schedule WANN|off\n"
      L"\n"
      L"  AUFTRAG.kvnjob  der Auftrag zum Öffnen oder Ausführen (auch: -file AUFTRAG.kvnjob)\n"
      L"  -start          den Auftrag sofort ausführen, ohne den Editor\n"
      L"  -console        im Terminal ausführen, auch wenn ein Desktop da ist\n"
      L"  -minimize       das Fenster des Laufs minimiert öffnen\n"
+     L"  -summary DATEI  nach dem Lauf festhalten, wie er ausging (JSON)\n"
+     L"  -dry-run        zeigen, was ein Lauf sichern würde (\"+ PFAD\"), nichts schreiben;\n"
+     L"                  -why zeigt auch, was er auslässt (\"- PFAD<TAB>GRUND\")\n"
+     L"  -set-password   das neue Passwort des Auftrags von der Standardeingabe lesen\n"
+     L"  -schedule WANN  ein systemd-Timer des Benutzers für den Auftrag (daily, weekly,\n"
+     L"                  hourly oder ein Kalenderausdruck); off entfernt ihn\n"
      L"  -help           diesen Text zeigen\n"
      L"\n"
      L"Rückgabewert eines Laufs: 0 fertig, 1 fertig, aber Fehler protokolliert,\n"
      L"2 abgebrochen (Abbruch, zu wenig Platz, Ziel nicht angelegt, Fehler beim\n"
-     L"Schreiben, ein anderer Lauf des Auftrags), 3 Auftrag nicht lesbar oder\n"
-     L"nicht nutzbar, oder Aufruf nicht verwendbar."},
+     L"Schreiben, ein anderer Lauf des Auftrags, das neue Archiv hat die Prüfung\n"
+     L"nicht bestanden), 3 Auftrag nicht lesbar oder nicht nutzbar, oder Aufruf\n"
+     L"nicht verwendbar. Die anderen Befehle: 0 fertig, 3 Eingabe nicht verwendbar."},
     {L"ui_menu_new", L"Neu"},
     {L"ui_menu_load", L"Laden"},
     {L"ui_menu_save", L"Speichern"},

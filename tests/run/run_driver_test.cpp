@@ -18,6 +18,7 @@
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/run_driver_fixture.h"
+#include "run/run_summary.h"
 #include "support/fake_run_host.h"
 #include "support/test_support.h"
 
@@ -87,6 +88,33 @@ TEST_F(RunDriverTest, VanishedFilesAreLoggedCountedAndTheRestIsCopied) {
   EXPECT_EQ(host_.questions[0],
             L"Beim Erstellen des Backups wurden 1 Fehler protokolliert, möchten Sie das Logfile "
             L"öffnen?");
+}
+
+// The summary of a run with a failed file says so, in JSON that reads back.
+TEST_F(RunDriverTest, TheSummaryOfARunWithErrorsCountsTheFailedFile) {
+  test::FaultyFileSystem fs;
+  fs.failCopy = [](const std::wstring& source) { return source.ends_with(L"a.txt") ? ENOENT : 0; };
+  platform::ScopedFileSystem scoped(&fs);
+  RunSummary summary;
+  summary.report = Run();
+  summary.exitStatus = 1;
+  summary.jobPath = L"/jobs/with \"quotes\"\n.kvnjob";
+  JsonDocument doc;
+  ASSERT_EQ(doc.Parse(SummaryText(summary)), 0u);
+  std::wstring outcome, job;
+  int32_t selected = 0, saved = 0, failed = 0, status = 0;
+  doc.GetText(doc.root(), "outcome", &outcome);
+  doc.GetText(doc.root(), "job", &job);
+  doc.GetInt(doc.root(), "filesSelected", &selected);
+  doc.GetInt(doc.root(), "filesSaved", &saved);
+  doc.GetInt(doc.root(), "filesFailed", &failed);
+  doc.GetInt(doc.root(), "exitStatus", &status);
+  EXPECT_EQ(outcome, L"completed_with_errors");
+  EXPECT_EQ(job, summary.jobPath);
+  EXPECT_EQ(selected, 2);
+  EXPECT_EQ(saved, 1);
+  EXPECT_EQ(failed, 1);
+  EXPECT_EQ(status, 1);
 }
 
 TEST_F(RunDriverTest, UncreatableTargetFolderAbortsAndSaysWhy) {

@@ -1,0 +1,212 @@
+// The command line where there is no desktop: a dry run against a real run
+// of the same job, the run summary, the password from standard input and the
+// systemd timer, all through the real executable.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "integration/cli_test_support.h"
+#include "job/json_document.h"
+#include "platform/text_codec.h"
+#include "support/test_support.h"
+
+namespace kelvane {
+namespace {
+
+using test::PathExists;
+
+class ServerCommandsTest : public test::JobRunTest {
+ protected:
+  ServerCommandsTest() : JobRunTest(kJobTypeFolder) {}
+
+  // kelvane with `args` and `input` on its standard input, in the work folder.
+  int Kelvane(const std::string& args, const std::string& input = "") {
+    return Shell("printf '" + input + "' | XDG_CONFIG_HOME='" + dir_.Native("config") + "' '" +
+                 KELVANE_EXECUTABLE + "' " + args);
+  }
+  static std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+};
+
+// Given a tree with every filter in play, the dry run lists exactly the files
+// a real run saves, with a reason for each left out, and writes nothing.
+TEST_F(ServerCommandsTest, TheDryRunListsWhatARunSavesAndWhyTheRestIsLeftOut) {
+  File("a.txt", "a");
+  File("sub/b.txt", "b");
+  File("new\nline.txt", "n");
+  File("tab\there.txt", "t");
+  File(".hidden.txt", "h");
+  File("run.log", "l");
+  File("README", "no extension");
+  File("picture.png", "not white-listed");
+  File("excluded/c.txt", "c");
+  ASSERT_EQ(::symlink("/etc/passwd", (src_ + "/link.txt").c_str()), 0);
+  job_.WhiteList = L"*.txt\r\n*.log";
+  job_.ExcludeFolders = platform::FromNative(src_ + "/excluded");
+  const std::string jobFile = cli_.WriteJob(job_);
+
+  ASSERT_EQ(Kelvane("'" + jobFile + "' -dry-run -why"), 0) << output_;
+  EXPECT_FALSE(PathExists(out_)) << "a dry run writes nothing";
+  std::set<std::string> listed;
+  std::set<std::string> reasons;
+  for (const std::string& line : Lines(output_)) {
+    if (line.rfind("+ ", 0) == 0) listed.insert(line.substr(2));
+    if (line.rfind("- ", 0) == 0) reasons.insert(line.substr(2));
+  }
+  EXPECT_EQ(listed, (std::set<std::string>{src_ + "/a.txt", src_ + "/sub/b.txt",
+                                           src_ + "/new\\x0Aline.txt", src_ + "/tab\\x09here.txt"}))
+      << output_;
+  EXPECT_EQ(
+      reasons,
+      (std::set<std::string>{
+          src_ + "/.hidden.txt\tFILE_ATTRIBUTE_HIDDEN", src_ + "/run.log\tin Blacklist",
+          src_ + "/README\tno Extension", src_ + "/picture.png\tnot in Whitelist",
+          src_ + "/excluded/\tin Blacklist (path)", src_ + "/link.txt\tIO_REPARSE_TAG_SYMLINK"}))
+      << output_;
+  EXPECT_NE(output_.find("Would save 4 files"), std::string::npos) << output_;
+  EXPECT_NE(output_.find(", enough."), std::string::npos) << output_;
+
+  // The real run saves the same files.
+  ASSERT_EQ(RunJob().status, 0);
+  std::set<std::string> saved;
+  const std::string target = out_ + "/Daily";
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(target)) {
+    if (!entry.is_regular_file()) continue;
+    std::string path = entry.path().string().substr(target.size());
+    std::string escaped;
+    for (char c : path) escaped += c == '\n' ? "\\x0A" : c == '\t' ? "\\x09" : std::string(1, c);
+    saved.insert(escaped);
+  }
+  EXPECT_EQ(saved, listed);
+}
+
+TEST_F(ServerCommandsTest, AnUnreadableJobGivesStatusThreeInADryRun) {
+  test::WriteBytes(dir_.Native("bad.kvnjob"), "{ not json");
+  EXPECT_EQ(Kelvane("bad.kvnjob -dry-run"), 3) << output_;
+}
+
+// The summary tells how each kind of run ended, as JSON a monitor can read.
+TEST_F(ServerCommandsTest, TheSummarySaysHowTheRunEnded) {
+  File("a.txt", "alpha");
+  const std::string jobFile = cli_.WriteJob(job_);
+  const std::string summary = dir_.Native("summary.json");
+  auto read = [&](JsonDocument* doc) {
+    EXPECT_EQ(test::RunShell("python3 -m json.tool '" + summary + "' > /dev/null"), 0);
+    ASSERT_EQ(doc->LoadFile(platform::FromNative(summary)), 0u);
+  };
+  auto text = [](const JsonDocument& doc, const char* key) {
+    std::wstring value;
+    doc.GetText(doc.root(), key, &value);
+    return platform::ToUtf8(value);
+  };
+  auto number = [](const JsonDocument& doc, const char* key) {
+    int32_t value = -1;
+    doc.GetInt(doc.root(), key, &value);
+    return value;
+  };
+
+  ASSERT_EQ(Kelvane("'" + jobFile + "' -start -summary '" + summary + "'"), 0) << output_;
+  JsonDocument done;
+  read(&done);
+  EXPECT_EQ(text(done, "outcome"), "completed");
+  EXPECT_EQ(number(done, "exitStatus"), 0);
+  EXPECT_EQ(number(done, "filesSelected"), 1);
+  EXPECT_EQ(number(done, "filesSaved"), 1);
+  EXPECT_EQ(number(done, "bytes"), 5);
+  EXPECT_EQ(text(done, "job"), jobFile);
+  EXPECT_EQ(text(done, "target"), out_ + "/Daily/");
+  EXPECT_EQ(text(done, "verification"), "none");
+  EXPECT_TRUE(std::regex_match(text(done, "start"),
+                               std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")))
+      << text(done, "start");
+
+  // An include folder that is not there aborts the run.
+  job_.IncludeFolders.push_back(dir_.Wide("missing"));
+  const std::string aborted = cli_.WriteJob(job_, "aborted.kvnjob");
+  EXPECT_EQ(Kelvane("'" + aborted + "' -start -summary '" + summary + "'"), 2);
+  JsonDocument stopped;
+  read(&stopped);
+  EXPECT_EQ(text(stopped, "outcome"), "aborted");
+  EXPECT_EQ(number(stopped, "exitStatus"), 2);
+
+  EXPECT_EQ(Kelvane("nowhere.kvnjob -start -summary '" + summary + "'"), 3);
+  JsonDocument unread;
+  read(&unread);
+  EXPECT_EQ(text(unread, "outcome"), "job_unreadable");
+}
+
+// The password arrives on standard input, never in the arguments; the job
+// keeps its mode, and both archive kinds open with it.
+TEST_F(ServerCommandsTest, APasswordFromStandardInputOpensTheArchives) {
+  File("a.txt", "alpha");
+  job_.Type = kJobTypeZip;
+  const std::string jobFile = cli_.WriteJob(job_);
+  ASSERT_EQ(::chmod(jobFile.c_str(), 0600), 0);
+  ASSERT_EQ(Kelvane("'" + jobFile + "' -set-password", "geheim\\n"), 0) << output_;
+  EXPECT_EQ(output_.find("geheim"), std::string::npos) << output_;
+  struct stat status;
+  ASSERT_EQ(::stat(jobFile.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0600u);
+  EXPECT_EQ(test::ReadBytes(jobFile).find("geheim"), std::string::npos) << "stored enciphered";
+  ASSERT_EQ(Kelvane("'" + jobFile + "' -start"), 0) << output_;
+  EXPECT_EQ(Shell("unzip -P geheim -tq '" + out_ + "/Daily.zip'"), 0) << output_;
+  EXPECT_NE(Shell("unzip -P wrong -tq '" + out_ + "/Daily.zip'"), 0);
+
+  std::string text = test::ReadBytes(jobFile);
+  text.replace(text.find("\"Type\" : 1"), 10, "\"Type\" : 2");
+  test::WriteBytes(jobFile, text);
+  ASSERT_EQ(Kelvane("'" + jobFile + "' -start"), 0) << output_;
+  EXPECT_EQ(Shell("7z t -pgeheim '" + out_ + "/Daily.7z'"), 0) << output_;
+
+  // An empty line removes it.
+  ASSERT_EQ(Kelvane("'" + jobFile + "' -set-password", "\\n"), 0) << output_;
+  BackupJob read;
+  JsonDocument doc;
+  ASSERT_EQ(doc.LoadFile(platform::FromNative(jobFile)), 0u);
+  ASSERT_TRUE(read.ReadJob(doc));
+  EXPECT_EQ(read.ArchivePassword, L"");
+  // Nothing on standard input changes nothing.
+  EXPECT_EQ(Kelvane("'" + jobFile + "' -set-password < /dev/null"), 3);
+}
+
+TEST_F(ServerCommandsTest, AScheduleIsATimerSystemdAcceptsAndOffRemovesIt) {
+  const std::string jobFile = cli_.WriteJob(job_, "night ly.kvnjob");
+  ASSERT_EQ(Kelvane("'" + jobFile + "' -schedule daily"), 0) << output_;
+  const std::string units = dir_.Native("config/systemd/user/");
+  EXPECT_NE(output_.find("systemctl --user enable --now kelvane-night_ly.timer"), std::string::npos)
+      << output_;
+  const std::string service = test::ReadBytes(units + "kelvane-night_ly.service");
+  const std::string timer = test::ReadBytes(units + "kelvane-night_ly.timer");
+  EXPECT_NE(service.find(std::string("ExecStart=\"") + KELVANE_EXECUTABLE + "\" \"" + jobFile +
+                         "\" -start -console\n"),
+            std::string::npos)
+      << service;
+  EXPECT_NE(timer.find("OnCalendar=daily\nPersistent=true\n"), std::string::npos) << timer;
+  if (test::RunShell("command -v systemd-analyze > /dev/null") == 0) {
+    // Accepted, and without a single warning about the files.
+    EXPECT_EQ(Shell("systemd-analyze verify '" + units + "kelvane-night_ly.timer' '" + units +
+                    "kelvane-night_ly.service'"),
+              0)
+        << output_;
+    EXPECT_EQ(output_, "");
+    EXPECT_EQ(Kelvane("'" + jobFile + "' -schedule 'at some point'"), 3);
+  }
+  EXPECT_EQ(Kelvane("'" + jobFile + "' -schedule \"$(printf 'daily\\nExecStart=/bin/sh')\""), 3);
+  ASSERT_EQ(Kelvane("'" + jobFile + "' -schedule off"), 0) << output_;
+  EXPECT_FALSE(PathExists(units + "kelvane-night_ly.timer"));
+  EXPECT_FALSE(PathExists(units + "kelvane-night_ly.service"));
+}
+
+}  // namespace
+}  // namespace kelvane
