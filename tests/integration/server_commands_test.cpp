@@ -180,6 +180,33 @@ TEST_F(ServerCommandsTest, APasswordFromStandardInputOpensTheArchives) {
   EXPECT_EQ(Kelvane("'" + jobFile + "' -set-password < /dev/null"), 3);
 }
 
+// On a terminal the password is asked twice and never shown; two entries
+// that differ change nothing.
+TEST_F(ServerCommandsTest, OnATerminalThePasswordIsAskedTwiceAndNotShown) {
+  if (test::RunShell("command -v script > /dev/null") != 0) GTEST_SKIP() << "no script(1)";
+  const std::string jobFile = cli_.WriteJob(job_);
+  auto typed = [&](const std::string& first, const std::string& second) {
+    // script(1) gives the program a terminal; the lines come as if typed.
+    return Shell("(sleep 0.5; printf '" + first + "\\n'; sleep 0.5; printf '" + second +
+                 "\\n'; sleep 0.5) | XDG_CONFIG_HOME='" + dir_.Native("config") +
+                 "' script -qec \"'" + KELVANE_EXECUTABLE + "' '" + jobFile +
+                 "' -set-password\" /dev/null");
+  };
+  ASSERT_EQ(typed("hidden1", "hidden1"), 0) << output_;
+  EXPECT_EQ(output_.find("hidden1"), std::string::npos) << output_;
+  EXPECT_NE(output_.find("New password"), std::string::npos) << output_;
+  auto stored = [&] {
+    JsonDocument doc;
+    BackupJob read;
+    EXPECT_EQ(doc.LoadFile(platform::FromNative(jobFile)), 0u);
+    EXPECT_TRUE(read.ReadJob(doc));
+    return read.ArchivePassword;
+  };
+  EXPECT_EQ(stored(), L"hidden1");
+  EXPECT_EQ(typed("other", "others"), 3) << output_;
+  EXPECT_EQ(stored(), L"hidden1");
+}
+
 TEST_F(ServerCommandsTest, AScheduleIsATimerSystemdAcceptsAndOffRemovesIt) {
   const std::string jobFile = cli_.WriteJob(job_, "night ly.kvnjob");
   ASSERT_EQ(Kelvane("'" + jobFile + "' -schedule daily"), 0) << output_;
