@@ -318,10 +318,8 @@ DryRunResult RunDriver::DryRun(const JsonDocument& jobDocument, const DryRunSink
   (void)platform::Fs().OpenFolder(job.ArchiveFolder, &state.archiveFolder);
   FillTheScan(state);
   state.scan.skipped = sink.skipped;
+  // An include folder that cannot be read is told as skipped by the scan.
   ScanSources(state.scan, [this] { Pump(); });
-  for (const IncludeFailure& failure : state.scan.includeFailures) {
-    if (sink.skipped) sink.skipped(failure.path, L"cannot be read");
-  }
   for (const ScannedFolder& folder : state.scan.results) {
     for (const ScannedFile& file : folder.files) {
       if (sink.taken) sink.taken(folder.path + folder.Name(file));

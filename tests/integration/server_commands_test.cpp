@@ -91,6 +91,18 @@ TEST_F(ServerCommandsTest, TheDryRunListsWhatARunSavesAndWhyTheRestIsLeftOut) {
   EXPECT_EQ(saved, listed);
 }
 
+// An include folder that is not there is one line, once.
+TEST_F(ServerCommandsTest, TheDryRunNamesAMissingIncludeFolderOnce) {
+  File("a.txt", "a");
+  job_.IncludeFolders.push_back(dir_.Wide("missing"));
+  ASSERT_EQ(Kelvane("'" + cli_.WriteJob(job_) + "' -dry-run -why"), 0) << output_;
+  const std::vector<std::string> lines = Lines(output_);
+  EXPECT_EQ(
+      std::count(lines.begin(), lines.end(), "- " + dir_.Native("missing") + "/\tcannot be read"),
+      1)
+      << output_;
+}
+
 TEST_F(ServerCommandsTest, AnUnreadableJobGivesStatusThreeInADryRun) {
   test::WriteBytes(dir_.Native("bad.kvnjob"), "{ not json");
   EXPECT_EQ(Kelvane("bad.kvnjob -dry-run"), 3) << output_;

@@ -43,12 +43,6 @@ class ChangeCatalogRunTest : public test::RunDriverTest {
     std::sort(added.begin(), added.end());
     return added;
   }
-  bool LogSays(const std::string& text) const {
-    for (const std::string& line : LogLines(dir_.Native("out/Daily.log"))) {
-      if (line.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
   // Dated archives of runs within one minute would share a name: each run
   // gets an hour of its own.
   void RunInHour(int hour) {
@@ -66,8 +60,8 @@ class ChangeCatalogRunTest : public test::RunDriverTest {
 // same bytes and one is added, a third run saves exactly those two.
 TEST_F(ChangeCatalogRunTest, AFolderJobSavesOnlyWhatChangedSinceTheLastRun) {
   EXPECT_EQ(Run().savedFiles, 2u);
-  EXPECT_TRUE(LogSays("Change catalog " + dir_.Native("out/Daily.kvncat") +
-                      " not found: every file counts as changed."));
+  EXPECT_TRUE(LogHas("Change catalog " + dir_.Native("out/Daily.kvncat") +
+                     " not found: every file counts as changed."));
   const RunReport second = Run();
   EXPECT_EQ(second.outcome, RunOutcome::kCompleted);
   EXPECT_EQ(second.savedFiles, 0u);
@@ -86,8 +80,8 @@ TEST_F(ChangeCatalogRunTest, AnArchiveReplacedByTheRunTakesEverythingAgain) {
   job_.Type = kJobTypeZip;
   EXPECT_EQ(Run().savedFiles, 2u);
   EXPECT_EQ(Run().savedFiles, 2u);
-  EXPECT_TRUE(LogSays("Change catalog: the files saved in " + dir_.Native("out/Daily.zip") +
-                      " count as changed again (replaced by this run)."));
+  EXPECT_TRUE(LogHas("Change catalog: the files saved in " + dir_.Native("out/Daily.zip") +
+                     " count as changed again (replaced by this run)."));
 }
 
 // Dated 7z archives: each holds what changed since the one before; when an
@@ -107,7 +101,7 @@ TEST_F(ChangeCatalogRunTest, DatedArchivesHoldWhatChangedAndADeletedOneIsMadeGoo
   RunInHour(3);
   EXPECT_EQ(Run().savedFiles, 1u);
   EXPECT_EQ(Added(), Files{"/a.txt."});
-  EXPECT_TRUE(LogSays("count as changed again (no longer there)."));
+  EXPECT_TRUE(LogHas("count as changed again (no longer there)."));
 }
 
 // Without recording, every run saves everything changed since the last run
@@ -191,7 +185,7 @@ TEST_F(ChangeCatalogRunTest, ADamagedCatalogMeansAFullRun) {
                                     std::string("\x00\xFF garbage", 10), std::string()}) {
     WriteBytes(dir_.Native("out/Daily.kvncat"), damage);
     EXPECT_EQ(Run().savedFiles, 2u);
-    EXPECT_TRUE(LogSays("Change catalog " + dir_.Native("out/Daily.kvncat") + " is damaged ("))
+    EXPECT_TRUE(LogHas("Change catalog " + dir_.Native("out/Daily.kvncat") + " is damaged ("))
         << damage;
     EXPECT_EQ(Run().savedFiles, 0u) << "a new catalog was written";
   }
@@ -201,7 +195,7 @@ TEST_F(ChangeCatalogRunTest, ADamagedCatalogMeansAFullRun) {
   ASSERT_EQ(::symlink(dir_.Native("elsewhere").c_str(), dir_.Native("out/Daily.kvncat").c_str()),
             0);
   EXPECT_EQ(Run().savedFiles, 2u);
-  EXPECT_TRUE(LogSays("is not a plain file: every file counts as changed."));
+  EXPECT_TRUE(LogHas("is not a plain file: every file counts as changed."));
 }
 
 }  // namespace

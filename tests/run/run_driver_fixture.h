@@ -65,6 +65,14 @@ class RunDriverTest : public ::testing::Test {
                                        "/a.txt failed. Code: 2, No such file or directory."});
   }
 
+  // Whether a line of the job's log holds `text`.
+  bool LogHas(const std::string& text) const {
+    for (const std::string& line : LogLines(dir_.Native("out/Daily.log"))) {
+      if (line.find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
+
   // Where the folder target puts the source tree.
   std::string Copied() const { return dir_.Native("out/Daily") + src_; }
 

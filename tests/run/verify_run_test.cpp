@@ -36,12 +36,6 @@ class VerifyRunTest : public test::RunDriverTest, public ::testing::WithParamInt
                        : job_.Type == kJobTypeZip  ? "out/Daily.zip"
                                                    : "out/Daily.7z");
   }
-  bool LogHas(const std::string& text) const {
-    for (const std::string& line : LogLines(dir_.Native("out/Daily.log"))) {
-      if (line.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
   // Flips one byte in the middle of `path`, whose size stays.
   static void Damage(const std::wstring& path) {
     const int fd = ::open(platform::ToNative(path).c_str(), O_RDWR);

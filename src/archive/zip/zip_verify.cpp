@@ -151,7 +151,6 @@ std::wstring CheckEntry(unzFile zip, const unz_file_info64& info, std::string_vi
       break;
     }
     if (got == 0) break;
-    if (check.bytesRead) *check.bytesRead += static_cast<uint64_t>(got);
     uint8_t* data = in.data();
     size_t n = static_cast<size_t>(got);
     if (encrypted) {

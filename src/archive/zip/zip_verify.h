@@ -22,8 +22,6 @@ struct ZipCheck {
   std::function<void(const std::string& name, const std::wstring& why)> entryBad;
   // Set to stop early (the run was cancelled).
   const std::atomic<bool>* stop = nullptr;
-  // Bytes of entry data read so far, for the progress.
-  std::atomic<uint64_t>* bytesRead = nullptr;
 };
 
 // Reads the archive that `open` opens (once for each core, which share the
