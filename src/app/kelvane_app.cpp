@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/job_commands.h"
 #include "job/backup_job.h"
+#include "job/job_edits.h"
 #include "job/json_document.h"
 #include "language/language_table.h"
 #include "language/load_failure_text.h"
@@ -68,11 +69,21 @@ RunReport RunInConsole(const JsonDocument& job, const LanguageTable& texts,
 }
 
 // The run in the run window (the toolkit is open).
-RunReport RunInWindow(const JsonDocument& job, const LanguageTable& texts,
-                      const std::wstring& sevenZipLibrary, bool minimize) {
+// A run started from the command line may have nobody watching (a
+// scheduler, a launcher): its window closes by itself at the end.
+RunReport RunInWindow(const JsonDocument& job, const std::wstring& jobPath,
+                      const LanguageTable& texts, const std::wstring& sevenZipLibrary,
+                      bool minimize, ProfileStore& profile) {
   // The window's cancel is the run's cancel; a signal is one too.
   platform::CatchInterrupts();
-  ui::CKelvaneCompressDlg window(nullptr, job, texts, sevenZipLibrary, minimize);
+  BackupJob read;
+  read.ReadJob(job);
+  ui::RunWindowOptions options;
+  options.jobName = JobName(jobPath, read);
+  options.minimize = minimize;
+  options.closeWhenDone = true;
+  options.profile = &profile;
+  ui::CKelvaneCompressDlg window(nullptr, job, texts, sevenZipLibrary, options);
   window.ShowModal();
   // Closed before the run began: nothing was done, as after a cancel.
   return window.report() ? *window.report() : RunReport{};
@@ -81,12 +92,12 @@ RunReport RunInWindow(const JsonDocument& job, const LanguageTable& texts,
 // Runs the job, and writes the run's summary when one was asked for.
 int RunJob(const JsonDocument& job, const std::wstring& jobPath, const LanguageTable& texts,
            const std::wstring& sevenZipLibrary, bool inWindow, bool minimize,
-           const std::wstring& summaryPath) {
+           const std::wstring& summaryPath, ProfileStore& profile) {
   RunSummary summary;
   summary.jobPath = jobPath;
   summary.start = IsoLocalTime();
   const auto started = std::chrono::steady_clock::now();
-  summary.report = inWindow ? RunInWindow(job, texts, sevenZipLibrary, minimize)
+  summary.report = inWindow ? RunInWindow(job, jobPath, texts, sevenZipLibrary, minimize, profile)
                             : RunInConsole(job, texts, sevenZipLibrary);
   summary.durationSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -269,7 +280,7 @@ int RunApplication(const std::vector<std::wstring>& tokens) {
   const std::wstring sevenZipLibrary = profile.GetString("Main", "SevenZip", L"");
   if (dryRun) return DryRun(jobDocument, texts, sevenZipLibrary, args.Flag(L"why"));
   return RunJob(jobDocument, path, texts, sevenZipLibrary, inWindow, args.Flag(L"minimize"),
-                summaryPath);
+                summaryPath, profile);
 }
 
 }  // namespace kelvane

@@ -54,6 +54,13 @@ std::wstring EditorTitle(std::wstring_view jobPath) {
   return jobPath.empty() ? std::wstring(L"Kelvane") : L"Kelvane - " + std::wstring(jobPath);
 }
 
+std::wstring JobName(std::wstring_view jobPath, const BackupJob& job) {
+  if (jobPath.empty()) return job.ArchiveName;
+  std::wstring_view name = jobPath.substr(jobPath.rfind(L'/') + 1);
+  if (name.ends_with(L".kvnjob") && name.size() > 7) name.remove_suffix(7);
+  return std::wstring(name);
+}
+
 std::wstring LevelText(const BackupJob& job) {
   return FormatText(L"%ld", static_cast<long>(static_cast<int32_t>(job.ArchiveCompLevel)));
 }

@@ -38,6 +38,10 @@ bool IsStartable(const BackupJob& job);
 // "Kelvane" for a job without a file, else "Kelvane - " and the file's path.
 std::wstring EditorTitle(std::wstring_view jobPath);
 
+// The job's name for the user: its file's name without ".kvnjob", or, for a
+// job never saved, its archive name.
+std::wstring JobName(std::wstring_view jobPath, const BackupJob& job);
+
 // The level text the editor shows for `job` ("%ld" of its level).
 std::wstring LevelText(const BackupJob& job);
 

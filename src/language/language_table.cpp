@@ -189,11 +189,31 @@ const BuiltInText kBuiltInTexts[] = {
      L"Datum und Uhrzeit in der Form YYYY-MM-DD_HH_MM an den Archivname anhängen."},
     {L"ui_archive_overwrite",
      L"Beim Kopieren bestehende Dateien / bestehende Archive überschreiben."},
+    {L"ui_run_files_waiting", L"Anzahl: …"},
+    {L"ui_run_close_when_done", L"Nach dem Ende schließen"},
+    {L"ui_run_open_folder", L"Ordner öffnen"},
+    {L"ui_run_open_log", L"Protokoll öffnen"},
+    {L"ui_close", L"Schließen"},
+    {L"ui_tip_new", L"Einen neuen Auftrag beginnen (Strg+N)"},
+    {L"ui_tip_load", L"Eine Auftragsdatei öffnen (Strg+O)"},
+    {L"ui_tip_save", L"Den Auftrag speichern (Strg+S)"},
+    {L"ui_tip_saveas", L"Den Auftrag unter einem anderen Namen speichern (Strg+Umschalt+S)"},
+    {L"ui_tip_start", L"Den Auftrag jetzt ausführen; der Editor kommt danach wieder"},
+    {L"ui_help", L"Hilfe"},
+    {L"ui_help_text",
+     L"Kelvane sichert die Ordner der Seite Ordner als Ordnerkopie, ZIP-Archiv oder "
+     L"7z-Archiv, wie es die Seite Einstellungen sagt. Die Seite Filter wählt die "
+     L"Dateien; die Seite Was gesichert wird zeigt, was ein Lauf sichern würde und was "
+     L"er auslässt, und warum.\n\nTasten: Strg+N neuer Auftrag, Strg+O öffnen, Strg+S "
+     L"speichern, Strg+Umschalt+S speichern als, Strg+W oder Strg+Q schließen, Escape "
+     L"schließen, Entf entfernt die gewählten Quellordner, F1 diese Hilfe. Alt und der "
+     L"unterstrichene Buchstabe drückt eine Schaltfläche.\n\nAus einem Terminal oder "
+     L"einem Zeitplaner: kelvane AUFTRAG -start (kelvane -help sagt mehr)."},
     {L"ui_on", L"An"},
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 116);
+static_assert(std::size(kBuiltInTexts) == 128);
 
 }  // namespace
 

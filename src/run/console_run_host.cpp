@@ -2,8 +2,7 @@
 
 #include "language/language_table.h"
 #include "platform/environment.h"
-#include "util/byte_size.h"
-#include "util/format_text.h"
+#include "run/run_outcome.h"
 #include "util/line_escape.h"
 #include "util/template_format.h"
 
@@ -102,22 +101,7 @@ void ConsoleRunHost::SetProgressPosition(uint32_t) {}
 void ConsoleRunHost::ShowProgressPercent(bool) {}
 
 void ConsoleRunHost::RunEnded(const RunReport& report) {
-  switch (report.outcome) {
-    case RunOutcome::kCompleted:
-    case RunOutcome::kCompletedWithErrors:
-      PrintLine(PrintFEx(texts_.GetText(L"console_done"),
-                         {FormatText(L"%lu", report.savedFiles),
-                          FormatText(L"%lu", report.totalFiles), FormatByteSize(report.totalBytes),
-                          report.archivePath, FormatText(L"%lu", report.errorCount)}));
-      if (report.verification != Verification::kNone) {
-        PrintLine(PrintFEx(
-            texts_.GetText(L"console_verified"),
-            {FormatText(L"%lu", report.verifiedFiles), FormatText(L"%lu", report.verifyFailures)}));
-      }
-      break;
-    case RunOutcome::kAborted: PrintLine(texts_.GetText(L"console_aborted")); break;
-    case RunOutcome::kJobUnreadable: PrintLine(texts_.GetText(L"console_job_unreadable")); break;
-  }
+  for (const std::wstring& line : OutcomeLines(report, texts_)) PrintLine(line);
 }
 
 }  // namespace kelvane

@@ -7,7 +7,10 @@
 #include "job/json_document.h"
 #include "language/language_table.h"
 #include "platform/environment.h"
+#include "platform/file_system.h"
 #include "platform/text_codec.h"
+#include "profile/profile_store.h"
+#include "run/run_outcome.h"
 #include "ui/dialog_services.h"
 #include "ui/svg_icons.h"
 #include "util/template_format.h"
@@ -29,23 +32,45 @@ int Width96(wxWindow* window, const std::wstring& text) {
   return ui::ScaleTo96(ui::Size{pixels, 0}, ui::GetLayoutDpi(window)).width;
 }
 
+constexpr char kRunWindowSection[] = "RunWindow";
+constexpr char kCloseWhenDoneValue[] = "CloseWhenDone";
+
+// The folder that holds what the run wrote: a folder target is one.
+std::wstring TargetFolder(const std::wstring& targetPath) {
+  if (targetPath.empty() || targetPath.back() == L'/') return targetPath;
+  return targetPath.substr(0, targetPath.rfind(L'/') + 1);
+}
+
 }  // namespace
 
 CKelvaneCompressDlg::CKelvaneCompressDlg(wxWindow* parent, const JsonDocument& job,
                                          const LanguageTable& texts,
-                                         const std::wstring& sevenZipLibrary, bool minimize)
-    : DialogLayout(parent, "Kelvane", std::string(), nullptr),
+                                         const std::wstring& sevenZipLibrary,
+                                         const RunWindowOptions& options)
+    : DialogLayout(parent, wxString(options.jobName.empty() ? L"Kelvane"
+                                                            : L"Kelvane - " + options.jobName),
+                   std::string(), nullptr),
       job_(job),
       texts_(texts),
+      profile_(options.profile),
       driver_(MakeRunDriver(*this, texts, sevenZipLibrary)),
-      files_(new CPathStatic(this, kFilesLine, L"Anzahl")),
+      files_(new CPathStatic(this, kFilesLine, texts.GetText(L"ui_run_files_waiting"))),
       size_(new CPathStatic(this, kSizeLine, texts.GetText(L"ui_collect_data"))),
       time_(new CPathStatic(this, kTimeLine, L"...", true)),
       progress_(new CTextProgressCtrl(this, kProgressBar)),
+      outcome_(new CPathStatic(this, kOutcomeLine, L"")),
+      closeWhenDone_(new wxCheckBox(this, kCloseWhenDoneBox,
+                                    wxString(texts.GetText(L"ui_run_close_when_done")))),
+      openFolder_(new wxButton(this, kOpenFolderButton,
+                               wxString(texts.GetText(L"ui_run_open_folder")))),
+      openLog_(new wxButton(this, kOpenLogButton, wxString(texts.GetText(L"ui_run_open_log")))),
       cancel_(new wxButton(this, wxID_CANCEL, wxString(texts.GetText(L"ui_cancel")))),
       startTimer_(this, kStartTimer),
       closeTimer_(this, kCloseTimer) {
   SetIcons(ProgramIcons());
+  const bool remembered =
+      profile_ && profile_->GetInt(kRunWindowSection, kCloseWhenDoneValue, 0) != 0;
+  closeWhenDone_->SetValue(options.closeWhenDone || options.minimize || remembered);
 
   BeginGroup(kVerticalGroup);
   AddControl(files_, 0, ui::Size{380, 20});
@@ -60,12 +85,20 @@ CKelvaneCompressDlg::CKelvaneCompressDlg(wxWindow* parent, const JsonDocument& j
   AddControl(time_, 0, ui::Size{std::max(180, Width96(time_, longestTime)), 20});
   EndGroup();
   AddControl(progress_, 0, ui::Size{380, 20});
+  outcomeItem_ = AddControl(outcome_, 0, ui::Size{380, 20}, ui::Rect{0, 5, 0, 0});
   AddSeparator();
-  BeginGroup(kHorizontalGroup);
+  BeginGroup(kHorizontalGroup, 6);
+  AddControl(closeWhenDone_, kFixedWidth | kFixedHeight);
   AddSpacer();
+  openFolderItem_ = AddControl(openFolder_, kFixedWidth | kFixedHeight, ui::Size{80, 0});
+  openLogItem_ = AddControl(openLog_, kFixedWidth | kFixedHeight, ui::Size{80, 0});
   AddControl(cancel_, kFixedWidth | kFixedHeight, ui::Size{80, 0});
   EndGroup();
   EndGroup();
+  // What the end shows takes no room before it.
+  for (DARo3::LayoutItem* item : {outcomeItem_, openFolderItem_, openLogItem_}) {
+    ShowItem(item, false);
+  }
 
   Bind(
       wxEVT_TIMER,
@@ -80,13 +113,31 @@ CKelvaneCompressDlg::CKelvaneCompressDlg(wxWindow* parent, const JsonDocument& j
       wxEVT_BUTTON, [this](wxCommandEvent&) { StartRun(); }, wxID_OK);
   Bind(
       wxEVT_BUTTON, [this](wxCommandEvent&) { OnCancel(); }, wxID_CANCEL);
+  Bind(
+      wxEVT_BUTTON,
+      [this](wxCommandEvent&) {
+        if (report_) OpenOrSay(TargetFolder(report_->archivePath));
+      },
+      kOpenFolderButton);
+  Bind(
+      wxEVT_BUTTON,
+      [this](wxCommandEvent&) {
+        if (report_) OpenOrSay(report_->logPath);
+      },
+      kOpenLogButton);
+  closeWhenDone_->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) {
+    if (profile_) {
+      profile_->WriteInt(kRunWindowSection, kCloseWhenDoneValue,
+                         closeWhenDone_->GetValue() ? 1 : 0);
+    }
+  });
   Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
     // The close box is a cancel; a window with a run under way cannot go.
     if (event.CanVeto()) event.Veto();
     OnCancel();
   });
   startTimer_.StartOnce(200);
-  if (minimize) {
+  if (options.minimize) {
     Centre();
     CallAfter([this] { Iconize(true); });
   }
@@ -143,17 +194,46 @@ void CKelvaneCompressDlg::RunFinished(const RunReport& report) {
   running_ = false;
   ended_ = true;
   report_ = report;
-  if (closeWhenDone_) {
+  if (cancelled_) {
     CloseWhenIdle(wxID_CANCEL);
-  } else {
-    closeTimer_.StartOnce(1000);
+    return;
+  }
+  ShowOutcome(report);
+  if (closeWhenDone_->GetValue()) closeTimer_.StartOnce(1000);
+}
+
+void CKelvaneCompressDlg::ShowOutcome(const RunReport& report) {
+  std::wstring outcome;
+  for (const std::wstring& line : OutcomeLines(report, texts_)) {
+    outcome += (outcome.empty() ? L"" : L" ") + line;
+  }
+  outcome_->SetPath(outcome);
+  outcome_->SetToolTip(wxString(outcome));
+  ShowItem(outcomeItem_, true);
+  const std::wstring folder = TargetFolder(report.archivePath);
+  ShowItem(openFolderItem_, !folder.empty() && platform::Fs().Exists(folder));
+  // A clean run removes its empty log; only a log that is there is offered.
+  ShowItem(openLogItem_, !report.logPath.empty() && platform::Fs().Exists(report.logPath));
+  cancel_->SetLabel(wxString(texts_.GetText(L"ui_close")));
+  // The window grows by the outcome line rather than squeezing the rest.
+  const wxSize client = GetClientSize();
+  const wxSize least(std::max(client.x, minimumClientSize().width),
+                     std::max(client.y, minimumClientSize().height));
+  if (least != client) SetClientSize(least);
+  RunLayout();
+  cancel_->SetFocus();
+}
+
+void CKelvaneCompressDlg::OpenOrSay(const std::wstring& path) {
+  if (!Dialogs().OpenWithDesktop(path)) {
+    Dialogs().ShowMessage(this, PrintFEx(texts_.GetText(L"open_file_failed"), {path}), true);
   }
 }
 
 void CKelvaneCompressDlg::CloseWhenIdle(int code) {
   // Never under an open question of ours: it comes back here when answered.
   if (asking_) {
-    closeWhenDone_ = closeWhenDone_ || code == wxID_CANCEL;
+    cancelled_ = cancelled_ || code == wxID_CANCEL;
     return;
   }
   if (running_ || !IsModal()) return;
@@ -174,11 +254,13 @@ void CKelvaneCompressDlg::OnCancel() {
     startTimer_.Stop();
     started_ = true;  // a run not yet begun never begins
     cancelConfirmed_ = true;
-    closeWhenDone_ = true;
+    cancelled_ = true;
   }
   // The run may have ended while the question was open.
-  if (closeWhenDone_ && !running_) CloseWhenIdle(wxID_CANCEL);
-  else if (ended_ && !closeTimer_.IsRunning()) closeTimer_.StartOnce(1000);
+  if (cancelled_ && !running_) CloseWhenIdle(wxID_CANCEL);
+  else if (ended_ && closeWhenDone_->GetValue() && !closeTimer_.IsRunning()) {
+    closeTimer_.StartOnce(1000);
+  }
 }
 
 void CKelvaneCompressDlg::OnLayoutDpiChanged(uint32_t) {
@@ -212,11 +294,7 @@ bool CKelvaneCompressDlg::AskYesNo(const std::wstring& question, bool) {
 }
 
 void CKelvaneCompressDlg::OpenWithDesktop(const std::wstring& path) {
-  Wait([&] {
-    if (!Dialogs().OpenWithDesktop(path)) {
-      Dialogs().ShowMessage(this, PrintFEx(texts_.GetText(L"open_file_failed"), {path}), true);
-    }
-  });
+  Wait([&] { OpenOrSay(path); });
 }
 
 void CKelvaneCompressDlg::SetStatusLines(const std::wstring& files, const std::wstring& sizes,

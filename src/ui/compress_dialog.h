@@ -6,7 +6,13 @@
 // repaints and answers the cancel button throughout. The window is the run's
 // host: every host call from the driver's thread is passed to the window
 // thread, and a question or a message holds the driver until the user has
-// answered it. One second after the run has ended the window closes itself.
+// answered it.
+//
+// At the end the window says how the run went (the terminal's end line) and
+// offers the backup's folder and the log, until the user closes it. It
+// closes by itself, a second after the end, where nobody may be watching: a
+// run started from the command line or minimised, or when the user ticked
+// "close when done" (kept in the profile for the next run).
 //
 // Cancel asks first; Yes ends the run as Ctrl-C does in the terminal (the
 // file being written is finished, an archive is dropped, an older one stays)
@@ -15,6 +21,7 @@
 #pragma once
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/timer.h>
 
 #include <atomic>
@@ -32,9 +39,17 @@
 namespace kelvane {
 class JsonDocument;
 class LanguageTable;
+class ProfileStore;
 }  // namespace kelvane
 
 namespace kelvane::ui {
+
+struct RunWindowOptions {
+  std::wstring jobName;           // in the title
+  bool minimize = false;          // opens minimised (and closes when done)
+  bool closeWhenDone = false;     // closes by itself, whatever the profile says
+  ProfileStore* profile = nullptr;  // keeps the user's "close when done"; may be null
+};
 
 class CKelvaneCompressDlg : public DARo3::DialogLayout, public RunHost {
  public:
@@ -42,14 +57,18 @@ class CKelvaneCompressDlg : public DARo3::DialogLayout, public RunHost {
     kProgressBar = 1000,
     kFilesLine = 1003,
     kSizeLine = 1004,
-    kTimeLine = 1006
+    kTimeLine = 1006,
+    kOutcomeLine = 1007,
+    kCloseWhenDoneBox = 1008,
+    kOpenFolderButton = 1011,
+    kOpenLogButton = 1012,
   };
   enum TimerId : int { kStartTimer = 1005, kCloseTimer = 1010 };
 
   // Runs `job` (kept by the caller for the window's life) with the targets of
-  // this build; 7z through `sevenZipLibrary`. `minimize` opens it minimised.
+  // this build; 7z through `sevenZipLibrary`.
   CKelvaneCompressDlg(wxWindow* parent, const JsonDocument& job, const LanguageTable& texts,
-                      const std::wstring& sevenZipLibrary, bool minimize);
+                      const std::wstring& sevenZipLibrary, const RunWindowOptions& options);
   ~CKelvaneCompressDlg() override;
 
   // How the run went; none when the window closed before a run began.
@@ -61,7 +80,11 @@ class CKelvaneCompressDlg : public DARo3::DialogLayout, public RunHost {
   CPathStatic& sizeLine() { return *size_; }
   CPathStatic& timeLine() { return *time_; }
   CTextProgressCtrl& progressBar() { return *progress_; }
+  CPathStatic& outcomeLine() { return *outcome_; }
   wxButton& cancelButton() { return *cancel_; }
+  wxButton& openFolderButton() { return *openFolder_; }
+  wxButton& openLogButton() { return *openLog_; }
+  wxCheckBox& closeWhenDoneBox() { return *closeWhenDone_; }
 
   // RunHost, called from the driver's thread.
   void PumpMessages() override;
@@ -85,7 +108,9 @@ class CKelvaneCompressDlg : public DARo3::DialogLayout, public RunHost {
   void StartRun();
   void OnCancel();
   void RunFinished(const RunReport& report);
+  void ShowOutcome(const RunReport& report);
   void CloseWhenIdle(int code);
+  void OpenOrSay(const std::wstring& path);
 
   // Runs `work` on the window thread, later (Post) or while the caller waits
   // for its result (Wait).
@@ -96,19 +121,27 @@ class CKelvaneCompressDlg : public DARo3::DialogLayout, public RunHost {
 
   const JsonDocument& job_;
   const LanguageTable& texts_;
+  ProfileStore* profile_;
   RunDriver driver_;
   CPathStatic* files_;
   CPathStatic* size_;
   CPathStatic* time_;
   CTextProgressCtrl* progress_;
+  CPathStatic* outcome_;
+  wxCheckBox* closeWhenDone_;
+  wxButton* openFolder_;
+  wxButton* openLog_;
   wxButton* cancel_;
+  DARo3::LayoutItem* outcomeItem_ = nullptr;
+  DARo3::LayoutItem* openFolderItem_ = nullptr;
+  DARo3::LayoutItem* openLogItem_ = nullptr;
   wxTimer startTimer_;
   wxTimer closeTimer_;
   std::thread runThread_;
   std::atomic<bool> cancelConfirmed_{false};
   std::optional<RunReport> report_;
   bool started_ = false, running_ = false, ended_ = false;
-  bool closeWhenDone_ = false, asking_ = false;
+  bool cancelled_ = false, asking_ = false;
 };
 
 }  // namespace kelvane::ui

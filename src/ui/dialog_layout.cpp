@@ -17,8 +17,19 @@ DialogLayout::DialogLayout(wxWindow* parent, const wxString& title, std::string 
       profile_(profile) {
   layout_.root().margins96 = ui::Rect{8, 5, 8, 8};
   Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+    KeepMinimumClientSize();
     RememberNormalRect();
     RunLayout();
+    event.Skip();
+  });
+  Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
+    // The window manager places a new window where it likes; once it is
+    // mapped, a move is honoured.
+    if (event.IsShown() && storedPosition_) {
+      const wxPoint at = *storedPosition_;
+      storedPosition_.reset();
+      CallAfter([this, at] { Move(at); });
+    }
     event.Skip();
   });
   Bind(wxEVT_MOVE, [this](wxMoveEvent& event) {
@@ -113,6 +124,7 @@ void DialogLayout::SetGrowth(int widthPercent, int heightPercent) {
 void DialogLayout::Recompute(uint32_t dpi) {
   minimumClient_ = layout_.Recompute(dpi);
   SetMinClientSize(wxSize(minimumClient_.width, minimumClient_.height));
+  KeepMinimumClientSize();
   if (fixedAxes_ != 0) {
     SetMaxClientSize(wxSize((fixedAxes_ & kWidthFixed) ? minimumClient_.width : wxDefaultCoord,
                             (fixedAxes_ & kHeightFixed) ? minimumClient_.height : wxDefaultCoord));
@@ -134,14 +146,30 @@ void DialogLayout::FirstLayout() {
   Recompute(ui::GetLayoutDpi(this));
   laidOut_ = true;
   PlaceWindow();
-  RememberNormalRect();
+  normalRect_ = ui::PlacementRect(*this);
   RunLayout();
+}
+
+void DialogLayout::KeepMinimumClientSize() {
+  // GTK learns the size of the window's decorations only once it is shown,
+  // and until then takes the minimum of the client area for the whole
+  // window's: the client area would lose the decorations' height, and the
+  // bottom row with it. Asked again with the decorations known, it holds.
+  if (!laidOut_ || IsMaximized() || IsIconized()) return;
+  const wxSize client = GetClientSize();
+  if (client.x >= minimumClient_.width && client.y >= minimumClient_.height) return;
+  SetMinClientSize(wxSize(minimumClient_.width, minimumClient_.height));
+  SetClientSize(wxSize(std::max(client.x, minimumClient_.width),
+                       std::max(client.y, minimumClient_.height)));
 }
 
 void DialogLayout::PlaceWindow() {
   const bool resizable = HasFlag(wxRESIZE_BORDER);
-  const ui::RestoreResult restored =
-      profile_ ? ui::RestoreWindowPlacement(this, layoutName_, dpi(), *profile_) : ui::kNothingToDo;
+  const ui::PlacementPlan plan =
+      profile_ ? ui::RestoreWindowPlacement(this, layoutName_, dpi(), *profile_)
+               : ui::PlacementPlan{ui::kNothingToDo, {}, false, false};
+  if (plan.moveWindow) storedPosition_ = wxPoint(plan.rect.left, plan.rect.top);
+  const ui::RestoreResult restored = plan.result;
   if (restored == ui::kRestored && resizable) {
     // A fixed axis is always at its minimum, whatever was stored.
     wxSize client = GetClientSize();
@@ -161,8 +189,9 @@ void DialogLayout::PlaceWindow() {
 }
 
 void DialogLayout::RememberNormalRect() {
-  if (IsMaximized() || IsIconized()) return;
-  normalRect_ = ui::RectOf(GetRect());
+  // A hidden window's sizes are not what the user saw.
+  if (!IsShown() || IsMaximized() || IsIconized()) return;
+  normalRect_ = ui::PlacementRect(*this);
 }
 
 }  // namespace kelvane::DARo3

@@ -78,6 +78,7 @@ class DialogLayout : public wxDialog {
   void FirstLayout();
   void Recompute(uint32_t dpi);
   void PlaceWindow();
+  void KeepMinimumClientSize();
   void RememberNormalRect();
   void ShowWindows(LayoutItem& item, bool show);
 
@@ -89,7 +90,8 @@ class DialogLayout : public wxDialog {
   int growWidth_ = 0, growHeight_ = 0;
   bool laidOut_ = false;
   ui::Size minimumClient_;
-  ui::Rect normalRect_;  // the last rectangle neither maximised nor minimised
+  ui::Rect normalRect_;  // the last placement neither maximised nor minimised
+  std::optional<wxPoint> storedPosition_;  // to take again once shown
 };
 
 }  // namespace kelvane::DARo3

@@ -19,6 +19,7 @@
 #include "ui/folder_picker.h"
 #include "ui/html_static.h"
 #include "ui/image_button.h"
+#include "ui/mnemonics.h"
 #include "ui/svg_icons.h"
 #include "util/template_format.h"
 
@@ -33,7 +34,6 @@ namespace {
 
 constexpr wchar_t kJobFilter[] = L"Backup|*.kvnjob||";
 constexpr wchar_t kLibraryFilter[] = L"7z.so|7z.so||";
-constexpr int kAboutCommand = 16;
 
 // Lists are one entry per CR LF line in the job, one per line in the field.
 wxString ToField(const std::wstring& lines) {
@@ -82,14 +82,20 @@ CKelvaneDocument::CKelvaneDocument(wxWindow* parent, const LanguageTable& texts,
   const struct {
     int id;
     const wchar_t* key;
+    const wchar_t* tip;
     int icon;
-  } kButtons[] = {{kNewButton, L"ui_menu_new", kIconNew},
-                  {kLoadButton, L"ui_menu_load", kIconLoad},
-                  {kSaveButton, L"ui_menu_save", kIconSave},
-                  {kSaveAsButton, L"ui_menu_saveas", kIconSaveAs},
-                  {kStartButton, L"ui_menu_start", kIconStart}};
-  for (const auto& button : kButtons) {
-    buttons_.push_back(MakeImageButton(this, button.id, Text(button.key), button.icon));
+  } kButtons[] = {{kNewButton, L"ui_menu_new", L"ui_tip_new", kIconNew},
+                  {kLoadButton, L"ui_menu_load", L"ui_tip_load", kIconLoad},
+                  {kSaveButton, L"ui_menu_save", L"ui_tip_save", kIconSave},
+                  {kSaveAsButton, L"ui_menu_saveas", L"ui_tip_saveas", kIconSaveAs},
+                  {kStartButton, L"ui_menu_start", L"ui_tip_start", kIconStart}};
+  std::vector<std::wstring> labels;
+  for (const auto& button : kButtons) labels.push_back(texts_.GetText(button.key));
+  labels = WithMnemonics(labels);
+  for (size_t i = 0; i < std::size(kButtons); ++i) {
+    wxButton* button = MakeImageButton(this, kButtons[i].id, wxString(labels[i]), kButtons[i].icon);
+    button->SetToolTip(Text(kButtons[i].tip));
+    buttons_.push_back(button);
   }
   BuildLayout();
   BindCommands();
@@ -301,50 +307,83 @@ void CKelvaneDocument::BuildLayout() {
   EndGroup();
 }
 
+void CKelvaneDocument::BindCommand(int id, std::function<void()> command) {
+  // A command runs after the event that asked for it: one that opens a
+  // window of its own (a run, a file dialog) must not hold the press of a
+  // screen reader, which would hear nothing of the program meanwhile.
+  auto later = [this, command](wxCommandEvent&) { CallAfter(command); };
+  Bind(wxEVT_BUTTON, later, id);
+  Bind(wxEVT_MENU, later, id);
+}
+
 void CKelvaneDocument::BindCommands() {
+  BindCommand(kNewButton, [this] { NewJob(); });
+  BindCommand(kLoadButton, [this] { LoadJob(); });
+  BindCommand(kSaveButton, [this] { SaveJob(false); });
+  BindCommand(kSaveAsButton, [this] { SaveJob(true); });
+  BindCommand(kStartButton, [this] { StartJob(); });
+  BindCommand(kCloseCommand, [this] { Close(); });
+  BindCommand(kHelpCommand, [this] { ShowHelp(); });
+  BindCommand(kAboutCommand, [this] { ShowAbout(); });
+  BindCommand(kArchiveFolderBrowse, [this] { ChooseArchiveFolder(); });
+  BindCommand(kSevenZipBrowse, [this] { ChooseSevenZipLibrary(); });
+  BindCommand(kFolderAdd, [this] {
+    scratch_.clear();
+    if (BrowseForFolder(scratch_, this, kPurposeInclude, profile_) == kFolderChosen) {
+      AddSourceFolder(scratch_);
+    }
+  });
+  BindCommand(kFolderRemove, [this] { RemoveSelectedFolders(); });
+  BindCommand(kExcludeAdd, [this] {
+    scratch_.clear();
+    if (BrowseForFolder(scratch_, this, kPurposeExclude, profile_) != kFolderChosen) return;
+    job_.ExcludeFolders = AppendExcludeFolder(job_.ExcludeFolders, scratch_);
+    FillFields();
+    Changed();
+  });
+  // The desktop's usual keys. Ctrl+S saves even an unchanged new job, as a
+  // first save does.
+  const wxAcceleratorEntry keys[] = {
+      {wxACCEL_CTRL, 'N', kNewButton},
+      {wxACCEL_CTRL, 'O', kLoadButton},
+      {wxACCEL_CTRL, 'S', kSaveButton},
+      {wxACCEL_CTRL | wxACCEL_SHIFT, 'S', kSaveAsButton},
+      {wxACCEL_CTRL, 'Q', kCloseCommand},
+      {wxACCEL_CTRL, 'W', kCloseCommand},
+      {wxACCEL_NORMAL, WXK_F1, kHelpCommand},
+  };
+  SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
+  // Delete removes the selected source folders where they are listed.
+  folderList_->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& event) {
+    if (event.GetKeyCode() == WXK_DELETE && !event.HasAnyModifiers()) {
+      RemoveSelectedFolders();
+    } else {
+      event.Skip();
+    }
+  });
+  // The about box, in the context menu (GTK has no window menu of the
+  // program's own to add it to).
+  Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent&) {
+    wxMenu menu;
+    menu.Append(kHelpCommand, Text(L"ui_help") + "\tF1");
+    menu.Append(kAboutCommand, wxString(PrintFEx(texts_.GetText(L"ui_prg_about"), {L"Kelvane"})));
+    PopupMenu(&menu);
+  });
+  Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
+    if (event.CanVeto() && !MayDropChanges()) {
+      event.Veto();
+      return;
+    }
+    if (IsModal()) {
+      EndModal(wxID_CANCEL);
+    } else {
+      Hide();
+    }
+  });
+  // Escape is the close box.
   Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { NewJob(); }, kNewButton);
-  Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { LoadJob(); }, kLoadButton);
-  Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { SaveJob(false); }, kSaveButton);
-  Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { SaveJob(true); }, kSaveAsButton);
-  Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { StartJob(); }, kStartButton);
-  Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { ChooseArchiveFolder(); }, kArchiveFolderBrowse);
-  Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { ChooseSevenZipLibrary(); }, kSevenZipBrowse);
-  Bind(
-      wxEVT_BUTTON,
-      [this](wxCommandEvent&) {
-        scratch_.clear();
-        if (BrowseForFolder(scratch_, this, kPurposeInclude, profile_) == kFolderChosen) {
-          AddSourceFolder(scratch_);
-        }
-      },
-      kFolderAdd);
-  Bind(
-      wxEVT_BUTTON,
-      [this](wxCommandEvent&) {
-        const std::vector<std::wstring> selected = folderList_->SelectedFolders();
-        if (selected.empty()) return;
-        RemoveIncludeFolders(job_, selected);
-        folderList_->SetFolders(job_.IncludeFolders);
-        Changed();
-      },
-      kFolderRemove);
-  Bind(
-      wxEVT_BUTTON,
-      [this](wxCommandEvent&) {
-        scratch_.clear();
-        if (BrowseForFolder(scratch_, this, kPurposeExclude, profile_) != kFolderChosen) return;
-        job_.ExcludeFolders = AppendExcludeFolder(job_.ExcludeFolders, scratch_);
-        FillFields();
-        Changed();
-      },
-      kExcludeAdd);
+      wxEVT_BUTTON, [this](wxCommandEvent&) { Close(); }, wxID_CANCEL);
+
   Bind(
       wxEVT_CHOICE,
       [this](wxCommandEvent&) {
@@ -379,33 +418,6 @@ void CKelvaneDocument::BindCommands() {
   }
   passwordToggle_->Bind(wxEVT_TOGGLEBUTTON,
                         [this](wxCommandEvent&) { ShowPassword(passwordToggle_->GetValue()); });
-
-  // About: F1, or the navigation list's menu (GTK has no window menu of the
-  // program's own to add it to).
-  Bind(
-      wxEVT_MENU, [this](wxCommandEvent&) { ShowAbout(); }, kAboutCommand);
-  wxAcceleratorEntry keys[] = {wxAcceleratorEntry(wxACCEL_NORMAL, WXK_F1, kAboutCommand)};
-  SetAcceleratorTable(wxAcceleratorTable(1, keys));
-  nav_->Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent&) {
-    wxMenu menu;
-    menu.Append(kAboutCommand, wxString(PrintFEx(texts_.GetText(L"ui_prg_about"), {L"Kelvane"})));
-    PopupMenu(&menu);
-  });
-
-  Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
-    if (event.CanVeto() && !MayDropChanges()) {
-      event.Veto();
-      return;
-    }
-    if (IsModal()) {
-      EndModal(wxID_CANCEL);
-    } else {
-      Hide();
-    }
-  });
-  // Escape is the close box.
-  Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { Close(); }, wxID_CANCEL);
 }
 
 void CKelvaneDocument::ArchiveNameTyped() {
@@ -590,14 +602,32 @@ void CKelvaneDocument::StartJob() {
   run.ArchiveCompLevel = ParseLevelText(levelText_);
   JsonDocument document;
   WriteJobToDocument(run, document);
-  Hide();
+  // On GTK, hiding a modal dialog ends its modal loop, and with it the
+  // program: the editor steps aside as a plain window and stays modal, to
+  // come back where it was.
+  const wxPoint at = GetPosition();
+  wxTopLevelWindow::Show(false);
   {
-    CKelvaneCompressDlg window(nullptr, document, texts_, sevenZipPath_, false);
+    RunWindowOptions options;
+    options.jobName = JobName(path_, job_);
+    options.profile = &profile_;
+    CKelvaneCompressDlg window(nullptr, document, texts_, sevenZipPath_, options);
     window.ShowModal();
   }
-  Show();
+  wxTopLevelWindow::Show(true);
+  Move(at);
   Raise();
 }
+
+void CKelvaneDocument::RemoveSelectedFolders() {
+  const std::vector<std::wstring> selected = folderList_->SelectedFolders();
+  if (selected.empty()) return;
+  RemoveIncludeFolders(job_, selected);
+  folderList_->SetFolders(job_.IncludeFolders);
+  Changed();
+}
+
+void CKelvaneDocument::ShowHelp() { Dialogs().ShowMessage(this, texts_.GetText(L"ui_help_text"), false); }
 
 void CKelvaneDocument::ShowAbout() {
   CAboutDlg about(this, texts_);

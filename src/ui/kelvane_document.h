@@ -16,6 +16,7 @@
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,9 @@ class CKelvaneDocument : public DARo3::DialogLayout {
     kOverwriteBox = 1516,
     kArchiveFolderBrowse = 1517,
     kSevenZipBrowse = 1518,
+    kCloseCommand = 1520,
+    kHelpCommand = 1521,
+    kAboutCommand = 16,
     kFolderAdd = 3010,
     kFolderRemove = 3012,
     kExcludeAdd = 2210,
@@ -110,6 +114,7 @@ class CKelvaneDocument : public DARo3::DialogLayout {
 
   void ShowPage(int pageId);
   int shownPage() const { return pages_->shownPage(); }
+  void ShowHelp();
   void ShowAbout();
 
   const BackupJob& job() const { return job_; }
@@ -125,6 +130,7 @@ class CKelvaneDocument : public DARo3::DialogLayout {
   void BuildProgramPage();
   void BuildLayout();
   void BindCommands();
+  void BindCommand(int id, std::function<void()> command);
 
   wxCheckBox* AddCheckBox(int pageId, int id, const wchar_t* labelKey, bool BackupJob::*field);
   wxTextCtrl* AddListField(int pageId, int id, std::wstring BackupJob::*field);
@@ -140,6 +146,7 @@ class CKelvaneDocument : public DARo3::DialogLayout {
   void ChooseArchiveFolder();
   void ChooseSevenZipLibrary();
   void AddSourceFolder(const std::wstring& folder);
+  void RemoveSelectedFolders();
   void ShowPassword(bool shown);
   void ArchiveNameTyped();
 

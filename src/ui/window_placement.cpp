@@ -98,6 +98,12 @@ ScreenLayout CurrentScreens() {
   return screens;
 }
 
+Rect PlacementRect(const wxTopLevelWindow& window) {
+  const wxPoint at = window.GetPosition();
+  const wxSize client = window.GetClientSize();
+  return Rect{at.x, at.y, at.x + client.x, at.y + client.y};
+}
+
 void SaveWindowPlacement(wxTopLevelWindow* window, const std::string& section, uint32_t dpi,
                          const Rect& normal, ProfileStore& profile) {
   if (!window || section.empty() || normal.width() <= 0 || normal.height() <= 0) return;
@@ -110,20 +116,18 @@ void SaveWindowPlacement(wxTopLevelWindow* window, const std::string& section, u
   WritePlacement(profile, section, placement);
 }
 
-RestoreResult RestoreWindowPlacement(wxTopLevelWindow* window, const std::string& section,
+PlacementPlan RestoreWindowPlacement(wxTopLevelWindow* window, const std::string& section,
                                      uint32_t dpi, const ProfileStore& profile) {
-  if (!window || section.empty()) return kNothingToDo;
+  if (!window || section.empty()) return PlacementPlan{kNothingToDo, {}, false, false};
   const bool resizable = window->HasFlag(wxRESIZE_BORDER);
-  const PlacementPlan plan = PlanRestore(ReadPlacement(profile, section), RectOf(window->GetRect()),
-                                         dpi, resizable, CurrentScreens());
-  if (plan.result == kNotRestored && plan.rect == RectOf(window->GetRect())) return plan.result;
-  if (plan.moveWindow) {
-    window->SetSize(ToWxRect(plan.rect));
-  } else {
-    window->SetSize(plan.rect.width(), plan.rect.height());
-  }
+  const Rect current = PlacementRect(*window);
+  const PlacementPlan plan =
+      PlanRestore(ReadPlacement(profile, section), current, dpi, resizable, CurrentScreens());
+  if (plan.result == kNotRestored && plan.rect == current) return plan;
+  window->SetClientSize(plan.rect.width(), plan.rect.height());
+  if (plan.moveWindow) window->Move(plan.rect.left, plan.rect.top);
   if (plan.maximize) window->Maximize();
-  return plan.result;
+  return plan;
 }
 
 }  // namespace kelvane::ui

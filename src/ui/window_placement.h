@@ -1,6 +1,10 @@
 // Where a dialog was and how large, kept in the profile between runs: one
 // section per dialog (its layout's name) with "DPI", "ShowCmd", "Flags",
-// "Left", "Top", "Right", "Bottom".
+// "Left", "Top", "Right", "Bottom". "Left" and "Top" are where the window's
+// frame was; "Right" and "Bottom" add the size of its client area, which is
+// what the window must get back. (The frame's size depends on the desktop's
+// decorations, which GTK learns only after the window is shown: a window
+// sized by its frame shrank by them at every start.)
 //
 // Restoring is best effort off Windows. The size and the maximised state come
 // back always; the position only where the display honours it (X11, not
@@ -31,7 +35,7 @@ struct StoredPlacement {
   uint32_t dpi = 96;
   int showCmd = kShowNormal;
   int flags = 0;
-  Rect normal;  // the window's rectangle when neither maximised nor minimised
+  Rect normal;  // frame position and client size, neither maximised nor minimised
 };
 
 // The screens a window can be placed on: their work areas, the primary first.
@@ -64,13 +68,18 @@ void WritePlacement(ProfileStore& profile, const std::string& section,
 // The connected screens, from wx.
 ScreenLayout CurrentScreens();
 
+// `window`'s frame position with the size of its client area, as stored.
+Rect PlacementRect(const wxTopLevelWindow& window);
+
 // Stores `window`'s placement under `section`, its normal rectangle being
 // `normal` (a maximised window does not know its own). Nothing for no window
 // or an empty section.
 void SaveWindowPlacement(wxTopLevelWindow* window, const std::string& section, uint32_t dpi,
                          const Rect& normal, ProfileStore& profile);
-// Places `window` as stored under `section`; see RestoreResult.
-RestoreResult RestoreWindowPlacement(wxTopLevelWindow* window, const std::string& section,
+// Places `window`, not yet shown, as stored under `section` and returns what
+// was done; see RestoreResult. A window manager may place a new window
+// itself: where the plan moves the window, move it again once it is shown.
+PlacementPlan RestoreWindowPlacement(wxTopLevelWindow* window, const std::string& section,
                                      uint32_t dpi, const ProfileStore& profile);
 
 }  // namespace kelvane::ui

@@ -38,13 +38,14 @@ check_aborted() {
   [ -z "$leftover" ] || fail "$2 left: $leftover"
 }
 
-# 1. With a display, -start runs in a window that closes by itself.
+# 1. With a display, -start runs in a window named after the job that closes
+#    by itself (a scheduler or a launcher may have nobody watching).
 make_job Plain 40
 "$kelvane" "$work/Plain.kvnjob" -start 2> "$work/plain.err" &
 pid=$!
-window=$(wait_window Kelvane)
+window=$(wait_window "Kelvane - Plain")
 if [ -z "$window" ]; then
-  fail "-start with a display showed no window titled Kelvane"
+  fail "-start with a display showed no window titled \"Kelvane - Plain\""
 else
   sleep 0.5
   shoot "$window" run-window-started || fail "no screenshot"
@@ -59,7 +60,7 @@ grep -q "Done:" "$work/plain.err" && fail "the window run wrote the console's en
 make_job Small 30
 "$kelvane" "$work/Small.kvnjob" -start -minimize &
 pid=$!
-window=$(wait_window Kelvane)
+window=$(wait_window "Kelvane - Small")
 iconic=no
 for ((i = 0; i < 50; i++)); do
   if xprop -id "$window" WM_STATE 2>/dev/null | grep -q "Iconic"; then iconic=yes; break; fi
@@ -76,10 +77,10 @@ make_job Cancel 400 40
 printf 'an older archive' > "$work/out/Cancel.zip"
 "$kelvane" "$work/Cancel.kvnjob" -start &
 pid=$!
-window=$(wait_window Kelvane)
+window=$(wait_window "Kelvane - Cancel")
 sleep 0.8
 press "$window" Escape
-question=$(wait_window Kelvane "$window")
+question=$(wait_window Kelvane)
 if [ -z "$question" ]; then
   fail "Escape asked no question"
 else
@@ -95,7 +96,7 @@ make_job Term 400 40
 printf 'an older archive' > "$work/out/Term.zip"
 "$kelvane" "$work/Term.kvnjob" -start &
 pid=$!
-window=$(wait_window Kelvane)
+window=$(wait_window "Kelvane - Term")
 sleep 0.8
 kill -TERM $pid
 wait_exit $pid

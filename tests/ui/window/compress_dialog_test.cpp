@@ -13,6 +13,8 @@
 #include "language/language_table.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
+#include "profile/profile_store.h"
+#include "run/run_outcome.h"
 #include "support/test_support.h"
 #include "util/template_format.h"
 #include "window/window_test_support.h"
@@ -47,10 +49,12 @@ class CompressDialogTest : public ::testing::Test {
   }
 
   // Opens the run window on the job, lets `tick` act every 20 ms while it is
-  // open, and returns how it closed.
-  int RunWindow(std::function<bool(CKelvaneCompressDlg&)> tick = {}, bool minimize = false) {
+  // open, and returns how it closed. Unless told otherwise it closes by
+  // itself at the end, as a run from the command line does.
+  int RunWindow(std::function<bool(CKelvaneCompressDlg&)> tick = {},
+                RunWindowOptions options = {L"Daily", false, true, nullptr}) {
     EXPECT_TRUE(WriteJobToDocument(job_, document_));
-    CKelvaneCompressDlg window(nullptr, document_, texts_, L"", minimize);
+    CKelvaneCompressDlg window(nullptr, document_, texts_, L"", options);
     window_ = &window;
     const auto opened = std::chrono::steady_clock::now();
     test::Ticker ticker([&] {
@@ -85,7 +89,7 @@ TEST_F(CompressDialogTest, AZipRunCompletesAndTheWindowClosesByItself) {
   std::optional<std::chrono::steady_clock::time_point> ended;
   const int code = RunWindow([&](CKelvaneCompressDlg& window) {
     title = window.GetTitle().ToStdWstring();
-    cancelText = window.cancelButton().GetLabel().ToStdWstring();
+    if (!window.ended()) cancelText = window.cancelButton().GetLabel().ToStdWstring();
     if (!shot && window.progressBar().position() > 0) {
       shot = !test::SaveScreenshot(&window, "run-window").empty();
     }
@@ -97,7 +101,7 @@ TEST_F(CompressDialogTest, AZipRunCompletesAndTheWindowClosesByItself) {
   // It stays a second after the end, so the last numbers can be read.
   EXPECT_GE(std::chrono::steady_clock::now() - *ended, std::chrono::milliseconds(900));
   EXPECT_TRUE(shot) << "no screenshot taken while files were written";
-  EXPECT_EQ(title, L"Kelvane");
+  EXPECT_EQ(title, L"Kelvane - Daily");
   EXPECT_EQ(cancelText, texts_.GetText(L"ui_cancel"));
   ASSERT_TRUE(report_);
   EXPECT_EQ(report_->outcome, RunOutcome::kCompleted);
@@ -108,17 +112,23 @@ TEST_F(CompressDialogTest, AZipRunCompletesAndTheWindowClosesByItself) {
 
 TEST_F(CompressDialogTest, TheStatusLinesAndTheBarShowTheEnd) {
   MakeSources(3, 1000);
-  std::wstring files, percent;
+  std::wstring files, percent, outcome;
+  bool logOffered = true;
   RunWindow([&](CKelvaneCompressDlg& window) {
     if (window.ended()) {
       files = window.filesLine().path();
       percent = window.progressBar().percentText();
+      outcome = window.outcomeLine().path();
+      logOffered = window.openLogButton().IsShown();
       return true;
     }
     return false;
   });
   EXPECT_EQ(files, PrintFEx(texts_.GetText(L"ui_processed_files"), {L"3", L"3", L"100"}));
   EXPECT_EQ(percent, L"100%");
+  // The terminal's end line; a clean run removed its empty log.
+  EXPECT_EQ(outcome, OutcomeLines(*report_, texts_).front());
+  EXPECT_FALSE(logOffered);
 }
 
 TEST_F(CompressDialogTest, CancelAnsweredNoLetsTheRunComplete) {
@@ -197,6 +207,44 @@ TEST_F(FailedFileTest, TheEndAsksAboutTheErrorsAndYesOpensTheLog) {
             std::vector<std::wstring>{PrintFEx(texts_.GetText(L"backup_error"), {L"1"})});
   EXPECT_EQ(dialogs_.opened, std::vector<std::wstring>{dir_.Wide("out/Daily.log")});
   EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+// Started from the editor, the window stays at the end with what happened
+// and where, until the user closes it; the choice to close it by itself
+// next time is kept.
+TEST_F(FailedFileTest, FromTheEditorTheEndStaysWithTheOutcomeTheFolderAndTheLog) {
+  platform::ScopedFileSystem scoped(&fs_);
+  ProfileStore profile(dir_.Wide("profile.json"));
+  std::optional<std::chrono::steady_clock::time_point> ended;
+  bool shot = false;
+  const int code = RunWindow(
+      [&](CKelvaneCompressDlg& window) {
+        if (!window.ended()) return false;
+        if (!ended) ended = std::chrono::steady_clock::now();
+        if (std::chrono::steady_clock::now() - *ended < std::chrono::milliseconds(1500)) {
+          return false;  // longer than a window that closes by itself stays
+        }
+        EXPECT_EQ(window.outcomeLine().path(), OutcomeLines(*window.report(), texts_).front());
+        EXPECT_EQ(window.report()->errorCount, 1u);
+        EXPECT_EQ(window.cancelButton().GetLabel().ToStdWstring(), texts_.GetText(L"ui_close"));
+        shot = !test::SaveScreenshot(&window, "run-window-end").empty();
+        for (wxButton* button : {&window.openFolderButton(), &window.openLogButton()}) {
+          EXPECT_TRUE(button->IsShown());
+          wxCommandEvent click(wxEVT_BUTTON, button->GetId());
+          button->GetEventHandler()->ProcessEvent(click);
+        }
+        window.closeWhenDoneBox().SetValue(true);
+        wxCommandEvent ticked(wxEVT_CHECKBOX, window.closeWhenDoneBox().GetId());
+        window.closeWhenDoneBox().GetEventHandler()->ProcessEvent(ticked);
+        wxCommandEvent close(wxEVT_BUTTON, wxID_CANCEL);
+        window.cancelButton().GetEventHandler()->ProcessEvent(close);
+        return true;
+      },
+      {L"Daily", false, false, &profile});
+  EXPECT_EQ(code, wxID_CANCEL);
+  EXPECT_TRUE(shot);
+  EXPECT_EQ(dialogs_.opened, (std::vector<std::wstring>{dir_.Wide("out/"), dir_.Wide("out/Daily.log")}));
+  EXPECT_EQ(profile.GetInt("RunWindow", "CloseWhenDone", 0), 1);
 }
 
 TEST_F(FailedFileTest, ALogNoProgramCanOpenIsNamedInAMessage) {

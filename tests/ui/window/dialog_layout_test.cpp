@@ -108,16 +108,21 @@ TEST(DialogLayoutWindowTest, AHiddenItemGivesItsSpaceToWhatFollows) {
   });
 }
 
-TEST(DialogLayoutWindowTest, ANamedDialogComesBackAtItsSize) {
+// The client area comes back as it was, however large the desktop's
+// decorations; on X11 the place too.
+TEST(DialogLayoutWindowTest, ANamedDialogComesBackAtItsSizeAndPlace) {
   test::TempDir dir;
   ProfileStore profile(dir.Wide("profile.json"));
   wxSize size;
+  wxPoint place;
   {
     TwoLines first("LayoutTest", &profile);
     WhileShown(first, [&] {
-      first.SetSize(first.GetSize().x + 150, first.GetSize().y + 60);
+      first.SetClientSize(first.GetClientSize().x + 150, first.GetClientSize().y + 60);
+      first.Move(70, 90);
       Settle();
-      size = first.GetSize();
+      size = first.GetClientSize();
+      place = first.GetPosition();
     });
   }
   const auto stored = ui::ReadPlacement(profile, "LayoutTest");
@@ -126,7 +131,12 @@ TEST(DialogLayoutWindowTest, ANamedDialogComesBackAtItsSize) {
   EXPECT_EQ(stored->normal.height(), size.y);
   EXPECT_EQ(stored->showCmd, ui::kShowNormal);
   TwoLines second("LayoutTest", &profile);
-  WhileShown(second, [&] { EXPECT_EQ(second.GetSize(), size); });
+  WhileShown(second, [&] {
+    Settle();
+    EXPECT_EQ(second.GetClientSize(), size);
+    EXPECT_NEAR(second.GetPosition().x, place.x, 2);
+    EXPECT_NEAR(second.GetPosition().y, place.y, 2);
+  });
 }
 
 TEST(DialogLayoutWindowTest, ADialogWithoutANameOpensCentredAtItsMinimum) {

@@ -1,0 +1,32 @@
+#include "run/run_outcome.h"
+
+#include "language/language_table.h"
+#include "util/byte_size.h"
+#include "util/format_text.h"
+#include "util/template_format.h"
+
+namespace kelvane {
+
+std::vector<std::wstring> OutcomeLines(const RunReport& report, const LanguageTable& texts) {
+  switch (report.outcome) {
+    case RunOutcome::kCompleted:
+    case RunOutcome::kCompletedWithErrors: {
+      std::vector<std::wstring> lines{PrintFEx(
+          texts.GetText(L"console_done"),
+          {FormatText(L"%lu", report.savedFiles), FormatText(L"%lu", report.totalFiles),
+           FormatByteSize(report.totalBytes), report.archivePath,
+           FormatText(L"%lu", report.errorCount)})};
+      if (report.verification != Verification::kNone) {
+        lines.push_back(PrintFEx(
+            texts.GetText(L"console_verified"),
+            {FormatText(L"%lu", report.verifiedFiles), FormatText(L"%lu", report.verifyFailures)}));
+      }
+      return lines;
+    }
+    case RunOutcome::kAborted: return {texts.GetText(L"console_aborted")};
+    case RunOutcome::kJobUnreadable: return {texts.GetText(L"console_job_unreadable")};
+  }
+  return {};
+}
+
+}  // namespace kelvane
