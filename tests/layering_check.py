@@ -6,7 +6,7 @@
 - Every include points down: a file includes only from its own folder or from
   a folder of a lower layer (the order below; folders of one layer never
   include each other).
-- Only the window side (ui/, and the app on top of it) includes wxWidgets.
+- Only the window side (ui/, and the app on top of it) includes wxWidgets or GTK.
 - Every folder is one library: its CMakeLists.txt makes exactly one.
 Prints each breach and exits 1 if there is one.
 """
@@ -55,7 +55,7 @@ def main():
                 continue
             quote, target = match.groups()
             if quote == "<":
-                if target.startswith("wx/") and own not in WINDOW_SIDE:
+                if target.startswith(("wx/", "gtk/")) and own not in WINDOW_SIDE:
                     breaches.append(f"{relative}:{number}: engine code includes <{target}>")
                 continue
             other = folder_of(target)

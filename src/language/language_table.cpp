@@ -209,11 +209,32 @@ const BuiltInText kBuiltInTexts[] = {
      L"schließen, Entf entfernt die gewählten Quellordner, F1 diese Hilfe. Alt und der "
      L"unterstrichene Buchstabe drückt eine Schaltfläche.\n\nAus einem Terminal oder "
      L"einem Zeitplaner: kelvane AUFTRAG -start (kelvane -help sagt mehr)."},
+    {L"ui_archive_password_repeat", L"Passwort wiederholen"},
+    {L"ui_password_mismatch",
+     L"Die beiden Passworteingaben unterscheiden sich. Geben Sie das Passwort in "
+     L"beiden Feldern erneut ein, oder lassen Sie es sich zeigen, um das Getippte zu "
+     L"prüfen."},
+    {L"ui_archive_password_folder_hint",
+     L"Eine Ordnerkopie wird nicht verschlüsselt: ein Passwort braucht ein ZIP- oder "
+     L"7z-Archiv."},
+    {L"ui_archive_overwrite_hint",
+     L"Immer an: ein Archiv gleichen Namens wird ersetzt, sobald das neue fertig ist, "
+     L"und eine Ordnerkopie aktualisiert ihre Dateien."},
+    {L"ui_log_options_hint",
+     L"Immer an: Fehler werden immer protokolliert, und ein Protokoll wird nur "
+     L"entfernt, wenn es leer ist."},
+    {L"ui_filter_system_files_hint",
+     L"Linux kennzeichnet keine Datei als Systemdatei: diese Option ändert hier nichts."},
+    {L"ui_filter_folder_field", L"Auszulassende Ordner"},
+    {L"ui_choose_archive_folder", L"Den Archivablageort wählen"},
+    {L"ui_choose_7zip_library", L"Die 7-Zip-Bibliothek wählen"},
+    {L"ui_nav_pages", L"Seiten"},
+    {L"ui_run_progress", L"Fortschritt"},
     {L"ui_on", L"An"},
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 128);
+static_assert(std::size(kBuiltInTexts) == 139);
 
 }  // namespace
 

@@ -68,6 +68,7 @@ CKelvaneCompressDlg::CKelvaneCompressDlg(wxWindow* parent, const JsonDocument& j
       startTimer_(this, kStartTimer),
       closeTimer_(this, kCloseTimer) {
   SetIcons(ProgramIcons());
+  progress_->SetBarName(wxString(texts.GetText(L"ui_run_progress")));
   const bool remembered =
       profile_ && profile_->GetInt(kRunWindowSection, kCloseWhenDoneValue, 0) != 0;
   closeWhenDone_->SetValue(options.closeWhenDone || options.minimize || remembered);

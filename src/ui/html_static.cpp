@@ -3,11 +3,27 @@
 #include <wx/dcclient.h>
 #include <wx/settings.h>
 
+#include "ui/accessible.h"
 #include "ui/dialog_services.h"
 #include "ui/markup_canvas_wx.h"
 #include "ui/wx_convert.h"
 
 namespace kelvane::ui {
+namespace {
+
+// What the markup says, without its tags.
+std::wstring PlainText(std::wstring_view markup) {
+  std::wstring text;
+  bool inTag = false;
+  for (const wchar_t c : markup) {
+    if (c == L'<') inTag = true;
+    else if (c == L'>') inTag = false;
+    else if (!inTag) text.push_back(c);
+  }
+  return text;
+}
+
+}  // namespace
 
 CHTMLStatic::CHTMLStatic(wxWindow* parent, int id, const std::wstring& markup)
     : wxControl(parent, id, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE) {
@@ -43,7 +59,9 @@ CHTMLStatic::CHTMLStatic(wxWindow* parent, int id, const std::wstring& markup)
 
 void CHTMLStatic::SetMarkup(const std::wstring& markup) {
   text_.SetText(markup);
-  SetLabel(wxString(markup));  // what a screen reader reads
+  SetLabel(wxString(markup));
+  // A text with a link keeps the focus, so the link can be reached.
+  if (markup.find(L"<a") == std::wstring::npos) ReadAsText(this, wxString(PlainText(markup)));
   measuredWidth_ = 0;
   const int width = GetClientSize().x;
   Measure(width > 0 ? width : FromDIP(300));

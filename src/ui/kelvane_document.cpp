@@ -13,12 +13,14 @@
 #include "language/load_failure_text.h"
 #include "profile/profile_store.h"
 #include "ui/about_dialog.h"
+#include "ui/accessible.h"
 #include "ui/compress_dialog.h"
 #include "ui/dialog_services.h"
 #include "ui/file_dialog.h"
 #include "ui/folder_picker.h"
 #include "ui/html_static.h"
 #include "ui/image_button.h"
+#include "ui/label_text.h"
 #include "ui/mnemonics.h"
 #include "ui/svg_icons.h"
 #include "util/template_format.h"
@@ -79,6 +81,8 @@ CKelvaneDocument::CKelvaneDocument(wxWindow* parent, const LanguageTable& texts,
   BuildFilterPage();
   BuildSecurityPage();
   BuildProgramPage();
+  pages_->RelateLabels();
+  SetAccessibleName(nav_, Text(L"ui_nav_pages"));
   const struct {
     int id;
     const wchar_t* key;
@@ -140,6 +144,22 @@ wxTextCtrl* CKelvaneDocument::AddListField(int pageId, int id, std::wstring Back
   return text;
 }
 
+wxButton* CKelvaneDocument::AddBrowseButton(wxWindow* page, int id, const wchar_t* nameKey) {
+  auto* button = new wxButton(page, id, wxString::FromUTF8("\xE2\x80\xA6"), wxDefaultPosition,
+                              wxDefaultSize, wxBU_EXACTFIT);
+  button->SetToolTip(Text(nameKey));
+  SetAccessibleName(button, Text(nameKey));
+  return button;
+}
+
+CHTMLStatic* CKelvaneDocument::AddHint(int pageId, const wchar_t* key,
+                                       std::initializer_list<wxWindow*> about) {
+  auto* hint = new CHTMLStatic(pages_->Page(pageId), wxID_ANY, L"<i>" + texts_.GetText(key) + L"</i>");
+  pages_->AddWide(pageId, hint);
+  for (wxWindow* control : about) SetAccessibleDescription(control, Text(key));
+  return hint;
+}
+
 void CKelvaneDocument::BuildPreferencesPage() {
   wxWindow* page = pages_->AddPage(kPreferencesPage);
   pages_->AddGroup(kPreferencesPage, Text(L"ui_archive"));
@@ -153,17 +173,17 @@ void CKelvaneDocument::BuildPreferencesPage() {
   archiveFolderField_ = new wxTextCtrl(page, kArchiveFolderField, wxString(), wxDefaultPosition,
                                        wxDefaultSize, wxTE_READONLY);
   folderRow->Add(archiveFolderField_, 1, wxALIGN_CENTER_VERTICAL);
-  folderRow->Add(new wxButton(page, kArchiveFolderBrowse, wxString::FromUTF8("\xE2\x80\xA6"),
-                              wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT),
-                 0, wxLEFT, FromDIP(4));
-  pages_->AddRow(kPreferencesPage, Text(L"ui_archive_folder"), folderRow);
+  folderRow->Add(AddBrowseButton(page, kArchiveFolderBrowse, L"ui_choose_archive_folder"), 0,
+                 wxLEFT, FromDIP(4));
+  pages_->AddRow(kPreferencesPage, Text(L"ui_archive_folder"), folderRow, archiveFolderField_);
 
   auto* nameRow = new wxBoxSizer(wxHORIZONTAL);
   nameField_ = new wxTextCtrl(page, kArchiveNameField);
   nameRow->Add(nameField_, 1, wxALIGN_CENTER_VERTICAL);
-  nameRow->Add(new wxStaticText(page, wxID_ANY, Text(L"ui_archive_name_info")), 0,
+  nameRow->Add(new CLabelText(page, Text(L"ui_archive_name_info")), 0,
                wxALIGN_CENTER_VERTICAL | wxLEFT, FromDIP(6));
-  pages_->AddRow(kPreferencesPage, Text(L"ui_archive_name"), nameRow);
+  SetAccessibleDescription(nameField_, Text(L"ui_archive_name_info"));
+  pages_->AddRow(kPreferencesPage, Text(L"ui_archive_name"), nameRow, nameField_);
 
   wxString levels[9];
   for (int i = 0; i < 9; ++i) levels[i] = wxString::Format("%d", i + 1);
@@ -183,23 +203,40 @@ void CKelvaneDocument::BuildPreferencesPage() {
                                          wxDefaultSize, wxBU_EXACTFIT);
   }
   passwordToggle_->SetToolTip(Text(L"ui_password_show"));
-  passwordToggle_->SetName(Text(L"ui_password_show"));
+  SetAccessibleName(passwordToggle_, Text(L"ui_password_show"));
   passwordRow->Add(passwordField_, 1, wxALIGN_CENTER_VERTICAL);
   passwordRow->Add(passwordShownField_, 1, wxALIGN_CENTER_VERTICAL);
   passwordRow->Add(passwordToggle_, 0, wxLEFT, FromDIP(4));
-  pages_->AddRow(kPreferencesPage, Text(L"ui_archive_password"), passwordRow);
+  pages_->AddRow(kPreferencesPage, Text(L"ui_archive_password"), passwordRow, passwordField_);
+  SetAccessibleName(passwordShownField_, Text(L"ui_archive_password"));
+  // A password typed where nobody sees it is typed twice.
+  repeatField_ = new wxTextCtrl(page, kPasswordRepeat, wxString(), wxDefaultPosition,
+                                wxDefaultSize, wxTE_PASSWORD);
+  repeatLabel_ = pages_->AddRow(kPreferencesPage, Text(L"ui_archive_password_repeat"), repeatField_);
+  passwordHint_ = AddHint(kPreferencesPage, L"ui_archive_password_folder_hint",
+                          {passwordField_, repeatField_});
 
   AddCheckBox(kPreferencesPage, kAddDateBox, L"ui_archive_name_add_date", &BackupJob::AddDate);
-  AddCheckBox(kPreferencesPage, kOverwriteBox, L"ui_archive_overwrite", &BackupJob::Overwrite);
+  // Options a run always acts as if on show ticked, whatever the job holds
+  // (which stays as it was stored).
+  wxCheckBox* overwrite = AddCheckBox(kPreferencesPage, kOverwriteBox, L"ui_archive_overwrite");
+  overwrite->SetValue(true);
+  overwrite->Disable();
+  AddHint(kPreferencesPage, L"ui_archive_overwrite_hint", {overwrite});
 
   pages_->AddGroup(kPreferencesPage, Text(L"ui_logfile"));
   AddCheckBox(kPreferencesPage, kLogFolderBox, L"ui_enable_logging_folder", &BackupJob::LogFolder);
   AddCheckBox(kPreferencesPage, kLogFilesBox, L"ui_enable_logging_files", &BackupJob::LogFiles);
   AddCheckBox(kPreferencesPage, kLogBlackListBox, L"ui_enable_logging_blacklist",
               &BackupJob::LogBlackList);
-  AddCheckBox(kPreferencesPage, kLogErrorsBox, L"ui_enable_logging_errors", &BackupJob::LogErrors);
-  AddCheckBox(kPreferencesPage, kLogRemoveBox, L"ui_remove_log_if_no_error_occurred",
-              &BackupJob::LogRemoveLog);
+  wxCheckBox* errors = AddCheckBox(kPreferencesPage, kLogErrorsBox, L"ui_enable_logging_errors");
+  wxCheckBox* remove =
+      AddCheckBox(kPreferencesPage, kLogRemoveBox, L"ui_remove_log_if_no_error_occurred");
+  for (wxCheckBox* box : {errors, remove}) {
+    box->SetValue(true);
+    box->Disable();
+  }
+  AddHint(kPreferencesPage, L"ui_log_options_hint", {errors, remove});
 }
 
 void CKelvaneDocument::BuildFolderPage() {
@@ -211,6 +248,7 @@ void CKelvaneDocument::BuildFolderPage() {
   pages_->AddWide(kFolderPage, bar);
   folderList_ = new CVxNewListControl(page, kFolderList, Text(L"ui_foldercolumn_path"));
   folderList_->SetMinSize(wxSize(-1, FromDIP(200)));
+  SetAccessibleName(folderList_, Text(L"ui_folderlist_label"));
   folderList_->AcceptDroppedFolders(
       [this](const std::wstring& folder) { AddSourceFolder(folder); });
   pages_->AddWide(kFolderPage, folderList_, 1);
@@ -221,10 +259,12 @@ void CKelvaneDocument::BuildFilterPage() {
   pages_->AddGroup(kFilterPage, Text(L"ui_nav_filter"));
   AddCheckBox(kFilterPage, kSkipNoExtensionBox, L"ui_filter_skip_file_without_extension",
               &BackupJob::SkipFilesWithoutExtension);
-  AddCheckBox(kFilterPage, kSystemFilesBox, L"ui_filter_include_system_files",
-              &BackupJob::IncludeSystemFiles);
+  wxCheckBox* system = AddCheckBox(kFilterPage, kSystemFilesBox, L"ui_filter_include_system_files",
+                                   &BackupJob::IncludeSystemFiles);
   AddCheckBox(kFilterPage, kHiddenFilesBox, L"ui_filter_include_hidden_files",
               &BackupJob::IncludeHiddenFiles);
+  system->Disable();
+  AddHint(kFilterPage, L"ui_filter_system_files_hint", {system});
   pages_->AddGap(kFilterPage, 6);
   AddCheckBox(kFilterPage, kArchiveBitGetBox, L"ui_filter_archivebit_get",
               &BackupJob::ArchiveBitGet);
@@ -242,6 +282,7 @@ void CKelvaneDocument::BuildFilterPage() {
                   new CHTMLStatic(page, wxID_ANY, texts_.GetText(L"ui_filter_folder_info")));
   excludeField_ = AddListField(kFilterPage, kExcludeField, &BackupJob::ExcludeFolders);
   pages_->AddWide(kFilterPage, excludeField_);
+  SetAccessibleName(excludeField_, Text(L"ui_filter_folder_field"));
   auto* bar = new wxBoxSizer(wxHORIZONTAL);
   bar->Add(new wxButton(page, kExcludeAdd, Text(L"ui_filter_folder_button")));
   pages_->AddWide(kFilterPage, bar);
@@ -265,6 +306,7 @@ void CKelvaneDocument::BuildSecurityPage() {
   pages_->AddWide(kSecurityPage, bar);
   auto* storage = new CVxNewListControl(page, kStorageList, Text(L"ui_foldercolumn_path"));
   storage->SetMinSize(wxSize(-1, FromDIP(120)));
+  SetAccessibleName(storage, Text(L"ui_security_more_storage_locations"));
   storage->Disable();
   pages_->AddWide(kSecurityPage, storage, 1);
 }
@@ -272,7 +314,7 @@ void CKelvaneDocument::BuildSecurityPage() {
 void CKelvaneDocument::BuildProgramPage() {
   wxWindow* page = pages_->AddPage(kProgramPage);
   pages_->AddGroup(kProgramPage, Text(L"ui_nav_program"));
-  recentBox_ = AddCheckBox(kProgramPage, kRecentFileBox, L"ui_program_recent_file", nullptr);
+  recentBox_ = AddCheckBox(kProgramPage, kRecentFileBox, L"ui_program_recent_file");
   recentBox_->SetValue(profile_.GetInt("Main", "LoadRecentFile", 0) != 0);
   recentBox_->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) {
     // A preference of the program, not of the job: written at once, and
@@ -284,10 +326,9 @@ void CKelvaneDocument::BuildProgramPage() {
   sevenZipField_ = new wxTextCtrl(page, kSevenZipField, wxString(sevenZipPath_), wxDefaultPosition,
                                   wxDefaultSize, wxTE_READONLY);
   row->Add(sevenZipField_, 1, wxALIGN_CENTER_VERTICAL);
-  row->Add(new wxButton(page, kSevenZipBrowse, wxString::FromUTF8("\xE2\x80\xA6"),
-                        wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT),
-           0, wxLEFT, FromDIP(4));
-  pages_->AddRow(kProgramPage, Text(L"ui_program_7zip_path"), row);
+  row->Add(AddBrowseButton(page, kSevenZipBrowse, L"ui_choose_7zip_library"), 0, wxLEFT,
+           FromDIP(4));
+  pages_->AddRow(kProgramPage, Text(L"ui_program_7zip_path"), row, sevenZipField_);
 }
 
 void CKelvaneDocument::BuildLayout() {
@@ -440,7 +481,22 @@ void CKelvaneDocument::ShowPassword(bool shown) {
   passwordToggle_->SetValue(shown);
   passwordField_->Show(!shown);
   passwordShownField_->Show(shown);
+  // A password in sight needs no second entry; hidden again, it was seen.
+  repeatLabel_->Show(!shown);
+  repeatField_->Show(!shown);
+  repeatField_->ChangeValue(wxString(job_.ArchivePassword));
   passwordField_->GetParent()->Layout();
+}
+
+bool CKelvaneDocument::PasswordsAgree() {
+  if (job_.Type == kJobTypeFolder || passwordShown_ ||
+      repeatField_->GetValue().ToStdWstring() == job_.ArchivePassword) {
+    return true;
+  }
+  ShowPage(kPreferencesPage);
+  Dialogs().ShowMessage(this, texts_.GetText(L"ui_password_mismatch"), true);
+  repeatField_->SetFocus();
+  return false;
 }
 
 void CKelvaneDocument::FillFields() {
@@ -454,6 +510,7 @@ void CKelvaneDocument::FillFields() {
     levelField_->SetSelection(wxNOT_FOUND);
   passwordField_->ChangeValue(wxString(job_.ArchivePassword));
   passwordShownField_->ChangeValue(wxString(job_.ArchivePassword));
+  repeatField_->ChangeValue(wxString(job_.ArchivePassword));
   for (const BoundBox& bound : boxes_) bound.box->SetValue(job_.*bound.field);
   whiteField_->ChangeValue(ToField(job_.WhiteList));
   blackField_->ChangeValue(ToField(job_.BlackList));
@@ -464,7 +521,17 @@ void CKelvaneDocument::FillFields() {
 
 void CKelvaneDocument::UpdateStates() {
   buttons_[2]->Enable(job_.Modified);
-  levelField_->Enable(job_.Type != kJobTypeFolder);
+  const bool archive = job_.Type != kJobTypeFolder;
+  levelField_->Enable(archive);
+  // A folder copy is not encrypted: its password would protect nothing.
+  for (wxWindow* control : std::initializer_list<wxWindow*>{
+           passwordField_, passwordShownField_, passwordToggle_, repeatField_}) {
+    control->Enable(archive);
+  }
+  if (passwordHint_->IsShown() == archive) {
+    passwordHint_->Show(!archive);
+    passwordHint_->GetParent()->Layout();
+  }
 }
 
 void CKelvaneDocument::SetTitleFromPath() { SetTitle(wxString(EditorTitle(path_))); }
@@ -565,6 +632,7 @@ bool CKelvaneDocument::LoadJob() {
 }
 
 bool CKelvaneDocument::SaveJob(bool saveAs) {
+  if (!PasswordsAgree()) return false;
   if (!saveAs && !path_.empty()) {
     if (SaveJobTo(path_)) return true;
     Dialogs().ShowMessage(this, texts_.GetText(L"save_backup_failed"), true);
@@ -598,6 +666,7 @@ void CKelvaneDocument::StartJob() {
     Dialogs().ShowMessage(this, texts_.GetText(L"valid_backup_failed"), true);
     return;
   }
+  if (!PasswordsAgree()) return;
   BackupJob run = job_;
   run.ArchiveCompLevel = ParseLevelText(levelText_);
   JsonDocument document;

@@ -17,6 +17,7 @@
 #include <wx/tglbtn.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "job/json_document.h"
 #include "ui/dialog_layout.h"
 #include "ui/folder_list_ctrl.h"
+#include "ui/html_static.h"
 #include "ui/nav_list_ctrl.h"
 #include "ui/property_list.h"
 
@@ -57,6 +59,7 @@ class CKelvaneDocument : public DARo3::DialogLayout {
     kPasswordField = 26,
     kPasswordShown = 27,  // the same password, readable
     kPasswordToggle = 28,
+    kPasswordRepeat = 29,
     kLogFolderBox = 1500,
     kLogFilesBox = 1501,
     kLogBlackListBox = 1502,
@@ -132,8 +135,13 @@ class CKelvaneDocument : public DARo3::DialogLayout {
   void BindCommands();
   void BindCommand(int id, std::function<void()> command);
 
-  wxCheckBox* AddCheckBox(int pageId, int id, const wchar_t* labelKey, bool BackupJob::*field);
+  // A check box across the page, bound to `field` when there is one.
+  wxCheckBox* AddCheckBox(int pageId, int id, const wchar_t* labelKey,
+                          bool BackupJob::*field = nullptr);
   wxTextCtrl* AddListField(int pageId, int id, std::wstring BackupJob::*field);
+  wxButton* AddBrowseButton(wxWindow* page, int id, const wchar_t* nameKey);
+  // A note in italics across the page, also read after the name of `about`.
+  CHTMLStatic* AddHint(int pageId, const wchar_t* key, std::initializer_list<wxWindow*> about);
   wxString Text(const wchar_t* key) const;
 
   // The job into the controls, and the states that follow from it.
@@ -148,6 +156,9 @@ class CKelvaneDocument : public DARo3::DialogLayout {
   void AddSourceFolder(const std::wstring& folder);
   void RemoveSelectedFolders();
   void ShowPassword(bool shown);
+  // Whether the two password entries agree (or need not); if not, says so
+  // and takes the user to them.
+  bool PasswordsAgree();
   void ArchiveNameTyped();
 
   const LanguageTable& texts_;
@@ -171,6 +182,9 @@ class CKelvaneDocument : public DARo3::DialogLayout {
   wxTextCtrl* passwordField_ = nullptr;
   wxTextCtrl* passwordShownField_ = nullptr;
   wxToggleButton* passwordToggle_ = nullptr;
+  wxTextCtrl* repeatField_ = nullptr;
+  wxStaticText* repeatLabel_ = nullptr;
+  CHTMLStatic* passwordHint_ = nullptr;
   wxTextCtrl* whiteField_ = nullptr;
   wxTextCtrl* blackField_ = nullptr;
   wxTextCtrl* excludeField_ = nullptr;

@@ -16,6 +16,10 @@ class CPathStatic : public wxStaticText {
   void SetPath(const std::wstring& text);
   const std::wstring& path() const { return text_; }
 
+ protected:
+  // A status line names no control (see label_text.h).
+  bool GTKWidgetNeedsMnemonic() const override { return false; }
+
  private:
   std::wstring text_;
 };

@@ -4,6 +4,9 @@
 
 #include <stdexcept>
 
+#include "ui/accessible.h"
+#include "ui/label_text.h"
+
 namespace kelvane::ui {
 
 CVxPropertyList::CVxPropertyList(wxWindow* parent, int id)
@@ -36,7 +39,7 @@ wxWindow* CVxPropertyList::Page(int pageId) const {
 
 void CVxPropertyList::AddGroup(int pageId, const wxString& title) {
   PageParts& page = Parts(pageId);
-  auto* heading = new wxStaticText(page.window, wxID_ANY, title);
+  auto* heading = new CLabelText(page.window, title);
   heading->SetFont(heading->GetFont().Bold());
   const int first = page.column->IsEmpty() ? 0 : FromDIP(12);
   page.column->AddSpacer(first);
@@ -50,20 +53,29 @@ void CVxPropertyList::OpenRows(PageParts& page) {
   page.column->Add(page.rows, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, FromDIP(6));
 }
 
-void CVxPropertyList::AddRow(int pageId, const wxString& label, wxWindow* control) {
+wxStaticText* CVxPropertyList::AddRow(int pageId, const wxString& label, wxWindow* control) {
   PageParts& page = Parts(pageId);
   if (!page.rows) OpenRows(page);
-  auto* text = new wxStaticText(page.window, wxID_ANY, label);
+  auto* text = new CLabelText(page.window, label);
   page.rows->Add(text, 0, wxALIGN_CENTER_VERTICAL);
   page.rows->Add(control, 1, wxEXPAND);
+  rowLabels_[text] = control;
+  return text;
 }
 
-void CVxPropertyList::AddRow(int pageId, const wxString& label, wxSizer* controls) {
+wxStaticText* CVxPropertyList::AddRow(int pageId, const wxString& label, wxSizer* controls,
+                                      wxWindow* named) {
   PageParts& page = Parts(pageId);
   if (!page.rows) OpenRows(page);
-  auto* text = new wxStaticText(page.window, wxID_ANY, label);
+  auto* text = new CLabelText(page.window, label);
   page.rows->Add(text, 0, wxALIGN_CENTER_VERTICAL);
   page.rows->Add(controls, 1, wxEXPAND);
+  rowLabels_[text] = named;
+  return text;
+}
+
+void CVxPropertyList::RelateLabels() {
+  for (const auto& [label, control] : rowLabels_) LabelControl(label, control);
 }
 
 void CVxPropertyList::AddWide(int pageId, wxWindow* control, int proportion) {

@@ -3,7 +3,8 @@
 // control, a control across the whole row (check boxes, texts, lists), or a
 // gap. The controls are the page's children, made by the owner with the
 // page as parent, so they are native GTK controls with their keyboard and
-// accessibility behaviour.
+// accessibility behaviour; RelateLabels tells a screen reader which label
+// names which control.
 #pragma once
 
 #include <wx/panel.h>
@@ -11,6 +12,8 @@
 #include <wx/sizer.h>
 
 #include <map>
+
+class wxStaticText;
 
 namespace kelvane::ui {
 
@@ -23,14 +26,21 @@ class CVxPropertyList : public wxPanel {
   wxWindow* Page(int pageId) const;
 
   void AddGroup(int pageId, const wxString& title);
-  // `label` beside `control`, which takes the rest of the row.
-  void AddRow(int pageId, const wxString& label, wxWindow* control);
-  void AddRow(int pageId, const wxString& label, wxSizer* controls);
+  // `label` beside `control`, which takes the rest of the row and is named
+  // by the label.
+  wxStaticText* AddRow(int pageId, const wxString& label, wxWindow* control);
+  // `label` beside a row of `controls`, of which `named` is the one the
+  // label names.
+  wxStaticText* AddRow(int pageId, const wxString& label, wxSizer* controls, wxWindow* named);
   // `control` (or a row of controls in `sizer`) across the row; a
   // `proportion` above 0 lets it take the page's spare height.
   void AddWide(int pageId, wxWindow* control, int proportion = 0);
   void AddWide(int pageId, wxSizer* sizer, int proportion = 0);
   void AddGap(int pageId, int pixels96);
+
+  // Each row's label names its control for a screen reader; headings name
+  // nothing.
+  void RelateLabels();
 
   // Shows `pageId` and hides the others.
   void ShowPage(int pageId);
@@ -47,6 +57,7 @@ class CVxPropertyList : public wxPanel {
 
   wxBoxSizer* sizer_;
   std::map<int, PageParts> pages_;
+  std::map<wxStaticText*, wxWindow*> rowLabels_;
   int shown_ = -1;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "ui/accessible.h"
 #include "util/format_text.h"
 
 namespace kelvane::ui {
@@ -59,6 +60,8 @@ void CTextProgressCtrl::SetPosition(uint32_t position) {
   position_ = std::min(position, range_);
   ShowPosition();
 }
+
+void CTextProgressCtrl::SetBarName(const wxString& name) { SetAccessibleName(gauge_, name); }
 
 void CTextProgressCtrl::ShowPercent(bool on) {
   if (on == showPercent_) return;

@@ -24,6 +24,8 @@ class CTextProgressCtrl : public wxPanel {
   void SetPosition(uint32_t position);
   // Shows the percentage beside the bar.
   void ShowPercent(bool on);
+  // What a screen reader calls the bar.
+  void SetBarName(const wxString& name);
 
   bool marquee() const { return timer_.IsRunning(); }
   uint32_t range() const { return range_; }

@@ -221,7 +221,13 @@ TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {
     Click(*editor, Id::kFolderAdd);
     Field<wxTextCtrl>(*editor, Id::kBlackListField)->SetValue("*.log\n*.bak");
     EXPECT_TRUE(SaveEnabled(*editor));
+    // A password typed once, unseen, may hold a typo: not saved until the
+    // second entry agrees.
     dialogs_.files = {dir_.Wide("Daily")};
+    Click(*editor, Id::kSaveAsButton);
+    EXPECT_EQ(dialogs_.messages, std::vector<std::wstring>{texts_.GetText(L"ui_password_mismatch")});
+    EXPECT_FALSE(test::PathExists(dir_.Native("Daily.kvnjob")));
+    Field<wxTextCtrl>(*editor, Id::kPasswordRepeat)->SetValue("geheim");
     Click(*editor, Id::kSaveAsButton);
     EXPECT_FALSE(SaveEnabled(*editor));
   });
@@ -302,14 +308,22 @@ TEST_F(EditorTest, TheArchiveNameRefusesFullStopsColonsQuestionMarksAndStars) {
   });
 }
 
-TEST_F(EditorTest, TheLevelListIsForArchivesOnly) {
+// What a run does not act on cannot be changed: the level and the password
+// of a folder copy, and the options Linux runs always act on or never need.
+TEST_F(EditorTest, OptionsThatDoNothingHereCannotBeChanged) {
   auto editor = Open();
   test::WhileShown(*editor, [&] {
-    wxWindow* level = editor->FindWindow(Id::kLevelField);
-    Choose(*editor, Id::kTypeField, 0);
-    EXPECT_FALSE(level->IsEnabled());
-    Choose(*editor, Id::kTypeField, 1);
-    EXPECT_TRUE(level->IsEnabled());
+    for (const int type : {0, 1}) {
+      Choose(*editor, Id::kTypeField, type);
+      for (const int id : {Id::kLevelField, Id::kPasswordField, Id::kPasswordRepeat}) {
+        EXPECT_EQ(editor->FindWindow(id)->IsEnabled(), type != 0) << id << " for type " << type;
+      }
+    }
+    for (const auto& [id, shown] : {std::pair{Id::kOverwriteBox, true}, {Id::kLogErrorsBox, true},
+                                    {Id::kLogRemoveBox, true}, {Id::kSystemFilesBox, false}}) {
+      EXPECT_FALSE(editor->FindWindow(id)->IsEnabled()) << id;
+      EXPECT_EQ(Field<wxCheckBox>(*editor, id)->GetValue(), shown) << id;
+    }
   });
 }
 
@@ -477,6 +491,10 @@ TEST_F(EditorTest, ThePasswordCanBeShown) {
     EXPECT_TRUE(shown->IsShown());
     EXPECT_EQ(shown->GetValue(), "s3cret");
     EXPECT_FALSE(editor->FindWindow(Id::kPasswordField)->IsShown());
+    // Typed in sight, it needs no second entry.
+    EXPECT_FALSE(editor->FindWindow(Id::kPasswordRepeat)->IsShown());
+    dialogs_.files = {dir_.Wide("Shown")};
+    EXPECT_TRUE(editor->SaveJob(true));
   });
 }
 

@@ -1,0 +1,239 @@
+#!/usr/bin/python3
+"""editor_desktop_test.py KELVANE SCREENSHOT_TOOL: the job editor as its users
+meet it, through the real program on a desktop: a screen reader through the
+accessibility bus (AT-SPI), a keyboard user through keys sent from outside.
+
+Runs under tests/support/desktop_session.sh inside dbus-run-session, with the
+accessibility bridge on (NO_AT_BRIDGE unset). Screenshots go to
+$KELVANE_ARTIFACTS.
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+import pyatspi
+
+KELVANE, SCREENSHOT = sys.argv[1], sys.argv[2]
+ARTIFACTS = os.environ.get("KELVANE_ARTIFACTS", "test-artifacts")
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+        print("FAIL:", message, file=sys.stderr)
+    return condition
+
+
+def wait(predicate, timeout=20.0):
+    end = time.time() + timeout
+    while time.time() < end:
+        try:
+            found = predicate()
+        except Exception:  # the tree changes under the walk
+            found = None
+        if found:
+            return found
+        time.sleep(0.1)
+    return None
+
+
+def walk(node):
+    yield node
+    for child in node:
+        if child is not None:
+            yield from walk(child)
+
+
+def find(node, role, name=None, start=None):
+    for item in walk(node):
+        if item.getRoleName() == role and (
+                (name is None or item.name == name) and (start is None or item.name.startswith(start))):
+            return item
+    return None
+
+
+def showing(node):
+    return node.getState().contains(pyatspi.STATE_SHOWING)
+
+
+def labelled_by(node):
+    for relation in node.getRelationSet():
+        if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
+            return [relation.getTarget(i).name for i in range(relation.getNTargets())]
+    return []
+
+
+class Program:
+    """The program started with `args`, its windows seen through AT-SPI."""
+
+    def __init__(self, args, work, executable=KELVANE):
+        env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "profile"))
+        self.process = subprocess.Popen([executable] + args, env=env, cwd=work)
+        self.app = wait(lambda: next(a for a in pyatspi.Registry.getDesktop(0)
+                                     if a is not None and a.get_process_id() == self.process.pid))
+        check(self.app is not None, f"{args}: the program never reached the accessibility bus")
+
+    def window(self, title, timeout=20.0):
+        """The shown window of that title (a prefix when it ends in '*')."""
+        def match(frame):
+            name = frame.name
+            return name.startswith(title[:-1]) if title.endswith("*") else name == title
+        return wait(lambda: next(f for f in self.app if f is not None and match(f) and showing(f)),
+                    timeout)
+
+    def exit_status(self, timeout=30):
+        try:
+            return self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            return "still running"
+
+
+def x_window(title):
+    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
+                         capture_output=True, text=True).stdout.split()
+    return ids[-1] if ids else None
+
+
+def press(title, *keys):
+    window = wait(lambda: x_window(title), 5)
+    if not check(window is not None, f"no window \"{title}\" to press {keys} in"):
+        return
+    subprocess.run(["xdotool", "windowactivate", "--sync", window, "key", "--clearmodifiers"] + list(keys),
+                   stderr=subprocess.DEVNULL)
+
+
+def geometry(title):
+    """Where the window's client area is, and how large, as X says."""
+    out = subprocess.run(["xdotool", "getwindowgeometry", "--shell", x_window(title)],
+                         capture_output=True, text=True).stdout
+    values = dict(line.split("=") for line in out.split())
+    return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
+
+def shoot(title, name):
+    x, y, width, height = geometry(title)
+    subprocess.run([SCREENSHOT, os.path.join(ARTIFACTS, name + ".png"), str(x - 4), str(y - 40),
+                    str(width + 8), str(height + 44)])
+
+
+def make_job(work, name="Daily"):
+    os.makedirs(os.path.join(work, "data"), exist_ok=True)
+    os.makedirs(os.path.join(work, "out"), exist_ok=True)
+    with open(os.path.join(work, "data", "a.txt"), "w") as f:
+        f.write("text\n")
+    job = {"Backup": {"Type": 1, "ArchiveFolder": os.path.join(work, "out"), "ArchiveName": name,
+                      "ArchiveCompLevel": 6, "WhiteList": ["*.*"], "BlackList": [],
+                      "IncludeFolders": [os.path.join(work, "data")], "ExcludeFolders": []}}
+    path = os.path.join(work, name + ".kvnjob")
+    with open(path, "w") as f:
+        json.dump(job, f)
+    return path
+
+
+def start_and_return(program, editor_title, round_name):
+    """Start from the keyboard (Alt and the button's letter); the run window
+    says how it went; closing it brings the editor back, the process alive."""
+    press(editor_title, "alt+t")
+    run = program.window("Kelvane - Daily")
+    if not check(run is not None, f"{round_name}: no run window"):
+        return False
+    close = wait(lambda: find(run, "push button", "Close"), 30)
+    outcome = find(run, "label", start="Done: 1 of 1 files")
+    check(outcome is not None and outcome.name.endswith("Daily.zip, 0 error(s)."),
+          f"{round_name}: the run window does not say how it went")
+    if close is None:
+        return check(False, f"{round_name}: the run window offers no Close at the end")
+    press("Kelvane - Daily", "Return")
+    back = program.window(editor_title)
+    check(back is not None, f"{round_name}: the editor did not come back")
+    return check(program.process.poll() is None, f"{round_name}: the program ended after the run")
+
+
+def test_start_keeps_the_editor_and_its_place():
+    """Five program starts, each with a run (the first with two): the editor
+    stays, comes back where it was, and closes with status 0."""
+    work = tempfile.mkdtemp()
+    job = make_job(work)
+    title = "Kelvane - " + job
+    first = None
+    for round_number in range(5):
+        program = Program([job], work)
+        if not check(program.window(title) is not None, f"start {round_number}: no editor"):
+            break
+        time.sleep(0.3)
+        before = geometry(title)
+        if first is None:
+            first = before
+            shoot(title, "editor-before-run")
+        for run_number in range(2 if round_number == 0 else 1):
+            name = f"start {round_number}, run {run_number}"
+            if not start_and_return(program, title, name):
+                break
+            time.sleep(0.3)
+            after = geometry(title)
+            check(all(abs(a - b) <= 2 for a, b in zip(after, before)),
+                  f"{name}: the editor came back at {after}, not {before}")
+        check(all(abs(a - b) <= 2 for a, b in zip(before, first)),
+              f"start {round_number}: the editor opened at {before}, not {first}")
+        press(title, "ctrl+w")
+        check(program.exit_status() == 0, f"start {round_number}: closing did not end with 0")
+    shutil.rmtree(work)
+
+
+def german_program(work):
+    """A copy of the program beside a language file that chooses German."""
+    folder = os.path.join(work, "de")
+    os.makedirs(folder)
+    shutil.copy(KELVANE, folder)
+    with open(os.path.join(os.path.dirname(KELVANE), "Config.json")) as f:
+        config = json.load(f)
+    config["Language"]["Current"] = 2
+    with open(os.path.join(folder, "Config.json"), "w") as f:
+        json.dump(config, f, ensure_ascii=False)
+    return os.path.join(folder, "kelvane"), {t for e in config["Language"]["2"] for t in e.items()}
+
+
+def test_every_field_is_named_by_its_own_label():
+    """The settings page's fields are named by their row labels, in the
+    program's language, and no control anywhere in the editor is unnamed."""
+    work = tempfile.mkdtemp()
+    job = make_job(work)
+    german, german_texts = german_program(work)
+    with open(os.path.join(os.path.dirname(KELVANE), "Config.json")) as f:
+        english_texts = {t for e in json.load(f)["Language"]["1"] for t in e.items()}
+    for language, executable, texts in (("en", KELVANE, english_texts), ("de", german, german_texts)):
+        text = dict(texts)
+        program = Program([job], work, executable)
+        editor = program.window("Kelvane - " + job)
+        if not check(editor is not None, f"{language}: no editor"):
+            continue
+        fields = {"ui_archive_type": "combo box", "ui_archive_folder": "text",
+                  "ui_archive_name": "text", "ui_archive_complevel": "combo box",
+                  "ui_archive_password": "password text", "ui_archive_password_repeat": "password text"}
+        for key, role in fields.items():
+            field = find(editor, role, text[key])
+            if check(field is not None, f"{language}: no {role} named \"{text[key]}\""):
+                check(labelled_by(field) == [text[key]],
+                      f"{language}: \"{text[key]}\" is labelled by {labelled_by(field)}")
+        unnamed = [f"{n.getRoleName()} in \"{n.parent.name}\"" for n in walk(editor)
+                   if n.getState().contains(pyatspi.STATE_FOCUSABLE) and not n.name
+                   and n.getRoleName() not in ("table cell", "table column header", "menu item")]
+        check(not unnamed, f"{language}: focusable controls without a name: {unnamed}")
+        press("Kelvane - " + job, "ctrl+w")
+        check(program.exit_status() == 0, f"{language}: closing did not end with 0")
+    shutil.rmtree(work)
+
+
+for test in (test_start_keeps_the_editor_and_its_place, test_every_field_is_named_by_its_own_label):
+    print("--", test.__name__, flush=True)
+    test()
+if failures:
+    print(f"{len(failures)} check(s) failed", file=sys.stderr)
+    sys.exit(1)
+print("all editor desktop checks passed")
