@@ -134,11 +134,12 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_nav_filter", L"Filter"},
     {L"ui_nav_security", L"Sicherheit"},
     {L"ui_nav_program", L"Programm"},
-    {L"ui_program_7zip_path", L"7Zip-Pfad"},
+    {L"ui_program_7zip_path", L"7-Zip-Bibliothek"},
     {L"ui_open_7zip_failed",
-     L"Die 7Zip-DLL konnte nicht geladen werden, Sie benötigen je nach 32 oder 64 Bit diese "
-     L"Programms, die passende SevenZip-Installation. Wählen Sie 7Zip-DLL unter 'Programm' aus."},
-    {L"ui_program_recent_file", L"Beim Start letztes Projekt laden."},
+     L"Die 7-Zip-Bibliothek konnte nicht geladen werden. Installieren Sie 7-Zip (etwa "
+     L"das Paket p7zip-full) und wählen Sie seine Bibliothek (7z.so) unter 'Programm' "
+     L"aus."},
+    {L"ui_program_recent_file", L"Beim Start den letzten Auftrag laden."},
     {L"ui_security_test_files",
      L"Nach dem Backup, alle Dateien im Archiv überprüfen (diese werden einzeln entpackt und per "
      L"Checksumme geprüft)."},
@@ -153,7 +154,8 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_logfile", L"Protokoll"},
     {L"ui_enable_logging_folder", L"Ausgabe der untersuchten Ordner."},
     {L"ui_enable_logging_files", L"Ausgabe der ausgeschlossenen oder aufgenommenen Dateien."},
-    {L"ui_enable_logging_blacklist", L"Ausgabe der durch die Blacklist ausgeschiedenen Pfade."},
+    {L"ui_enable_logging_blacklist",
+     L"Ausgabe der durch die Ausschlussliste ausgeschiedenen Pfade."},
     {L"ui_enable_logging_errors", L"Ausgabe von Fehlern, die nicht zum Abbruch führen."},
     {L"ui_remove_log_if_no_error_occurred",
      L"Protokoll am Ende entfernen, wenn kein Fehler auftrat."},
@@ -166,27 +168,27 @@ const BuiltInText kBuiltInTexts[] = {
      L"<b>Nur mit Archivbit</b>: nur was sich seit der letzten Sicherung mit <b>Zurücksetzen</b> "
      L"geändert hat. <b>Zurücksetzen</b>: merkt sich, was gesichert wurde."},
     {L"ui_filter_file_info",
-     L"Geben Sie hier bitte die Dateiendungen an, die aufgenommen oder übergangen werden sollen. "
-     L"Lassen Sie <b>Dateien aufnehmen</b> leer, wird <b>*.*</b> verwendet. Das Pipe-Zeichen "
-     L"<b>|</b> gilt allgemein als Trennzeichen."},
+     L"Geben Sie hier bitte die Dateimuster an, die aufgenommen oder übergangen werden "
+     L"sollen. Lassen Sie <b>Dateien aufnehmen</b> leer, wird <b>*.*</b> verwendet. "
+     L"Das Zeichen <b>|</b> trennt Einträge ebenfalls."},
     {L"ui_filter_file_white", L"Dateien aufnehmen"},
     {L"ui_filter_file_black", L"Dateien übergehen"},
     {L"ui_filter_folder_info",
-     L"Geben Sie hier bitte die Pfaden an, die übergangen werden sollen, diese können Pattern "
-     L"<b>(\\Path?\\)</b> enthalten."},
+     L"Geben Sie hier bitte die Pfade an, die übergangen werden sollen; sie können "
+     L"Muster <b>(/Pfad?/)</b> enthalten."},
     {L"ui_filter_folder_button", L"Pfad auswählen..."},
     {L"ui_archive", L"Archiv"},
     {L"ui_archive_type", L"Archivtyp"},
     {L"ui_archive_type_folder", L"Daten in einen anderen Ordner kopieren."},
     {L"ui_archive_type_zip", L"Daten in einem Zip-Archiv sichern."},
-    {L"ui_archive_type_7zip", L"Daten in einem 7Zip-Archiv sichern."},
+    {L"ui_archive_type_7zip", L"Daten in einem 7z-Archiv sichern."},
     {L"ui_archive_folder", L"Archivablageort"},
     {L"ui_archive_name", L"Archivname"},
     {L"ui_archive_name_info", L"(Ohne Endung)"},
     {L"ui_archive_password", L"Passwort"},
     {L"ui_archive_complevel", L"Packstufe"},
     {L"ui_archive_name_add_date",
-     L"Datum und Uhrzeit in der Form YYYY-MM-DD_HH_MM an den Archivname anhängen."},
+     L"Datum und Uhrzeit in der Form YYYY-MM-DD_HH-MM an den Archivnamen anhängen."},
     {L"ui_archive_overwrite",
      L"Beim Kopieren bestehende Dateien / bestehende Archive überschreiben."},
     {L"ui_run_files_waiting", L"Anzahl: …"},
@@ -230,11 +232,15 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_choose_7zip_library", L"Die 7-Zip-Bibliothek wählen"},
     {L"ui_nav_pages", L"Seiten"},
     {L"ui_run_progress", L"Fortschritt"},
+    {L"ui_choose_include_folder", L"Einen zu sichernden Ordner wählen"},
+    {L"ui_choose_exclude_folder", L"Einen auszulassenden Ordner wählen"},
+    {L"ui_open_job", L"Einen Auftrag öffnen"},
+    {L"ui_save_job_as", L"Den Auftrag speichern unter"},
     {L"ui_on", L"An"},
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 139);
+static_assert(std::size(kBuiltInTexts) == 143);
 
 }  // namespace
 

@@ -40,20 +40,22 @@ class DesktopDialogs : public DialogServices {
     }
   }
 
-  std::optional<std::wstring> ChooseFolder(wxWindow* parent, const std::wstring& start) override {
+  std::optional<std::wstring> ChooseFolder(wxWindow* parent, const std::wstring& start,
+                                           const std::wstring& title) override {
     // Without "must exist", so GTK's dialog can make a new target folder.
-    wxDirDialog dialog(parent, wxDirSelectorPromptStr, wxString(start), wxDD_DEFAULT_STYLE);
+    wxDirDialog dialog(parent, wxString(title), wxString(start), wxDD_DEFAULT_STYLE);
     if (dialog.ShowModal() != wxID_OK) return std::nullopt;
     return dialog.GetPath().ToStdWstring();
   }
 
   std::optional<std::wstring> ChooseFile(wxWindow* parent, FileMode mode,
                                          const std::wstring& wildcard,
-                                         const std::wstring& start) override {
+                                         const std::wstring& start,
+                                         const std::wstring& title) override {
     const wxFileName at{wxString(start)};
     const long style = mode == FileMode::kOpen ? wxFD_OPEN | wxFD_FILE_MUST_EXIST
                                                : wxFD_SAVE | wxFD_OVERWRITE_PROMPT;
-    wxFileDialog dialog(parent, wxFileSelectorPromptStr, at.GetPath(), at.GetFullName(),
+    wxFileDialog dialog(parent, wxString(title), at.GetPath(), at.GetFullName(),
                         wxString(wildcard), style);
     if (dialog.ShowModal() != wxID_OK) return std::nullopt;
     return dialog.GetPath().ToStdWstring();

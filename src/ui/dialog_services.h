@@ -31,17 +31,20 @@ class DialogServices {
                                     const std::wstring& save, const std::wstring& discard,
                                     const std::wstring& cancel) = 0;
 
-  // A folder chosen in the desktop's folder dialog, which opens at `start`;
-  // none when the user cancelled.
-  virtual std::optional<std::wstring> ChooseFolder(wxWindow* parent, const std::wstring& start) = 0;
+  // A folder chosen in the desktop's folder dialog, titled `title` (what is
+  // being chosen), which opens at `start`; none when the user cancelled.
+  virtual std::optional<std::wstring> ChooseFolder(wxWindow* parent, const std::wstring& start,
+                                                   const std::wstring& title) = 0;
 
   enum class FileMode { kOpen, kSave };
   // A file chosen in the desktop's file dialog (wx's wildcard form, such as
-  // "Backup|*.kvnjob"), opening at `start` (a folder or a file); none when
-  // the user cancelled. Saving over an existing file asks first.
+  // "Backup|*.kvnjob"), titled `title`, opening at `start` (a folder or a
+  // file); none when the user cancelled. Saving over an existing file asks
+  // first.
   virtual std::optional<std::wstring> ChooseFile(wxWindow* parent, FileMode mode,
                                                  const std::wstring& wildcard,
-                                                 const std::wstring& start) = 0;
+                                                 const std::wstring& start,
+                                                 const std::wstring& title) = 0;
 };
 
 // The services in use.

@@ -4,7 +4,8 @@
 
 namespace kelvane::ui {
 
-FileDialog::FileDialog(Mode mode, std::wstring_view filter) : mode_(mode) {
+FileDialog::FileDialog(Mode mode, std::wstring_view filter, std::wstring title)
+    : mode_(mode), title_(std::move(title)) {
   std::wstring_view rest = filter;
   while (!rest.empty() && rest.back() == L'|') rest.remove_suffix(1);
   wildcard_ = std::wstring(rest);
@@ -22,7 +23,7 @@ FileDialog::Result FileDialog::Show(wxWindow* owner, const std::wstring& start) 
   path_.clear();
   const auto chosen = Dialogs().ChooseFile(
       owner, mode_ == kOpen ? DialogServices::FileMode::kOpen : DialogServices::FileMode::kSave,
-      wildcard_, start);
+      wildcard_, start, title_);
   if (!chosen || chosen->empty()) return kCancelled;
   path_ = *chosen;
   if (mode_ == kSave && !extension_.empty()) {

@@ -15,7 +15,8 @@ class FileDialog {
   enum Mode { kOpen, kSave };
   enum Result : int { kOk = 1, kCancelled = 2 };
 
-  FileDialog(Mode mode, std::wstring_view filter);
+  // Titled `title` (what the file is for).
+  FileDialog(Mode mode, std::wstring_view filter, std::wstring title);
 
   // Opens at `start` (a file or a folder; empty: the current folder).
   Result Show(wxWindow* owner, const std::wstring& start = L"");
@@ -28,6 +29,7 @@ class FileDialog {
 
  private:
   Mode mode_;
+  std::wstring title_;
   std::wstring wildcard_;
   std::wstring extension_;  // of the first pattern, with its ".", or empty
   std::wstring path_;

@@ -49,13 +49,13 @@ std::wstring NewPurposeId() {
 }
 
 BrowseResult BrowseForFolder(std::wstring& path, wxWindow* owner, const std::string& purpose,
-                             ProfileStore& profile) {
+                             ProfileStore& profile, const std::wstring& title) {
   std::wstring start = path;
   if (start.empty()) start = profile.GetString(kSection, "LastDir_" + purpose, L"");
   start = StartFolder(start, platform::HomeFolder());
   std::wstring id = profile.GetString(kSection, "ID_" + purpose, L"");
   if (id.empty()) id = NewPurposeId();
-  const auto chosen = Dialogs().ChooseFolder(owner, start);
+  const auto chosen = Dialogs().ChooseFolder(owner, start, title);
   if (!chosen || chosen->empty()) {
     path = start;
     return kNoFolderChosen;

@@ -28,11 +28,11 @@ std::wstring StartFolder(const std::wstring& path, const std::wstring& home);
 // A new identifier in the registry form of a GUID: braces, upper case.
 std::wstring NewPurposeId();
 
-// Asks for a folder, starting at `path` or, when it is empty, at the last
-// folder of `purpose`. On kFolderChosen `path` is the chosen folder with a
-// final "/" and the purpose's memory is written; otherwise `path` is the
-// folder the dialog opened at and nothing is written.
+// Asks for a folder in a dialog titled `title`, starting at `path` or, when
+// it is empty, at the last folder of `purpose`. On kFolderChosen `path` is
+// the chosen folder with a final "/" and the purpose's memory is written;
+// otherwise `path` is the folder the dialog opened at and nothing is written.
 BrowseResult BrowseForFolder(std::wstring& path, wxWindow* owner, const std::string& purpose,
-                             ProfileStore& profile);
+                             ProfileStore& profile, const std::wstring& title);
 
 }  // namespace kelvane::ui

@@ -370,14 +370,16 @@ void CKelvaneDocument::BindCommands() {
   BindCommand(kSevenZipBrowse, [this] { ChooseSevenZipLibrary(); });
   BindCommand(kFolderAdd, [this] {
     scratch_.clear();
-    if (BrowseForFolder(scratch_, this, kPurposeInclude, profile_) == kFolderChosen) {
+    if (BrowseForFolder(scratch_, this, kPurposeInclude, profile_,
+                        texts_.GetText(L"ui_choose_include_folder")) == kFolderChosen) {
       AddSourceFolder(scratch_);
     }
   });
   BindCommand(kFolderRemove, [this] { RemoveSelectedFolders(); });
   BindCommand(kExcludeAdd, [this] {
     scratch_.clear();
-    if (BrowseForFolder(scratch_, this, kPurposeExclude, profile_) != kFolderChosen) return;
+    if (BrowseForFolder(scratch_, this, kPurposeExclude, profile_,
+                        texts_.GetText(L"ui_choose_exclude_folder")) != kFolderChosen) return;
     job_.ExcludeFolders = AppendExcludeFolder(job_.ExcludeFolders, scratch_);
     FillFields();
     Changed();
@@ -564,14 +566,15 @@ void CKelvaneDocument::AddSourceFolder(const std::wstring& folder) {
 
 void CKelvaneDocument::ChooseArchiveFolder() {
   scratch_ = job_.ArchiveFolder;
-  if (BrowseForFolder(scratch_, this, kPurposeStorage, profile_) != kFolderChosen) return;
+  if (BrowseForFolder(scratch_, this, kPurposeStorage, profile_,
+                      texts_.GetText(L"ui_choose_archive_folder")) != kFolderChosen) return;
   job_.ArchiveFolder = scratch_;
   archiveFolderField_->ChangeValue(wxString(job_.ArchiveFolder));
   Changed();
 }
 
 void CKelvaneDocument::ChooseSevenZipLibrary() {
-  FileDialog dialog(FileDialog::kOpen, kLibraryFilter);
+  FileDialog dialog(FileDialog::kOpen, kLibraryFilter, texts_.GetText(L"ui_choose_7zip_library"));
   if (dialog.Show(this, sevenZipPath_) != FileDialog::kOk) return;
   const std::wstring problem = SevenZip::SevenZipLibraryProblem(dialog.path());
   if (!problem.empty()) {
@@ -609,7 +612,7 @@ void CKelvaneDocument::NewJob() {
 
 bool CKelvaneDocument::LoadJob() {
   if (!MayDropChanges()) return false;
-  FileDialog dialog(FileDialog::kOpen, kJobFilter);
+  FileDialog dialog(FileDialog::kOpen, kJobFilter, texts_.GetText(L"ui_open_job"));
   if (dialog.Show(this, path_) != FileDialog::kOk) return false;
   const std::wstring path = dialog.path();
   profile_.WriteString("Main", "RecentFile", path);
@@ -638,7 +641,7 @@ bool CKelvaneDocument::SaveJob(bool saveAs) {
     Dialogs().ShowMessage(this, texts_.GetText(L"save_backup_failed"), true);
     return false;
   }
-  FileDialog dialog(FileDialog::kSave, kJobFilter);
+  FileDialog dialog(FileDialog::kSave, kJobFilter, texts_.GetText(L"ui_save_job_as"));
   // A cancelled dialog is the user's choice, not a failure.
   if (dialog.Show(this, path_) != FileDialog::kOk) return false;
   profile_.WriteString("Main", "RecentFile", dialog.path());

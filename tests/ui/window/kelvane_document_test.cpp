@@ -231,6 +231,10 @@ TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {
     Click(*editor, Id::kSaveAsButton);
     EXPECT_FALSE(SaveEnabled(*editor));
   });
+  // Each dialog says what is being chosen.
+  EXPECT_EQ(dialogs_.titles, (std::vector<std::wstring>{texts_.GetText(L"ui_choose_archive_folder"),
+                                                       texts_.GetText(L"ui_choose_include_folder"),
+                                                       texts_.GetText(L"ui_save_job_as")}));
   EXPECT_EQ(editor->jobPath(), dir_.Wide("Daily.kvnjob"));
   EXPECT_EQ(editor->GetTitle().ToStdWstring(), L"Kelvane - " + dir_.Wide("Daily.kvnjob"));
   EXPECT_EQ(profile_.GetString("Main", "RecentFile", L""), dir_.Wide("Daily.kvnjob"));

@@ -31,29 +31,29 @@ class FolderPickerTest : public ::testing::Test {
 
 TEST_F(FolderPickerTest, TheIdentifierIsStoredOnlyOnceAFolderIsChosen) {
   std::wstring path;
-  EXPECT_EQ(BrowseForFolder(path, nullptr, kPurposeInclude, profile_), kNoFolderChosen);
+  EXPECT_EQ(BrowseForFolder(path, nullptr, kPurposeInclude, profile_, L""), kNoFolderChosen);
   EXPECT_EQ(Stored("ID_Backup_Include"), L"(none)");
   EXPECT_EQ(Stored("LastDir_Backup_Include"), L"(none)");
 
   dialogs_.folders = {dir_.Wide("data")};
-  EXPECT_EQ(BrowseForFolder(path, nullptr, kPurposeInclude, profile_), kFolderChosen);
+  EXPECT_EQ(BrowseForFolder(path, nullptr, kPurposeInclude, profile_, L""), kFolderChosen);
   const std::wstring id = Stored("ID_Backup_Include");
   EXPECT_TRUE(std::regex_match(platform::ToNative(id),
                                std::regex(R"(\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\})")))
       << platform::ToNative(id);
   dialogs_.folders = {dir_.Wide("music")};
-  BrowseForFolder(path, nullptr, kPurposeInclude, profile_);
+  BrowseForFolder(path, nullptr, kPurposeInclude, profile_, L"");
   EXPECT_EQ(Stored("ID_Backup_Include"), id);
 }
 
 TEST_F(FolderPickerTest, AChosenFolderEndsInASeparatorAndIsWhereTheNextStarts) {
   std::wstring path;
   dialogs_.folders = {dir_.Wide("data")};
-  ASSERT_EQ(BrowseForFolder(path, nullptr, kPurposeStorage, profile_), kFolderChosen);
+  ASSERT_EQ(BrowseForFolder(path, nullptr, kPurposeStorage, profile_, L""), kFolderChosen);
   EXPECT_EQ(path, dir_.Wide("data/"));
   EXPECT_EQ(Stored("LastDir_Backup_Storeage"), dir_.Wide("data/"));
   path.clear();
-  BrowseForFolder(path, nullptr, kPurposeStorage, profile_);
+  BrowseForFolder(path, nullptr, kPurposeStorage, profile_, L"");
   EXPECT_EQ(dialogs_.folderStarts.back(), dir_.Wide("data"));
   EXPECT_EQ(path, dir_.Wide("data")) << "a cancel gives back where it opened";
 }
@@ -61,19 +61,19 @@ TEST_F(FolderPickerTest, AChosenFolderEndsInASeparatorAndIsWhereTheNextStarts) {
 TEST_F(FolderPickerTest, ARememberedFolderThatWasDeletedStartsAtItsParent) {
   std::wstring path;
   dialogs_.folders = {dir_.Wide("data/photos")};
-  BrowseForFolder(path, nullptr, kPurposeExclude, profile_);
+  BrowseForFolder(path, nullptr, kPurposeExclude, profile_, L"");
   std::filesystem::remove(dir_.Native("data/photos"));
   path.clear();
-  BrowseForFolder(path, nullptr, kPurposeExclude, profile_);
+  BrowseForFolder(path, nullptr, kPurposeExclude, profile_, L"");
   EXPECT_EQ(dialogs_.folderStarts.back(), dir_.Wide("data"));
 }
 
 TEST_F(FolderPickerTest, TwoPurposesRememberTheirOwnFolders) {
   std::wstring path;
   dialogs_.folders = {dir_.Wide("data"), dir_.Wide("music")};
-  BrowseForFolder(path, nullptr, kPurposeInclude, profile_);
+  BrowseForFolder(path, nullptr, kPurposeInclude, profile_, L"");
   path.clear();
-  BrowseForFolder(path, nullptr, kPurposeExclude, profile_);
+  BrowseForFolder(path, nullptr, kPurposeExclude, profile_, L"");
   EXPECT_EQ(Stored("LastDir_Backup_Include"), dir_.Wide("data/"));
   EXPECT_EQ(Stored("LastDir_Backup_Exclude"), dir_.Wide("music/"));
   EXPECT_NE(Stored("ID_Backup_Include"), Stored("ID_Backup_Exclude"));
@@ -89,14 +89,14 @@ TEST_F(FolderPickerTest, StartFolderFallsBackToHome) {
 }
 
 TEST(FileDialogTest, FiltersWithAndWithoutTrailingBarsAreAlike) {
-  EXPECT_EQ(FileDialog(FileDialog::kOpen, L"Backup|*.kvnjob||").wildcard(), L"Backup|*.kvnjob");
-  EXPECT_EQ(FileDialog(FileDialog::kOpen, L"Backup|*.kvnjob").wildcard(), L"Backup|*.kvnjob");
+  EXPECT_EQ(FileDialog(FileDialog::kOpen, L"Backup|*.kvnjob||", L"").wildcard(), L"Backup|*.kvnjob");
+  EXPECT_EQ(FileDialog(FileDialog::kOpen, L"Backup|*.kvnjob", L"").wildcard(), L"Backup|*.kvnjob");
 }
 
 TEST(FileDialogTest, ASavedNameWithoutExtensionGetsTheFiltersOne) {
   test::FakeDialogs dialogs;
   dialogs.files = {L"/tmp/jobs/Daily", L"/tmp/jobs/Daily.json", L"/tmp/jobs.d/Weekly"};
-  FileDialog save(FileDialog::kSave, L"Backup|*.kvnjob||");
+  FileDialog save(FileDialog::kSave, L"Backup|*.kvnjob||", L"");
   ASSERT_EQ(save.Show(nullptr), FileDialog::kOk);
   EXPECT_EQ(save.path(), L"/tmp/jobs/Daily.kvnjob");
   save.Show(nullptr);
@@ -108,7 +108,7 @@ TEST(FileDialogTest, ASavedNameWithoutExtensionGetsTheFiltersOne) {
   EXPECT_EQ(dialogs.fileModes.front(), DialogServices::FileMode::kSave);
   // Opening never adds anything.
   dialogs.files = {L"/tmp/jobs/Daily"};
-  FileDialog open(FileDialog::kOpen, L"Backup|*.kvnjob||");
+  FileDialog open(FileDialog::kOpen, L"Backup|*.kvnjob||", L"");
   open.Show(nullptr);
   EXPECT_EQ(open.path(), L"/tmp/jobs/Daily");
 }

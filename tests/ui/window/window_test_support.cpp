@@ -104,8 +104,10 @@ ui::DialogServices::SaveChoice FakeDialogs::AskSaveChanges(wxWindow*, const std:
   return saveChoice;
 }
 
-std::optional<std::wstring> FakeDialogs::ChooseFolder(wxWindow*, const std::wstring& start) {
+std::optional<std::wstring> FakeDialogs::ChooseFolder(wxWindow*, const std::wstring& start,
+                                                      const std::wstring& title) {
   folderStarts.push_back(start);
+  titles.push_back(title);
   if (folders.empty()) return std::nullopt;
   auto chosen = folders.front();
   folders.pop_front();
@@ -114,8 +116,10 @@ std::optional<std::wstring> FakeDialogs::ChooseFolder(wxWindow*, const std::wstr
 
 std::optional<std::wstring> FakeDialogs::ChooseFile(wxWindow*, FileMode mode,
                                                     const std::wstring& wildcard,
-                                                    const std::wstring& start) {
+                                                    const std::wstring& start,
+                                                    const std::wstring& title) {
   fileModes.push_back(mode);
+  titles.push_back(title);
   wildcards.push_back(wildcard);
   fileStarts.push_back(start);
   if (files.empty()) return std::nullopt;

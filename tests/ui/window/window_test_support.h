@@ -62,10 +62,11 @@ class FakeDialogs : public ui::DialogServices {
   SaveChoice AskSaveChanges(wxWindow* parent, const std::wstring& question,
                             const std::wstring& save, const std::wstring& discard,
                             const std::wstring& cancel) override;
-  std::optional<std::wstring> ChooseFolder(wxWindow* parent, const std::wstring& start) override;
+  std::optional<std::wstring> ChooseFolder(wxWindow* parent, const std::wstring& start,
+                                           const std::wstring& title) override;
   std::optional<std::wstring> ChooseFile(wxWindow* parent, FileMode mode,
-                                         const std::wstring& wildcard,
-                                         const std::wstring& start) override;
+                                         const std::wstring& wildcard, const std::wstring& start,
+                                         const std::wstring& title) override;
 
   std::vector<std::wstring> messages, questions, opened;
   std::function<bool(const std::wstring& question)> answer;
@@ -73,7 +74,7 @@ class FakeDialogs : public ui::DialogServices {
   // The answers of the folder and file dialogs, taken in turn (none left: a
   // cancel); what they were opened at, and with which filter.
   std::deque<std::optional<std::wstring>> folders, files;
-  std::vector<std::wstring> folderStarts, fileStarts, wildcards;
+  std::vector<std::wstring> folderStarts, fileStarts, wildcards, titles;
   std::vector<FileMode> fileModes;
   SaveChoice saveChoice = SaveChoice::kCancel;
 
