@@ -83,6 +83,12 @@ void BackupJob::SetDefaults() {
   fresh.AddDate = AddDate;
   fresh.Overwrite = Overwrite;
   fresh.TestFiles = TestFiles;
+  // On Linux the files people need back most often have no extension
+  // (passwd, fstab, Makefile) or are hidden (~/.config), and a log or a
+  // temporary file may be the one that matters: a new job takes them all.
+  fresh.SkipFilesWithoutExtension = false;
+  fresh.IncludeHiddenFiles = true;
+  fresh.BlackList.clear();
   *this = std::move(fresh);
 }
 

@@ -24,8 +24,10 @@ enum JobType : uint32_t { kJobTypeFolder = 0, kJobTypeZip = 1, kJobTypeSevenZip 
 struct BackupJob {
   BackupJob();
 
-  // Resets everything to the defaults except ArchiveCompLevel, AddDate,
-  // Overwrite and TestFiles, and empties IncludeFolders.
+  // A new job: everything reset except ArchiveCompLevel, AddDate, Overwrite
+  // and TestFiles, IncludeFolders empty, and, unlike a record made without a
+  // file, files without an extension and hidden files taken, nothing on
+  // the black list.
   void SetDefaults();
 
   // Fills the job from `doc`. True when the document has the "Backup" object

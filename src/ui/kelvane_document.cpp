@@ -108,6 +108,7 @@ CKelvaneDocument::CKelvaneDocument(wxWindow* parent, const LanguageTable& texts,
     TakeLoadedJob(*loaded);
   } else {
     path_.clear();
+    job_.SetDefaults();
     FillFields();
   }
   SetTitleFromPath();

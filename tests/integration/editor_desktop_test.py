@@ -57,6 +57,12 @@ def find(node, role, name=None, start=None):
     return None
 
 
+def click(node):
+    """Presses the control as a screen reader does, by its action."""
+    if check(node is not None, "nothing to press"):
+        node.queryAction().doAction(0)
+
+
 def showing(node):
     return node.getState().contains(pyatspi.STATE_SHOWING)
 
@@ -100,11 +106,13 @@ def x_window(title):
     return ids[-1] if ids else None
 
 
-def press(title, *keys):
+def press(title, *keys, verb="key"):
+    """The keys (or with verb "type", the text) as the user gives them to the
+    window of that title."""
     window = wait(lambda: x_window(title), 5)
     if not check(window is not None, f"no window \"{title}\" to press {keys} in"):
         return
-    subprocess.run(["xdotool", "windowactivate", "--sync", window, "key", "--clearmodifiers"] + list(keys),
+    subprocess.run(["xdotool", "windowactivate", "--sync", window, verb, "--clearmodifiers"] + list(keys),
                    stderr=subprocess.DEVNULL)
 
 
@@ -230,7 +238,40 @@ def test_every_field_is_named_by_its_own_label():
     shutil.rmtree(work)
 
 
-for test in (test_start_keeps_the_editor_and_its_place, test_every_field_is_named_by_its_own_label):
+def test_a_new_job_takes_every_file():
+    """Ctrl+S in a fresh editor saves a job that leaves no file out for its
+    name: files without an extension and hidden files taken, no black list."""
+    work = tempfile.mkdtemp()
+    program = Program([], work)
+    check(program.window("Kelvane") is not None, "no editor on a new job")
+    press("Kelvane", "ctrl+s")
+    dialog = program.window("Save the job as")
+    if check(dialog is not None, "Ctrl+S opened no dialog titled \"Save the job as\""):
+        # It opens in the current folder; the user types a name.
+        path = os.path.join(work, "New.kvnjob")
+        press("Save the job as", "New.kvnjob", verb="type")
+        name = wait(lambda: next(n for n in walk(dialog) if n.getRoleName() == "text"
+                                 and n.queryText().getText(0, -1) == "New.kvnjob"), 5)
+        check(name is not None, "the typed name did not reach the dialog")
+        save = wait(lambda: next(n for n in walk(dialog) if n.getRoleName() == "push button"
+                                 and n.name == "Save" and showing(n)
+                                 and n.getState().contains(pyatspi.STATE_SENSITIVE)), 5)
+        time.sleep(0.5)  # GTK settles the typed name (its completion) first
+        click(save)
+        wait(lambda: os.path.exists(path), 10)
+        if check(os.path.exists(path), "the new job was not saved"):
+            with open(path) as f:
+                backup = json.load(f)["Backup"]
+            check(backup["SkipFilesWithoutExtension"] is False and backup["IncludeHiddenFiles"] is True
+                  and backup["BlackList"] == [], f"a new job leaves files out: {backup}")
+        check(program.window("Kelvane - " + path) is not None, "the editor is not named after the saved job")
+        press("Kelvane - " + path, "ctrl+w")
+    check(program.exit_status() == 0, "closing the saved new job did not end with 0")
+    shutil.rmtree(work)
+
+
+for test in (test_start_keeps_the_editor_and_its_place, test_every_field_is_named_by_its_own_label,
+             test_a_new_job_takes_every_file):
     print("--", test.__name__, flush=True)
     test()
 if failures:

@@ -91,6 +91,10 @@ TEST(BackupJobTest, SetDefaultsKeepsLevelDateOverwriteAndTestFiles) {
   EXPECT_TRUE(job.LogErrors);
   EXPECT_TRUE(job.IncludeFolders.empty());
   EXPECT_EQ(job.WhiteList, L"*.*");
+  // What Linux users need back: no file left out for its name alone.
+  EXPECT_FALSE(job.SkipFilesWithoutExtension);
+  EXPECT_TRUE(job.IncludeHiddenFiles);
+  EXPECT_EQ(job.BlackList, L"");
 }
 
 TEST(BackupJobTest, ReadsAFullJobAndWritesItBackIdentically) {
