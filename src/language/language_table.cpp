@@ -236,11 +236,28 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_choose_exclude_folder", L"Einen auszulassenden Ordner wählen"},
     {L"ui_open_job", L"Einen Auftrag öffnen"},
     {L"ui_save_job_as", L"Den Auftrag speichern unter"},
+    {L"ui_nav_preview", L"Was gesichert wird"},
+    {L"ui_preview_waiting", L"Durchsuche die Ordner …"},
+    {L"ui_preview_summary",
+     L"[1] Dateien ([2]) würden gesichert; [3] Dateien und Ordner bleiben außen vor."},
+    {L"ui_preview_incomplete",
+     L"Geben Sie dem Archiv einen Namen, um zu sehen, was ein Lauf sichern würde."},
+    {L"ui_preview_filter", L"Nur zeigen"},
+    {L"ui_preview_why", L"Warum"},
+    {L"ui_preview_list", L"Ausgelassen"},
+    {L"ui_left_out_no_extension", L"Ohne Endung"},
+    {L"ui_left_out_hidden", L"Versteckt"},
+    {L"ui_left_out_black_list", L"Passt zu „Dateien übergehen“"},
+    {L"ui_left_out_not_in_white_list", L"Nicht in „Dateien aufnehmen“"},
+    {L"ui_left_out_excluded_folder", L"Ausgeschlossener Ordner"},
+    {L"ui_left_out_link", L"Symbolischer Link"},
+    {L"ui_left_out_unchanged", L"Seit dem letzten Lauf unverändert"},
+    {L"ui_left_out_other", L"Anderes"},
     {L"ui_on", L"An"},
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 143);
+static_assert(std::size(kBuiltInTexts) == 158);
 
 }  // namespace
 

@@ -296,11 +296,14 @@ void RunDriver::FillTheScan(RunState& state) {
   state.run.password = job.ArchivePassword;
   state.run.testFiles = job.TestFiles;
   state.run.pump = [this] { Pump(); };
+  // A cancel stops the walk too: nothing it would still find is wanted.
+  scan.stop = &runCancelled;
 }
 
 DryRunResult RunDriver::DryRun(const JsonDocument& jobDocument, const DryRunSink& sink) {
   RunState state(host_, texts_, log_);
   runCancelled = false;
+  cancelLogged_ = false;
   DryRunResult result;
   BackupJob& job = state.job;
   if (!job.ReadJob(jobDocument) || job.ArchivePasswordUnreadable ||
@@ -320,6 +323,10 @@ DryRunResult RunDriver::DryRun(const JsonDocument& jobDocument, const DryRunSink
   state.scan.skipped = sink.skipped;
   // An include folder that cannot be read is told as skipped by the scan.
   ScanSources(state.scan, [this] { Pump(); });
+  if (runCancelled) {
+    result.outcome = RunOutcome::kAborted;
+    return result;
+  }
   for (const ScannedFolder& folder : state.scan.results) {
     for (const ScannedFile& file : folder.files) {
       if (sink.taken) sink.taken(folder.path + folder.Name(file));

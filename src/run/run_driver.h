@@ -44,7 +44,9 @@ TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix);
 
 // What a dry run saw: the files a run would save, and the room for them.
 struct DryRunResult {
-  RunOutcome outcome = RunOutcome::kCompleted;  // kJobUnreadable: nothing scanned
+  // kJobUnreadable: nothing scanned; kAborted: the host cancelled, the rest
+  // is not filled in.
+  RunOutcome outcome = RunOutcome::kCompleted;
   std::wstring target;
   uint32_t files = 0;
   uint64_t bytes = 0;

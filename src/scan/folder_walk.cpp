@@ -84,6 +84,7 @@ bool ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
 
 void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder* parent,
                              const DirectoryEntry* entry) {
+  if (stop && stop->load(std::memory_order_relaxed)) return;
   AddBackslash(path);
   if (options & kScanCheckProcessedFolders) {
     std::lock_guard<std::mutex> hold(processedLock);

@@ -101,10 +101,10 @@ class ScanContext {
   // without the final separator; entries with "*" or "?" are patterns matched
   // against the whole lowered folder path with its final separator.
   void AddExcludeFolder(std::wstring_view entry);
-  // The same for many entries at once, in O(n log n). Asks `stop` now and
-  // then and, when it says so, stops early and returns false.
+  // The same for many entries at once, in O(n log n). Asks `stopRequested`
+  // now and then and, when it says so, stops early and returns false.
   bool AddExcludeFolders(const std::vector<std::wstring_view>& entries,
-                         const std::function<bool()>& stop);
+                         const std::function<bool()>& stopRequested);
 
   bool IsExcludedFolder(int32_t taskNumber, std::wstring path);
 
@@ -136,6 +136,9 @@ class ScanContext {
   // Told of every file and folder the scan leaves out, with the reason its
   // log line gives (a dry run lists them). Called from the scan's workers.
   std::function<void(const std::wstring& path, std::wstring_view reason)> skipped;
+  // Once this is true the walk goes no deeper: what it found is no longer
+  // wanted (a cancelled run, a preview of a job that changed meanwhile).
+  const std::atomic<bool>* stop = nullptr;
 
   std::mutex processedLock;
   PathSet processedFolders;  // guarded by processedLock

@@ -52,10 +52,10 @@ void ScanContext::AddExcludeFolder(std::wstring_view entry) {
 }
 
 bool ScanContext::AddExcludeFolders(const std::vector<std::wstring_view>& entries,
-                                    const std::function<bool()>& stop) {
+                                    const std::function<bool()>& stopRequested) {
   excludedFolderPaths.reserve(excludedFolderPaths.size() + entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
-    if (i % 4096 == 4095 && stop()) return false;
+    if (i % 4096 == 4095 && stopRequested()) return false;
     AddOneExcludeFolder(entries[i]);
   }
   // Sorted once for all, not once an entry: a job may list a million.

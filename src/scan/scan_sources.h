@@ -12,7 +12,8 @@ namespace kelvane {
 // Walks every include folder of `scan`, one task per folder, on
 // WorkerCount(...) workers. While it waits, the calling thread calls `pump`
 // (the run host's message pump) every 100 ms, so a window keeps repainting. Returns when every
-// folder has been walked; the scan does not stop early for a cancel, which takes effect afterwards.
+// folder has been walked, or, once `scan.stop` is set, soon after: each worker finishes the
+// folder it is in.
 void ScanSources(ScanContext& scan, const std::function<void()>& pump);
 
 // Half the hardware threads (2 when the platform cannot tell, at least 1),

@@ -73,12 +73,14 @@ CKelvaneDocument::CKelvaneDocument(wxWindow* parent, const LanguageTable& texts,
   nav_->AddEntry(kPreferencesPage, Text(L"ui_nav_prefs"));
   nav_->AddEntry(kFolderPage, Text(L"ui_nav_folder"));
   nav_->AddEntry(kFilterPage, Text(L"ui_nav_filter"));
+  nav_->AddEntry(kPreviewPage, Text(L"ui_nav_preview"));
   nav_->AddEntry(kSecurityPage, Text(L"ui_nav_security"));
   nav_->AddEntry(kProgramPage, Text(L"ui_nav_program"));
   nav_->onChoose = [this](int page) { ShowPage(page); };
   BuildPreferencesPage();
   BuildFolderPage();
   BuildFilterPage();
+  BuildPreviewPage();
   BuildSecurityPage();
   BuildProgramPage();
   pages_->RelateLabels();
@@ -287,6 +289,13 @@ void CKelvaneDocument::BuildFilterPage() {
   auto* bar = new wxBoxSizer(wxHORIZONTAL);
   bar->Add(new wxButton(page, kExcludeAdd, Text(L"ui_filter_folder_button")));
   pages_->AddWide(kFilterPage, bar);
+}
+
+void CKelvaneDocument::BuildPreviewPage() {
+  wxWindow* page = pages_->AddPage(kPreviewPage);
+  pages_->AddGroup(kPreviewPage, Text(L"ui_nav_preview"));
+  preview_ = new CJobPreviewPanel(page, texts_);
+  pages_->AddWide(kPreviewPage, preview_, 1);
 }
 
 void CKelvaneDocument::BuildSecurityPage() {
@@ -520,6 +529,7 @@ void CKelvaneDocument::FillFields() {
   excludeField_->ChangeValue(ToField(job_.ExcludeFolders));
   folderList_->SetFolders(job_.IncludeFolders);
   filling_ = false;
+  preview_->JobChanged(RunnableJob());
 }
 
 void CKelvaneDocument::UpdateStates() {
@@ -543,11 +553,19 @@ void CKelvaneDocument::Changed() {
   if (filling_) return;
   job_.Modified = true;
   UpdateStates();
+  preview_->JobChanged(RunnableJob());
+}
+
+BackupJob CKelvaneDocument::RunnableJob() const {
+  BackupJob run = job_;
+  run.ArchiveCompLevel = ParseLevelText(levelText_);
+  return run;
 }
 
 void CKelvaneDocument::ShowPage(int pageId) {
   pages_->ShowPage(pageId);
   nav_->SelectEntry(pageId);
+  if (pageId == kPreviewPage) preview_->Activate();
 }
 
 void CKelvaneDocument::TakeLoadedJob(const JsonDocument& document) {
@@ -671,10 +689,10 @@ void CKelvaneDocument::StartJob() {
     return;
   }
   if (!PasswordsAgree()) return;
-  BackupJob run = job_;
-  run.ArchiveCompLevel = ParseLevelText(levelText_);
   JsonDocument document;
-  WriteJobToDocument(run, document);
+  WriteJobToDocument(RunnableJob(), document);
+  // A preview shares the run's cancel: it ends before the run begins.
+  preview_->Stop();
   // On GTK, hiding a modal dialog ends its modal loop, and with it the
   // program: the editor steps aside as a plain window and stays modal, to
   // come back where it was.
@@ -690,6 +708,8 @@ void CKelvaneDocument::StartJob() {
   wxTopLevelWindow::Show(true);
   Move(at);
   Raise();
+  // The run may have changed what counts as unchanged.
+  preview_->JobChanged(RunnableJob());
 }
 
 void CKelvaneDocument::RemoveSelectedFolders() {

@@ -26,6 +26,7 @@
 #include "ui/dialog_layout.h"
 #include "ui/folder_list_ctrl.h"
 #include "ui/html_static.h"
+#include "ui/job_preview_panel.h"
 #include "ui/nav_list_ctrl.h"
 #include "ui/property_list.h"
 
@@ -95,6 +96,7 @@ class CKelvaneDocument : public DARo3::DialogLayout {
     kFilterPage = 1002,
     kSecurityPage = 1003,
     kProgramPage = 1004,
+    kPreviewPage = 1005,
   };
 
   // Opens on the job in `loaded` (read from `jobPath`) or, without one, on a
@@ -121,6 +123,7 @@ class CKelvaneDocument : public DARo3::DialogLayout {
   void ShowAbout();
 
   const BackupJob& job() const { return job_; }
+  CJobPreviewPanel& previewPanel() { return *preview_; }
   const std::wstring& jobPath() const { return path_; }
   const std::wstring& levelText() const { return levelText_; }
   bool passwordShown() const { return passwordShown_; }
@@ -131,6 +134,7 @@ class CKelvaneDocument : public DARo3::DialogLayout {
   void BuildFilterPage();
   void BuildSecurityPage();
   void BuildProgramPage();
+  void BuildPreviewPage();
   void BuildLayout();
   void BindCommands();
   void BindCommand(int id, std::function<void()> command);
@@ -149,6 +153,8 @@ class CKelvaneDocument : public DARo3::DialogLayout {
   void UpdateStates();
   void SetTitleFromPath();
   void Changed();
+  // The job as a run takes it (with the level shown).
+  BackupJob RunnableJob() const;
   void TakeLoadedJob(const JsonDocument& document);
 
   void ChooseArchiveFolder();
@@ -175,6 +181,7 @@ class CKelvaneDocument : public DARo3::DialogLayout {
   CVxNavListCtrl* nav_;
   CVxPropertyList* pages_;
   CVxNewListControl* folderList_ = nullptr;
+  CJobPreviewPanel* preview_ = nullptr;
   wxChoice* typeField_ = nullptr;
   wxTextCtrl* archiveFolderField_ = nullptr;
   wxTextCtrl* nameField_ = nullptr;

@@ -1,6 +1,9 @@
 #include "ui/property_list.h"
 
+#include <wx/settings.h>
 #include <wx/stattext.h>
+
+#include <algorithm>
 
 #include <stdexcept>
 
@@ -94,6 +97,12 @@ void CVxPropertyList::AddGap(int pageId, int pixels96) {
   PageParts& page = Parts(pageId);
   page.rows = nullptr;
   page.column->AddSpacer(FromDIP(pixels96));
+}
+
+wxSize CVxPropertyList::DoGetBestClientSize() const {
+  int width = 0;
+  for (const auto& [id, page] : pages_) width = std::max(width, page.column->GetMinSize().x);
+  return wxSize(width + wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, this), FromDIP(200));
 }
 
 void CVxPropertyList::ShowPage(int pageId) {

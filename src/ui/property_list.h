@@ -46,6 +46,11 @@ class CVxPropertyList : public wxPanel {
   void ShowPage(int pageId);
   int shownPage() const { return shown_; }
 
+ protected:
+  // As wide as the widest page needs, so nothing is cut at the side (a page
+  // scrolls only up and down); a page's height may scroll.
+  wxSize DoGetBestClientSize() const override;
+
  private:
   struct PageParts {
     wxScrolledWindow* window;

@@ -77,8 +77,8 @@ def labelled_by(node):
 class Program:
     """The program started with `args`, its windows seen through AT-SPI."""
 
-    def __init__(self, args, work, executable=KELVANE):
-        env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "profile"))
+    def __init__(self, args, work, executable=KELVANE, env=None):
+        env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "profile"), **(env or {}))
         self.process = subprocess.Popen([executable] + args, env=env, cwd=work)
         self.app = wait(lambda: next(a for a in pyatspi.Registry.getDesktop(0)
                                      if a is not None and a.get_process_id() == self.process.pid))
@@ -207,20 +207,45 @@ def german_program(work):
     return os.path.join(folder, "kelvane"), {t for e in config["Language"]["2"] for t in e.items()}
 
 
+def inside(inner, outer):
+    return (inner.x >= outer.x and inner.y >= outer.y and inner.x + inner.width <= outer.x + outer.width
+            and inner.y + inner.height <= outer.y + outer.height)
+
+
 def test_every_field_is_named_by_its_own_label():
     """The settings page's fields are named by their row labels, in the
-    program's language, and no control anywhere in the editor is unnamed."""
+    program's language, and no control anywhere in the editor is unnamed;
+    at its smallest, in either language and at any scale, the editor shows
+    its button row whole."""
     work = tempfile.mkdtemp()
     job = make_job(work)
     german, german_texts = german_program(work)
     with open(os.path.join(os.path.dirname(KELVANE), "Config.json")) as f:
         english_texts = {t for e in json.load(f)["Language"]["1"] for t in e.items()}
-    for language, executable, texts in (("en", KELVANE, english_texts), ("de", german, german_texts)):
+    placement = os.path.join(work, "profile", "Dravolo", "Kelvane", "profile.json")
+    os.makedirs(os.path.dirname(placement))
+    for language, executable, texts, scale in (("en", KELVANE, english_texts, {}),
+                                               ("de", german, german_texts, {}),
+                                               ("de", german, german_texts, {"GDK_SCALE": "2"}),
+                                               ("en", KELVANE, english_texts, {"GDK_DPI_SCALE": "1.5"})):
+        name = f"{language} {scale or '1x'}"
         text = dict(texts)
-        program = Program([job], work, executable)
+        # A stored size far below the smallest the editor allows.
+        with open(placement, "w") as f:
+            json.dump({"KelvanePrefs": {"DPI": 96, "ShowCmd": 1, "Flags": 0, "Left": 0, "Top": 0,
+                                        "Right": 100, "Bottom": 100}}, f)
+        program = Program([job], work, executable, scale)
         editor = program.window("Kelvane - " + job)
-        if not check(editor is not None, f"{language}: no editor"):
+        if not check(editor is not None, f"{name}: no editor"):
             continue
+        time.sleep(0.5)
+        frame = editor.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        for label in ("ui_menu_new", "ui_menu_load", "ui_menu_save", "ui_menu_saveas", "ui_menu_start"):
+            button = find(editor, "push button", text[label])
+            if check(button is not None, f"{name}: no button \"{text[label]}\""):
+                extents = button.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+                check(inside(extents, frame), f"{name}: \"{text[label]}\" is cut off at the smallest size")
+        shoot("Kelvane - " + job, f"editor-smallest-{language}-{'-'.join(scale.values()) or '1'}")
         fields = {"ui_archive_type": "combo box", "ui_archive_folder": "text",
                   "ui_archive_name": "text", "ui_archive_complevel": "combo box",
                   "ui_archive_password": "password text", "ui_archive_password_repeat": "password text"}

@@ -10,6 +10,8 @@
 #include <wx/textctrl.h>
 
 #include <filesystem>
+#include <set>
+#include <sstream>
 
 #include "job/json_document.h"
 #include "language/language_table.h"
@@ -108,9 +110,9 @@ TEST_F(EditorTest, ALoadedJobShowsInEveryFieldOnEveryPage) {
               std::vector<std::wstring>{L"data"});
     EXPECT_FALSE(SaveEnabled(*editor));
     auto* nav = Field<CVxNavListCtrl>(*editor, Id::kNavList);
-    ASSERT_EQ(nav->GetCount(), 5u);
+    ASSERT_EQ(nav->GetCount(), 6u);
     EXPECT_EQ(nav->GetString(0).ToStdWstring(), texts_.GetText(L"ui_nav_prefs"));
-    EXPECT_EQ(nav->GetString(4).ToStdWstring(), texts_.GetText(L"ui_nav_program"));
+    EXPECT_EQ(nav->GetString(5).ToStdWstring(), texts_.GetText(L"ui_nav_program"));
     EXPECT_EQ(wxStripMenuCodes(editor->FindWindow(Id::kStartButton)->GetLabel()).ToStdWstring(),
               texts_.GetText(L"ui_menu_start"));
     EXPECT_TRUE(editor->FindWindow(Id::kTestFilesBox)->IsEnabled());
@@ -422,6 +424,71 @@ TEST_F(EditorTest, StartHidesTheEditorRunsAndBringsItBackUnchanged) {
   });
   EXPECT_TRUE(hiddenDuringRun);
   EXPECT_EQ(test::RunShell("unzip -tq '" + dir_.Native("out/Daily.zip") + "' > /dev/null"), 0);
+}
+
+// The preview is the dry run's own finding, entry for entry, on a tree with
+// every reason to leave something out; it follows a change of the job and
+// filters its list by what the user types.
+TEST_F(EditorTest, ThePreviewAgreesWithTheDryRunEntryForEntry) {
+  const std::string src = dir_.Native("src");
+  ASSERT_EQ(test::RunShell("cd '" + src + "' && mkdir -p skip tmp1 && touch README .profile.txt " +
+                           "x.log c.dat skip/s.txt tmp1/t.txt && ln -s a.txt link.txt && " +
+                           "mkfifo pipe.txt"),
+            0);
+  BackupJob record;
+  record.ArchiveFolder = dir_.Wide("out");
+  record.ArchiveName = L"Daily";
+  record.IncludeFolders = {dir_.Wide("src")};
+  record.WhiteList = L"*.txt\r\n*.log\r\nREADME";
+  record.BlackList = L"*.log";
+  record.ExcludeFolders = dir_.Wide("src/skip") + L"\r\n*/tmp?/";
+  // What the first run saved into the folder copy is unchanged after it.
+  record.Type = kJobTypeFolder;
+  record.ArchiveBitGet = true;
+  JsonDocument document;
+  ASSERT_TRUE(WriteJobToDocument(record, document));
+  const std::wstring path = dir_.Wide("Daily.kvnjob");
+  ASSERT_EQ(document.SaveFile(path), 0u);
+  const std::string run = "XDG_CONFIG_HOME='" + dir_.path() + "' '" + KELVANE_EXECUTABLE + "' '" +
+                          dir_.Native("Daily.kvnjob") + "'";
+  ASSERT_EQ(test::RunShell(run + " -start -console 2>/dev/null"), 0);
+  test::WriteBytes(dir_.Native("src/new.txt"), "changed since");
+
+  auto editor = Open(path);
+  CJobPreviewPanel& preview = editor->previewPanel();
+  test::WhileShown(*editor, [&] {
+    editor->ShowPage(CKelvaneDocument::kPreviewPage);
+    ASSERT_TRUE(test::WaitFor([&] { return preview.current(); }));
+    test::Settle();
+    test::SaveScreenshot(editor.get(), "editor-preview");
+    std::string dryRun;
+    ASSERT_EQ(test::RunShell(run + " -dry-run -why", &dryRun), 0);
+    std::multiset<std::string> expected, shown;
+    uint32_t taken = 0;
+    std::istringstream lines(dryRun);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("- ", 0) == 0) expected.insert(line.substr(2));
+      if (line.rfind("+ ", 0) == 0) ++taken;
+    }
+    for (const LeftOutEntry& entry : preview.preview().leftOut) {
+      shown.insert(platform::ToNative(entry.path + L"\t" + entry.reason));
+    }
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(preview.preview().files, taken);
+    for (size_t kind = 0; kind < kLeftOutKinds; ++kind) {
+      EXPECT_GT(preview.preview().counts[kind], 0u) << "no entry of kind " << kind;
+    }
+
+    // Typing filters the list; a change of the job is followed.
+    preview.filterField().SetValue(preview.KindText(LeftOutKind::kHidden));
+    EXPECT_EQ(preview.shown().size(), preview.preview().counts[size_t(LeftOutKind::kHidden)]);
+    Tick(*editor, Id::kHiddenFilesBox, true);
+    EXPECT_FALSE(preview.current());
+    ASSERT_TRUE(test::WaitFor([&] { return preview.current(); }));
+    EXPECT_EQ(preview.preview().counts[size_t(LeftOutKind::kHidden)], 0u);
+    EXPECT_EQ(preview.preview().files, taken + 1);
+    EXPECT_TRUE(preview.shown().empty());
+  });
 }
 
 TEST_F(EditorTest, ClosingWithChangesAsks) {
