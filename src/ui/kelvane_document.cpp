@@ -433,9 +433,15 @@ void CKelvaneDocument::BindCommands() {
       Hide();
     }
   });
-  // Escape is the close box.
-  Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { Close(); }, wxID_CANCEL);
+  // Escape is the close box. (wx turns Escape into a Cancel button's press,
+  // and the editor has no such button.)
+  Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+    if (event.GetKeyCode() == WXK_ESCAPE && !event.HasAnyModifiers()) {
+      CallAfter([this] { Close(); });
+    } else {
+      event.Skip();
+    }
+  });
 
   Bind(
       wxEVT_CHOICE,

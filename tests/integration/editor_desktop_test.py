@@ -157,6 +157,8 @@ def start_and_return(program, editor_title, round_name):
           f"{round_name}: the run window does not say how it went")
     if close is None:
         return check(False, f"{round_name}: the run window offers no Close at the end")
+    if round_name == "start 0, run 0":
+        shoot("Kelvane - Daily", "run-window-end-en")
     press("Kelvane - Daily", "Return")
     back = program.window(editor_title)
     check(back is not None, f"{round_name}: the editor did not come back")
@@ -295,8 +297,56 @@ def test_a_new_job_takes_every_file():
     shutil.rmtree(work)
 
 
+def shown_dialog(program, roles=("alert", "dialog", "file chooser")):
+    return wait(lambda: next(f for f in program.app
+                             if f is not None and f.getRoleName() in roles and showing(f)), 10)
+
+
+def test_the_desktops_keys():
+    """F1 helps, Ctrl+O opens, Escape closes a dialog and the editor (asking
+    about changes), Delete removes the selected source folder."""
+    work = tempfile.mkdtemp()
+    job = make_job(work)
+    title = "Kelvane - " + job
+    program = Program([job], work)
+    editor = program.window(title)
+    if not check(editor is not None, "no editor"):
+        return
+    press(title, "F1")
+    help_box = shown_dialog(program, ("alert",))
+    check(help_box is not None and find(help_box, "label", start="Kelvane backs up") is not None,
+          "F1 showed no help")
+    press("Kelvane", "Escape")
+    check(wait(lambda: showing(editor)), "Escape left the help open")
+    press(title, "ctrl+o")
+    check(program.window("Open a job") is not None, "Ctrl+O opened no dialog titled \"Open a job\"")
+    press("Open a job", "Escape")
+    check(wait(lambda: showing(editor)), "Escape left the open dialog open")
+    # The folder page, its one folder selected, and Delete.
+    pages = find(editor, "table", "Pages")
+    pages.querySelection().selectChild(next(i for i, c in enumerate(pages) if c.name == "Folders"))
+    folders = wait(lambda: next(n for n in walk(editor) if n.getRoleName() == "table"
+                                and n.name == "Folders to back up" and showing(n)))
+    if check(folders is not None, "no folder list on the folder page"):
+        folders.querySelection().selectChild(1)
+        folders.queryComponent().grabFocus()
+        press(title, "Delete")
+        check(wait(lambda: find(folders, "table cell", os.path.join(work, "data")) is None, 5),
+              "Delete did not remove the selected folder")
+    # Escape closes as the close box does: unsaved changes are asked about.
+    press(title, "Escape")
+    question = shown_dialog(program, ("alert", "dialog"))
+    if check(question is not None, "closing with changes asked nothing"):
+        click(find(question, "push button", "Discard"))
+    check(program.exit_status() == 0, "the editor closed by Escape did not end with 0")
+    with open(job) as f:
+        check(json.load(f)["Backup"]["IncludeFolders"] == [os.path.join(work, "data")],
+              "Discard saved the job")
+    shutil.rmtree(work)
+
+
 for test in (test_start_keeps_the_editor_and_its_place, test_every_field_is_named_by_its_own_label,
-             test_a_new_job_takes_every_file):
+             test_a_new_job_takes_every_file, test_the_desktops_keys):
     print("--", test.__name__, flush=True)
     test()
 if failures:
