@@ -47,7 +47,7 @@ struct JobPreview {
   enum class State { kComplete, kStopped, kJobUnreadable } state = State::kComplete;
   uint32_t files = 0;  // that a run would save
   uint64_t bytes = 0;
-  std::vector<LeftOutEntry> leftOut;  // in the order the scan found them
+  std::vector<LeftOutEntry> leftOut;             // in the order the scan found them
   std::array<uint32_t, kLeftOutKinds> counts{};  // of leftOut, by kind
   std::vector<std::wstring> warnings;  // what a run would warn of (a member of the wrong type)
 };

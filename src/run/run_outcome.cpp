@@ -11,11 +11,11 @@ std::vector<std::wstring> OutcomeLines(const RunReport& report, const LanguageTa
   switch (report.outcome) {
     case RunOutcome::kCompleted:
     case RunOutcome::kCompletedWithErrors: {
-      std::vector<std::wstring> lines{PrintFEx(
-          texts.GetText(L"console_done"),
-          {FormatText(L"%lu", report.savedFiles), FormatText(L"%lu", report.totalFiles),
-           FormatByteSize(report.totalBytes), report.archivePath,
-           FormatText(L"%lu", report.errorCount)})};
+      std::vector<std::wstring> lines{
+          PrintFEx(texts.GetText(L"console_done"),
+                   {FormatText(L"%lu", report.savedFiles), FormatText(L"%lu", report.totalFiles),
+                    FormatByteSize(report.totalBytes), report.archivePath,
+                    FormatText(L"%lu", report.errorCount)})};
       if (report.verification != Verification::kNone) {
         lines.push_back(PrintFEx(
             texts.GetText(L"console_verified"),

@@ -47,8 +47,8 @@ CKelvaneCompressDlg::CKelvaneCompressDlg(wxWindow* parent, const JsonDocument& j
                                          const LanguageTable& texts,
                                          const std::wstring& sevenZipLibrary,
                                          const RunWindowOptions& options)
-    : DialogLayout(parent, wxString(options.jobName.empty() ? L"Kelvane"
-                                                            : L"Kelvane - " + options.jobName),
+    : DialogLayout(parent,
+                   wxString(options.jobName.empty() ? L"Kelvane" : L"Kelvane - " + options.jobName),
                    std::string(), nullptr),
       job_(job),
       texts_(texts),
@@ -61,8 +61,8 @@ CKelvaneCompressDlg::CKelvaneCompressDlg(wxWindow* parent, const JsonDocument& j
       outcome_(new CPathStatic(this, kOutcomeLine, L"")),
       closeWhenDone_(new wxCheckBox(this, kCloseWhenDoneBox,
                                     wxString(texts.GetText(L"ui_run_close_when_done")))),
-      openFolder_(new wxButton(this, kOpenFolderButton,
-                               wxString(texts.GetText(L"ui_run_open_folder")))),
+      openFolder_(
+          new wxButton(this, kOpenFolderButton, wxString(texts.GetText(L"ui_run_open_folder")))),
       openLog_(new wxButton(this, kOpenLogButton, wxString(texts.GetText(L"ui_run_open_log")))),
       cancel_(new wxButton(this, wxID_CANCEL, wxString(texts.GetText(L"ui_cancel")))),
       startTimer_(this, kStartTimer),

@@ -45,9 +45,9 @@ class ProfileStore;
 namespace kelvane::ui {
 
 struct RunWindowOptions {
-  std::wstring jobName;           // in the title
-  bool minimize = false;          // opens minimised (and closes when done)
-  bool closeWhenDone = false;     // closes by itself, whatever the profile says
+  std::wstring jobName;             // in the title
+  bool minimize = false;            // opens minimised (and closes when done)
+  bool closeWhenDone = false;       // closes by itself, whatever the profile says
   ProfileStore* profile = nullptr;  // keeps the user's "close when done"; may be null
 };
 

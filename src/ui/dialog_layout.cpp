@@ -159,8 +159,8 @@ void DialogLayout::KeepMinimumClientSize() {
   const wxSize client = GetClientSize();
   if (client.x >= minimumClient_.width && client.y >= minimumClient_.height) return;
   SetMinClientSize(wxSize(minimumClient_.width, minimumClient_.height));
-  SetClientSize(wxSize(std::max(client.x, minimumClient_.width),
-                       std::max(client.y, minimumClient_.height)));
+  SetClientSize(
+      wxSize(std::max(client.x, minimumClient_.width), std::max(client.y, minimumClient_.height)));
 }
 
 void DialogLayout::PlaceWindow() {

@@ -90,7 +90,7 @@ class DialogLayout : public wxDialog {
   int growWidth_ = 0, growHeight_ = 0;
   bool laidOut_ = false;
   ui::Size minimumClient_;
-  ui::Rect normalRect_;  // the last placement neither maximised nor minimised
+  ui::Rect normalRect_;                    // the last placement neither maximised nor minimised
   std::optional<wxPoint> storedPosition_;  // to take again once shown
 };
 

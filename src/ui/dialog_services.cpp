@@ -49,14 +49,13 @@ class DesktopDialogs : public DialogServices {
   }
 
   std::optional<std::wstring> ChooseFile(wxWindow* parent, FileMode mode,
-                                         const std::wstring& wildcard,
-                                         const std::wstring& start,
+                                         const std::wstring& wildcard, const std::wstring& start,
                                          const std::wstring& title) override {
     const wxFileName at{wxString(start)};
     const long style = mode == FileMode::kOpen ? wxFD_OPEN | wxFD_FILE_MUST_EXIST
                                                : wxFD_SAVE | wxFD_OVERWRITE_PROMPT;
-    wxFileDialog dialog(parent, wxString(title), at.GetPath(), at.GetFullName(),
-                        wxString(wildcard), style);
+    wxFileDialog dialog(parent, wxString(title), at.GetPath(), at.GetFullName(), wxString(wildcard),
+                        style);
     if (dialog.ShowModal() != wxID_OK) return std::nullopt;
     return dialog.GetPath().ToStdWstring();
   }

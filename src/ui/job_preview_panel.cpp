@@ -19,9 +19,10 @@ constexpr int kPauseMs = 300;
 
 // The text keys of the kinds of reason, in the order of LeftOutKind.
 constexpr const wchar_t* kKindKeys[kLeftOutKinds] = {
-    L"ui_left_out_no_extension", L"ui_left_out_hidden",          L"ui_left_out_black_list",
-    L"ui_left_out_not_in_white_list", L"ui_left_out_excluded_folder", L"ui_left_out_link",
-    L"ui_left_out_unchanged",    L"ui_left_out_other"};
+    L"ui_left_out_no_extension",    L"ui_left_out_hidden",
+    L"ui_left_out_black_list",      L"ui_left_out_not_in_white_list",
+    L"ui_left_out_excluded_folder", L"ui_left_out_link",
+    L"ui_left_out_unchanged",       L"ui_left_out_other"};
 
 std::wstring Lowered(std::wstring text) {
   for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
@@ -144,17 +145,17 @@ void CJobPreviewPanel::Show(uint64_t request, JobPreview preview) {
   if (preview_.state == JobPreview::State::kJobUnreadable) {
     summary_->SetLabel(Text(L"ui_preview_incomplete"));
   } else {
-    summary_->SetLabel(wxString(PrintFEx(
-        texts_.GetText(L"ui_preview_summary"),
-        {FormatText(L"%lu", preview_.files), FormatByteSize(preview_.bytes),
-         FormatText(L"%lu", static_cast<uint32_t>(preview_.leftOut.size()))})));
+    summary_->SetLabel(
+        wxString(PrintFEx(texts_.GetText(L"ui_preview_summary"),
+                          {FormatText(L"%lu", preview_.files), FormatByteSize(preview_.bytes),
+                           FormatText(L"%lu", static_cast<uint32_t>(preview_.leftOut.size()))})));
   }
   wxString counts;
   for (size_t kind = 0; kind < kLeftOutKinds; ++kind) {
     if (preview_.counts[kind] == 0) continue;
     if (!counts.empty()) counts += "\n";
-    counts += wxString::Format("%s: %u", KindText(static_cast<LeftOutKind>(kind)),
-                               preview_.counts[kind]);
+    counts +=
+        wxString::Format("%s: %u", KindText(static_cast<LeftOutKind>(kind)), preview_.counts[kind]);
   }
   for (const std::wstring& warning : preview_.warnings) counts += "\n" + wxString(warning);
   counts_->SetLabel(counts);

@@ -157,7 +157,8 @@ wxButton* CKelvaneDocument::AddBrowseButton(wxWindow* page, int id, const wchar_
 
 CHTMLStatic* CKelvaneDocument::AddHint(int pageId, const wchar_t* key,
                                        std::initializer_list<wxWindow*> about) {
-  auto* hint = new CHTMLStatic(pages_->Page(pageId), wxID_ANY, L"<i>" + texts_.GetText(key) + L"</i>");
+  auto* hint =
+      new CHTMLStatic(pages_->Page(pageId), wxID_ANY, L"<i>" + texts_.GetText(key) + L"</i>");
   pages_->AddWide(pageId, hint);
   for (wxWindow* control : about) SetAccessibleDescription(control, Text(key));
   return hint;
@@ -213,11 +214,12 @@ void CKelvaneDocument::BuildPreferencesPage() {
   pages_->AddRow(kPreferencesPage, Text(L"ui_archive_password"), passwordRow, passwordField_);
   SetAccessibleName(passwordShownField_, Text(L"ui_archive_password"));
   // A password typed where nobody sees it is typed twice.
-  repeatField_ = new wxTextCtrl(page, kPasswordRepeat, wxString(), wxDefaultPosition,
-                                wxDefaultSize, wxTE_PASSWORD);
-  repeatLabel_ = pages_->AddRow(kPreferencesPage, Text(L"ui_archive_password_repeat"), repeatField_);
-  passwordHint_ = AddHint(kPreferencesPage, L"ui_archive_password_folder_hint",
-                          {passwordField_, repeatField_});
+  repeatField_ = new wxTextCtrl(page, kPasswordRepeat, wxString(), wxDefaultPosition, wxDefaultSize,
+                                wxTE_PASSWORD);
+  repeatLabel_ =
+      pages_->AddRow(kPreferencesPage, Text(L"ui_archive_password_repeat"), repeatField_);
+  passwordHint_ =
+      AddHint(kPreferencesPage, L"ui_archive_password_folder_hint", {passwordField_, repeatField_});
 
   AddCheckBox(kPreferencesPage, kAddDateBox, L"ui_archive_name_add_date", &BackupJob::AddDate);
   // Options a run always acts as if on show ticked, whatever the job holds
@@ -389,7 +391,8 @@ void CKelvaneDocument::BindCommands() {
   BindCommand(kExcludeAdd, [this] {
     scratch_.clear();
     if (BrowseForFolder(scratch_, this, kPurposeExclude, profile_,
-                        texts_.GetText(L"ui_choose_exclude_folder")) != kFolderChosen) return;
+                        texts_.GetText(L"ui_choose_exclude_folder")) != kFolderChosen)
+      return;
     job_.ExcludeFolders = AppendExcludeFolder(job_.ExcludeFolders, scratch_);
     FillFields();
     Changed();
@@ -397,12 +400,9 @@ void CKelvaneDocument::BindCommands() {
   // The desktop's usual keys. Ctrl+S saves even an unchanged new job, as a
   // first save does.
   const wxAcceleratorEntry keys[] = {
-      {wxACCEL_CTRL, 'N', kNewButton},
-      {wxACCEL_CTRL, 'O', kLoadButton},
-      {wxACCEL_CTRL, 'S', kSaveButton},
-      {wxACCEL_CTRL | wxACCEL_SHIFT, 'S', kSaveAsButton},
-      {wxACCEL_CTRL, 'Q', kCloseCommand},
-      {wxACCEL_CTRL, 'W', kCloseCommand},
+      {wxACCEL_CTRL, 'N', kNewButton},        {wxACCEL_CTRL, 'O', kLoadButton},
+      {wxACCEL_CTRL, 'S', kSaveButton},       {wxACCEL_CTRL | wxACCEL_SHIFT, 'S', kSaveAsButton},
+      {wxACCEL_CTRL, 'Q', kCloseCommand},     {wxACCEL_CTRL, 'W', kCloseCommand},
       {wxACCEL_NORMAL, WXK_F1, kHelpCommand},
   };
   SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
@@ -543,8 +543,8 @@ void CKelvaneDocument::UpdateStates() {
   const bool archive = job_.Type != kJobTypeFolder;
   levelField_->Enable(archive);
   // A folder copy is not encrypted: its password would protect nothing.
-  for (wxWindow* control : std::initializer_list<wxWindow*>{
-           passwordField_, passwordShownField_, passwordToggle_, repeatField_}) {
+  for (wxWindow* control : std::initializer_list<wxWindow*>{passwordField_, passwordShownField_,
+                                                            passwordToggle_, repeatField_}) {
     control->Enable(archive);
   }
   if (passwordHint_->IsShown() == archive) {
@@ -592,7 +592,8 @@ void CKelvaneDocument::AddSourceFolder(const std::wstring& folder) {
 void CKelvaneDocument::ChooseArchiveFolder() {
   scratch_ = job_.ArchiveFolder;
   if (BrowseForFolder(scratch_, this, kPurposeStorage, profile_,
-                      texts_.GetText(L"ui_choose_archive_folder")) != kFolderChosen) return;
+                      texts_.GetText(L"ui_choose_archive_folder")) != kFolderChosen)
+    return;
   job_.ArchiveFolder = scratch_;
   archiveFolderField_->ChangeValue(wxString(job_.ArchiveFolder));
   Changed();
@@ -726,7 +727,9 @@ void CKelvaneDocument::RemoveSelectedFolders() {
   Changed();
 }
 
-void CKelvaneDocument::ShowHelp() { Dialogs().ShowMessage(this, texts_.GetText(L"ui_help_text"), false); }
+void CKelvaneDocument::ShowHelp() {
+  Dialogs().ShowMessage(this, texts_.GetText(L"ui_help_text"), false);
+}
 
 void CKelvaneDocument::ShowAbout() {
   CAboutDlg about(this, texts_);

@@ -4,7 +4,6 @@
 #include <wx/stattext.h>
 
 #include <algorithm>
-
 #include <stdexcept>
 
 #include "ui/accessible.h"

@@ -243,7 +243,8 @@ TEST_F(FailedFileTest, FromTheEditorTheEndStaysWithTheOutcomeTheFolderAndTheLog)
       {L"Daily", false, false, &profile});
   EXPECT_EQ(code, wxID_CANCEL);
   EXPECT_TRUE(shot);
-  EXPECT_EQ(dialogs_.opened, (std::vector<std::wstring>{dir_.Wide("out/"), dir_.Wide("out/Daily.log")}));
+  EXPECT_EQ(dialogs_.opened,
+            (std::vector<std::wstring>{dir_.Wide("out/"), dir_.Wide("out/Daily.log")}));
   EXPECT_EQ(profile.GetInt("RunWindow", "CloseWhenDone", 0), 1);
 }
 

@@ -227,7 +227,8 @@ TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {
     // second entry agrees.
     dialogs_.files = {dir_.Wide("Daily")};
     Click(*editor, Id::kSaveAsButton);
-    EXPECT_EQ(dialogs_.messages, std::vector<std::wstring>{texts_.GetText(L"ui_password_mismatch")});
+    EXPECT_EQ(dialogs_.messages,
+              std::vector<std::wstring>{texts_.GetText(L"ui_password_mismatch")});
     EXPECT_FALSE(test::PathExists(dir_.Native("Daily.kvnjob")));
     Field<wxTextCtrl>(*editor, Id::kPasswordRepeat)->SetValue("geheim");
     Click(*editor, Id::kSaveAsButton);
@@ -235,8 +236,8 @@ TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {
   });
   // Each dialog says what is being chosen.
   EXPECT_EQ(dialogs_.titles, (std::vector<std::wstring>{texts_.GetText(L"ui_choose_archive_folder"),
-                                                       texts_.GetText(L"ui_choose_include_folder"),
-                                                       texts_.GetText(L"ui_save_job_as")}));
+                                                        texts_.GetText(L"ui_choose_include_folder"),
+                                                        texts_.GetText(L"ui_save_job_as")}));
   EXPECT_EQ(editor->jobPath(), dir_.Wide("Daily.kvnjob"));
   EXPECT_EQ(editor->GetTitle().ToStdWstring(), L"Kelvane - " + dir_.Wide("Daily.kvnjob"));
   EXPECT_EQ(profile_.GetString("Main", "RecentFile", L""), dir_.Wide("Daily.kvnjob"));
@@ -325,8 +326,10 @@ TEST_F(EditorTest, OptionsThatDoNothingHereCannotBeChanged) {
         EXPECT_EQ(editor->FindWindow(id)->IsEnabled(), type != 0) << id << " for type " << type;
       }
     }
-    for (const auto& [id, shown] : {std::pair{Id::kOverwriteBox, true}, {Id::kLogErrorsBox, true},
-                                    {Id::kLogRemoveBox, true}, {Id::kSystemFilesBox, false}}) {
+    for (const auto& [id, shown] : {std::pair{Id::kOverwriteBox, true},
+                                    {Id::kLogErrorsBox, true},
+                                    {Id::kLogRemoveBox, true},
+                                    {Id::kSystemFilesBox, false}}) {
       EXPECT_FALSE(editor->FindWindow(id)->IsEnabled()) << id;
       EXPECT_EQ(Field<wxCheckBox>(*editor, id)->GetValue(), shown) << id;
     }

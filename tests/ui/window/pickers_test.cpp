@@ -89,7 +89,8 @@ TEST_F(FolderPickerTest, StartFolderFallsBackToHome) {
 }
 
 TEST(FileDialogTest, FiltersWithAndWithoutTrailingBarsAreAlike) {
-  EXPECT_EQ(FileDialog(FileDialog::kOpen, L"Backup|*.kvnjob||", L"").wildcard(), L"Backup|*.kvnjob");
+  EXPECT_EQ(FileDialog(FileDialog::kOpen, L"Backup|*.kvnjob||", L"").wildcard(),
+            L"Backup|*.kvnjob");
   EXPECT_EQ(FileDialog(FileDialog::kOpen, L"Backup|*.kvnjob", L"").wildcard(), L"Backup|*.kvnjob");
 }
 
