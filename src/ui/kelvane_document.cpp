@@ -414,9 +414,10 @@ void CKelvaneDocument::BindCommands() {
       event.Skip();
     }
   });
-  // The about box, in the context menu (GTK has no window menu of the
-  // program's own to add it to).
-  Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent&) {
+  // Help and the about box, in the navigation list's context menu (GTK has
+  // no window menu of the program's own to add them to; text fields have
+  // their own).
+  nav_->Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent&) {
     wxMenu menu;
     menu.Append(kHelpCommand, Text(L"ui_help") + "\tF1");
     menu.Append(kAboutCommand, wxString(PrintFEx(texts_.GetText(L"ui_prg_about"), {L"Kelvane"})));
