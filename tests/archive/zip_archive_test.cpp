@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/zip/zip_verify.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 
@@ -282,6 +283,53 @@ TEST_F(ZipArchiveTest, AFileThatGrowsWhileItIsPackedGivesAWholeEntry) {
     ASSERT_EQ(Shell("unzip -P '" + std::string(password) + "' -p " + name + " log.txt"), 0);
     EXPECT_EQ(output_, std::string(100000, 's') + std::string(50000, 'm'));
   }
+}
+
+// The check reads what unzip reads: a local header that disagrees with the
+// directory fails its entry, however good the data; an empty archive passes.
+TEST_F(ZipArchiveTest, TheCheckComparesEachLocalHeaderWithTheDirectory) {
+  WriteBytes(Path("src/a.txt"), "alpha\n");
+  ZipArchiveHandle* zip = Create("good.zip");
+  ASSERT_TRUE(Add(zip, "src/a.txt", L"data/a.txt"));
+  ASSERT_EQ(ZipCloseArchive(zip), 0);
+  ASSERT_EQ(ZipCloseArchive(Create("empty.zip")), 0);
+  const std::string good = test::ReadBytes(Path("good.zip"));
+  struct Row {
+    size_t offset;  // of the local header's byte flipped; 0: none
+    const wchar_t* why;
+  } rows[] = {
+      {0, L""},
+      {30, L"its local header holds another name"},
+      {8, L"its local header holds other flags or another method"},
+      {14, L"its local header holds another CRC or size"},
+      {22, L"its local header holds another CRC or size"},
+  };
+  for (const Row& row : rows) {
+    std::string damaged = good;
+    if (row.offset != 0) damaged[row.offset] = static_cast<char>(~damaged[row.offset]);
+    WriteBytes(Path("damaged.zip"), damaged);
+    std::vector<std::wstring> bad;
+    int good_entries = 0;
+    ZipCheck check;
+    check.entryGood = [&](const std::string&) { ++good_entries; };
+    check.entryBad = [&](const std::string&, const std::wstring& why) { bad.push_back(why); };
+    const auto open = [&](std::unique_ptr<platform::FileStream>* view) {
+      return platform::Fs().OpenStream(dir_.Wide("damaged.zip"), platform::FileStream::kReadExisting,
+                                       view);
+    };
+    std::wstring why;
+    EXPECT_EQ(ZipCheckArchive(open, "", check, &why), 0) << row.offset << " " << platform::ToUtf8(why);
+    EXPECT_EQ(bad, row.why[0] ? std::vector<std::wstring>{row.why} : std::vector<std::wstring>{})
+        << "byte " << row.offset;
+    EXPECT_EQ(good_entries, row.why[0] ? 0 : 1) << "byte " << row.offset;
+  }
+  ZipCheck none;
+  std::wstring why;
+  const auto openEmpty = [&](std::unique_ptr<platform::FileStream>* view) {
+    return platform::Fs().OpenStream(dir_.Wide("empty.zip"), platform::FileStream::kReadExisting,
+                                     view);
+  };
+  EXPECT_EQ(ZipCheckArchive(openEmpty, "", none, &why), 0) << "an empty archive: " << platform::ToUtf8(why);
 }
 
 }  // namespace

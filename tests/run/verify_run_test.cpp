@@ -59,6 +59,16 @@ TEST_P(VerifyRunTest, AGoodTargetPassesWithAPassword) {
   EXPECT_TRUE(LogHas("Check of " + shown + ": 3 files read back, 0 failed."));
 }
 
+// A quiet night of a checked incremental job, or an empty source: an empty
+// target passes its check.
+TEST_P(VerifyRunTest, NothingToSavePassesItsCheck) {
+  job_.WhiteList = L"*.none";
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(report.verification, Verification::kPassed);
+  EXPECT_EQ(report.verifiedFiles, 0u);
+}
+
 TEST_P(VerifyRunTest, ATargetDamagedBeforeItIsReadBackIsCaught) {
   WriteBytes(dir_.Native("out/Daily.zip"), "older zip");
   WriteBytes(dir_.Native("out/Daily.7z"), "older 7z");

@@ -1,7 +1,8 @@
-// Reading a finished ZIP archive back: every entry's data is decrypted (with
-// the password it was written with), inflated, and its CRC-32 and size
-// compared with what the archive's directory says, through minizip's reading
-// side. What the check proves is what a user extracting the archive gets.
+// Reading a finished ZIP archive back: every entry's local header is compared
+// with its directory record, its data decrypted (with the password it was
+// written with), inflated, and its CRC-32 and size compared with the record
+// (zip_reader.h reads the structure, ZIP64 included). What the check proves
+// is what a user extracting the archive gets.
 #pragma once
 
 #include <atomic>
