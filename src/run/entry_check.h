@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "run/backup_target.h"
 
@@ -21,6 +22,9 @@ class BackupClass;
 class EntryCheck {
  public:
   // Expects the files of `run` that did not fail, under their stored names.
+  // A file that failed after its entry was begun (a read error half-way) may
+  // have an entry: it holds what was read, and the failure is already an
+  // error of the run.
   explicit EntryCheck(vxstl::BackupClass& run);
 
   // An entry that was read back correctly, or one that was not and why.
@@ -38,6 +42,7 @@ class EntryCheck {
   std::mutex lock_;
   // Stored name -> whether its entry was seen yet.
   std::unordered_map<std::string, bool> expected_;  // guarded by lock_
+  std::unordered_set<std::string> failed_;          // of files that failed
   TargetCheck result_;                              // guarded by lock_
 };
 

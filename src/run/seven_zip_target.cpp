@@ -77,6 +77,12 @@ uint32_t SevenZipTarget::Write(BackupClass& run) {
   run.progressCallback = progress;
   run.processedBytes = record.processedBytes.load();
   run.processedFiles = record.processedFiles.load();
+  // The library asks for no stream of an empty file: a complete archive has
+  // them all.
+  if (code == 0 && !record.stopRequested) {
+    run.processedFiles = static_cast<uint32_t>(files.size());
+    run.processedBytes = run.totalBytes;
+  }
   if (code != 0) {
     // A stop the user asked for is a cancel, not a failure of the writer.
     if (record.stopRequested) return 0;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -328,6 +330,25 @@ TEST_F(RunDriverTest, SevenZipRunLeavesOutAVanishedFileAndSaysSo) {
       "7z l -slt '" + dir_.Native("out/Daily.7z") + "' | grep '^Path = " + src_.substr(1) + "'",
       &listing);
   EXPECT_EQ(listing, "Path = " + src_.substr(1) + "/sub/b.txt\n");
+}
+
+// A full disk is said in words, never as a number of the 7-Zip library's.
+TEST_F(RunDriverTest, ASevenZipRunOnAFullDiskSaysSoInWords) {
+  job_.Type = kJobTypeSevenZip;
+  std::string noise(2 << 20, '\0');
+  std::mt19937 random(7);
+  for (char& c : noise) c = static_cast<char>(random());
+  WriteBytes(src_ + "/big.bin", noise);
+  test::FaultyFileSystem fs;
+  fs.failWrite = [](const std::wstring& path, uint64_t written) {
+    return path.ends_with(L".tmp") && written > 1000 ? ENOSPC : 0;
+  };
+  platform::ScopedFileSystem scoped(&fs);
+  EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
+  ASSERT_FALSE(host_.messages.empty());
+  EXPECT_NE(host_.messages.back().find(L"No space left on device"), std::wstring::npos)
+      << platform::ToUtf8(host_.messages.back());
+  EXPECT_EQ(host_.messages.back().find(L"HRESULT"), std::wstring::npos);
 }
 
 }  // namespace

@@ -132,8 +132,14 @@ HRESULT ArchiveUpdateCallbackEx::GetStream(uint32_t index, ISequentialInStream**
     if (record_ && record_->fileFailed) record_->fileFailed(index, file.fullPath, error);
     return S_FALSE;
   }
-  auto* wrapper =
-      new InStreamWrapper(std::move(stream), record_ ? &record_->stopRequested : nullptr);
+  std::function<void(int)> failed;
+  if (record_ && record_->fileFailed) {
+    failed = [this, index](int readError) {
+      record_->fileFailed(index, files_[index].fullPath, readError);
+    };
+  }
+  auto* wrapper = new InStreamWrapper(std::move(stream),
+                                      record_ ? &record_->stopRequested : nullptr, failed);
   wrapper->AddRef();
   *inStream = wrapper;
   return S_OK;

@@ -1,5 +1,6 @@
 #include "archive/sevenzip/seven_zip_compressor.h"
 
+#include <cerrno>
 #include <exception>
 
 #include "archive/sevenzip/archive_update_callback.h"
@@ -14,8 +15,24 @@
 namespace kelvane::SevenZip {
 namespace {
 
+// What went wrong, in words: the library passes on the errno values of our
+// streams (a full disk says "No space left on device"), and a few codes of
+// its own mean something to a user. No number of the library's reaches them.
 std::wstring HresultText(const wchar_t* step, HRESULT result) {
-  return FormatText(L"%s: HRESULT = 0x%08X", step, static_cast<uint32_t>(result));
+  const auto code = static_cast<uint32_t>(result);
+  std::wstring reason;
+  if ((code & 0xFFFF0000u) == 0x88000000u) {
+    reason = platform::SystemErrorMessage(static_cast<int>(code & 0xFFFF));
+  } else if (code == 0x8007000Eu) {
+    reason = platform::SystemErrorMessage(ENOMEM);
+  } else if (code == 0x80004004u) {
+    reason = L"cancelled";
+  } else if (code == 0x80004001u) {
+    reason = L"not supported by this 7-Zip library";
+  } else {
+    reason = L"the 7-Zip library failed";
+  }
+  return FormatText(L"%s: %s", step, reason);
 }
 
 }  // namespace

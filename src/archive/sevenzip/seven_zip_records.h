@@ -42,8 +42,9 @@ struct SevenZipUIUpdate {
   // Set by the run to stop the writer: the library is answered E_ABORT at
   // its next progress call, stream request or read.
   std::atomic<bool> stopRequested{false};
-  // Told about a file that could not be opened; it is left out of the
-  // archive and the archive goes on. Called from the library's threads.
+  // Told about a file that could not be opened (it is left out of the
+  // archive) or read to its end (its item holds what was read); the archive
+  // goes on. Called from the library's threads.
   std::function<void(size_t index, const std::wstring& fullPath, int error)> fileFailed;
   // Opens file `index` of the list for reading (0 or an error number); the
   // run sets it, because it knows which file the scan saw at each path.

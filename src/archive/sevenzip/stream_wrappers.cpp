@@ -23,8 +23,9 @@ HRESULT SeekStream(platform::FileStream& stream, int64_t offset, uint32_t origin
 }  // namespace
 
 InStreamWrapper::InStreamWrapper(std::unique_ptr<platform::FileStream> stream,
-                                 const std::atomic<bool>* stop)
-    : stream_(std::move(stream)), stop_(stop) {}
+                                 const std::atomic<bool>* stop,
+                                 std::function<void(int error)> failed)
+    : stream_(std::move(stream)), stop_(stop), failed_(std::move(failed)) {}
 
 HRESULT InStreamWrapper::QueryInterface(const GUID& iid, void** out) {
   if (iid == IID_IUnknown || iid == IID_ISequentialInStream || iid == IID_IInStream) {
@@ -50,8 +51,16 @@ HRESULT InStreamWrapper::Read(void* data, uint32_t size, uint32_t* processedSize
   // The finest place to stop a large file: the library returns from
   // UpdateItems promptly after an E_ABORT here.
   if (stop_ && *stop_) return E_ABORT;
+  if (broken_) return S_OK;
   size_t got = 0;
-  if (const int error = stream_->Read(data, size, &got); error != 0) return HresultFromErrno(error);
+  if (const int error = stream_->Read(data, size, &got); error != 0) {
+    if (!failed_) return HresultFromErrno(error);
+    // One file lost, not the archive: its item ends here, the file is
+    // reported as failed.
+    broken_ = true;
+    failed_(error);
+    return S_OK;
+  }
   if (processedSize) *processedSize = static_cast<uint32_t>(got);
   return S_OK;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "archive/sevenzip/com_object.h"
@@ -13,8 +14,12 @@ namespace kelvane::SevenZip::intl {
 
 class InStreamWrapper final : public IInStream, public IStreamGetSize {
  public:
-  // `stop`, when set to true, makes every further read answer E_ABORT.
-  InStreamWrapper(std::unique_ptr<platform::FileStream> stream, const std::atomic<bool>* stop);
+  // `stop`, when set to true, makes every further read answer E_ABORT. A read
+  // that fails is told to `failed` (once, with its errno value) and ends the
+  // stream there: the library then ends this item with what was read and
+  // goes on with the next, where an error answer would end the whole archive.
+  InStreamWrapper(std::unique_ptr<platform::FileStream> stream, const std::atomic<bool>* stop,
+                  std::function<void(int error)> failed = {});
   virtual ~InStreamWrapper() = default;
 
   HRESULT QueryInterface(const GUID& iid, void** out) override;
@@ -28,6 +33,8 @@ class InStreamWrapper final : public IInStream, public IStreamGetSize {
   RefCount refs_;
   std::unique_ptr<platform::FileStream> stream_;
   const std::atomic<bool>* stop_;
+  std::function<void(int error)> failed_;
+  bool broken_ = false;
 };
 
 class OutStreamWrapper final : public IOutStream {
