@@ -4,12 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <random>
 #include <regex>
 #include <stdexcept>
 #include <thread>
