@@ -41,6 +41,13 @@ void InstallHandler() {
 
 }  // namespace
 
+uint64_t PhysicalMemoryBytes() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES);
+  const long pageSize = ::sysconf(_SC_PAGESIZE);
+  return pages > 0 && pageSize > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize)
+                                   : 0;
+}
+
 std::wstring EnvironmentValue(const char* name) {
   const char* value = std::getenv(name);
   return value ? FromNative(value) : std::wstring();

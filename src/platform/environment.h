@@ -2,6 +2,8 @@
 // terminal, and an interrupt from the user (Ctrl-C) or the system (SIGTERM).
 #pragma once
 
+#include <cstdint>
+
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,9 @@ std::wstring DesktopDisplay();
 
 // True when standard error is a terminal (progress may then redraw one line).
 bool StandardErrorIsTerminal();
+
+// The machine's memory, in bytes (0 when it cannot be told).
+uint64_t PhysicalMemoryBytes();
 
 // Lets the process hold as many open files as the system allows it: a walk
 // keeps one folder open for each level it is deep, on every scan worker.

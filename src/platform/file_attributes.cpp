@@ -1,5 +1,8 @@
 #include "platform/file_attributes.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace kelvane::platform {
 namespace {
 // FILETIME ticks from 1601-01-01 to 1970-01-01.
@@ -9,6 +12,13 @@ constexpr int64_t kUnixEpochTicks = 116444736000000000;
 uint64_t FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds) {
   const int64_t ticks = seconds * 10000000 + nanoseconds / 100 + kUnixEpochTicks;
   return ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
+}
+
+bool OnlyTrustedCanWrite(const DirectoryEntry& entry) {
+  if (entry.error != 0 || !(entry.attributes & kAttributeUnixExtension)) return false;
+  const uint32_t mode = entry.attributes >> 16;
+  const bool trustedOwner = entry.owner == 0 || entry.owner == ::geteuid();
+  return trustedOwner && (mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 }  // namespace kelvane::platform

@@ -58,7 +58,14 @@ struct DirectoryEntry {
   // set by the system on every write, rename or chmod, and never by a user.
   uint64_t changeTime = 0;
   uint64_t size = 0;
+  uint32_t owner = 0;  // the owner's user id
 };
+
+// Whether only root or the user running the program can have written what
+// `entry` describes: one of them owns it and neither its group nor others
+// may write it. What a run reads back from its archive folder (the change
+// catalog, the targets it names) is trusted only so.
+bool OnlyTrustedCanWrite(const DirectoryEntry& entry);
 
 // FILETIME ticks for a Unix time in seconds and nanoseconds.
 uint64_t FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds);

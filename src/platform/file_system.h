@@ -114,6 +114,8 @@ class FileSystem {
   // system delivers them. Symbolic links are reported, never followed. An entry
   // whose status cannot be read is reported with its name and `error`.
   virtual int ReadDirectory(const Folder& folder, std::vector<DirectoryEntry>* entries) = 0;
+  // The open folder itself, as its parent's listing would describe it.
+  virtual int DescribeFolder(const Folder& folder, DirectoryEntry* entry) = 0;
   // The regular file `name` inside `folder` for reading, only while it is
   // still the file `expected`: a file replaced since the scan (by a link, a
   // FIFO or another file) gives kErrorChangedSinceScan and is never read.

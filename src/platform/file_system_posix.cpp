@@ -107,8 +107,8 @@ int FolderFromDescriptor(int fd, std::wstring path, Folder* folder) {
 int DescribeEntry(int dirFd, const char* name, uint64_t folderDevice, DirectoryEntry* entry) {
   struct statx status;
   if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-              STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME |
-                  STATX_CTIME | STATX_BTIME,
+              STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO | STATX_SIZE | STATX_ATIME |
+                  STATX_MTIME | STATX_CTIME | STATX_BTIME,
               &status) != 0) {
     return errno;
   }
@@ -136,6 +136,7 @@ int DescribeEntry(int dirFd, const char* name, uint64_t folderDevice, DirectoryE
     attributes |= kAttributeDevice;
   }
   entry->attributes = attributes;
+  entry->owner = status.stx_uid;
   entry->size = S_ISREG(mode) ? status.stx_size : 0;
   entry->lastWriteTime = FileTimeFromUnix(status.stx_mtime.tv_sec, status.stx_mtime.tv_nsec);
   entry->lastAccessTime = FileTimeFromUnix(status.stx_atime.tv_sec, status.stx_atime.tv_nsec);
@@ -287,6 +288,12 @@ class PosixFileSystem final : public FileSystem {
     if (!NativeName(name, &native)) return EINVAL;
     if (::mkdirat(parent.handle(), native.c_str(), 0700) != 0 && errno != EEXIST) return errno;
     return OpenSubfolder(parent, name, nullptr, folder);
+  }
+
+  int DescribeFolder(const Folder& folder, DirectoryEntry* entry) override {
+    *entry = DirectoryEntry{};
+    entry->error = DescribeEntry(folder.handle(), ".", folder.id().device, entry);
+    return entry->error;
   }
 
   int ReadDirectory(const Folder& folder, std::vector<DirectoryEntry>* entries) override {

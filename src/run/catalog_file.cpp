@@ -1,9 +1,13 @@
 #include "run/catalog_file.h"
 
+#include <algorithm>
 #include <memory>
+#include <new>
+#include <string_view>
 #include <vector>
 
 #include "log/run_log.h"
+#include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
 #include "run/output_names.h"
@@ -24,14 +28,32 @@ bool IsPlainFolder(const platform::DirectoryEntry& entry) {
          !(entry.attributes & kNotPlain);
 }
 
-int ReadWhole(platform::FileStream& stream, std::string* text) {
+// The longest line a catalog of this program writes: a path escaped, four
+// bytes for each of its own, with room to spare.
+constexpr size_t kLongestLine = 16u << 20;
+
+// Reads the catalog a line at a time into `catalog`; what is wrong with it,
+// or "" (`*error` for a read that failed).
+std::string ReadLines(platform::FileStream& stream, ChangeCatalog* catalog, int* error) {
+  catalog->BeginParse();
+  std::string line;
   char buffer[1 << 16];
   for (;;) {
     size_t got = 0;
-    if (const int error = stream.Read(buffer, sizeof buffer, &got); error != 0) return error;
-    if (got == 0) return 0;
-    text->append(buffer, got);
+    if ((*error = stream.Read(buffer, sizeof buffer, &got)) != 0) return "cannot be read";
+    if (got == 0) break;
+    for (std::string_view rest(buffer, got); !rest.empty();) {
+      const size_t end = rest.find('\n');
+      line.append(rest.substr(0, end));
+      if (line.size() > kLongestLine) return "a line longer than any it writes";
+      if (end == std::string_view::npos) break;
+      if (std::string damage = catalog->ParseLine(line); !damage.empty()) return damage;
+      line.clear();
+      rest.remove_prefix(end + 1);
+    }
   }
+  if (!line.empty()) return "cut off";
+  return catalog->EndParse();
 }
 
 }  // namespace
@@ -54,29 +76,52 @@ void LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& outpu
   }
   if (!file) return fullRun(L"not found");
   if (!IsPlainFile(*file)) return fullRun(L"is not a plain file");
-  std::unique_ptr<platform::FileStream> stream;
-  std::string text;
-  int error = fs.OpenFile(archiveFolder, name, file->id, &stream);
-  if (error == 0) error = ReadWhole(*stream, &text);
-  if (error != 0) return fullRun(L"cannot be read." + ErrorText(static_cast<uint32_t>(error)));
-  if (const std::string damage = catalog->Parse(text); !damage.empty()) {
-    return fullRun(L"is damaged (" + platform::FromNative(damage) + L")");
+  // A catalog decides what is left out of a backup: one that another user
+  // could have written or planted (a folder others may write to) is not
+  // believed.
+  platform::DirectoryEntry folder;
+  if (fs.DescribeFolder(archiveFolder, &folder) != 0 || !platform::OnlyTrustedCanWrite(folder)) {
+    return fullRun(L"lies in a folder other users may write to");
   }
+  if (!platform::OnlyTrustedCanWrite(*file)) return fullRun(L"may have been written by another user");
+  const uint64_t memory = platform::PhysicalMemoryBytes();
+  if (memory != 0 && file->size > memory / 4) {
+    return fullRun(L"is larger than this machine can read");
+  }
+  std::unique_ptr<platform::FileStream> stream;
+  int error = fs.OpenFile(archiveFolder, name, file->id, &stream);
+  if (error != 0) return fullRun(L"cannot be read." + ErrorText(static_cast<uint32_t>(error)));
+  std::string damage;
+  try {
+    damage = ReadLines(*stream, catalog, &error);
+  } catch (const std::bad_alloc&) {
+    catalog->BeginParse();
+    damage = "more than fits in memory";
+  }
+  if (error != 0) return fullRun(L"cannot be read." + ErrorText(static_cast<uint32_t>(error)));
+  if (!damage.empty()) return fullRun(L"is damaged (" + platform::FromNative(damage) + L")");
 
-  // Only a backup that is still there holds what the catalog says it holds.
+  // Only a backup that is still there, and that only root or this user can
+  // have made, holds what the catalog says it holds.
+  std::vector<std::wstring> foreign;
   auto kept = [&](const std::wstring& target) {
     if (target == replacedTarget || !outputs.IsTarget(target)) return false;
     for (const platform::DirectoryEntry& entry : entries) {
-      if (entry.name == target) {
-        return outputs.isFolderTarget() ? IsPlainFolder(entry) : IsPlainFile(entry);
-      }
+      if (entry.name != target) continue;
+      if (!(outputs.isFolderTarget() ? IsPlainFolder(entry) : IsPlainFile(entry))) return false;
+      if (platform::OnlyTrustedCanWrite(entry)) return true;
+      foreign.push_back(target);
+      return false;
     }
     return false;
   };
   for (const std::wstring& target : catalog->DropTargets(kept)) {
+    const bool isForeign = std::find(foreign.begin(), foreign.end(), target) != foreign.end();
     log.WriteLogFormat(L"Change catalog: the files saved in %s%s count as changed again (%s).",
                        archiveFolder.path(), target,
-                       target == replacedTarget ? L"replaced by this run" : L"no longer there");
+                       target == replacedTarget ? L"replaced by this run"
+                       : isForeign              ? L"not made by root or this user"
+                                                : L"no longer there");
   }
 }
 

@@ -76,59 +76,71 @@ FileIdentity IdentityOf(const platform::DirectoryEntry& entry) {
   return FileIdentity{entry.id, entry.size, entry.lastWriteTime, entry.changeTime};
 }
 
-std::string ChangeCatalog::Parse(std::string_view text) {
+void ChangeCatalog::BeginParse() {
   targets_.clear();
   entries_.clear();
-  auto damaged = [this](size_t line, const char* what) {
-    targets_.clear();
-    entries_.clear();
-    return "line " + std::to_string(line) + ": " + what;
-  };
-  size_t lineNumber = 0;
-  size_t files = 0;
-  bool ended = false;
+  parsedLines_ = 0;
+  parsedFiles_ = 0;
+  parseEnded_ = false;
+}
+
+std::string ChangeCatalog::Damaged(size_t line, const char* what) {
+  targets_.clear();
+  entries_.clear();
+  return "line " + std::to_string(line) + ": " + what;
+}
+
+std::string ChangeCatalog::ParseLine(std::string_view line) {
+  const size_t lineNumber = ++parsedLines_;
+  if (parseEnded_) return Damaged(lineNumber, "text after the end");
+  if (lineNumber == 1) {
+    if (line != kHeader) return Damaged(1, "not a change catalog of this version");
+    return "";
+  }
+  const std::vector<std::string_view> fields = SplitFields(line);
   std::string bytes;
+  if (fields[0] == "target" && fields.size() == 2) {
+    if (!Unescape(fields[1], &bytes)) return Damaged(lineNumber, "bad target name");
+    targets_.push_back(platform::FromNative(bytes));
+  } else if (fields[0] == "file" && fields.size() == 8) {
+    uint64_t n[6];
+    for (int i = 0; i < 6; ++i) {
+      if (!ReadNumber(fields[1 + i], &n[i])) return Damaged(lineNumber, "bad number");
+    }
+    if (n[0] >= targets_.size()) return Damaged(lineNumber, "no such target");
+    if (!Unescape(fields[7], &bytes) || bytes.empty()) return Damaged(lineNumber, "bad path");
+    auto [entry, added] = entries_.try_emplace(bytes);
+    if (!added) return Damaged(lineNumber, "path listed twice");
+    entry->second.target = static_cast<uint32_t>(n[0]);
+    entry->second.identity = FileIdentity{{n[1], n[2]}, n[3], n[4], n[5]};
+    ++parsedFiles_;
+  } else if (fields[0] == "end" && fields.size() == 2) {
+    uint64_t count = 0;
+    if (!ReadNumber(fields[1], &count) || count != parsedFiles_) {
+      return Damaged(lineNumber, "wrong number of files");
+    }
+    parseEnded_ = true;
+  } else {
+    return Damaged(lineNumber, "unknown record");
+  }
+  return "";
+}
+
+std::string ChangeCatalog::EndParse() {
+  return parseEnded_ ? "" : Damaged(parsedLines_ + 1, "cut off");
+}
+
+std::string ChangeCatalog::Parse(std::string_view text) {
+  BeginParse();
   for (size_t start = 0; start < text.size();) {
     const size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) return damaged(lineNumber + 1, "cut off");
-    const std::string_view line = text.substr(start, end - start);
+    if (end == std::string_view::npos) return Damaged(parsedLines_ + 1, "cut off");
+    if (std::string damage = ParseLine(text.substr(start, end - start)); !damage.empty()) {
+      return damage;
+    }
     start = end + 1;
-    ++lineNumber;
-    if (ended) return damaged(lineNumber, "text after the end");
-    if (lineNumber == 1) {
-      if (line != kHeader) return damaged(1, "not a change catalog of this version");
-      continue;
-    }
-    const std::vector<std::string_view> fields = SplitFields(line);
-    if (fields[0] == "target" && fields.size() == 2) {
-      if (!Unescape(fields[1], &bytes)) return damaged(lineNumber, "bad target name");
-      targets_.push_back(platform::FromNative(bytes));
-    } else if (fields[0] == "file" && fields.size() == 8) {
-      uint64_t n[6];
-      for (int i = 0; i < 6; ++i) {
-        if (!ReadNumber(fields[1 + i], &n[i])) return damaged(lineNumber, "bad number");
-      }
-      if (n[0] >= targets_.size()) return damaged(lineNumber, "no such target");
-      if (!Unescape(fields[7], &bytes) || bytes.empty()) {
-        return damaged(lineNumber, "bad path");
-      }
-      auto [entry, added] = entries_.try_emplace(bytes);
-      if (!added) return damaged(lineNumber, "path listed twice");
-      entry->second.target = static_cast<uint32_t>(n[0]);
-      entry->second.identity = FileIdentity{{n[1], n[2]}, n[3], n[4], n[5]};
-      ++files;
-    } else if (fields[0] == "end" && fields.size() == 2) {
-      uint64_t count = 0;
-      if (!ReadNumber(fields[1], &count) || count != files) {
-        return damaged(lineNumber, "wrong number of files");
-      }
-      ended = true;
-    } else {
-      return damaged(lineNumber, "unknown record");
-    }
   }
-  if (!ended) return damaged(lineNumber + 1, "cut off");
-  return "";
+  return EndParse();
 }
 
 std::string ChangeCatalog::Text() const {

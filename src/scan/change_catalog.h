@@ -55,6 +55,12 @@ class ChangeCatalog {
   // Reads the text form. A damaged text leaves the catalog empty and gives
   // what is wrong with it, for the log; an intact one gives "".
   std::string Parse(std::string_view text);
+  // The same a line at a time (each without its line feed), so a catalog
+  // file is never held whole in memory: BeginParse, ParseLine for each
+  // line, EndParse; each says what is wrong, or "".
+  void BeginParse();
+  std::string ParseLine(std::string_view line);
+  std::string EndParse();
   std::string Text() const;
 
   // Drops every entry whose target `keep` rejects, and those targets.
@@ -77,6 +83,11 @@ class ChangeCatalog {
   size_t size() const { return entries_.size(); }
 
  private:
+  std::string Damaged(size_t line, const char* what);
+
+  size_t parsedLines_ = 0;
+  uint64_t parsedFiles_ = 0;
+  bool parseEnded_ = false;
   struct Entry {
     FileIdentity identity;
     uint32_t target = 0;

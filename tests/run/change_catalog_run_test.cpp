@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -200,6 +201,62 @@ TEST_F(ChangeCatalogRunTest, ACancelledRunLeavesTheCatalogAsItWas) {
   }
   EXPECT_EQ(Catalog(), recorded);
   EXPECT_EQ(Run().savedFiles, 20u);
+}
+
+// What another user could have written or planted is not believed: a
+// catalog in a folder others may write to, a catalog of another owner, or a
+// target another user made (a fake empty dated archive). Each means a full
+// run, said in one line; the victim file is saved.
+TEST_F(ChangeCatalogRunTest, AForgedCatalogChangesNothing) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user";
+  job_.AddDate = true;
+  const std::string out = dir_.Native("out");
+  struct Row {
+    std::string forge;  // a shell command in the archive folder
+    std::string said;   // in the log
+  } rows[] = {
+      {"chmod 1777 .", "lies in a folder other users may write to"},
+      {"chown 65534 Daily.kvncat", "may have been written by another user"},
+      {"chown 65534 Daily_*", "count as changed again (not made by root or this user)"},
+  };
+  int hour = 0;
+  for (const Row& row : rows) {
+    WriteBytes(src_ + "/a.txt", "version " + std::to_string(hour));
+    RunInHour(++hour);
+    ASSERT_GE(Run().savedFiles, 1u);
+    RunInHour(++hour);
+    ASSERT_EQ(Run().savedFiles, 0u) << "unchanged files are left out";
+    ASSERT_EQ(test::RunShell("cd '" + out + "' && " + row.forge), 0) << row.forge;
+    RunInHour(++hour);
+    EXPECT_EQ(Run().savedFiles, 2u) << row.forge;
+    EXPECT_TRUE(LogHas(row.said)) << row.forge;
+    ASSERT_EQ(test::RunShell("cd '" + out + "' && chmod 700 . && chown -R 0 ."), 0);
+  }
+}
+
+// A catalog larger than the machine could read, or with a line longer than
+// any the program writes, is damaged: a full run, never an aborted one.
+TEST_F(ChangeCatalogRunTest, AHugeCatalogMeansAFullRun) {
+  ASSERT_EQ(Run().savedFiles, 2u);
+  const std::string path = dir_.Native("out/Daily.kvncat");
+  const uint64_t huge = static_cast<uint64_t>(::sysconf(_SC_PHYS_PAGES)) *
+                            static_cast<uint64_t>(::sysconf(_SC_PAGESIZE)) / 4 + 1;
+  struct Row {
+    std::string make;
+    std::string said;
+  } rows[] = {
+      {"truncate -s " + std::to_string(huge) + " '" + path + "'", "is larger than this machine"},
+      {"(echo 'kelvane change catalog 1'; head -c 20000000 /dev/zero | tr '\\0' x) > '" + path +
+           "'",
+       "a line longer than any it writes"},
+  };
+  for (const Row& row : rows) {
+    ASSERT_EQ(test::RunShell(row.make), 0) << row.make;
+    const RunReport report = Run();
+    EXPECT_EQ(report.outcome, RunOutcome::kCompleted) << row.said;
+    EXPECT_EQ(report.savedFiles, 2u) << row.said;
+    EXPECT_TRUE(LogHas(row.said)) << row.said;
+  }
 }
 
 // A damaged catalog means a full run, said in one line, and a new catalog.

@@ -112,6 +112,9 @@ class FileSystemWrapper : public platform::FileSystem {
                     std::vector<platform::DirectoryEntry>* entries) override {
     return target_.ReadDirectory(folder, entries);
   }
+  int DescribeFolder(const platform::Folder& folder, platform::DirectoryEntry* entry) override {
+    return target_.DescribeFolder(folder, entry);
+  }
   int OpenFile(const platform::Folder& folder, const std::wstring& name,
                const platform::FileId& expected,
                std::unique_ptr<platform::FileStream>* stream) override {
