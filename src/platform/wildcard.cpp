@@ -16,13 +16,14 @@ wchar_t Fold(wchar_t c) {
   return utf8 ? static_cast<wchar_t>(::towlower_l(static_cast<wint_t>(c), utf8)) : c;
 }
 
-bool Glob(std::wstring_view text, std::wstring_view pattern) {
+bool Glob(std::wstring_view text, std::wstring_view pattern, bool exact) {
+  const auto same = [exact](wchar_t a, wchar_t b) { return exact ? a == b : Fold(a) == Fold(b); };
   size_t t = 0;
   size_t p = 0;
   size_t starP = std::wstring_view::npos;
   size_t starT = 0;
   while (t < text.size()) {
-    if (p < pattern.size() && (pattern[p] == L'?' || Fold(pattern[p]) == Fold(text[t]))) {
+    if (p < pattern.size() && (pattern[p] == L'?' || same(pattern[p], text[t]))) {
       ++t, ++p;
     } else if (p < pattern.size() && pattern[p] == L'*') {
       starP = p++;
@@ -40,11 +41,12 @@ bool Glob(std::wstring_view text, std::wstring_view pattern) {
 
 }  // namespace
 
-bool MatchesPattern(std::wstring_view text, std::wstring_view pattern) {
-  if (Glob(text, pattern)) return true;
+bool MatchesPattern(std::wstring_view text, std::wstring_view pattern, LetterCase letters) {
+  const bool exact = letters == LetterCase::kExact;
+  if (Glob(text, pattern, exact)) return true;
   // "name.*" also takes "name": a missing extension counts as an empty one.
   if (pattern.size() >= 2 && pattern.ends_with(L".*")) {
-    return Glob(text, pattern.substr(0, pattern.size() - 2));
+    return Glob(text, pattern.substr(0, pattern.size() - 2), exact);
   }
   return false;
 }

@@ -97,9 +97,10 @@ class ScanContext {
   // "*.*" empties what was built so far. An empty spec switches the test off.
   static void SetFileFilter(std::wstring& spec, std::wstring_view list);
 
-  // Adds one excluded folder: exact paths match in any case of A-Z, with or
-  // without the final separator; entries with "*" or "?" are patterns matched
-  // against the whole lowered folder path with its final separator.
+  // Adds one excluded folder: exact paths match with or without the final
+  // separator; entries with "*" or "?" are patterns matched against the
+  // whole folder path with its final separator. Letter case counts, as it
+  // does for Linux paths.
   void AddExcludeFolder(std::wstring_view entry);
   // The same for many entries at once, in O(n log n). Asks `stopRequested`
   // now and then and, when it says so, stops early and returns false.
@@ -119,7 +120,7 @@ class ScanContext {
   uint32_t CountFiles() const;
 
   std::vector<std::wstring> includeFolders;
-  PathSet excludedFolderPaths;  // exact exclusions, lowered, ending in the separator
+  PathSet excludedFolderPaths;  // exact exclusions, ending in the separator
   std::vector<std::wstring> excludedFolderPatterns;
   std::wstring whiteListSpec;
   std::wstring blackListSpec;

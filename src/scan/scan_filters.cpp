@@ -64,9 +64,9 @@ bool ScanContext::AddExcludeFolders(const std::vector<std::wstring_view>& entrie
 }
 
 void ScanContext::AddOneExcludeFolder(std::wstring_view entry) {
+  // Exactly as written: on Linux /src/Cache and /src/cache are two folders.
   std::wstring folder(entry);
   AddBackslash(folder);
-  folder = ToLowerAscii(folder);
   if (folder.find_first_of(L"?*") != std::wstring::npos) {
     excludedFolderPatterns.push_back(std::move(folder));
   } else {
@@ -82,21 +82,19 @@ void ScanContext::AddOneExcludeFolder(std::wstring_view entry) {
 bool ScanContext::IsExcludedFolder(int32_t taskNumber, std::wstring path) {
   if (excludedFolderPaths.empty() && excludedFolderPatterns.empty()) return false;
   AddBackslash(path);
-  const std::wstring given = path;
-  path = ToLowerAscii(path);
   if (excludedFolderPaths.contains(path)) {
     if (Logs(kScanLogBlackList)) {
       log.WriteLogFormat(L"(%02ld) Folder: Skip %s, in Blacklist (path).", taskNumber, path);
     }
-    Skip(given, L"in Blacklist (path)");
+    Skip(path, L"in Blacklist (path)");
     return true;
   }
   for (const std::wstring& pattern : excludedFolderPatterns) {
-    if (platform::MatchesPattern(path, pattern)) {
+    if (platform::MatchesPattern(path, pattern, platform::LetterCase::kExact)) {
       if (Logs(kScanLogBlackList)) {
         log.WriteLogFormat(L"(%02ld) Folder: Skip %s, in Blacklist (wildcard).", taskNumber, path);
       }
-      Skip(given, L"in Blacklist (wildcard)");
+      Skip(path, L"in Blacklist (wildcard)");
       return true;
     }
   }

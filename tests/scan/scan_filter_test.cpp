@@ -54,42 +54,44 @@ class ExcludeTest : public ::testing::Test {
   ScanContext scan_{log_};
 };
 
-TEST_F(ExcludeTest, ExactEntriesMatchInAnyCaseWithOrWithoutSeparator) {
+// Linux paths are case-sensitive: excluding /data/Cache keeps /data/cache.
+TEST_F(ExcludeTest, ExactEntriesMatchTheirOwnCaseWithOrWithoutSeparator) {
   scan_.options |= kScanLogBlackList;
   scan_.AddExcludeFolder(L"/Data/Temp");
-  scan_.AddExcludeFolder(L"/data/CACHE/");
+  scan_.AddExcludeFolder(L"/data/Cache/");
   struct Row {
     std::wstring path;
     bool excluded;
   } rows[] = {
-      {L"/data/temp/", true}, {L"/DATA/TEMP", true},   {L"/Data/Temp2/", false},
-      {L"/Data/", false},     {L"/data/cache/", true}, {L"/data/temp/sub/", false},
+      {L"/Data/Temp/", true},   {L"/Data/Temp", true},   {L"/data/temp/", false},
+      {L"/Data/Temp2/", false}, {L"/data/Cache/", true}, {L"/data/cache/", false},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(scan_.IsExcludedFolder(3, row.path), row.excluded) << Narrow(row.path);
   }
   EXPECT_EQ(Lines(), (std::vector<std::string>{
-                         "(03) Folder: Skip /data/temp/, in Blacklist (path).",
-                         "(03) Folder: Skip /data/temp/, in Blacklist (path).",
-                         "(03) Folder: Skip /data/cache/, in Blacklist (path).",
+                         "(03) Folder: Skip /Data/Temp/, in Blacklist (path).",
+                         "(03) Folder: Skip /Data/Temp/, in Blacklist (path).",
+                         "(03) Folder: Skip /data/Cache/, in Blacklist (path).",
                      }));
 }
 
-TEST_F(ExcludeTest, PatternsMatchTheLoweredPathWithItsSeparator) {
+TEST_F(ExcludeTest, PatternsMatchThePathWithItsSeparatorInItsOwnCase) {
   scan_.options |= kScanLogBlackList;
-  scan_.AddExcludeFolder(L"/home/*/.Cache");
+  scan_.AddExcludeFolder(L"/home/*/.cache");
   scan_.AddExcludeFolder(L"*/node_modules/");
   scan_.AddExcludeFolder(L"*/node_modules");  // the same once normalised
   scan_.AddExcludeFolder(L"/tmp/?");
   EXPECT_EQ(scan_.excludedFolderPatterns,
             (std::vector<std::wstring>{L"*/node_modules/", L"/home/*/.cache/", L"/tmp/?/"}));
   EXPECT_TRUE(scan_.IsExcludedFolder(1, L"/home/Ann/.cache"));
-  EXPECT_TRUE(scan_.IsExcludedFolder(1, L"/src/app/Node_Modules/"));
+  EXPECT_FALSE(scan_.IsExcludedFolder(1, L"/src/app/Node_Modules/"));
+  EXPECT_TRUE(scan_.IsExcludedFolder(1, L"/src/app/node_modules/"));
   EXPECT_TRUE(scan_.IsExcludedFolder(1, L"/tmp/x/"));
   EXPECT_FALSE(scan_.IsExcludedFolder(1, L"/tmp/xy/"));
   EXPECT_FALSE(scan_.IsExcludedFolder(1, L"/home/ann/.cache2/"));
   EXPECT_EQ(Lines(), (std::vector<std::string>{
-                         "(01) Folder: Skip /home/ann/.cache/, in Blacklist (wildcard).",
+                         "(01) Folder: Skip /home/Ann/.cache/, in Blacklist (wildcard).",
                          "(01) Folder: Skip /src/app/node_modules/, in Blacklist (wildcard).",
                          "(01) Folder: Skip /tmp/x/, in Blacklist (wildcard).",
                      }));
