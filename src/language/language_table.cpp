@@ -253,11 +253,15 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_left_out_link", L"Symbolischer Link"},
     {L"ui_left_out_unchanged", L"Seit dem letzten Lauf unverändert"},
     {L"ui_left_out_other", L"Anderes"},
+    {L"no_files_archive_kept",
+     L"Die zu sichernden Ordner enthalten keine Datei (ist ein Laufwerk nicht "
+     L"eingehängt?). [1] enthält eine frühere Sicherung und bleibt erhalten; nichts "
+     L"wurde geändert."},
     {L"ui_on", L"An"},
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 158);
+static_assert(std::size(kBuiltInTexts) == 159);
 
 }  // namespace
 

@@ -16,6 +16,10 @@ namespace kelvane {
 namespace vxstl {
 class BackupClass;
 }
+namespace platform {
+class Folder;
+struct DirectoryEntry;
+}  // namespace platform
 
 // What reading a written target back found.
 struct TargetCheck {
@@ -39,6 +43,14 @@ class BackupTarget {
   // with what was saved (BackupClass::verify...). Logs one line per file
   // that fails; a target that cannot be read at all says so in the result.
   virtual TargetCheck Verify(vxstl::BackupClass& run) = 0;
+
+  // Whether the older target `entry` in `folder`, which a run of this kind
+  // would replace, holds any file (one that cannot be read counts as
+  // holding some). A folder copy is updated, never replaced.
+  virtual bool HoldsFiles(const platform::Folder& /*folder*/,
+                          const platform::DirectoryEntry& /*entry*/) {
+    return false;
+  }
 };
 
 }  // namespace kelvane

@@ -360,10 +360,36 @@ void RunDriver::ScanTheSources(RunState& state) {
   }
 }
 
+// An include folder that is there but empty (the mount point of a disk that
+// is not mounted) must not turn the archive a full run replaces into an empty
+// one. Runs that take only changed files, and dated ones, replace nothing.
+bool RunDriver::KeepsTheOlderArchive(RunState& state) {
+  const BackupJob& job = state.job;
+  if (job.AddDate || job.ArchiveBitGet || state.scan.CountFiles() != 0 ||
+      !state.archiveFolder.IsOpen()) {
+    return false;
+  }
+  std::vector<platform::DirectoryEntry> entries;
+  if (platform::Fs().ReadDirectory(state.archiveFolder, &entries) != 0) return false;
+  for (const platform::DirectoryEntry& entry : entries) {
+    if (entry.name != state.run.targetName || (entry.attributes & platform::kAttributeDirectory)) {
+      continue;
+    }
+    if (!state.target->HoldsFiles(state.archiveFolder, entry)) return false;
+    state.run.failureText =
+        PrintFEx(texts_.GetText(L"no_files_archive_kept"), {state.run.archivePath});
+    log_.WriteLogLine(state.run.failureText);
+    state.report.result = kResultNoFilesFound;
+    runCancelled = true;
+    return true;
+  }
+  return false;
+}
+
 // Phase 4: totals, room, the target itself, and an archive put in place.
 void RunDriver::WriteTheTarget(RunState& state) {
   BackupClass& run = state.run;
-  if (!runCancelled) {
+  if (!runCancelled && !KeepsTheOlderArchive(state)) {
     host_.SetProgressMarquee(false);
     host_.ShowProgressPercent(true);
     host_.SetProgressRange(state.scan.CountFiles());

@@ -86,6 +86,7 @@ class RunDriver {
   void PrepareTheScan(RunState& state);
   void FillTheScan(RunState& state);
   void ScanTheSources(RunState& state);
+  bool KeepsTheOlderArchive(RunState& state);
   void WriteTheTarget(RunState& state);
   void VerifyTheTarget(RunState& state);
   void RecordTheSavedFiles(RunState& state);

@@ -91,6 +91,10 @@ uint32_t SevenZipTarget::Write(BackupClass& run) {
   return 0;
 }
 
+bool SevenZipTarget::HoldsFiles(const platform::Folder&, const platform::DirectoryEntry& entry) {
+  return entry.size > 32;
+}
+
 TargetCheck SevenZipTarget::Verify(BackupClass& run) {
   EntryCheck entries(run);
   std::wstring unreadable;

@@ -19,6 +19,8 @@ class SevenZipTarget final : public BackupTarget {
   uint32_t Write(vxstl::BackupClass& run) override;
   // Tests every entry with the library's reader on a task thread.
   TargetCheck Verify(vxstl::BackupClass& run) override;
+  // By its size: an archive without items is its 32-byte signature header.
+  bool HoldsFiles(const platform::Folder& folder, const platform::DirectoryEntry& entry) override;
 
  private:
   std::wstring library_;

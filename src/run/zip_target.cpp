@@ -2,11 +2,15 @@
 
 #include <exception>
 #include <future>
+#include <memory>
+#include <vector>
 
 #include "archive/zip/zip_archive.h"
+#include "archive/zip/zip_reader.h"
 #include "archive/zip/zip_verify.h"
 #include "language/language_table.h"
 #include "log/run_log.h"
+#include "platform/file_system.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/entry_check.h"
@@ -32,6 +36,15 @@ uint32_t ZipTarget::Write(BackupClass& run) {
                          true);
   }
   return code;
+}
+
+bool ZipTarget::HoldsFiles(const platform::Folder& folder, const platform::DirectoryEntry& entry) {
+  std::unique_ptr<platform::FileStream> stream;
+  if (platform::Fs().OpenFile(folder, entry.name, entry.id, &stream) != 0) return true;
+  ZipReader reader(*stream);
+  std::vector<ZipEntry> entries;
+  std::wstring why;
+  return reader.ReadDirectory(&entries, &why) != 0 || !entries.empty();
 }
 
 TargetCheck ZipTarget::Verify(BackupClass& run) {

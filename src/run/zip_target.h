@@ -17,6 +17,8 @@ class ZipTarget final : public BackupTarget {
   uint32_t Write(vxstl::BackupClass& run) override;
   // Reads every entry back on a task thread (decrypted, inflated, CRC).
   TargetCheck Verify(vxstl::BackupClass& run) override;
+  // By the entries of its directory.
+  bool HoldsFiles(const platform::Folder& folder, const platform::DirectoryEntry& entry) override;
 
  private:
   // Makes the archive in the run's work file; 0 or 110.

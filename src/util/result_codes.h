@@ -11,6 +11,7 @@ inline constexpr uint32_t kResultInvalidData = 13;   // text absent or not valid
 inline constexpr uint32_t kResultOutOfMemory = 14;   // no memory for a buffer
 inline constexpr uint32_t kResultEmptyFile = 24;     // the file holds no bytes
 inline constexpr uint32_t kResultVerifyFailed = 23;  // the target read back wrong (ERROR_CRC)
+inline constexpr uint32_t kResultNoFilesFound = 18;  // nothing to save, an older archive kept
 inline constexpr uint32_t kResultArchiveNotCreated = 110;
 inline constexpr uint32_t kResultDiskTooSmall = 112;
 inline constexpr uint32_t kResultTooManyLevels = 124;    // JSON nested too deep

@@ -22,6 +22,7 @@
 #include "run/run_summary.h"
 #include "support/fake_run_host.h"
 #include "support/test_support.h"
+#include "util/template_format.h"
 
 namespace kelvane {
 namespace {
@@ -329,6 +330,36 @@ TEST_F(RunDriverTest, SevenZipRunLeavesOutAVanishedFileAndSaysSo) {
       "7z l -slt '" + dir_.Native("out/Daily.7z") + "' | grep '^Path = " + src_.substr(1) + "'",
       &listing);
   EXPECT_EQ(listing, "Path = " + src_.substr(1) + "/sub/b.txt\n");
+}
+
+// An include folder that is there but empty (a disk that is not mounted)
+// never turns the archive a full run replaces into an empty one: the run ends
+// with status 2 and says why. A first run, or a dated one, has nothing to
+// lose and makes its empty archive.
+TEST_F(RunDriverTest, AnEmptiedSourceKeepsTheArchiveItWouldEmpty) {
+  for (const uint32_t type : {kJobTypeZip, kJobTypeSevenZip}) {
+    job_.Type = type;
+    job_.AddDate = false;
+    const std::string name = type == kJobTypeZip ? "Daily.zip" : "Daily.7z";
+    const std::string archive = dir_.Native("out/" + name);
+    WriteBytes(src_ + "/a.txt", "alpha");
+    ASSERT_EQ(Run().outcome, RunOutcome::kCompleted) << name;
+    const std::string older = ReadBytes(archive);
+    std::filesystem::remove_all(src_);
+    std::filesystem::create_directories(src_);
+    host_.messages.clear();
+    EXPECT_EQ(Run().outcome, RunOutcome::kAborted) << name;
+    EXPECT_EQ(ReadBytes(archive), older) << name;
+    EXPECT_EQ(host_.messages, std::vector<std::wstring>{PrintFEx(
+                                  texts_.GetText(L"no_files_archive_kept"),
+                                  {platform::FromNative(archive)})})
+        << name;
+    std::filesystem::remove(archive);
+    EXPECT_EQ(Run().outcome, RunOutcome::kCompleted) << name << ": nothing to lose";
+    job_.AddDate = true;
+    EXPECT_EQ(Run().outcome, RunOutcome::kCompleted) << name << ": dated";
+    std::filesystem::remove_all(dir_.Native("out"));
+  }
 }
 
 // A full disk is said in words, never as a number of the 7-Zip library's.
