@@ -116,6 +116,10 @@ class FileSystem {
   virtual int ReadDirectory(const Folder& folder, std::vector<DirectoryEntry>* entries) = 0;
   // The open folder itself, as its parent's listing would describe it.
   virtual int DescribeFolder(const Folder& folder, DirectoryEntry* entry) = 0;
+  // Writes out everything written to the file system `folder` is on (data,
+  // names, renames): one call after many files costs far less than syncing
+  // each of them.
+  virtual int SyncFileSystem(const Folder& folder) = 0;
   // The regular file `name` inside `folder` for reading, only while it is
   // still the file `expected`: a file replaced since the scan (by a link, a
   // FIFO or another file) gives kErrorChangedSinceScan and is never read.

@@ -290,6 +290,10 @@ class PosixFileSystem final : public FileSystem {
     return OpenSubfolder(parent, name, nullptr, folder);
   }
 
+  int SyncFileSystem(const Folder& folder) override {
+    return ::syncfs(folder.handle()) == 0 ? 0 : errno;
+  }
+
   int DescribeFolder(const Folder& folder, DirectoryEntry* entry) override {
     *entry = DirectoryEntry{};
     entry->error = DescribeEntry(folder.handle(), ".", folder.id().device, entry);

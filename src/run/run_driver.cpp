@@ -451,6 +451,17 @@ void RunDriver::VerifyTheTarget(RunState& state) {
 void RunDriver::RecordTheSavedFiles(RunState& state) {
   if (runCancelled || !state.job.ArchiveBitSet) return;
   BackupClass& run = state.run;
+  // The catalog vouches that the copies are on disk: after a power loss it
+  // must not claim copies the disk never got (an archive is synced before
+  // it is put in place).
+  if (state.outputs->isFolderTarget()) {
+    if (const int error = platform::Fs().SyncFileSystem(state.archiveFolder); error != 0) {
+      log_.WriteLogFormat(L"Write %s to disk failed.%s The files saved count as changed.",
+                          run.archivePath, ErrorText(static_cast<uint32_t>(error)));
+      ++run.errorCount;
+      return;
+    }
+  }
   ChangeCatalog& catalog = state.catalog;
   catalog.KeepConfirmed();
   for (const ScannedFolder& folder : state.scan.results) {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "platform/file_system.h"
@@ -231,6 +232,37 @@ TEST_F(ChangeCatalogRunTest, AForgedCatalogChangesNothing) {
     EXPECT_EQ(Run().savedFiles, 2u) << row.forge;
     EXPECT_TRUE(LogHas(row.said)) << row.forge;
     ASSERT_EQ(test::RunShell("cd '" + out + "' && chmod 700 . && chown -R 0 ."), 0);
+  }
+}
+
+// The catalog vouches only for copies that are on disk: the target's file
+// system is written out before the catalog is put in place, and when that
+// fails nothing is recorded.
+TEST_F(ChangeCatalogRunTest, TheCatalogVouchesOnlyForCopiesOnDisk) {
+  for (const int error : {0, EIO}) {
+    std::filesystem::remove_all(dir_.Native("out"));
+    test::FaultyFileSystem fs;
+    std::vector<std::string> events;
+    fs.failSync = [&](const std::wstring& path) {
+      if (path.ends_with(L"/out/")) events.push_back("sync");
+      return path.ends_with(L"/out/") ? error : 0;
+    };
+    fs.failReplace = [&](const std::wstring&, const std::wstring& target) {
+      if (target.ends_with(L"Daily.kvncat")) events.push_back("catalog");
+      return 0;
+    };
+    {
+      platform::ScopedFileSystem scoped(&fs);
+      const RunReport report = Run();
+      EXPECT_EQ(report.errorCount, error == 0 ? 0u : 1u);
+    }
+    if (error == 0) {
+      EXPECT_EQ(events, (std::vector<std::string>{"sync", "catalog"}));
+    } else {
+      EXPECT_EQ(events, std::vector<std::string>{"sync"});
+      EXPECT_FALSE(PathExists(dir_.Native("out/Daily.kvncat")));
+      EXPECT_TRUE(LogHas("to disk failed. Code: 5, Input/output error."));
+    }
   }
 }
 

@@ -223,6 +223,11 @@ int FaultyFileSystem::MakeFolder(const platform::Folder& parent, const std::wstr
   return target().MakeFolder(parent, name, folder);
 }
 
+int FaultyFileSystem::SyncFileSystem(const platform::Folder& folder) {
+  if (const int error = Ask(failSync, folder.path())) return error;
+  return target().SyncFileSystem(folder);
+}
+
 int FaultyFileSystem::ReadDirectory(const platform::Folder& folder,
                                     std::vector<platform::DirectoryEntry>* entries) {
   if (const int error = Ask(failReadDirectory, folder.path())) return error;

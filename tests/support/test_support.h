@@ -115,6 +115,9 @@ class FileSystemWrapper : public platform::FileSystem {
   int DescribeFolder(const platform::Folder& folder, platform::DirectoryEntry* entry) override {
     return target_.DescribeFolder(folder, entry);
   }
+  int SyncFileSystem(const platform::Folder& folder) override {
+    return target_.SyncFileSystem(folder);
+  }
   int OpenFile(const platform::Folder& folder, const std::wstring& name,
                const platform::FileId& expected,
                std::unique_ptr<platform::FileStream>* stream) override {
@@ -178,7 +181,7 @@ class FaultyFileSystem : public FileSystemWrapper {
   Hook failCopy;      // CopyFile, by source path
   Hook failReadBack;  // ReadBack, by path
   Hook failRemove;    // Remove, RemoveFile
-  Hook failSync;      // Sync of any file or stream
+  Hook failSync;      // Sync of any file or stream, SyncFileSystem (by folder)
   std::function<int(const std::wstring& source, const std::wstring& target)> failReplace;
   // Replace, Rename
   // Before each read of a stream opened for reading, with the bytes read so far.
@@ -205,6 +208,7 @@ class FaultyFileSystem : public FileSystemWrapper {
                  platform::Folder* folder) override;
   int ReadDirectory(const platform::Folder& folder,
                     std::vector<platform::DirectoryEntry>* entries) override;
+  int SyncFileSystem(const platform::Folder& folder) override;
   int OpenFile(const platform::Folder& folder, const std::wstring& name,
                const platform::FileId& expected,
                std::unique_ptr<platform::FileStream>* stream) override;
