@@ -185,9 +185,33 @@ int OpenScannedFile(int dirFd, const std::string& name, const FileId& expected, 
   return 0;
 }
 
+// Whether a file read between `before` and `after` was left alone meanwhile.
+bool Unchanged(const struct stat& before, const struct stat& after) {
+  return before.st_size == after.st_size && before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
+         before.st_mtim.tv_nsec == after.st_mtim.tv_nsec &&
+         before.st_ctim.tv_sec == after.st_ctim.tv_sec &&
+         before.st_ctim.tv_nsec == after.st_ctim.tv_nsec;
+}
+
+// Copies `in` into `out`; a file that changed while it was read is read once
+// more from the start, as it is then, and one that changes again fails.
+int CopyUnchangedContents(int in, int out, struct stat* status, uint32_t* crc) {
+  for (int attempt = 0;; ++attempt) {
+    Checksum checksum(crc);
+    if (const int error = CopyContents(in, out, *status, checksum); error != 0) return error;
+    struct stat after;
+    if (::fstat(in, &after) != 0) return errno;
+    if (Unchanged(*status, after)) return 0;
+    if (attempt == 1) return kErrorChangedWhileRead;
+    *status = after;
+    if (::ftruncate(out, 0) != 0 || ::lseek(in, 0, SEEK_SET) < 0 || ::lseek(out, 0, SEEK_SET) < 0) {
+      return errno;
+    }
+  }
+}
+
 int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expected, int targetDir,
                     const std::string& targetName, int workDir, uint32_t* crc) {
-  Checksum checksum(crc);
   int in = -1;
   if (const int error = OpenScannedFile(sourceDir, name, expected, &in); error != 0) return error;
   struct stat status;
@@ -199,7 +223,7 @@ int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expect
     ::close(in);
     return error;
   }
-  int error = CopyContents(in, out, status, checksum);
+  int error = CopyUnchangedContents(in, out, &status, crc);
   if (error == 0) error = CopyAttributes(status, out);
   if (const int closed = CloseDescriptor(out); error == 0) error = closed;
   ::close(in);

@@ -34,6 +34,12 @@ struct FileStatus {
   uint32_t mode = 0;            // permission bits (07777) of the file
   int64_t modifiedSeconds = 0;  // Unix time of the last modification
   uint32_t modifiedNanoseconds = 0;
+  uint64_t changeTime = 0;  // of the data or status, in ns since 1970; no user can set it
+  // Whether a file read between this status and `later` was left alone.
+  bool SameVersion(const FileStatus& later) const {
+    return size == later.size && modifiedSeconds == later.modifiedSeconds &&
+           modifiedNanoseconds == later.modifiedNanoseconds && changeTime == later.changeTime;
+  }
 };
 
 // An open file: read from it, write to it (when it was made by the program),

@@ -49,6 +49,8 @@ class PosixFileStream final : public FileStream {
     status->mode = info.st_mode & 07777;
     status->modifiedSeconds = info.st_mtim.tv_sec;
     status->modifiedNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
+    status->changeTime =
+        static_cast<uint64_t>(info.st_ctim.tv_sec) * 1000000000u + info.st_ctim.tv_nsec;
     return 0;
   }
 

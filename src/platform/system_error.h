@@ -1,8 +1,8 @@
 // Error numbers of the file-system layer and their descriptions, for messages
 // and logs.
 //
-// Results are errno values, plus two of the platform's own for what the system
-// has no number for. Both are above every errno value.
+// Results are errno values, plus three of the platform's own for what the system
+// has no number for. All are above every errno value.
 #pragma once
 
 #include <string>
@@ -16,6 +16,9 @@ inline constexpr int kErrorChangedSinceScan = 0x10001;
 // because someone other than root or the user running the program could have
 // placed or changed it (or because it lies inside a tree the run writes).
 inline constexpr int kErrorLinkNotFollowed = 0x10002;
+// A file changed while it was read, and again when it was read once more: no
+// version of it could be read whole.
+inline constexpr int kErrorChangedWhileRead = 0x10003;
 
 // True for the platform's own numbers above.
 inline bool IsOwnError(int code) { return code > 0xFFFF; }

@@ -1,6 +1,7 @@
 // Runs that take only what changed: which files a run saves depends on what
 // earlier runs of the job saved and where that still is. Played through the
 // run driver, with failures and cancels through the file-system seam.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <time.h>
@@ -175,6 +176,28 @@ TEST_P(FailedFileRunTest, AFileThatFailedIsTakenAgainNextTime) {
     EXPECT_EQ(Run().savedFiles, 1u) << row.error;
     EXPECT_EQ(Added(), Files{"/a.txt."}) << row.error;
   }
+}
+
+// A file that keeps changing while it is read (a log being written) is
+// never saved torn in silence: "changed while it was read", an error of the
+// run, and left out of the catalog so the next run takes it again.
+TEST_P(FailedFileRunTest, AFileThatKeepsChangingWhileItIsReadIsAnError) {
+  job_.Type = GetParam();
+  const std::string growing = src_ + "/growing.dat";
+  WriteBytes(growing, std::string(32 << 20, 'g'));
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    const int fd = ::open(growing.c_str(), O_WRONLY | O_APPEND);
+    while (!stop) (void)!::write(fd, "x", 1);
+    ::close(fd);
+  });
+  const RunReport report = Run();
+  stop = true;
+  writer.join();
+  EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
+  EXPECT_TRUE(LogHas("/growing.dat failed. Changed while it was read."));
+  EXPECT_EQ(Catalog().find("growing.dat"), std::string::npos);
+  EXPECT_NE(Catalog().find("a.txt"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryTarget, FailedFileRunTest,

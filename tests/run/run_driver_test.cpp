@@ -295,6 +295,30 @@ TEST_F(ZipDriverTest, AnArchiveThatCannotBeCreatedIsReportedAndLeavesNothing) {
   EXPECT_EQ(ReadBytes(Archive()), "older archive");
 }
 
+// A file rewritten while it is read is read once more, as it is then: its
+// entry holds one whole version, never the start of one and the rest of the
+// other.
+TEST_F(ZipDriverTest, AFileChangedWhileItIsReadIsReadOnceMore) {
+  const std::string path = src_ + "/a.txt";
+  WriteBytes(path, std::string(3 << 20, 'a'));
+  test::FaultyFileSystem fs;
+  bool rewritten = false;
+  fs.failRead = [&](const std::wstring& read, uint64_t done) {
+    if (!rewritten && read.ends_with(L"/a.txt") && done >= (1 << 20)) {
+      rewritten = true;
+      WriteBytes(path, std::string(3 << 20, 'b'));  // in place: the same file
+    }
+    return 0;
+  };
+  platform::ScopedFileSystem scoped(&fs);
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kCompleted);
+  EXPECT_TRUE(rewritten);
+  std::string entry;
+  ASSERT_EQ(test::RunShell("unzip -p '" + Archive() + "' '" + path.substr(1) + "'", &entry), 0);
+  EXPECT_TRUE(entry == std::string(3 << 20, 'b')) << "a torn entry of " << entry.size() << " bytes";
+}
+
 TEST_F(ZipDriverTest, AFullDiskAbortsAndKeepsTheOlderArchive) {
   WriteBytes(src_ + "/big.bin", std::string(2 << 20, 'z'));
   WriteBytes(Archive(), "older archive");

@@ -1,5 +1,7 @@
 #include "archive/sevenzip/stream_wrappers.h"
 
+#include "platform/system_error.h"
+
 namespace kelvane::SevenZip::intl {
 namespace {
 
@@ -25,7 +27,9 @@ HRESULT SeekStream(platform::FileStream& stream, int64_t offset, uint32_t origin
 InStreamWrapper::InStreamWrapper(std::unique_ptr<platform::FileStream> stream,
                                  const std::atomic<bool>* stop,
                                  std::function<void(int error)> failed)
-    : stream_(std::move(stream)), stop_(stop), failed_(std::move(failed)) {}
+    : stream_(std::move(stream)), stop_(stop), failed_(std::move(failed)) {
+  knowsBefore_ = stream_->Status(&before_) == 0;
+}
 
 HRESULT InStreamWrapper::QueryInterface(const GUID& iid, void** out) {
   if (iid == IID_IUnknown || iid == IID_ISequentialInStream || iid == IID_IInStream) {
@@ -60,6 +64,13 @@ HRESULT InStreamWrapper::Read(void* data, uint32_t size, uint32_t* processedSize
     broken_ = true;
     failed_(error);
     return S_OK;
+  }
+  if (got == 0 && !ended_ && failed_ && knowsBefore_) {
+    ended_ = true;
+    platform::FileStatus after;
+    if (stream_->Status(&after) == 0 && !before_.SameVersion(after)) {
+      failed_(platform::kErrorChangedWhileRead);
+    }
   }
   if (processedSize) *processedSize = static_cast<uint32_t>(got);
   return S_OK;

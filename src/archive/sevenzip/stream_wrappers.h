@@ -18,6 +18,9 @@ class InStreamWrapper final : public IInStream, public IStreamGetSize {
   // that fails is told to `failed` (once, with its errno value) and ends the
   // stream there: the library then ends this item with what was read and
   // goes on with the next, where an error answer would end the whole archive.
+  // A file that changed while it was read is told to `failed` at its end
+  // (kErrorChangedWhileRead): its item may be torn, and there is no reading
+  // it once more.
   InStreamWrapper(std::unique_ptr<platform::FileStream> stream, const std::atomic<bool>* stop,
                   std::function<void(int error)> failed = {});
   virtual ~InStreamWrapper() = default;
@@ -35,6 +38,9 @@ class InStreamWrapper final : public IInStream, public IStreamGetSize {
   const std::atomic<bool>* stop_;
   std::function<void(int error)> failed_;
   bool broken_ = false;
+  bool ended_ = false;
+  bool knowsBefore_ = false;
+  platform::FileStatus before_;
 };
 
 class OutStreamWrapper final : public IOutStream {

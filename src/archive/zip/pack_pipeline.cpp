@@ -5,6 +5,7 @@
 #include <future>
 
 #include "archive/zip/incompressible.h"
+#include "platform/system_error.h"
 
 namespace kelvane {
 
@@ -130,7 +131,30 @@ void PackPipeline::Hand(Piece& piece) {
 }
 
 int PackPipeline::Add(platform::FileStream& source, uint64_t expectedSize, bool* dropped) {
+  platform::FileStatus before;
+  if (const int error = source.Status(&before); error != 0) {
+    *dropped = true;
+    return error;
+  }
+  // A file that changed while it was read is read once more, as it is then,
+  // while none of it has gone out; one that changes again fails.
+  for (int attempt = 0;; ++attempt) {
+    bool again = false;
+    const int error = ReadFile(source, expectedSize, &before, attempt == 0, dropped, &again);
+    if (!again) return error;
+    uint64_t position = 0;
+    if (const int seek = source.Seek(0, platform::FileStream::kFromStart, &position); seek != 0) {
+      return seek;
+    }
+    expectedSize = before.size;
+  }
+}
+
+int PackPipeline::ReadFile(platform::FileStream& source, uint64_t expectedSize,
+                           platform::FileStatus* before, bool mayReadAgain, bool* dropped,
+                           bool* again) {
   *dropped = false;
+  *again = false;
   auto file = std::make_shared<File>();
   // Pieces are sized to what the file is expected to hold, so a small file
   // costs its size, not a megabyte; beyond that, a small piece finds the end
@@ -162,6 +186,19 @@ int PackPipeline::Add(platform::FileStream& source, uint64_t expectedSize, bool*
                             current->input.end());
     Queue(std::move(current));
     current = std::move(next);
+  }
+  if (error == 0) {
+    platform::FileStatus after;
+    error = source.Status(&after);
+    if (error == 0 && !before->SameVersion(after)) {
+      error = platform::kErrorChangedWhileRead;
+      if (mayReadAgain && !file->begun) {
+        file->dropped = true;
+        *before = after;
+        *again = true;
+        return 0;
+      }
+    }
   }
   if (error != 0) {
     // Pieces of this file not handed on yet are all still queued; unless the

@@ -50,11 +50,14 @@ class PackPipeline {
   PackPipeline& operator=(const PackPipeline&) = delete;
 
   // Reads the rest of `source`, which should hold `expectedSize` bytes (it
-  // may hold more or fewer), and queues it as the next entry. Returns 0, or
-  // the read error: then `*dropped` tells whether the file was left out whole
-  // (nothing of it had reached the sink, as for any file that fits in
-  // kBytesInFlight) or its entry holds the bytes read before the error. On
-  // success `*dropped` is false.
+  // may hold more or fewer), and queues it as the next entry. A file that
+  // changed while it was read (its size, modification or change time) is
+  // read once more from its start while none of it has reached the sink;
+  // changed again, or changed once it had, it fails with
+  // kErrorChangedWhileRead. Returns 0, or the error: then `*dropped` tells
+  // whether the file was left out whole (nothing of it had reached the sink,
+  // as for any file that fits in kBytesInFlight) or its entry holds the
+  // bytes read. On success `*dropped` is false.
   int Add(platform::FileStream& source, uint64_t expectedSize, bool* dropped);
 
   // Delivers everything still queued. Returns the sink's first failure.
@@ -64,6 +67,10 @@ class PackPipeline {
   int failure() const { return failure_; }
 
  private:
+  // One reading of the file; `*again` when it changed while it was read and
+  // may be read once more (what was queued of it is dropped).
+  int ReadFile(platform::FileStream& source, uint64_t expectedSize, platform::FileStatus* before,
+               bool mayReadAgain, bool* dropped, bool* again);
   struct File;
   struct Piece;
 

@@ -210,7 +210,12 @@ bool ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
 
   bool dropped = false;
   const int readError = handle->pipeline.Add(source, status.size, &dropped);
-  if (dropped) handle->pending.pop_back();
+  if (dropped) {
+    handle->pending.pop_back();
+  } else if (readError == 0 && source.Status(&status) == 0) {
+    // Read once more after a change: the entry has that version's time.
+    handle->pending.back().info.dosDate = DosDateTime(status.modifiedSeconds);
+  }
   if (ZipArchiveBroken(handle)) return fail(handle->OutputError(handle->pipeline.failure()));
   if (readError != 0) return fail(readError);
   handle->lastError = 0;
