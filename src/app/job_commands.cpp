@@ -94,6 +94,12 @@ int SetJobPassword(const std::wstring& jobPath, const LanguageTable& texts) {
     Say(stderr, texts.GetText(L"console_password_none_read"));
     return kUnusable;
   }
+  // A password of bytes another terminal encoding made, or with a NUL, would
+  // be stored as something no tool can type back: refused, the job unchanged.
+  if (password.find('\0') != std::string::npos || !platform::IsValidUtf8(password)) {
+    Say(stderr, texts.GetText(L"console_password_not_text"));
+    return kUnusable;
+  }
   job.ArchivePassword = platform::FromNative(password);
   JsonDocument updated;
   if (!WriteJobToDocument(job, updated)) return kUnusable;

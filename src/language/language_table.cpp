@@ -257,11 +257,14 @@ const BuiltInText kBuiltInTexts[] = {
      L"Die zu sichernden Ordner enthalten keine Datei (ist ein Laufwerk nicht "
      L"eingehängt?). [1] enthält eine frühere Sicherung und bleibt erhalten; nichts "
      L"wurde geändert."},
+    {L"console_password_not_text",
+     L"Das Passwort ist kein UTF-8-Text (ein Terminal mit anderer Kodierung?) oder "
+     L"enthält ein NUL-Byte; der Auftrag wurde nicht geändert."},
     {L"ui_on", L"An"},
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 159);
+static_assert(std::size(kBuiltInTexts) == 160);
 
 }  // namespace
 

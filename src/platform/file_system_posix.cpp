@@ -154,7 +154,8 @@ class PosixFileSystem final : public FileSystem {
  public:
   int CreateReplacement(const std::wstring& path, std::wstring* temporary,
                         std::unique_ptr<FileStream>* file) override {
-    const std::string native = ToNative(path);
+    std::string native;
+    if (const int error = FileBehindLinks(ToNative(path), &native); error != 0) return error;
     int dirFd = -1;
     std::string name;
     if (const int error = OpenParentOf(native, &dirFd, &name); error != 0) return error;
@@ -162,11 +163,16 @@ class PosixFileSystem final : public FileSystem {
     int fd = -1;
     const int error = CreateTemporaryAt(dirFd, "." + name, O_RDWR, &made, &fd);
     // The new file reads like the one it replaces: a job file the user made
-    // 0640 stays 0640, one kept 0600 for its password stays 0600. A new file
-    // stays for its owner only.
+    // 0640 stays 0640, one kept 0600 for its password stays 0600, and it
+    // keeps its owner and group where the system lets us give them (root
+    // saving a user's job leaves it the user's). A new file stays for its
+    // owner only.
     struct stat replaced;
     if (error == 0 && ::fstatat(dirFd, name.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISREG(replaced.st_mode)) {
+      if (::fchown(fd, replaced.st_uid, replaced.st_gid) != 0) {
+        (void)::fchown(fd, static_cast<uid_t>(-1), replaced.st_gid);
+      }
       (void)::fchmod(fd, replaced.st_mode & 0777);
     }
     ::close(dirFd);
@@ -210,7 +216,10 @@ class PosixFileSystem final : public FileSystem {
   }
 
   int Replace(const std::wstring& source, const std::wstring& target) override {
-    const std::string nativeTarget = ToNative(target);
+    std::string nativeTarget;
+    if (const int error = FileBehindLinks(ToNative(target), &nativeTarget); error != 0) {
+      return error;
+    }
     if (::rename(ToNative(source).c_str(), nativeTarget.c_str()) != 0) return errno;
     int dirFd = -1;
     std::string name;

@@ -13,18 +13,45 @@
 
 namespace kelvane::platform {
 namespace {
-
 // As many links as the kernel itself would follow on one path.
 constexpr int kMaxLinks = 40;
+}  // namespace
 
-// Whether nobody but root or this user can have put a link into the open
-// folder `fd`, or change one there.
 bool HoldsOnlyTrustedLinks(int fd) {
   struct stat status;
   if (::fstat(fd, &status) != 0) return false;
   const bool trustedOwner = status.st_uid == 0 || status.st_uid == ::geteuid();
   return trustedOwner && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
+
+int FileBehindLinks(const std::string& path, std::string* real) {
+  *real = path;
+  for (int hops = 0;; ++hops) {
+    const size_t slash = real->rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : real->substr(0, slash);
+    const std::string name = slash == std::string::npos ? *real : real->substr(slash + 1);
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return errno == ENOENT ? 0 : errno;  // nothing there yet
+    struct stat status;
+    if (::fstatat(dirFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISLNK(status.st_mode)) {
+      ::close(dirFd);
+      return 0;
+    }
+    if (hops == kMaxLinks || !HoldsOnlyTrustedLinks(dirFd)) {
+      ::close(dirFd);
+      return kErrorLinkNotFollowed;
+    }
+    std::string target(static_cast<size_t>(status.st_size) + 1, '\0');
+    const ssize_t length = ::readlinkat(dirFd, name.c_str(), target.data(), target.size());
+    ::close(dirFd);
+    if (length < 0) return errno;
+    target.resize(static_cast<size_t>(length));
+    *real = target.starts_with('/') ? target : folder + "/" + target;
+  }
+}
+
+namespace {
 
 // Pushes the components of `path` so that the first one is taken first.
 void PushComponents(std::string_view path, std::vector<std::string>* pending) {

@@ -19,4 +19,14 @@ namespace kelvane::platform {
 // error number.
 int OpenFolderByPath(const std::string& path, bool create, int* fd);
 
+// Whether nobody but root or this user can have put a link into the open
+// folder `fd`, or change one there.
+bool HoldsOnlyTrustedLinks(int fd);
+
+// What a file path stands for when a symbolic link stands at its end: the
+// link, and those it leads to, followed under the rule above (a job file
+// kept as a link to the real one is the real one), into `*real`; any other
+// link gives kErrorLinkNotFollowed. Without a link, the path itself.
+int FileBehindLinks(const std::string& path, std::string* real);
+
 }  // namespace kelvane::platform

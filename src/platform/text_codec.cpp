@@ -182,4 +182,9 @@ int CompareUtf16(std::wstring_view a, std::wstring_view b) {
   }
 }
 
+bool IsValidUtf8(std::string_view bytes) {
+  const std::wstring text = FromNative(bytes);
+  return ToNative(text) == bytes && ToUtf8(text) == bytes;
+}
+
 }  // namespace kelvane::platform

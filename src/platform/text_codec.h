@@ -51,4 +51,7 @@ void AppendUtf8(std::string& out, char32_t codePoint);
 // True for a code point that marks an escaped native byte.
 inline bool IsEscapedByte(wchar_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
 
+// Whether `bytes` are valid UTF-8 text.
+bool IsValidUtf8(std::string_view bytes);
+
 }  // namespace kelvane::platform

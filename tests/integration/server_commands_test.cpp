@@ -188,8 +188,16 @@ TEST_F(ServerCommandsTest, APasswordFromStandardInputOpensTheArchives) {
   ASSERT_EQ(doc.LoadFile(platform::FromNative(jobFile)), 0u);
   ASSERT_TRUE(read.ReadJob(doc));
   EXPECT_EQ(read.ArchivePassword, L"");
-  // Nothing on standard input changes nothing.
-  EXPECT_EQ(Kelvane("'" + jobFile + "' -set-password < /dev/null"), 3);
+  // Nothing on standard input changes nothing, and neither does what no tool
+  // could type back: bytes of another encoding (Latin-1), or a NUL.
+  const std::string before = test::ReadBytes(jobFile);
+  for (const char* input : {"< /dev/null", "< <(printf 'caf\\351\\n')", "< <(printf 'a\\000b\\n')"}) {
+    EXPECT_EQ(Shell("XDG_CONFIG_HOME='" + dir_.Native("config") + "' bash -c \"'" +
+                    KELVANE_EXECUTABLE + "' '" + jobFile + "' -set-password " + input + "\""),
+              3)
+        << input << ": " << output_;
+    EXPECT_EQ(test::ReadBytes(jobFile), before) << input;
+  }
 }
 
 // On a terminal the password is asked twice and never shown; two entries

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "platform/system_error.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 
@@ -76,9 +77,37 @@ TEST_F(FileSystemTest, AReplacementHasTheBitsOfTheFileItReplaces) {
   ::chmod(dir_.Native("private.kvnjob").c_str(), 0600);
   EXPECT_EQ(modeOfReplacement("private.kvnjob"), 0600u);
   EXPECT_EQ(modeOfReplacement("new.kvnjob"), 0600u);
-  // A link at the name says nothing about the file's bits.
+  // A job kept as a link to the real file is the real file: its bits, and
+  // the link stays a link to it.
   ::symlink(dir_.Native("shared.kvnjob").c_str(), dir_.Native("link.kvnjob").c_str());
-  EXPECT_EQ(modeOfReplacement("link.kvnjob"), 0600u);
+  EXPECT_EQ(modeOfReplacement("link.kvnjob"), 0644u);
+  std::wstring temporary;
+  std::unique_ptr<FileStream> file;
+  ASSERT_EQ(fs_.CreateReplacement(dir_.Wide("link.kvnjob"), &temporary, &file), 0);
+  ASSERT_EQ(file->Write("new", 3), 0);
+  file.reset();
+  ASSERT_EQ(fs_.Replace(temporary, dir_.Wide("link.kvnjob")), 0);
+  EXPECT_EQ(ReadBytes(dir_.Native("shared.kvnjob")), "new");
+  struct stat link {};
+  ASSERT_EQ(::lstat(dir_.Native("link.kvnjob").c_str(), &link), 0);
+  EXPECT_TRUE(S_ISLNK(link.st_mode));
+  // As root, a user's job stays the user's.
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(dir_.Native("private.kvnjob").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(fs_.CreateReplacement(dir_.Wide("private.kvnjob"), &temporary, &file), 0);
+    struct stat owned {};
+    ::stat(platform::ToNative(temporary).c_str(), &owned);
+    EXPECT_EQ(owned.st_uid, 65534u);
+    EXPECT_EQ(owned.st_gid, 65534u);
+    file.reset();
+    fs_.Remove(temporary);
+  }
+  // A link another user could have placed is not followed.
+  ASSERT_EQ(::mkdir(dir_.Native("open").c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(dir_.Native("open").c_str(), 01777), 0);
+  ::symlink(dir_.Native("shared.kvnjob").c_str(), dir_.Native("open/job.kvnjob").c_str());
+  EXPECT_EQ(fs_.CreateReplacement(dir_.Wide("open/job.kvnjob"), &temporary, &file),
+            platform::kErrorLinkNotFollowed);
 }
 
 TEST_F(FileSystemTest, CreatesNestedFoldersAndRefusesAFileInTheWay) {

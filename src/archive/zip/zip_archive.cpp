@@ -57,11 +57,6 @@ bool IsRelativeEntryName(std::wstring_view name) {
   return true;
 }
 
-bool IsValidUtf8(const std::string& bytes) {
-  return platform::ToNative(platform::FromNative(bytes)) == bytes &&
-         platform::ToUtf8(platform::FromNative(bytes)) == bytes;
-}
-
 void PutLittleEndian(std::vector<uint8_t>& out, uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
@@ -204,7 +199,7 @@ bool ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
   entry.info.dosDate = DosDateTime(status.modifiedSeconds);
   entry.info.external_fa = static_cast<uLong>(0100000 | (status.mode & 0777)) << 16;
   if (!(status.mode & 0200)) entry.info.external_fa |= 0x01;  // read-only for DOS readers
-  if (IsValidUtf8(entry.name)) entry.flags |= kFlagUtf8Names;
+  if (platform::IsValidUtf8(entry.name)) entry.flags |= kFlagUtf8Names;
   entry.zip64 = status.size >= kZip64Threshold;
   handle->pending.push_back(std::move(entry));
 
