@@ -15,6 +15,7 @@
 #include "platform/terminal_input.h"
 #include "platform/text_codec.h"
 #include "util/error_text.h"
+#include "util/format_text.h"
 #include "util/template_format.h"
 
 namespace kelvane {
@@ -44,6 +45,19 @@ std::wstring UnitArgument(const std::wstring& text) {
     out += c;
   }
   return out + L"\"";
+}
+
+// The text of a small file; empty when there is none or it cannot be read.
+std::string ReadSmallFile(const std::wstring& path) {
+  std::unique_ptr<platform::FileStream> file;
+  if (platform::Fs().OpenStream(path, platform::FileStream::kReadExisting, &file) != 0) return "";
+  std::string text;
+  char buffer[4096];
+  for (size_t got = 0; text.size() < (1 << 20);) {
+    if (file->Read(buffer, sizeof buffer, &got) != 0 || got == 0) break;
+    text.append(buffer, got);
+  }
+  return text;
 }
 
 int WriteWhole(const std::wstring& path, const std::string& text) {
@@ -121,7 +135,14 @@ std::wstring ScheduleUnitName(const std::wstring& jobPath) {
                          (c >= L'0' && c <= L'9') || c == L'-' || c == L'_' || c == L'.';
     if (!allowed) c = L'_';
   }
-  return L"kelvane-" + name;
+  // Names that differ only where systemd allows no character, and jobs of
+  // the same name in two folders, must not share a timer: the full path
+  // decides (FNV-1a, the same in every build).
+  uint32_t hash = 2166136261u;
+  for (const char byte : platform::ToUtf8(jobPath)) {
+    hash = (hash ^ static_cast<uint8_t>(byte)) * 16777619u;
+  }
+  return L"kelvane-" + name + FormatText(L"-%08x", hash);
 }
 
 std::string ServiceText(const std::wstring& program, const std::wstring& jobPath,
@@ -138,11 +159,32 @@ std::string TimerText(const std::wstring& when, const std::wstring& name) {
 }
 
 int ScheduleJob(const std::wstring& jobPath, const std::wstring& when, const LanguageTable& texts) {
-  const std::wstring folder = platform::ConfigHome() + L"/systemd/user/";
+  // Without a home the units would land in the current folder, where
+  // systemd never looks.
+  const std::wstring home = platform::ConfigHome();
+  if (home.empty() || home.front() != L'/') {
+    Say(stderr, texts.GetText(L"console_schedule_no_home"));
+    return kUnusable;
+  }
+  // A path that is not UTF-8 cannot be written into a unit as it is.
+  if (!platform::IsValidUtf8(platform::ToNative(jobPath))) {
+    Say(stderr, PrintFEx(texts.GetText(L"console_schedule_path_not_text"), {jobPath}));
+    return kUnusable;
+  }
+  const std::wstring folder = home + L"/systemd/user/";
   const std::wstring unit = ScheduleUnitName(jobPath);
   const std::wstring service = folder + unit + L".service";
   const std::wstring timer = folder + unit + L".timer";
   platform::FileSystem& fs = platform::Fs();
+  // A unit of that name that runs another job is that job's: never replaced
+  // or removed for this one.
+  if (const std::string existing = ReadSmallFile(service);
+      !existing.empty() &&
+      existing.find(platform::ToUtf8(L" " + UnitArgument(jobPath) + L" -start -console\n")) ==
+          std::string::npos) {
+    Say(stderr, PrintFEx(texts.GetText(L"console_schedule_other_job"), {service}));
+    return kUnusable;
+  }
   if (when == L"off") {
     for (const std::wstring& file : {timer, service}) {
       if (const int error = fs.Remove(file); error != 0 && error != ENOENT) {

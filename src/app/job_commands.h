@@ -15,14 +15,16 @@ class LanguageTable;
 // `jobPath`, which keeps its permission bits; an empty one removes it.
 int SetJobPassword(const std::wstring& jobPath, const LanguageTable& texts);
 
-// Writes kelvane-NAME.service and .timer (NAME from the job file's name) to
-// the user's systemd folder, running the job `when` (a systemd calendar
+// Writes kelvane-NAME-HASH.service and .timer (ScheduleUnitName) to the
+// user's systemd folder, running the job `when` (a systemd calendar
 // expression, checked with systemd-analyze where it is installed); "off"
-// removes both.
+// removes both. Units of that name that run another job are left alone and
+// refused.
 int ScheduleJob(const std::wstring& jobPath, const std::wstring& when, const LanguageTable& texts);
 
-// The unit name kept to the characters systemd allows: the job's name with
-// anything else as "_".
+// The unit name: the job's name kept to the characters systemd allows
+// (anything else as "_"), then a hash of the job's full path, so no two jobs
+// share one.
 std::wstring ScheduleUnitName(const std::wstring& jobPath);
 // The contents of the two files.
 std::string ServiceText(const std::wstring& program, const std::wstring& jobPath,

@@ -260,11 +260,18 @@ const BuiltInText kBuiltInTexts[] = {
     {L"console_password_not_text",
      L"Das Passwort ist kein UTF-8-Text (ein Terminal mit anderer Kodierung?) oder "
      L"enthält ein NUL-Byte; der Auftrag wurde nicht geändert."},
+    {L"console_schedule_no_home",
+     L"Weder HOME noch XDG_CONFIG_HOME ist gesetzt: es gibt keinen Ordner für die "
+     L"Timer des Benutzers; nichts wurde geschrieben."},
+    {L"console_schedule_path_not_text",
+     L"Der Pfad des Auftrags [1] ist kein UTF-8-Text und kann nicht in einen Timer "
+     L"geschrieben werden; nichts wurde geschrieben."},
+    {L"console_schedule_other_job", L"[1] führt einen anderen Auftrag aus; er bleibt, wie er ist."},
     {L"ui_on", L"An"},
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 160);
+static_assert(std::size(kBuiltInTexts) == 163);
 
 }  // namespace
 

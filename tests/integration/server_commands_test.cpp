@@ -229,12 +229,21 @@ TEST_F(ServerCommandsTest, OnATerminalThePasswordIsAskedTwiceAndNotShown) {
 
 TEST_F(ServerCommandsTest, AScheduleIsATimerSystemdAcceptsAndOffRemovesIt) {
   const std::string jobFile = cli_.WriteJob(job_, "night ly.kvnjob");
-  ASSERT_EQ(Kelvane("'" + jobFile + "' -schedule daily"), 0) << output_;
+  // The unit a -schedule made, from the command it prints.
+  auto scheduled = [&](const std::string& job) {
+    if (Kelvane("'" + job + "' -schedule daily") != 0) return std::string("(failed)");
+    const std::smatch found = [&] {
+      std::smatch match;
+      std::regex_search(output_, match, std::regex("enable --now (kelvane-[^ ]+)\\.timer"));
+      return match;
+    }();
+    return found.empty() ? std::string("(none)") : found[1].str();
+  };
+  const std::string unit = scheduled(jobFile);
+  ASSERT_EQ(unit.rfind("kelvane-night_ly-", 0), 0u) << output_;
   const std::string units = dir_.Native("config/systemd/user/");
-  EXPECT_NE(output_.find("systemctl --user enable --now kelvane-night_ly.timer"), std::string::npos)
-      << output_;
-  const std::string service = test::ReadBytes(units + "kelvane-night_ly.service");
-  const std::string timer = test::ReadBytes(units + "kelvane-night_ly.timer");
+  const std::string service = test::ReadBytes(units + unit + ".service");
+  const std::string timer = test::ReadBytes(units + unit + ".timer");
   EXPECT_NE(service.find(std::string("ExecStart=\"") + KELVANE_EXECUTABLE + "\" \"" + jobFile +
                          "\" -start -console\n"),
             std::string::npos)
@@ -242,17 +251,41 @@ TEST_F(ServerCommandsTest, AScheduleIsATimerSystemdAcceptsAndOffRemovesIt) {
   EXPECT_NE(timer.find("OnCalendar=daily\nPersistent=true\n"), std::string::npos) << timer;
   if (test::RunShell("command -v systemd-analyze > /dev/null") == 0) {
     // Accepted, and without a single warning about the files.
-    EXPECT_EQ(Shell("systemd-analyze verify '" + units + "kelvane-night_ly.timer' '" + units +
-                    "kelvane-night_ly.service'"),
+    EXPECT_EQ(Shell("systemd-analyze verify '" + units + unit + ".timer' '" + units + unit +
+                    ".service'"),
               0)
         << output_;
     EXPECT_EQ(output_, "");
     EXPECT_EQ(Kelvane("'" + jobFile + "' -schedule 'at some point'"), 3);
   }
   EXPECT_EQ(Kelvane("'" + jobFile + "' -schedule \"$(printf 'daily\\nExecStart=/bin/sh')\""), 3);
+
+  // Names alike, jobs apart: each its own timer, and off removes only its own.
+  std::filesystem::create_directories(dir_.Native("elsewhere"));
+  const std::string alike = cli_.WriteJob(job_, "night_ly.kvnjob");
+  const std::string namesake = test::Cli(dir_.Native("elsewhere")).WriteJob(job_, "night ly.kvnjob");
+  const std::string alikeUnit = scheduled(alike);
+  const std::string namesakeUnit = scheduled(namesake);
+  EXPECT_NE(alikeUnit, unit);
+  EXPECT_NE(namesakeUnit, unit);
+  EXPECT_NE(namesakeUnit, alikeUnit);
+  // A unit of this job's name that runs another job is never replaced or
+  // removed for this one.
+  std::filesystem::copy_file(units + alikeUnit + ".service", units + unit + ".service",
+                             std::filesystem::copy_options::overwrite_existing);
+  EXPECT_EQ(Kelvane("'" + jobFile + "' -schedule daily"), 3);
+  EXPECT_EQ(Kelvane("'" + jobFile + "' -schedule off"), 3);
+  EXPECT_TRUE(PathExists(units + unit + ".timer"));
+  std::filesystem::remove(units + unit + ".service");
   ASSERT_EQ(Kelvane("'" + jobFile + "' -schedule off"), 0) << output_;
-  EXPECT_FALSE(PathExists(units + "kelvane-night_ly.timer"));
-  EXPECT_FALSE(PathExists(units + "kelvane-night_ly.service"));
+  EXPECT_FALSE(PathExists(units + unit + ".timer"));
+  EXPECT_TRUE(PathExists(units + alikeUnit + ".service"));
+  EXPECT_TRUE(PathExists(units + namesakeUnit + ".service"));
+  // Without a home there is no folder for the user's timers.
+  EXPECT_EQ(Shell("cd '" + dir_.Native("elsewhere") + "' && env -u HOME -u XDG_CONFIG_HOME '" +
+                  KELVANE_EXECUTABLE + "' '" + jobFile + "' -schedule daily"),
+            3);
+  EXPECT_FALSE(PathExists(dir_.Native("elsewhere/.config")));
 }
 
 }  // namespace
