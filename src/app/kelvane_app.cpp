@@ -17,7 +17,9 @@
 #include "platform/paths.h"
 #include "platform/text_codec.h"
 #include "profile/profile_store.h"
+#include "platform/folder.h"
 #include "run/console_run_host.h"
+#include "run/output_names.h"
 #include "run/run_driver.h"
 #include "run/run_summary.h"
 #include "ui/compress_dialog.h"
@@ -28,6 +30,7 @@
 #include "util/error_text.h"
 #include "util/format_text.h"
 #include "util/line_escape.h"
+#include "util/path_util.h"
 #include "util/result_codes.h"
 #include "util/template_format.h"
 
@@ -42,13 +45,34 @@ void PrintUsage(std::FILE* out, const LanguageTable& texts) {
   std::fprintf(out, "%s\n", platform::ToUtf8(texts.GetText(L"console_usage")).c_str());
 }
 
-// A summary that cannot be written is said; the run's own status stands.
-void WriteSummaryIfAsked(const std::wstring& path, const RunSummary& summary,
+// A summary that cannot be written is said, and is an error of the run: a
+// monitor would read the previous run's summary as this one's. False then.
+bool WriteSummaryIfAsked(const std::wstring& path, const RunSummary& summary,
                          const LanguageTable& texts) {
-  if (path.empty()) return;
+  if (path.empty()) return true;
   if (const uint32_t error = WriteRunSummary(path, summary); error != 0) {
     PrintError(PrintFEx(texts.GetText(L"console_summary_failed"), {path}) + ErrorText(error));
+    return false;
   }
+  return true;
+}
+
+// Whether `summaryPath` names one of the run's own outputs (its archive, a
+// dated one, its log, catalog, lock or temporary files), which the summary
+// would replace.
+bool NamesAnOutput(const JsonDocument& jobDocument, const std::wstring& summaryPath) {
+  BackupJob job;
+  if (summaryPath.empty() || !job.ReadJob(jobDocument)) return false;
+  const size_t slash = summaryPath.rfind(L'/');
+  platform::Folder summaryFolder, archiveFolder;
+  if (platform::Fs().OpenFolder(summaryPath.substr(0, slash + 1), &summaryFolder) != 0 ||
+      platform::Fs().OpenFolder(NormalPath(platform::AbsolutePath(job.ArchiveFolder)),
+                                &archiveFolder) != 0 ||
+      summaryFolder.id() != archiveFolder.id()) {
+    return false;
+  }
+  return OutputNames(job.ArchiveName, TargetExtension(job.Type))
+      .IsOwnOutput(summaryPath.substr(slash + 1));
 }
 
 int ExitStatusOf(RunOutcome outcome) {
@@ -103,7 +127,9 @@ int RunJob(const JsonDocument& job, const std::wstring& jobPath, const LanguageT
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   summary.end = IsoLocalTime();
   summary.exitStatus = ExitStatusOf(summary.report.outcome);
-  WriteSummaryIfAsked(summaryPath, summary, texts);
+  if (!WriteSummaryIfAsked(summaryPath, summary, texts) && summary.exitStatus == kExitDone) {
+    return kExitDoneWithErrors;
+  }
   return summary.exitStatus;
 }
 
@@ -128,6 +154,8 @@ int DryRun(const JsonDocument& job, const LanguageTable& texts, const std::wstri
     };
   }
   const DryRunResult result = driver.DryRun(job, sink);
+  // Refused as the run would refuse it, with the run's message already said.
+  if (result.outcome == RunOutcome::kAborted) return kExitAborted;
   if (result.outcome == RunOutcome::kJobUnreadable) {
     PrintError(texts.GetText(L"console_job_unreadable"));
     return kExitJobUnreadable;
@@ -257,7 +285,8 @@ int RunApplication(const std::vector<std::wstring>& tokens) {
     // Absolute, so the recent file still names this job when a scheduler or
     // the desktop starts the program from another folder.
     path = platform::AbsolutePath(path);
-    profile.WriteString("Main", "RecentFile", path);
+    // A dry run writes nothing at all, not even the recent job.
+    if (!dryRun) profile.WriteString("Main", "RecentFile", path);
     if (const uint32_t error = jobDocument.LoadFile(path); error != 0) {
       failure = LoadFailureText(jobDocument, error, path, texts);
     }
@@ -278,6 +307,10 @@ int RunApplication(const std::vector<std::wstring>& tokens) {
     return kExitJobUnreadable;
   }
   const std::wstring sevenZipLibrary = profile.GetString("Main", "SevenZip", L"");
+  if (NamesAnOutput(jobDocument, summaryPath)) {
+    PrintError(PrintFEx(texts.GetText(L"console_summary_is_output"), {summaryPath}));
+    return kExitJobUnreadable;
+  }
   if (dryRun) return DryRun(jobDocument, texts, sevenZipLibrary, args.Flag(L"why"));
   return RunJob(jobDocument, path, texts, sevenZipLibrary, inWindow, args.Flag(L"minimize"),
                 summaryPath, profile);

@@ -267,11 +267,14 @@ const BuiltInText kBuiltInTexts[] = {
      L"Der Pfad des Auftrags [1] ist kein UTF-8-Text und kann nicht in einen Timer "
      L"geschrieben werden; nichts wurde geschrieben."},
     {L"console_schedule_other_job", L"[1] führt einen anderen Auftrag aus; er bleibt, wie er ist."},
+    {L"console_summary_is_output",
+     L"Die Zusammenfassung [1] würde eine eigene Ausgabe des Auftrags ersetzen "
+     L"(Archiv, Protokoll, Katalog oder Sperre); nichts wurde getan."},
     {L"ui_on", L"An"},
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 163);
+static_assert(std::size(kBuiltInTexts) == 164);
 
 }  // namespace
 

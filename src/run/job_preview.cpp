@@ -2,7 +2,6 @@
 
 #include <mutex>
 
-#include "log/run_log.h"
 #include "run/run_driver.h"
 #include "run/run_host.h"
 
@@ -61,7 +60,8 @@ JobPreview PreviewJob(const JsonDocument& job, const LanguageTable& texts,
                       const std::atomic<bool>& stop) {
   JobPreview preview;
   PreviewHost host(stop, preview.warnings);
-  RunDriver driver(host, texts, ProcessLog());
+  // The targets are never written; the driver knows them as a run's does.
+  RunDriver driver = MakeRunDriver(host, texts, L"");
   std::mutex found;
   DryRunSink sink;
   sink.skipped = [&](const std::wstring& path, std::wstring_view reason) {
@@ -73,7 +73,10 @@ JobPreview PreviewJob(const JsonDocument& job, const LanguageTable& texts,
   const DryRunResult result = driver.DryRun(job, sink);
   switch (result.outcome) {
     case RunOutcome::kJobUnreadable: preview.state = JobPreview::State::kJobUnreadable; break;
-    case RunOutcome::kAborted: preview.state = JobPreview::State::kStopped; break;
+    case RunOutcome::kAborted:
+      // Stopped, or refused as a run would be (the warnings say why).
+      preview.state = stop.load() ? JobPreview::State::kStopped : JobPreview::State::kJobUnreadable;
+      break;
     default: break;
   }
   preview.files = result.files;

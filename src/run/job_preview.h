@@ -44,6 +44,7 @@ struct LeftOutEntry {
 };
 
 struct JobPreview {
+  // kJobUnreadable: a run would refuse the job; the warnings say why.
   enum class State { kComplete, kStopped, kJobUnreadable } state = State::kComplete;
   uint32_t files = 0;  // that a run would save
   uint64_t bytes = 0;

@@ -171,14 +171,18 @@ RunReport RunDriver::Run(const JsonDocument& jobDocument) {
   return state.report;
 }
 
-// Phase 1: read the job, refuse what cannot be run, name the target, and take
-// the job's lock in its archive folder.
-bool RunDriver::NameTheTarget(const JsonDocument& jobDocument, RunState& state) {
+bool RunDriver::Refuse(RunState& state, const std::wstring& message, RunOutcome outcome) {
+  host_.ShowMessage(message, true);
+  state.report.outcome = outcome;
+  return false;
+}
+
+// Reads the job and refuses, saying why, what cannot be run; the same for a
+// run and a dry run.
+bool RunDriver::ReadTheJob(const JsonDocument& jobDocument, RunState& state) {
   BackupJob& job = state.job;
   auto refuse = [&](const std::wstring& message, RunOutcome outcome) {
-    host_.ShowMessage(message, true);
-    state.report.outcome = outcome;
-    return false;
+    return Refuse(state, message, outcome);
   };
   if (!job.ReadJob(jobDocument)) {
     return refuse(texts_.GetText(L"load_backup_failed"), RunOutcome::kJobUnreadable);
@@ -194,12 +198,6 @@ bool RunDriver::NameTheTarget(const JsonDocument& jobDocument, RunState& state) 
   // Absolute and normal, so the outputs never depend on how the folder was
   // written and the scan can tell them among its sources.
   job.ArchiveFolder = NormalPath(job.ArchiveFolder);
-
-  const TargetNames names = NameTarget(job, DateSuffix());
-  BackupClass& run = state.run;
-  run.archivePath = state.report.archivePath = names.archivePath;
-  run.logPath = state.report.logPath = names.logPath;
-  run.targetName = names.targetName;
   const auto target = targets_.find(job.Type);
   if (target == targets_.end()) {
     // A run that did nothing must not look like a backup that succeeded.
@@ -207,16 +205,32 @@ bool RunDriver::NameTheTarget(const JsonDocument& jobDocument, RunState& state) 
                   RunOutcome::kAborted);
   }
   state.target = target->second.get();
+  return true;
+}
+
+std::wstring RunDriver::FolderRefusal(const std::wstring& folder, int error) const {
+  return FormatText(L"Create Folder %s failed.%s", folder, ErrorText(static_cast<uint32_t>(error)));
+}
+
+// Phase 1: read the job, refuse what cannot be run, name the target, and take
+// the job's lock in its archive folder.
+bool RunDriver::NameTheTarget(const JsonDocument& jobDocument, RunState& state) {
+  if (!ReadTheJob(jobDocument, state)) return false;
+  BackupJob& job = state.job;
+  auto refuse = [&](const std::wstring& message, RunOutcome outcome) {
+    return Refuse(state, message, outcome);
+  };
+  const TargetNames names = NameTarget(job, DateSuffix());
+  BackupClass& run = state.run;
+  run.archivePath = state.report.archivePath = names.archivePath;
+  run.logPath = state.report.logPath = names.logPath;
+  run.targetName = names.targetName;
 
   // The archive folder, made when missing, stays open for the whole run: the
   // lock, the log and the target are made inside it, never again by path.
   int opened = platform::Fs().CreateFolders(job.ArchiveFolder);
   if (opened == 0) opened = platform::Fs().OpenFolder(job.ArchiveFolder, &state.archiveFolder);
-  if (opened != 0) {
-    return refuse(FormatText(L"Create Folder %s failed.%s", job.ArchiveFolder,
-                             ErrorText(static_cast<uint32_t>(opened))),
-                  RunOutcome::kAborted);
-  }
+  if (opened != 0) return refuse(FolderRefusal(job.ArchiveFolder, opened), RunOutcome::kAborted);
   state.outputs.emplace(job.ArchiveName, TargetExtension(job.Type));
   // From the lock on, a signal cancels the run, which then cleans up.
   platform::KeepRunningOnInterrupt();
@@ -305,20 +319,24 @@ DryRunResult RunDriver::DryRun(const JsonDocument& jobDocument, const DryRunSink
   runCancelled = false;
   cancelLogged_ = false;
   DryRunResult result;
-  BackupJob& job = state.job;
-  if (!job.ReadJob(jobDocument) || job.ArchivePasswordUnreadable ||
-      !IsUsableArchiveName(job.ArchiveName)) {
-    result.outcome = RunOutcome::kJobUnreadable;
+  if (!ReadTheJob(jobDocument, state)) {
+    result.outcome = state.report.outcome;
     return result;
   }
-  job.ArchiveFolder = NormalPath(job.ArchiveFolder);
+  BackupJob& job = state.job;
   const TargetNames names = NameTarget(job, DateSuffix());
   result.target = names.archivePath;
   state.run.targetName = names.targetName;
   state.outputs.emplace(job.ArchiveName, TargetExtension(job.Type));
   // Nothing is made: an archive folder that is not there holds no outputs
-  // and no catalog.
-  (void)platform::Fs().OpenFolder(job.ArchiveFolder, &state.archiveFolder);
+  // and no catalog. One the run would refuse (a link another user could have
+  // placed) is refused here too.
+  if (const int opened = platform::Fs().OpenFolder(job.ArchiveFolder, &state.archiveFolder);
+      opened != 0 && opened != ENOENT) {
+    Refuse(state, FolderRefusal(job.ArchiveFolder, opened), RunOutcome::kAborted);
+    result.outcome = RunOutcome::kAborted;
+    return result;
+  }
   FillTheScan(state);
   state.scan.skipped = sink.skipped;
   // An include folder that cannot be read is told as skipped by the scan.

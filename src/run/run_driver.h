@@ -44,8 +44,8 @@ TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix);
 
 // What a dry run saw: the files a run would save, and the room for them.
 struct DryRunResult {
-  // kJobUnreadable: nothing scanned; kAborted: the host cancelled, the rest
-  // is not filled in.
+  // kJobUnreadable: nothing scanned; kAborted: refused as a run would be
+  // (the host was told why) or cancelled; the rest is not filled in.
   RunOutcome outcome = RunOutcome::kCompleted;
   std::wstring target;
   uint32_t files = 0;
@@ -80,6 +80,10 @@ class RunDriver {
 
  private:
   struct RunState;
+
+  bool Refuse(RunState& state, const std::wstring& message, RunOutcome outcome);
+  bool ReadTheJob(const JsonDocument& jobDocument, RunState& state);
+  std::wstring FolderRefusal(const std::wstring& folder, int error) const;
 
   // The five phases; a phase that returns false ends the run.
   bool NameTheTarget(const JsonDocument& jobDocument, RunState& state);

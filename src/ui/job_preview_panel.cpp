@@ -143,7 +143,10 @@ void CJobPreviewPanel::Show(uint64_t request, JobPreview preview) {
   preview_ = std::move(preview);
   shown_ = request;
   if (preview_.state == JobPreview::State::kJobUnreadable) {
-    summary_->SetLabel(Text(L"ui_preview_incomplete"));
+    // A new job lacks its name, which is no fault yet; else what a run says.
+    summary_->SetLabel(job_ && !job_->ArchiveName.empty() && !preview_.warnings.empty()
+                           ? wxString(preview_.warnings.front())
+                           : Text(L"ui_preview_incomplete"));
   } else {
     summary_->SetLabel(
         wxString(PrintFEx(texts_.GetText(L"ui_preview_summary"),

@@ -58,6 +58,8 @@ TEST_F(ServerCommandsTest, TheDryRunListsWhatARunSavesAndWhyTheRestIsLeftOut) {
 
   ASSERT_EQ(Kelvane("'" + jobFile + "' -dry-run -why"), 0) << output_;
   EXPECT_FALSE(PathExists(out_)) << "a dry run writes nothing";
+  EXPECT_FALSE(PathExists(dir_.Native("config/Dravolo/Kelvane/profile.json")))
+      << "not even the recent job";
   std::set<std::string> listed;
   std::set<std::string> reasons;
   for (const std::string& line : Lines(output_)) {
@@ -103,9 +105,22 @@ TEST_F(ServerCommandsTest, TheDryRunNamesAMissingIncludeFolderOnce) {
       << output_;
 }
 
-TEST_F(ServerCommandsTest, AnUnreadableJobGivesStatusThreeInADryRun) {
+// The dry run refuses what the run refuses, with the same message: an
+// unreadable job, and an archive folder behind a link another user could
+// have placed.
+TEST_F(ServerCommandsTest, TheDryRunRefusesWhatTheRunRefuses) {
   test::WriteBytes(dir_.Native("bad.kvnjob"), "{ not json");
   EXPECT_EQ(Kelvane("bad.kvnjob -dry-run"), 3) << output_;
+  File("a.txt", "a");
+  ASSERT_EQ(Shell("mkdir -m 1777 open && mkdir real && ln -s ../real open/out"), 0) << output_;
+  job_.ArchiveFolder = dir_.Wide("open/out");
+  const std::string jobFile = cli_.WriteJob(job_);
+  EXPECT_EQ(Kelvane("'" + jobFile + "' -dry-run"), 2) << output_;
+  const std::string refused = "Create Folder " + dir_.Native("open/out") +
+                              " failed. Symbolic link not followed.";
+  EXPECT_NE(output_.find(refused), std::string::npos) << output_;
+  EXPECT_EQ(Kelvane("'" + jobFile + "' -start"), 2) << output_;
+  EXPECT_NE(output_.find(refused), std::string::npos) << output_;
 }
 
 // The summary tells how each kind of run ended, as JSON a monitor can read.
@@ -156,6 +171,18 @@ TEST_F(ServerCommandsTest, TheSummarySaysHowTheRunEnded) {
   JsonDocument unread;
   read(&unread);
   EXPECT_EQ(text(unread, "outcome"), "job_unreadable");
+
+  // A summary that cannot be written is an error of the run; one that would
+  // replace the run's own archive is refused before anything is done.
+  EXPECT_EQ(Kelvane("'" + jobFile + "' -start -summary '" + dir_.Native("no/such/s.json") + "'"), 1)
+      << output_;
+  job_.IncludeFolders.pop_back();
+  job_.Type = kJobTypeZip;
+  const std::string zipJob = cli_.WriteJob(job_, "zip.kvnjob");
+  ASSERT_EQ(Kelvane("'" + zipJob + "' -start"), 0) << output_;
+  const std::string before = test::ReadBytes(out_ + "/Daily.zip");
+  EXPECT_EQ(Kelvane("'" + zipJob + "' -start -summary '" + out_ + "/Daily.zip'"), 3) << output_;
+  EXPECT_EQ(test::ReadBytes(out_ + "/Daily.zip"), before);
 }
 
 // The password arrives on standard input, never in the arguments; the job
