@@ -94,8 +94,7 @@ const BuiltInText kBuiltInTexts[] = {
      L"Das neue Archiv [1] hat die Prüfung nicht bestanden und wurde verworfen; ein älteres "
      L"Archiv ist unverändert. Das Protokoll [2] nennt die Dateien."},
     {L"console_aborted",
-     L"Abgebrochen: von einem Archiv bleibt nichts; ein Zielordner behält die bis dahin "
-     L"kopierten Dateien."},
+     L"Abgebrochen: vom neuen Archiv bleibt nichts; ein älteres ist unverändert."},
     {L"console_job_unreadable", L"Der Auftrag konnte nicht gelesen werden."},
     {L"console_no_job_given", L"keine Auftragsdatei angegeben"},
     {L"console_job_not_found", L"[1]: nicht gefunden"},
@@ -270,11 +269,20 @@ const BuiltInText kBuiltInTexts[] = {
     {L"console_summary_is_output",
      L"Die Zusammenfassung [1] würde eine eigene Ausgabe des Auftrags ersetzen "
      L"(Archiv, Protokoll, Katalog oder Sperre); nichts wurde getan."},
+    {L"console_aborted_before",
+     L"Abgebrochen, bevor etwas geschrieben wurde; nichts wurde geändert."},
+    {L"console_aborted_folder",
+     L"Abgebrochen: die Ordnerkopie behält die bis dahin kopierten Dateien."},
+    {L"console_job_empty", L"[1]: die Datei ist leer"},
+    {L"console_done_nothing",
+     L"Fertig: nichts geändert, keine Datei zu sichern; [1] steht als leerer "
+     L"Wiederherstellungspunkt."},
+    {L"console_done_nothing_folder", L"Fertig: nichts geändert, keine Datei nach [1] zu sichern."},
     {L"ui_on", L"An"},
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 164);
+static_assert(std::size(kBuiltInTexts) == 169);
 
 }  // namespace
 

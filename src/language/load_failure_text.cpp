@@ -17,6 +17,8 @@ std::wstring LoadProblemText(const JsonDocument& document, uint32_t error, const
     why = PrintFEx(
         texts.GetText(L"console_job_not_json"),
         {path, FormatText(L"%llu", static_cast<unsigned long long>(document.errorOffset()))});
+  } else if (error == kResultEmptyFile) {
+    why = PrintFEx(texts.GetText(L"console_job_empty"), {path});
   } else {
     why = PrintFEx(texts.GetText(L"console_job_error"),
                    {path, document.errorText().empty() ? FormatText(L"code %lu", error)

@@ -412,6 +412,7 @@ void RunDriver::WriteTheTarget(RunState& state) {
     host_.ShowProgressPercent(true);
     host_.SetProgressRange(state.scan.CountFiles());
     host_.SetProgressPosition(0);
+    state.report.targetBegun = true;
     state.report.result =
         run.Run(&state.scan, static_cast<int32_t>(state.job.ArchiveCompLevel), *state.target);
     if (state.report.result != 0) runCancelled = true;

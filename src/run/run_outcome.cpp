@@ -11,6 +11,12 @@ std::vector<std::wstring> OutcomeLines(const RunReport& report, const LanguageTa
   switch (report.outcome) {
     case RunOutcome::kCompleted:
     case RunOutcome::kCompletedWithErrors: {
+      if (report.nothingChanged()) {
+        const bool folder = !report.archivePath.empty() && report.archivePath.back() == L'/';
+        return {PrintFEx(texts.GetText(folder ? L"console_done_nothing_folder"
+                                              : L"console_done_nothing"),
+                         {report.archivePath})};
+      }
       std::vector<std::wstring> lines{
           PrintFEx(texts.GetText(L"console_done"),
                    {FormatText(L"%lu", report.savedFiles), FormatText(L"%lu", report.totalFiles),
@@ -23,7 +29,14 @@ std::vector<std::wstring> OutcomeLines(const RunReport& report, const LanguageTa
       }
       return lines;
     }
-    case RunOutcome::kAborted: return {texts.GetText(L"console_aborted")};
+    case RunOutcome::kAborted:
+      // Only what applies: a run refused before it wrote anything changed
+      // nothing; a folder copy keeps what it copied; an archive is dropped.
+      if (!report.targetBegun) return {texts.GetText(L"console_aborted_before")};
+      if (!report.archivePath.empty() && report.archivePath.back() == L'/') {
+        return {texts.GetText(L"console_aborted_folder")};
+      }
+      return {texts.GetText(L"console_aborted")};
     case RunOutcome::kJobUnreadable: return {texts.GetText(L"console_job_unreadable")};
   }
   return {};

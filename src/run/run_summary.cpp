@@ -35,6 +35,7 @@ void Fill(const RunSummary& summary, JsonDocument& doc) {
   doc.AddString(root, "log", report.logPath);
   doc.AddNumber(root, "filesSelected", report.totalFiles);
   doc.AddNumber(root, "filesSaved", report.savedFiles);
+  doc.AddBool(root, "nothingChanged", report.nothingChanged());
   doc.AddNumber(root, "filesFailed",
                 report.totalFiles > report.savedFiles && report.outcome != RunOutcome::kAborted
                     ? report.totalFiles - report.savedFiles

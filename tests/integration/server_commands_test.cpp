@@ -111,6 +111,9 @@ TEST_F(ServerCommandsTest, TheDryRunNamesAMissingIncludeFolderOnce) {
 TEST_F(ServerCommandsTest, TheDryRunRefusesWhatTheRunRefuses) {
   test::WriteBytes(dir_.Native("bad.kvnjob"), "{ not json");
   EXPECT_EQ(Kelvane("bad.kvnjob -dry-run"), 3) << output_;
+  test::WriteBytes(dir_.Native("empty.kvnjob"), "");
+  EXPECT_EQ(Kelvane("empty.kvnjob -start"), 3) << output_;
+  EXPECT_NE(output_.find("empty.kvnjob: the file is empty"), std::string::npos) << output_;
   File("a.txt", "a");
   ASSERT_EQ(Shell("mkdir -m 1777 open && mkdir real && ln -s ../real open/out"), 0) << output_;
   job_.ArchiveFolder = dir_.Wide("open/out");

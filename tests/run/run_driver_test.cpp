@@ -19,6 +19,7 @@
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/run_driver_fixture.h"
+#include "run/run_outcome.h"
 #include "run/run_summary.h"
 #include "support/fake_run_host.h"
 #include "support/test_support.h"
@@ -354,6 +355,37 @@ TEST_F(RunDriverTest, SevenZipRunLeavesOutAVanishedFileAndSaysSo) {
       "7z l -slt '" + dir_.Native("out/Daily.7z") + "' | grep '^Path = " + src_.substr(1) + "'",
       &listing);
   EXPECT_EQ(listing, "Path = " + src_.substr(1) + "/sub/b.txt\n");
+}
+
+// The end line says only what applies: a run refused before it wrote
+// anything changed nothing, a folder copy keeps what it copied, an archive is
+// dropped; a run with no file to save says that nothing changed.
+TEST(RunOutcomeTest, TheEndLineSaysOnlyWhatApplies) {
+  const LanguageTable texts;
+  struct Row {
+    RunOutcome outcome;
+    bool begun;
+    std::wstring target;
+    uint32_t files;
+    std::wstring line;
+  } rows[] = {
+      {RunOutcome::kAborted, false, L"/b/Daily.zip", 0, texts.GetText(L"console_aborted_before")},
+      {RunOutcome::kAborted, true, L"/b/Daily/", 3, texts.GetText(L"console_aborted_folder")},
+      {RunOutcome::kAborted, true, L"/b/Daily.zip", 3, texts.GetText(L"console_aborted")},
+      {RunOutcome::kCompleted, true, L"/b/D_1.zip", 0,
+       PrintFEx(texts.GetText(L"console_done_nothing"), {L"/b/D_1.zip"})},
+      {RunOutcome::kCompleted, true, L"/b/Daily/", 0,
+       PrintFEx(texts.GetText(L"console_done_nothing_folder"), {L"/b/Daily/"})},
+  };
+  for (const Row& row : rows) {
+    RunReport report;
+    report.outcome = row.outcome;
+    report.targetBegun = row.begun;
+    report.archivePath = row.target;
+    report.totalFiles = report.savedFiles = row.files;
+    EXPECT_EQ(OutcomeLines(report, texts), std::vector<std::wstring>{row.line})
+        << platform::ToUtf8(row.target);
+  }
 }
 
 // An include folder that is there but empty (a disk that is not mounted)
