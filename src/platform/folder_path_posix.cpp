@@ -28,7 +28,9 @@ int FileBehindLinks(const std::string& path, std::string* real) {
   *real = path;
   for (int hops = 0;; ++hops) {
     const size_t slash = real->rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : real->substr(0, slash);
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : real->substr(0, slash);
     const std::string name = slash == std::string::npos ? *real : real->substr(slash + 1);
     const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) return errno == ENOENT ? 0 : errno;  // nothing there yet

@@ -83,7 +83,8 @@ void LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& outpu
   if (fs.DescribeFolder(archiveFolder, &folder) != 0 || !platform::OnlyTrustedCanWrite(folder)) {
     return fullRun(L"lies in a folder other users may write to");
   }
-  if (!platform::OnlyTrustedCanWrite(*file)) return fullRun(L"may have been written by another user");
+  if (!platform::OnlyTrustedCanWrite(*file))
+    return fullRun(L"may have been written by another user");
   const uint64_t memory = platform::PhysicalMemoryBytes();
   if (memory != 0 && file->size > memory / 4) {
     return fullRun(L"is larger than this machine can read");

@@ -13,9 +13,9 @@ std::vector<std::wstring> OutcomeLines(const RunReport& report, const LanguageTa
     case RunOutcome::kCompletedWithErrors: {
       if (report.nothingChanged()) {
         const bool folder = !report.archivePath.empty() && report.archivePath.back() == L'/';
-        return {PrintFEx(texts.GetText(folder ? L"console_done_nothing_folder"
-                                              : L"console_done_nothing"),
-                         {report.archivePath})};
+        return {PrintFEx(
+            texts.GetText(folder ? L"console_done_nothing_folder" : L"console_done_nothing"),
+            {report.archivePath})};
       }
       std::vector<std::wstring> lines{
           PrintFEx(texts.GetText(L"console_done"),

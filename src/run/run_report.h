@@ -22,13 +22,11 @@ struct RunReport {
   uint32_t errorCount = 0;
   uint32_t totalFiles = 0;  // files the scan selected
   uint64_t totalBytes = 0;
-  uint32_t savedFiles = 0;  // files the target phase saved without error
+  uint32_t savedFiles = 0;   // files the target phase saved without error
   bool targetBegun = false;  // the target phase started writing
   // Completed without a file to save (a quiet night of a dated incremental
   // job): the target stands, empty, as a restore point.
-  bool nothingChanged() const {
-    return outcome == RunOutcome::kCompleted && totalFiles == 0;
-  }
+  bool nothingChanged() const { return outcome == RunOutcome::kCompleted && totalFiles == 0; }
   Verification verification = Verification::kNone;
   uint32_t verifiedFiles = 0;  // read back
   uint32_t verifyFailures = 0;

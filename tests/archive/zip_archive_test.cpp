@@ -314,11 +314,12 @@ TEST_F(ZipArchiveTest, TheCheckComparesEachLocalHeaderWithTheDirectory) {
     check.entryGood = [&](const std::string&) { ++good_entries; };
     check.entryBad = [&](const std::string&, const std::wstring& why) { bad.push_back(why); };
     const auto open = [&](std::unique_ptr<platform::FileStream>* view) {
-      return platform::Fs().OpenStream(dir_.Wide("damaged.zip"), platform::FileStream::kReadExisting,
-                                       view);
+      return platform::Fs().OpenStream(dir_.Wide("damaged.zip"),
+                                       platform::FileStream::kReadExisting, view);
     };
     std::wstring why;
-    EXPECT_EQ(ZipCheckArchive(open, "", check, &why), 0) << row.offset << " " << platform::ToUtf8(why);
+    EXPECT_EQ(ZipCheckArchive(open, "", check, &why), 0)
+        << row.offset << " " << platform::ToUtf8(why);
     EXPECT_EQ(bad, row.why[0] ? std::vector<std::wstring>{row.why} : std::vector<std::wstring>{})
         << "byte " << row.offset;
     EXPECT_EQ(good_entries, row.why[0] ? 0 : 1) << "byte " << row.offset;
@@ -329,7 +330,8 @@ TEST_F(ZipArchiveTest, TheCheckComparesEachLocalHeaderWithTheDirectory) {
     return platform::Fs().OpenStream(dir_.Wide("empty.zip"), platform::FileStream::kReadExisting,
                                      view);
   };
-  EXPECT_EQ(ZipCheckArchive(openEmpty, "", none, &why), 0) << "an empty archive: " << platform::ToUtf8(why);
+  EXPECT_EQ(ZipCheckArchive(openEmpty, "", none, &why), 0)
+      << "an empty archive: " << platform::ToUtf8(why);
 }
 
 }  // namespace

@@ -119,8 +119,8 @@ TEST_F(ServerCommandsTest, TheDryRunRefusesWhatTheRunRefuses) {
   job_.ArchiveFolder = dir_.Wide("open/out");
   const std::string jobFile = cli_.WriteJob(job_);
   EXPECT_EQ(Kelvane("'" + jobFile + "' -dry-run"), 2) << output_;
-  const std::string refused = "Create Folder " + dir_.Native("open/out") +
-                              " failed. Symbolic link not followed.";
+  const std::string refused =
+      "Create Folder " + dir_.Native("open/out") + " failed. Symbolic link not followed.";
   EXPECT_NE(output_.find(refused), std::string::npos) << output_;
   EXPECT_EQ(Kelvane("'" + jobFile + "' -start"), 2) << output_;
   EXPECT_NE(output_.find(refused), std::string::npos) << output_;
@@ -221,7 +221,8 @@ TEST_F(ServerCommandsTest, APasswordFromStandardInputOpensTheArchives) {
   // Nothing on standard input changes nothing, and neither does what no tool
   // could type back: bytes of another encoding (Latin-1), or a NUL.
   const std::string before = test::ReadBytes(jobFile);
-  for (const char* input : {"< /dev/null", "< <(printf 'caf\\351\\n')", "< <(printf 'a\\000b\\n')"}) {
+  for (const char* input :
+       {"< /dev/null", "< <(printf 'caf\\351\\n')", "< <(printf 'a\\000b\\n')"}) {
     EXPECT_EQ(Shell("XDG_CONFIG_HOME='" + dir_.Native("config") + "' bash -c \"'" +
                     KELVANE_EXECUTABLE + "' '" + jobFile + "' -set-password " + input + "\""),
               3)
@@ -281,9 +282,9 @@ TEST_F(ServerCommandsTest, AScheduleIsATimerSystemdAcceptsAndOffRemovesIt) {
   EXPECT_NE(timer.find("OnCalendar=daily\nPersistent=true\n"), std::string::npos) << timer;
   if (test::RunShell("command -v systemd-analyze > /dev/null") == 0) {
     // Accepted, and without a single warning about the files.
-    EXPECT_EQ(Shell("systemd-analyze verify '" + units + unit + ".timer' '" + units + unit +
-                    ".service'"),
-              0)
+    EXPECT_EQ(
+        Shell("systemd-analyze verify '" + units + unit + ".timer' '" + units + unit + ".service'"),
+        0)
         << output_;
     EXPECT_EQ(output_, "");
     EXPECT_EQ(Kelvane("'" + jobFile + "' -schedule 'at some point'"), 3);
@@ -293,7 +294,8 @@ TEST_F(ServerCommandsTest, AScheduleIsATimerSystemdAcceptsAndOffRemovesIt) {
   // Names alike, jobs apart: each its own timer, and off removes only its own.
   std::filesystem::create_directories(dir_.Native("elsewhere"));
   const std::string alike = cli_.WriteJob(job_, "night_ly.kvnjob");
-  const std::string namesake = test::Cli(dir_.Native("elsewhere")).WriteJob(job_, "night ly.kvnjob");
+  const std::string namesake =
+      test::Cli(dir_.Native("elsewhere")).WriteJob(job_, "night ly.kvnjob");
   const std::string alikeUnit = scheduled(alike);
   const std::string namesakeUnit = scheduled(namesake);
   EXPECT_NE(alikeUnit, unit);

@@ -169,8 +169,7 @@ TEST_P(FailedFileRunTest, AFileThatFailedIsTakenAgainNextTime) {
       EXPECT_EQ(first.errorCount, 1u) << row.error;
       EXPECT_EQ(first.savedFiles, 1u) << row.error;
       EXPECT_EQ(first.verification, Verification::kPassed) << row.error;
-      EXPECT_TRUE(LogHas("/a.txt failed." + platform::ToUtf8(ErrorText(row.error))))
-          << row.error;
+      EXPECT_TRUE(LogHas("/a.txt failed." + platform::ToUtf8(ErrorText(row.error)))) << row.error;
     }
     RunInHour(++hour);
     EXPECT_EQ(Run().savedFiles, 1u) << row.error;
@@ -295,7 +294,8 @@ TEST_F(ChangeCatalogRunTest, AHugeCatalogMeansAFullRun) {
   ASSERT_EQ(Run().savedFiles, 2u);
   const std::string path = dir_.Native("out/Daily.kvncat");
   const uint64_t huge = static_cast<uint64_t>(::sysconf(_SC_PHYS_PAGES)) *
-                            static_cast<uint64_t>(::sysconf(_SC_PAGESIZE)) / 4 + 1;
+                            static_cast<uint64_t>(::sysconf(_SC_PAGESIZE)) / 4 +
+                        1;
   struct Row {
     std::string make;
     std::string said;

@@ -406,9 +406,9 @@ TEST_F(RunDriverTest, AnEmptiedSourceKeepsTheArchiveItWouldEmpty) {
     host_.messages.clear();
     EXPECT_EQ(Run().outcome, RunOutcome::kAborted) << name;
     EXPECT_EQ(ReadBytes(archive), older) << name;
-    EXPECT_EQ(host_.messages, std::vector<std::wstring>{PrintFEx(
-                                  texts_.GetText(L"no_files_archive_kept"),
-                                  {platform::FromNative(archive)})})
+    EXPECT_EQ(host_.messages,
+              std::vector<std::wstring>{PrintFEx(texts_.GetText(L"no_files_archive_kept"),
+                                                 {platform::FromNative(archive)})})
         << name;
     std::filesystem::remove(archive);
     EXPECT_EQ(Run().outcome, RunOutcome::kCompleted) << name << ": nothing to lose";

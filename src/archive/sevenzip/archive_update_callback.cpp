@@ -138,8 +138,8 @@ HRESULT ArchiveUpdateCallbackEx::GetStream(uint32_t index, ISequentialInStream**
       record_->fileFailed(index, files_[index].fullPath, readError);
     };
   }
-  auto* wrapper = new InStreamWrapper(std::move(stream),
-                                      record_ ? &record_->stopRequested : nullptr, failed);
+  auto* wrapper =
+      new InStreamWrapper(std::move(stream), record_ ? &record_->stopRequested : nullptr, failed);
   wrapper->AddRef();
   *inStream = wrapper;
   return S_OK;

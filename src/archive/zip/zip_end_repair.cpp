@@ -4,16 +4,18 @@
 #include <cstring>
 #include <vector>
 
+#include "archive/zip/zip_records.h"
+
 namespace kelvane {
 namespace {
 
-constexpr uint32_t kEndSignature = 0x06054b50;
-constexpr uint32_t kZip64EndSignature = 0x06064b50;
-constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr uint32_t kCentralSignature = 0x02014b50;
-constexpr size_t kEndSize = 22;
-constexpr size_t kZip64EndSize = 56;
-constexpr size_t kLocatorSize = 20;
+using zip_records::kCentralHeader;
+using zip_records::kEndRecord;
+using zip_records::kEndRecordSize;
+using zip_records::kZip64EndRecord;
+using zip_records::kZip64EndRecordSize;
+using zip_records::kZip64Locator;
+using zip_records::kZip64LocatorSize;
 constexpr uint8_t kHostUnix = 3;
 
 uint64_t Get(const uint8_t* p, int bytes) {
@@ -59,30 +61,30 @@ int RepairZipEnd(platform::FileStream& stream, uint64_t entryCount) {
   if (const int error = stream.Seek(0, platform::FileStream::kFromEnd, &size); error != 0) {
     return error;
   }
-  if (size < kEndSize) return EILSEQ;
-  const uint64_t endOffset = size - kEndSize;
-  uint8_t end[kEndSize];
-  if (const int error = ReadAt(stream, endOffset, end, kEndSize); error != 0) return error;
-  if (Get(end, 4) != kEndSignature || Get(end + 20, 2) != 0) return EILSEQ;
+  if (size < kEndRecordSize) return EILSEQ;
+  const uint64_t endOffset = size - kEndRecordSize;
+  uint8_t end[kEndRecordSize];
+  if (const int error = ReadAt(stream, endOffset, end, kEndRecordSize); error != 0) return error;
+  if (Get(end, 4) != kEndRecord || Get(end + 20, 2) != 0) return EILSEQ;
 
   // Where the central directory is: from the Zip64 end record when minizip
   // wrote one, else from the plain end record.
   uint64_t centralOffset = Get(end + 16, 4);
   uint64_t centralSize = Get(end + 12, 4);
   bool hasZip64End = false;
-  if (endOffset >= kLocatorSize) {
-    uint8_t locator[kLocatorSize];
-    if (const int error = ReadAt(stream, endOffset - kLocatorSize, locator, kLocatorSize);
+  if (endOffset >= kZip64LocatorSize) {
+    uint8_t locator[kZip64LocatorSize];
+    if (const int error = ReadAt(stream, endOffset - kZip64LocatorSize, locator, kZip64LocatorSize);
         error != 0) {
       return error;
     }
-    if (Get(locator, 4) == kZip64LocatorSignature) {
-      uint8_t zip64End[kZip64EndSize];
-      if (const int error = ReadAt(stream, Get(locator + 8, 8), zip64End, kZip64EndSize);
+    if (Get(locator, 4) == kZip64Locator) {
+      uint8_t zip64End[kZip64EndRecordSize];
+      if (const int error = ReadAt(stream, Get(locator + 8, 8), zip64End, kZip64EndRecordSize);
           error != 0) {
         return error;
       }
-      if (Get(zip64End, 4) != kZip64EndSignature) return EILSEQ;
+      if (Get(zip64End, 4) != kZip64EndRecord) return EILSEQ;
       hasZip64End = true;
       centralSize = Get(zip64End + 40, 8);
       centralOffset = Get(zip64End + 48, 8);
@@ -97,7 +99,7 @@ int RepairZipEnd(platform::FileStream& stream, uint64_t entryCount) {
   uint64_t records = 0;
   bool changed = false;
   for (size_t at = 0; at + 46 <= central.size(); ++records) {
-    if (Get(&central[at], 4) != kCentralSignature) return EILSEQ;
+    if (Get(&central[at], 4) != kCentralHeader) return EILSEQ;
     if (central[at + 5] != kHostUnix) {
       central[at + 5] = kHostUnix;
       changed = true;
@@ -116,8 +118,8 @@ int RepairZipEnd(platform::FileStream& stream, uint64_t entryCount) {
   // Too many entries for the plain end record: Zip64 end record, locator, end.
   const uint64_t zip64EndOffset = centralOffset + centralSize;
   std::vector<uint8_t> tail;
-  Put(tail, kZip64EndSignature, 4);
-  Put(tail, kZip64EndSize - 12, 8);
+  Put(tail, kZip64EndRecord, 4);
+  Put(tail, kZip64EndRecordSize - 12, 8);
   Put(tail, (kHostUnix << 8) | 45, 2);
   Put(tail, 45, 2);
   Put(tail, 0, 4);
@@ -126,11 +128,11 @@ int RepairZipEnd(platform::FileStream& stream, uint64_t entryCount) {
   Put(tail, entryCount, 8);
   Put(tail, centralSize, 8);
   Put(tail, centralOffset, 8);
-  Put(tail, kZip64LocatorSignature, 4);
+  Put(tail, kZip64Locator, 4);
   Put(tail, 0, 4);
   Put(tail, zip64EndOffset, 8);
   Put(tail, 1, 4);
-  Put(tail, kEndSignature, 4);
+  Put(tail, kEndRecord, 4);
   Put(tail, 0, 2);
   Put(tail, 0, 2);
   Put(tail, 0xFFFF, 2);

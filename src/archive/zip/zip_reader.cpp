@@ -4,19 +4,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "archive/zip/zip_records.h"
+
 namespace kelvane {
 namespace {
 
-constexpr uint32_t kLocalHeader = 0x04034b50;
-constexpr uint32_t kCentralHeader = 0x02014b50;
-constexpr uint32_t kEndRecord = 0x06054b50;
-constexpr uint32_t kZip64EndRecord = 0x06064b50;
-constexpr uint32_t kZip64Locator = 0x07064b50;
-constexpr uint32_t kDescriptor = 0x08074b50;
-constexpr uint16_t kZip64Extra = 0x0001;
+using namespace zip_records;
 constexpr uint32_t kFull32 = 0xFFFFFFFF;
 constexpr uint16_t kFull16 = 0xFFFF;
-constexpr size_t kEndRecordSize = 22;
 constexpr size_t kMaxComment = 0xFFFF;
 
 // Little-endian fields from a buffer, in order.
@@ -56,7 +51,7 @@ bool ApplyZip64(const std::string& extra, uint64_t* uncompressed, uint64_t* comp
   while (fields.at() + 4 <= extra.size()) {
     const uint16_t id = fields.U16();
     const uint16_t size = fields.U16();
-    if (id != kZip64Extra) {
+    if (id != kZip64ExtraField) {
       fields.Skip(size);
       continue;
     }
@@ -73,7 +68,7 @@ bool ApplyZip64(const std::string& extra, uint64_t* uncompressed, uint64_t* comp
 bool HasZip64(const std::string& extra) {
   Fields fields(reinterpret_cast<const uint8_t*>(extra.data()), extra.size());
   while (fields.at() + 4 <= extra.size()) {
-    if (fields.U16() == kZip64Extra) return true;
+    if (fields.U16() == kZip64ExtraField) return true;
     fields.Skip(fields.U16());
   }
   return false;
@@ -99,8 +94,8 @@ int ZipReader::Fill(uint64_t offset) {
   windowSize_ = 0;
   while (windowSize_ < window_.size()) {
     size_t got = 0;
-    if (const int error = stream_.Read(window_.data() + windowSize_, window_.size() - windowSize_,
-                                       &got);
+    if (const int error =
+            stream_.Read(window_.data() + windowSize_, window_.size() - windowSize_, &got);
         error != 0) {
       return error;
     }
@@ -166,14 +161,15 @@ int ZipReader::ReadDirectory(std::vector<ZipEntry>* entries, std::wstring* why) 
   if (disk == kFull16 || count == kFull16 || directorySize == kFull32 ||
       directoryOffset == kFull32) {
     // ZIP64: the locator right before the end record names its record.
-    uint8_t locator[20];
-    if (endOffset < sizeof locator || ReadExactly(endOffset - sizeof locator, locator, 20) != 0 ||
+    uint8_t locator[kZip64LocatorSize];
+    if (endOffset < sizeof locator ||
+        ReadExactly(endOffset - sizeof locator, locator, sizeof locator) != 0 ||
         Fields(locator, 4).U32() != kZip64Locator) {
       return Damaged(why, L"its ZIP64 end record is missing");
     }
     Fields located(locator + 8, 8);
     const uint64_t zip64Offset = located.U64();
-    uint8_t zip64[56];
+    uint8_t zip64[kZip64EndRecordSize];
     if (ReadExactly(zip64Offset, zip64, sizeof zip64) != 0 ||
         Fields(zip64, 4).U32() != kZip64EndRecord) {
       return Damaged(why, L"its ZIP64 end record is damaged");
@@ -185,17 +181,17 @@ int ZipReader::ReadDirectory(std::vector<ZipEntry>* entries, std::wstring* why) 
     directoryOffset = big.U64();
   }
   if (directoryOffset > size_ || directorySize > size_ - directoryOffset ||
-      count > directorySize / 46) {
+      count > directorySize / kCentralHeaderSize) {
     if (count != 0 || directorySize != 0) return Damaged(why, L"its directory lies outside it");
   }
   entries->reserve(static_cast<size_t>(count));
   uint64_t at = directoryOffset;
   for (uint64_t i = 0; i < count; ++i) {
-    uint8_t header[46];
+    uint8_t header[kCentralHeaderSize];
     if (ReadExactly(at, header, sizeof header) != 0 || Fields(header, 4).U32() != kCentralHeader) {
       return Damaged(why, L"its directory is damaged");
     }
-    Fields central(header + 4, 42);
+    Fields central(header + 4, kCentralHeaderSize - 4);
     ZipEntry entry;
     entry.versionMadeBy = central.U16();
     central.U16();  // version needed
@@ -215,13 +211,13 @@ int ZipReader::ReadDirectory(std::vector<ZipEntry>* entries, std::wstring* why) 
     entry.localHeaderOffset = central.U32();
     entry.name.resize(nameSize);
     std::string extra(extraSize, '\0');
-    if (ReadExactly(at + 46, entry.name.data(), nameSize) != 0 ||
-        ReadExactly(at + 46 + nameSize, extra.data(), extraSize) != 0 ||
+    if (ReadExactly(at + kCentralHeaderSize, entry.name.data(), nameSize) != 0 ||
+        ReadExactly(at + kCentralHeaderSize + nameSize, extra.data(), extraSize) != 0 ||
         !ApplyZip64(extra, &entry.uncompressedSize, &entry.compressedSize,
                     &entry.localHeaderOffset)) {
       return Damaged(why, L"its directory is damaged");
     }
-    at += 46 + nameSize + extraSize + commentSize;
+    at += kCentralHeaderSize + nameSize + extraSize + commentSize;
     entries->push_back(std::move(entry));
   }
   return 0;
@@ -235,12 +231,12 @@ int ZipReader::LocateData(const ZipEntry& entry, uint64_t* dataOffset, std::wstr
     }
     windowSize_ = 0;
   }
-  uint8_t header[30];
+  uint8_t header[kLocalHeaderSize];
   if (ReadExactly(entry.localHeaderOffset, header, sizeof header) != 0 ||
       Fields(header, 4).U32() != kLocalHeader) {
     return Damaged(why, L"its local header is missing");
   }
-  Fields local(header + 4, 26);
+  Fields local(header + 4, kLocalHeaderSize - 4);
   local.U16();  // version needed
   const uint16_t flags = local.U16();
   const uint16_t method = local.U16();
@@ -253,15 +249,16 @@ int ZipReader::LocateData(const ZipEntry& entry, uint64_t* dataOffset, std::wstr
   const uint16_t extraSize = local.U16();
   std::string name(nameSize, '\0');
   std::string extra(extraSize, '\0');
-  if (ReadExactly(entry.localHeaderOffset + 30, name.data(), nameSize) != 0 ||
-      ReadExactly(entry.localHeaderOffset + 30 + nameSize, extra.data(), extraSize) != 0) {
+  if (ReadExactly(entry.localHeaderOffset + kLocalHeaderSize, name.data(), nameSize) != 0 ||
+      ReadExactly(entry.localHeaderOffset + kLocalHeaderSize + nameSize, extra.data(), extraSize) !=
+          0) {
     return Damaged(why, L"its local header is cut off");
   }
   if (name != entry.name) return Damaged(why, L"its local header holds another name");
   if (flags != entry.flags || method != entry.method) {
     return Damaged(why, L"its local header holds other flags or another method");
   }
-  *dataOffset = entry.localHeaderOffset + 30 + nameSize + extraSize;
+  *dataOffset = entry.localHeaderOffset + kLocalHeaderSize + nameSize + extraSize;
   if (flags & kZipDataDescriptor) {
     // The values follow the data: CRC and sizes, 8 bytes each where the
     // local header has a ZIP64 field, after an optional signature.
@@ -273,7 +270,7 @@ int ZipReader::LocateData(const ZipEntry& entry, uint64_t* dataOffset, std::wstr
       return Damaged(why, L"its data descriptor is missing");
     }
     Fields values(descriptor, got);
-    if (Fields(descriptor, 4).U32() == kDescriptor) values.U32();
+    if (Fields(descriptor, 4).U32() == kDataDescriptor) values.U32();
     crc = values.U32();
     compressed = zip64 ? values.U64() : values.U32();
     uncompressed = zip64 ? values.U64() : values.U32();
