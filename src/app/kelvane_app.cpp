@@ -12,6 +12,7 @@
 #include "job/json_document.h"
 #include "language/language_table.h"
 #include "language/load_failure_text.h"
+#include "platform/clock.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
@@ -120,11 +121,10 @@ int RunJob(const JsonDocument& job, const std::wstring& jobPath, const LanguageT
   RunSummary summary;
   summary.jobPath = jobPath;
   summary.start = IsoLocalTime();
-  const auto started = std::chrono::steady_clock::now();
+  const int64_t started = platform::Time().MonotonicMicros();
   summary.report = inWindow ? RunInWindow(job, jobPath, texts, sevenZipLibrary, minimize, profile)
                             : RunInConsole(job, texts, sevenZipLibrary);
-  summary.durationSeconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  summary.durationSeconds = static_cast<double>(platform::Time().MonotonicMicros() - started) / 1e6;
   summary.end = IsoLocalTime();
   summary.exitStatus = ExitStatusOf(summary.report.outcome);
   if (!WriteSummaryIfAsked(summaryPath, summary, texts) && summary.exitStatus == kExitDone) {

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/local_clock.h"
 #include "platform/text_codec.h"
@@ -52,7 +53,7 @@ int RunLog::error() const {
 const std::string& RunLog::Prefix() {
   // Formatting the local time for every line of a scan that logs each file
   // would dominate; the text changes once a second.
-  const int64_t now = std::time(nullptr);
+  const int64_t now = platform::Time().WallSeconds();
   if (now != prefixSecond_) {
     prefix_ = platform::ToUtf8(platform::FormatLocalTime("[%x %X] "));
     prefixSecond_ = now;

@@ -2,12 +2,13 @@
 
 #include <ctime>
 
+#include "platform/clock.h"
 #include "platform/text_codec.h"
 
 namespace kelvane::platform {
 
 std::wstring FormatLocalTime(const char* format) {
-  const std::time_t now = std::time(nullptr);
+  const auto now = static_cast<std::time_t>(Time().WallSeconds());
   std::tm local{};
   if (::localtime_r(&now, &local) == nullptr) return {};
   char buffer[256];

@@ -6,6 +6,7 @@
 
 #include "language/language_table.h"
 #include "log/run_log.h"
+#include "platform/clock.h"
 #include "platform/paths.h"
 #include "run/backup_target.h"
 #include "run/output_names.h"
@@ -28,7 +29,7 @@ BackupClass::BackupClass(RunHost& runHost, const LanguageTable& languageTexts, R
       log(runLog) {}
 
 uint32_t BackupClass::PumpingWait(std::future<uint32_t>& task) {
-  while (task.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+  while (task.wait_for(platform::Time().PumpTick()) != std::future_status::ready) {
     pump();
     if (progressCallback && !progressCallback(this)) cancelRequested = true;
   }

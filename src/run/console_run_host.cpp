@@ -1,6 +1,7 @@
 #include "run/console_run_host.h"
 
 #include "language/language_table.h"
+#include "platform/clock.h"
 #include "platform/environment.h"
 #include "run/run_outcome.h"
 #include "util/line_escape.h"
@@ -81,12 +82,12 @@ void ConsoleRunHost::SetStatusLines(const std::wstring& files, const std::wstrin
   const std::string line = TerminalText(status);
   if (line == lastStatus_) return;
   lastStatus_ = line;
-  const auto now = std::chrono::steady_clock::now();
+  const int64_t now = platform::Time().MonotonicMicros();
   if (terminal_) {
     std::fprintf(out_, "\r\x1b[K%s", line.c_str());
     std::fflush(out_);
     progressLineOpen_ = true;
-  } else if (now - lastPrinted_ >= std::chrono::seconds(1)) {
+  } else if (lastPrinted_ == 0 || now - lastPrinted_ >= 1000000) {
     PrintLine(status);
     lastPrinted_ = now;
   }

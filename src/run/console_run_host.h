@@ -52,7 +52,7 @@ class ConsoleRunHost : public RunHost {
   bool cancelAnnounced_ = false;
   bool progressLineOpen_ = false;
   std::string lastStatus_;
-  std::chrono::steady_clock::time_point lastPrinted_{};
+  int64_t lastPrinted_ = 0;  // monotonic microseconds; 0: never
 };
 
 }  // namespace kelvane

@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/clock.h"
 #include "util/task_pool.h"
 
 namespace kelvane {
@@ -25,10 +26,10 @@ void ScanSources(ScanContext& scan, const std::function<void()>& pump) {
       scan.ScanIncludeFolder(static_cast<int32_t>(worker + 1), folder);
     }));
   }
-  // Waiting on the task itself rather than sleeping a fixed 100 ms lets a
+  // Waiting on the task itself rather than sleeping a fixed tick lets a
   // small scan return the moment its last walk ends.
   for (const auto& handle : handles) {
-    while (handle.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+    while (handle.wait_for(platform::Time().PumpTick()) != std::future_status::ready) {
       if (pump) pump();
     }
   }

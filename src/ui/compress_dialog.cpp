@@ -200,7 +200,7 @@ void CKelvaneCompressDlg::RunFinished(const RunReport& report) {
     return;
   }
   ShowOutcome(report);
-  if (closeWhenDone_->GetValue()) closeTimer_.StartOnce(1000);
+  if (closeWhenDone_->GetValue()) closeTimer_.StartOnce(kCloseDelayMs);
 }
 
 void CKelvaneCompressDlg::ShowOutcome(const RunReport& report) {
@@ -260,7 +260,7 @@ void CKelvaneCompressDlg::OnCancel() {
   // The run may have ended while the question was open.
   if (cancelled_ && !running_) CloseWhenIdle(wxID_CANCEL);
   else if (ended_ && closeWhenDone_->GetValue() && !closeTimer_.IsRunning()) {
-    closeTimer_.StartOnce(1000);
+    closeTimer_.StartOnce(kCloseDelayMs);
   }
 }
 

@@ -64,6 +64,7 @@ class CKelvaneCompressDlg : public DARo3::DialogLayout, public RunHost {
     kOpenLogButton = 1012,
   };
   enum TimerId : int { kStartTimer = 1005, kCloseTimer = 1010 };
+  static constexpr int kCloseDelayMs = 1000;
 
   // Runs `job` (kept by the caller for the window's life) with the targets of
   // this build; 7z through `sevenZipLibrary`.
@@ -75,6 +76,9 @@ class CKelvaneCompressDlg : public DARo3::DialogLayout, public RunHost {
   const std::optional<RunReport>& report() const { return report_; }
   bool running() const { return running_; }
   bool ended() const { return ended_; }
+  // How long after the end the window stays before it closes by itself, in
+  // milliseconds, so the last numbers can be read; 0 while it does not close.
+  int closesAfter() const { return closeTimer_.IsRunning() ? closeTimer_.GetInterval() : 0; }
 
   CPathStatic& filesLine() { return *files_; }
   CPathStatic& sizeLine() { return *size_; }

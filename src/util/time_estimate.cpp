@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "platform/clock.h"
 #include "platform/local_clock.h"
 #include "util/format_text.h"
 #include "util/template_format.h"
@@ -34,11 +35,7 @@ TimeEstimate::TimeEstimate(uint64_t totalBytes) : TimeEstimate(totalBytes, NowNa
 TimeEstimate::TimeEstimate(uint64_t totalBytes, int64_t startNanos)
     : total(totalBytes), start(startNanos) {}
 
-int64_t TimeEstimate::NowNanos() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+int64_t TimeEstimate::NowNanos() { return platform::Time().MonotonicMicros() * 1000; }
 
 void TimeEstimate::Update(uint64_t done, uint32_t key) { UpdateAt(done, key, NowNanos()); }
 

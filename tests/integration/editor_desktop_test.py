@@ -124,6 +124,18 @@ def geometry(title):
     return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
 
 
+def settled_geometry(title):
+    """The geometry once the window manager has stopped moving the window:
+    the same in three looks in a row."""
+    looks = []
+
+    def still():
+        looks.append(geometry(title))
+        return len(looks) >= 3 and looks[-1] == looks[-2] == looks[-3]
+    wait(still, 5)
+    return looks[-1] if looks else geometry(title)
+
+
 def shoot(title, name):
     x, y, width, height = geometry(title)
     subprocess.run([SCREENSHOT, os.path.join(ARTIFACTS, name + ".png"), str(x - 4), str(y - 40),
@@ -176,8 +188,7 @@ def test_start_keeps_the_editor_and_its_place():
         program = Program([job], work)
         if not check(program.window(title) is not None, f"start {round_number}: no editor"):
             break
-        time.sleep(0.3)
-        before = geometry(title)
+        before = settled_geometry(title)
         if first is None:
             first = before
             shoot(title, "editor-before-run")
@@ -185,8 +196,7 @@ def test_start_keeps_the_editor_and_its_place():
             name = f"start {round_number}, run {run_number}"
             if not start_and_return(program, title, name):
                 break
-            time.sleep(0.3)
-            after = geometry(title)
+            after = settled_geometry(title)
             check(all(abs(a - b) <= 2 for a, b in zip(after, before)),
                   f"{name}: the editor came back at {after}, not {before}")
         check(all(abs(a - b) <= 2 for a, b in zip(before, first)),
@@ -240,7 +250,7 @@ def test_every_field_is_named_by_its_own_label():
         editor = program.window("Kelvane - " + job)
         if not check(editor is not None, f"{name}: no editor"):
             continue
-        time.sleep(0.5)
+        settled_geometry("Kelvane - " + job)
         frame = editor.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         for label in ("ui_menu_new", "ui_menu_load", "ui_menu_save", "ui_menu_saveas", "ui_menu_start"):
             button = find(editor, "push button", text[label])

@@ -143,11 +143,9 @@ TEST_F(FolderRunTest, InterruptStopsTheCopyAndRemovesTheLog) {
   for (int i = 0; i < 6000; ++i) WriteBytes(src_ + "/f" + std::to_string(i) + ".txt", block);
   job_.LogFiles = true;
   const pid_t pid = cli_.Start({cli_.WriteJob(job_), "-start"}, dir_.Native("run-output.txt"));
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!PathExists(Target() + "/f0.txt") && !PathExists(Target() + "/f1.txt") &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  test::WaitUntil(
+      [this] { return PathExists(Target() + "/f0.txt") || PathExists(Target() + "/f1.txt"); },
+      std::chrono::seconds(60));
   ::kill(pid, SIGINT);
   EXPECT_EQ(test::Cli::Wait(pid), 2) << test::ReadBytes(dir_.Native("run-output.txt"));
   size_t copied = 0;
@@ -171,17 +169,12 @@ TEST_F(FolderRunTest, ASignalWhileALongJobIsReadEndsAtOnceAndWritesNothing) {
   const pid_t pid = cli_.Start({cli_.WriteJob(job_), "-start"}, dir_.Native("run-output.txt"));
   // Sent once the program catches the signal (its mask in /proc says so),
   // however slowly it starts.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  for (;;) {
+  ASSERT_TRUE(test::WaitUntil([pid] {
     const std::string status = test::ReadBytes("/proc/" + std::to_string(pid) + "/status");
     const size_t at = status.find("SigCgt:");
-    if (at != std::string::npos &&
-        (std::stoull(status.substr(at + 7), nullptr, 16) & (1ull << (SIGTERM - 1))) != 0) {
-      break;
-    }
-    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the program never caught SIGTERM";
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+    return at != std::string::npos &&
+           (std::stoull(status.substr(at + 7), nullptr, 16) & (1ull << (SIGTERM - 1))) != 0;
+  })) << "the program never caught SIGTERM";
   ::kill(pid, SIGTERM);
   const std::string output = test::ReadBytes(dir_.Native("run-output.txt"));
   EXPECT_EQ(test::Cli::Wait(pid), 2) << output;

@@ -38,6 +38,15 @@ check_aborted() {
   [ -z "$leftover" ] || fail "$2 left: $leftover"
 }
 
+# wait_packing NAME: waits up to 10 s until the run of NAME writes its archive.
+wait_packing() {
+  local i
+  for ((i = 0; i < 100; i++)); do
+    compgen -G "$work/out/.$1.zip.kvn-*" > /dev/null && return
+    sleep 0.1
+  done
+}
+
 # 1. With a display, -start runs in a window named after the job that closes
 #    by itself (a scheduler or a launcher may have nobody watching).
 make_job Plain 40
@@ -78,7 +87,7 @@ printf 'an older archive' > "$work/out/Cancel.zip"
 "$kelvane" "$work/Cancel.kvnjob" -start &
 pid=$!
 window=$(wait_window "Kelvane - Cancel")
-sleep 0.8
+wait_packing Cancel
 press "$window" Escape
 question=$(wait_window Kelvane)
 if [ -z "$question" ]; then
@@ -97,7 +106,7 @@ printf 'an older archive' > "$work/out/Term.zip"
 "$kelvane" "$work/Term.kvnjob" -start &
 pid=$!
 window=$(wait_window "Kelvane - Term")
-sleep 0.8
+wait_packing Term
 kill -TERM $pid
 wait_exit $pid
 check_aborted Term "SIGTERM"

@@ -54,22 +54,23 @@ TEST_F(BackupClassTest, QuickTaskIsJoinedWithoutPumpingOrCallback) {
 }
 
 TEST_F(BackupClassTest, OneNoFromTheCallbackStopsTheTaskForGood) {
-  int calls = 0;
+  test::FakeClock clock;
+  std::atomic<int> calls{0};
   run_.progressCallback = [&calls](BackupClass*) { return ++calls != 1; };  // no, then yes
-  auto task = std::async(std::launch::async, [this] {
-    while (!run_.cancelRequested) std::this_thread::sleep_for(5ms);
-    std::this_thread::sleep_for(250ms);  // two more ticks answered yes
+  auto task = std::async(std::launch::async, [&] {
+    test::WaitUntil([&] { return run_.cancelRequested && calls >= 3; });  // two ticks answered yes
     return 0u;
   });
   run_.PumpingWait(task);
-  EXPECT_GE(calls, 2);
+  EXPECT_GE(calls.load(), 3);
   EXPECT_TRUE(run_.cancelRequested);
-  EXPECT_EQ(host_.pumps, calls);
+  EXPECT_EQ(host_.pumps, calls.load());
 }
 
 TEST_F(BackupClassTest, WithoutCallbackTheWaitOnlyPumps) {
-  auto task = std::async(std::launch::async, [] {
-    std::this_thread::sleep_for(250ms);
+  test::FakeClock clock;
+  auto task = std::async(std::launch::async, [&] {
+    test::WaitUntil([&] { return host_.pumps >= 2; });
     return 0u;
   });
   run_.PumpingWait(task);

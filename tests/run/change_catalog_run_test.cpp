@@ -14,6 +14,7 @@
 
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
+#include "run/backup_class.h"
 #include "run/run_driver_fixture.h"
 #include "util/error_text.h"
 
@@ -212,8 +213,7 @@ TEST_F(ChangeCatalogRunTest, ACancelledRunLeavesTheCatalogAsItWas) {
     test::FaultyFileSystem fs;
     std::atomic<int> copied{0};
     fs.failCopy = [&copied](const std::wstring&) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(30));
-      ++copied;
+      if (++copied >= 3) test::WaitUntil([] { return vxstl::runCancelled.load(); });
       return 0;
     };
     platform::ScopedFileSystem scoped(&fs);

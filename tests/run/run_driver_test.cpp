@@ -263,9 +263,9 @@ TEST_F(ZipDriverTest, CancelAddsNoMoreFilesAndKeepsTheOlderArchive) {
   test::FaultyFileSystem fs;
   std::atomic<int> opened{0};
   fs.failOpenFile = [&opened](const std::wstring& path) {
-    if (path.ends_with(L".txt")) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(30));
-      ++opened;
+    // From the third file on, the copy waits for the cancel to land.
+    if (path.ends_with(L".txt") && ++opened >= 3) {
+      test::WaitUntil([] { return vxstl::runCancelled.load(); });
     }
     return 0;
   };

@@ -275,14 +275,15 @@ TEST_F(FolderWalkTest, EmptyIncludeEntryWalksNothing) {
 
 TEST_F(FolderWalkTest, WaitingScanKeepsPumping) {
   File("a.txt");
+  test::FakeClock clock;
+  std::atomic<int> pumps{0};
   test::FaultyFileSystem fs;
-  fs.failReadDirectory = [](const std::wstring&) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(450));
+  fs.failReadDirectory = [&pumps](const std::wstring&) {
+    test::WaitUntil([&pumps] { return pumps >= 3; });  // a listing that takes a while
     return 0;
   };
   platform::ScopedFileSystem scoped(&fs);
   scan_.includeFolders.push_back(FromNative(root_));
-  int pumps = 0;
   ScanSources(scan_, [&pumps] { ++pumps; });
   EXPECT_GE(pumps, 3);
   EXPECT_EQ(scan_.CountFiles(), 1u);

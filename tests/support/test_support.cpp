@@ -4,10 +4,12 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 
@@ -83,6 +85,17 @@ bool HoldsTemporary(const std::string& path, const std::string& stem) {
     }
   }
   return false;
+}
+
+uint64_t TemporaryBytes(const std::string& path, const std::string& stem) {
+  for (const std::string& name : NamesIn(path)) {
+    if (platform::IsTemporaryName(platform::FromNative(name), platform::FromNative(stem))) {
+      std::error_code error;
+      const uint64_t size = std::filesystem::file_size(path + "/" + name, error);
+      return error ? 0 : size;
+    }
+  }
+  return 0;
 }
 
 std::vector<std::string> LogLines(const std::string& path) {
@@ -321,6 +334,27 @@ int MemoryFile::Status(platform::FileStatus* status) {
   status->size = size_;
   status->mode = 0644;
   return 0;
+}
+
+int64_t FakeClock::MonotonicMicros() {
+  const int64_t set = monotonicMicros;
+  if (set >= 0) return set;
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  // A look every millisecond: the wait is for what another thread does.
+  std::mutex lock;
+  std::condition_variable never;
+  std::unique_lock<std::mutex> hold(lock);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    never.wait_for(hold, std::chrono::milliseconds(1));
+  }
+  return true;
 }
 
 }  // namespace kelvane::test

@@ -2,13 +2,16 @@
 // file system that fails chosen calls.
 #pragma once
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/file_system.h"
 
 namespace kelvane::test {
@@ -42,6 +45,8 @@ std::vector<std::string> NamesIn(const std::string& path);
 // True when the folder `path` holds a temporary file of the program's scheme
 // made from `stem` (stem + ".kvn-<process>-<n>.tmp").
 bool HoldsTemporary(const std::string& path, const std::string& stem);
+// The size of that temporary file so far; 0 when there is none.
+uint64_t TemporaryBytes(const std::string& path, const std::string& stem);
 
 // The lines of a run log with their "[date time] " prefix removed.
 std::vector<std::string> LogLines(const std::string& path);
@@ -231,5 +236,29 @@ class FaultyFileSystem : public FileSystemWrapper {
   std::unique_ptr<platform::FileStream> Watch(std::unique_ptr<platform::FileStream> stream,
                                               const std::wstring& path);
 };
+
+// A clock whose wall time is what the test sets, whose pump tick is 1 ms (a
+// waiting loop looks at its host often, so no test waits for ticks), and
+// whose monotonic time is the machine's unless the test sets it. Put in use
+// for its lifetime.
+class FakeClock : public platform::Clock {
+ public:
+  FakeClock() : scoped_(this) {}
+  int64_t WallSeconds() override { return wallSeconds; }
+  int64_t MonotonicMicros() override;
+  std::chrono::milliseconds PumpTick() override { return std::chrono::milliseconds(1); }
+
+  std::atomic<int64_t> wallSeconds{1765101600};  // 2025-12-07 10:00 UTC
+  std::atomic<int64_t> monotonicMicros{-1};      // -1: the machine's
+
+ private:
+  platform::ScopedClock scoped_;
+};
+
+// Waits until `done` holds, which another thread or process brings about
+// (never for time itself to pass: that is the clock's); false when `timeout`
+// passed first.
+bool WaitUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
 }  // namespace kelvane::test

@@ -21,7 +21,6 @@ TEST(TaskPoolTest, RunsEveryTaskOnAWorkerWithItsIndex) {
     TaskPool pool(4);
     for (int i = 0; i < 50; ++i) {
       handles.push_back(pool.Push([&](size_t worker) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
         std::lock_guard<std::mutex> hold(lock);
         indexes.insert(worker);
         ++ran;

@@ -2,24 +2,31 @@
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/evtloop.h>
 #include <wx/gdicmn.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
 #include "support/test_support.h"
 
 namespace kelvane::test {
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  // A loop of the window thread's own that looks at `done` on a timer, so
+  // events (and the window manager's answers) are handled while it waits.
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    wxTheApp->Yield(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
+  bool held = done();
+  if (held) return true;
+  wxEventLoop loop;
+  Ticker ticker([&] {
+    held = done();
+    if (!held && std::chrono::steady_clock::now() < deadline) return false;
+    loop.Exit();
+    return true;
+  });
+  loop.Run();
+  return held;
 }
 
 void Settle(std::chrono::milliseconds time) {
