@@ -11,13 +11,15 @@
 #include "platform/environment.h"
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
-#include "platform/list_split.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/catalog_file.h"
 #include "run/folder_target.h"
+#include "run/job_scan.h"
+#include "run/leftover_sweep.h"
 #include "run/output_names.h"
 #include "run/run_host.h"
+#include "run/run_state.h"
 #include "run/seven_zip_target.h"
 #include "run/zip_target.h"
 #include "scan/change_catalog.h"
@@ -37,62 +39,10 @@ using vxstl::runCancelled;
 
 namespace {
 
-// In one pass: lists of a million entries are read this way.
-std::wstring ReplaceAll(std::wstring_view text, std::wstring_view from, std::wstring_view to) {
-  std::wstring out;
-  out.reserve(text.size());
-  size_t done = 0;
-  for (size_t at; (at = text.find(from, done)) != std::wstring_view::npos;
-       done = at + from.size()) {
-    out.append(text.substr(done, at - done));
-    out.append(to);
-  }
-  out.append(text.substr(done));
-  return out;
-}
-
 // A name that stays inside the archive folder, whatever is appended to it.
 bool IsUsableArchiveName(const std::wstring& name) {
   return !name.empty() && name != L"." && name != L".." &&
          name.find_first_of(std::wstring_view(L"/\0", 2)) == std::wstring::npos;
-}
-
-bool IsRegularFile(const platform::DirectoryEntry& entry) {
-  constexpr uint32_t kNotRegular =
-      platform::kAttributeDirectory | platform::kAttributeReparsePoint | platform::kAttributeDevice;
-  return entry.error == 0 && (entry.attributes & kNotRegular) == 0;
-}
-
-// Removes what killed runs of this job left: temporary archives in the archive
-// folder, temporary copies in the top folders of folder targets. Only names of
-// the program's own scheme, and only while the job's lock is held.
-void SweepLeftovers(const platform::Folder& archiveFolder, const OutputNames& outputs,
-                    RunLog& log) {
-  platform::FileSystem& fs = platform::Fs();
-  auto remove = [&fs, &log](const platform::Folder& folder, const std::wstring& name) {
-    if (fs.RemoveFile(folder, name) == 0) {
-      log.WriteLogFormat(L"Removed %s%s, left by an earlier run that did not end.", folder.path(),
-                         name);
-    }
-  };
-  std::vector<platform::DirectoryEntry> entries;
-  if (fs.ReadDirectory(archiveFolder, &entries) != 0) return;
-  for (const platform::DirectoryEntry& entry : entries) {
-    if (IsRegularFile(entry) && outputs.IsTemporary(entry.name)) remove(archiveFolder, entry.name);
-    const bool plainFolder = (entry.attributes & platform::kAttributeDirectory) &&
-                             !(entry.attributes & platform::kAttributeReparsePoint);
-    if (!outputs.isFolderTarget() || !plainFolder || !outputs.IsTarget(entry.name)) continue;
-    platform::Folder target;
-    std::vector<platform::DirectoryEntry> inside;
-    if (fs.OpenSubfolder(archiveFolder, entry.name, &entry.id, &target) != 0 ||
-        fs.ReadDirectory(target, &inside) != 0) {
-      continue;
-    }
-    for (const platform::DirectoryEntry& file : inside) {
-      if (IsRegularFile(file) && platform::IsTemporaryName(file.name, L""))
-        remove(target, file.name);
-    }
-  }
 }
 
 }  // namespace
@@ -109,26 +59,6 @@ TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix) {
   if (job.Type == kJobTypeFolder) AddBackslash(names.archivePath);
   return names;
 }
-
-// Everything one run holds, made fresh for each run.
-struct RunDriver::RunState {
-  RunState(RunHost& host, const LanguageTable& texts, RunLog& log)
-      : scan(log), run(host, texts, log) {}
-
-  BackupJob job;
-  ScanContext scan;
-  BackupClass run;
-  BackupTarget* target = nullptr;
-  // The archive folder, open for the whole run, and the job's lock in it.
-  platform::Folder archiveFolder;
-  platform::FileLock lock;
-  std::optional<OutputNames> outputs;
-  // What earlier runs saved, for a run that takes only changed files.
-  ChangeCatalog catalog;
-  // The log of a run whose archive failed its check stays: it holds why.
-  bool keepLog = false;
-  RunReport report;
-};
 
 RunDriver::RunDriver(RunHost& host, const LanguageTable& texts, RunLog& log)
     : host_(host), texts_(texts), log_(log) {}
@@ -153,7 +83,7 @@ RunReport RunDriver::Run(const JsonDocument& jobDocument) {
   RunState state(host_, texts_, log_);
   runCancelled = false;
   cancelLogged_ = false;
-  if (NameTheTarget(jobDocument, state)) {
+  if (Prepare(jobDocument, state, true) && TakeTheLock(state)) {
     try {
       PrepareTheScan(state);
       ScanTheSources(state);
@@ -212,38 +142,42 @@ std::wstring RunDriver::FolderRefusal(const std::wstring& folder, int error) con
   return FormatText(L"Create Folder %s failed.%s", folder, ErrorText(static_cast<uint32_t>(error)));
 }
 
-// Phase 1: read the job, refuse what cannot be run, name the target, and take
-// the job's lock in its archive folder.
-bool RunDriver::NameTheTarget(const JsonDocument& jobDocument, RunState& state) {
+// Shared by a run and a dry run, so both refuse the same jobs: read the job,
+// name the target, and open the archive folder. A run makes a missing folder;
+// a dry run makes nothing, and a folder that is not there holds no outputs
+// and no catalog.
+bool RunDriver::Prepare(const JsonDocument& jobDocument, RunState& state, bool makeFolder) {
   if (!ReadTheJob(jobDocument, state)) return false;
-  BackupJob& job = state.job;
-  auto refuse = [&](const std::wstring& message, RunOutcome outcome) {
-    return Refuse(state, message, outcome);
-  };
+  const BackupJob& job = state.job;
   const TargetNames names = NameTarget(job, DateSuffix());
   BackupClass& run = state.run;
   run.archivePath = state.report.archivePath = names.archivePath;
   run.logPath = state.report.logPath = names.logPath;
   run.targetName = names.targetName;
-
-  // The archive folder, made when missing, stays open for the whole run: the
-  // lock, the log and the target are made inside it, never again by path.
-  int opened = platform::Fs().CreateFolders(job.ArchiveFolder);
-  if (opened == 0) opened = platform::Fs().OpenFolder(job.ArchiveFolder, &state.archiveFolder);
-  if (opened != 0) return refuse(FolderRefusal(job.ArchiveFolder, opened), RunOutcome::kAborted);
   state.outputs.emplace(job.ArchiveName, TargetExtension(job.Type));
+  // The archive folder stays open for the whole run: the lock, the log and
+  // the target are made inside it, never again by path.
+  int opened = makeFolder ? platform::Fs().CreateFolders(job.ArchiveFolder) : 0;
+  if (opened == 0) opened = platform::Fs().OpenFolder(job.ArchiveFolder, &state.archiveFolder);
+  if (opened == 0 || (!makeFolder && opened == ENOENT)) return true;
+  return Refuse(state, FolderRefusal(job.ArchiveFolder, opened), RunOutcome::kAborted);
+}
+
+// Phase 1: take the job's lock in its archive folder.
+bool RunDriver::TakeTheLock(RunState& state) {
   // From the lock on, a signal cancels the run, which then cleans up.
   platform::KeepRunningOnInterrupt();
   const std::wstring lockName = state.outputs->LockName();
   if (const int locked = state.lock.TryLock(state.archiveFolder, lockName); locked != 0) {
     const std::wstring lockPath = state.archiveFolder.path() + lockName;
-    return refuse(locked == EWOULDBLOCK
+    return Refuse(state,
+                  locked == EWOULDBLOCK
                       ? PrintFEx(texts_.GetText(L"job_running"), {lockPath})
                       : PrintFEx(texts_.GetText(L"lock_failed"),
                                  {lockPath, ErrorText(static_cast<uint32_t>(locked))}),
                   RunOutcome::kAborted);
   }
-  run.archiveFolder = &state.archiveFolder;
+  state.run.archiveFolder = &state.archiveFolder;
   return true;
 }
 
@@ -251,8 +185,6 @@ bool RunDriver::NameTheTarget(const JsonDocument& jobDocument, RunState& state) 
 // the job.
 void RunDriver::PrepareTheScan(RunState& state) {
   const BackupJob& job = state.job;
-  ScanContext& scan = state.scan;
-  scan.options = job.OptionsWord();
   log_.OpenLog(state.archiveFolder, state.outputs->LogName());
   for (const BackupJob::WrongType& wrong : job.wrongTypes) {
     const std::wstring line =
@@ -264,11 +196,11 @@ void RunDriver::PrepareTheScan(RunState& state) {
   FillTheScan(state);
 }
 
-// The scan's lists and options from the job, as a run and a dry run need them.
-void RunDriver::FillTheScan(RunState& state) {
+// The scan from the job, the change catalog and the run's own outputs, as a
+// run and a dry run need them; false when a cancel came meanwhile.
+bool RunDriver::FillTheScan(RunState& state) {
   const BackupJob& job = state.job;
   ScanContext& scan = state.scan;
-  scan.options = job.OptionsWord();
   if (job.ArchiveBitGet && state.archiveFolder.IsOpen()) {
     // An archive of the same name is replaced when this run succeeds; what
     // it held must then go into the new one. A folder target is updated.
@@ -276,30 +208,11 @@ void RunDriver::FillTheScan(RunState& state) {
     LoadCatalog(state.archiveFolder, *state.outputs, replaced, &state.catalog, log_);
     scan.catalog = &state.catalog;
   }
-
-  if (!job.WhiteList.empty()) {
-    ScanContext::SetFileFilter(scan.whiteListSpec, ReplaceAll(job.WhiteList, L"\r\n", L";"));
-  }
-  if (!job.BlackList.empty()) {
-    ScanContext::SetFileFilter(scan.blackListSpec, ReplaceAll(job.BlackList, L"\r\n", L";"));
-  }
-  // One folder a line; a lone CR or LF belongs to its entry.
-  const std::wstring excludes = ReplaceAll(job.ExcludeFolders, L"\r\n", L"\t");
-  // A million entries take a while: a cancel is heard meanwhile.
-  if (!scan.AddExcludeFolders(platform::SplitList(excludes, L"\t"), [this] {
+  if (!FillScanFromJob(job, scan, [this] {
         Pump();
         return runCancelled.load();
       })) {
-    return;
-  }
-  for (const std::wstring& folder : job.IncludeFolders) {
-    // An empty entry names nothing; any other is made absolute and normal,
-    // so no stored name can start at the root or climb out with "..".
-    if (folder.empty()) continue;
-    std::wstring normal = NormalPath(folder);
-    if (normal.empty()) normal = folder;
-    AddBackslash(normal);
-    scan.includeFolders.push_back(std::move(normal));
+    return false;
   }
   if (state.archiveFolder.IsOpen()) {
     scan.ownOutputFolder = state.archiveFolder.id();
@@ -312,51 +225,7 @@ void RunDriver::FillTheScan(RunState& state) {
   state.run.pump = [this] { Pump(); };
   // A cancel stops the walk too: nothing it would still find is wanted.
   scan.stop = &runCancelled;
-}
-
-DryRunResult RunDriver::DryRun(const JsonDocument& jobDocument, const DryRunSink& sink) {
-  RunState state(host_, texts_, log_);
-  runCancelled = false;
-  cancelLogged_ = false;
-  DryRunResult result;
-  if (!ReadTheJob(jobDocument, state)) {
-    result.outcome = state.report.outcome;
-    return result;
-  }
-  BackupJob& job = state.job;
-  const TargetNames names = NameTarget(job, DateSuffix());
-  result.target = names.archivePath;
-  state.run.targetName = names.targetName;
-  state.outputs.emplace(job.ArchiveName, TargetExtension(job.Type));
-  // Nothing is made: an archive folder that is not there holds no outputs
-  // and no catalog. One the run would refuse (a link another user could have
-  // placed) is refused here too.
-  if (const int opened = platform::Fs().OpenFolder(job.ArchiveFolder, &state.archiveFolder);
-      opened != 0 && opened != ENOENT) {
-    Refuse(state, FolderRefusal(job.ArchiveFolder, opened), RunOutcome::kAborted);
-    result.outcome = RunOutcome::kAborted;
-    return result;
-  }
-  FillTheScan(state);
-  state.scan.skipped = sink.skipped;
-  // An include folder that cannot be read is told as skipped by the scan.
-  ScanSources(state.scan, [this] { Pump(); });
-  if (runCancelled) {
-    result.outcome = RunOutcome::kAborted;
-    return result;
-  }
-  for (const ScannedFolder& folder : state.scan.results) {
-    for (const ScannedFile& file : folder.files) {
-      if (sink.taken) sink.taken(folder.path + folder.Name(file));
-      ++result.files;
-      result.bytes += file.size;
-    }
-  }
-  result.roomError =
-      platform::Fs().FreeSpace(names.archivePath, &result.freeBytes, &result.roomQueried);
-  result.outcome = state.scan.includeFailures.empty() ? RunOutcome::kCompleted
-                                                      : RunOutcome::kCompletedWithErrors;
-  return result;
+  return true;
 }
 
 // Phase 3: walk the sources; an include folder that cannot be read fails the

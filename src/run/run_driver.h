@@ -1,7 +1,12 @@
-// One backup run, start to end, in its five phases: read the job and name the
-// target; set up the scan and open the log; scan the sources; write the
-// target (totals, room, then the folder copy or the archive); finish (report
-// errors, remove what an aborted run left behind).
+// One backup run, start to end. A run and a dry run share their preparation
+// (read the job, refuse what cannot be run, name the target, open the archive
+// folder), so both refuse the same jobs; dry_run.cpp holds the rest of the
+// dry run. A run then goes through its phases: take the job's lock; open the
+// log and sweep what killed runs left (leftover_sweep.h); scan the sources
+// (the job's lists as job_scan.h maps them); write the target (totals, room,
+// the folder copy or the archive, its check, the archive put in place);
+// record the saved files in the change catalog; finish (report errors,
+// remove what an aborted run left behind).
 //
 // Runs on the thread that owns the host; work happens on scan workers and one
 // target task while the driver pumps the host. The same driver serves the
@@ -23,6 +28,7 @@
 #include <string_view>
 
 #include "run/backup_target.h"
+#include "run/dry_run.h"
 #include "run/run_report.h"
 
 namespace kelvane {
@@ -41,25 +47,6 @@ struct TargetNames {
   std::wstring targetName;
 };
 TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix);
-
-// What a dry run saw: the files a run would save, and the room for them.
-struct DryRunResult {
-  // kJobUnreadable: nothing scanned; kAborted: refused as a run would be
-  // (the host was told why) or cancelled; the rest is not filled in.
-  RunOutcome outcome = RunOutcome::kCompleted;
-  std::wstring target;
-  uint32_t files = 0;
-  uint64_t bytes = 0;
-  int roomError = 0;  // of the free-space query
-  uint64_t freeBytes = 0;
-  std::wstring roomQueried;  // the path that was asked
-};
-
-// Where a dry run tells what it finds; either may be empty.
-struct DryRunSink {
-  std::function<void(const std::wstring& path)> taken;
-  std::function<void(const std::wstring& path, std::wstring_view reason)> skipped;
-};
 
 class RunDriver {
  public:
@@ -84,11 +71,12 @@ class RunDriver {
   bool Refuse(RunState& state, const std::wstring& message, RunOutcome outcome);
   bool ReadTheJob(const JsonDocument& jobDocument, RunState& state);
   std::wstring FolderRefusal(const std::wstring& folder, int error) const;
+  bool Prepare(const JsonDocument& jobDocument, RunState& state, bool makeFolder);
+  bool FillTheScan(RunState& state);
 
-  // The five phases; a phase that returns false ends the run.
-  bool NameTheTarget(const JsonDocument& jobDocument, RunState& state);
+  // The phases of a run; a phase that returns false ends the run.
+  bool TakeTheLock(RunState& state);
   void PrepareTheScan(RunState& state);
-  void FillTheScan(RunState& state);
   void ScanTheSources(RunState& state);
   bool KeepsTheOlderArchive(RunState& state);
   void WriteTheTarget(RunState& state);

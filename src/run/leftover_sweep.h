@@ -1,0 +1,17 @@
+// What killed runs of a job leave behind, and its removal.
+#pragma once
+
+#include "platform/file_system.h"
+#include "run/output_names.h"
+
+namespace kelvane {
+
+class RunLog;
+
+// Removes what killed runs of this job left: temporary archives in the archive
+// folder, temporary copies in the top folders of folder targets. Only names of
+// the program's own scheme, and only while the job's lock is held; each
+// removal is a line in `log`.
+void SweepLeftovers(const platform::Folder& archiveFolder, const OutputNames& outputs, RunLog& log);
+
+}  // namespace kelvane
