@@ -17,7 +17,7 @@ import sys
 LAYERS = [
     ["platform"],
     ["util"],
-    ["job"],
+    ["job", "cli"],
     ["log", "language", "profile"],
     ["scan", "archive/zip", "archive/sevenzip"],
     ["run"],

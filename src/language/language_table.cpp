@@ -105,16 +105,21 @@ const BuiltInText kBuiltInTexts[] = {
      L"Aufruf: kelvane [AUFTRAG.kvnjob] [-start] [-console] [-minimize] [-summary DATEI] [-help]\n"
      L"        kelvane AUFTRAG.kvnjob -dry-run [-why] | -set-password | -schedule WANN|off\n"
      L"\n"
-     L"  AUFTRAG.kvnjob  der Auftrag zum Öffnen oder Ausführen (auch: -file AUFTRAG.kvnjob)\n"
+     L"  AUFTRAG.kvnjob  der Auftrag zum Öffnen oder Ausführen (auch: -file AUFTRAG.kvnjob)"},
+    {L"console_usage_start",
      L"  -start          den Auftrag sofort ausführen, ohne den Editor\n"
      L"  -console        im Terminal ausführen, auch wenn ein Desktop da ist\n"
      L"  -minimize       das Fenster des Laufs minimiert öffnen\n"
-     L"  -summary DATEI  nach dem Lauf festhalten, wie er ausging (JSON)\n"
+     L"  -summary DATEI  nach dem Lauf festhalten, wie er ausging (JSON)"},
+    {L"console_usage_dry_run",
      L"  -dry-run        zeigen, was ein Lauf sichern würde (\"+ PFAD\"), nichts schreiben;\n"
-     L"                  -why zeigt auch, was er auslässt (\"- PFAD<TAB>GRUND\")\n"
-     L"  -set-password   das neue Passwort des Auftrags von der Standardeingabe lesen\n"
+     L"                  -why zeigt auch, was er auslässt (\"- PFAD<TAB>GRUND\")"},
+    {L"console_usage_set_password",
+     L"  -set-password   das neue Passwort des Auftrags von der Standardeingabe lesen"},
+    {L"console_usage_schedule",
      L"  -schedule WANN  ein systemd-Timer des Benutzers für den Auftrag (daily, weekly,\n"
-     L"                  hourly oder ein Kalenderausdruck); off entfernt ihn\n"
+     L"                  hourly oder ein Kalenderausdruck); off entfernt ihn"},
+    {L"console_usage_end",
      L"  -help           diesen Text zeigen\n"
      L"\n"
      L"Rückgabewert eines Laufs: 0 fertig, 1 fertig, aber Fehler protokolliert,\n"
@@ -282,7 +287,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 169);
+static_assert(std::size(kBuiltInTexts) == 174);
 
 }  // namespace
 

@@ -1,9 +1,11 @@
-#include "app/command_line.h"
+#include "cli/command_line.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "app/command.h"
 
 namespace kelvane {
 namespace {
@@ -43,7 +45,7 @@ TEST(CommandLineTest, ReadsFileStartAndMinimize) {
   for (const Row& row : rows) {
     std::vector<std::wstring> tokens = {L"kelvane"};
     tokens.insert(tokens.end(), row.tokens.begin(), row.tokens.end());
-    CommandLineArgs args;
+    CommandLineArgs args(KnownSwitches());
     args.Parse(tokens);
     EXPECT_EQ(args.Value(L"file"), row.file) << Describe(row.tokens);
     EXPECT_EQ(args.Flag(L"start"), row.start) << Describe(row.tokens);
@@ -52,7 +54,7 @@ TEST(CommandLineTest, ReadsFileStartAndMinimize) {
 }
 
 TEST(CommandLineTest, ReportsUnknownSwitches) {
-  CommandLineArgs args;
+  CommandLineArgs args(KnownSwitches());
   args.Parse({L"kelvane", L"job.kvnjob", L"-start", L"-frobnicate", L"-console"});
   EXPECT_EQ(args.UnknownSwitches(), std::vector<std::wstring>{L"frobnicate"});
   EXPECT_TRUE(args.Has(L"console"));
@@ -67,7 +69,7 @@ TEST(CommandLineTest, ReadsAtMostOneHundredTokens) {
   tokens.push_back(L"-minimize");  // token 99: still read
   tokens.push_back(L"-start");     // token 100: ignored
   for (int i = 0; i < 1000; ++i) tokens.push_back(L"-junk" + std::to_wstring(i));
-  CommandLineArgs args;
+  CommandLineArgs args(KnownSwitches());
   args.Parse(tokens);
   EXPECT_TRUE(args.Flag(L"minimize"));
   EXPECT_FALSE(args.Has(L"start"));

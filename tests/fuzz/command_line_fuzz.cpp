@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
+#include "cli/command_line.h"
 #include "platform/text_codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       token.push_back(static_cast<char>(data[i]));
     }
   }
-  kelvane::CommandLineArgs args;
+  kelvane::CommandLineArgs args({L"file", L"start", L"console", L"minimize", L"help"});
   args.Parse(tokens);
   for (const wchar_t* name : {L"file", L"start", L"console", L"minimize", L"help"}) {
     (void)args.Has(name);

@@ -12,12 +12,16 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kelvane {
 
 class CommandLineArgs {
  public:
+  // `known`: the switch names the program reads (lower case).
+  explicit CommandLineArgs(std::vector<std::wstring_view> known) : known_(std::move(known)) {}
+
   // `tokens` as the shell split them; the first is the program and is skipped.
   void Parse(const std::vector<std::wstring>& tokens);
 
@@ -29,6 +33,10 @@ class CommandLineArgs {
   std::vector<std::wstring> UnknownSwitches() const;
 
  private:
+  bool IsKnown(std::wstring_view name) const;
+  bool IsSwitch(const std::wstring& token) const;
+
+  std::vector<std::wstring_view> known_;
   std::map<std::wstring, std::wstring> values_;
 };
 

@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "cli/command_line.h"
 
 #include <algorithm>
 
@@ -8,21 +8,6 @@ namespace kelvane {
 namespace {
 
 constexpr size_t kMaxTokens = 100;
-const std::wstring_view kKnownSwitches[] = {
-    L"file", L"start",   L"minimize", L"console", L"help",         L"h",
-    L"?",    L"summary", L"dry-run",  L"why",     L"set-password", L"schedule"};
-
-bool IsKnown(std::wstring_view name) {
-  return std::find(std::begin(kKnownSwitches), std::end(kKnownSwitches), name) !=
-         std::end(kKnownSwitches);
-}
-
-bool IsSwitch(const std::wstring& token) {
-  if (token.size() < 2) return false;
-  if (token[0] == L'-') return true;
-  // "/start" is a switch; "/home/ann/job.kvnjob" is a path.
-  return token[0] == L'/' && IsKnown(ToLowerAscii(std::wstring_view(token).substr(1)));
-}
 
 std::wstring Unquoted(const std::wstring& token) {
   if (token.size() >= 2 && token.front() == L'"' && token.back() == L'"') {
@@ -32,6 +17,17 @@ std::wstring Unquoted(const std::wstring& token) {
 }
 
 }  // namespace
+
+bool CommandLineArgs::IsKnown(std::wstring_view name) const {
+  return std::find(known_.begin(), known_.end(), name) != known_.end();
+}
+
+bool CommandLineArgs::IsSwitch(const std::wstring& token) const {
+  if (token.size() < 2) return false;
+  if (token[0] == L'-') return true;
+  // "/start" is a switch; "/home/ann/job.kvnjob" is a path.
+  return token[0] == L'/' && IsKnown(ToLowerAscii(std::wstring_view(token).substr(1)));
+}
 
 void CommandLineArgs::Parse(const std::vector<std::wstring>& allTokens) {
   values_.clear();

@@ -1,18 +1,23 @@
-#include "app/job_commands.h"
-
+// The units: kelvane-NAME-HASH.service and .timer in the user's systemd
+// folder, running the job at `when` (a systemd calendar expression, checked
+// with systemd-analyze where it is installed); "off" removes both. Units of
+// that name that run another job are left alone and refused.
 #include <cerrno>
 #include <cstdio>
 #include <memory>
 
+#include "app/command.h"
+#include "app/command_support.h"
+#include "app/commands.h"
+#include "app/exit_status.h"
+#include "cli/command_line.h"
 #include "job/backup_job.h"
 #include "job/json_document.h"
 #include "language/language_table.h"
-#include "language/load_failure_text.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "platform/program_run.h"
-#include "platform/terminal_input.h"
 #include "platform/text_codec.h"
 #include "util/error_text.h"
 #include "util/format_text.h"
@@ -20,13 +25,6 @@
 
 namespace kelvane {
 namespace {
-
-constexpr int kDone = 0;
-constexpr int kUnusable = 3;
-
-void Say(std::FILE* to, const std::wstring& text) {
-  std::fprintf(to, "%s%s\n", to == stderr ? "kelvane: " : "", platform::ToUtf8(text).c_str());
-}
 
 bool HasControl(std::wstring_view text) {
   for (const wchar_t c : text) {
@@ -74,59 +72,9 @@ int WriteWhole(const std::wstring& path, const std::string& text) {
   return error;
 }
 
-// Reads the job at `path` into `job` and `doc`; says why not.
-bool LoadJob(const std::wstring& path, const LanguageTable& texts, JsonDocument* doc,
-             BackupJob* job) {
-  if (const uint32_t error = doc->LoadFile(path); error != 0) {
-    Say(stderr, LoadFailureText(*doc, error, path, texts));
-    return false;
-  }
-  if (!job->ReadJob(*doc)) {
-    Say(stderr, texts.GetText(L"load_backup_failed") + L" (" + path + L")");
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-int SetJobPassword(const std::wstring& jobPath, const LanguageTable& texts) {
-  JsonDocument doc;
-  BackupJob job;
-  if (!LoadJob(jobPath, texts, &doc, &job)) return kUnusable;
-  std::string password;
-  if (platform::StandardInputIsTerminal()) {
-    std::fputs(platform::ToUtf8(texts.GetText(L"console_password_prompt")).c_str(), stderr);
-    std::string again;
-    if (!platform::ReadInputLine(true, &password)) return kUnusable;
-    std::fputs(platform::ToUtf8(texts.GetText(L"console_password_again")).c_str(), stderr);
-    if (!platform::ReadInputLine(true, &again) || again != password) {
-      Say(stderr, texts.GetText(L"console_password_mismatch"));
-      return kUnusable;
-    }
-  } else if (!platform::ReadInputLine(false, &password)) {
-    Say(stderr, texts.GetText(L"console_password_none_read"));
-    return kUnusable;
-  }
-  // A password of bytes another terminal encoding made, or with a NUL, would
-  // be stored as something no tool can type back: refused, the job unchanged.
-  if (password.find('\0') != std::string::npos || !platform::IsValidUtf8(password)) {
-    Say(stderr, texts.GetText(L"console_password_not_text"));
-    return kUnusable;
-  }
-  job.ArchivePassword = platform::FromNative(password);
-  JsonDocument updated;
-  if (!WriteJobToDocument(job, updated)) return kUnusable;
-  if (const uint32_t error = updated.SaveFile(jobPath); error != 0) {
-    Say(stderr, texts.GetText(L"save_backup_failed") + L" (" + jobPath + L")" + ErrorText(error));
-    return kUnusable;
-  }
-  Say(stdout, PrintFEx(texts.GetText(password.empty() ? L"console_password_removed"
-                                                      : L"console_password_set"),
-                       {jobPath}));
-  return kDone;
-}
-
+// The unit name: the job's name kept to the characters systemd allows
+// (anything else as "_"), then a hash of the job's full path, so no two jobs
+// share one.
 std::wstring ScheduleUnitName(const std::wstring& jobPath) {
   std::wstring name = jobPath.substr(jobPath.find_last_of(L'/') + 1);
   if (name.size() > 7 && name.ends_with(L".kvnjob")) name.resize(name.size() - 7);
@@ -158,18 +106,24 @@ std::string TimerText(const std::wstring& when, const std::wstring& name) {
                           L"\nPersistent=true\n\n[Install]\nWantedBy=timers.target\n");
 }
 
-int ScheduleJob(const std::wstring& jobPath, const std::wstring& when, const LanguageTable& texts) {
+}  // namespace
+
+int ScheduleCommand(const CommandContext& context) {
+  const LanguageTable& texts = context.texts;
+  const std::wstring jobPath = NamedJob(context);
+  if (jobPath.empty()) return kExitJobUnreadable;
+  const std::wstring when = context.args.Value(L"schedule");
   // Without a home the units would land in the current folder, where
   // systemd never looks.
   const std::wstring home = platform::ConfigHome();
   if (home.empty() || home.front() != L'/') {
-    Say(stderr, texts.GetText(L"console_schedule_no_home"));
-    return kUnusable;
+    PrintError(texts.GetText(L"console_schedule_no_home"));
+    return kExitJobUnreadable;
   }
   // A path that is not UTF-8 cannot be written into a unit as it is.
   if (!platform::IsValidUtf8(platform::ToNative(jobPath))) {
-    Say(stderr, PrintFEx(texts.GetText(L"console_schedule_path_not_text"), {jobPath}));
-    return kUnusable;
+    PrintError(PrintFEx(texts.GetText(L"console_schedule_path_not_text"), {jobPath}));
+    return kExitJobUnreadable;
   }
   const std::wstring folder = home + L"/systemd/user/";
   const std::wstring unit = ScheduleUnitName(jobPath);
@@ -182,45 +136,45 @@ int ScheduleJob(const std::wstring& jobPath, const std::wstring& when, const Lan
       !existing.empty() &&
       existing.find(platform::ToUtf8(L" " + UnitArgument(jobPath) + L" -start -console\n")) ==
           std::string::npos) {
-    Say(stderr, PrintFEx(texts.GetText(L"console_schedule_other_job"), {service}));
-    return kUnusable;
+    PrintError(PrintFEx(texts.GetText(L"console_schedule_other_job"), {service}));
+    return kExitJobUnreadable;
   }
   if (when == L"off") {
     for (const std::wstring& file : {timer, service}) {
       if (const int error = fs.Remove(file); error != 0 && error != ENOENT) {
-        Say(stderr, file + ErrorText(static_cast<uint32_t>(error)));
-        return kUnusable;
+        PrintError(file + ErrorText(static_cast<uint32_t>(error)));
+        return kExitJobUnreadable;
       }
     }
-    Say(stdout, PrintFEx(texts.GetText(L"console_schedule_removed"), {service, timer}));
-    return kDone;
+    PrintLine(PrintFEx(texts.GetText(L"console_schedule_removed"), {service, timer}));
+    return kExitDone;
   }
   JsonDocument doc;
   BackupJob job;
-  if (!LoadJob(jobPath, texts, &doc, &job)) return kUnusable;
+  if (!LoadJobFile(jobPath, texts, &doc, &job)) return kExitJobUnreadable;
   // A line break would start a line of its own in the unit file.
   if (when.empty() || HasControl(when) || HasControl(jobPath)) {
-    Say(stderr, PrintFEx(texts.GetText(L"console_schedule_invalid"), {when}));
-    return kUnusable;
+    PrintError(PrintFEx(texts.GetText(L"console_schedule_invalid"), {when}));
+    return kExitJobUnreadable;
   }
   int status = 0;
   const int started =
       platform::RunProgram({"systemd-analyze", "calendar", platform::ToNative(when)}, &status);
   if (started == 0 && status != 0) {
-    Say(stderr, PrintFEx(texts.GetText(L"console_schedule_invalid"), {when}));
-    return kUnusable;
+    PrintError(PrintFEx(texts.GetText(L"console_schedule_invalid"), {when}));
+    return kExitJobUnreadable;
   }
   int error = fs.CreateFolders(folder);
   if (error == 0)
     error = WriteWhole(service, ServiceText(platform::ExecutablePath(), jobPath, unit));
   if (error == 0) error = WriteWhole(timer, TimerText(when, unit));
   if (error != 0) {
-    Say(stderr, folder + ErrorText(static_cast<uint32_t>(error)));
-    return kUnusable;
+    PrintError(folder + ErrorText(static_cast<uint32_t>(error)));
+    return kExitJobUnreadable;
   }
-  Say(stdout, PrintFEx(texts.GetText(L"console_schedule_written"),
-                       {service, timer, L"systemctl --user enable --now " + unit + L".timer"}));
-  return kDone;
+  PrintLine(PrintFEx(texts.GetText(L"console_schedule_written"),
+                     {service, timer, L"systemctl --user enable --now " + unit + L".timer"}));
+  return kExitDone;
 }
 
 }  // namespace kelvane

@@ -1,0 +1,27 @@
+// The handlers of the command table (command.h), one file each.
+#pragma once
+
+#include <string>
+
+namespace kelvane {
+
+class LanguageTable;
+class ProfileStore;
+struct CommandContext;
+
+// -start: runs the job in the run window, or in the terminal without a
+// desktop or with -console; writes the -summary.
+int RunCommand(const CommandContext& context);
+// -dry-run: what a run would save, on stdout; writes nothing.
+int DryRunCommand(const CommandContext& context);
+// -set-password: the job's new password from standard input.
+int SetPasswordCommand(const CommandContext& context);
+// -schedule WHEN|off: a systemd user timer that runs the job.
+int ScheduleCommand(const CommandContext& context);
+// No command: the job editor on the job given or the recent one.
+int EditorCommand(const CommandContext& context);
+
+// The job editor as the main window, on the job at `path` or on a new one.
+void RunEditor(const std::wstring& path, const LanguageTable& texts, ProfileStore& profile);
+
+}  // namespace kelvane
