@@ -6,7 +6,8 @@
 - Every include points down: a file includes only from its own folder or from
   a folder of a lower layer (the order below; folders of one layer never
   include each other).
-- Only the window side (ui/, and the app on top of it) includes wxWidgets or GTK.
+- Only the window side (ui/toolkit/, ui/windows/ and the app on top of them)
+  includes wxWidgets or GTK; ui/layout/ is the windows' arithmetic without them.
 - Every folder is one library: its CMakeLists.txt makes exactly one.
 Prints each breach and exits 1 if there is one.
 """
@@ -17,21 +18,24 @@ import sys
 LAYERS = [
     ["platform"],
     ["util"],
-    ["job", "cli"],
+    ["json", "cli"],
+    ["job"],
     ["log", "language", "profile"],
     ["scan", "archive/zip", "archive/sevenzip"],
     ["run"],
-    ["ui"],
+    ["ui/layout"],
+    ["ui/toolkit"],
+    ["ui/windows"],
     ["app"],
 ]
-WINDOW_SIDE = {"ui", "app"}
+WINDOW_SIDE = {"ui/toolkit", "ui/windows", "app"}
 RANK = {folder: rank for rank, layer in enumerate(LAYERS) for folder in layer}
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
 
 def folder_of(relative):
     parts = relative.split("/")[:-1]
-    return "/".join(parts[:2]) if parts[:1] == ["archive"] else "/".join(parts[:1])
+    return "/".join(parts[:2]) if parts[:1] in (["archive"], ["ui"]) else "/".join(parts[:1])
 
 
 def main():

@@ -5,7 +5,7 @@
 #include "app/command.h"
 #include "cli/command_line.h"
 #include "job/backup_job.h"
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "language/language_table.h"
 #include "language/load_failure_text.h"
 #include "platform/environment.h"
@@ -13,8 +13,8 @@
 #include "platform/paths.h"
 #include "platform/text_codec.h"
 #include "profile/profile_store.h"
-#include "ui/dialog_services.h"
-#include "ui/window_session.h"
+#include "ui/toolkit/dialog_services.h"
+#include "ui/toolkit/window_session.h"
 #include "util/template_format.h"
 
 namespace kelvane {

@@ -3,12 +3,12 @@
 #include "app/commands.h"
 #include "app/exit_status.h"
 #include "job/backup_job.h"
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "language/language_table.h"
 #include "language/load_failure_text.h"
 #include "platform/paths.h"
-#include "ui/kelvane_document.h"
-#include "ui/window_session.h"
+#include "ui/toolkit/window_session.h"
+#include "ui/windows/kelvane_document.h"
 
 namespace kelvane {
 

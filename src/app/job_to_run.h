@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "job/json_document.h"
+#include "json/json_document.h"
 
 namespace kelvane {
 

@@ -14,8 +14,8 @@
 #include "run/console_run_host.h"
 #include "run/run_driver.h"
 #include "run/run_summary.h"
-#include "ui/compress_dialog.h"
-#include "ui/window_session.h"
+#include "ui/toolkit/window_session.h"
+#include "ui/windows/compress_dialog.h"
 
 namespace kelvane {
 namespace {

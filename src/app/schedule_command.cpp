@@ -12,7 +12,7 @@
 #include "app/exit_status.h"
 #include "cli/command_line.h"
 #include "job/backup_job.h"
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "language/language_table.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"

@@ -6,7 +6,7 @@
 #include "app/exit_status.h"
 #include "job/backup_job.h"
 #include "job/job_edits.h"
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "language/language_table.h"
 #include "platform/terminal_input.h"
 #include "platform/text_codec.h"

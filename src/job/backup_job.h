@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "job/json_document.h"
+#include "json/json_document.h"
 
 namespace kelvane {
 

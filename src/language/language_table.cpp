@@ -1,6 +1,6 @@
 #include "language/language_table.h"
 
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "language/load_failure_text.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"

@@ -1,6 +1,6 @@
 #include "language/load_failure_text.h"
 
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "language/language_table.h"
 #include "util/format_text.h"
 #include "util/result_codes.h"

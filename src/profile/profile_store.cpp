@@ -1,6 +1,6 @@
 #include "profile/profile_store.h"
 
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"

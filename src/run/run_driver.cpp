@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "job/backup_job.h"
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "language/language_table.h"
 #include "log/run_log.h"
 #include "platform/environment.h"

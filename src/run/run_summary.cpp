@@ -1,6 +1,6 @@
 #include "run/run_summary.h"
 
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "platform/local_clock.h"
 
 namespace kelvane {

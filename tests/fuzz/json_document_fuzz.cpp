@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "job/json_document.h"
+#include "json/json_document.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kelvane::JsonDocument doc;

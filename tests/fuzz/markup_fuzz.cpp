@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "platform/text_codec.h"
-#include "ui/markup_text.h"
+#include "ui/layout/markup_text.h"
 
 namespace {
 

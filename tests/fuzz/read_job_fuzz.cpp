@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "job/backup_job.h"
-#include "job/json_document.h"
+#include "json/json_document.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kelvane::JsonDocument doc;

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 

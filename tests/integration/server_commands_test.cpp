@@ -13,7 +13,7 @@
 #include <string>
 
 #include "integration/cli_test_support.h"
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 

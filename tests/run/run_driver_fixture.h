@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "job/backup_job.h"
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "language/language_table.h"
 #include "platform/text_codec.h"
 #include "run/run_driver.h"

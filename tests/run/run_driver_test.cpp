@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "job/backup_job.h"
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "language/language_table.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"

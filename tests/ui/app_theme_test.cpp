@@ -4,8 +4,8 @@
 #include <set>
 #include <string>
 
-#include "ui/app_colors.h"
-#include "ui/app_fonts.h"
+#include "ui/toolkit/app_colors.h"
+#include "ui/toolkit/app_fonts.h"
 
 namespace kelvane::ui {
 namespace {

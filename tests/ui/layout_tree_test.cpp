@@ -1,5 +1,5 @@
 // The dialog layout's arithmetic, without any window.
-#include "ui/layout_tree.h"
+#include "ui/layout/layout_tree.h"
 
 #include <gtest/gtest.h>
 

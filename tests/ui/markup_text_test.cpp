@@ -1,7 +1,7 @@
 // The markup renderer on a canvas with fixed metrics: every character is 6
 // pixels wide (7 in bold), a line is the font's height plus 3 pixels of
 // leading, of which 2 are internal.
-#include "ui/markup_text.h"
+#include "ui/layout/markup_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Where a dialog comes back: the decision with made-up screens, and the
 // values' round trip through the profile.
-#include "ui/window_placement.h"
+#include "ui/layout/window_placement.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Runs in the run window, with the real run driver and real files: the
 // window asks through a fake set of message boxes, the test presses its
 // buttons from inside its modal loop.
-#include "ui/compress_dialog.h"
+#include "ui/windows/compress_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <random>
 
 #include "job/backup_job.h"
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "language/language_table.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"

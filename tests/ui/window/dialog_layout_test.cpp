@@ -1,6 +1,6 @@
 // The dialog layout in real windows: where the controls go, what the user can
 // and cannot drag, and the placement kept in the profile.
-#include "ui/dialog_layout.h"
+#include "ui/toolkit/dialog_layout.h"
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
@@ -8,7 +8,7 @@
 
 #include "profile/profile_store.h"
 #include "support/test_support.h"
-#include "ui/window_placement.h"
+#include "ui/layout/window_placement.h"
 #include "window/window_test_support.h"
 
 namespace kelvane::DARo3 {

@@ -1,6 +1,6 @@
 // The job editor in a real window, driven through its controls as the user
 // would use them; the desktop's dialogs are answered by the test.
-#include "ui/kelvane_document.h"
+#include "ui/windows/kelvane_document.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -13,7 +13,7 @@
 #include <set>
 #include <sstream>
 
-#include "job/json_document.h"
+#include "json/json_document.h"
 #include "language/language_table.h"
 #include "platform/text_codec.h"
 #include "profile/profile_store.h"

@@ -3,9 +3,9 @@
 #include <wx/dcmemory.h>
 #include <wx/image.h>
 
-#include "ui/markup_canvas_wx.h"
-#include "ui/markup_text.h"
-#include "ui/wx_convert.h"
+#include "ui/layout/markup_text.h"
+#include "ui/toolkit/markup_canvas_wx.h"
+#include "ui/toolkit/wx_convert.h"
 #include "window/window_test_support.h"
 
 namespace kelvane::ui {

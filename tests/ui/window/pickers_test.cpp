@@ -8,8 +8,8 @@
 #include "platform/text_codec.h"
 #include "profile/profile_store.h"
 #include "support/test_support.h"
-#include "ui/file_dialog.h"
-#include "ui/folder_picker.h"
+#include "ui/windows/file_dialog.h"
+#include "ui/windows/folder_picker.h"
 #include "window/window_test_support.h"
 
 namespace kelvane::ui {

@@ -1,5 +1,5 @@
 // The icons built into the program, drawn through wx.
-#include "ui/svg_icons.h"
+#include "ui/toolkit/svg_icons.h"
 
 #include <gtest/gtest.h>
 #include <wx/dcmemory.h>

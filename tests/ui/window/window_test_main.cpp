@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "ui/window_session.h"
+#include "ui/toolkit/window_session.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/dialog_services.h"
+#include "ui/toolkit/dialog_services.h"
 
 namespace kelvane::test {
 

@@ -1,8 +1,0 @@
-#include "ui/windows_version.h"
-
-namespace kelvane::ui {
-
-int GetWindowsVersionCode() { return 100; }
-int GetWindowsVersionNumber() { return 1000; }
-
-}  // namespace kelvane::ui

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <string>
+
+#include "json/json_document.h"
+#include "support/test_support.h"
+#include "util/result_codes.h"
+
+namespace kelvane {
+namespace {
+
+using test::FaultyFileSystem;
+using test::PathExists;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+class JsonFileTest : public ::testing::Test {
+ protected:
+  void MakeDocument(JsonDocument& doc, std::wstring_view value) {
+    JsonNode* root = doc.AddObject(nullptr);
+    doc.AddString(root, "value", value);
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(JsonFileTest, SavesAndLoadsAFile) {
+  JsonDocument doc;
+  MakeDocument(doc, L"Grüße");
+  ASSERT_EQ(doc.SaveFile(dir_.Wide("doc.json")), 0u);
+  EXPECT_EQ(ReadBytes(dir_.Native("doc.json")),
+            "{\n  \"value\" : \"Gr\xC3\xBC\xC3\x9F"
+            "e\"\n}");
+  EXPECT_FALSE(PathExists(dir_.Native("doc.json.tmp")));
+
+  JsonDocument loaded;
+  ASSERT_EQ(loaded.LoadFile(dir_.Wide("doc.json")), 0u);
+  std::wstring value;
+  ASSERT_TRUE(loaded.GetText(nullptr, "value", &value));
+  EXPECT_EQ(value, L"Grüße");
+}
+
+TEST_F(JsonFileTest, LoadReportsMissingEmptyAndMalformedFiles) {
+  JsonDocument doc;
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("missing.json")), static_cast<uint32_t>(ENOENT));
+  EXPECT_EQ(doc.errorText(), L"Open file failed, code: 2.");
+
+  WriteBytes(dir_.Native("empty.json"), "");
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("empty.json")), kResultEmptyFile);
+  EXPECT_TRUE(doc.empty());
+
+  WriteBytes(dir_.Native("bad.json"), "{\"Backup\": [1, 2");
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("bad.json")), kResultInvalidData);
+  EXPECT_TRUE(doc.empty());
+
+  WriteBytes(dir_.Native("bom.json"), "\xEF\xBB\xBF{}");
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("bom.json")), 0u);
+
+  // A folder, or a FIFO (which must not hang the load), is no job file.
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("")), static_cast<uint32_t>(EISDIR));
+  EXPECT_EQ(doc.errorText(), L"Open file failed, code: 21.");
+  ASSERT_EQ(::mkfifo(dir_.Native("fifo.json").c_str(), 0600), 0);
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("fifo.json")), static_cast<uint32_t>(EINVAL));
+}
+
+TEST_F(JsonFileTest, SavingAnEmptyDocumentIsRefused) {
+  JsonDocument doc;
+  EXPECT_EQ(doc.SaveFile(dir_.Wide("x.json")), kResultNothingToSave);
+  EXPECT_FALSE(PathExists(dir_.Native("x.json")));
+}
+
+// A saved file may hold a job's password: it is for its owner only.
+// The file it replaces keeps its permission bits (see the file system's tests).
+TEST_F(JsonFileTest, ReplacesAnOldFile) {
+  WriteBytes(dir_.Native("doc.json"), "old");
+  ASSERT_EQ(::chmod(dir_.Native("doc.json").c_str(), 0640), 0);
+  JsonDocument doc;
+  MakeDocument(doc, L"new");
+  ASSERT_EQ(doc.SaveFile(dir_.Wide("doc.json")), 0u);
+  EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "{\n  \"value\" : \"new\"\n}");
+  EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
+  struct stat status;
+  ASSERT_EQ(::stat(dir_.Native("doc.json").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+}
+
+// Given a disk that fills up while the new text is written, the old file stays
+// as it was and no temporary file is left.
+TEST_F(JsonFileTest, FailedWriteLeavesTheTargetUntouched) {
+  WriteBytes(dir_.Native("doc.json"), "old content");
+  FaultyFileSystem fs;
+  fs.failWrite = [](const std::wstring&, uint64_t) { return ENOSPC; };
+  platform::ScopedFileSystem scoped(&fs);
+
+  JsonDocument doc;
+  MakeDocument(doc, L"new");
+  EXPECT_EQ(doc.SaveFile(dir_.Wide("doc.json")), static_cast<uint32_t>(ENOSPC));
+  EXPECT_EQ(doc.errorText(), L"Save file failed, code: 28.");
+  EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "old content");
+  EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
+}
+
+TEST_F(JsonFileTest, UncreatableTemporaryFileLeavesTheTargetUntouched) {
+  WriteBytes(dir_.Native("blocker"), "a file, not a folder");
+  JsonDocument doc;
+  MakeDocument(doc, L"new");
+  EXPECT_EQ(doc.SaveFile(dir_.Wide("blocker/doc.json")), static_cast<uint32_t>(ENOTDIR));
+  EXPECT_EQ(doc.errorText(), L"Save file failed, code: 20.");
+  EXPECT_EQ(ReadBytes(dir_.Native("blocker")), "a file, not a folder");
+}
+
+TEST_F(JsonFileTest, FailedRenameKeepsTheOldFileAndReportsTheError) {
+  WriteBytes(dir_.Native("doc.json"), "old content");
+  FaultyFileSystem fs;
+  fs.failReplace = [](const std::wstring&, const std::wstring&) { return EXDEV; };
+  platform::ScopedFileSystem scoped(&fs);
+
+  JsonDocument doc;
+  MakeDocument(doc, L"new");
+  EXPECT_EQ(doc.SaveFile(dir_.Wide("doc.json")), static_cast<uint32_t>(EXDEV));
+  EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "old content");
+  EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
+}
+
+TEST_F(JsonFileTest, NamesThatAreNotUtf8SurviveAFileRoundTrip) {
+  const std::wstring name = dir_.Wide("caf\xE9");
+  JsonDocument doc;
+  MakeDocument(doc, name);
+  ASSERT_EQ(doc.SaveFile(dir_.Wide("doc.json")), 0u);
+  JsonDocument loaded;
+  ASSERT_EQ(loaded.LoadFile(dir_.Wide("doc.json")), 0u);
+  std::wstring value;
+  ASSERT_TRUE(loaded.GetText(nullptr, "value", &value));
+  EXPECT_EQ(value, name);
+}
+
+}  // namespace
+}  // namespace kelvane
