@@ -20,7 +20,7 @@ LAYERS = [
     ["util"],
     ["json", "cli"],
     ["job"],
-    ["log", "language", "profile"],
+    ["log", "language", "profile", "operation"],
     ["scan", "archive/zip", "archive/sevenzip"],
     ["run"],
     ["ui/layout"],

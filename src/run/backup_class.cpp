@@ -6,7 +6,7 @@
 
 #include "language/language_table.h"
 #include "log/run_log.h"
-#include "platform/clock.h"
+#include "operation/operation_pump.h"
 #include "platform/paths.h"
 #include "run/backup_target.h"
 #include "run/output_names.h"
@@ -29,10 +29,10 @@ BackupClass::BackupClass(RunHost& runHost, const LanguageTable& languageTexts, R
       log(runLog) {}
 
 uint32_t BackupClass::PumpingWait(std::future<uint32_t>& task) {
-  while (task.wait_for(platform::Time().PumpTick()) != std::future_status::ready) {
+  WaitPumping(task, [this] {
     pump();
     if (progressCallback && !progressCallback(this)) cancelRequested = true;
-  }
+  });
   return task.get();
 }
 

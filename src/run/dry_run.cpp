@@ -13,8 +13,7 @@ using vxstl::runCancelled;
 
 DryRunResult RunDriver::DryRun(const JsonDocument& jobDocument, const DryRunSink& sink) {
   RunState state(host_, texts_, log_);
-  runCancelled = false;
-  cancelLogged_ = false;
+  pump_.Reset();
   DryRunResult result;
   if (!Prepare(jobDocument, state, false)) {
     result.outcome = state.report.outcome;

@@ -61,7 +61,7 @@ TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix) {
 }
 
 RunDriver::RunDriver(RunHost& host, const LanguageTable& texts, RunLog& log)
-    : host_(host), texts_(texts), log_(log) {}
+    : host_(host), texts_(texts), log_(log), pump_(host, runCancelled) {}
 
 RunDriver::~RunDriver() = default;
 RunDriver::RunDriver(RunDriver&&) noexcept = default;
@@ -71,18 +71,12 @@ void RunDriver::SetTarget(uint32_t jobType, std::unique_ptr<BackupTarget> target
 }
 
 void RunDriver::Pump() {
-  host_.PumpMessages();
-  if (!cancelLogged_ && host_.CancelConfirmed()) {
-    runCancelled = true;
-    log_.WriteLogLine(L"*** Userexit.");
-    cancelLogged_ = true;
-  }
+  if (pump_.Pump()) log_.WriteLogLine(L"*** Userexit.");
 }
 
 RunReport RunDriver::Run(const JsonDocument& jobDocument) {
   RunState state(host_, texts_, log_);
-  runCancelled = false;
-  cancelLogged_ = false;
+  pump_.Reset();
   if (Prepare(jobDocument, state, true) && TakeTheLock(state)) {
     try {
       PrepareTheScan(state);

@@ -27,6 +27,7 @@
 #include <string>
 #include <string_view>
 
+#include "operation/operation_pump.h"
 #include "run/backup_target.h"
 #include "run/dry_run.h"
 #include "run/run_report.h"
@@ -86,14 +87,14 @@ class RunDriver {
   // Cleans up after an exception ended the run and tells the user.
   void EndAfterException(RunState& state, const std::wstring& message);
 
-  // The host's pump, turning a confirmed cancel into the run's cancel.
+  // The host's pump, turning a confirmed cancel into the run's cancel, logged.
   void Pump();
 
   RunHost& host_;
   const LanguageTable& texts_;
   RunLog& log_;
   std::map<uint32_t, std::unique_ptr<BackupTarget>> targets_;
-  bool cancelLogged_ = false;
+  OperationPump pump_;
 };
 
 // A driver for the program's log with every target this build has; 7z

@@ -1,57 +1,14 @@
-// What a run needs from the window it runs in.
-//
-// The run driver is engine code and never talks to a window or a terminal
-// itself; it talks to a RunHost. The console host (console_run_host.h) serves
-// runs from the command line, the run window serves runs from the desktop.
-// Every call comes from the thread that runs the driver; a window host passes
-// them on to its window thread.
+// What a run needs from the window it runs in: what any operation needs
+// (operation/operation_host.h), and to hear how the run ended.
 #pragma once
 
-#include <cstdint>
-#include <string>
-
+#include "operation/operation_host.h"
 #include "run/run_report.h"
 
 namespace kelvane {
 
-class RunHost {
+class RunHost : public OperationHost {
  public:
-  virtual ~RunHost() = default;
-
-  // Handles whatever the user did since the last call (repaints, buttons) and
-  // returns without waiting. Called at least every 100 ms while work runs.
-  virtual void PumpMessages() = 0;
-
-  // True once the user has asked to cancel and confirmed it; stays true.
-  virtual bool CancelConfirmed() = 0;
-
-  // A message with an OK button (or a line on stderr).
-  virtual void ShowMessage(const std::wstring& text, bool isError) = 0;
-
-  // A line the user should see without being stopped by it (a job member of
-  // the wrong type): never a box that waits for an unattended run.
-  virtual void ShowWarning(const std::wstring& text) = 0;
-
-  // A Yes/No question. A window asks and waits for the answer; a host that
-  // cannot ask (the console) answers `unattended` at once.
-  virtual bool AskYesNo(const std::wstring& question, bool unattended) = 0;
-
-  // Opens the file at `path` with the program the desktop chooses for it; a
-  // console says where the file is instead.
-  virtual void OpenWithDesktop(const std::wstring& path) = 0;
-
-  // The three status lines: files, sizes, times.
-  virtual void SetStatusLines(const std::wstring& files, const std::wstring& sizes,
-                              const std::wstring& times) = 0;
-
-  // The progress bar: a marquee while the amount of work is unknown, then a
-  // range 0..maximum with a position, shown as a percentage of the range
-  // while ShowProgressPercent is on.
-  virtual void SetProgressMarquee(bool on) = 0;
-  virtual void SetProgressRange(uint32_t maximum) = 0;
-  virtual void SetProgressPosition(uint32_t position) = 0;
-  virtual void ShowProgressPercent(bool on) = 0;
-
   // The run is over, as `report` says; nothing more is asked of the host. A
   // window lets its cancel button close it from now on.
   virtual void RunEnded(const RunReport& report) = 0;

@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/clock.h"
+#include "operation/operation_pump.h"
 #include "util/task_pool.h"
 
 namespace kelvane {
@@ -28,11 +28,7 @@ void ScanSources(ScanContext& scan, const std::function<void()>& pump) {
   }
   // Waiting on the task itself rather than sleeping a fixed tick lets a
   // small scan return the moment its last walk ends.
-  for (const auto& handle : handles) {
-    while (handle.wait_for(platform::Time().PumpTick()) != std::future_status::ready) {
-      if (pump) pump();
-    }
-  }
+  for (const auto& handle : handles) WaitPumping(handle, pump);
 }
 
 }  // namespace kelvane

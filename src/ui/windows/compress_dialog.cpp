@@ -10,6 +10,7 @@
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
 #include "profile/profile_store.h"
+#include "run/run_driver.h"
 #include "run/run_outcome.h"
 #include "ui/toolkit/dialog_services.h"
 #include "ui/toolkit/svg_icons.h"
@@ -48,13 +49,22 @@ CKelvaneCompressDlg::CKelvaneCompressDlg(wxWindow* parent, const JsonDocument& j
                                          const LanguageTable& texts,
                                          const std::wstring& sevenZipLibrary,
                                          const RunWindowOptions& options)
+    : CKelvaneCompressDlg(
+          parent,
+          [&job, &texts, sevenZipLibrary](RunHost& host) {
+            return MakeRunDriver(host, texts, sevenZipLibrary).Run(job);
+          },
+          texts, options) {}
+
+CKelvaneCompressDlg::CKelvaneCompressDlg(wxWindow* parent, Operation operation,
+                                         const LanguageTable& texts,
+                                         const RunWindowOptions& options)
     : DialogLayout(parent,
                    wxString(options.jobName.empty() ? L"Kelvane" : L"Kelvane - " + options.jobName),
                    std::string(), nullptr),
-      job_(job),
+      operation_(std::move(operation)),
       texts_(texts),
       profile_(options.profile),
-      driver_(MakeRunDriver(*this, texts, sevenZipLibrary)),
       files_(new CPathStatic(this, kFilesLine, texts.GetText(L"ui_run_files_waiting"))),
       size_(new CPathStatic(this, kSizeLine, texts.GetText(L"ui_collect_data"))),
       time_(new CPathStatic(this, kTimeLine, L"...", true)),
@@ -186,7 +196,7 @@ void CKelvaneCompressDlg::StartRun() {
   if (started_) return;
   started_ = running_ = true;
   runThread_ = std::thread([this] {
-    const RunReport report = driver_.Run(job_);
+    const RunReport report = operation_(*this);
     CallAfter([this, report] { RunFinished(report); });
   });
 }

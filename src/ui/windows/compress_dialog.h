@@ -1,7 +1,9 @@
 // The run window: three status lines, a progress bar with its percentage and
-// a cancel button, in which one backup run happens.
+// a cancel button, in which one long operation happens: a backup run, or any
+// other operation given as a function of its host (a check, a restore), in
+// the same look and with the same keys.
 //
-// 200 ms after it is shown the window starts the run; the run driver works
+// 200 ms after it is shown the window starts the run; the operation works
 // on a thread of its own while the window stays in its modal loop, so it
 // repaints and answers the cancel button throughout. The window is the run's
 // host: every host call from the driver's thread is passed to the window
@@ -25,11 +27,11 @@
 #include <wx/timer.h>
 
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
 
-#include "run/run_driver.h"
 #include "run/run_host.h"
 #include "run/run_report.h"
 #include "ui/toolkit/dialog_layout.h"
@@ -66,6 +68,12 @@ class CKelvaneCompressDlg : public DARo3::DialogLayout, public RunHost {
   enum TimerId : int { kStartTimer = 1005, kCloseTimer = 1010 };
   static constexpr int kCloseDelayMs = 1000;
 
+  // The operation, called once on a thread of its own with the window as its
+  // host; its report is what the window shows at the end.
+  using Operation = std::function<RunReport(RunHost& host)>;
+
+  CKelvaneCompressDlg(wxWindow* parent, Operation operation, const LanguageTable& texts,
+                      const RunWindowOptions& options);
   // Runs `job` (kept by the caller for the window's life) with the targets of
   // this build; 7z through `sevenZipLibrary`.
   CKelvaneCompressDlg(wxWindow* parent, const JsonDocument& job, const LanguageTable& texts,
@@ -123,10 +131,9 @@ class CKelvaneCompressDlg : public DARo3::DialogLayout, public RunHost {
   template <class Work>
   auto Wait(Work work) -> decltype(work());
 
-  const JsonDocument& job_;
+  Operation operation_;
   const LanguageTable& texts_;
   ProfileStore* profile_;
-  RunDriver driver_;
   CPathStatic* files_;
   CPathStatic* size_;
   CPathStatic* time_;
