@@ -20,7 +20,7 @@ LAYERS = [
     ["util"],
     ["json", "cli"],
     ["job"],
-    ["log", "language", "profile", "operation"],
+    ["log", "language", "profile", "operation", "archive/entry"],
     ["scan", "archive/zip", "archive/sevenzip"],
     ["run"],
     ["ui/layout"],

@@ -29,4 +29,16 @@ bool LocalCalendarTime(int64_t unixSeconds, CalendarTime* time) {
   return true;
 }
 
+int64_t UnixTimeOfLocal(const CalendarTime& time) {
+  std::tm local{};
+  local.tm_year = time.year - 1900;
+  local.tm_mon = time.month - 1;
+  local.tm_mday = time.day;
+  local.tm_hour = time.hour;
+  local.tm_min = time.minute;
+  local.tm_sec = time.second;
+  local.tm_isdst = -1;  // the zone's rule for that day decides
+  return static_cast<int64_t>(std::mktime(&local));
+}
+
 }  // namespace kelvane::platform

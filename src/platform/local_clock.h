@@ -20,5 +20,7 @@ struct CalendarTime {
 
 // The local calendar time of a Unix time; false when it cannot be told.
 bool LocalCalendarTime(int64_t unixSeconds, CalendarTime* time);
+// The Unix time of a local calendar time (ZIP's DOS times are local).
+int64_t UnixTimeOfLocal(const CalendarTime& time);
 
 }  // namespace kelvane::platform

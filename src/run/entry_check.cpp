@@ -63,4 +63,19 @@ TargetCheck EntryCheck::Finish(std::wstring unreadable) {
   return result_;
 }
 
+EntryReading CheckReading(EntryCheck& check, const std::atomic<bool>& stop) {
+  EntryReading reading;
+  reading.sinkFor = [&check](const ArchiveEntry& entry) {
+    return std::make_unique<VerdictSink>([&check, name = entry.name](const std::wstring& why) {
+      if (why.empty()) {
+        check.Good(name);
+      } else {
+        check.Bad(name, why);
+      }
+    });
+  };
+  reading.stop = &stop;
+  return reading;
+}
+
 }  // namespace kelvane

@@ -3,12 +3,14 @@
 // The archive checks of the ZIP and 7z targets report their entries here.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "archive/entry/archive_entry.h"
 #include "run/backup_target.h"
 
 namespace kelvane {
@@ -45,5 +47,9 @@ class EntryCheck {
   std::unordered_set<std::string> failed_;          // of files that failed
   TargetCheck result_;                              // guarded by lock_
 };
+
+// Reading an archive's entries as a check: each entry read into a sink that
+// keeps nothing and tells `check` its verdict; ends early when `stop` is set.
+EntryReading CheckReading(EntryCheck& check, const std::atomic<bool>& stop);
 
 }  // namespace kelvane

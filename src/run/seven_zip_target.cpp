@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <utility>
 
-#include "archive/sevenzip/seven_zip_checker.h"
 #include "archive/sevenzip/seven_zip_compressor.h"
+#include "archive/sevenzip/seven_zip_entry_reader.h"
 #include "log/run_log.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
@@ -104,14 +104,9 @@ TargetCheck SevenZipTarget::Verify(BackupClass& run) {
       unreadable = L"cannot be opened." + ErrorText(static_cast<uint32_t>(error));
       return 0u;
     }
-    SevenZip::SevenZipCheck check;
-    check.entryGood = [&entries](const std::string& name) { entries.Good(name); };
-    check.entryBad = [&entries](const std::string& name, const std::wstring& why) {
-      entries.Bad(name, why);
-    };
-    check.stop = &run.cancelRequested;
-    unreadable = SevenZip::CheckWithSevenZip(SevenZip::FindSevenZipLibrary(library_),
-                                             std::move(archive), run.password, check);
+    SevenZip::SevenZipEntryReader reader(SevenZip::FindSevenZipLibrary(library_), run.password);
+    unreadable = reader.Open(std::move(archive), &run.cancelRequested);
+    if (unreadable.empty()) unreadable = reader.ReadAll(CheckReading(entries, run.cancelRequested));
     return 0u;
   });
   run.PumpingWait(task);

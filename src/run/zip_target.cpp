@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "archive/zip/zip_archive.h"
+#include "archive/zip/zip_entry_reader.h"
 #include "archive/zip/zip_reader.h"
-#include "archive/zip/zip_verify.h"
 #include "language/language_table.h"
 #include "log/run_log.h"
 #include "platform/file_system.h"
@@ -51,20 +51,15 @@ TargetCheck ZipTarget::Verify(BackupClass& run) {
   EntryCheck entries(run);
   std::wstring unreadable;
   std::future<uint32_t> task = std::async(std::launch::async, [&] {
-    ZipCheck check;
-    check.entryGood = [&entries](const std::string& name) { entries.Good(name); };
-    check.entryBad = [&entries](const std::string& name, const std::wstring& why) {
-      entries.Bad(name, why);
-    };
-    check.stop = &run.cancelRequested;
+    ZipEntryReader reader(
+        [&run](std::unique_ptr<platform::FileStream>* view) { return run.OpenWorkFile(view); },
+        platform::ToUtf8(run.password));
     std::wstring why;
-    const auto open = [&run](std::unique_ptr<platform::FileStream>* view) {
-      return run.OpenWorkFile(view);
-    };
-    if (const int error = ZipCheckArchive(open, platform::ToUtf8(run.password), check, &why);
-        error != 0) {
+    if (const int error = reader.Open(&why); error != 0) {
       unreadable = why + L"." + ErrorText(static_cast<uint32_t>(error));
+      return 0u;
     }
+    reader.ReadAll(CheckReading(entries, run.cancelRequested));
     return 0u;
   });
   run.PumpingWait(task);

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "archive/sevenzip/seven_zip_compressor.h"
+#include "archive/sevenzip/seven_zip_entry_reader.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 
@@ -42,7 +44,8 @@ class SevenZipWriterTest : public ::testing::Test {
   std::string output_;
 };
 
-TEST_F(SevenZipWriterTest, PacksFilesAndCountsThem) {
+// What the writer packed, 7z and the entry reader give back.
+TEST_F(SevenZipWriterTest, PacksFilesThatTheReaderGivesBack) {
   std::vector<FilePathInfoEx> files = {File("a.txt", "alpha"), File("sub/b.txt", "beta"),
                                        File("empty.txt", "")};
   SevenZipUIUpdate record;
@@ -53,6 +56,30 @@ TEST_F(SevenZipWriterTest, PacksFilesAndCountsThem) {
   ASSERT_EQ(Shell("7z x -bd -oext out.7z"), 0) << output_;
   EXPECT_EQ(test::ReadBytes(dir_.Native("ext/src/sub/b.txt")), "beta");
   EXPECT_TRUE(test::PathExists(dir_.Native("ext/src/empty.txt")));
+
+  SevenZipEntryReader reader(FindSevenZipLibrary(L""), L"");
+  std::unique_ptr<platform::FileStream> archive;
+  ASSERT_EQ(
+      platform::Fs().OpenStream(dir_.Wide("out.7z"), platform::FileStream::kReadExisting, &archive),
+      0);
+  ASSERT_EQ(reader.Open(std::move(archive), nullptr), L"");
+  std::map<std::string, test::KeptEntry> kept;
+  for (const ArchiveEntry& entry : reader.entries()) {
+    EXPECT_EQ(entry.type, EntryType::kFile) << entry.name;
+    EXPECT_EQ(entry.mode, 0100644u) << entry.name;
+    kept[entry.name];
+  }
+  EntryReading reading;
+  reading.sinkFor = [&kept](const ArchiveEntry& entry) {
+    return std::make_unique<test::KeepingSink>(&kept.at(entry.name));
+  };
+  ASSERT_EQ(reader.ReadAll(reading), L"");
+  ASSERT_EQ(kept.size(), 3u);
+  for (const auto& [name, content] : std::map<std::string, std::string>{
+           {"src/a.txt", "alpha"}, {"src/sub/b.txt", "beta"}, {"src/empty.txt", ""}}) {
+    EXPECT_EQ(kept[name].bytes, content) << name;
+    EXPECT_EQ(kept[name].why, L"") << name;
+  }
 }
 
 TEST_F(SevenZipWriterTest, LevelZeroStoresAndNineCompressesMoreThanOne) {

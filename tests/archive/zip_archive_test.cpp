@@ -7,10 +7,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
-#include "archive/zip/zip_verify.h"
+#include "archive/zip/zip_entry_reader.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 
@@ -285,15 +286,35 @@ TEST_F(ZipArchiveTest, AFileThatGrowsWhileItIsPackedGivesAWholeEntry) {
   }
 }
 
-// The check reads what unzip reads: a local header that disagrees with the
-// directory fails its entry, however good the data; an empty archive passes.
-TEST_F(ZipArchiveTest, TheCheckComparesEachLocalHeaderWithTheDirectory) {
+// The reader gives what unzip gives: each entry with its name, type and size,
+// its bytes inflated; a local header that disagrees with the directory fails
+// its entry, however good the data; an empty archive has no entries.
+TEST_F(ZipArchiveTest, TheReaderYieldsEntriesAndComparesEachLocalHeaderWithTheDirectory) {
   WriteBytes(Path("src/a.txt"), "alpha\n");
   ZipArchiveHandle* zip = Create("good.zip");
   ASSERT_TRUE(Add(zip, "src/a.txt", L"data/a.txt"));
   ASSERT_EQ(ZipCloseArchive(zip), 0);
   ASSERT_EQ(ZipCloseArchive(Create("empty.zip")), 0);
   const std::string good = test::ReadBytes(Path("good.zip"));
+  auto read = [this](const std::string& name, std::vector<ArchiveEntry>* entries,
+                     std::map<std::string, test::KeptEntry>* kept) {
+    ZipEntryReader reader(
+        [this, name](std::unique_ptr<platform::FileStream>* view) {
+          return platform::Fs().OpenStream(dir_.Wide(name), platform::FileStream::kReadExisting,
+                                           view);
+        },
+        "");
+    std::wstring why;
+    const int opened = reader.Open(&why);
+    *entries = reader.entries();
+    for (const ArchiveEntry& entry : *entries) (*kept)[entry.name];
+    EntryReading reading;
+    reading.sinkFor = [kept](const ArchiveEntry& entry) {
+      return std::make_unique<test::KeepingSink>(&kept->at(entry.name));
+    };
+    reader.ReadAll(reading);
+    return opened;
+  };
   struct Row {
     size_t offset;  // of the local header's byte flipped; 0: none
     const wchar_t* why;
@@ -308,30 +329,22 @@ TEST_F(ZipArchiveTest, TheCheckComparesEachLocalHeaderWithTheDirectory) {
     std::string damaged = good;
     if (row.offset != 0) damaged[row.offset] = static_cast<char>(~damaged[row.offset]);
     WriteBytes(Path("damaged.zip"), damaged);
-    std::vector<std::wstring> bad;
-    int good_entries = 0;
-    ZipCheck check;
-    check.entryGood = [&](const std::string&) { ++good_entries; };
-    check.entryBad = [&](const std::string&, const std::wstring& why) { bad.push_back(why); };
-    const auto open = [&](std::unique_ptr<platform::FileStream>* view) {
-      return platform::Fs().OpenStream(dir_.Wide("damaged.zip"),
-                                       platform::FileStream::kReadExisting, view);
-    };
-    std::wstring why;
-    EXPECT_EQ(ZipCheckArchive(open, "", check, &why), 0)
-        << row.offset << " " << platform::ToUtf8(why);
-    EXPECT_EQ(bad, row.why[0] ? std::vector<std::wstring>{row.why} : std::vector<std::wstring>{})
-        << "byte " << row.offset;
-    EXPECT_EQ(good_entries, row.why[0] ? 0 : 1) << "byte " << row.offset;
+    std::vector<ArchiveEntry> entries;
+    std::map<std::string, test::KeptEntry> kept;
+    ASSERT_EQ(read("damaged.zip", &entries, &kept), 0) << "byte " << row.offset;
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "data/a.txt");
+    EXPECT_EQ(entries[0].type, EntryType::kFile);
+    EXPECT_EQ(entries[0].size, 6u);
+    EXPECT_EQ(kept["data/a.txt"].why, row.why) << "byte " << row.offset;
+    if (row.offset == 0) {
+      EXPECT_EQ(kept["data/a.txt"].bytes, "alpha\n");
+    }
   }
-  ZipCheck none;
-  std::wstring why;
-  const auto openEmpty = [&](std::unique_ptr<platform::FileStream>* view) {
-    return platform::Fs().OpenStream(dir_.Wide("empty.zip"), platform::FileStream::kReadExisting,
-                                     view);
-  };
-  EXPECT_EQ(ZipCheckArchive(openEmpty, "", none, &why), 0)
-      << "an empty archive: " << platform::ToUtf8(why);
+  std::vector<ArchiveEntry> entries;
+  std::map<std::string, test::KeptEntry> kept;
+  EXPECT_EQ(read("empty.zip", &entries, &kept), 0);
+  EXPECT_TRUE(entries.empty());
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/entry/archive_entry.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 
@@ -260,5 +261,23 @@ class FakeClock : public platform::Clock {
 // passed first.
 bool WaitUntil(const std::function<bool()>& done,
                std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+// What an archive reader gave for one entry: its bytes and its verdict.
+struct KeptEntry {
+  std::string bytes;
+  std::wstring why = L"(not read)";
+};
+class KeepingSink final : public EntrySink {
+ public:
+  explicit KeepingSink(KeptEntry* kept) : kept_(kept) {}
+  int Write(const uint8_t* data, size_t size) override {
+    kept_->bytes.append(reinterpret_cast<const char*>(data), size);
+    return 0;
+  }
+  void Done(const std::wstring& why) override { kept_->why = why; }
+
+ private:
+  KeptEntry* kept_;
+};
 
 }  // namespace kelvane::test

@@ -17,6 +17,15 @@ class ComPtr {
   ~ComPtr() { Reset(); }
   ComPtr(const ComPtr&) = delete;
   ComPtr& operator=(const ComPtr&) = delete;
+  ComPtr(ComPtr&& other) noexcept : object_(other.object_) { other.object_ = nullptr; }
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      object_ = other.object_;
+      other.object_ = nullptr;
+    }
+    return *this;
+  }
 
   T* get() const { return object_; }
   T* operator->() const { return object_; }

@@ -1,23 +1,87 @@
-#include "archive/zip/zip_verify.h"
+#include "archive/zip/zip_entry_reader.h"
 
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <thread>
-#include <vector>
 
 #include "archive/zip/pkware_cipher.h"
-#include "archive/zip/zip_reader.h"
+#include "platform/local_clock.h"
 #include "util/format_text.h"
 
 namespace kelvane {
 namespace {
 
-// Reads an entry's raw data and checks it against its directory record;
-// "" when it is good.
-std::wstring CheckEntry(ZipReader& reader, const ZipEntry& entry, std::string_view password,
-                        const ZipCheck& check) {
+constexpr uint16_t kMadeOnUnix = 3;
+
+ArchiveEntry EntryOf(const ZipEntry& record) {
+  ArchiveEntry entry;
+  entry.name = record.name;
+  entry.size = record.uncompressedSize;
+  entry.packedSize = record.compressedSize;
+  // DOS time: local, to two seconds.
+  platform::CalendarTime time;
+  time.year = 1980 + (record.dosDate >> 9);
+  time.month = (record.dosDate >> 5) & 0xF;
+  time.day = record.dosDate & 0x1F;
+  time.hour = record.dosTime >> 11;
+  time.minute = (record.dosTime >> 5) & 0x3F;
+  time.second = (record.dosTime & 0x1F) * 2;
+  entry.modifiedSeconds = platform::UnixTimeOfLocal(time);
+  if ((record.versionMadeBy >> 8) == kMadeOnUnix) entry.mode = record.externalAttributes >> 16;
+  if (!entry.name.empty() && entry.name.back() == '/') {
+    entry.type = EntryType::kFolder;
+  } else if (S_ISLNK(entry.mode)) {
+    entry.type = EntryType::kLink;
+  }
+  return entry;
+}
+
+}  // namespace
+
+ZipEntryReader::ZipEntryReader(OpenView open, std::string password)
+    : open_(std::move(open)), password_(std::move(password)) {}
+
+int ZipEntryReader::Open(std::wstring* why) {
+  views_.resize(std::max(1u, std::thread::hardware_concurrency()));
+  for (auto& view : views_) {
+    if (const int error = open_(&view); error != 0) {
+      *why = L"cannot be opened";
+      return error;
+    }
+  }
+  ZipReader directory(*views_[0]);
+  if (const int error = directory.ReadDirectory(&records_, why); error != 0) return error;
+  entries_.clear();
+  entries_.reserve(records_.size());
+  for (const ZipEntry& record : records_) entries_.push_back(EntryOf(record));
+  return 0;
+}
+
+void ZipEntryReader::ReadAll(const EntryReading& reading) {
+  std::vector<std::thread> workers;
+  for (size_t part = 1; part < views_.size(); ++part) {
+    workers.emplace_back([this, part, &reading] { ReadPart(part, reading); });
+  }
+  if (!views_.empty()) ReadPart(0, reading);
+  for (std::thread& worker : workers) worker.join();
+}
+
+// Every `parts`-th entry from the `part`-th on, through the part's own view.
+void ZipEntryReader::ReadPart(size_t part, const EntryReading& reading) {
+  ZipReader reader(*views_[part]);
+  for (size_t index = part; index < records_.size(); index += views_.size()) {
+    if (reading.stop && reading.stop->load()) return;
+    std::unique_ptr<EntrySink> sink = reading.sinkFor(entries_[index]);
+    if (sink) sink->Done(ReadEntry(reader, records_[index], *sink, reading.stop));
+  }
+}
+
+std::wstring ZipEntryReader::ReadEntry(ZipReader& reader, const ZipEntry& entry, EntrySink& sink,
+                                       const std::atomic<bool>* stop) const {
+  const std::string_view password = password_;
   uint64_t at = 0;
   std::wstring why;
   if (reader.LocateData(entry, &at, &why) != 0) return why;
@@ -38,7 +102,7 @@ std::wstring CheckEntry(ZipReader& reader, const ZipEntry& entry, std::string_vi
   bool ended = method != Z_DEFLATED;
   uint64_t left = entry.compressedSize;
   while (left > 0) {
-    if (check.stop && check.stop->load()) {
+    if (stop && stop->load()) {
       why = L"not checked to its end (the run was cancelled)";
       break;
     }
@@ -68,6 +132,10 @@ std::wstring CheckEntry(ZipReader& reader, const ZipEntry& entry, std::string_vi
     if (method != Z_DEFLATED) {
       crc = crc32(crc, data, static_cast<uInt>(n));
       size += n;
+      if (sink.Write(data, n) != 0) {
+        why = L"cannot be written";
+        break;
+      }
       continue;
     }
     inflater.next_in = data;
@@ -79,6 +147,10 @@ std::wstring CheckEntry(ZipReader& reader, const ZipEntry& entry, std::string_vi
       const size_t produced = out.size() - inflater.avail_out;
       crc = crc32(crc, out.data(), static_cast<uInt>(produced));
       size += produced;
+      if (produced > 0 && sink.Write(out.data(), produced) != 0) {
+        why = L"cannot be written";
+        break;
+      }
       if (result == Z_STREAM_END) {
         ended = true;
       } else if (result != Z_OK && result != Z_BUF_ERROR) {
@@ -99,49 +171,6 @@ std::wstring CheckEntry(ZipReader& reader, const ZipEntry& entry, std::string_vi
   if (size != entry.uncompressedSize) return L"wrong size";
   if (crc != entry.crc) return L"CRC error";
   return L"";
-}
-
-// Checks every `parts`-th entry from the `part`-th on, through its own view
-// of the archive: each worker inflates its own entries.
-void CheckPart(platform::FileStream& archive, const std::vector<ZipEntry>& entries,
-               std::string_view password, const ZipCheck& check, size_t part, size_t parts) {
-  ZipReader reader(archive);
-  for (size_t index = part; index < entries.size(); index += parts) {
-    if (check.stop && check.stop->load()) return;
-    const ZipEntry& entry = entries[index];
-    if (const std::wstring bad = CheckEntry(reader, entry, password, check); bad.empty()) {
-      if (check.entryGood) check.entryGood(entry.name);
-    } else if (check.entryBad) {
-      check.entryBad(entry.name, bad);
-    }
-  }
-}
-
-}  // namespace
-
-int ZipCheckArchive(const std::function<int(std::unique_ptr<platform::FileStream>*)>& open,
-                    std::string_view password, const ZipCheck& check, std::wstring* why) {
-  const size_t parts = std::max(1u, std::thread::hardware_concurrency());
-  std::vector<std::unique_ptr<platform::FileStream>> views(parts);
-  for (auto& view : views) {
-    if (const int error = open(&view); error != 0) {
-      *why = L"cannot be opened";
-      return error;
-    }
-  }
-  std::vector<ZipEntry> entries;
-  {
-    ZipReader directory(*views[0]);
-    if (const int error = directory.ReadDirectory(&entries, why); error != 0) return error;
-  }
-  std::vector<std::thread> workers;
-  for (size_t part = 1; part < parts; ++part) {
-    workers.emplace_back(
-        [&, part] { CheckPart(*views[part], entries, password, check, part, parts); });
-  }
-  CheckPart(*views[0], entries, password, check, 0, parts);
-  for (std::thread& worker : workers) worker.join();
-  return 0;
 }
 
 }  // namespace kelvane

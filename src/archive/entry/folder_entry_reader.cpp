@@ -1,0 +1,113 @@
+#include "archive/entry/folder_entry_reader.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "platform/folder.h"
+
+namespace kelvane {
+namespace {
+
+// 100 ns ticks from 1601 to 1970.
+constexpr uint64_t kUnixEpochTicks = 116444736000000000ull;
+
+ArchiveEntry EntryOf(const platform::DirectoryEntry& found, const std::string& name) {
+  ArchiveEntry entry;
+  entry.name = name;
+  entry.size = entry.packedSize = found.size;
+  entry.modifiedSeconds =
+      (static_cast<int64_t>(found.lastWriteTime) - static_cast<int64_t>(kUnixEpochTicks)) /
+      10000000;
+  if (found.attributes & platform::kAttributeUnixExtension) entry.mode = found.attributes >> 16;
+  if (found.attributes & platform::kAttributeReparsePoint) {
+    entry.type = EntryType::kLink;
+  } else if (found.attributes & platform::kAttributeDirectory) {
+    entry.type = EntryType::kFolder;
+    entry.name += '/';
+  }
+  return entry;
+}
+
+}  // namespace
+
+int FolderEntryReader::Open(const platform::Folder& top, std::wstring* why) {
+  folders_.clear();
+  opened_.clear();
+  places_.clear();
+  entries_.clear();
+  return Walk(top, "", why);
+}
+
+int FolderEntryReader::Walk(const platform::Folder& folder, const std::string& prefix,
+                            std::wstring* why) {
+  platform::FileSystem& fs = platform::Fs();
+  std::vector<platform::DirectoryEntry> found;
+  if (const int error = fs.ReadDirectory(folder, &found); error != 0) {
+    *why = folder.path();
+    return error;
+  }
+  std::sort(found.begin(), found.end(),
+            [](const auto& a, const auto& b) { return a.nativeName < b.nativeName; });
+  folders_.push_back(&folder);
+  const size_t here = folders_.size() - 1;
+  for (const platform::DirectoryEntry& entry : found) {
+    if (entry.error != 0) {
+      *why = folder.path() + entry.name;
+      return entry.error;
+    }
+    entries_.push_back(EntryOf(entry, prefix + entry.nativeName));
+    places_.push_back(Place{here, entry.name, entry.id});
+    if (entries_.back().type != EntryType::kFolder) continue;
+    opened_.push_back(std::make_unique<platform::Folder>());
+    platform::Folder& inside = *opened_.back();
+    if (const int error = fs.OpenSubfolder(folder, entry.name, &entry.id, &inside); error != 0) {
+      *why = folder.path() + entry.name;
+      return error;
+    }
+    const std::string name = entries_.back().name;
+    if (const int error = Walk(inside, name, why); error != 0) return error;
+  }
+  return 0;
+}
+
+void FolderEntryReader::ReadAll(const EntryReading& reading) {
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t index; (index = next++) < entries_.size();) {
+      if (reading.stop && reading.stop->load()) return;
+      std::unique_ptr<EntrySink> sink = reading.sinkFor(entries_[index]);
+      if (!sink) continue;
+      sink->Done(entries_[index].type == EntryType::kFile ? ReadFile(index, *sink, reading.stop)
+                                                          : std::wstring());
+    }
+  };
+  std::vector<std::thread> workers;
+  for (unsigned i = 1; i < std::max(1u, std::thread::hardware_concurrency()); ++i) {
+    workers.emplace_back(work);
+  }
+  work();
+  for (std::thread& worker : workers) worker.join();
+}
+
+std::wstring FolderEntryReader::ReadFile(size_t index, EntrySink& sink,
+                                         const std::atomic<bool>* stop) const {
+  const Place& place = places_[index];
+  std::unique_ptr<platform::FileStream> file;
+  if (platform::Fs().OpenFile(*folders_[place.folder], place.name, place.id, &file) != 0) {
+    return L"cannot be opened";
+  }
+  std::vector<uint8_t> buffer(1 << 16);
+  uint64_t size = 0;
+  for (size_t got = 0;;) {
+    if (stop && stop->load()) return L"not read to its end (the run was cancelled)";
+    if (file->Read(buffer.data(), buffer.size(), &got) != 0) return L"cannot be read";
+    if (got == 0) break;
+    if (sink.Write(buffer.data(), got) != 0) return L"cannot be written";
+    size += got;
+  }
+  return size == entries_[index].size ? L"" : L"changed while it was read";
+}
+
+}  // namespace kelvane

@@ -1,0 +1,46 @@
+// Reading a folder copy back as entries, as the archive readers do: every
+// folder, file and link below the copy's top folder, opened relative to the
+// folders it walked (never by a path a link could redirect), each file's
+// bytes streamed into a sink on every core.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/entry/archive_entry.h"
+#include "platform/file_system.h"
+
+namespace kelvane {
+
+class FolderEntryReader {
+ public:
+  // Walks the folder `top`, which must stay open while the reader is used: 0, or the errno value of the first folder that
+  // could not be read, with `*why` naming it.
+  int Open(const platform::Folder& top, std::wstring* why);
+
+  // Names are relative to the top folder, a folder's with a final "/".
+  const std::vector<ArchiveEntry>& entries() const { return entries_; }
+
+  // Reads every file into the sink `reading` gives it; folders and links
+  // (no bytes of their own) hear their verdict at once.
+  void ReadAll(const EntryReading& reading);
+
+ private:
+  int Walk(const platform::Folder& folder, const std::string& prefix, std::wstring* why);
+  std::wstring ReadFile(size_t index, EntrySink& sink, const std::atomic<bool>* stop) const;
+
+  // For each entry: the folder that holds it (an index into folders_) and
+  // its name there.
+  struct Place {
+    size_t folder;
+    std::wstring name;
+    platform::FileId id;
+  };
+  std::vector<const platform::Folder*> folders_;
+  std::vector<std::unique_ptr<platform::Folder>> opened_;
+  std::vector<Place> places_;
+  std::vector<ArchiveEntry> entries_;
+};
+
+}  // namespace kelvane

@@ -1,0 +1,51 @@
+// Reading a ZIP archive's entries: the directory (zip_reader.h, ZIP64
+// included) as entries, and each entry's data decrypted (the PKWARE cipher,
+// with the password it was written with, whether its header is checked
+// against the CRC or, with a data descriptor, the time), inflated and checked
+// against its record (CRC-32, size) while it streams into a sink. Every core
+// reads entries of its own through its own view of the archive.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/entry/archive_entry.h"
+#include "archive/zip/zip_reader.h"
+#include "platform/file_system.h"
+
+namespace kelvane {
+
+class ZipEntryReader {
+ public:
+  using OpenView = std::function<int(std::unique_ptr<platform::FileStream>*)>;
+
+  // `open` opens a view of the archive, once for each core that reads.
+  ZipEntryReader(OpenView open, std::string password);
+
+  // Opens the views and reads the directory: 0, or an errno value (EINVAL
+  // for a damaged archive) with `*why` saying what is wrong.
+  int Open(std::wstring* why);
+
+  // The entries, in the directory's order.
+  const std::vector<ArchiveEntry>& entries() const { return entries_; }
+
+  // Reads every entry on every core into the sink `reading` gives it.
+  void ReadAll(const EntryReading& reading);
+
+ private:
+  void ReadPart(size_t part, const EntryReading& reading);
+  std::wstring ReadEntry(ZipReader& reader, const ZipEntry& entry, EntrySink& sink,
+                         const std::atomic<bool>* stop) const;
+
+  OpenView open_;
+  std::string password_;
+  std::vector<std::unique_ptr<platform::FileStream>> views_;
+  std::vector<ZipEntry> records_;
+  std::vector<ArchiveEntry> entries_;
+};
+
+}  // namespace kelvane
