@@ -105,35 +105,6 @@ TEST_F(CallbackTest, NamesGoAsUtf16UnitsAndForeignBytesAsTheToolWritesThem) {
   callback->Release();
 }
 
-TEST_F(CallbackTest, AnswersThePassword) {
-  struct Case {
-    bool withRecord;
-    std::wstring password;
-    int32_t defined;
-  } cases[] = {{true, L"geheim7", 7}, {true, L"", 0}, {false, L"", 0}};
-  for (const Case& c : cases) {
-    SevenZipUIUpdate record;
-    record.password = c.password;
-    ArchiveUpdateCallbackEx* callback = Make(c.withRecord ? &record : nullptr);
-    ICryptoGetTextPassword2* crypto = nullptr;
-    ASSERT_EQ(
-        callback->QueryInterface(IID_ICryptoGetTextPassword2, reinterpret_cast<void**>(&crypto)),
-        S_OK);
-    int32_t defined = -1;
-    BSTR password = nullptr;
-    EXPECT_EQ(crypto->CryptoGetTextPassword2(&defined, &password), S_OK);
-    EXPECT_EQ(defined, c.defined);
-    ASSERT_NE(password, nullptr);
-    EXPECT_EQ(BstrText(password), c.password);
-    PROPVARIANT holder{};
-    holder.vt = VT_BSTR;
-    holder.bstrVal = password;
-    module_.ClearVariant(&holder);
-    crypto->Release();
-    callback->Release();
-  }
-}
-
 TEST_F(CallbackTest, CountsProgressWhenStreamsAreHandedOut) {
   SevenZipUIUpdate record;
   ArchiveUpdateCallbackEx* callback = Make(&record);

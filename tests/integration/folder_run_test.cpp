@@ -244,24 +244,6 @@ TEST_F(FolderRunTest, MembersOfTheWrongTypeAreNamed) {
   EXPECT_EQ(test::ReadBytes(Target() + "/a.txt"), "a");
 }
 
-TEST_F(FolderRunTest, TooLittleRoomIsReportedAndNothingIsCopied) {
-  File("a.txt", "a");
-  if (::truncate((src_ + "/huge.dat").c_str(), 0) != 0) {
-    WriteBytes(src_ + "/huge.dat", "");
-  }
-  // A sparse file far larger than any test machine's free space.
-  if (::truncate((src_ + "/huge.dat").c_str(), 10LL << 40) != 0) {
-    GTEST_SKIP() << "this file system cannot hold a 10 TiB sparse file";
-  }
-  const test::CliResult result = RunJob();
-  EXPECT_EQ(result.status, 2);
-  EXPECT_NE(result.output.find("There is not enough space on " + out_), std::string::npos)
-      << result.output;
-  EXPECT_NE(result.output.find("Required: 10.0 TB"), std::string::npos) << result.output;
-  EXPECT_FALSE(PathExists(Target()));
-  EXPECT_FALSE(PathExists(out_ + "/Daily.log"));
-}
-
 TEST_F(FolderRunTest, UncreatableTargetFolderIsReported) {
   File("a.txt", "a");
   WriteBytes(dir_.Native("blocker"), "a file, not a folder");

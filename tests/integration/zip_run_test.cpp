@@ -143,31 +143,6 @@ TEST_F(ZipRunTest, EntriesBeyondThePathLimitGoIn) {
                          std::to_string(stored.size() + test::kDeepLevels * 201 + 9) + "\n");
 }
 
-TEST_F(ZipRunTest, PasswordProtectsEveryEntry) {
-  File("a.txt", "a");
-  File("sub/b.txt", "b");
-  job_.ArchivePassword = L"Geheimnis ä";
-  ASSERT_EQ(RunJob().status, 0);
-  EXPECT_EQ(Shell("unzip -P 'Geheimnis ä' -t '" + Archive() + "'"), 0) << output_;
-  EXPECT_NE(Shell("unzip -P wrong -t '" + Archive() + "'"), 0);
-  EXPECT_EQ(output_.find("OK"), std::string::npos) << output_;
-  EXPECT_EQ(Shell("7z t '-pGeheimnis ä' '" + Archive() + "'"), 0) << output_;
-}
-
-TEST_F(ZipRunTest, HigherLevelsMakeSmallerArchives) {
-  std::string text;
-  for (int i = 0; i < 30000; ++i) text += "row " + std::to_string(i % 1013) + ", some text\n";
-  File("data.csv", text);
-  uintmax_t previous = UINTMAX_MAX;
-  for (uint32_t level : {1u, 5u, 9u}) {
-    job_.ArchiveCompLevel = level;
-    ASSERT_EQ(RunJob().status, 0);
-    const uintmax_t size = std::filesystem::file_size(Archive());
-    EXPECT_LT(size, previous) << "level " << level;
-    previous = size;
-  }
-}
-
 // A sparse file of 4.5 GiB goes in and comes out identical: ZIP64 sizes, and
 // its permission bits survive although minizip marks such entries "MS-DOS".
 TEST_F(ZipRunTest, SLOW_FilesOver4GiBUseZip64) {

@@ -44,15 +44,6 @@ class BackupClassTest : public ::testing::Test {
   BackupClass run_{host_, texts_, log_};
 };
 
-TEST_F(BackupClassTest, QuickTaskIsJoinedWithoutPumpingOrCallback) {
-  int calls = 0;
-  run_.progressCallback = [&calls](BackupClass*) { return ++calls, true; };
-  auto task = std::async(std::launch::async, [] { return 7u; });
-  EXPECT_EQ(run_.PumpingWait(task), 7u);
-  EXPECT_EQ(calls, 0);
-  EXPECT_EQ(host_.pumps, 0);
-}
-
 TEST_F(BackupClassTest, OneNoFromTheCallbackStopsTheTaskForGood) {
   test::FakeClock clock;
   std::atomic<int> calls{0};
@@ -65,17 +56,6 @@ TEST_F(BackupClassTest, OneNoFromTheCallbackStopsTheTaskForGood) {
   EXPECT_GE(calls.load(), 3);
   EXPECT_TRUE(run_.cancelRequested);
   EXPECT_EQ(host_.pumps, calls.load());
-}
-
-TEST_F(BackupClassTest, WithoutCallbackTheWaitOnlyPumps) {
-  test::FakeClock clock;
-  auto task = std::async(std::launch::async, [&] {
-    test::WaitUntil([&] { return host_.pumps >= 2; });
-    return 0u;
-  });
-  run_.PumpingWait(task);
-  EXPECT_GE(host_.pumps, 2);
-  EXPECT_FALSE(run_.cancelRequested);
 }
 
 TEST_F(BackupClassTest, ProgressLinesShowFilesSizesAndTime) {

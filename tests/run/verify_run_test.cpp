@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <random>
 
 #include "platform/file_system.h"
 #include "run/run_driver_fixture.h"
+#include "run/run_outcome.h"
 #include "util/template_format.h"
 
 namespace kelvane {
@@ -57,6 +59,9 @@ TEST_P(VerifyRunTest, AGoodTargetPassesWithAPassword) {
   EXPECT_EQ(report.verifiedFiles, 3u);
   const std::string shown = job_.Type == kJobTypeFolder ? Target() + "/" : Target();
   EXPECT_TRUE(LogHas("Check of " + shown + ": 3 files read back, 0 failed."));
+  const std::vector<std::wstring> lines = OutcomeLines(report, texts_);
+  const std::wstring checked = PrintFEx(texts_.GetText(L"console_verified"), {L"3", L"0"});
+  EXPECT_NE(std::find(lines.begin(), lines.end(), checked), lines.end());
 }
 
 // A quiet night of a checked incremental job, or an empty source: an empty

@@ -133,83 +133,6 @@ TEST_F(EditorTest, ALoadedJobShowsInEveryFieldOnEveryPage) {
   });
 }
 
-// A loaded job saved after one change runs from the command line as the
-// original does: the editor keeps every field it did not touch.
-TEST_F(EditorTest, AChangedExampleRunsAsTheOriginalDoes) {
-  const std::string source =
-      std::getenv("KELVANE_SOURCE_DIR") ? std::getenv("KELVANE_SOURCE_DIR") : ".";
-  for (const char* copy : {"original", "edited"}) {
-    ASSERT_EQ(test::RunShell("mkdir -p '" + dir_.Native(copy) + "' && cp -r '" + source +
-                             "/res/example/data' '" + source + "/res/example/example.kvnjob' '" +
-                             dir_.Native(copy) + "/'"),
-              0);
-  }
-  const std::wstring path = dir_.Wide("edited/example.kvnjob");
-  auto editor = Open(path);
-  test::WhileShown(*editor, [&] {
-    Tick(*editor, Id::kLogFolderBox, true);
-    Click(*editor, Id::kSaveButton);
-    EXPECT_FALSE(SaveEnabled(*editor));
-  });
-  editor.reset();
-  EXPECT_NE(test::ReadBytes(dir_.Native("edited/example.kvnjob")),
-            test::ReadBytes(dir_.Native("original/example.kvnjob")));
-
-  // Entries are named by their full paths, so each copy's names are compared
-  // below its own folder.
-  std::string listings[2];
-  int index = 0;
-  for (const char* copy : {"original", "edited"}) {
-    const std::string folder = dir_.Native(copy);
-    EXPECT_EQ(test::RunShell("cd '" + folder + "' && XDG_CONFIG_HOME='" + folder + "' '" +
-                             KELVANE_EXECUTABLE + "' example.kvnjob -start -console > /dev/null"),
-              0)
-        << copy;
-    ASSERT_EQ(test::RunShell("cd '" + folder + "' && unzip -q demo-out/Example.zip -d unpacked"), 0)
-        << copy;
-    ASSERT_EQ(test::RunShell("cd '" + folder + "' && unzip -Z1 demo-out/Example.zip | sed 's|^" +
-                                 folder.substr(1) + "/||' | sort",
-                             &listings[index++]),
-              0);
-  }
-  EXPECT_NE(listings[0].find("data/Documents/report.txt"), std::string::npos) << listings[0];
-  EXPECT_EQ(listings[0], listings[1]);
-  auto data = [&](const char* copy) {
-    return dir_.Native(copy) + "/unpacked" + dir_.Native(copy) + "/data";
-  };
-  EXPECT_EQ(test::RunShell("diff -r '" + data("original") + "' '" + data("edited") + "'"), 0);
-}
-
-// Ticked in the editor, the check after the backup is saved with the job and
-// done by a run from the command line.
-TEST_F(EditorTest, TheCheckAfterTheBackupIsTickedSavedAndDone) {
-  const std::string source =
-      std::getenv("KELVANE_SOURCE_DIR") ? std::getenv("KELVANE_SOURCE_DIR") : ".";
-  ASSERT_EQ(test::RunShell("cp -r '" + source + "/res/example/data' '" + source +
-                           "/res/example/example.kvnjob' '" + dir_.path() + "/'"),
-            0);
-  auto editor = Open(dir_.Wide("example.kvnjob"));
-  test::WhileShown(*editor, [&] {
-    editor->ShowPage(CKelvaneDocument::kSecurityPage);
-    Tick(*editor, Id::kTestFilesBox, true);
-    test::Settle();
-    test::SaveScreenshot(editor.get(), "editor-security-test-files");
-    editor->ShowPage(CKelvaneDocument::kFilterPage);
-    test::Settle();
-    test::SaveScreenshot(editor.get(), "editor-filter-archive-bit-hint");
-    Click(*editor, Id::kSaveButton);
-  });
-  editor.reset();
-  EXPECT_NE(test::ReadBytes(dir_.Native("example.kvnjob")).find("\"TestFiles\" : true"),
-            std::string::npos);
-  EXPECT_EQ(test::RunShell("cd '" + dir_.path() + "' && XDG_CONFIG_HOME='" + dir_.path() + "' '" +
-                           KELVANE_EXECUTABLE + "' example.kvnjob -start -console > /dev/null"),
-            0);
-  EXPECT_NE(
-      test::ReadBytes(dir_.Native("demo-out/Example.log")).find(" files read back, 0 failed."),
-      std::string::npos);
-}
-
 TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {
   auto editor = Open();
   test::WhileShown(*editor, [&] {
@@ -268,16 +191,6 @@ TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {
   EXPECT_EQ(test::RunShell("unzip -tq -P geheim '" + archive + "' > /dev/null"), 0);
   EXPECT_NE(test::RunShell("unzip -tq -P wrong '" + archive + "' > /dev/null 2>&1"), 0);
 
-  // The same password serves a 7z archive once the type changes.
-  test::WhileShown(*editor, [&] {
-    Choose(*editor, Id::kTypeField, 2);
-    Click(*editor, Id::kSaveButton);
-  });
-  editor->StartJob();
-  const std::string seven = dir_.Native("out/Daily.7z");
-  ASSERT_TRUE(test::PathExists(seven));
-  EXPECT_EQ(test::RunShell("7z t -pgeheim '" + seven + "' > /dev/null"), 0);
-  EXPECT_NE(test::RunShell("7z t -pwrong '" + seven + "' > /dev/null 2>&1"), 0);
 }
 
 TEST_F(EditorTest, NewThenSaveAsWritesTheReadmesSample) {
@@ -405,28 +318,6 @@ TEST_F(EditorTest, AnIncompleteJobDoesNotStart) {
     EXPECT_TRUE(editor->IsShown());
     EXPECT_FALSE(test::PathExists(dir_.Native("out/Daily.zip")));
   });
-}
-
-TEST_F(EditorTest, StartHidesTheEditorRunsAndBringsItBackUnchanged) {
-  auto editor = Open();
-  bool hiddenDuringRun = false;
-  test::WhileShown(*editor, [&] {
-    dialogs_.folders = {dir_.Wide("src"), dir_.Wide("out")};
-    Click(*editor, Id::kFolderAdd);
-    Click(*editor, Id::kArchiveFolderBrowse);
-    Field<wxTextCtrl>(*editor, Id::kArchiveNameField)->SetValue("Daily");
-    const BackupJob before = editor->job();
-    test::Ticker watch([&] {
-      if (!editor->IsShown()) hiddenDuringRun = true;
-      return false;
-    });
-    Click(*editor, Id::kStartButton);
-    EXPECT_TRUE(editor->IsShown());
-    EXPECT_EQ(editor->job().IncludeFolders, before.IncludeFolders);
-    EXPECT_TRUE(editor->job().Modified);
-  });
-  EXPECT_TRUE(hiddenDuringRun);
-  EXPECT_EQ(test::RunShell("unzip -tq '" + dir_.Native("out/Daily.zip") + "' > /dev/null"), 0);
 }
 
 // The preview is the dry run's own finding, entry for entry, on a tree with
