@@ -195,19 +195,6 @@ TEST(PackPipelineTest, WhatDoesNotCompressIsStoredAndTheFirstPieceDecides) {
   }
 }
 
-TEST(PackPipelineTest, LevelZeroStoresEverything) {
-  RecordingSink sink;
-  PackPipeline pipeline(0, 2, sink);
-  const Bytes text = Text(2 * kPiece + 3);
-  MemoryFile file(text);
-  bool dropped = true;
-  ASSERT_EQ(Add(pipeline, file, &dropped), 0);
-  ASSERT_EQ(pipeline.Finish(), 0);
-  ASSERT_EQ(sink.entries.size(), 1u);
-  EXPECT_TRUE(sink.entries[0].stored);
-  EXPECT_EQ(Unpacked(sink.entries[0]), text);
-}
-
 TEST(PackPipelineTest, ManySmallFilesArriveInTheirOrder) {
   RecordingSink sink;
   PackPipeline pipeline(1, 4, sink);

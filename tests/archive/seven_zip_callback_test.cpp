@@ -168,17 +168,5 @@ TEST_F(CallbackTest, AStopRequestAbortsEveryCallback) {
   callback->Release();
 }
 
-TEST_F(CallbackTest, QueryInterfaceGivesTheThreeTablesOnly) {
-  ArchiveUpdateCallbackEx* callback = Make(nullptr);
-  void* out = reinterpret_cast<void*>(1);
-  EXPECT_EQ(callback->QueryInterface(IID_IProgress, &out), E_NOINTERFACE);
-  EXPECT_EQ(out, nullptr);
-  for (const GUID& iid : {IID_IUnknown, IID_IArchiveUpdateCallback, IID_ICompressProgressInfo}) {
-    ASSERT_EQ(callback->QueryInterface(iid, &out), S_OK);
-    static_cast<IUnknown*>(out)->Release();
-  }
-  EXPECT_EQ(callback->Release(), 0u);
-}
-
 }  // namespace
 }  // namespace kelvane::SevenZip

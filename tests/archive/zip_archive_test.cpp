@@ -117,15 +117,6 @@ TEST_F(ZipArchiveTest, PasswordEncryptsEveryEntry) {
   }
 }
 
-TEST_F(ZipArchiveTest, WithoutPasswordNoEntryIsEncrypted) {
-  WriteBytes(Path("a.txt"), "plain");
-  ZipArchiveHandle* zip = Create("plain.zip");
-  ASSERT_TRUE(Add(zip, "a.txt", L"a.txt"));
-  ASSERT_EQ(ZipCloseArchive(zip), 0);
-  ASSERT_EQ(Shell("zipinfo -v plain.zip | grep 'file security status'"), 0);
-  EXPECT_NE(output_.find("not encrypted"), std::string::npos) << output_;
-}
-
 // Given a file with the set-user-ID and set-group-ID bits, the entries keep
 // its permission bits but never those, whatever the name's script.
 TEST_F(ZipArchiveTest, KeepsNamesModesAndTimesButNoSpecialBits) {

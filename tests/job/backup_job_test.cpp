@@ -137,19 +137,6 @@ TEST(BackupJobTest, ReadsAFullJobAndWritesItBackIdentically) {
   EXPECT_EQ(Printed(read), first);
 }
 
-TEST(BackupJobTest, SavingTwiceGivesIdenticalFiles) {
-  test::TempDir dir;
-  BackupJob job;
-  job.ArchivePassword = L"pw";
-  job.IncludeFolders = {L"/data"};
-  JsonDocument doc;
-  ASSERT_TRUE(WriteJobToDocument(job, doc));
-  ASSERT_EQ(doc.SaveFile(dir.Wide("a.kvnjob")), 0u);
-  ASSERT_TRUE(WriteJobToDocument(job, doc));
-  ASSERT_EQ(doc.SaveFile(dir.Wide("b.kvnjob")), 0u);
-  EXPECT_EQ(test::ReadBytes(dir.Native("a.kvnjob")), test::ReadBytes(dir.Native("b.kvnjob")));
-}
-
 TEST(BackupJobTest, MissingMembersReadAsZeroEmptyOrFalse) {
   bool ok = false;
   const BackupJob job = Read(kOnlyLists, &ok);
@@ -279,23 +266,6 @@ TEST(BackupJobTest, BundledExampleJobIsInTheProgramsOwnFormat) {
   ASSERT_TRUE(job.ReadJob(doc));
   EXPECT_EQ(job.Type, 1u);
   EXPECT_EQ(Printed(job), test::ReadBytes(path));
-}
-
-TEST(BackupJobTest, AMalformedJobFileFailsToLoadWithoutCrashing) {
-  test::TempDir dir;
-  const char* files[] = {"",
-                         "{",
-                         "\"Backup\"",
-                         "{\"Backup\": {\"WhiteList\": [\"\\ud800\"]}}",
-                         "\xFF\xFE{\0}",
-                         "{\"Backup\": nul"};
-  for (const char* content : files) {
-    test::WriteBytes(dir.Native("job.kvnjob"), content);
-    JsonDocument doc;
-    BackupJob job;
-    const bool loaded = doc.LoadFile(dir.Wide("job.kvnjob")) == 0 && job.ReadJob(doc);
-    EXPECT_FALSE(loaded) << content;
-  }
 }
 
 }  // namespace

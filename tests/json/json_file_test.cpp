@@ -72,21 +72,6 @@ TEST_F(JsonFileTest, SavingAnEmptyDocumentIsRefused) {
   EXPECT_FALSE(PathExists(dir_.Native("x.json")));
 }
 
-// A saved file may hold a job's password: it is for its owner only.
-// The file it replaces keeps its permission bits (see the file system's tests).
-TEST_F(JsonFileTest, ReplacesAnOldFile) {
-  WriteBytes(dir_.Native("doc.json"), "old");
-  ASSERT_EQ(::chmod(dir_.Native("doc.json").c_str(), 0640), 0);
-  JsonDocument doc;
-  MakeDocument(doc, L"new");
-  ASSERT_EQ(doc.SaveFile(dir_.Wide("doc.json")), 0u);
-  EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "{\n  \"value\" : \"new\"\n}");
-  EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
-  struct stat status;
-  ASSERT_EQ(::stat(dir_.Native("doc.json").c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 07777, 0640u);
-}
-
 // Given a disk that fills up while the new text is written, the old file stays
 // as it was and no temporary file is left.
 TEST_F(JsonFileTest, FailedWriteLeavesTheTargetUntouched) {
@@ -103,15 +88,6 @@ TEST_F(JsonFileTest, FailedWriteLeavesTheTargetUntouched) {
   EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
 }
 
-TEST_F(JsonFileTest, UncreatableTemporaryFileLeavesTheTargetUntouched) {
-  WriteBytes(dir_.Native("blocker"), "a file, not a folder");
-  JsonDocument doc;
-  MakeDocument(doc, L"new");
-  EXPECT_EQ(doc.SaveFile(dir_.Wide("blocker/doc.json")), static_cast<uint32_t>(ENOTDIR));
-  EXPECT_EQ(doc.errorText(), L"Save file failed, code: 20.");
-  EXPECT_EQ(ReadBytes(dir_.Native("blocker")), "a file, not a folder");
-}
-
 TEST_F(JsonFileTest, FailedRenameKeepsTheOldFileAndReportsTheError) {
   WriteBytes(dir_.Native("doc.json"), "old content");
   FaultyFileSystem fs;
@@ -123,18 +99,6 @@ TEST_F(JsonFileTest, FailedRenameKeepsTheOldFileAndReportsTheError) {
   EXPECT_EQ(doc.SaveFile(dir_.Wide("doc.json")), static_cast<uint32_t>(EXDEV));
   EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "old content");
   EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
-}
-
-TEST_F(JsonFileTest, NamesThatAreNotUtf8SurviveAFileRoundTrip) {
-  const std::wstring name = dir_.Wide("caf\xE9");
-  JsonDocument doc;
-  MakeDocument(doc, name);
-  ASSERT_EQ(doc.SaveFile(dir_.Wide("doc.json")), 0u);
-  JsonDocument loaded;
-  ASSERT_EQ(loaded.LoadFile(dir_.Wide("doc.json")), 0u);
-  std::wstring value;
-  ASSERT_TRUE(loaded.GetText(nullptr, "value", &value));
-  EXPECT_EQ(value, name);
 }
 
 }  // namespace

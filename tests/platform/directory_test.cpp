@@ -107,14 +107,5 @@ TEST(DirectoryTest, MarksAFolderOnAnotherDeviceAsMountPoint) {
   EXPECT_EQ(entry->reparseTag, kReparseTagMountPoint);
 }
 
-TEST(DirectoryTest, FailsForMissingFoldersAndFiles) {
-  TempDir dir;
-  WriteBytes(dir.Native("file"), "x");
-  std::vector<DirectoryEntry> entries;
-  EXPECT_EQ(List(dir.Wide("missing"), &entries), ENOENT);
-  EXPECT_EQ(List(dir.Wide("file"), &entries), ENOTDIR);
-  EXPECT_EQ(List(L"", &entries), ENOENT);
-}
-
 }  // namespace
 }  // namespace kelvane::platform

@@ -24,24 +24,6 @@ class FileSystemTest : public ::testing::Test {
   FileSystem& fs_ = Fs();
 };
 
-TEST_F(FileSystemTest, WritesReadsAndMeasuresAFile) {
-  std::unique_ptr<FileStream> out;
-  ASSERT_EQ(fs_.OpenStream(dir_.Wide("a.bin"), FileStream::kCreate, &out), 0);
-  ASSERT_EQ(out->Write("hello ", 6), 0);
-  ASSERT_EQ(out->Write("world", 5), 0);
-  ASSERT_EQ(out->Sync(), 0);
-  ASSERT_EQ(out->Close(), 0);
-
-  std::unique_ptr<FileStream> in;
-  ASSERT_EQ(fs_.OpenStream(dir_.Wide("a.bin"), FileStream::kReadExisting, &in), 0);
-  char buffer[32];
-  size_t got = 0;
-  ASSERT_EQ(in->Read(buffer, sizeof buffer, &got), 0);
-  EXPECT_EQ(std::string(buffer, got), "hello world");
-  ASSERT_EQ(in->Read(buffer, sizeof buffer, &got), 0);
-  EXPECT_EQ(got, 0u);
-}
-
 TEST_F(FileSystemTest, ReportsErrnoForMissingFiles) {
   std::unique_ptr<FileStream> in;
   EXPECT_EQ(fs_.OpenStream(dir_.Wide("missing"), FileStream::kReadExisting, &in), ENOENT);
@@ -131,18 +113,6 @@ TEST_F(FileSystemTest, HandlesNamesThatAreNotUtf8) {
   ASSERT_EQ(out->Close(), 0);
   EXPECT_TRUE(PathExists(dir_.Native(name)));
   EXPECT_TRUE(fs_.Exists(wide));
-}
-
-TEST_F(FileSystemTest, TestsCanReplaceTheFileSystem) {
-  test::FaultyFileSystem faulty;
-  faulty.failCreate = [](const std::wstring&) { return ENOSPC; };
-  {
-    ScopedFileSystem scoped(&faulty);
-    std::unique_ptr<FileStream> out;
-    EXPECT_EQ(Fs().OpenStream(dir_.Wide("x"), FileStream::kCreate, &out), ENOSPC);
-  }
-  std::unique_ptr<FileStream> out;
-  EXPECT_EQ(Fs().OpenStream(dir_.Wide("x"), FileStream::kCreate, &out), 0);
 }
 
 }  // namespace

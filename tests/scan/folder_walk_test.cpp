@@ -148,17 +148,6 @@ TEST_F(FolderWalkTest, ResultsComeInDepthFirstPostOrder) {
   EXPECT_LT(position("/x/|x.txt"), position("/|top.txt"));
 }
 
-TEST_F(FolderWalkTest, WhiteListTakesOnlyMatchingNames) {
-  File("a.doc");
-  File("b.DOC");
-  File("c.txt");
-  scan_.options |= kScanLogFiles;
-  ScanContext::SetFileFilter(scan_.whiteListSpec, L"*.doc");
-  Scan({""});
-  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/|a.doc", "/|b.DOC"}));
-  EXPECT_TRUE(Logged("(01) File: Skip <src>/c.txt, not in Whitelist."));
-}
-
 TEST_F(FolderWalkTest, HiddenFilesAreTakenOnRequestAndHiddenFoldersAlwaysWalked) {
   File(".config/settings.ini");
   File(".profile.sh");
@@ -405,13 +394,6 @@ TEST_F(FolderWalkTest, IncludeFoldersThatCannotBeOpenedAreRecorded) {
   EXPECT_EQ(failures, (std::vector<std::string>{dir_.Native("shared/link/") + " " +
                                                     std::to_string(platform::kErrorLinkNotFollowed),
                                                 root_ + "/missing/ 2"}));
-}
-
-TEST_F(FolderWalkTest, NoIncludeFoldersReturnsAtOnce) {
-  int pumps = 0;
-  ScanSources(scan_, [&pumps] { ++pumps; });
-  EXPECT_EQ(pumps, 0);
-  EXPECT_TRUE(scan_.results.empty());
 }
 
 }  // namespace

@@ -92,22 +92,6 @@ TEST(DialogLayoutWindowTest, AFixedHeightCannotBeChanged) {
   });
 }
 
-TEST(DialogLayoutWindowTest, AHiddenItemGivesItsSpaceToWhatFollows) {
-  TwoLines dialog("", nullptr);
-  WhileShown(dialog, [&] {
-    const int buttonTop = dialog.button->GetRect().GetTop();
-    const int middleHeight = dialog.middle->GetRect().height;
-    dialog.ShowItem(dialog.middleItem, false);
-    Settle();
-    EXPECT_FALSE(dialog.middle->IsShown());
-    EXPECT_EQ(dialog.button->GetRect().GetTop(), buttonTop - middleHeight);
-    dialog.ShowItem(dialog.middleItem, true);
-    Settle();
-    EXPECT_TRUE(dialog.middle->IsShown());
-    EXPECT_EQ(dialog.button->GetRect().GetTop(), buttonTop);
-  });
-}
-
 // The client area comes back as it was, however large the desktop's
 // decorations; on X11 the place too.
 TEST(DialogLayoutWindowTest, ANamedDialogComesBackAtItsSizeAndPlace) {
@@ -149,16 +133,6 @@ TEST(DialogLayoutWindowTest, ADialogWithoutANameOpensCentredAtItsMinimum) {
     EXPECT_NEAR(rect.GetLeft() + rect.width / 2, screen.x / 2, 20);
     EXPECT_NEAR(rect.GetTop() + rect.height / 2, screen.y / 2, 40);
   });
-}
-
-TEST(DialogLayoutWindowTest, ClosingTheRootTwiceIsAnError) {
-  TwoLines dialog("", nullptr);
-  try {
-    dialog.EndGroup();
-    FAIL() << "no error";
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "Stack ist leer! Es muss mindestens Root beinhalten!");
-  }
 }
 
 }  // namespace

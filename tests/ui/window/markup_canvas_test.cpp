@@ -44,35 +44,6 @@ class MarkupCanvasTest : public ::testing::Test {
   CHTMLDrawText markup_;
 };
 
-TEST_F(MarkupCanvasTest, ALinkWrappedOverTwoLinesIsFoundWhereItWasDrawn) {
-  WxMarkupCanvas canvas(dc_);
-  FontDescription font;
-  font.height = -13;
-  markup_.SetFont(font);
-  markup_.SetText(
-      L"<hf>Hint:</hf> see <a href=\"https://kelvane.example/help\">the manual of the "
-      L"program</a> for more.");
-  const Rect box{10, 10, 170, 190};
-  const Size size = markup_.GetExtent(canvas, box, 0);
-  markup_.Draw(canvas);
-  Save("markup-link");
-  EXPECT_GE(markup_.lineCount(), 2);
-  EXPECT_LE(size.width, box.width());
-  std::vector<int> linkLines;
-  for (const auto& segment : markup_.segments()) {
-    if (!(segment.flags & CHTMLDrawText::Segment::kLink) || segment.box.width() <= 0) continue;
-    const int x = (segment.box.left + segment.box.right) / 2;
-    const int y = (segment.box.top + segment.box.bottom) / 2;
-    EXPECT_EQ(markup_.FindLink(x, y), L"https://kelvane.example/help");
-    EXPECT_GT(Inked(ToWxRect(segment.box)), 0) << "nothing drawn where the link is";
-    if (linkLines.empty() || linkLines.back() != segment.line) linkLines.push_back(segment.line);
-  }
-  EXPECT_GE(linkLines.size(), 2u) << "the link was meant to wrap";
-  EXPECT_EQ(markup_.FindLink(box.left + 1, box.top + 1), std::nullopt);
-  // Nothing is drawn outside the box.
-  EXPECT_EQ(Inked(wxRect(171, 0, 129, 200)), 0);
-}
-
 TEST_F(MarkupCanvasTest, TextTooLongForTheBoxEndsInTheMarker) {
   WxMarkupCanvas canvas(dc_);
   markup_.SetText(L"<b>one</b><br>two<br>three<br>four<br>five<br>six<br>seven");
