@@ -68,7 +68,8 @@ int WriteWhole(const std::wstring& path, const std::string& text) {
   if (error == 0) error = file->Sync();
   if (const int closed = file->Close(); error == 0) error = closed;
   if (error == 0) error = fs.Replace(temporary, path);
-  if (error != 0) fs.Remove(temporary);
+  // The write's error is the one said; a temporary that stays is harmless.
+  if (error != 0) static_cast<void>(fs.Remove(temporary));
   return error;
 }
 

@@ -183,14 +183,15 @@ uint32_t JsonDocument::SaveFile(const std::wstring& path) {
     json_internal::PrintNode(*root_, [&out](std::string_view bytes) { out.Write(bytes); });
     out.Sync();
     failure = out.Close();
-    if (failure != 0) platform::Fs().Remove(temporary);
+    // The write's error is the one reported; the temporary is only clutter.
+    if (failure != 0) static_cast<void>(platform::Fs().Remove(temporary));
   }
   if (failure != 0) {
     errorText_ = FormatText(L"Save file failed, code: %ld.", failure);
     return errorCode_ = static_cast<uint32_t>(failure);
   }
   if (const int replaced = platform::Fs().Replace(temporary, path); replaced != 0) {
-    platform::Fs().Remove(temporary);
+    static_cast<void>(platform::Fs().Remove(temporary));
     return errorCode_ = static_cast<uint32_t>(replaced);
   }
   return errorCode_ = 0;

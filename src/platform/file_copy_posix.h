@@ -11,14 +11,16 @@ namespace kelvane::platform {
 // Copies `name` of the open folder `sourceDir`, while it is the regular file
 // `expected`, to `targetName` in `targetDir` through a temporary file in
 // `workDir`. See FileSystem::CopyFile.
-int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expected, int targetDir,
-                    const std::string& targetName, int workDir, uint32_t* checksum);
+[[nodiscard]] int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expected,
+                                  int targetDir, const std::string& targetName, int workDir,
+                                  uint32_t* checksum);
 
 // See FileSystem::ReadBack.
-int ReadBackFile(int dirFd, const std::string& name, uint32_t* checksum);
+[[nodiscard]] int ReadBackFile(int dirFd, const std::string& name, uint32_t* checksum);
 
 // Opens `name` of `dirFd` for reading only while it is the regular file
 // `expected`; never through a symbolic link, and never blocking on a FIFO.
-int OpenScannedFile(int dirFd, const std::string& name, const FileId& expected, int* fd);
+[[nodiscard]] int OpenScannedFile(int dirFd, const std::string& name, const FileId& expected,
+                                  int* fd);
 
 }  // namespace kelvane::platform

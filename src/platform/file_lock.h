@@ -25,7 +25,7 @@ class FileLock {
   // owner only) when missing; never through a symbolic link, and only on a
   // regular file. Returns 0, EWOULDBLOCK when another process holds the lock,
   // or the errno value. Does not wait.
-  int TryLock(const Folder& folder, const std::wstring& name);
+  [[nodiscard]] int TryLock(const Folder& folder, const std::wstring& name);
 
  private:
   void Release();

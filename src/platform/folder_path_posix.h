@@ -17,7 +17,7 @@ namespace kelvane::platform {
 // Opens the folder at `path` for reading into `*fd`; with `create`, missing
 // folders on the way are made (mode 0777 less the umask). Returns 0 or an
 // error number.
-int OpenFolderByPath(const std::string& path, bool create, int* fd);
+[[nodiscard]] int OpenFolderByPath(const std::string& path, bool create, int* fd);
 
 // Whether nobody but root or this user can have put a link into the open
 // folder `fd`, or change one there.
@@ -27,6 +27,6 @@ bool HoldsOnlyTrustedLinks(int fd);
 // link, and those it leads to, followed under the rule above (a job file
 // kept as a link to the real one is the real one), into `*real`; any other
 // link gives kErrorLinkNotFollowed. Without a link, the path itself.
-int FileBehindLinks(const std::string& path, std::string* real);
+[[nodiscard]] int FileBehindLinks(const std::string& path, std::string* real);
 
 }  // namespace kelvane::platform

@@ -24,13 +24,13 @@ auto RetryOnInterrupt(Call call) -> decltype(call()) {
 }
 
 // One read that retries when a signal interrupts it; `*got` is 0 at the end.
-int ReadSome(int fd, void* buffer, size_t n, size_t* got);
+[[nodiscard]] int ReadSome(int fd, void* buffer, size_t n, size_t* got);
 
 // Writes all `n` bytes or fails.
-int WriteAll(int fd, const void* data, size_t n);
+[[nodiscard]] int WriteAll(int fd, const void* data, size_t n);
 
 // Closes `fd` (when open) and marks it closed; 0 or the errno value.
-int CloseDescriptor(int& fd);
+[[nodiscard]] int CloseDescriptor(int& fd);
 
 // The errno value of the call that just failed, after closing `fd`.
 int CloseAfterFailure(int fd);
@@ -43,10 +43,11 @@ inline FileId IdOf(const struct stat& status) {
 // mode) plus O_CREAT | O_EXCL | O_NOFOLLOW, for its owner only, at the first
 // free name `stem` + ".kvn-<process>-<number>.tmp". The one naming scheme of
 // every temporary file the program makes; the name goes to `*name`.
-int CreateTemporaryAt(int dirFd, const std::string& stem, int flags, std::string* name, int* fd);
+[[nodiscard]] int CreateTemporaryAt(int dirFd, const std::string& stem, int flags,
+                                    std::string* name, int* fd);
 
 // Makes a rename or a new entry in the open folder `fd` durable. Some file
 // systems cannot sync a folder; what was done there has happened anyway.
-int SyncFolder(int fd);
+[[nodiscard]] int SyncFolder(int fd);
 
 }  // namespace kelvane::platform

@@ -11,6 +11,6 @@ namespace kelvane::platform {
 // /dev/null and standard error shared, and waits for it. 0 with its exit
 // status in `*status` (-1 when a signal ended it), or the error number when
 // it could not be started (ENOENT: not installed).
-int RunProgram(const std::vector<std::string>& argv, int* status);
+[[nodiscard]] int RunProgram(const std::vector<std::string>& argv, int* status);
 
 }  // namespace kelvane::platform

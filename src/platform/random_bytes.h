@@ -6,6 +6,6 @@
 namespace kelvane::platform {
 
 // Fills `buffer` with `n` random bytes; returns 0 or the errno value.
-int RandomBytes(void* buffer, size_t n);
+[[nodiscard]] int RandomBytes(void* buffer, size_t n);
 
 }  // namespace kelvane::platform

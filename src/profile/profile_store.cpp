@@ -74,7 +74,9 @@ uint32_t ProfileStore::Save() {
       }
     }
   }
-  platform::Fs().CreateFolders(FolderOf(path_));
+  if (const int error = platform::Fs().CreateFolders(FolderOf(path_)); error != 0) {
+    return static_cast<uint32_t>(error);
+  }
   return doc.SaveFile(path_);
 }
 

@@ -141,7 +141,8 @@ int SaveCatalog(const platform::Folder& archiveFolder, const OutputNames& output
   if (error == 0) error = stream->Sync();
   if (const int closed = stream->Close(); error == 0) error = closed;
   if (error == 0) error = fs.Rename(archiveFolder, work, archiveFolder, name);
-  if (error != 0) fs.RemoveFile(archiveFolder, work);
+  // The write's error is the one said; the next run sweeps what stays.
+  if (error != 0) static_cast<void>(fs.RemoveFile(archiveFolder, work));
   return error;
 }
 

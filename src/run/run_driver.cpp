@@ -380,8 +380,8 @@ void RunDriver::Finish(RunState& state) {
 
   if (runCancelled) {
     if (!run.failureText.empty()) host_.ShowMessage(run.failureText, true);
-    if (!run.workName.empty()) platform::Fs().RemoveFile(state.archiveFolder, run.workName);
-    if (logError == 0 && !state.keepLog) platform::Fs().RemoveFile(state.archiveFolder, logName);
+    if (!run.workName.empty()) RemoveOrSay(state, run.workName);
+    if (logError == 0 && !state.keepLog) RemoveOrSay(state, logName);
     report.outcome = RunOutcome::kAborted;
     return;
   }
@@ -397,7 +397,17 @@ void RunDriver::Finish(RunState& state) {
   report.outcome =
       report.errorCount > 0 ? RunOutcome::kCompletedWithErrors : RunOutcome::kCompleted;
   if (logError == 0 && log_.lineCount() == 0) {
-    platform::Fs().RemoveFile(state.archiveFolder, logName);
+    RemoveOrSay(state, logName);
+  }
+}
+
+// What a run leaves that it cannot remove is said, never silently kept: a
+// temporary archive goes with the next run's sweep, a log stays as it is.
+void RunDriver::RemoveOrSay(RunState& state, const std::wstring& name) {
+  if (const int error = platform::Fs().RemoveFile(state.archiveFolder, name);
+      error != 0 && error != ENOENT) {
+    host_.ShowWarning(FormatText(L"Remove %s%s failed.%s", state.archiveFolder.path(), name,
+                                 ErrorText(static_cast<uint32_t>(error))));
   }
 }
 
@@ -405,10 +415,10 @@ void RunDriver::EndAfterException(RunState& state, const std::wstring& message) 
   BackupClass& run = state.run;
   state.scan.results.clear();
   // A half-written archive is worth nothing; an older one stays as it was.
-  if (!run.workName.empty()) platform::Fs().RemoveFile(state.archiveFolder, run.workName);
+  if (!run.workName.empty()) RemoveOrSay(state, run.workName);
   // The log keeps what it recorded, but an empty one goes like after any run.
   if (log_.CloseLog() == 0 && log_.lineCount() == 0) {
-    platform::Fs().RemoveFile(state.archiveFolder, state.outputs->LogName());
+    RemoveOrSay(state, state.outputs->LogName());
   }
   host_.ShowMessage(message, true);
   state.report.outcome = RunOutcome::kAborted;

@@ -84,6 +84,7 @@ class RunDriver {
   void VerifyTheTarget(RunState& state);
   void RecordTheSavedFiles(RunState& state);
   void Finish(RunState& state);
+  void RemoveOrSay(RunState& state, const std::wstring& name);
   // Cleans up after an exception ended the run and tells the user.
   void EndAfterException(RunState& state, const std::wstring& message);
 

@@ -211,6 +211,15 @@ TEST_F(ArchiveDriverTest, FailureKeepsTheOlderArchiveAndRemovesTheTemporaryFile)
   EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "older archive");
   EXPECT_FALSE(PathExists(platform::ToNative(seenWorkPath)));
   EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
+  EXPECT_TRUE(host_.warnings.empty());
+  // A temporary archive that cannot be removed is said, not kept in silence.
+  test::FaultyFileSystem fs;
+  fs.failRemove = [](const std::wstring& path) { return path.ends_with(L".tmp") ? EACCES : 0; };
+  platform::ScopedFileSystem scoped(&fs);
+  EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
+  ASSERT_EQ(host_.warnings.size(), 1u);
+  EXPECT_EQ(host_.warnings[0],
+            L"Remove " + seenWorkPath + L" failed. Code: 13, Permission denied.");
 }
 
 TEST_F(ArchiveDriverTest, AnExceptionIsShownAndLeavesNoTemporaryFile) {
