@@ -30,7 +30,7 @@ auto RetryOnInterrupt(Call call) -> decltype(call()) {
 [[nodiscard]] int WriteAll(int fd, const void* data, size_t n);
 
 // Closes `fd` (when open) and marks it closed; 0 or the errno value.
-[[nodiscard]] int CloseDescriptor(int& fd);
+int CloseDescriptor(int& fd);
 
 // The errno value of the call that just failed, after closing `fd`.
 int CloseAfterFailure(int fd);

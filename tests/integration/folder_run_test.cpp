@@ -98,23 +98,6 @@ TEST_F(FolderRunTest, NamesCannotForgeLogLines) {
   EXPECT_EQ(test::ReadBytes(Target() + "/esc\x1b]0;owned\x07.txt"), "y");
 }
 
-TEST_F(FolderRunTest, KeepsALogWithTheLinesAskedFor) {
-  File("a.txt", "a");
-  File("sub/b.log", "b");
-  job_.LogFolder = true;
-  job_.LogFiles = true;
-  EXPECT_EQ(RunJob().status, 0);
-  const std::vector<std::string> lines = test::LogLines(out_ + "/Daily.log");
-  const auto has = [&](const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-  };
-  EXPECT_TRUE(has("(01) Folder: Search in: " + src_ + "/."));
-  EXPECT_TRUE(has("(01) File: Add " + src_ + "/a.txt."));
-  EXPECT_TRUE(has("(01) File: Skip " + src_ + "/sub/b.log, in Blacklist."));
-  EXPECT_TRUE(has("(01) Folder: Skip " + src_ + "/sub/, no Files."));
-  EXPECT_EQ(lines.size(), 5u);
-}
-
 TEST_F(FolderRunTest, AFileThatCannotBeWrittenIsLoggedAndTheRunEndsWithStatusOne) {
   File("a.txt", "a");
   File("b.txt", "b");
@@ -244,44 +227,6 @@ TEST_F(FolderRunTest, MembersOfTheWrongTypeAreNamed) {
   EXPECT_EQ(test::ReadBytes(Target() + "/a.txt"), "a");
 }
 
-TEST_F(FolderRunTest, UncreatableTargetFolderIsReported) {
-  File("a.txt", "a");
-  WriteBytes(dir_.Native("blocker"), "a file, not a folder");
-  job_.ArchiveFolder = dir_.Wide("blocker/out");
-  const test::CliResult result = RunJob();
-  EXPECT_EQ(result.status, 2);
-  EXPECT_NE(result.output.find("Create Folder " + dir_.Native("blocker/out") +
-                               " failed. Code: 20, Not a directory."),
-            std::string::npos)
-      << result.output;
-  EXPECT_EQ(test::ReadBytes(dir_.Native("blocker")), "a file, not a folder");
-}
-
-TEST_F(FolderRunTest, NamesTheTargetWithDateButNotTheLog) {
-  File("a.txt", "a");
-  job_.AddDate = true;
-  job_.LogFiles = true;
-  job_.ArchiveFolder = FromNative(out_ + "/");
-  EXPECT_EQ(RunJob().status, 0);
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(out_)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  ASSERT_EQ(names.size(), 3u);
-  EXPECT_EQ(names[0], "Daily.kvncat");
-  EXPECT_EQ(names[1], "Daily.log");
-  EXPECT_TRUE(std::regex_match(names[2], std::regex(R"(Daily_\d{4}-\d\d-\d\d_\d\d-\d\d)")))
-      << names[2];
-}
-
-TEST_F(FolderRunTest, EmptyArchiveFolderMeansTheCurrentFolder) {
-  File("a.txt", "a");
-  job_.ArchiveFolder = L"";
-  EXPECT_EQ(RunJob().status, 0);
-  EXPECT_EQ(test::ReadBytes(dir_.Native("Daily") + src_ + "/a.txt"), "a");
-}
-
 TEST_F(FolderRunTest, RunsTheRecentJobAndRemembersItAbsolutely) {
   File("a.txt", "a");
   cli_.WriteJob(job_, "recent.kvnjob");
@@ -292,17 +237,6 @@ TEST_F(FolderRunTest, RunsTheRecentJobAndRemembersItAbsolutely) {
   ASSERT_EQ(Shell("rm -r '" + out_ + "'"), 0);
   EXPECT_EQ(cli_.Run({"-start"}).status, 0);
   EXPECT_TRUE(PathExists(Target() + "/a.txt"));
-}
-
-// Given a folder deeper than the system's 4096-byte path limit, the run saves
-// its file like any other (the walk and the copy go from folder to folder).
-TEST_F(FolderRunTest, PathsBeyondTheSystemLimitAreSaved) {
-  File("top.txt", "top");
-  DeepFile();
-  const test::CliResult result = RunJob();
-  EXPECT_EQ(result.status, 0) << result.output;
-  EXPECT_EQ(test::ReadBytes(Target() + "/top.txt"), "top");
-  EXPECT_EQ(ReadDeepFile(Target()), "deep");
 }
 
 TEST_F(FolderRunTest, UnreadableJobsEndWithStatusThree) {

@@ -1,7 +1,9 @@
 #include "ui/windows/folder_picker.h"
 
 #include <cstdint>
+#include <cstring>
 
+#include "platform/clock.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
@@ -37,7 +39,12 @@ std::wstring StartFolder(const std::wstring& path, const std::wstring& home) {
 
 std::wstring NewPurposeId() {
   uint8_t bytes[16] = {};
-  platform::RandomBytes(bytes, sizeof bytes);
+  if (platform::RandomBytes(bytes, sizeof bytes) != 0) {
+    // Without the system's random bytes, the time still tells two ids apart.
+    const uint64_t parts[2] = {static_cast<uint64_t>(platform::Time().WallSeconds()),
+                               static_cast<uint64_t>(platform::Time().MonotonicMicros())};
+    std::memcpy(bytes, parts, sizeof bytes);
+  }
   bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
   bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);  // the standard variant
   std::wstring id = L"{";
