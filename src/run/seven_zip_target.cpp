@@ -105,8 +105,10 @@ TargetCheck SevenZipTarget::Verify(BackupClass& run) {
       return 0u;
     }
     SevenZip::SevenZipEntryReader reader(SevenZip::FindSevenZipLibrary(library_), run.password);
-    unreadable = reader.Open(std::move(archive), &run.cancelRequested);
-    if (unreadable.empty()) unreadable = reader.ReadAll(CheckReading(entries, run.cancelRequested));
+    // The library's own words say what is wrong with the archive.
+    platform::Status read = reader.Open(std::move(archive), &run.cancelRequested);
+    if (read.ok()) read = reader.ReadAll(CheckReading(entries, run.cancelRequested));
+    if (!read.ok()) unreadable = read.context();
     return 0u;
   });
   run.PumpingWait(task);

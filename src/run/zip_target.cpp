@@ -54,9 +54,8 @@ TargetCheck ZipTarget::Verify(BackupClass& run) {
     ZipEntryReader reader(
         [&run](std::unique_ptr<platform::FileStream>* view) { return run.OpenWorkFile(view); },
         platform::ToUtf8(run.password));
-    std::wstring why;
-    if (const int error = reader.Open(&why); error != 0) {
-      unreadable = why + L"." + ErrorText(static_cast<uint32_t>(error));
+    if (const platform::Status opened = reader.Open(); !opened.ok()) {
+      unreadable = StatusText(opened);
       return 0u;
     }
     reader.ReadAll(CheckReading(entries, run.cancelRequested));

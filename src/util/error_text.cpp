@@ -19,4 +19,10 @@ std::wstring ErrorText(uint32_t code) {
   return text;
 }
 
+std::wstring StatusText(const platform::Status& status) {
+  std::wstring text = status.context();
+  if (!text.empty() && text.back() != L'.') text += L'.';
+  return text + ErrorText(static_cast<uint32_t>(status.code()));
+}
+
 }  // namespace kelvane

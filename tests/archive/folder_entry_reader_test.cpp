@@ -23,8 +23,8 @@ TEST(FolderEntryReaderTest, GivesFoldersFilesAndLinksWithTheFilesBytes) {
   platform::Folder top;
   ASSERT_EQ(platform::Fs().OpenFolder(dir.Wide("copy"), &top), 0);
   FolderEntryReader reader;
-  std::wstring why;
-  ASSERT_EQ(reader.Open(top, &why), 0) << platform::ToUtf8(why);
+  const platform::Status opened = reader.Open(top);
+  ASSERT_TRUE(opened.ok()) << platform::ToUtf8(opened.context());
   std::map<std::string, EntryType> types;
   std::map<std::string, test::KeptEntry> kept;
   for (const ArchiveEntry& entry : reader.entries()) {

@@ -32,44 +32,39 @@ ArchiveEntry EntryOf(const platform::DirectoryEntry& found, const std::string& n
 
 }  // namespace
 
-int FolderEntryReader::Open(const platform::Folder& top, std::wstring* why) {
+platform::Status FolderEntryReader::Open(const platform::Folder& top) {
   folders_.clear();
   opened_.clear();
   places_.clear();
   entries_.clear();
-  return Walk(top, "", why);
+  return Walk(top, "");
 }
 
-int FolderEntryReader::Walk(const platform::Folder& folder, const std::string& prefix,
-                            std::wstring* why) {
+platform::Status FolderEntryReader::Walk(const platform::Folder& folder,
+                                         const std::string& prefix) {
   platform::FileSystem& fs = platform::Fs();
   std::vector<platform::DirectoryEntry> found;
   if (const int error = fs.ReadDirectory(folder, &found); error != 0) {
-    *why = folder.path();
-    return error;
+    return platform::Status::Error(error, folder.path());
   }
   std::sort(found.begin(), found.end(),
             [](const auto& a, const auto& b) { return a.nativeName < b.nativeName; });
   folders_.push_back(&folder);
   const size_t here = folders_.size() - 1;
   for (const platform::DirectoryEntry& entry : found) {
-    if (entry.error != 0) {
-      *why = folder.path() + entry.name;
-      return entry.error;
-    }
+    if (entry.error != 0) return platform::Status::Error(entry.error, folder.path() + entry.name);
     entries_.push_back(EntryOf(entry, prefix + entry.nativeName));
     places_.push_back(Place{here, entry.name, entry.id});
     if (entries_.back().type != EntryType::kFolder) continue;
     opened_.push_back(std::make_unique<platform::Folder>());
     platform::Folder& inside = *opened_.back();
     if (const int error = fs.OpenSubfolder(folder, entry.name, &entry.id, &inside); error != 0) {
-      *why = folder.path() + entry.name;
-      return error;
+      return platform::Status::Error(error, folder.path() + entry.name);
     }
     const std::string name = entries_.back().name;
-    if (const int error = Walk(inside, name, why); error != 0) return error;
+    if (platform::Status walked = Walk(inside, name); !walked.ok()) return walked;
   }
-  return 0;
+  return {};
 }
 
 void FolderEntryReader::ReadAll(const EntryReading& reading) {

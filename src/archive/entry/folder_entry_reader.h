@@ -10,14 +10,15 @@
 
 #include "archive/entry/archive_entry.h"
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace kelvane {
 
 class FolderEntryReader {
  public:
-  // Walks the folder `top`, which must stay open while the reader is used: 0, or the errno value of the first folder that
-  // could not be read, with `*why` naming it.
-  int Open(const platform::Folder& top, std::wstring* why);
+  // Walks the folder `top`, which must stay open while the reader is used; a
+  // failure names the first entry that could not be read.
+  platform::Status Open(const platform::Folder& top);
 
   // Names are relative to the top folder, a folder's with a final "/".
   const std::vector<ArchiveEntry>& entries() const { return entries_; }
@@ -27,7 +28,7 @@ class FolderEntryReader {
   void ReadAll(const EntryReading& reading);
 
  private:
-  int Walk(const platform::Folder& folder, const std::string& prefix, std::wstring* why);
+  platform::Status Walk(const platform::Folder& folder, const std::string& prefix);
   std::wstring ReadFile(size_t index, EntrySink& sink, const std::atomic<bool>* stop) const;
 
   // For each entry: the folder that holds it (an index into folders_) and

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <exception>
 
 #include "archive/sevenzip/com_object.h"
@@ -193,8 +194,8 @@ SevenZipEntryReader::SevenZipEntryReader(std::wstring libraryPath, std::wstring 
 
 SevenZipEntryReader::~SevenZipEntryReader() = default;
 
-std::wstring SevenZipEntryReader::Open(std::unique_ptr<platform::FileStream> archive,
-                                       const std::atomic<bool>* stop) {
+platform::Status SevenZipEntryReader::Open(std::unique_ptr<platform::FileStream> archive,
+                                           const std::atomic<bool>* stop) {
   try {
     auto open = std::make_unique<Open7z>();
     open->stop = stop;
@@ -211,13 +212,13 @@ std::wstring SevenZipEntryReader::Open(std::unique_ptr<platform::FileStream> arc
     if (const HRESULT opened = reader->Open(
             stream.get(), &startOnly, static_cast<IArchiveOpenCallback*>(open->callbackObject));
         opened != S_OK) {
-      return opened == S_FALSE ? std::wstring(L"not a readable 7z archive")
-                               : HresultText(L"Open archive", opened);
+      return opened == S_FALSE ? platform::Status::Error(EINVAL, L"not a readable 7z archive")
+                               : platform::Status::Error(EIO, HresultText(L"Open archive", opened));
     }
     open->reader = std::move(reader);
     uint32_t count = 0;
     if (const HRESULT counted = open->reader->GetNumberOfItems(&count); counted != S_OK) {
-      return HresultText(L"Count entries", counted);
+      return platform::Status::Error(EIO, HresultText(L"Count entries", counted));
     }
     entries_.clear();
     entries_.reserve(count);
@@ -260,29 +261,29 @@ std::wstring SevenZipEntryReader::Open(std::unique_ptr<platform::FileStream> arc
       entries_.push_back(std::move(entry));
     }
     open_ = std::move(open);
-    return L"";
+    return {};
   } catch (const SevenZipException& e) {
-    return e.message();
+    return platform::Status::Error(EIO, e.message());
   } catch (const std::exception& e) {
-    return platform::FromNative(e.what());
+    return platform::Status::Error(EIO, platform::FromNative(e.what()));
   }
 }
 
-std::wstring SevenZipEntryReader::ReadAll(const EntryReading& reading) {
-  if (!open_) return L"not open";
+platform::Status SevenZipEntryReader::ReadAll(const EntryReading& reading) {
+  if (!open_) return platform::Status::Error(EINVAL, L"not open");
   try {
     open_->callbackObject->Reading(&entries_, &reading);
     const HRESULT read = open_->reader->Extract(nullptr, UINT32_MAX, 0, open_->callback.get());
     open_->callbackObject->Close();
     open_->callbackObject->Reading(nullptr, nullptr);
     if (read != S_OK && !(reading.stop && reading.stop->load())) {
-      return HresultText(L"Read archive", read);
+      return platform::Status::Error(EIO, HresultText(L"Read archive", read));
     }
-    return L"";
+    return {};
   } catch (const SevenZipException& e) {
-    return e.message();
+    return platform::Status::Error(EIO, e.message());
   } catch (const std::exception& e) {
-    return platform::FromNative(e.what());
+    return platform::Status::Error(EIO, platform::FromNative(e.what()));
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include "archive/entry/archive_entry.h"
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace kelvane::SevenZip {
 
@@ -21,16 +22,18 @@ class SevenZipEntryReader {
   SevenZipEntryReader(std::wstring libraryPath, std::wstring password);
   ~SevenZipEntryReader();
 
-  // Opens `archive` and lists its entries: "" when it could, otherwise what
-  // kept it from that. `stop` (may be null) ends the reader's work early.
-  std::wstring Open(std::unique_ptr<platform::FileStream> archive, const std::atomic<bool>* stop);
+  // Opens `archive` and lists its entries; a failure's context says what
+  // kept it from that (EINVAL: not a readable archive; EIO: the library
+  // failed). `stop` (may be null) ends the reader's work early.
+  platform::Status Open(std::unique_ptr<platform::FileStream> archive,
+                        const std::atomic<bool>* stop);
 
   const std::vector<ArchiveEntry>& entries() const { return entries_; }
 
   // Reads the entries into the sinks `reading` gives them, in the archive's
-  // order: "" when the archive was read to its end (each sink heard its
-  // verdict), otherwise what kept it from that.
-  std::wstring ReadAll(const EntryReading& reading);
+  // order; ok when the archive was read to its end (each sink heard its
+  // verdict) or the reading was stopped.
+  platform::Status ReadAll(const EntryReading& reading);
 
  private:
   struct Open7z;

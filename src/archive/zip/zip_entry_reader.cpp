@@ -44,20 +44,22 @@ ArchiveEntry EntryOf(const ZipEntry& record) {
 ZipEntryReader::ZipEntryReader(OpenView open, std::string password)
     : open_(std::move(open)), password_(std::move(password)) {}
 
-int ZipEntryReader::Open(std::wstring* why) {
+platform::Status ZipEntryReader::Open() {
   views_.resize(std::max(1u, std::thread::hardware_concurrency()));
   for (auto& view : views_) {
     if (const int error = open_(&view); error != 0) {
-      *why = L"cannot be opened";
-      return error;
+      return platform::Status::Error(error, L"cannot be opened");
     }
   }
   ZipReader directory(*views_[0]);
-  if (const int error = directory.ReadDirectory(&records_, why); error != 0) return error;
+  std::wstring why;
+  if (const int error = directory.ReadDirectory(&records_, &why); error != 0) {
+    return platform::Status::Error(error, why);
+  }
   entries_.clear();
   entries_.reserve(records_.size());
   for (const ZipEntry& record : records_) entries_.push_back(EntryOf(record));
-  return 0;
+  return {};
 }
 
 void ZipEntryReader::ReadAll(const EntryReading& reading) {

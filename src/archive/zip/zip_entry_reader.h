@@ -16,6 +16,7 @@
 #include "archive/entry/archive_entry.h"
 #include "archive/zip/zip_reader.h"
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace kelvane {
 
@@ -26,9 +27,9 @@ class ZipEntryReader {
   // `open` opens a view of the archive, once for each core that reads.
   ZipEntryReader(OpenView open, std::string password);
 
-  // Opens the views and reads the directory: 0, or an errno value (EINVAL
-  // for a damaged archive) with `*why` saying what is wrong.
-  int Open(std::wstring* why);
+  // Opens the views and reads the directory; a failure's code is an errno
+  // value (EINVAL for a damaged archive), its context says what is wrong.
+  platform::Status Open();
 
   // The entries, in the directory's order.
   const std::vector<ArchiveEntry>& entries() const { return entries_; }
