@@ -3,8 +3,6 @@
 // run driver, with failures and cancels through the file-system seam.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -34,10 +32,6 @@ class ChangeCatalogRunTest : public test::RunDriverTest {
     job_.ArchiveBitSet = true;
     job_.LogFiles = true;
   }
-  void TearDown() override {
-    ::unsetenv("TZ");
-    ::tzset();
-  }
 
   // The files the last run took, by their "File: Add" lines.
   std::vector<std::string> Added() const {
@@ -51,12 +45,10 @@ class ChangeCatalogRunTest : public test::RunDriverTest {
   }
   // Dated archives of runs within one minute would share a name: each run
   // gets an hour of its own.
-  void RunInHour(int hour) {
-    const std::string zone = "XYZ-" + std::to_string(hour);
-    ::setenv("TZ", zone.c_str(), 1);
-    ::tzset();
-  }
+  void RunInHour(int hour) { clock_.wallSeconds = 1765101600 + hour * 3600; }
   std::string Catalog() const { return ReadBytes(dir_.Native("out/Daily.kvncat")); }
+
+  test::FakeClock clock_;
 
   using Files = std::vector<std::string>;
 };
