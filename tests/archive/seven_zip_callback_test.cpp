@@ -51,32 +51,6 @@ class CallbackTest : public ::testing::Test {
   std::vector<FilePathInfoEx> files_;
 };
 
-TEST_F(CallbackTest, AnswersTheItemProperties) {
-  SevenZipUIUpdate record;
-  ArchiveUpdateCallbackEx* callback = Make(&record);
-  PROPVARIANT value{};
-  ASSERT_EQ(callback->GetProperty(1, kpidPath, &value), S_OK);
-  ASSERT_EQ(value.vt, VT_BSTR);
-  EXPECT_EQ(BstrText(value.bstrVal), files_[1].fullPath.substr(1));
-  module_.ClearVariant(&value);
-  ASSERT_EQ(callback->GetProperty(1, kpidSize, &value), S_OK);
-  EXPECT_EQ(value.vt, VT_UI8);
-  EXPECT_EQ(value.uhVal, 20u);
-  ASSERT_EQ(callback->GetProperty(1, kpidAttrib, &value), S_OK);
-  EXPECT_EQ(value.vt, VT_UI4);
-  EXPECT_EQ(value.ulVal, 0x8020u | (0100640u << 16));
-  ASSERT_EQ(callback->GetProperty(1, kpidMTime, &value), S_OK);
-  EXPECT_EQ(value.vt, VT_FILETIME);
-  EXPECT_EQ(value.filetime.dwHighDateTime, 0x01D90000u);
-  EXPECT_EQ(value.filetime.dwLowDateTime, 0x11112222u);
-  ASSERT_EQ(callback->GetProperty(1, kpidIsDir, &value), S_OK);
-  EXPECT_EQ(value.vt, VT_BOOL);
-  EXPECT_EQ(value.boolVal, VARIANT_FALSE);
-  ASSERT_EQ(callback->GetProperty(1, 4 /* kpidName */, &value), S_OK);
-  EXPECT_EQ(value.vt, VT_EMPTY);
-  callback->Release();
-}
-
 TEST_F(CallbackTest, AnIndexPastTheEndIsOnlyAskedWhetherItIsAnAntiItem) {
   ArchiveUpdateCallbackEx* callback = Make(nullptr);
   PROPVARIANT value{};
@@ -131,40 +105,6 @@ TEST_F(CallbackTest, FoldersGetNoStreamAndCountNothing) {
   EXPECT_EQ(callback->GetStream(0, &stream), S_OK);
   EXPECT_EQ(stream, nullptr);
   EXPECT_EQ(record.processedFiles, 0u);
-  callback->Release();
-}
-
-TEST_F(CallbackTest, AVanishedFileIsLeftOutAndReported) {
-  SevenZipUIUpdate record;
-  std::vector<std::wstring> failed;
-  record.fileFailed = [&](size_t, const std::wstring& path, int error) {
-    failed.push_back(path + L" " + std::to_wstring(error));
-  };
-  test::RunShell("rm '" + platform::ToNative(files_[1].fullPath) + "'");
-  ArchiveUpdateCallbackEx* callback = Make(&record);
-  ISequentialInStream* stream = nullptr;
-  EXPECT_EQ(callback->GetStream(1, &stream), S_FALSE);
-  EXPECT_EQ(stream, nullptr);
-  EXPECT_EQ(failed, std::vector<std::wstring>{files_[1].fullPath + L" " + std::to_wstring(ENOENT)});
-  callback->Release();
-}
-
-TEST_F(CallbackTest, AStopRequestAbortsEveryCallback) {
-  SevenZipUIUpdate record;
-  ArchiveUpdateCallbackEx* callback = Make(&record);
-  ISequentialInStream* stream = nullptr;
-  ASSERT_EQ(callback->GetStream(0, &stream), S_OK);
-  const uint64_t done = 5;
-  EXPECT_EQ(callback->SetCompleted(&done), S_OK);
-  record.stopRequested = true;
-  EXPECT_EQ(callback->SetCompleted(&done), E_ABORT);
-  char buffer[8];
-  uint32_t got = 99;
-  EXPECT_EQ(stream->Read(buffer, sizeof buffer, &got), E_ABORT);
-  EXPECT_EQ(got, 0u);
-  ISequentialInStream* next = nullptr;
-  EXPECT_EQ(callback->GetStream(1, &next), E_ABORT);
-  stream->Release();
   callback->Release();
 }
 

@@ -293,7 +293,6 @@ def test_a_new_job_takes_every_file():
         save = wait(lambda: next(n for n in walk(dialog) if n.getRoleName() == "push button"
                                  and n.name == "Save" and showing(n)
                                  and n.getState().contains(pyatspi.STATE_SENSITIVE)), 5)
-        time.sleep(0.5)  # GTK settles the typed name (its completion) first
         click(save)
         wait(lambda: os.path.exists(path), 10)
         if check(os.path.exists(path), "the new job was not saved"):

@@ -29,7 +29,7 @@ editor=$(wait_window "Kelvane - $work/Daily.kvnjob")
 if [ -z "$editor" ]; then
   fail "no editor titled \"Kelvane - $work/Daily.kvnjob\""
 else
-  sleep 0.5
+  wait_viewable "$editor"
   shoot "$editor" editor-started || fail "no screenshot"
   close_window "$editor"
 fi

@@ -56,7 +56,7 @@ window=$(wait_window "Kelvane - Plain")
 if [ -z "$window" ]; then
   fail "-start with a display showed no window titled \"Kelvane - Plain\""
 else
-  sleep 0.5
+  wait_viewable "$window"
   shoot "$window" run-window-started || fail "no screenshot"
   xprop -id "$window" WM_CLASS | grep -q '"kelvane"' || fail "the window's class is not kelvane"
 fi
@@ -93,7 +93,7 @@ question=$(wait_window Kelvane)
 if [ -z "$question" ]; then
   fail "Escape asked no question"
 else
-  sleep 0.3
+  wait_viewable "$question"
   shoot "$question" run-window-cancel-question
   press "$question" Return
 fi

@@ -101,30 +101,25 @@ TEST_F(BackupClassTest, FilePercentageOfNoFilesIsMinusOne) {
   EXPECT_EQ(host_.lines[0], L"0/0/-1");
 }
 
-TEST_F(BackupClassTest, DiskSpaceCheckPassesWhenExactlyEnough) {
-  test::FaultyFileSystem fs;
-  fs.freeSpace = [](uint64_t* bytes) { return *bytes = 10240, 0; };
-  platform::ScopedFileSystem scoped(&fs);
+// Exactly enough room passes; one byte less is a shortage, said with what is
+// needed and what is free.
+TEST_F(BackupClassTest, DiskSpaceMustHoldTheWholeBackup) {
   Files(10, 1024);
   run_.archivePath = L"/backup/Daily/";
   run_.PrepareTotals();
-  EXPECT_TRUE(run_.CheckDiskSpace());
-  EXPECT_EQ(run_.freeBytes, 10240u);
-  EXPECT_TRUE(host_.messages.empty());
-}
-
-TEST_F(BackupClassTest, DiskSpaceShortageShowsNeededAndFree) {
-  test::FaultyFileSystem fs;
-  fs.freeSpace = [](uint64_t* bytes) { return *bytes = 10239, 0; };
-  platform::ScopedFileSystem scoped(&fs);
-  Files(10, 1024);
-  run_.archivePath = L"/backup/Daily/";
-  run_.PrepareTotals();
-  EXPECT_FALSE(run_.CheckDiskSpace());
-  ASSERT_EQ(host_.messages.size(), 1u);
-  EXPECT_EQ(host_.messages[0],
-            L"Der Platz auf /backup/Daily/ reicht nicht aus.\nBenötigt werden 10.0 KB,\n"
-            L"vorhanden sind 9.99 KB.");
+  for (const uint64_t free : {10240u, 10239u}) {
+    host_.messages.clear();
+    test::FaultyFileSystem fs;
+    fs.freeSpace = [free](uint64_t* bytes) { return *bytes = free, 0; };
+    platform::ScopedFileSystem scoped(&fs);
+    EXPECT_EQ(run_.CheckDiskSpace(), free == 10240u);
+    EXPECT_EQ(run_.freeBytes, free);
+    EXPECT_EQ(host_.messages,
+              free == 10240u ? std::vector<std::wstring>{}
+                             : std::vector<std::wstring>{
+                                   L"Der Platz auf /backup/Daily/ reicht nicht aus.\nBenötigt "
+                                   L"werden 10.0 KB,\nvorhanden sind 9.99 KB."});
+  }
 }
 
 // Given a free-space query that fails, the run stops, and says why (not that

@@ -27,6 +27,16 @@ managed_windows() {
   done
 }
 
+# wait_viewable ID: waits up to 5 s until the window is mapped and viewable,
+# so a screenshot shows it drawn.
+wait_viewable() {
+  local i
+  for ((i = 0; i < 50; i++)); do
+    xwininfo -id "$1" 2>/dev/null | grep -q "IsViewable" && return
+    sleep 0.1
+  done
+}
+
 # wait_window TITLE [EXCEPT]: the id of the first managed window of that
 # title other than EXCEPT within 10 s, empty when none came.
 wait_window() {
