@@ -65,21 +65,6 @@ TEST(DialogLayoutWindowTest, ControlsShareTheWidthByTheirSizesAndTheButtonKeepsI
   });
 }
 
-TEST(DialogLayoutWindowTest, TheWindowCannotBeMadeSmallerThanItsLayout) {
-  TwoLines dialog("", nullptr);
-  const ui::Size least = dialog.minimumClientSize();
-  // The wider of the row (100 + 300) and the middle line (400), with the
-  // margins of 8 on either side, each scaled on its own.
-  auto scaled = [&](int value) { return ui::MulDiv(value, static_cast<int>(dialog.dpi()), 96); };
-  EXPECT_EQ(least.width, std::max(scaled(100) + scaled(300), scaled(400)) + 2 * scaled(8));
-  WhileShown(dialog, [&] {
-    dialog.SetClientSize(50, 20);
-    Settle();
-    EXPECT_GE(dialog.GetClientSize().x, least.width);
-    EXPECT_GE(dialog.GetClientSize().y, least.height);
-  });
-}
-
 TEST(DialogLayoutWindowTest, AFixedHeightCannotBeChanged) {
   TwoLines dialog("", nullptr, kHeightFixed);
   WhileShown(dialog, [&] {
@@ -89,37 +74,6 @@ TEST(DialogLayoutWindowTest, AFixedHeightCannotBeChanged) {
     Settle();
     EXPECT_EQ(dialog.GetClientSize().y, height);
     EXPECT_GT(dialog.GetClientSize().x, dialog.minimumClientSize().width);
-  });
-}
-
-// The client area comes back as it was, however large the desktop's
-// decorations; on X11 the place too.
-TEST(DialogLayoutWindowTest, ANamedDialogComesBackAtItsSizeAndPlace) {
-  test::TempDir dir;
-  ProfileStore profile(dir.Wide("profile.json"));
-  wxSize size;
-  wxPoint place;
-  {
-    TwoLines first("LayoutTest", &profile);
-    WhileShown(first, [&] {
-      first.SetClientSize(first.GetClientSize().x + 150, first.GetClientSize().y + 60);
-      first.Move(70, 90);
-      Settle();
-      size = first.GetClientSize();
-      place = first.GetPosition();
-    });
-  }
-  const auto stored = ui::ReadPlacement(profile, "LayoutTest");
-  ASSERT_TRUE(stored);
-  EXPECT_EQ(stored->normal.width(), size.x);
-  EXPECT_EQ(stored->normal.height(), size.y);
-  EXPECT_EQ(stored->showCmd, ui::kShowNormal);
-  TwoLines second("LayoutTest", &profile);
-  WhileShown(second, [&] {
-    Settle();
-    EXPECT_EQ(second.GetClientSize(), size);
-    EXPECT_NEAR(second.GetPosition().x, place.x, 2);
-    EXPECT_NEAR(second.GetPosition().y, place.y, 2);
   });
 }
 
