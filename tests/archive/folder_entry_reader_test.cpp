@@ -3,6 +3,7 @@
 #include "archive/entry/folder_entry_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
@@ -20,6 +21,7 @@ TEST(FolderEntryReaderTest, GivesFoldersFilesAndLinksWithTheFilesBytes) {
   test::WriteBytes(dir.Native("copy/sub/b.txt"), "beta");
   test::WriteBytes(dir.Native("secret.txt"), "not to be read");
   ASSERT_EQ(::symlink("../secret.txt", dir.Native("copy/sub/link").c_str()), 0);
+  ASSERT_EQ(::mkfifo(dir.Native("copy/pipe").c_str(), 0600), 0);  // never opened
   platform::Folder top;
   ASSERT_EQ(platform::Fs().OpenFolder(dir.Wide("copy"), &top), 0);
   FolderEntryReader reader;

@@ -53,6 +53,8 @@ platform::Status FolderEntryReader::Walk(const platform::Folder& folder,
   const size_t here = folders_.size() - 1;
   for (const platform::DirectoryEntry& entry : found) {
     if (entry.error != 0) return platform::Status::Error(entry.error, folder.path() + entry.name);
+    // Pipes, sockets and devices are never part of a backup, nor opened.
+    if (entry.attributes & platform::kAttributeDevice) continue;
     entries_.push_back(EntryOf(entry, prefix + entry.nativeName));
     places_.push_back(Place{here, entry.name, entry.id});
     if (entries_.back().type != EntryType::kFolder) continue;
