@@ -10,7 +10,6 @@
 
 #include <array>
 #include <cstdio>
-#include <span>
 #include <string_view>
 #include <vector>
 
@@ -40,8 +39,6 @@ struct Command {
   // Returns the program's exit status.
   int (*handler)(const CommandContext& context);
 };
-
-std::span<const Command> Commands();
 
 // The row chosen by `args`.
 const Command& ChosenCommand(const CommandLineArgs& args);

@@ -25,8 +25,6 @@ const std::wstring_view kProgramSwitches[] = {L"file", L"help", L"h", L"?"};
 
 }  // namespace
 
-std::span<const Command> Commands() { return kCommands; }
-
 const Command& ChosenCommand(const CommandLineArgs& args) {
   const Command* chosen = &kCommands[std::size(kCommands) - 1];
   for (const Command& command : kCommands) {
