@@ -71,7 +71,8 @@ uint32_t ZipTarget::OpenZipTarget(BackupClass& run) {
   std::unique_ptr<platform::FileStream> archive;
   int error = run.CreateWorkFile(&archive);
   if (error == 0) {
-    zipArchive_ = ZipCreateArchive(std::move(archive), passwordBytes, run.compressionLevel, &error);
+    error = ZipCreateArchive(std::move(archive), passwordBytes, run.compressionLevel, &zipArchive_)
+                .code();
   }
   if (!zipArchive_) {
     // Also the user's: the log of an aborted run is removed, and when the
@@ -114,8 +115,9 @@ uint32_t ZipTarget::CopyToZipTask(BackupClass& run) {
         // swapped since the scan leaves no trace in the archive.
         std::unique_ptr<platform::FileStream> source;
         auto error = static_cast<uint32_t>(sources.Open(folder, file, &source));
-        if (error == 0 && !ZipAddFile(zipArchive_, *source, path.substr(start))) {
-          error = static_cast<uint32_t>(ZipLastError(zipArchive_));
+        if (error == 0) {
+          error =
+              static_cast<uint32_t>(ZipAddFile(zipArchive_, *source, path.substr(start)).code());
         }
         if (error != 0) {
           run.log.WriteLogFormat(L"Backup file %s failed.%s", path, ErrorText(error));

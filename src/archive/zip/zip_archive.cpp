@@ -152,40 +152,35 @@ struct ZipArchiveHandle : PackPipeline::Sink {
   std::unique_ptr<PkwareCipher> cipher;  // of the entry being written
   uint64_t emitted = 0;                  // of the entry being written
   uint64_t entries = 0;
-  int lastError = 0;
   bool valid = false;
   PackPipeline pipeline;  // last: its workers stop before the rest goes
 };
 
-ZipArchiveHandle* ZipCreateArchive(std::unique_ptr<platform::FileStream> archive,
-                                   std::string_view password, int level, int* error) {
+platform::Status ZipCreateArchive(std::unique_ptr<platform::FileStream> archive,
+                                  std::string_view password, int level, ZipArchiveHandle** made) {
+  *made = nullptr;
   auto handle = std::make_unique<ZipArchiveHandle>(std::move(archive), password, level);
   zlib_filefunc64_def callbacks = handle->output.Callbacks();
   handle->zip = zipOpen2_64(&handle->output, APPEND_STATUS_CREATE, nullptr, &callbacks);
   if (!handle->zip) {
-    *error = handle->OutputError(EIO);
+    const int error = handle->OutputError(EIO);
     handle->output.Finish();
-    return nullptr;
+    return platform::Status::Error(error, L"the archive could not be begun");
   }
   handle->valid = true;
-  *error = 0;
-  return handle.release();
+  *made = handle.release();
+  return {};
 }
-
-int ZipLastError(const ZipArchiveHandle* handle) { return handle ? handle->lastError : EINVAL; }
 
 bool ZipArchiveBroken(const ZipArchiveHandle* handle) {
   return !handle || !handle->valid || handle->output.error() != 0 ||
          handle->pipeline.failure() != 0;
 }
 
-bool ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
-                const std::wstring& entryName) {
-  if (!handle) return false;
-  auto fail = [handle](int error) {
-    handle->lastError = error;
-    return false;
-  };
+platform::Status ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
+                            const std::wstring& entryName) {
+  auto fail = [&entryName](int error) { return platform::Status::Error(error, entryName); };
+  if (!handle) return fail(EINVAL);
   if (ZipArchiveBroken(handle)) return fail(handle->OutputError(handle->pipeline.failure()));
   // A name that climbs out of the folder it is extracted into, or starts at
   // the root, is never written.
@@ -213,8 +208,7 @@ bool ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
   }
   if (ZipArchiveBroken(handle)) return fail(handle->OutputError(handle->pipeline.failure()));
   if (readError != 0) return fail(readError);
-  handle->lastError = 0;
-  return true;
+  return {};
 }
 
 int ZipCloseArchive(ZipArchiveHandle* handle) {

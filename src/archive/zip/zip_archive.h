@@ -23,6 +23,7 @@
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace kelvane {
 
@@ -33,24 +34,23 @@ inline constexpr size_t kZipMaxEntryName = 65535;
 
 // Makes an archive in `archive`, a new empty file opened for reading and
 // writing. `password` holds the password bytes (empty: no encryption).
-// Returns null on failure, with the errno value in `*error`.
-ZipArchiveHandle* ZipCreateArchive(std::unique_ptr<platform::FileStream> archive,
-                                   std::string_view password, int level, int* error);
+// `*handle` is the archive's, or null after a failure.
+platform::Status ZipCreateArchive(std::unique_ptr<platform::FileStream> archive,
+                                  std::string_view password, int level, ZipArchiveHandle** handle);
 
 // Adds the rest of `source`, a file opened for reading at its start, as
 // `entryName` (a relative name: never starting with "/", no "." or ".."
 // component, else EINVAL). The file is read before the call returns; its
-// entry is written in the order of the calls, later. True when the whole
-// file was read. On false, ZipLastError() tells why: a file that could not be
-// read leaves no entry, unless it is larger than what the writer keeps in
-// memory (24 MiB) and its entry was begun (then the entry holds what was
-// read). A failed add leaves the archive usable
-// unless ZipArchiveBroken() says the archive file itself could not be written
-// (found out at this or an earlier add).
-bool ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
-                const std::wstring& entryName);
+// entry is written in the order of the calls, later. Ok when the whole file
+// was read; a failure's code says why (its context is the entry's name): a
+// file that could not be read leaves no entry, unless it is larger than what
+// the writer keeps in memory (24 MiB) and its entry was begun (then the entry
+// holds what was read). A failed add leaves the archive usable unless
+// ZipArchiveBroken() says the archive file itself could not be written (found
+// out at this or an earlier add).
+platform::Status ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
+                            const std::wstring& entryName);
 
-int ZipLastError(const ZipArchiveHandle* handle);
 bool ZipArchiveBroken(const ZipArchiveHandle* handle);
 
 // Writes the central directory, mends what minizip leaves wrong, syncs and
