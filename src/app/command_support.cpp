@@ -29,8 +29,8 @@ void PrintLine(const std::wstring& text) {
 
 bool LoadJobFile(const std::wstring& path, const LanguageTable& texts, JsonDocument* document,
                  BackupJob* job) {
-  if (const uint32_t error = document->LoadFile(path); error != 0) {
-    PrintError(LoadFailureText(*document, error, path, texts));
+  if (const platform::Status loaded = document->LoadFile(path); !loaded.ok()) {
+    PrintError(LoadFailureText(*document, loaded, path, texts));
     return false;
   }
   if (!job->ReadJob(*document)) {

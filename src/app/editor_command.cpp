@@ -19,8 +19,8 @@ void RunEditor(const std::wstring& path, const LanguageTable& texts, ProfileStor
   std::wstring jobPath;
   if (!path.empty()) {
     jobPath = platform::AbsolutePath(path);
-    if (const uint32_t error = job.LoadFile(jobPath); error != 0) {
-      ReportNotLoaded(LoadFailureText(job, error, jobPath, texts), true);
+    if (const platform::Status loaded = job.LoadFile(jobPath); !loaded.ok()) {
+      ReportNotLoaded(LoadFailureText(job, loaded, jobPath, texts), true);
       job.Clear();
       jobPath.clear();
     } else if (BackupJob probe; !probe.ReadJob(job)) {

@@ -44,8 +44,9 @@ bool NamesAnOutput(const JsonDocument& jobDocument, const std::wstring& summaryP
 bool WriteSummaryIfAsked(const std::wstring& path, const RunSummary& summary,
                          const LanguageTable& texts) {
   if (path.empty()) return true;
-  if (const uint32_t error = WriteRunSummary(path, summary); error != 0) {
-    PrintError(PrintFEx(texts.GetText(L"console_summary_failed"), {path}) + ErrorText(error));
+  if (const platform::Status written = WriteRunSummary(path, summary); !written.ok()) {
+    PrintError(PrintFEx(texts.GetText(L"console_summary_failed"), {path}) +
+               ErrorText(static_cast<uint32_t>(written.code())));
     return false;
   }
   return true;
@@ -63,8 +64,8 @@ std::optional<int> LoadJobToRun(const CommandContext& context, bool isDryRun, bo
     // the desktop starts the program from another folder.
     job->path = platform::AbsolutePath(job->path);
     if (!isDryRun) context.profile.WriteString("Main", "RecentFile", job->path);
-    if (const uint32_t error = job->document.LoadFile(job->path); error != 0) {
-      failure = LoadFailureText(job->document, error, job->path, texts);
+    if (const platform::Status loaded = job->document.LoadFile(job->path); !loaded.ok()) {
+      failure = LoadFailureText(job->document, loaded, job->path, texts);
     }
   }
   job->summaryPath =

@@ -47,8 +47,9 @@ int SetPasswordCommand(const CommandContext& context) {
   job.ArchivePassword = platform::FromNative(password);
   JsonDocument updated;
   if (!WriteJobToDocument(job, updated)) return kExitJobUnreadable;
-  if (const uint32_t error = updated.SaveFile(jobPath); error != 0) {
-    PrintError(texts.GetText(L"save_backup_failed") + L" (" + jobPath + L")" + ErrorText(error));
+  if (const platform::Status saved = updated.SaveFile(jobPath); !saved.ok()) {
+    PrintError(texts.GetText(L"save_backup_failed") + L" (" + jobPath + L")" +
+               ErrorText(static_cast<uint32_t>(saved.code())));
     return kExitJobUnreadable;
   }
   PrintLine(PrintFEx(

@@ -109,52 +109,54 @@ std::wstring JsonDocument::ValueText(const JsonNode* node) {
   }
 }
 
-uint32_t JsonDocument::Parse(std::string_view text) {
-  errorCode_ = 0;
+platform::Status JsonDocument::Parse(std::string_view text) {
   Clear();
   errorOffset_ = 0;
-  if (text.empty()) return errorCode_ = kResultInvalidData;
+  auto fail = [](uint32_t code, std::wstring why) {
+    return platform::Status::Error(static_cast<int>(code), std::move(why));
+  };
+  if (text.empty()) return fail(kResultInvalidData, L"");
   auto root = std::unique_ptr<JsonNode>(new (std::nothrow) JsonNode());
-  if (!root) return errorCode_ = kResultOutOfMemory;
+  if (!root) return fail(kResultOutOfMemory, L"");
   const json_internal::ParseOutcome outcome = json_internal::ParseValueInto(text, root.get());
   if (outcome.code == 0) {
     root_ = std::move(root);
-    return 0;
+    return {};
   }
-  errorCode_ = outcome.code;
   errorOffset_ = outcome.offset;
-  if (errorCode_ == kResultTooManyLevels) {
-    errorText_ = L"Too many levels.";
-  } else if (errorOffset_ != 0) {
+  if (outcome.code == kResultTooManyLevels) return fail(outcome.code, L"Too many levels.");
+  std::wstring rest;
+  if (errorOffset_ != 0) {
     size_t end = std::min(text.size(), errorOffset_ + kMaxErrorTextBytes);
     // Do not cut a multi-byte character in two.
     while (end > errorOffset_ && end < text.size() && (text[end] & 0xC0) == 0x80) --end;
-    errorText_ = platform::FromNative(text.substr(errorOffset_, end - errorOffset_));
+    rest = platform::FromNative(text.substr(errorOffset_, end - errorOffset_));
   }
-  return errorCode_;
+  return fail(outcome.code, rest);
 }
 
-uint32_t JsonDocument::LoadFile(const std::wstring& path) {
+platform::Status JsonDocument::LoadFile(const std::wstring& path) {
   Clear();
+  errorOffset_ = 0;
   std::unique_ptr<platform::FileStream> file;
   if (const int opened =
           platform::Fs().OpenStream(path, platform::FileStream::kReadExisting, &file);
       opened != 0) {
-    errorText_ = FormatText(L"Open file failed, code: %ld.", opened);
-    return errorCode_ = static_cast<uint32_t>(opened);
+    return platform::Status::Error(opened, FormatText(L"Open file failed, code: %ld.", opened));
   }
   platform::FileStatus status;
   int failure = file->Status(&status);
   const uint64_t size = status.size;
-  if (failure == 0 && size == 0) return errorCode_ = kResultEmptyFile;
+  if (failure == 0 && size == 0) return platform::Status::Error(kResultEmptyFile, L"");
 
   std::string text;
   if (failure == 0) {
     try {
       text.resize(size);
     } catch (const std::exception&) {
-      errorText_ = FormatText(L"Alloc file buffer failed, code: %ld.", kResultOutOfMemory);
-      return errorCode_ = kResultOutOfMemory;
+      return platform::Status::Error(
+          kResultOutOfMemory,
+          FormatText(L"Alloc file buffer failed, code: %ld.", kResultOutOfMemory));
     }
     size_t filled = 0;
     while (filled < text.size()) {
@@ -165,15 +167,16 @@ uint32_t JsonDocument::LoadFile(const std::wstring& path) {
     }
     text.resize(filled);
   }
+  // A file that cannot be read is data the program cannot use, said with why.
   if (failure != 0) {
-    errorText_ = FormatText(L"Read file failed, code: %ld.", failure);
-    text.clear();  // the parse of no text then reports invalid data
+    return platform::Status::Error(kResultInvalidData,
+                                   FormatText(L"Read file failed, code: %ld.", failure));
   }
   return Parse(text);
 }
 
-uint32_t JsonDocument::SaveFile(const std::wstring& path) {
-  if (!root_) return errorCode_ = kResultNothingToSave;
+platform::Status JsonDocument::SaveFile(const std::wstring& path) {
+  if (!root_) return platform::Status::Error(kResultNothingToSave, L"Nothing to save.");
   std::wstring temporary;
   std::unique_ptr<platform::FileStream> file;
   int failure = platform::Fs().CreateReplacement(path, &temporary, &file);
@@ -187,14 +190,14 @@ uint32_t JsonDocument::SaveFile(const std::wstring& path) {
     if (failure != 0) static_cast<void>(platform::Fs().Remove(temporary));
   }
   if (failure != 0) {
-    errorText_ = FormatText(L"Save file failed, code: %ld.", failure);
-    return errorCode_ = static_cast<uint32_t>(failure);
+    return platform::Status::Error(failure, FormatText(L"Save file failed, code: %ld.", failure));
   }
   if (const int replaced = platform::Fs().Replace(temporary, path); replaced != 0) {
     static_cast<void>(platform::Fs().Remove(temporary));
-    return errorCode_ = static_cast<uint32_t>(replaced);
+    return platform::Status::Error(replaced,
+                                   FormatText(L"Replace file failed, code: %ld.", replaced));
   }
-  return errorCode_ = 0;
+  return {};
 }
 
 std::string JsonDocument::Print() const {

@@ -5,10 +5,9 @@
 // not valid UTF-8 is stored with its own bytes and read back unchanged); the
 // program's wide text is converted at the document's edges.
 //
-// Failures are result numbers (util/result_codes.h, errno values for file
-// calls) with, for some, a short English text kept in the document. A failed
-// parse leaves the document empty; a failed save leaves the target file
-// untouched, because the new text reaches it only by the final rename.
+// A failure is a status with a result number and a short English text
+// (LoadFile, Parse, SaveFile). A failed parse leaves the document empty; a failed save leaves the
+// target file untouched, because the new text reaches it only by the final rename.
 //
 // Not thread-safe; one owner at a time.
 #pragma once
@@ -18,6 +17,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/status.h"
 
 namespace kelvane {
 
@@ -78,15 +79,18 @@ class JsonDocument {
   // the empty text for null, arrays and objects.
   static std::wstring ValueText(const JsonNode* node);
 
-  uint32_t errorCode() const { return errorCode_; }
+  // Where the last parse stopped: the byte of the first fault.
   size_t errorOffset() const { return errorOffset_; }
-  const std::wstring& errorText() const { return errorText_; }
 
-  // Files and text. Each returns the result number (0 on success).
-  uint32_t LoadFile(const std::wstring& path);
-  uint32_t Parse(std::string_view text);
+  // Files and text. A failure's code is a result number (util/result_codes.h:
+  // kResultInvalidData for text that is not JSON, kResultEmptyFile, ...) or
+  // an errno value of a file call; its context is a short English text: for
+  // bad JSON the text from where the parse stopped, for a file call what
+  // failed ("Read file failed, code: 5.").
+  platform::Status LoadFile(const std::wstring& path);
+  platform::Status Parse(std::string_view text);
   // Writes the printed tree to "<path>.tmp", syncs it and renames it over `path`.
-  uint32_t SaveFile(const std::wstring& path);
+  platform::Status SaveFile(const std::wstring& path);
 
   // The tree in the indented form the program writes (empty when there is none).
   std::string Print() const;
@@ -95,9 +99,7 @@ class JsonDocument {
   JsonNode* Append(JsonNode* parent, std::string_view key, JsonKind kind);
 
   std::unique_ptr<JsonNode> root_;
-  uint32_t errorCode_ = 0;
   size_t errorOffset_ = 0;
-  std::wstring errorText_;
 };
 
 // Number printing shared by the printer and ValueText: "%1.15g" when that reads

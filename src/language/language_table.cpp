@@ -313,9 +313,9 @@ uint32_t LanguageTable::LoadLanguage(const std::wstring& configPath,
   }
   // One line that names the file and the problem; the built-in texts stay.
   JsonDocument doc;
-  if (const uint32_t error = doc.LoadFile(configPath); error != 0) {
+  if (const platform::Status loaded = doc.LoadFile(configPath); !loaded.ok()) {
     showMessage(GetText(L"config_incorrect") + L" (" +
-                LoadProblemText(doc, error, configPath, *this) + L")");
+                LoadProblemText(doc, loaded, configPath, *this) + L")");
     return kResultFunctionFailed;
   }
   auto incorrect = [&]() {

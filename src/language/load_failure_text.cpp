@@ -8,29 +8,25 @@
 
 namespace kelvane {
 
-std::wstring LoadProblemText(const JsonDocument& document, uint32_t error, const std::wstring& path,
-                             const LanguageTable& texts) {
-  std::wstring why;
-  // For bad JSON the document keeps the rest of the text; where it broke is
-  // what a user needs.
-  if (error == kResultInvalidData && document.errorText().rfind(L"Read file", 0) != 0) {
-    why = PrintFEx(
+std::wstring LoadProblemText(const JsonDocument& document, const platform::Status& failure,
+                             const std::wstring& path, const LanguageTable& texts) {
+  const auto code = static_cast<uint32_t>(failure.code());
+  // For bad JSON, where it broke is what a user needs.
+  if (code == kResultInvalidData && !failure.context().starts_with(L"Read file")) {
+    return PrintFEx(
         texts.GetText(L"console_job_not_json"),
         {path, FormatText(L"%llu", static_cast<unsigned long long>(document.errorOffset()))});
-  } else if (error == kResultEmptyFile) {
-    why = PrintFEx(texts.GetText(L"console_job_empty"), {path});
-  } else {
-    why = PrintFEx(texts.GetText(L"console_job_error"),
-                   {path, document.errorText().empty() ? FormatText(L"code %lu", error)
-                                                       : document.errorText()});
   }
-  return why;
+  if (code == kResultEmptyFile) return PrintFEx(texts.GetText(L"console_job_empty"), {path});
+  return PrintFEx(
+      texts.GetText(L"console_job_error"),
+      {path, failure.context().empty() ? FormatText(L"code %lu", code) : failure.context()});
 }
 
-std::wstring LoadFailureText(const JsonDocument& document, uint32_t error, const std::wstring& path,
-                             const LanguageTable& texts) {
+std::wstring LoadFailureText(const JsonDocument& document, const platform::Status& failure,
+                             const std::wstring& path, const LanguageTable& texts) {
   return texts.GetText(L"load_backup_failed") + L" (" +
-         LoadProblemText(document, error, path, texts) + L")";
+         LoadProblemText(document, failure, path, texts) + L")";
 }
 
 }  // namespace kelvane

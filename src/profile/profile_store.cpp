@@ -14,7 +14,8 @@ std::wstring ProfileStore::DefaultPath() {
 
 ProfileStore::ProfileStore(std::wstring path) : path_(std::move(path)) {
   JsonDocument doc;
-  if (doc.LoadFile(path_) != 0 || doc.root()->kind != JsonKind::kObject) return;
+  // A profile that cannot be read is one without settings: the defaults hold.
+  if (!doc.LoadFile(path_).ok() || doc.root()->kind != JsonKind::kObject) return;
   for (const auto& section : doc.root()->children) {
     if (section->kind != JsonKind::kObject) continue;
     auto& values = sections_[section->key];
@@ -77,7 +78,7 @@ uint32_t ProfileStore::Save() {
   if (const int error = platform::Fs().CreateFolders(FolderOf(path_)); error != 0) {
     return static_cast<uint32_t>(error);
   }
-  return doc.SaveFile(path_);
+  return static_cast<uint32_t>(doc.SaveFile(path_).code());
 }
 
 }  // namespace kelvane

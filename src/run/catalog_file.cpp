@@ -32,27 +32,28 @@ bool IsPlainFolder(const platform::DirectoryEntry& entry) {
 // bytes for each of its own, with room to spare.
 constexpr size_t kLongestLine = 16u << 20;
 
-// Reads the catalog a line at a time into `catalog`; what is wrong with it,
-// or "" (`*error` for a read that failed).
-std::string ReadLines(platform::FileStream& stream, ChangeCatalog* catalog, int* error) {
+// Reads the catalog a line at a time into `catalog`; a failure says what is
+// wrong with it (`*error` for a read that failed).
+platform::Status ReadLines(platform::FileStream& stream, ChangeCatalog* catalog, int* error) {
+  auto damaged = [](const wchar_t* why) { return platform::Status::Error(EINVAL, why); };
   catalog->BeginParse();
   std::string line;
   char buffer[1 << 16];
   for (;;) {
     size_t got = 0;
-    if ((*error = stream.Read(buffer, sizeof buffer, &got)) != 0) return "cannot be read";
+    if ((*error = stream.Read(buffer, sizeof buffer, &got)) != 0) return damaged(L"cannot be read");
     if (got == 0) break;
     for (std::string_view rest(buffer, got); !rest.empty();) {
       const size_t end = rest.find('\n');
       line.append(rest.substr(0, end));
-      if (line.size() > kLongestLine) return "a line longer than any it writes";
+      if (line.size() > kLongestLine) return damaged(L"a line longer than any it writes");
       if (end == std::string_view::npos) break;
-      if (std::string damage = catalog->ParseLine(line); !damage.empty()) return damage;
+      if (platform::Status damage = catalog->ParseLine(line); !damage.ok()) return damage;
       line.clear();
       rest.remove_prefix(end + 1);
     }
   }
-  if (!line.empty()) return "cut off";
+  if (!line.empty()) return damaged(L"cut off");
   return catalog->EndParse();
 }
 
@@ -92,15 +93,15 @@ void LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& outpu
   std::unique_ptr<platform::FileStream> stream;
   int error = fs.OpenFile(archiveFolder, name, file->id, &stream);
   if (error != 0) return fullRun(L"cannot be read." + ErrorText(static_cast<uint32_t>(error)));
-  std::string damage;
+  platform::Status damage;
   try {
     damage = ReadLines(*stream, catalog, &error);
   } catch (const std::bad_alloc&) {
     catalog->BeginParse();
-    damage = "more than fits in memory";
+    damage = platform::Status::Error(ENOMEM, L"more than fits in memory");
   }
   if (error != 0) return fullRun(L"cannot be read." + ErrorText(static_cast<uint32_t>(error)));
-  if (!damage.empty()) return fullRun(L"is damaged (" + platform::FromNative(damage) + L")");
+  if (!damage.ok()) return fullRun(L"is damaged (" + damage.context() + L")");
 
   // Only a backup that is still there, and that only root or this user can
   // have made, holds what the catalog says it holds.

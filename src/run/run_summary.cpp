@@ -64,7 +64,7 @@ std::string SummaryText(const RunSummary& summary) {
   return doc.Print() + "\n";
 }
 
-uint32_t WriteRunSummary(const std::wstring& path, const RunSummary& summary) {
+platform::Status WriteRunSummary(const std::wstring& path, const RunSummary& summary) {
   JsonDocument doc;
   Fill(summary, doc);
   return doc.SaveFile(path);

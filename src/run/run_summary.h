@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/status.h"
 #include "run/run_report.h"
 
 namespace kelvane {
@@ -34,7 +35,7 @@ std::wstring IsoLocalTime();
 // The summary as JSON text.
 std::string SummaryText(const RunSummary& summary);
 
-// Writes it to `path` under a temporary name first; 0 or the error number.
-uint32_t WriteRunSummary(const std::wstring& path, const RunSummary& summary);
+// Writes it to `path` under a temporary name first.
+platform::Status WriteRunSummary(const std::wstring& path, const RunSummary& summary);
 
 }  // namespace kelvane

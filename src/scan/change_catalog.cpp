@@ -1,5 +1,6 @@
 #include "scan/change_catalog.h"
 
+#include <cerrno>
 #include <charconv>
 
 #include "platform/text_codec.h"
@@ -84,58 +85,58 @@ void ChangeCatalog::BeginParse() {
   parseEnded_ = false;
 }
 
-std::string ChangeCatalog::Damaged(size_t line, const char* what) {
+platform::Status ChangeCatalog::Damaged(size_t line, const wchar_t* what) {
   targets_.clear();
   entries_.clear();
-  return "line " + std::to_string(line) + ": " + what;
+  return platform::Status::Error(EINVAL, L"line " + std::to_wstring(line) + L": " + what);
 }
 
-std::string ChangeCatalog::ParseLine(std::string_view line) {
+platform::Status ChangeCatalog::ParseLine(std::string_view line) {
   const size_t lineNumber = ++parsedLines_;
-  if (parseEnded_) return Damaged(lineNumber, "text after the end");
+  if (parseEnded_) return Damaged(lineNumber, L"text after the end");
   if (lineNumber == 1) {
-    if (line != kHeader) return Damaged(1, "not a change catalog of this version");
-    return "";
+    if (line != kHeader) return Damaged(1, L"not a change catalog of this version");
+    return {};
   }
   const std::vector<std::string_view> fields = SplitFields(line);
   std::string bytes;
   if (fields[0] == "target" && fields.size() == 2) {
-    if (!Unescape(fields[1], &bytes)) return Damaged(lineNumber, "bad target name");
+    if (!Unescape(fields[1], &bytes)) return Damaged(lineNumber, L"bad target name");
     targets_.push_back(platform::FromNative(bytes));
   } else if (fields[0] == "file" && fields.size() == 8) {
     uint64_t n[6];
     for (int i = 0; i < 6; ++i) {
-      if (!ReadNumber(fields[1 + i], &n[i])) return Damaged(lineNumber, "bad number");
+      if (!ReadNumber(fields[1 + i], &n[i])) return Damaged(lineNumber, L"bad number");
     }
-    if (n[0] >= targets_.size()) return Damaged(lineNumber, "no such target");
-    if (!Unescape(fields[7], &bytes) || bytes.empty()) return Damaged(lineNumber, "bad path");
+    if (n[0] >= targets_.size()) return Damaged(lineNumber, L"no such target");
+    if (!Unescape(fields[7], &bytes) || bytes.empty()) return Damaged(lineNumber, L"bad path");
     auto [entry, added] = entries_.try_emplace(bytes);
-    if (!added) return Damaged(lineNumber, "path listed twice");
+    if (!added) return Damaged(lineNumber, L"path listed twice");
     entry->second.target = static_cast<uint32_t>(n[0]);
     entry->second.identity = FileIdentity{{n[1], n[2]}, n[3], n[4], n[5]};
     ++parsedFiles_;
   } else if (fields[0] == "end" && fields.size() == 2) {
     uint64_t count = 0;
     if (!ReadNumber(fields[1], &count) || count != parsedFiles_) {
-      return Damaged(lineNumber, "wrong number of files");
+      return Damaged(lineNumber, L"wrong number of files");
     }
     parseEnded_ = true;
   } else {
-    return Damaged(lineNumber, "unknown record");
+    return Damaged(lineNumber, L"unknown record");
   }
-  return "";
+  return {};
 }
 
-std::string ChangeCatalog::EndParse() {
-  return parseEnded_ ? "" : Damaged(parsedLines_ + 1, "cut off");
+platform::Status ChangeCatalog::EndParse() {
+  return parseEnded_ ? platform::Status() : Damaged(parsedLines_ + 1, L"cut off");
 }
 
-std::string ChangeCatalog::Parse(std::string_view text) {
+platform::Status ChangeCatalog::Parse(std::string_view text) {
   BeginParse();
   for (size_t start = 0; start < text.size();) {
     const size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) return Damaged(parsedLines_ + 1, "cut off");
-    if (std::string damage = ParseLine(text.substr(start, end - start)); !damage.empty()) {
+    if (end == std::string_view::npos) return Damaged(parsedLines_ + 1, L"cut off");
+    if (platform::Status damage = ParseLine(text.substr(start, end - start)); !damage.ok()) {
       return damage;
     }
     start = end + 1;

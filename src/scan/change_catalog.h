@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "platform/file_attributes.h"
+#include "platform/status.h"
 
 namespace kelvane {
 
@@ -52,15 +53,15 @@ class ChangeCatalog {
   ChangeCatalog(const ChangeCatalog&) = delete;
   ChangeCatalog& operator=(const ChangeCatalog&) = delete;
 
-  // Reads the text form. A damaged text leaves the catalog empty and gives
-  // what is wrong with it, for the log; an intact one gives "".
-  std::string Parse(std::string_view text);
+  // Reads the text form. A damaged text leaves the catalog empty and fails
+  // with EINVAL, its context saying what is wrong with it, for the log.
+  platform::Status Parse(std::string_view text);
   // The same a line at a time (each without its line feed), so a catalog
   // file is never held whole in memory: BeginParse, ParseLine for each
-  // line, EndParse; each says what is wrong, or "".
+  // line, EndParse.
   void BeginParse();
-  std::string ParseLine(std::string_view line);
-  std::string EndParse();
+  platform::Status ParseLine(std::string_view line);
+  platform::Status EndParse();
   std::string Text() const;
 
   // Drops every entry whose target `keep` rejects, and those targets.
@@ -83,7 +84,7 @@ class ChangeCatalog {
   size_t size() const { return entries_.size(); }
 
  private:
-  std::string Damaged(size_t line, const char* what);
+  platform::Status Damaged(size_t line, const wchar_t* what);
 
   size_t parsedLines_ = 0;
   uint64_t parsedFiles_ = 0;

@@ -8,8 +8,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kelvane::JsonDocument doc;
-  if (doc.Parse(std::string_view(reinterpret_cast<const char*>(data), size)) != 0) return 0;
+  if (!doc.Parse(std::string_view(reinterpret_cast<const char*>(data), size)).ok()) return 0;
   kelvane::JsonDocument again;
-  if (again.Parse(doc.Print()) != 0) __builtin_trap();
+  if (!again.Parse(doc.Print()).ok()) __builtin_trap();
   return 0;
 }

@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kelvane::JsonDocument doc;
-  if (doc.Parse(std::string_view(reinterpret_cast<const char*>(data), size)) != 0) return 0;
+  if (!doc.Parse(std::string_view(reinterpret_cast<const char*>(data), size)).ok()) return 0;
   kelvane::BackupJob job;
   if (!job.ReadJob(doc)) return 0;
   (void)job.OptionsWord();

@@ -80,7 +80,7 @@ std::string Cli::WriteJob(const BackupJob& job, const std::string& name) const {
   JsonDocument doc;
   if (!WriteJobToDocument(job, doc)) throw std::runtime_error("cannot make the job");
   const std::string path = work_ + "/" + name;
-  if (doc.SaveFile(platform::FromNative(path)) != 0) throw std::runtime_error("cannot save job");
+  if (!doc.SaveFile(platform::FromNative(path)).ok()) throw std::runtime_error("cannot save job");
   return path;
 }
 

@@ -133,7 +133,7 @@ TEST_F(ServerCommandsTest, TheSummarySaysHowTheRunEnded) {
   const std::string summary = dir_.Native("summary.json");
   auto read = [&](JsonDocument* doc) {
     EXPECT_EQ(test::RunShell("python3 -m json.tool '" + summary + "' > /dev/null"), 0);
-    ASSERT_EQ(doc->LoadFile(platform::FromNative(summary)), 0u);
+    ASSERT_TRUE(doc->LoadFile(platform::FromNative(summary)).ok());
   };
   auto text = [](const JsonDocument& doc, const char* key) {
     std::wstring value;
@@ -215,7 +215,7 @@ TEST_F(ServerCommandsTest, APasswordFromStandardInputOpensTheArchives) {
   ASSERT_EQ(Kelvane("'" + jobFile + "' -set-password", "\\n"), 0) << output_;
   BackupJob read;
   JsonDocument doc;
-  ASSERT_EQ(doc.LoadFile(platform::FromNative(jobFile)), 0u);
+  ASSERT_TRUE(doc.LoadFile(platform::FromNative(jobFile)).ok());
   ASSERT_TRUE(read.ReadJob(doc));
   EXPECT_EQ(read.ArchivePassword, L"");
   // Nothing on standard input changes nothing, and neither does what no tool
@@ -249,7 +249,7 @@ TEST_F(ServerCommandsTest, OnATerminalThePasswordIsAskedTwiceAndNotShown) {
   auto stored = [&] {
     JsonDocument doc;
     BackupJob read;
-    EXPECT_EQ(doc.LoadFile(platform::FromNative(jobFile)), 0u);
+    EXPECT_TRUE(doc.LoadFile(platform::FromNative(jobFile)).ok());
     EXPECT_TRUE(read.ReadJob(doc));
     return read.ArchivePassword;
   };

@@ -62,7 +62,7 @@ std::string Printed(const BackupJob& job) {
 
 BackupJob Read(const std::string& text, bool* ok = nullptr) {
   JsonDocument doc;
-  EXPECT_EQ(doc.Parse(text), 0u) << text;
+  EXPECT_TRUE(doc.Parse(text).ok()) << text;
   BackupJob job;
   const bool result = job.ReadJob(doc);
   if (ok) *ok = result;
@@ -261,7 +261,7 @@ TEST(BackupJobTest, BundledExampleJobIsInTheProgramsOwnFormat) {
   ASSERT_NE(source, nullptr);
   const std::string path = std::string(source) + "/res/example/example.kvnjob";
   JsonDocument doc;
-  ASSERT_EQ(doc.LoadFile(platform::FromNative(path)), 0u);
+  ASSERT_TRUE(doc.LoadFile(platform::FromNative(path)).ok());
   BackupJob job;
   ASSERT_TRUE(job.ReadJob(doc));
   EXPECT_EQ(job.Type, 1u);

@@ -30,14 +30,14 @@ class JsonFileTest : public ::testing::Test {
 TEST_F(JsonFileTest, SavesAndLoadsAFile) {
   JsonDocument doc;
   MakeDocument(doc, L"Grüße");
-  ASSERT_EQ(doc.SaveFile(dir_.Wide("doc.json")), 0u);
+  ASSERT_TRUE(doc.SaveFile(dir_.Wide("doc.json")).ok());
   EXPECT_EQ(ReadBytes(dir_.Native("doc.json")),
             "{\n  \"value\" : \"Gr\xC3\xBC\xC3\x9F"
             "e\"\n}");
   EXPECT_FALSE(PathExists(dir_.Native("doc.json.tmp")));
 
   JsonDocument loaded;
-  ASSERT_EQ(loaded.LoadFile(dir_.Wide("doc.json")), 0u);
+  ASSERT_TRUE(loaded.LoadFile(dir_.Wide("doc.json")).ok());
   std::wstring value;
   ASSERT_TRUE(loaded.GetText(nullptr, "value", &value));
   EXPECT_EQ(value, L"Grüße");
@@ -45,30 +45,32 @@ TEST_F(JsonFileTest, SavesAndLoadsAFile) {
 
 TEST_F(JsonFileTest, LoadReportsMissingEmptyAndMalformedFiles) {
   JsonDocument doc;
-  EXPECT_EQ(doc.LoadFile(dir_.Wide("missing.json")), static_cast<uint32_t>(ENOENT));
-  EXPECT_EQ(doc.errorText(), L"Open file failed, code: 2.");
+  const platform::Status missing = doc.LoadFile(dir_.Wide("missing.json"));
+  EXPECT_EQ(missing.code(), ENOENT);
+  EXPECT_EQ(missing.context(), L"Open file failed, code: 2.");
 
   WriteBytes(dir_.Native("empty.json"), "");
-  EXPECT_EQ(doc.LoadFile(dir_.Wide("empty.json")), kResultEmptyFile);
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("empty.json")).code(), static_cast<int>(kResultEmptyFile));
   EXPECT_TRUE(doc.empty());
 
   WriteBytes(dir_.Native("bad.json"), "{\"Backup\": [1, 2");
-  EXPECT_EQ(doc.LoadFile(dir_.Wide("bad.json")), kResultInvalidData);
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("bad.json")).code(), static_cast<int>(kResultInvalidData));
   EXPECT_TRUE(doc.empty());
 
   WriteBytes(dir_.Native("bom.json"), "\xEF\xBB\xBF{}");
-  EXPECT_EQ(doc.LoadFile(dir_.Wide("bom.json")), 0u);
+  EXPECT_TRUE(doc.LoadFile(dir_.Wide("bom.json")).ok());
 
   // A folder, or a FIFO (which must not hang the load), is no job file.
-  EXPECT_EQ(doc.LoadFile(dir_.Wide("")), static_cast<uint32_t>(EISDIR));
-  EXPECT_EQ(doc.errorText(), L"Open file failed, code: 21.");
+  const platform::Status folder = doc.LoadFile(dir_.Wide(""));
+  EXPECT_EQ(folder.code(), EISDIR);
+  EXPECT_EQ(folder.context(), L"Open file failed, code: 21.");
   ASSERT_EQ(::mkfifo(dir_.Native("fifo.json").c_str(), 0600), 0);
-  EXPECT_EQ(doc.LoadFile(dir_.Wide("fifo.json")), static_cast<uint32_t>(EINVAL));
+  EXPECT_EQ(doc.LoadFile(dir_.Wide("fifo.json")).code(), EINVAL);
 }
 
 TEST_F(JsonFileTest, SavingAnEmptyDocumentIsRefused) {
   JsonDocument doc;
-  EXPECT_EQ(doc.SaveFile(dir_.Wide("x.json")), kResultNothingToSave);
+  EXPECT_EQ(doc.SaveFile(dir_.Wide("x.json")).code(), static_cast<int>(kResultNothingToSave));
   EXPECT_FALSE(PathExists(dir_.Native("x.json")));
 }
 
@@ -82,8 +84,9 @@ TEST_F(JsonFileTest, FailedWriteLeavesTheTargetUntouched) {
 
   JsonDocument doc;
   MakeDocument(doc, L"new");
-  EXPECT_EQ(doc.SaveFile(dir_.Wide("doc.json")), static_cast<uint32_t>(ENOSPC));
-  EXPECT_EQ(doc.errorText(), L"Save file failed, code: 28.");
+  const platform::Status saved = doc.SaveFile(dir_.Wide("doc.json"));
+  EXPECT_EQ(saved.code(), ENOSPC);
+  EXPECT_EQ(saved.context(), L"Save file failed, code: 28.");
   EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "old content");
   EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
 }
@@ -96,7 +99,7 @@ TEST_F(JsonFileTest, FailedRenameKeepsTheOldFileAndReportsTheError) {
 
   JsonDocument doc;
   MakeDocument(doc, L"new");
-  EXPECT_EQ(doc.SaveFile(dir_.Wide("doc.json")), static_cast<uint32_t>(EXDEV));
+  EXPECT_EQ(doc.SaveFile(dir_.Wide("doc.json")).code(), EXDEV);
   EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "old content");
   EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
 }

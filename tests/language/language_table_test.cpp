@@ -110,7 +110,7 @@ TEST_F(LanguageTableTest, ShippedConfigHasBothLanguagesComplete) {
   const std::string source =
       std::getenv("KELVANE_SOURCE_DIR") ? std::getenv("KELVANE_SOURCE_DIR") : ".";
   JsonDocument doc;
-  ASSERT_EQ(doc.LoadFile(platform::FromNative(source + "/res/Config.json")), 0u);
+  ASSERT_TRUE(doc.LoadFile(platform::FromNative(source + "/res/Config.json")).ok());
   const JsonNode* language = doc.Find(nullptr, "Language");
   ASSERT_TRUE(language);
   const LanguageTable builtIn;

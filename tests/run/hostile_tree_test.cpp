@@ -106,7 +106,7 @@ TEST_F(HostileTreeTest, APasswordThatCannotBeDecipheredRefusesTheJob) {
   const std::string empty = "\"ArchivePassword\" : \"\"";
   ASSERT_NE(text.find(empty), std::string::npos);
   text.replace(text.find(empty), empty.size(), "\"ArchivePassword\" : \"secret\"");
-  ASSERT_EQ(doc.Parse(text), 0u);
+  ASSERT_TRUE(doc.Parse(text).ok());
   EXPECT_EQ(driver_.Run(doc).outcome, RunOutcome::kJobUnreadable);
   EXPECT_EQ(host_.messages, std::vector<std::wstring>{texts_.GetText(L"password_unreadable")});
   EXPECT_FALSE(PathExists(dir_.Native("out")));

@@ -103,7 +103,7 @@ TEST_F(RunDriverTest, TheSummaryOfARunWithErrorsCountsTheFailedFile) {
   summary.exitStatus = 1;
   summary.jobPath = L"/jobs/with \"quotes\"\n.kvnjob";
   JsonDocument doc;
-  ASSERT_EQ(doc.Parse(SummaryText(summary)), 0u);
+  ASSERT_TRUE(doc.Parse(SummaryText(summary)).ok());
   std::wstring outcome, job;
   int32_t selected = 0, saved = 0, failed = 0, status = 0;
   doc.GetText(doc.root(), "outcome", &outcome);

@@ -25,7 +25,7 @@ TEST(ChangeCatalogTest, NamesOfAnyBytesReadBackExactly) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 2 + 5 + 1) << text;
 
   ChangeCatalog back;
-  ASSERT_EQ(back.Parse(text), "");
+  ASSERT_TRUE(back.Parse(text).ok());
   EXPECT_EQ(back.size(), 5u);
   for (size_t i = 0; i < 4; ++i) EXPECT_TRUE(back.IsUnchanged(odd[i], Identity(i))) << i;
   EXPECT_TRUE(back.IsUnchanged("/src/plain.txt", Identity(9)));
@@ -78,7 +78,7 @@ TEST(ChangeCatalogTest, DamageIsNamedAndLeavesTheCatalogEmpty) {
   for (const std::string& bad : damaged) {
     ChangeCatalog catalog;
     catalog.Record("/left", Identity(1), L"Daily");
-    EXPECT_NE(catalog.Parse(bad), "") << bad;
+    EXPECT_FALSE(catalog.Parse(bad).ok()) << bad;
     EXPECT_EQ(catalog.size(), 0u) << bad;
     EXPECT_TRUE(catalog.targets().empty()) << bad;
   }
@@ -95,7 +95,7 @@ TEST(ChangeCatalogTest, DroppedTargetsTakeTheirFilesAlong) {
   EXPECT_FALSE(catalog.IsUnchanged("/b", Identity(2)));
   // The files of the later targets still point at their own target.
   ChangeCatalog back;
-  ASSERT_EQ(back.Parse(catalog.Text()), "");
+  ASSERT_TRUE(back.Parse(catalog.Text()).ok());
   back.DropTargets([](const std::wstring& t) { return t != L"Daily_3.zip"; });
   EXPECT_TRUE(back.IsUnchanged("/a", Identity(1)));
   EXPECT_FALSE(back.IsUnchanged("/c", Identity(3)));
@@ -107,14 +107,14 @@ TEST(ChangeCatalogTest, OnlyConfirmedAndNewlySavedFilesAreKept) {
   catalog.Record("/deleted", Identity(2), L"Daily");
   catalog.Record("/changed", Identity(3), L"Daily");
   ChangeCatalog next;
-  ASSERT_EQ(next.Parse(catalog.Text()), "");
+  ASSERT_TRUE(next.Parse(catalog.Text()).ok());
   EXPECT_TRUE(next.IsUnchanged("/kept", Identity(1)));
   EXPECT_FALSE(next.IsUnchanged("/changed", Identity(4)));
   next.KeepConfirmed();
   next.Record("/changed", Identity(4), L"Daily");
   EXPECT_EQ(next.size(), 2u);
   ChangeCatalog back;
-  ASSERT_EQ(back.Parse(next.Text()), "");
+  ASSERT_TRUE(back.Parse(next.Text()).ok());
   EXPECT_TRUE(back.IsUnchanged("/kept", Identity(1)));
   EXPECT_TRUE(back.IsUnchanged("/changed", Identity(4)));
   EXPECT_FALSE(back.IsUnchanged("/deleted", Identity(2)));

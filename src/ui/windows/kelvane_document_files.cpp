@@ -57,9 +57,9 @@ bool CKelvaneDocument::LoadJob() {
   const std::wstring path = dialog.path();
   profile_.WriteString("Main", "RecentFile", path);
   JsonDocument document;
-  if (const uint32_t error = document.LoadFile(path); error != 0) {
+  if (const platform::Status loaded = document.LoadFile(path); !loaded.ok()) {
     // The job in the editor stays as it was, and so does its file name.
-    Dialogs().ShowMessage(this, LoadFailureText(document, error, path, texts_), true);
+    Dialogs().ShowMessage(this, LoadFailureText(document, loaded, path, texts_), true);
     return false;
   }
   BackupJob read;
@@ -93,10 +93,10 @@ bool CKelvaneDocument::SaveJob(bool saveAs) {
 bool CKelvaneDocument::SaveJobTo(const std::wstring& path) {
   job_.ArchiveCompLevel = ParseLevelText(levelText_);
   if (!WriteJobToDocument(job_, document_)) return false;
-  const uint32_t saved = document_.SaveFile(path);
+  const platform::Status saved = document_.SaveFile(path);
   document_.Clear();
   // Only a file that is on disk makes the job unchanged and names the window.
-  if (saved != 0) return false;
+  if (!saved.ok()) return false;
   path_ = path;
   job_.Modified = false;
   SetTitleFromPath();

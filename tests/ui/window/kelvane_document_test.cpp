@@ -80,7 +80,7 @@ class EditorTest : public ::testing::Test {
   std::unique_ptr<CKelvaneDocument> Open(const std::wstring& path = L"") {
     document_.Clear();
     if (!path.empty()) {
-      EXPECT_EQ(document_.LoadFile(path), 0u);
+      EXPECT_TRUE(document_.LoadFile(path).ok());
     }
     return std::make_unique<CKelvaneDocument>(nullptr, texts_, profile_, path, &document_);
   }
@@ -176,7 +176,7 @@ TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {
   record.BlackList = L"*.log\r\n*.bak";
   JsonDocument expected;
   ASSERT_TRUE(WriteJobToDocument(record, expected));
-  ASSERT_EQ(expected.SaveFile(dir_.Wide("expected.kvnjob")), 0u);
+  ASSERT_TRUE(expected.SaveFile(dir_.Wide("expected.kvnjob")).ok());
   const std::string saved = test::ReadBytes(dir_.Native("Daily.kvnjob"));
   EXPECT_EQ(saved, test::ReadBytes(dir_.Native("expected.kvnjob")));
   EXPECT_EQ(saved.find("geheim"), std::string::npos) << "the password is stored in plain text";
@@ -190,7 +190,6 @@ TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {
   ASSERT_TRUE(test::PathExists(archive));
   EXPECT_EQ(test::RunShell("unzip -tq -P geheim '" + archive + "' > /dev/null"), 0);
   EXPECT_NE(test::RunShell("unzip -tq -P wrong '" + archive + "' > /dev/null 2>&1"), 0);
-
 }
 
 TEST_F(EditorTest, NewThenSaveAsWritesTheReadmesSample) {
@@ -264,7 +263,7 @@ TEST_F(EditorTest, SaveIsEnabledByChangesOnlyAndNotByTheRecentFileOption) {
   });
   // Saved after one change, the job still runs as the original did.
   JsonDocument saved;
-  ASSERT_EQ(saved.LoadFile(path), 0u);
+  ASSERT_TRUE(saved.LoadFile(path).ok());
   BackupJob job;
   ASSERT_TRUE(job.ReadJob(saved));
   EXPECT_TRUE(job.LogFolder);
@@ -342,7 +341,7 @@ TEST_F(EditorTest, ThePreviewAgreesWithTheDryRunEntryForEntry) {
   JsonDocument document;
   ASSERT_TRUE(WriteJobToDocument(record, document));
   const std::wstring path = dir_.Wide("Daily.kvnjob");
-  ASSERT_EQ(document.SaveFile(path), 0u);
+  ASSERT_TRUE(document.SaveFile(path).ok());
   const std::string run = "XDG_CONFIG_HOME='" + dir_.path() + "' '" + KELVANE_EXECUTABLE + "' '" +
                           dir_.Native("Daily.kvnjob") + "'";
   ASSERT_EQ(test::RunShell(run + " -start -console 2>/dev/null"), 0);
@@ -408,7 +407,7 @@ TEST_F(EditorTest, ClosingWithChangesAsks) {
     again->Close();
   });
   JsonDocument saved;
-  ASSERT_EQ(saved.LoadFile(path), 0u);
+  ASSERT_TRUE(saved.LoadFile(path).ok());
   BackupJob job;
   job.ReadJob(saved);
   EXPECT_TRUE(job.LogFolder);
