@@ -43,8 +43,8 @@ bool ZipTarget::HoldsFiles(const platform::Folder& folder, const platform::Direc
   if (platform::Fs().OpenFile(folder, entry.name, entry.id, &stream) != 0) return true;
   ZipReader reader(*stream);
   std::vector<ZipEntry> entries;
-  std::wstring why;
-  return reader.ReadDirectory(&entries, &why) != 0 || !entries.empty();
+  // An archive that cannot be read is no reason to replace it: it holds files.
+  return !reader.ReadDirectory(&entries).ok() || !entries.empty();
 }
 
 TargetCheck ZipTarget::Verify(BackupClass& run) {

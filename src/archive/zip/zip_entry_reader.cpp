@@ -52,10 +52,7 @@ platform::Status ZipEntryReader::Open() {
     }
   }
   ZipReader directory(*views_[0]);
-  std::wstring why;
-  if (const int error = directory.ReadDirectory(&records_, &why); error != 0) {
-    return platform::Status::Error(error, why);
-  }
+  if (platform::Status read = directory.ReadDirectory(&records_); !read.ok()) return read;
   entries_.clear();
   entries_.reserve(records_.size());
   for (const ZipEntry& record : records_) entries_.push_back(EntryOf(record));
@@ -86,7 +83,9 @@ std::wstring ZipEntryReader::ReadEntry(ZipReader& reader, const ZipEntry& entry,
   const std::string_view password = password_;
   uint64_t at = 0;
   std::wstring why;
-  if (reader.LocateData(entry, &at, &why) != 0) return why;
+  if (const platform::Status located = reader.LocateData(entry, &at); !located.ok()) {
+    return located.context();
+  }
   const int method = entry.method;
   if (method != 0 && method != Z_DEFLATED) {
     return FormatText(L"unknown method %ld", static_cast<long>(method));

@@ -74,10 +74,7 @@ bool HasZip64(const std::string& extra) {
   return false;
 }
 
-int Damaged(std::wstring* why, const wchar_t* what) {
-  *why = what;
-  return EINVAL;
-}
+platform::Status Damaged(const wchar_t* what) { return platform::Status::Error(EINVAL, what); }
 
 }  // namespace
 
@@ -128,27 +125,25 @@ int ZipReader::ReadExactly(uint64_t offset, void* out, size_t n) {
   return got == n ? 0 : EINVAL;
 }
 
-int ZipReader::ReadDirectory(std::vector<ZipEntry>* entries, std::wstring* why) {
+platform::Status ZipReader::ReadDirectory(std::vector<ZipEntry>* entries) {
   entries->clear();
   if (const int error = stream_.Seek(0, platform::FileStream::kFromEnd, &size_); error != 0) {
-    *why = L"its size cannot be read";
-    return error;
+    return platform::Status::Error(error, L"its size cannot be read");
   }
   windowSize_ = 0;
-  if (size_ < kEndRecordSize) return Damaged(why, L"too short for a ZIP archive");
+  if (size_ < kEndRecordSize) return Damaged(L"too short for a ZIP archive");
   // The end record: the last one in the final 64 KiB (a comment may follow).
   const size_t tail = static_cast<size_t>(std::min<uint64_t>(size_, kEndRecordSize + kMaxComment));
   std::vector<uint8_t> end(tail);
   if (const int error = ReadExactly(size_ - tail, end.data(), tail); error != 0) {
-    *why = L"its end cannot be read";
-    return error;
+    return platform::Status::Error(error, L"its end cannot be read");
   }
   size_t record = tail - kEndRecordSize + 1;
   do {
     --record;
   } while (record > 0 && Fields(end.data() + record, 4).U32() != kEndRecord);
   if (Fields(end.data() + record, 4).U32() != kEndRecord) {
-    return Damaged(why, L"not a ZIP archive (no end record)");
+    return Damaged(L"not a ZIP archive (no end record)");
   }
   const uint64_t endOffset = size_ - tail + record;
   Fields fields(end.data() + record + 4, kEndRecordSize - 4);
@@ -165,14 +160,14 @@ int ZipReader::ReadDirectory(std::vector<ZipEntry>* entries, std::wstring* why) 
     if (endOffset < sizeof locator ||
         ReadExactly(endOffset - sizeof locator, locator, sizeof locator) != 0 ||
         Fields(locator, 4).U32() != kZip64Locator) {
-      return Damaged(why, L"its ZIP64 end record is missing");
+      return Damaged(L"its ZIP64 end record is missing");
     }
     Fields located(locator + 8, 8);
     const uint64_t zip64Offset = located.U64();
     uint8_t zip64[kZip64EndRecordSize];
     if (ReadExactly(zip64Offset, zip64, sizeof zip64) != 0 ||
         Fields(zip64, 4).U32() != kZip64EndRecord) {
-      return Damaged(why, L"its ZIP64 end record is damaged");
+      return Damaged(L"its ZIP64 end record is damaged");
     }
     Fields big(zip64 + 24, 32);
     big.U64();  // entries on this disk
@@ -182,14 +177,14 @@ int ZipReader::ReadDirectory(std::vector<ZipEntry>* entries, std::wstring* why) 
   }
   if (directoryOffset > size_ || directorySize > size_ - directoryOffset ||
       count > directorySize / kCentralHeaderSize) {
-    if (count != 0 || directorySize != 0) return Damaged(why, L"its directory lies outside it");
+    if (count != 0 || directorySize != 0) return Damaged(L"its directory lies outside it");
   }
   entries->reserve(static_cast<size_t>(count));
   uint64_t at = directoryOffset;
   for (uint64_t i = 0; i < count; ++i) {
     uint8_t header[kCentralHeaderSize];
     if (ReadExactly(at, header, sizeof header) != 0 || Fields(header, 4).U32() != kCentralHeader) {
-      return Damaged(why, L"its directory is damaged");
+      return Damaged(L"its directory is damaged");
     }
     Fields central(header + 4, kCentralHeaderSize - 4);
     ZipEntry entry;
@@ -215,26 +210,25 @@ int ZipReader::ReadDirectory(std::vector<ZipEntry>* entries, std::wstring* why) 
         ReadExactly(at + kCentralHeaderSize + nameSize, extra.data(), extraSize) != 0 ||
         !ApplyZip64(extra, &entry.uncompressedSize, &entry.compressedSize,
                     &entry.localHeaderOffset)) {
-      return Damaged(why, L"its directory is damaged");
+      return Damaged(L"its directory is damaged");
     }
     at += kCentralHeaderSize + nameSize + extraSize + commentSize;
     entries->push_back(std::move(entry));
   }
-  return 0;
+  return {};
 }
 
-int ZipReader::LocateData(const ZipEntry& entry, uint64_t* dataOffset, std::wstring* why) {
+platform::Status ZipReader::LocateData(const ZipEntry& entry, uint64_t* dataOffset) {
   if (size_ == 0) {
     if (const int error = stream_.Seek(0, platform::FileStream::kFromEnd, &size_); error != 0) {
-      *why = L"its size cannot be read";
-      return error;
+      return platform::Status::Error(error, L"its size cannot be read");
     }
     windowSize_ = 0;
   }
   uint8_t header[kLocalHeaderSize];
   if (ReadExactly(entry.localHeaderOffset, header, sizeof header) != 0 ||
       Fields(header, 4).U32() != kLocalHeader) {
-    return Damaged(why, L"its local header is missing");
+    return Damaged(L"its local header is missing");
   }
   Fields local(header + 4, kLocalHeaderSize - 4);
   local.U16();  // version needed
@@ -252,11 +246,11 @@ int ZipReader::LocateData(const ZipEntry& entry, uint64_t* dataOffset, std::wstr
   if (ReadExactly(entry.localHeaderOffset + kLocalHeaderSize, name.data(), nameSize) != 0 ||
       ReadExactly(entry.localHeaderOffset + kLocalHeaderSize + nameSize, extra.data(), extraSize) !=
           0) {
-    return Damaged(why, L"its local header is cut off");
+    return Damaged(L"its local header is cut off");
   }
-  if (name != entry.name) return Damaged(why, L"its local header holds another name");
+  if (name != entry.name) return Damaged(L"its local header holds another name");
   if (flags != entry.flags || method != entry.method) {
-    return Damaged(why, L"its local header holds other flags or another method");
+    return Damaged(L"its local header holds other flags or another method");
   }
   *dataOffset = entry.localHeaderOffset + kLocalHeaderSize + nameSize + extraSize;
   if (flags & kZipDataDescriptor) {
@@ -267,25 +261,25 @@ int ZipReader::LocateData(const ZipEntry& entry, uint64_t* dataOffset, std::wstr
     const uint64_t after = *dataOffset + entry.compressedSize;
     size_t got = 0;
     if (ReadAt(after, descriptor, sizeof descriptor, &got) != 0 || got < 12) {
-      return Damaged(why, L"its data descriptor is missing");
+      return Damaged(L"its data descriptor is missing");
     }
     Fields values(descriptor, got);
     if (Fields(descriptor, 4).U32() == kDataDescriptor) values.U32();
     crc = values.U32();
     compressed = zip64 ? values.U64() : values.U32();
     uncompressed = zip64 ? values.U64() : values.U32();
-    if (!values.ok()) return Damaged(why, L"its data descriptor is cut off");
+    if (!values.ok()) return Damaged(L"its data descriptor is cut off");
   } else if (!ApplyZip64(extra, &uncompressed, &compressed, nullptr)) {
-    return Damaged(why, L"its local header lacks its ZIP64 sizes");
+    return Damaged(L"its local header lacks its ZIP64 sizes");
   }
   if (crc != entry.crc || compressed != entry.compressedSize ||
       uncompressed != entry.uncompressedSize) {
-    return Damaged(why, L"its local header holds another CRC or size");
+    return Damaged(L"its local header holds another CRC or size");
   }
   if (*dataOffset > size_ || entry.compressedSize > size_ - *dataOffset) {
-    return Damaged(why, L"its data lies outside the archive");
+    return Damaged(L"its data lies outside the archive");
   }
-  return 0;
+  return {};
 }
 
 }  // namespace kelvane

@@ -9,8 +9,8 @@
 // the archive, reads wrong through it.
 //
 // A reader reads through its own stream, a window of it at a time; one
-// thread at a time. Errors are errno values (EINVAL for what is not a ZIP
-// archive as it should be) with a text saying what is wrong.
+// thread at a time. A failure is a status: an errno value (EINVAL for what is
+// not a ZIP archive as it should be) and a text saying what is wrong.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/status.h"
 
 namespace kelvane {
 
@@ -44,12 +45,12 @@ class ZipReader {
   explicit ZipReader(platform::FileStream& stream);
 
   // The entries of the central directory, in its order.
-  int ReadDirectory(std::vector<ZipEntry>* entries, std::wstring* why);
+  platform::Status ReadDirectory(std::vector<ZipEntry>* entries);
 
   // Where `entry`'s data starts, once its local header (and, with a data
   // descriptor, the descriptor after the data) agrees with the directory:
-  // name, method, flags, CRC and sizes. 0, or EINVAL with `*why`.
-  int LocateData(const ZipEntry& entry, uint64_t* dataOffset, std::wstring* why);
+  // name, method, flags, CRC and sizes; EINVAL saying where it does not.
+  platform::Status LocateData(const ZipEntry& entry, uint64_t* dataOffset);
 
   // Reads up to `n` bytes at `offset`; `*got` is less only at the end.
   int ReadAt(uint64_t offset, void* out, size_t n, size_t* got);
