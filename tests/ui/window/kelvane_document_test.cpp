@@ -183,13 +183,6 @@ TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {
   struct stat status {};
   ::stat(dir_.Native("Daily.kvnjob").c_str(), &status);
   EXPECT_EQ(status.st_mode & 0777, 0600u);
-
-  // The job runs into an archive that needs its password.
-  editor->StartJob();
-  const std::string archive = dir_.Native("out/Daily.zip");
-  ASSERT_TRUE(test::PathExists(archive));
-  EXPECT_EQ(test::RunShell("unzip -tq -P geheim '" + archive + "' > /dev/null"), 0);
-  EXPECT_NE(test::RunShell("unzip -tq -P wrong '" + archive + "' > /dev/null 2>&1"), 0);
 }
 
 TEST_F(EditorTest, NewThenSaveAsWritesTheReadmesSample) {
