@@ -32,13 +32,6 @@ class OperationPump {
   // true for the one call that took it (the run logs it once).
   bool Pump();
 
-  // Waits for `task` as WaitPumping does, pumping every tick.
-  template <class T>
-  T Wait(std::future<T>& task) {
-    WaitPumping(task, [this] { Pump(); });
-    return task.get();
-  }
-
   // Forgets a cancel taken in an earlier operation.
   void Reset();
 

@@ -14,6 +14,10 @@ uint64_t FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds) {
   return ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
 }
 
+int64_t UnixSecondsFromFileTime(uint64_t ticks) {
+  return (static_cast<int64_t>(ticks) - kUnixEpochTicks) / 10000000;
+}
+
 bool OnlyTrustedCanWrite(const DirectoryEntry& entry) {
   if (entry.error != 0 || !(entry.attributes & kAttributeUnixExtension)) return false;
   const uint32_t mode = entry.attributes >> 16;

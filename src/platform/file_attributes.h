@@ -69,5 +69,7 @@ bool OnlyTrustedCanWrite(const DirectoryEntry& entry);
 
 // FILETIME ticks for a Unix time in seconds and nanoseconds.
 uint64_t FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds);
+// The Unix time in whole seconds of FILETIME ticks.
+int64_t UnixSecondsFromFileTime(uint64_t ticks);
 
 }  // namespace kelvane::platform

@@ -23,7 +23,8 @@ TEST(OperationPumpTest, ACancelConfirmedDuringTheWaitStopsTheWorkOnce) {
     test::WaitUntil([&cancelled] { return cancelled.load(); });
     return 7;
   });
-  EXPECT_EQ(pump.Wait(work), 7);
+  WaitPumping(work, [&pump] { pump.Pump(); });
+  EXPECT_EQ(work.get(), 7);
   EXPECT_TRUE(cancelled);
   EXPECT_GE(host.pumps, 3);
   EXPECT_FALSE(pump.Pump()) << "a cancel is taken once";

@@ -78,24 +78,29 @@ std::vector<std::string> NamesIn(const std::string& path) {
   return names;
 }
 
-bool HoldsTemporary(const std::string& path, const std::string& stem) {
+namespace {
+
+// The name of the temporary file of `stem` in `path`; empty when there is none.
+std::string TemporaryIn(const std::string& path, const std::string& stem) {
   for (const std::string& name : NamesIn(path)) {
     if (platform::IsTemporaryName(platform::FromNative(name), platform::FromNative(stem))) {
-      return true;
+      return name;
     }
   }
-  return false;
+  return "";
+}
+
+}  // namespace
+
+bool HoldsTemporary(const std::string& path, const std::string& stem) {
+  return !TemporaryIn(path, stem).empty();
 }
 
 uint64_t TemporaryBytes(const std::string& path, const std::string& stem) {
-  for (const std::string& name : NamesIn(path)) {
-    if (platform::IsTemporaryName(platform::FromNative(name), platform::FromNative(stem))) {
-      std::error_code error;
-      const uint64_t size = std::filesystem::file_size(path + "/" + name, error);
-      return error ? 0 : size;
-    }
-  }
-  return 0;
+  const std::string name = TemporaryIn(path, stem);
+  std::error_code error;
+  const uint64_t size = name.empty() ? 0 : std::filesystem::file_size(path + "/" + name, error);
+  return error ? 0 : size;
 }
 
 std::vector<std::string> LogLines(const std::string& path) {

@@ -10,16 +10,11 @@
 namespace kelvane {
 namespace {
 
-// 100 ns ticks from 1601 to 1970.
-constexpr uint64_t kUnixEpochTicks = 116444736000000000ull;
-
 ArchiveEntry EntryOf(const platform::DirectoryEntry& found, const std::string& name) {
   ArchiveEntry entry;
   entry.name = name;
   entry.size = entry.packedSize = found.size;
-  entry.modifiedSeconds =
-      (static_cast<int64_t>(found.lastWriteTime) - static_cast<int64_t>(kUnixEpochTicks)) /
-      10000000;
+  entry.modifiedSeconds = platform::UnixSecondsFromFileTime(found.lastWriteTime);
   if (found.attributes & platform::kAttributeUnixExtension) entry.mode = found.attributes >> 16;
   if (found.attributes & platform::kAttributeReparsePoint) {
     entry.type = EntryType::kLink;

@@ -8,6 +8,7 @@
 #include "archive/sevenzip/com_object.h"
 #include "archive/sevenzip/seven_zip_module.h"
 #include "archive/sevenzip/stream_wrappers.h"
+#include "platform/file_attributes.h"
 #include "platform/text_codec.h"
 #include "util/format_text.h"
 
@@ -17,8 +18,6 @@ namespace {
 // Windows attribute bits: the high 16 hold a Unix mode where this is set.
 constexpr uint32_t kAttributeUnixExtension = 0x8000;
 constexpr uint32_t kAttributeDirectory = 0x10;
-// 100 ns ticks from 1601 to 1970.
-constexpr uint64_t kUnixEpochTicks = 116444736000000000ull;
 
 // The library's text form back to the system's bytes: pairs joined, and the
 // U+EF00 + byte of a name that was not UTF-8 made the byte again.
@@ -240,8 +239,7 @@ platform::Status SevenZipEntryReader::Open(std::unique_ptr<platform::FileStream>
         if (v.vt != VT_FILETIME) return;
         const uint64_t ticks =
             (static_cast<uint64_t>(v.filetime.dwHighDateTime) << 32) | v.filetime.dwLowDateTime;
-        entry.modifiedSeconds =
-            (static_cast<int64_t>(ticks) - static_cast<int64_t>(kUnixEpochTicks)) / 10000000;
+        entry.modifiedSeconds = platform::UnixSecondsFromFileTime(ticks);
       });
       bool folder = false;
       property(kpidIsDir, [&](const PROPVARIANT& v) {
