@@ -80,24 +80,6 @@ TEST_F(FolderRunTest, SetIdProgramsKeepTheirOwnerAndGroup) {
                          "/theirs.sh nobody:nogroup 6755\n");
 }
 
-// Given file names that hold a line break or a terminal escape, the log keeps
-// one event per line: nobody can add a convincing line by naming a file.
-TEST_F(FolderRunTest, NamesCannotForgeLogLines) {
-  File("evil\n[06.12.2026 03:00:00] (01) File: Add /etc/shadow.txt", "x");
-  File("esc\x1b]0;owned\x07.txt", "y");
-  job_.LogFiles = true;
-  ASSERT_EQ(RunJob().status, 0);
-  const std::vector<std::string> lines = test::LogLines(out_ + "/Daily.log");
-  EXPECT_EQ(lines.size(), 2u);
-  const auto has = [&](const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-  };
-  EXPECT_TRUE(has("(01) File: Add " + src_ +
-                  "/evil\\x0A[06.12.2026 03:00:00] (01) File: Add /etc/shadow.txt."));
-  EXPECT_TRUE(has("(01) File: Add " + src_ + "/esc\\x1B]0;owned\\x07.txt."));
-  EXPECT_EQ(test::ReadBytes(Target() + "/esc\x1b]0;owned\x07.txt"), "y");
-}
-
 TEST_F(FolderRunTest, AFileThatCannotBeWrittenIsLoggedAndTheRunEndsWithStatusOne) {
   File("a.txt", "a");
   File("b.txt", "b");

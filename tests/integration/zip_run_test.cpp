@@ -69,28 +69,6 @@ TEST_F(ZipRunTest, IncludeFoldersAreTakenAbsoluteAndNormal) {
   EXPECT_EQ(output_, stored + "/a.txt\n" + stored + "/sub/b.txt\n");
 }
 
-// Given two runs of one job started together, they never write at once: each
-// either completes or ends with status 2 and says why, and the archive that
-// stays is whole.
-TEST_F(ZipRunTest, TwoRunsOfOneJobStartedTogetherNeverSpoilTheArchive) {
-  for (int i = 0; i < 300; ++i) File("f" + std::to_string(i) + ".txt", std::string(20000, 'x'));
-  const std::string job = cli_.WriteJob(job_);
-  const pid_t first = cli_.Start({job, "-start"}, dir_.Native("first.txt"));
-  const pid_t second = cli_.Start({job, "-start"}, dir_.Native("second.txt"));
-  const int firstStatus = test::Cli::Wait(first);
-  const int secondStatus = test::Cli::Wait(second);
-  const std::string outputs = test::ReadBytes(dir_.Native("first.txt")) + "\n----\n" +
-                              test::ReadBytes(dir_.Native("second.txt"));
-  EXPECT_TRUE(firstStatus == 0 || firstStatus == 2) << outputs;
-  EXPECT_TRUE(secondStatus == 0 || secondStatus == 2) << outputs;
-  EXPECT_TRUE(firstStatus == 0 || secondStatus == 0) << outputs;
-  if (firstStatus == 2 || secondStatus == 2) {
-    EXPECT_NE(outputs.find("This job is already running"), std::string::npos) << outputs;
-  }
-  EXPECT_EQ(Shell("unzip -tq '" + Archive() + "'"), 0) << output_;
-  EXPECT_EQ(test::NamesIn(out_), (std::vector<std::string>{"Daily.kvncat", "Daily.zip"}));
-}
-
 // Given a run of the job under way, another one ends at once with status 2
 // and leaves the archive and the log as they were.
 TEST_F(ZipRunTest, ARunWhileTheJobRunsChangesNothing) {

@@ -73,8 +73,9 @@ TEST_F(RunLogTest, ClosedLogDropsLinesAndUncreatableLogReports1627) {
   EXPECT_FALSE(test::PathExists(dir_.Native("no")));
 }
 
-// Given a name that is not UTF-8 and a text with a lone surrogate, the log
-// stays valid UTF-8 and still shows the name's exact bytes.
+// Given a name that is not UTF-8, a text with a lone surrogate, or a line
+// break and a terminal escape, the log stays one valid UTF-8 line an event
+// and still shows the name's exact bytes.
 TEST_F(RunLogTest, ForeignBytesAreShownAsEscapesAndLoneSurrogatesReplaced) {
   ASSERT_EQ(log_.OpenLog(dir_.Wide("run.log")), 0u);
   std::wstring text = L"name-";
@@ -82,9 +83,13 @@ TEST_F(RunLogTest, ForeignBytesAreShownAsEscapesAndLoneSurrogatesReplaced) {
   text.push_back(static_cast<wchar_t>(0xDCE9));  // an escaped byte of a Latin-1 name
   text += L"-end";
   log_.WriteLogLine(text);
+  // A name cannot forge a line of its own, nor send the terminal a command.
+  log_.WriteLogLine(L"evil\n[06.12.2026 03:00:00] (01) File: Add /etc/shadow\x1b]0;t\x07");
   log_.CloseLog();
   EXPECT_EQ(LogLines(dir_.Native("run.log")),
-            std::vector<std::string>{"name-\xEF\xBF\xBD\\xE9-end"});
+            (std::vector<std::string>{
+                "name-\xEF\xBF\xBD\\xE9-end",
+                "evil\\x0A[06.12.2026 03:00:00] (01) File: Add /etc/shadow\\x1B]0;t\\x07"}));
 }
 
 // Given eight threads writing at once, every line arrives whole with its prefix.
