@@ -49,22 +49,6 @@ class RunDriverTest : public ::testing::Test {
     return driver_.Run(doc);
   }
 
-  // Runs the job while src/a.txt cannot be opened (it vanished after the
-  // scan) and checks that exactly that file is logged and counted.
-  void RunWithVanishedFile() {
-    test::FaultyFileSystem fs;
-    fs.failOpenFile = [](const std::wstring& path) {
-      return path.ends_with(L"/a.txt") ? ENOENT : 0;
-    };
-    platform::ScopedFileSystem scoped(&fs);
-    const RunReport report = Run();
-    EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
-    EXPECT_EQ(report.errorCount, 1u);
-    EXPECT_EQ(test::LogLines(dir_.Native("out/Daily.log")),
-              std::vector<std::string>{"Backup file " + src_ +
-                                       "/a.txt failed. Code: 2, No such file or directory."});
-  }
-
   // Whether a line of the job's log holds `text`.
   bool LogHas(const std::string& text) const {
     for (const std::string& line : LogLines(dir_.Native("out/Daily.log"))) {

@@ -175,151 +175,129 @@ class WatchedFileStream : public platform::FileStream {
 
 }  // namespace
 
-std::unique_ptr<platform::FileStream> FaultyFileSystem::Watch(
-    std::unique_ptr<platform::FileStream> stream, const std::wstring& path) {
-  return std::make_unique<WatchedFileStream>(std::move(stream), *this, path);
+int FaultyFileSystem::Watch(int error, Stream&& real, const Name& path, Stream* watched) {
+  if (error == 0) *watched = std::make_unique<WatchedFileStream>(std::move(real), *this, path);
+  return error;
 }
 
-int FaultyFileSystem::CreateReplacement(const std::wstring& path, std::wstring* temporary,
-                                        std::unique_ptr<platform::FileStream>* file) {
+int FaultyFileSystem::CreateReplacement(const Name& path, Name* temporary, Stream* file) {
   if (const int error = Ask(failCreate, path)) return error;
-  std::unique_ptr<platform::FileStream> real;
-  if (const int error = target().CreateReplacement(path, temporary, &real)) return error;
-  *file = Watch(std::move(real), *temporary);
-  return 0;
+  Stream real;
+  const int error = real_.CreateReplacement(path, temporary, &real);
+  return Watch(error, std::move(real), *temporary, file);
 }
 
-int FaultyFileSystem::OpenStream(const std::wstring& path, platform::FileStream::Mode mode,
-                                 std::unique_ptr<platform::FileStream>* stream) {
+int FaultyFileSystem::OpenStream(const Name& path, platform::FileStream::Mode mode,
+                                 Stream* stream) {
   const bool create = mode == platform::FileStream::kCreate;
   if (const int error = Ask(create ? failCreate : failOpenFile, path)) return error;
-  std::unique_ptr<platform::FileStream> real;
-  if (const int error = target().OpenStream(path, mode, &real)) return error;
-  *stream = Watch(std::move(real), path);
-  return 0;
+  Stream real;
+  return Watch(real_.OpenStream(path, mode, &real), std::move(real), path, stream);
 }
 
-int FaultyFileSystem::Remove(const std::wstring& path) {
+int FaultyFileSystem::Remove(const Name& path) {
   if (const int error = Ask(failRemove, path)) return error;
-  return target().Remove(path);
+  return real_.Remove(path);
 }
 
-int FaultyFileSystem::Replace(const std::wstring& source, const std::wstring& destination) {
-  if (failReplace) {
-    if (const int error = failReplace(source, destination)) return error;
-  }
-  return target().Replace(source, destination);
+int FaultyFileSystem::Replace(const Name& source, const Name& destination) {
+  if (const int error = failReplace ? failReplace(source, destination) : 0) return error;
+  return real_.Replace(source, destination);
 }
 
-int FaultyFileSystem::CreateFolders(const std::wstring& path) {
+int FaultyFileSystem::CreateFolders(const Name& path) {
   if (const int error = Ask(failMakeFolder, path)) return error;
-  return target().CreateFolders(path);
+  return real_.CreateFolders(path);
 }
 
-int FaultyFileSystem::FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) {
-  if (freeSpace) {
-    *queried = path;
-    return freeSpace(bytes);
-  }
-  return target().FreeSpace(path, bytes, queried);
+int FaultyFileSystem::FreeSpace(const Name& path, uint64_t* bytes, Name* queried) {
+  if (!freeSpace) return real_.FreeSpace(path, bytes, queried);
+  *queried = path;
+  return freeSpace(bytes);
 }
 
-int FaultyFileSystem::OpenFolder(const std::wstring& path, platform::Folder* folder) {
+int FaultyFileSystem::OpenFolder(const Name& path, Folder* folder) {
   if (const int error = Ask(failOpenFolder, path)) return error;
-  return target().OpenFolder(path, folder);
+  return real_.OpenFolder(path, folder);
 }
 
-int FaultyFileSystem::OpenSubfolder(const platform::Folder& parent, const std::wstring& name,
-                                    const platform::FileId* expected, platform::Folder* folder) {
+int FaultyFileSystem::OpenSubfolder(const Folder& parent, const Name& name,
+                                    const platform::FileId* expected, Folder* folder) {
   if (const int error = Ask(failOpenFolder, parent.path() + name)) return error;
-  return target().OpenSubfolder(parent, name, expected, folder);
+  return real_.OpenSubfolder(parent, name, expected, folder);
 }
 
-int FaultyFileSystem::MakeFolder(const platform::Folder& parent, const std::wstring& name,
-                                 platform::Folder* folder) {
+int FaultyFileSystem::MakeFolder(const Folder& parent, const Name& name, Folder* folder) {
   if (const int error = Ask(failMakeFolder, parent.path() + name)) return error;
-  return target().MakeFolder(parent, name, folder);
+  return real_.MakeFolder(parent, name, folder);
 }
 
-int FaultyFileSystem::SyncFileSystem(const platform::Folder& folder) {
+int FaultyFileSystem::SyncFileSystem(const Folder& folder) {
   if (const int error = Ask(failSync, folder.path())) return error;
-  return target().SyncFileSystem(folder);
+  return real_.SyncFileSystem(folder);
 }
 
-int FaultyFileSystem::ReadDirectory(const platform::Folder& folder,
+int FaultyFileSystem::ReadDirectory(const Folder& folder,
                                     std::vector<platform::DirectoryEntry>* entries) {
   if (const int error = Ask(failReadDirectory, folder.path())) return error;
-  const int error = target().ReadDirectory(folder, entries);
-  if (error == 0 && failEntry) {
-    for (platform::DirectoryEntry& entry : *entries) {
-      if (const int failed = failEntry(folder.path() + entry.name)) {
-        // Only the name is known of an entry whose status cannot be read.
-        platform::DirectoryEntry unreadable;
-        unreadable.name = entry.name;
-        unreadable.error = failed;
-        entry = std::move(unreadable);
-      }
+  const int error = real_.ReadDirectory(folder, entries);
+  for (platform::DirectoryEntry& entry : *entries) {
+    if (const int failed = error == 0 ? Ask(failEntry, folder.path() + entry.name) : 0) {
+      // Only the name is known of an entry whose status cannot be read.
+      platform::DirectoryEntry unreadable;
+      unreadable.name = entry.name;
+      unreadable.error = failed;
+      entry = std::move(unreadable);
     }
   }
   return error;
 }
 
-int FaultyFileSystem::OpenFile(const platform::Folder& folder, const std::wstring& name,
-                               const platform::FileId& expected,
-                               std::unique_ptr<platform::FileStream>* stream) {
-  const std::wstring path = folder.path() + name;
+int FaultyFileSystem::OpenFile(const Folder& folder, const Name& name,
+                               const platform::FileId& expected, Stream* stream) {
+  const Name path = folder.path() + name;
   if (const int error = Ask(failOpenFile, path)) return error;
-  std::unique_ptr<platform::FileStream> real;
-  if (const int error = target().OpenFile(folder, name, expected, &real)) return error;
-  *stream = Watch(std::move(real), path);
-  return 0;
+  Stream real;
+  return Watch(real_.OpenFile(folder, name, expected, &real), std::move(real), path, stream);
 }
 
-int FaultyFileSystem::CreateFile(const platform::Folder& folder, const std::wstring& name,
-                                 std::unique_ptr<platform::FileStream>* file) {
-  const std::wstring path = folder.path() + name;
+int FaultyFileSystem::CreateFile(const Folder& folder, const Name& name, Stream* file) {
+  const Name path = folder.path() + name;
   if (const int error = Ask(failCreate, path)) return error;
-  std::unique_ptr<platform::FileStream> real;
-  if (const int error = target().CreateFile(folder, name, &real)) return error;
-  *file = Watch(std::move(real), path);
-  return 0;
+  Stream real;
+  return Watch(real_.CreateFile(folder, name, &real), std::move(real), path, file);
 }
 
-int FaultyFileSystem::CreateTemporary(const platform::Folder& folder, const std::wstring& stem,
-                                      std::wstring* name,
-                                      std::unique_ptr<platform::FileStream>* stream) {
+int FaultyFileSystem::CreateTemporary(const Folder& folder, const Name& stem, Name* name,
+                                      Stream* stream) {
   if (const int error = Ask(failCreate, folder.path() + stem)) return error;
-  std::unique_ptr<platform::FileStream> real;
-  if (const int error = target().CreateTemporary(folder, stem, name, &real)) return error;
-  *stream = Watch(std::move(real), folder.path() + *name);
-  return 0;
+  Stream real;
+  const int error = real_.CreateTemporary(folder, stem, name, &real);
+  return Watch(error, std::move(real), folder.path() + *name, stream);
 }
 
-int FaultyFileSystem::Rename(const platform::Folder& from, const std::wstring& fromName,
-                             const platform::Folder& to, const std::wstring& toName) {
-  if (failReplace) {
-    if (const int error = failReplace(from.path() + fromName, to.path() + toName)) return error;
-  }
-  return target().Rename(from, fromName, to, toName);
+int FaultyFileSystem::Rename(const Folder& from, const Name& fromName, const Folder& to,
+                             const Name& toName) {
+  const Name source = from.path() + fromName, target = to.path() + toName;
+  if (const int error = failReplace ? failReplace(source, target) : 0) return error;
+  return real_.Rename(from, fromName, to, toName);
 }
 
-int FaultyFileSystem::RemoveFile(const platform::Folder& folder, const std::wstring& name) {
+int FaultyFileSystem::RemoveFile(const Folder& folder, const Name& name) {
   if (const int error = Ask(failRemove, folder.path() + name)) return error;
-  return target().RemoveFile(folder, name);
+  return real_.RemoveFile(folder, name);
 }
 
-int FaultyFileSystem::CopyFile(const platform::Folder& source, const std::wstring& name,
-                               const platform::FileId& expected, const platform::Folder& target,
-                               const std::wstring& targetName, const platform::Folder& work,
-                               uint32_t* checksum) {
+int FaultyFileSystem::CopyFile(const Folder& source, const Name& name,
+                               const platform::FileId& expected, const Folder& target,
+                               const Name& targetName, const Folder& work, uint32_t* checksum) {
   if (const int error = Ask(failCopy, source.path() + name)) return error;
-  return FileSystemWrapper::CopyFile(source, name, expected, target, targetName, work, checksum);
+  return real_.CopyFile(source, name, expected, target, targetName, work, checksum);
 }
 
-int FaultyFileSystem::ReadBack(const platform::Folder& folder, const std::wstring& name,
-                               uint32_t* checksum) {
+int FaultyFileSystem::ReadBack(const Folder& folder, const Name& name, uint32_t* checksum) {
   if (const int error = Ask(failReadBack, folder.path() + name)) return error;
-  return FileSystemWrapper::ReadBack(folder, name, checksum);
+  return real_.ReadBack(folder, name, checksum);
 }
 
 int MemoryFile::Read(void* buffer, size_t n, size_t* got) {

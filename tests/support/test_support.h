@@ -81,102 +81,22 @@ class MemoryFile : public platform::FileStream {
   size_t position_ = 0;
 };
 
-// Forwards every call to another file system; override what should differ.
-class FileSystemWrapper : public platform::FileSystem {
- public:
-  explicit FileSystemWrapper(platform::FileSystem& target) : target_(target) {}
-
-  int CreateReplacement(const std::wstring& path, std::wstring* temporary,
-                        std::unique_ptr<platform::FileStream>* file) override {
-    return target_.CreateReplacement(path, temporary, file);
-  }
-  int OpenStream(const std::wstring& path, platform::FileStream::Mode mode,
-                 std::unique_ptr<platform::FileStream>* stream) override {
-    return target_.OpenStream(path, mode, stream);
-  }
-  bool Exists(const std::wstring& path) override { return target_.Exists(path); }
-  int Remove(const std::wstring& path) override { return target_.Remove(path); }
-  int Replace(const std::wstring& source, const std::wstring& target) override {
-    return target_.Replace(source, target);
-  }
-  int CreateFolders(const std::wstring& path) override { return target_.CreateFolders(path); }
-  int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override {
-    return target_.FreeSpace(path, bytes, queried);
-  }
-  int OpenFolder(const std::wstring& path, platform::Folder* folder) override {
-    return target_.OpenFolder(path, folder);
-  }
-  int OpenSubfolder(const platform::Folder& parent, const std::wstring& name,
-                    const platform::FileId* expected, platform::Folder* folder) override {
-    return target_.OpenSubfolder(parent, name, expected, folder);
-  }
-  int MakeFolder(const platform::Folder& parent, const std::wstring& name,
-                 platform::Folder* folder) override {
-    return target_.MakeFolder(parent, name, folder);
-  }
-  int ReadDirectory(const platform::Folder& folder,
-                    std::vector<platform::DirectoryEntry>* entries) override {
-    return target_.ReadDirectory(folder, entries);
-  }
-  int DescribeFolder(const platform::Folder& folder, platform::DirectoryEntry* entry) override {
-    return target_.DescribeFolder(folder, entry);
-  }
-  int SyncFileSystem(const platform::Folder& folder) override {
-    return target_.SyncFileSystem(folder);
-  }
-  int OpenFile(const platform::Folder& folder, const std::wstring& name,
-               const platform::FileId& expected,
-               std::unique_ptr<platform::FileStream>* stream) override {
-    return target_.OpenFile(folder, name, expected, stream);
-  }
-  int CreateFile(const platform::Folder& folder, const std::wstring& name,
-                 std::unique_ptr<platform::FileStream>* file) override {
-    return target_.CreateFile(folder, name, file);
-  }
-  int CreateTemporary(const platform::Folder& folder, const std::wstring& stem, std::wstring* name,
-                      std::unique_ptr<platform::FileStream>* stream) override {
-    return target_.CreateTemporary(folder, stem, name, stream);
-  }
-  int Rename(const platform::Folder& from, const std::wstring& fromName, const platform::Folder& to,
-             const std::wstring& toName) override {
-    return target_.Rename(from, fromName, to, toName);
-  }
-  int RemoveFile(const platform::Folder& folder, const std::wstring& name) override {
-    return target_.RemoveFile(folder, name);
-  }
-  int CopyFile(const platform::Folder& source, const std::wstring& name,
-               const platform::FileId& expected, const platform::Folder& target,
-               const std::wstring& targetName, const platform::Folder& work,
-               uint32_t* checksum) override {
-    return target_.CopyFile(source, name, expected, target, targetName, work, checksum);
-  }
-  int ReadBack(const platform::Folder& folder, const std::wstring& name,
-               uint32_t* checksum) override {
-    return target_.ReadBack(folder, name, checksum);
-  }
-
- protected:
-  platform::FileSystem& target() { return target_; }
-
- private:
-  platform::FileSystem& target_;
-};
-
 // A file system that forwards to the real one but lets a test step in. Each
 // hook is called before its call with the full path of what the call is about
 // (for a call on an open folder: the folder's path followed by the name) and
 // returns the errno to fail with, or 0 to let the call go on. A hook may also
 // change the real tree first, say swap a file for a symbolic link: that is how
 // tests race a run deterministically instead of with sleeps.
-class FaultyFileSystem : public FileSystemWrapper {
+class FaultyFileSystem : public platform::FileSystem {
  public:
   using Hook = std::function<int(const std::wstring& path)>;
+  using Stream = std::unique_ptr<platform::FileStream>;
+  using Folder = platform::Folder;
+  using Name = std::wstring;
 
-  FaultyFileSystem() : FileSystemWrapper(platform::RealFileSystem()) {}
-
-  Hook failCreate;         // CreateReplacement (path: the file
-                           // to replace), OpenStream(kCreate), CreateFile,
-                           // CreateTemporary (path: folder + stem)
+  Hook failCreate;         // CreateReplacement (path: the file to replace),
+                           // OpenStream(kCreate), CreateFile, CreateTemporary
+                           // (path: folder + stem)
   Hook failOpenFolder;     // OpenFolder, OpenSubfolder
   Hook failMakeFolder;     // MakeFolder, CreateFolders
   Hook failReadDirectory;  // by folder path (ending in the separator)
@@ -188,8 +108,8 @@ class FaultyFileSystem : public FileSystemWrapper {
   Hook failReadBack;  // ReadBack, by path
   Hook failRemove;    // Remove, RemoveFile
   Hook failSync;      // Sync of any file or stream, SyncFileSystem (by folder)
-  std::function<int(const std::wstring& source, const std::wstring& target)> failReplace;
   // Replace, Rename
+  std::function<int(const std::wstring& source, const std::wstring& target)> failReplace;
   // Before each read of a stream opened for reading, with the bytes read so far.
   std::function<int(const std::wstring& path, uint64_t read)> failRead;
   // Before each write to a file the program made, with the bytes it has taken
@@ -199,43 +119,40 @@ class FaultyFileSystem : public FileSystemWrapper {
   std::function<int(uint64_t* bytes)> freeSpace;
   int writeCalls = 0;
 
-  int CreateReplacement(const std::wstring& path, std::wstring* temporary,
-                        std::unique_ptr<platform::FileStream>* file) override;
-  int OpenStream(const std::wstring& path, platform::FileStream::Mode mode,
-                 std::unique_ptr<platform::FileStream>* stream) override;
-  int Remove(const std::wstring& path) override;
-  int Replace(const std::wstring& source, const std::wstring& target) override;
-  int CreateFolders(const std::wstring& path) override;
-  int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override;
-  int OpenFolder(const std::wstring& path, platform::Folder* folder) override;
-  int OpenSubfolder(const platform::Folder& parent, const std::wstring& name,
-                    const platform::FileId* expected, platform::Folder* folder) override;
-  int MakeFolder(const platform::Folder& parent, const std::wstring& name,
-                 platform::Folder* folder) override;
-  int ReadDirectory(const platform::Folder& folder,
-                    std::vector<platform::DirectoryEntry>* entries) override;
-  int SyncFileSystem(const platform::Folder& folder) override;
-  int OpenFile(const platform::Folder& folder, const std::wstring& name,
-               const platform::FileId& expected,
-               std::unique_ptr<platform::FileStream>* stream) override;
-  int CreateFile(const platform::Folder& folder, const std::wstring& name,
-                 std::unique_ptr<platform::FileStream>* file) override;
-  int CreateTemporary(const platform::Folder& folder, const std::wstring& stem, std::wstring* name,
-                      std::unique_ptr<platform::FileStream>* stream) override;
-  int Rename(const platform::Folder& from, const std::wstring& fromName, const platform::Folder& to,
-             const std::wstring& toName) override;
-  int RemoveFile(const platform::Folder& folder, const std::wstring& name) override;
-  int CopyFile(const platform::Folder& source, const std::wstring& name,
-               const platform::FileId& expected, const platform::Folder& target,
-               const std::wstring& targetName, const platform::Folder& work,
+  int CreateReplacement(const Name& path, Name* temporary, Stream* file) override;
+  int OpenStream(const Name& path, platform::FileStream::Mode mode, Stream* stream) override;
+  bool Exists(const Name& path) override { return real_.Exists(path); }
+  int Remove(const Name& path) override;
+  int Replace(const Name& source, const Name& target) override;
+  int CreateFolders(const Name& path) override;
+  int FreeSpace(const Name& path, uint64_t* bytes, Name* queried) override;
+  int OpenFolder(const Name& path, Folder* folder) override;
+  int OpenSubfolder(const Folder& parent, const Name& name, const platform::FileId* expected,
+                    Folder* folder) override;
+  int MakeFolder(const Folder& parent, const Name& name, Folder* folder) override;
+  int ReadDirectory(const Folder& folder, std::vector<platform::DirectoryEntry>* entries) override;
+  int DescribeFolder(const Folder& folder, platform::DirectoryEntry* entry) override {
+    return real_.DescribeFolder(folder, entry);
+  }
+  int SyncFileSystem(const Folder& folder) override;
+  int OpenFile(const Folder& folder, const Name& name, const platform::FileId& expected,
+               Stream* stream) override;
+  int CreateFile(const Folder& folder, const Name& name, Stream* file) override;
+  int CreateTemporary(const Folder& folder, const Name& stem, Name* name, Stream* stream) override;
+  int Rename(const Folder& from, const Name& fromName, const Folder& to,
+             const Name& toName) override;
+  int RemoveFile(const Folder& folder, const Name& name) override;
+  int CopyFile(const Folder& source, const Name& name, const platform::FileId& expected,
+               const Folder& target, const Name& targetName, const Folder& work,
                uint32_t* checksum) override;
-  int ReadBack(const platform::Folder& folder, const std::wstring& name,
-               uint32_t* checksum) override;
+  int ReadBack(const Folder& folder, const Name& name, uint32_t* checksum) override;
 
  private:
-  // Wraps a file made by the real file system so its calls meet the hooks.
-  std::unique_ptr<platform::FileStream> Watch(std::unique_ptr<platform::FileStream> stream,
-                                              const std::wstring& path);
+  // Wraps a file made by the real file system so its calls meet the hooks;
+  // takes `real` only once `error` says the call that made it has returned.
+  int Watch(int error, Stream&& real, const Name& path, Stream* watched);
+
+  platform::FileSystem& real_ = platform::RealFileSystem();
 };
 
 // A clock whose wall time is what the test sets, whose pump tick is 1 ms (a
