@@ -221,34 +221,34 @@ TEST_F(FolderRunTest, RunsTheRecentJobAndRemembersItAbsolutely) {
   EXPECT_TRUE(PathExists(Target() + "/a.txt"));
 }
 
-TEST_F(FolderRunTest, UnreadableJobsEndWithStatusThree) {
+// A job that cannot be read and a command line that makes no sense end with
+// status 3 and say why; asking for help is status 0. Nothing crashes.
+TEST_F(FolderRunTest, WhatCannotRunEndsWithStatusThreeAndSaysWhy) {
   WriteBytes(dir_.Native("broken.kvnjob"), "{\"Backup\": [");
-  test::CliResult result = cli_.Run({"broken.kvnjob", "-start"});
-  EXPECT_EQ(result.status, 3);
-  EXPECT_NE(result.output.find("The backup file could not be opened! (" +
-                               dir_.Native("broken.kvnjob") + ": not valid JSON at byte 11)"),
-            std::string::npos)
-      << result.output;
   WriteBytes(dir_.Native("nolists.kvnjob"), "{\"Backup\": {}}");
-  EXPECT_EQ(cli_.Run({"nolists.kvnjob", "-start"}).status, 3);
-  result = cli_.Run({"missing.kvnjob", "-start"});
-  EXPECT_EQ(result.status, 3);
-  EXPECT_NE(result.output.find("missing.kvnjob"), std::string::npos) << result.output;
-}
-
-TEST_F(FolderRunTest, BadCommandLinesNeverCrash) {
-  EXPECT_EQ(cli_.Run({"-frobnicate"}).status, 3);
-  EXPECT_EQ(cli_.Run({"\"unbalanced", "-start", "\""}).status, 3);
-  std::vector<std::string> many(150, "-start");
-  EXPECT_EQ(cli_.Run(many).status, 3);
-  const test::CliResult help = cli_.Run({"-help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.output.find("Usage: kelvane"), std::string::npos);
-  EXPECT_EQ(cli_.Run({"-?"}).status, 0);
-  // Without -start and without a desktop there is nothing to show.
-  const test::CliResult bare = cli_.Run({});
-  EXPECT_EQ(bare.status, 3);
-  EXPECT_NE(bare.output.find("Usage: kelvane"), std::string::npos);
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::string said;
+  } rows[] = {
+      {{"broken.kvnjob", "-start"}, 3, "The backup file could not be opened! (" +
+                                           dir_.Native("broken.kvnjob") +
+                                           ": not valid JSON at byte 11)"},
+      {{"nolists.kvnjob", "-start"}, 3, "The job could not be read."},
+      {{"missing.kvnjob", "-start"}, 3, "missing.kvnjob"},
+      {{"-frobnicate"}, 3, "Usage: kelvane"},
+      {{"\"unbalanced", "-start", "\""}, 3, ""},
+      {std::vector<std::string>(150, "-start"), 3, ""},
+      {{"-help"}, 0, "Usage: kelvane"},
+      {{"-?"}, 0, "Usage: kelvane"},
+      // Without -start and without a desktop there is nothing to show.
+      {{}, 3, "Usage: kelvane"},
+  };
+  for (const auto& row : rows) {
+    const test::CliResult result = cli_.Run(row.arguments);
+    EXPECT_EQ(result.status, row.status) << row.said << result.output;
+    EXPECT_NE(result.output.find(row.said), std::string::npos) << result.output;
+  }
 }
 
 }  // namespace

@@ -195,21 +195,26 @@ TEST_F(ServerCommandsTest, APasswordFromStandardInputOpensTheArchives) {
   job_.Type = kJobTypeZip;
   const std::string jobFile = cli_.WriteJob(job_);
   ASSERT_EQ(::chmod(jobFile.c_str(), 0600), 0);
-  ASSERT_EQ(Kelvane("'" + jobFile + "' -set-password", "geheim\\n"), 0) << output_;
+  ASSERT_EQ(Kelvane("'" + jobFile + "' -set-password", "geheim ü\\n"), 0) << output_;
   EXPECT_EQ(output_.find("geheim"), std::string::npos) << output_;
   struct stat status;
   ASSERT_EQ(::stat(jobFile.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0600u);
   EXPECT_EQ(test::ReadBytes(jobFile).find("geheim"), std::string::npos) << "stored enciphered";
   ASSERT_EQ(Kelvane("'" + jobFile + "' -start"), 0) << output_;
-  EXPECT_EQ(Shell("unzip -P geheim -tq '" + out_ + "/Daily.zip'"), 0) << output_;
+  EXPECT_EQ(Shell("unzip -P 'geheim ü' -tq '" + out_ + "/Daily.zip'"), 0) << output_;
   EXPECT_NE(Shell("unzip -P wrong -tq '" + out_ + "/Daily.zip'"), 0);
 
   std::string text = test::ReadBytes(jobFile);
   text.replace(text.find("\"Type\" : 1"), 10, "\"Type\" : 2");
   test::WriteBytes(jobFile, text);
   ASSERT_EQ(Kelvane("'" + jobFile + "' -start"), 0) << output_;
-  EXPECT_EQ(Shell("7z t -pgeheim '" + out_ + "/Daily.7z'"), 0) << output_;
+  // 7z: AES-256, the names listed without the password, a wrong one refused.
+  EXPECT_EQ(Shell("7z t '-pgeheim ü' '" + out_ + "/Daily.7z'"), 0) << output_;
+  EXPECT_NE(Shell("7z t -pwrong '" + out_ + "/Daily.7z'"), 0);
+  ASSERT_EQ(Shell("7z l -slt '-pgeheim ü' '" + out_ + "/Daily.7z'"), 0);
+  EXPECT_NE(output_.find("7zAES"), std::string::npos) << output_;
+  EXPECT_EQ(Shell("7z l -p '" + out_ + "/Daily.7z' | grep -c /a.txt"), 0) << output_;
 
   // An empty line removes it.
   ASSERT_EQ(Kelvane("'" + jobFile + "' -set-password", "\\n"), 0) << output_;

@@ -28,24 +28,6 @@ class SevenZipRunTest : public test::JobRunTest {
   }
 };
 
-TEST_F(SevenZipRunTest, ArchiveExtractsToExactlyTheSelectedFiles) {
-  File("a.txt", "alpha\n");
-  File("empty.dat", "");
-  File("Grüße/Übersicht.md", "umlauts\n", 0600);
-  File("Документы/отчёт.txt", "cyrillic\n");
-  File("日本/テスト.txt", "japanese\n", 0755);
-  File("deep/a/b/c.bin", std::string(100000, '\x02'));
-  File("skip.log", "black-listed\n");
-  const test::CliResult result = RunJob();
-  ASSERT_EQ(result.status, 0) << result.output;
-  EXPECT_EQ(Shell("7z t '" + Archive() + "'"), 0) << output_;
-
-  ASSERT_EQ(Shell("cp -a '" + src_ + "' expected && rm expected/skip.log"), 0) << output_;
-  ASSERT_EQ(Shell("7z x -bd -ox '" + Archive() + "'"), 0) << output_;
-  ExpectSameTree(dir_.Native("expected"), dir_.Native("x") + src_, 0);
-  EXPECT_FALSE(test::HoldsTemporary(out_, ".Daily.7z"));
-}
-
 // Given programs with set-user-ID and set-group-ID bits, the archive keeps
 // their permission bits but never those: extracting a backup must not make
 // programs that run with someone else's rights.
@@ -55,18 +37,6 @@ TEST_F(SevenZipRunTest, SpecialBitsAreNeverStored) {
   ASSERT_EQ(RunJob().status, 0);
   ASSERT_EQ(Shell("7z l -slt '" + Archive() + "' | grep '^Attributes' | sort"), 0);
   EXPECT_EQ(output_, "Attributes = A -rw-r--r--\nAttributes = A -rwxr-xr-x\n");
-}
-
-TEST_F(SevenZipRunTest, PasswordEncryptsWithAes256) {
-  File("a.txt", "secret");
-  job_.ArchivePassword = L"Kennwort ü";
-  ASSERT_EQ(RunJob().status, 0);
-  EXPECT_EQ(Shell("7z t '-pKennwort ü' '" + Archive() + "'"), 0) << output_;
-  EXPECT_NE(Shell("7z t -pwrong '" + Archive() + "'"), 0);
-  ASSERT_EQ(Shell("7z l -slt '-pKennwort ü' '" + Archive() + "'"), 0);
-  EXPECT_NE(output_.find("7zAES"), std::string::npos) << output_;
-  EXPECT_EQ(Shell("7z l -p '" + Archive() + "'"), 0) << output_;  // names without the password
-  EXPECT_NE(output_.find(src_.substr(1) + "/a.txt"), std::string::npos) << output_;
 }
 
 TEST_F(SevenZipRunTest, AnUnusableLibraryEndsTheRunWithItsReason) {

@@ -28,9 +28,10 @@ class ZipRunTest : public test::JobRunTest {
 };
 
 // Given a tree with nested folders, empty files, umlauts, non-Latin scripts, a
-// name that is not UTF-8 and a hidden file, when a ZIP job takes all of it, then
-// unzip and 7z accept the archive and unzip gives back exactly the files.
-TEST_F(ZipRunTest, ArchiveExtractsToExactlyTheSelectedFiles) {
+// name that is not UTF-8 and a hidden file, when a ZIP or 7z job takes all of
+// it, then the tools accept the archive and give back exactly the files, with
+// their modes, and their times (to the two seconds of DOS times in ZIP).
+TEST_F(ZipRunTest, ArchivesExtractToExactlyTheSelectedFiles) {
   File("a.txt", "alpha\n");
   File("empty.dat", "");
   File("Grüße/Übersicht.md", "umlauts\n", 0600);
@@ -41,19 +42,33 @@ TEST_F(ZipRunTest, ArchiveExtractsToExactlyTheSelectedFiles) {
   File("deep/a/b/c/d/e.bin", std::string(100000, '\x01'));
   File("skip.log", "black-listed\n");
   job_.IncludeHiddenFiles = true;
-  const test::CliResult result = RunJob();
-  ASSERT_EQ(result.status, 0) << result.output;
-
-  EXPECT_EQ(Shell("unzip -t '" + Archive() + "'"), 0) << output_;
-  EXPECT_EQ(Shell("7z t '" + Archive() + "'"), 0) << output_;
-  EXPECT_EQ(output_.find("Warning"), std::string::npos) << output_;
-
   ASSERT_EQ(Shell("cp -a '" + src_ + "' expected && rm expected/skip.log"), 0) << output_;
-  ASSERT_EQ(Shell("mkdir x && cd x && unzip -q '" + Archive() + "'"), 0) << output_;
-  // Modes exactly; times to the two seconds of DOS times.
-  ExpectSameTree(dir_.Native("expected"), dir_.Native("x") + src_, 2);
-  EXPECT_FALSE(PathExists(out_ + "/Daily.log"));
-  EXPECT_FALSE(test::HoldsTemporary(out_, ".Daily.zip"));
+  const struct {
+    uint32_t type;
+    std::string archive, test, extract;
+    int mtimeSlack;
+  } rows[] = {
+      {kJobTypeZip, "Daily.zip", "unzip -t {} && 7z t {}", "mkdir zip && cd zip && unzip -q {}", 2},
+      {kJobTypeSevenZip, "Daily.7z", "7z t {}", "7z x -bd -o7z {}", 0},
+  };
+  for (const auto& row : rows) {
+    job_.Type = row.type;
+    const test::CliResult result = RunJob();
+    ASSERT_EQ(result.status, 0) << result.output;
+    const std::string archive = "'" + out_ + "/" + row.archive + "'";
+    auto fill = [&](std::string command) {
+      for (size_t at; (at = command.find("{}")) != std::string::npos;)
+        command.replace(at, 2, archive);
+      return command;
+    };
+    EXPECT_EQ(Shell(fill(row.test)), 0) << output_;
+    EXPECT_EQ(output_.find("Warning"), std::string::npos) << output_;
+    ASSERT_EQ(Shell(fill(row.extract)), 0) << output_;
+    ExpectSameTree(dir_.Native("expected"), dir_.Native(row.type == kJobTypeZip ? "zip" : "7z") + src_,
+                   row.mtimeSlack);
+    EXPECT_FALSE(PathExists(out_ + "/Daily.log"));
+    EXPECT_FALSE(test::HoldsTemporary(out_, "." + row.archive));
+  }
 }
 
 // Given include folders written relative to the current folder, with "." and
