@@ -82,10 +82,14 @@ class CompressDialogTest : public ::testing::Test {
   std::optional<RunReport> report_;
 };
 
+// A run from the command line: the window shows the end (the files line, the
+// bar at 100 %, the terminal's end line, no log to open after a clean run),
+// stays a second so the last numbers can be read, and closes by itself.
 TEST_F(CompressDialogTest, AZipRunCompletesAndTheWindowClosesByItself) {
   MakeSources(40, 50000);
   bool shot = false;
-  std::wstring title, cancelText;
+  std::wstring title, cancelText, files, percent, outcome;
+  bool logOffered = true;
   std::optional<int> closesAfter;
   const int code = RunWindow([&](CKelvaneCompressDlg& window) {
     title = window.GetTitle().ToStdWstring();
@@ -93,42 +97,29 @@ TEST_F(CompressDialogTest, AZipRunCompletesAndTheWindowClosesByItself) {
     if (!shot && window.progressBar().position() > 0) {
       shot = !test::SaveScreenshot(&window, "run-window").empty();
     }
-    if (window.ended() && !closesAfter) closesAfter = window.closesAfter();
+    if (window.ended() && !closesAfter) {
+      closesAfter = window.closesAfter();
+      files = window.filesLine().path();
+      percent = window.progressBar().percentText();
+      outcome = window.outcomeLine().path();
+      logOffered = window.openLogButton().IsShown();
+    }
     return false;
   });
   EXPECT_EQ(code, wxID_OK);
   ASSERT_TRUE(closesAfter);
-  // It stays a second after the end, so the last numbers can be read.
   EXPECT_EQ(*closesAfter, 1000);
   EXPECT_TRUE(shot) << "no screenshot taken while files were written";
   EXPECT_EQ(title, L"Kelvane - Daily");
   EXPECT_EQ(cancelText, texts_.GetText(L"ui_cancel"));
   ASSERT_TRUE(report_);
   EXPECT_EQ(report_->outcome, RunOutcome::kCompleted);
-  EXPECT_EQ(report_->savedFiles, 40u);
-  EXPECT_TRUE(dialogs_.questions.empty());
-  EXPECT_EQ(test::RunShell("unzip -tq '" + Archive() + "'"), 0);
-}
-
-TEST_F(CompressDialogTest, TheStatusLinesAndTheBarShowTheEnd) {
-  MakeSources(3, 1000);
-  std::wstring files, percent, outcome;
-  bool logOffered = true;
-  RunWindow([&](CKelvaneCompressDlg& window) {
-    if (window.ended()) {
-      files = window.filesLine().path();
-      percent = window.progressBar().percentText();
-      outcome = window.outcomeLine().path();
-      logOffered = window.openLogButton().IsShown();
-      return true;
-    }
-    return false;
-  });
-  EXPECT_EQ(files, PrintFEx(texts_.GetText(L"ui_processed_files"), {L"3", L"3", L"100"}));
+  EXPECT_EQ(files, PrintFEx(texts_.GetText(L"ui_processed_files"), {L"40", L"40", L"100"}));
   EXPECT_EQ(percent, L"100%");
-  // The terminal's end line; a clean run removed its empty log.
   EXPECT_EQ(outcome, OutcomeLines(*report_, texts_).front());
   EXPECT_FALSE(logOffered);
+  EXPECT_TRUE(dialogs_.questions.empty());
+  EXPECT_EQ(test::RunShell("unzip -tq '" + Archive() + "'"), 0);
 }
 
 TEST_F(CompressDialogTest, CancelAnsweredNoLetsTheRunComplete) {
@@ -149,15 +140,25 @@ TEST_F(CompressDialogTest, CancelAnsweredNoLetsTheRunComplete) {
   EXPECT_EQ(test::RunShell("unzip -tq '" + Archive() + "'"), 0);
 }
 
-TEST_F(CompressDialogTest, CancelAfterTheEndClosesWithoutAQuestion) {
+// After the end, a change of the screen's DPI keeps the layout, and Cancel
+// closes the window without a question.
+TEST_F(CompressDialogTest, AfterTheEndCancelClosesWithoutAQuestion) {
   MakeSources(2, 100);
+  wxSize before, after;
   const int code = RunWindow([&](CKelvaneCompressDlg& window) {
     if (!window.ended()) return false;
+    before = window.cancelButton().GetSize();
+    wxDPIChangedEvent changed(wxSize(96, 96), wxSize(96, 96));
+    changed.SetEventObject(&window);
+    window.GetEventHandler()->ProcessEvent(changed);
+    after = window.cancelButton().GetSize();
     wxCommandEvent click(wxEVT_BUTTON, wxID_CANCEL);
     window.cancelButton().GetEventHandler()->ProcessEvent(click);
     return true;
   });
   EXPECT_EQ(code, wxID_CANCEL) << "the closing timer closed it, not the button";
+  EXPECT_EQ(before, after);
+  EXPECT_GT(after.x, 0);
   EXPECT_TRUE(dialogs_.questions.empty());
   ASSERT_TRUE(report_);
   EXPECT_EQ(report_->outcome, RunOutcome::kCompleted);
@@ -194,16 +195,33 @@ class FailedFileTest : public CompressDialogTest {
   test::FaultyFileSystem fs_;
 };
 
+// Yes opens the log, and a log no program can open is named in a message;
+// No leaves it closed.
 TEST_F(FailedFileTest, TheEndAsksAboutTheErrorsAndYesOpensTheLog) {
-  dialogs_.answer = [](const std::wstring&) { return true; };
   platform::ScopedFileSystem scoped(&fs_);
-  EXPECT_EQ(RunWindow(), wxID_OK);
-  ASSERT_TRUE(report_);
-  EXPECT_EQ(report_->outcome, RunOutcome::kCompletedWithErrors);
-  EXPECT_EQ(dialogs_.questions,
-            std::vector<std::wstring>{PrintFEx(texts_.GetText(L"backup_error"), {L"1"})});
-  EXPECT_EQ(dialogs_.opened, std::vector<std::wstring>{dir_.Wide("out/Daily.log")});
-  EXPECT_TRUE(dialogs_.messages.empty());
+  const std::wstring log = dir_.Wide("out/Daily.log");
+  const struct {
+    bool yes, opens;
+    std::vector<std::wstring> opened, messages;
+  } rows[] = {
+      {true, true, {log}, {}},
+      {true, false, {log}, {PrintFEx(texts_.GetText(L"open_file_failed"), {log})}},
+      {false, true, {}, {}},
+  };
+  for (const auto& row : rows) {
+    dialogs_.messages.clear();
+    dialogs_.questions.clear();
+    dialogs_.opened.clear();
+    dialogs_.answer = [&row](const std::wstring&) { return row.yes; };
+    dialogs_.openSucceeds = row.opens;
+    EXPECT_EQ(RunWindow(), wxID_OK);
+    ASSERT_TRUE(report_);
+    EXPECT_EQ(report_->outcome, RunOutcome::kCompletedWithErrors);
+    EXPECT_EQ(dialogs_.questions,
+              std::vector<std::wstring>{PrintFEx(texts_.GetText(L"backup_error"), {L"1"})});
+    EXPECT_EQ(dialogs_.opened, row.opened) << row.yes << row.opens;
+    EXPECT_EQ(dialogs_.messages, row.messages);
+  }
 }
 
 // Started from the editor, the window stays at the end with what happened
@@ -239,39 +257,6 @@ TEST_F(FailedFileTest, FromTheEditorTheEndStaysWithTheOutcomeTheFolderAndTheLog)
   EXPECT_EQ(dialogs_.opened,
             (std::vector<std::wstring>{dir_.Wide("out/"), dir_.Wide("out/Daily.log")}));
   EXPECT_EQ(profile.GetInt("RunWindow", "CloseWhenDone", 0), 1);
-}
-
-TEST_F(FailedFileTest, ALogNoProgramCanOpenIsNamedInAMessage) {
-  dialogs_.answer = [](const std::wstring&) { return true; };
-  dialogs_.openSucceeds = false;
-  platform::ScopedFileSystem scoped(&fs_);
-  RunWindow();
-  EXPECT_EQ(dialogs_.messages,
-            std::vector<std::wstring>{
-                PrintFEx(texts_.GetText(L"open_file_failed"), {dir_.Wide("out/Daily.log")})});
-}
-
-TEST_F(FailedFileTest, NoLeavesTheLogClosed) {
-  platform::ScopedFileSystem scoped(&fs_);
-  RunWindow();
-  EXPECT_EQ(dialogs_.questions.size(), 1u);
-  EXPECT_TRUE(dialogs_.opened.empty());
-}
-
-TEST_F(CompressDialogTest, ADpiChangeKeepsTheLayout) {
-  MakeSources(2, 100);
-  wxSize before, after;
-  RunWindow([&](CKelvaneCompressDlg& window) {
-    if (!window.ended()) return false;
-    before = window.cancelButton().GetSize();
-    wxDPIChangedEvent changed(wxSize(96, 96), wxSize(96, 96));
-    changed.SetEventObject(&window);
-    window.GetEventHandler()->ProcessEvent(changed);
-    after = window.cancelButton().GetSize();
-    return true;
-  });
-  EXPECT_EQ(before, after);
-  EXPECT_GT(after.x, 0);
 }
 
 }  // namespace

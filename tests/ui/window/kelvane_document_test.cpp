@@ -137,6 +137,11 @@ TEST_F(EditorTest, ANewJobSavedIsTheFileOfTheSameRecord) {
   auto editor = Open();
   test::WhileShown(*editor, [&] {
     Click(*editor, Id::kNewButton);
+    // Without a folder to back up, it does not start.
+    Click(*editor, Id::kStartButton);
+    EXPECT_EQ(dialogs_.messages, std::vector<std::wstring>{texts_.GetText(L"valid_backup_failed")});
+    EXPECT_TRUE(editor->IsShown());
+    dialogs_.messages.clear();
     dialogs_.folders = {dir_.Wide("out"), dir_.Wide("src")};
     Click(*editor, Id::kArchiveFolderBrowse);
     Field<wxTextCtrl>(*editor, Id::kArchiveNameField)->SetValue("Daily");
@@ -264,25 +269,10 @@ TEST_F(EditorTest, SaveIsEnabledByChangesOnlyAndNotByTheRecentFileOption) {
   EXPECT_EQ(job.BlackList, L"*.log\r\n*.tmp");
 }
 
-TEST_F(EditorTest, ExcludedFoldersAndTypedBarsBecomeLines) {
-  auto editor = Open();
-  test::WhileShown(*editor, [&] {
-    dialogs_.folders = {dir_.Wide("src"), dir_.Wide("out"), dir_.Wide("src/sub")};
-    Click(*editor, Id::kExcludeAdd);
-    EXPECT_EQ(editor->job().ExcludeFolders, L"\r\n" + dir_.Wide("src/"));
-    Click(*editor, Id::kExcludeAdd);
-    EXPECT_EQ(editor->job().ExcludeFolders, dir_.Wide("src/") + L"\r\n" + dir_.Wide("out/"));
-    auto* field = Field<wxTextCtrl>(*editor, Id::kExcludeField);
-    field->SetValue(field->GetValue() + "|/x/");
-    Click(*editor, Id::kExcludeAdd);
-    EXPECT_EQ(editor->job().ExcludeFolders, dir_.Wide("src/") + L"\r\n" + dir_.Wide("out/") +
-                                                L"\r\n/x/\r\n" + dir_.Wide("src/sub/"));
-    EXPECT_EQ(field->GetValue().ToStdWstring(),
-              dir_.Wide("src/") + L"\n" + dir_.Wide("out/") + L"\n/x/\n" + dir_.Wide("src/sub/"));
-  });
-}
-
-TEST_F(EditorTest, SourceFoldersAreAddedOnceAndRemovedBySelection) {
+// The folder buttons: a source folder is added once and removed by its
+// selection; an excluded folder goes on a line of its own, and a bar the
+// user typed becomes a line break.
+TEST_F(EditorTest, TheFolderButtonsEditTheLists) {
   auto editor = Open();
   test::WhileShown(*editor, [&] {
     editor->ShowPage(CKelvaneDocument::kFolderPage);
@@ -294,21 +284,13 @@ TEST_F(EditorTest, SourceFoldersAreAddedOnceAndRemovedBySelection) {
     Click(*editor, Id::kFolderRemove);
     EXPECT_EQ(editor->job().IncludeFolders, std::vector<std::wstring>{dir_.Wide("out/")});
     EXPECT_EQ(list->folders(), editor->job().IncludeFolders);
-  });
-}
-
-TEST_F(EditorTest, AnIncompleteJobDoesNotStart) {
-  auto editor = Open();
-  test::WhileShown(*editor, [&] {
     dialogs_.folders = {dir_.Wide("src"), dir_.Wide("out")};
-    Click(*editor, Id::kFolderAdd);
-    Click(*editor, Id::kArchiveFolderBrowse);
-    Field<wxTextCtrl>(*editor, Id::kArchiveNameField)->SetValue("Daily");
-    Field<wxTextCtrl>(*editor, Id::kWhiteListField)->SetValue("");
-    Click(*editor, Id::kStartButton);
-    EXPECT_EQ(dialogs_.messages, std::vector<std::wstring>{texts_.GetText(L"valid_backup_failed")});
-    EXPECT_TRUE(editor->IsShown());
-    EXPECT_FALSE(test::PathExists(dir_.Native("out/Daily.zip")));
+    Click(*editor, Id::kExcludeAdd);
+    auto* field = Field<wxTextCtrl>(*editor, Id::kExcludeField);
+    field->SetValue(field->GetValue() + "|/x/");
+    Click(*editor, Id::kExcludeAdd);
+    EXPECT_EQ(editor->job().ExcludeFolders, dir_.Wide("src/") + L"\r\n/x/\r\n" + dir_.Wide("out/"));
+    EXPECT_EQ(field->GetValue().ToStdWstring(), dir_.Wide("src/") + L"\n/x/\n" + dir_.Wide("out/"));
   });
 }
 
