@@ -231,9 +231,10 @@ TEST_F(FolderRunTest, WhatCannotRunEndsWithStatusThreeAndSaysWhy) {
     int status;
     std::string said;
   } rows[] = {
-      {{"broken.kvnjob", "-start"}, 3, "The backup file could not be opened! (" +
-                                           dir_.Native("broken.kvnjob") +
-                                           ": not valid JSON at byte 11)"},
+      {{"broken.kvnjob", "-start"},
+       3,
+       "The backup file could not be opened! (" + dir_.Native("broken.kvnjob") +
+           ": not valid JSON at byte 11)"},
       {{"nolists.kvnjob", "-start"}, 3, "The job could not be read."},
       {{"missing.kvnjob", "-start"}, 3, "missing.kvnjob"},
       {{"-frobnicate"}, 3, "Usage: kelvane"},

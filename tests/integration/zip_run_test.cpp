@@ -64,8 +64,8 @@ TEST_F(ZipRunTest, ArchivesExtractToExactlyTheSelectedFiles) {
     EXPECT_EQ(Shell(fill(row.test)), 0) << output_;
     EXPECT_EQ(output_.find("Warning"), std::string::npos) << output_;
     ASSERT_EQ(Shell(fill(row.extract)), 0) << output_;
-    ExpectSameTree(dir_.Native("expected"), dir_.Native(row.type == kJobTypeZip ? "zip" : "7z") + src_,
-                   row.mtimeSlack);
+    ExpectSameTree(dir_.Native("expected"),
+                   dir_.Native(row.type == kJobTypeZip ? "zip" : "7z") + src_, row.mtimeSlack);
     EXPECT_FALSE(PathExists(out_ + "/Daily.log"));
     EXPECT_FALSE(test::HoldsTemporary(out_, "." + row.archive));
   }

@@ -114,11 +114,11 @@ TEST_F(BackupClassTest, DiskSpaceMustHoldTheWholeBackup) {
     platform::ScopedFileSystem scoped(&fs);
     EXPECT_EQ(run_.CheckDiskSpace(), free == 10240u);
     EXPECT_EQ(run_.freeBytes, free);
-    EXPECT_EQ(host_.messages,
-              free == 10240u ? std::vector<std::wstring>{}
-                             : std::vector<std::wstring>{
-                                   L"Der Platz auf /backup/Daily/ reicht nicht aus.\nBenötigt "
-                                   L"werden 10.0 KB,\nvorhanden sind 9.99 KB."});
+    EXPECT_EQ(host_.messages, free == 10240u
+                                  ? std::vector<std::wstring>{}
+                                  : std::vector<std::wstring>{
+                                        L"Der Platz auf /backup/Daily/ reicht nicht aus.\nBenötigt "
+                                        L"werden 10.0 KB,\nvorhanden sind 9.99 KB."});
   }
 }
 
