@@ -74,34 +74,25 @@ TEST_F(JsonFileTest, SavingAnEmptyDocumentIsRefused) {
   EXPECT_FALSE(PathExists(dir_.Native("x.json")));
 }
 
-// Given a disk that fills up while the new text is written, the old file stays
-// as it was and no temporary file is left.
-TEST_F(JsonFileTest, FailedWriteLeavesTheTargetUntouched) {
+// Given a disk that fills up while the new text is written, or a rename that
+// fails, the old file stays as it was and no temporary file is left.
+TEST_F(JsonFileTest, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   WriteBytes(dir_.Native("doc.json"), "old content");
-  FaultyFileSystem fs;
-  fs.failWrite = [](const std::wstring&, uint64_t) { return ENOSPC; };
-  platform::ScopedFileSystem scoped(&fs);
-
-  JsonDocument doc;
-  MakeDocument(doc, L"new");
-  const platform::Status saved = doc.SaveFile(dir_.Wide("doc.json"));
-  EXPECT_EQ(saved.code(), ENOSPC);
-  EXPECT_EQ(saved.context(), L"Save file failed, code: 28.");
-  EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "old content");
-  EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
-}
-
-TEST_F(JsonFileTest, FailedRenameKeepsTheOldFileAndReportsTheError) {
-  WriteBytes(dir_.Native("doc.json"), "old content");
-  FaultyFileSystem fs;
-  fs.failReplace = [](const std::wstring&, const std::wstring&) { return EXDEV; };
-  platform::ScopedFileSystem scoped(&fs);
-
-  JsonDocument doc;
-  MakeDocument(doc, L"new");
-  EXPECT_EQ(doc.SaveFile(dir_.Wide("doc.json")).code(), EXDEV);
-  EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "old content");
-  EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
+  for (const int error : {ENOSPC, EXDEV}) {
+    FaultyFileSystem fs;
+    if (error == ENOSPC) fs.failWrite = [](const std::wstring&, uint64_t) { return ENOSPC; };
+    if (error == EXDEV)
+      fs.failReplace = [](const std::wstring&, const std::wstring&) { return EXDEV; };
+    platform::ScopedFileSystem scoped(&fs);
+    JsonDocument doc;
+    MakeDocument(doc, L"new");
+    const platform::Status saved = doc.SaveFile(dir_.Wide("doc.json"));
+    EXPECT_EQ(saved.code(), error);
+    EXPECT_EQ(saved.context(), std::wstring(error == ENOSPC ? L"Save" : L"Replace") +
+                                   L" file failed, code: " + std::to_wstring(error) + L".");
+    EXPECT_EQ(ReadBytes(dir_.Native("doc.json")), "old content");
+    EXPECT_EQ(test::NamesIn(dir_.path()), std::vector<std::string>{"doc.json"});
+  }
 }
 
 }  // namespace

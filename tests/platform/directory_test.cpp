@@ -85,15 +85,6 @@ TEST(DirectoryTest, ReportsTimesAsFileTimeTicks) {
   EXPECT_NE(entries[0].creationTime, 0u);
 }
 
-TEST(DirectoryTest, KeepsNamesThatAreNotUtf8) {
-  TempDir dir;
-  WriteBytes(dir.Native("caf\xE9"), "latin1");
-  std::vector<DirectoryEntry> entries;
-  ASSERT_EQ(List(dir.Wide(""), &entries), 0);
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(ToNative(dir.Wide("") + L"/" + entries[0].name), dir.Native("caf\xE9"));
-}
-
 TEST(DirectoryTest, MarksAFolderOnAnotherDeviceAsMountPoint) {
   struct stat root, proc;
   if (::stat("/", &root) != 0 || ::stat("/proc", &proc) != 0 || root.st_dev == proc.st_dev) {

@@ -32,14 +32,6 @@ TEST_F(FileSystemTest, ReportsErrnoForMissingFiles) {
   EXPECT_FALSE(fs_.Exists(dir_.Wide("missing")));
 }
 
-TEST_F(FileSystemTest, ReplaceSwapsInTheNewFile) {
-  WriteBytes(dir_.Native("target"), "old");
-  WriteBytes(dir_.Native("target.tmp"), "new");
-  ASSERT_EQ(fs_.Replace(dir_.Wide("target.tmp"), dir_.Wide("target")), 0);
-  EXPECT_EQ(ReadBytes(dir_.Native("target")), "new");
-  EXPECT_FALSE(PathExists(dir_.Native("target.tmp")));
-}
-
 // A saved job keeps who may read it: the old file's bits, or owner-only.
 TEST_F(FileSystemTest, AReplacementHasTheBitsOfTheFileItReplaces) {
   auto modeOfReplacement = [&](const std::string& name) {
@@ -102,17 +94,6 @@ TEST_F(FileSystemTest, CreatesNestedFoldersAndRefusesAFileInTheWay) {
   WriteBytes(dir_.Native("file"), "x");
   EXPECT_EQ(fs_.CreateFolders(dir_.Wide("file/sub")), ENOTDIR);
   EXPECT_EQ(fs_.CreateFolders(dir_.Wide("file")), ENOTDIR);
-}
-
-TEST_F(FileSystemTest, HandlesNamesThatAreNotUtf8) {
-  const std::string name = "caf\xE9.txt";  // ISO-8859-1
-  const std::wstring wide = dir_.Wide(name);
-  std::unique_ptr<FileStream> out;
-  ASSERT_EQ(fs_.OpenStream(wide, FileStream::kCreate, &out), 0);
-  ASSERT_EQ(out->Write("x", 1), 0);
-  ASSERT_EQ(out->Close(), 0);
-  EXPECT_TRUE(PathExists(dir_.Native(name)));
-  EXPECT_TRUE(fs_.Exists(wide));
 }
 
 }  // namespace

@@ -174,22 +174,6 @@ TEST_F(HostileTreeTest, ALogThatCannotBeWrittenIsReportedWithItsReason) {
   EXPECT_EQ(ReadBytes(Copied() + "/a.txt"), "alpha");
 }
 
-// Given the target's folder among the sources, the run leaves out exactly its
-// own outputs: a user's DAILY.ZIP there is a file like any other.
-TEST_F(HostileTreeTest, OwnOutputsAreRecognisedWithTheirExactCase) {
-  job_.Type = kJobTypeZip;
-  job_.ArchiveFolder = FromNative(src_);
-  WriteBytes(src_ + "/Daily.zip", "older archive of this job");
-  WriteBytes(src_ + "/DAILY.ZIP", "a user's file");
-  WriteBytes(src_ + "/Daily.Zip", "another user's file");
-  ASSERT_EQ(Run().outcome, RunOutcome::kCompleted);
-  std::string listing;
-  RunShell("unzip -Z1 '" + src_ + "/Daily.zip' | sort", &listing);
-  const std::string stored = src_.substr(1);
-  EXPECT_EQ(listing, stored + "/DAILY.ZIP\n" + stored + "/Daily.Zip\n" + stored + "/a.txt\n" +
-                         stored + "/sub/b.txt\n");
-}
-
 // Given temporary files left by killed runs of this job, a run removes them
 // under its lock, and leaves alone what belongs to another job or to a user.
 TEST_F(HostileTreeTest, LeftoversOfKilledRunsAreRemoved) {
@@ -272,28 +256,6 @@ TEST_P(ArchiveSyncTest, AnArchiveThatCannotBeSyncedNeverReplacesTheOlderOne) {
 
 INSTANTIATE_TEST_SUITE_P(EveryArchive, ArchiveSyncTest,
                          ::testing::Values(kJobTypeZip, kJobTypeSevenZip));
-
-// Given a file whose reading fails half-way (a bad disk), the failure is
-// logged with its reason and counted, and the run goes on with the rest.
-TEST_F(HostileTreeTest, AReadErrorHalfWayIsLoggedAndCounted) {
-  job_.Type = kJobTypeZip;
-  WriteBytes(src_ + "/big.bin", std::string(1 << 20, 'b'));
-  test::FaultyFileSystem fs;
-  fs.failRead = [](const std::wstring& path, uint64_t read) {
-    return path.ends_with(L"/big.bin") && read > 100000 ? EIO : 0;
-  };
-  platform::ScopedFileSystem scoped(&fs);
-  const RunReport report = Run();
-  EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
-  EXPECT_EQ(report.errorCount, 1u);
-  EXPECT_EQ(LogLines(dir_.Native("out/Daily.log")),
-            std::vector<std::string>{"Backup file " + src_ +
-                                     "/big.bin failed. Code: 5, Input/output error."});
-  std::string content;
-  RunShell("unzip -p '" + dir_.Native("out/Daily.zip") + "' '" + src_.substr(1) + "/a.txt'",
-           &content);
-  EXPECT_EQ(content, "alpha");
-}
 
 // Given a leftover that cannot be removed, the log does not claim it was.
 TEST_F(HostileTreeTest, ALeftoverThatCannotBeRemovedIsNotReportedAsRemoved) {
