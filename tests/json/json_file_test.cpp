@@ -83,7 +83,6 @@ TEST_F(JsonFileTest, AFailedSaveLeavesTheOldFileAndNoTemporary) {
     if (error == ENOSPC) fs.failWrite = [](const std::wstring&, uint64_t) { return ENOSPC; };
     if (error == EXDEV)
       fs.failReplace = [](const std::wstring&, const std::wstring&) { return EXDEV; };
-    platform::ScopedFileSystem scoped(&fs);
     JsonDocument doc;
     MakeDocument(doc, L"new");
     const platform::Status saved = doc.SaveFile(dir_.Wide("doc.json"));

@@ -111,7 +111,6 @@ TEST_F(BackupClassTest, DiskSpaceMustHoldTheWholeBackup) {
     host_.messages.clear();
     test::FaultyFileSystem fs;
     fs.freeSpace = [free](uint64_t* bytes) { return *bytes = free, 0; };
-    platform::ScopedFileSystem scoped(&fs);
     EXPECT_EQ(run_.CheckDiskSpace(), free == 10240u);
     EXPECT_EQ(run_.freeBytes, free);
     EXPECT_EQ(host_.messages, free == 10240u
@@ -129,7 +128,6 @@ TEST_F(BackupClassTest, FailedFreeSpaceQueryIsSaidAndStopsTheRun) {
   ASSERT_EQ(log_.OpenLog(dir.Wide("run.log")), 0u);
   test::FaultyFileSystem fs;
   fs.freeSpace = [](uint64_t* bytes) { return *bytes = 0, EIO; };
-  platform::ScopedFileSystem scoped(&fs);
   Files(1, 1);
   run_.archivePath = L"/net/share/Daily.zip";
   run_.PrepareTotals();

@@ -156,7 +156,6 @@ TEST_P(FailedFileRunTest, AFileThatFailedIsTakenAgainNextTime) {
       } else {
         fs.failOpenFile = fs.failCopy;
       }
-      platform::ScopedFileSystem scoped(&fs);
       const RunReport first = Run();
       EXPECT_EQ(first.outcome, RunOutcome::kCompletedWithErrors) << row.error;
       EXPECT_EQ(first.errorCount, 1u) << row.error;
@@ -208,7 +207,6 @@ TEST_F(ChangeCatalogRunTest, ACancelledRunLeavesTheCatalogAsItWas) {
       if (++copied >= 3) test::WaitUntil([] { return vxstl::runCancelled.load(); });
       return 0;
     };
-    platform::ScopedFileSystem scoped(&fs);
     host_.cancelWhen = [&copied] { return copied >= 3; };
     EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
     host_.cancelWhen = nullptr;
@@ -266,7 +264,6 @@ TEST_F(ChangeCatalogRunTest, TheCatalogVouchesOnlyForCopiesOnDisk) {
       return 0;
     };
     {
-      platform::ScopedFileSystem scoped(&fs);
       const RunReport report = Run();
       EXPECT_EQ(report.errorCount, error == 0 ? 0u : 1u);
     }

@@ -78,7 +78,6 @@ TEST_P(SwappedSourceTest, SourcesSwappedForLinksAfterTheScanAreNeverRead) {
     }
     return 0;
   };
-  platform::ScopedFileSystem scoped(&fs);
   const RunReport report = Run();
 
   EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
@@ -161,7 +160,6 @@ TEST_F(HostileTreeTest, ALogThatCannotBeWrittenIsReportedWithItsReason) {
     } else {
       fs.failCreate = [&](const std::wstring& path) { return isLog(path) ? EACCES : 0; };
     }
-    platform::ScopedFileSystem scoped(&fs);
     const RunReport report = Run();
     EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
     EXPECT_EQ(report.errorCount, 1u);
@@ -244,7 +242,6 @@ TEST_P(ArchiveSyncTest, AnArchiveThatCannotBeSyncedNeverReplacesTheOlderOne) {
   WriteBytes(archive, "older archive");
   test::FaultyFileSystem fs;
   fs.failSync = [](const std::wstring& path) { return path.ends_with(L".tmp") ? EIO : 0; };
-  platform::ScopedFileSystem scoped(&fs);
   EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
   EXPECT_EQ(ReadBytes(archive), "older archive");
   EXPECT_EQ(test::NamesIn(dir_.Native("out")),
@@ -264,7 +261,6 @@ TEST_F(HostileTreeTest, ALeftoverThatCannotBeRemovedIsNotReportedAsRemoved) {
   WriteBytes(dir_.Native("out/.Daily.zip.kvn-99999-7.tmp"), "left by a killed run");
   test::FaultyFileSystem fs;
   fs.failRemove = [](const std::wstring& path) { return path.ends_with(L"-7.tmp") ? EBUSY : 0; };
-  platform::ScopedFileSystem scoped(&fs);
   EXPECT_EQ(Run().outcome, RunOutcome::kCompleted);
   EXPECT_TRUE(PathExists(dir_.Native("out/.Daily.zip.kvn-99999-7.tmp")));
   for (const std::string& line : LogLines(dir_.Native("out/Daily.log"))) {

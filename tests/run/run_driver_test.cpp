@@ -93,7 +93,6 @@ TEST_F(RunDriverTest, AVanishedFileIsLoggedCountedAndTheRestIsSaved) {
   test::FaultyFileSystem fs;
   fs.failOpenFile =
       fs.failCopy = [](const std::wstring& path) { return path.ends_with(L"/a.txt") ? ENOENT : 0; };
-  platform::ScopedFileSystem scoped(&fs);
   for (const auto& row : rows) {
     job_.Type = row.type;
     host_.questions.clear();
@@ -136,7 +135,6 @@ TEST_F(RunDriverTest, UncreatableTargetFolderAbortsAndSaysWhy) {
   fs.failMakeFolder = [](const std::wstring& path) {
     return path.ends_with(L"/src/sub") ? ENOTDIR : 0;
   };
-  platform::ScopedFileSystem scoped(&fs);
   const RunReport report = Run();
   EXPECT_EQ(report.outcome, RunOutcome::kAborted);
   EXPECT_EQ(report.result, static_cast<uint32_t>(ENOTDIR));
@@ -226,7 +224,6 @@ TEST_F(ArchiveDriverTest, FailureKeepsTheOlderArchiveAndRemovesTheTemporaryFile)
   // A temporary archive that cannot be removed is said, not kept in silence.
   test::FaultyFileSystem fs;
   fs.failRemove = [](const std::wstring& path) { return path.ends_with(L".tmp") ? EACCES : 0; };
-  platform::ScopedFileSystem scoped(&fs);
   EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
   ASSERT_EQ(host_.warnings.size(), 1u);
   EXPECT_EQ(host_.warnings[0],
@@ -245,7 +242,6 @@ TEST_F(ArchiveDriverTest, OlderArchiveSurvivesADiskShortage) {
   Stand_in([](vxstl::BackupClass&) { return 0u; });
   test::FaultyFileSystem fs;
   fs.freeSpace = [](uint64_t* bytes) { return *bytes = 0, 0; };
-  platform::ScopedFileSystem scoped(&fs);
   EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
   EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "older archive");
 }
@@ -272,7 +268,6 @@ TEST_F(ZipDriverTest, CancelAddsNoMoreFilesAndKeepsTheOlderArchive) {
     }
     return 0;
   };
-  platform::ScopedFileSystem scoped(&fs);
   host_.cancelWhen = [&opened] { return opened >= 3; };
   const RunReport report = Run();
   EXPECT_EQ(report.outcome, RunOutcome::kAborted);
@@ -288,7 +283,6 @@ TEST_F(ZipDriverTest, AnArchiveThatCannotBeCreatedIsReportedAndLeavesNothing) {
   fs.failCreate = [](const std::wstring& path) {
     return path.ends_with(L"/.Daily.zip") ? EROFS : 0;
   };
-  platform::ScopedFileSystem scoped(&fs);
   const RunReport report = Run();
   EXPECT_EQ(report.outcome, RunOutcome::kAborted);
   EXPECT_EQ(report.result, 110u);
@@ -314,7 +308,6 @@ TEST_F(ZipDriverTest, AFileChangedWhileItIsReadIsReadOnceMore) {
     }
     return 0;
   };
-  platform::ScopedFileSystem scoped(&fs);
   const RunReport report = Run();
   EXPECT_EQ(report.outcome, RunOutcome::kCompleted);
   EXPECT_TRUE(rewritten);
@@ -396,7 +389,6 @@ TEST_F(RunDriverTest, AFullDiskAbortsSaysSoAndKeepsTheOlderArchive) {
   fs.failWrite = [](const std::wstring& path, uint64_t written) {
     return path.ends_with(L".tmp") && written > 1000 ? ENOSPC : 0;
   };
-  platform::ScopedFileSystem scoped(&fs);
   for (const auto& [type, name] :
        {std::pair{kJobTypeZip, "Daily.zip"}, {kJobTypeSevenZip, "Daily.7z"}}) {
     job_.Type = type;

@@ -91,7 +91,6 @@ TEST_P(VerifyRunTest, ATargetDamagedBeforeItIsReadBackIsCaught) {
     }
     return 0;
   };
-  platform::ScopedFileSystem scoped(&fs);
   const RunReport report = Run();
   EXPECT_EQ(report.verification, Verification::kFailed);
   EXPECT_GE(report.verifyFailures, 1u);

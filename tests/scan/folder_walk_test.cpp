@@ -230,7 +230,6 @@ TEST_F(FolderWalkTest, UnreadableFoldersAreLoggedAndCounted) {
   fs.failReadDirectory = [](const std::wstring& path) {
     return path.ends_with(L"/locked/") ? EACCES : 0;
   };
-  platform::ScopedFileSystem scoped(&fs);
   Scan({"", "missing"});
   EXPECT_EQ(SortedFiles(), std::vector<std::string>{"/ok/|a.txt"});
   EXPECT_EQ(scan_.unreadableEntries.load(), 2u);
@@ -248,7 +247,6 @@ TEST_F(FolderWalkTest, WaitingScanKeepsPumping) {
     test::WaitUntil([&pumps] { return pumps >= 3; });  // a listing that takes a while
     return 0;
   };
-  platform::ScopedFileSystem scoped(&fs);
   scan_.includeFolders.push_back(FromNative(root_));
   ScanSources(scan_, [&pumps] { ++pumps; });
   EXPECT_GE(pumps, 3);
@@ -317,7 +315,6 @@ TEST_F(FolderWalkTest, AnEntryThatCannotBeReadIsLoggedAndTheRestIsWalked) {
   File("sub/b.txt");
   test::FaultyFileSystem fs;
   fs.failEntry = [](const std::wstring& path) { return path.ends_with(L"/fuse.txt") ? EACCES : 0; };
-  platform::ScopedFileSystem scoped(&fs);
   Scan({""});
   EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/sub/|b.txt", "/|a.txt"}));
   EXPECT_EQ(scan_.unreadableEntries.load(), 1u);
@@ -343,7 +340,6 @@ TEST_F(FolderWalkTest, AFolderSwappedDuringTheScanIsNotEntered) {
     }
     return 0;
   };
-  platform::ScopedFileSystem scoped(&fs);
   Scan({""});
   EXPECT_TRUE(scan_.results.empty()) << SortedFiles().front();
   EXPECT_EQ(scan_.unreadableEntries.load(), 2u);

@@ -86,7 +86,8 @@ class MemoryFile : public platform::FileStream {
 // (for a call on an open folder: the folder's path followed by the name) and
 // returns the errno to fail with, or 0 to let the call go on. A hook may also
 // change the real tree first, say swap a file for a symbolic link: that is how
-// tests race a run deterministically instead of with sleeps.
+// tests race a run deterministically instead of with sleeps. It is the file
+// system in use for its lifetime.
 class FaultyFileSystem : public platform::FileSystem {
  public:
   using Hook = std::function<int(const std::wstring& path)>;
@@ -153,6 +154,7 @@ class FaultyFileSystem : public platform::FileSystem {
   int Watch(int error, Stream&& real, const Name& path, Stream* watched);
 
   platform::FileSystem& real_ = platform::RealFileSystem();
+  platform::ScopedFileSystem installed_{this};
 };
 
 // A clock whose wall time is what the test sets, whose pump tick is 1 ms (a

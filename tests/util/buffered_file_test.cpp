@@ -18,7 +18,6 @@ class BufferedFileTest : public ::testing::Test {
  protected:
   TempDir dir_;
   FaultyFileSystem fs_;
-  platform::ScopedFileSystem scoped_{&fs_};
 };
 
 TEST_F(BufferedFileTest, CollectsSmallWritesIntoMegabyteBlocks) {

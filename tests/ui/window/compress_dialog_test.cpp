@@ -198,7 +198,6 @@ class FailedFileTest : public CompressDialogTest {
 // Yes opens the log, and a log no program can open is named in a message;
 // No leaves it closed.
 TEST_F(FailedFileTest, TheEndAsksAboutTheErrorsAndYesOpensTheLog) {
-  platform::ScopedFileSystem scoped(&fs_);
   const std::wstring log = dir_.Wide("out/Daily.log");
   const struct {
     bool yes, opens;
@@ -228,7 +227,6 @@ TEST_F(FailedFileTest, TheEndAsksAboutTheErrorsAndYesOpensTheLog) {
 // and where, until the user closes it; the choice to close it by itself
 // next time is kept.
 TEST_F(FailedFileTest, FromTheEditorTheEndStaysWithTheOutcomeTheFolderAndTheLog) {
-  platform::ScopedFileSystem scoped(&fs_);
   ProfileStore profile(dir_.Wide("profile.json"));
   bool shot = false;
   const int code = RunWindow(
