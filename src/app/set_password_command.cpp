@@ -26,15 +26,15 @@ int SetPasswordCommand(const CommandContext& context) {
   if (!LoadJobFile(jobPath, texts, &doc, &job)) return kExitJobUnreadable;
   std::string password;
   if (platform::StandardInputIsTerminal()) {
-    std::fputs(platform::ToUtf8(texts.GetText(L"console_password_prompt")).c_str(), stderr);
     std::string again;
-    if (!platform::ReadInputLine(true, &password)) return kExitJobUnreadable;
-    std::fputs(platform::ToUtf8(texts.GetText(L"console_password_again")).c_str(), stderr);
-    if (!platform::ReadInputLine(true, &again) || again != password) {
+    const std::string prompt = platform::ToUtf8(texts.GetText(L"console_password_prompt"));
+    if (!platform::ReadInputLine(true, prompt, &password)) return kExitJobUnreadable;
+    const std::string repeat = platform::ToUtf8(texts.GetText(L"console_password_again"));
+    if (!platform::ReadInputLine(true, repeat, &again) || again != password) {
       PrintError(texts.GetText(L"console_password_mismatch"));
       return kExitJobUnreadable;
     }
-  } else if (!platform::ReadInputLine(false, &password)) {
+  } else if (!platform::ReadInputLine(false, "", &password)) {
     PrintError(texts.GetText(L"console_password_none_read"));
     return kExitJobUnreadable;
   }

@@ -9,7 +9,7 @@ namespace kelvane::platform {
 
 bool StandardInputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
 
-bool ReadInputLine(bool hidden, std::string* line) {
+bool ReadInputLine(bool hidden, const std::string& prompt, std::string* line) {
   line->clear();
   struct termios saved;
   const bool quiet = hidden && ::tcgetattr(STDIN_FILENO, &saved) == 0;
@@ -19,6 +19,8 @@ bool ReadInputLine(bool hidden, std::string* line) {
     silent.c_lflag |= ECHONL;
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
   }
+  std::fputs(prompt.c_str(), stderr);
+  std::fflush(stderr);
   bool any = false;
   // Byte by byte from the descriptor: nothing after the line is consumed.
   for (char c; ::read(STDIN_FILENO, &c, 1) == 1;) {

@@ -242,11 +242,15 @@ TEST_F(ServerCommandsTest, OnATerminalThePasswordIsAskedTwiceAndNotShown) {
   if (test::RunShell("command -v script > /dev/null") != 0) GTEST_SKIP() << "no script(1)";
   const std::string jobFile = cli_.WriteJob(job_);
   auto typed = [&](const std::string& first, const std::string& second) {
-    // script(1) gives the program a terminal; the lines come as if typed.
-    return Shell("(sleep 0.5; printf '" + first + "\\n'; sleep 0.5; printf '" + second +
-                 "\\n'; sleep 0.5) | XDG_CONFIG_HOME='" + dir_.Native("config") +
+    // script(1) gives the program a terminal; each line is typed once its
+    // prompt is there, as a user types it.
+    const std::string until = "for i in $(seq 300); do grep -q \"$1\" out && break; sleep 0.1; done";
+    return Shell("rm -f in out && mkfifo in && (XDG_CONFIG_HOME='" + dir_.Native("config") +
                  "' script -qec \"'" + KELVANE_EXECUTABLE + "' '" + jobFile +
-                 "' -set-password\" /dev/null");
+                 "' -set-password\" /dev/null < in > out 2>&1 & pid=$!; exec 3> in; "
+                 "prompt() { " + until + "; }; prompt 'New password'; printf '" + first +
+                 "\\n' >&3; prompt 'The same once more'; printf '" + second +
+                 "\\n' >&3; exec 3>&-; wait $pid; status=$?; cat out; exit $status)");
   };
   ASSERT_EQ(typed("hidden1", "hidden1"), 0) << output_;
   EXPECT_EQ(output_.find("hidden1"), std::string::npos) << output_;
