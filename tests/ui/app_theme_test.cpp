@@ -1,7 +1,6 @@
 // The colour and font tables, with the desktop's answers made up.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 
 #include "ui/toolkit/app_colors.h"
@@ -19,21 +18,6 @@ Color FakeSystem(SystemColor which) {
   return 0;
 }
 
-TEST(AppColorTableTest, HoldsTwentyEightColoursAndTheEndEntry) {
-  const auto table = BuildAppColorTable(FakeSystem);
-  ASSERT_EQ(table.size(), 29u);
-  std::set<std::wstring> keys;
-  for (uint32_t id = 0; id < 28; ++id) {
-    EXPECT_EQ(table[id].id, id);
-    ASSERT_NE(table[id].key, nullptr);
-    keys.insert(table[id].key);
-    EXPECT_EQ(table[id].color, table[id].defaultColor);
-  }
-  EXPECT_EQ(keys.size(), 28u);
-  EXPECT_EQ(table[28].id, 28u);
-  EXPECT_EQ(table[28].key, nullptr);
-}
-
 TEST(AppColorTableTest, DerivedAndSystemEntries) {
   const auto table = BuildAppColorTable(FakeSystem);
   EXPECT_EQ(std::wstring(table[kListHeaderText].key), L"ApplicationListCtrlHeaderTextColor");
@@ -47,25 +31,6 @@ TEST(AppColorTableTest, DerivedAndSystemEntries) {
   EXPECT_EQ(table[kDarkMode].color, 0u);
   EXPECT_EQ(table[kGrayMode].color, 0u);
   EXPECT_EQ(table[kTabCtrl].color, Rgb(255, 173, 91));
-}
-
-TEST(AppFontTableTest, RowsAndStyles) {
-  const auto rows = AppFontTable();
-  ASSERT_EQ(rows.size(), 19u);
-  auto row = [&](int id) {
-    for (const AppFontRow& r : rows) {
-      if (r.id == id) return r;
-    }
-    ADD_FAILURE() << "no row " << id;
-    return rows[0];
-  };
-  auto all = [](std::wstring_view) { return true; };
-  const FontDescription boldUnderlined = ResolveAppFont(row(12), 96, all, L"Sans");
-  EXPECT_EQ(boldUnderlined, (FontDescription{L"Segoe UI", -11, 700, false, true}));
-  // Semibold wins over bold.
-  EXPECT_EQ(ResolveAppFont(row(17), 96, all, L"Sans").weight, 600);
-  EXPECT_EQ(ResolveAppFont(row(6), 96, all, L"Sans"), (FontDescription{L"Consolas", -14, 400}));
-  EXPECT_EQ(row(1001).height, -18);
 }
 
 TEST(AppFontTableTest, HeightsScaleAbove96Dpi) {
