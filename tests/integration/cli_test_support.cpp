@@ -118,22 +118,6 @@ void JobRunTest::DeepFile() {
   ::close(file);
 }
 
-std::string JobRunTest::ReadDeepFile(const std::string& root) {
-  int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
-  for (int level = 0; level < kDeepLevels && fd >= 0; ++level) {
-    const int next = ::openat(fd, kDeepName.c_str(), O_RDONLY | O_DIRECTORY);
-    ::close(fd);
-    fd = next;
-  }
-  const int file = fd < 0 ? -1 : ::openat(fd, "deep.txt", O_RDONLY);
-  if (fd >= 0) ::close(fd);
-  if (file < 0) return "(missing)";
-  char buffer[16];
-  const ssize_t got = ::read(file, buffer, sizeof buffer);
-  ::close(file);
-  return std::string(buffer, got > 0 ? static_cast<size_t>(got) : 0);
-}
-
 int JobRunTest::Shell(const std::string& command) {
   output_.clear();
   return RunShell("cd '" + dir_.path() + "' && " + command + " 2>&1", &output_);

@@ -32,8 +32,6 @@ class Cli {
   // Writes `job` as a job file in the work folder and returns its path.
   std::string WriteJob(const BackupJob& job, const std::string& name = "job.kvnjob") const;
 
-  const std::string& work() const { return work_; }
-
  private:
   std::string work_;
 };
@@ -52,10 +50,8 @@ class JobRunTest : public ::testing::Test {
   void File(const std::string& relative, const std::string& content, unsigned mode = 0644);
   CliResult RunJob() { return cli_.Run({cli_.WriteJob(job_), "-start"}); }
   // Writes deep.txt ("deep") below kDeepLevels folders in the source, made
-  // relative to each other (the whole path is too long for the system); and
-  // reads it back below `root` ("(missing)" when it is not there).
+  // relative to each other (the whole path is too long for the system).
   void DeepFile();
-  static std::string ReadDeepFile(const std::string& root);
   // Runs a shell command in the temporary folder; its output goes to output_.
   int Shell(const std::string& command);
   // `actual` holds the same files as `expected` (diff -r), with the same
