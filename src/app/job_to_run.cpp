@@ -29,9 +29,10 @@ bool NamesAnOutput(const JsonDocument& jobDocument, const std::wstring& summaryP
   if (summaryPath.empty() || !job.ReadJob(jobDocument)) return false;
   const size_t slash = summaryPath.rfind(L'/');
   platform::Folder summaryFolder, archiveFolder;
-  if (platform::Fs().OpenFolder(summaryPath.substr(0, slash + 1), &summaryFolder) != 0 ||
-      platform::Fs().OpenFolder(NormalPath(platform::AbsolutePath(job.ArchiveFolder)),
-                                &archiveFolder) != 0 ||
+  if (!platform::Fs().OpenFolder(summaryPath.substr(0, slash + 1), &summaryFolder).ok() ||
+      !platform::Fs()
+           .OpenFolder(NormalPath(platform::AbsolutePath(job.ArchiveFolder)), &archiveFolder)
+           .ok() ||
       summaryFolder.id() != archiveFolder.id()) {
     return false;
   }

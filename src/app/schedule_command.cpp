@@ -48,7 +48,7 @@ std::wstring UnitArgument(const std::wstring& text) {
 // The text of a small file; empty when there is none or it cannot be read.
 std::string ReadSmallFile(const std::wstring& path) {
   std::unique_ptr<platform::FileStream> file;
-  if (platform::Fs().OpenStream(path, platform::FileStream::kReadExisting, &file) != 0) return "";
+  if (!platform::Fs().OpenStream(path, platform::FileStream::kReadExisting, &file).ok()) return "";
   std::string text;
   char buffer[4096];
   for (size_t got = 0; text.size() < (1 << 20);) {
@@ -62,12 +62,12 @@ int WriteWhole(const std::wstring& path, const std::string& text) {
   platform::FileSystem& fs = platform::Fs();
   std::wstring temporary;
   std::unique_ptr<platform::FileStream> file;
-  int error = fs.CreateReplacement(path, &temporary, &file);
+  int error = fs.CreateReplacement(path, &temporary, &file).code();
   if (error != 0) return error;
   error = file->Write(text.data(), text.size());
   if (error == 0) error = file->Sync();
   if (const int closed = file->Close(); error == 0) error = closed;
-  if (error == 0) error = fs.Replace(temporary, path);
+  if (error == 0) error = fs.Replace(temporary, path).code();
   // The write's error is the one said; a temporary that stays is harmless.
   if (error != 0) static_cast<void>(fs.Remove(temporary));
   return error;
@@ -142,7 +142,7 @@ int ScheduleCommand(const CommandContext& context) {
   }
   if (when == L"off") {
     for (const std::wstring& file : {timer, service}) {
-      if (const int error = fs.Remove(file); error != 0 && error != ENOENT) {
+      if (const int error = fs.Remove(file).code(); error != 0 && error != ENOENT) {
         PrintError(file + ErrorText(static_cast<uint32_t>(error)));
         return kExitJobUnreadable;
       }
@@ -165,7 +165,7 @@ int ScheduleCommand(const CommandContext& context) {
     PrintError(PrintFEx(texts.GetText(L"console_schedule_invalid"), {when}));
     return kExitJobUnreadable;
   }
-  int error = fs.CreateFolders(folder);
+  int error = fs.CreateFolders(folder).code();
   if (error == 0)
     error = WriteWhole(service, ServiceText(platform::ExecutablePath(), jobPath, unit));
   if (error == 0) error = WriteWhole(timer, TimerText(when, unit));

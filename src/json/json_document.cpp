@@ -140,7 +140,7 @@ platform::Status JsonDocument::LoadFile(const std::wstring& path) {
   errorOffset_ = 0;
   std::unique_ptr<platform::FileStream> file;
   if (const int opened =
-          platform::Fs().OpenStream(path, platform::FileStream::kReadExisting, &file);
+          platform::Fs().OpenStream(path, platform::FileStream::kReadExisting, &file).code();
       opened != 0) {
     return platform::Status::Error(opened, FormatText(L"Open file failed, code: %ld.", opened));
   }
@@ -179,7 +179,7 @@ platform::Status JsonDocument::SaveFile(const std::wstring& path) {
   if (!root_) return platform::Status::Error(kResultNothingToSave, L"Nothing to save.");
   std::wstring temporary;
   std::unique_ptr<platform::FileStream> file;
-  int failure = platform::Fs().CreateReplacement(path, &temporary, &file);
+  int failure = platform::Fs().CreateReplacement(path, &temporary, &file).code();
   if (failure == 0) {
     BufferedFile out;
     out.Open(std::move(file));
@@ -192,7 +192,7 @@ platform::Status JsonDocument::SaveFile(const std::wstring& path) {
   if (failure != 0) {
     return platform::Status::Error(failure, FormatText(L"Save file failed, code: %ld.", failure));
   }
-  if (const int replaced = platform::Fs().Replace(temporary, path); replaced != 0) {
+  if (const int replaced = platform::Fs().Replace(temporary, path).code(); replaced != 0) {
     static_cast<void>(platform::Fs().Remove(temporary));
     return platform::Status::Error(replaced,
                                    FormatText(L"Replace file failed, code: %ld.", replaced));

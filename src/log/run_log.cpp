@@ -22,7 +22,7 @@ uint32_t RunLog::OpenLog(const platform::Folder& folder, const std::wstring& nam
   std::lock_guard<std::recursive_mutex> hold(lock_);
   file_.Close();
   std::unique_ptr<platform::FileStream> file;
-  const int error = platform::Fs().CreateFile(folder, name, &file);
+  const int error = platform::Fs().CreateFile(folder, name, &file).code();
   if (error == 0) file_.Open(std::move(file));
   return Opened(error);
 }

@@ -1,10 +1,11 @@
 // The file-system seam: every file operation of the program goes through the
 // FileSystem returned by Fs().
 //
-// Results are error numbers: 0 for success, otherwise the errno value of the
-// failing system call or one of the platform's own (system_error.h). Paths and
-// names are wide text; conversion to the OS's byte form happens here and
-// nowhere else.
+// A call of the file system gives a Status: ok, or the errno value of the
+// failing system call (or one of the platform's own, system_error.h) with the
+// path it was about. An open file's calls give the error number alone: the
+// caller knows which file it is. Paths and names are wide text; conversion to
+// the OS's byte form happens here and nowhere else.
 //
 // A run reads its sources and writes its targets through open folders
 // (folder.h), never by path: other users may rename and swap what lies in
@@ -25,6 +26,7 @@
 
 #include "platform/file_attributes.h"
 #include "platform/folder.h"
+#include "platform/status.h"
 
 namespace kelvane::platform {
 
@@ -73,32 +75,31 @@ class FileSystem {
   // file's name; its path goes to `*temporary`. It has the permission bits of
   // the regular file at `path` (never set-user-ID and the like), or, when
   // there is none, is for its owner only.
-  [[nodiscard]] virtual int CreateReplacement(const std::wstring& path, std::wstring* temporary,
-                                              std::unique_ptr<FileStream>* file) = 0;
+  virtual Status CreateReplacement(const std::wstring& path, std::wstring* temporary,
+                                   std::unique_ptr<FileStream>* file) = 0;
   // kReadExisting opens a regular file for reading (a folder is refused with
   // EISDIR, anything else that is not a regular file with EINVAL, and a FIFO
   // never blocks the open). kCreate creates `path` as a new regular file that
   // only its owner may read and write (0600): whatever stood there is removed
   // first and the new file is made exclusively, so a symbolic link planted at
   // the name is never followed.
-  [[nodiscard]] virtual int OpenStream(const std::wstring& path, FileStream::Mode mode,
-                                       std::unique_ptr<FileStream>* stream) = 0;
+  virtual Status OpenStream(const std::wstring& path, FileStream::Mode mode,
+                            std::unique_ptr<FileStream>* stream) = 0;
 
   // True when something exists at `path` (a dangling symbolic link counts).
   virtual bool Exists(const std::wstring& path) = 0;
   // Removes a file or a symbolic link (not a folder).
-  [[nodiscard]] virtual int Remove(const std::wstring& path) = 0;
+  virtual Status Remove(const std::wstring& path) = 0;
   // Renames `source` over `target` in one step and makes the rename durable by
   // syncing the target's folder. The caller has synced `source` already.
-  [[nodiscard]] virtual int Replace(const std::wstring& source, const std::wstring& target) = 0;
+  virtual Status Replace(const std::wstring& source, const std::wstring& target) = 0;
   // Creates `path` and every missing folder above it; an existing folder is
   // fine. Symbolic links on the way are treated as OpenFolder treats them.
-  [[nodiscard]] virtual int CreateFolders(const std::wstring& path) = 0;
+  virtual Status CreateFolders(const std::wstring& path) = 0;
   // Bytes available to this user on the file system holding `path`, or, when
   // `path` does not exist yet, its nearest existing ancestor, whose path goes
   // to `queried`.
-  [[nodiscard]] virtual int FreeSpace(const std::wstring& path, uint64_t* bytes,
-                                      std::wstring* queried) = 0;
+  virtual Status FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) = 0;
 
   // --- Through open folders: what a run reads and writes (folder.h says why).
 
@@ -108,48 +109,44 @@ class FileSystem {
   // user running the program could have placed it or can change it (the
   // folder holding it belongs to one of them and nobody else may write in
   // it); any other link gives kErrorLinkNotFollowed.
-  [[nodiscard]] virtual int OpenFolder(const std::wstring& path, Folder* folder) = 0;
+  virtual Status OpenFolder(const std::wstring& path, Folder* folder) = 0;
   // The folder `name` inside `parent`, never through a symbolic link (then
   // kErrorLinkNotFollowed). With `expected`, a folder other than that one is
   // refused with kErrorChangedSinceScan.
-  [[nodiscard]] virtual int OpenSubfolder(const Folder& parent, const std::wstring& name,
-                                          const FileId* expected, Folder* folder) = 0;
+  virtual Status OpenSubfolder(const Folder& parent, const std::wstring& name,
+                               const FileId* expected, Folder* folder) = 0;
   // Creates the folder `name` inside `parent` for its owner only (0700), or
   // opens it when it exists; never through a symbolic link.
-  [[nodiscard]] virtual int MakeFolder(const Folder& parent, const std::wstring& name,
-                                       Folder* folder) = 0;
+  virtual Status MakeFolder(const Folder& parent, const std::wstring& name, Folder* folder) = 0;
   // Every entry of `folder` ("." and ".." left out), in the order the file
   // system delivers them. Symbolic links are reported, never followed. An entry
   // whose status cannot be read is reported with its name and `error`.
-  [[nodiscard]] virtual int ReadDirectory(const Folder& folder,
-                                          std::vector<DirectoryEntry>* entries) = 0;
+  virtual Status ReadDirectory(const Folder& folder, std::vector<DirectoryEntry>* entries) = 0;
   // The open folder itself, as its parent's listing would describe it.
-  [[nodiscard]] virtual int DescribeFolder(const Folder& folder, DirectoryEntry* entry) = 0;
+  virtual Status DescribeFolder(const Folder& folder, DirectoryEntry* entry) = 0;
   // Writes out everything written to the file system `folder` is on (data,
   // names, renames): one call after many files costs far less than syncing
   // each of them.
-  [[nodiscard]] virtual int SyncFileSystem(const Folder& folder) = 0;
+  virtual Status SyncFileSystem(const Folder& folder) = 0;
   // The regular file `name` inside `folder` for reading, only while it is
   // still the file `expected`: a file replaced since the scan (by a link, a
   // FIFO or another file) gives kErrorChangedSinceScan and is never read.
-  [[nodiscard]] virtual int OpenFile(const Folder& folder, const std::wstring& name,
-                                     const FileId& expected,
-                                     std::unique_ptr<FileStream>* stream) = 0;
+  virtual Status OpenFile(const Folder& folder, const std::wstring& name, const FileId& expected,
+                          std::unique_ptr<FileStream>* stream) = 0;
   // Creates the new file `name` inside `folder` as OpenStream's kCreate does.
-  [[nodiscard]] virtual int CreateFile(const Folder& folder, const std::wstring& name,
-                                       std::unique_ptr<FileStream>* file) = 0;
+  virtual Status CreateFile(const Folder& folder, const std::wstring& name,
+                            std::unique_ptr<FileStream>* file) = 0;
   // Creates a new file for reading and writing, for its owner only, named
   // `stem` + ".kvn-<process>-<number>.tmp" at a name nothing else holds;
   // the name goes to `*name`.
-  [[nodiscard]] virtual int CreateTemporary(const Folder& folder, const std::wstring& stem,
-                                            std::wstring* name,
-                                            std::unique_ptr<FileStream>* stream) = 0;
+  virtual Status CreateTemporary(const Folder& folder, const std::wstring& stem, std::wstring* name,
+                                 std::unique_ptr<FileStream>* stream) = 0;
   // Renames `fromName` in `from` over `toName` in `to` in one step (a symbolic
   // link at `toName` is replaced, not followed) and syncs `to`.
-  [[nodiscard]] virtual int Rename(const Folder& from, const std::wstring& fromName,
-                                   const Folder& to, const std::wstring& toName) = 0;
+  virtual Status Rename(const Folder& from, const std::wstring& fromName, const Folder& to,
+                        const std::wstring& toName) = 0;
   // Removes the file or symbolic link `name` inside `folder` (not a folder).
-  [[nodiscard]] virtual int RemoveFile(const Folder& folder, const std::wstring& name) = 0;
+  virtual Status RemoveFile(const Folder& folder, const std::wstring& name) = 0;
   // Copies the regular file `name` of `source`, if it is still `expected`
   // (else kErrorChangedSinceScan), to `targetName` in `target`: contents,
   // permission bits, access and modification times, and owner and group where
@@ -160,15 +157,13 @@ class FileSystem {
   // copy never blocks it and a half-written file never stands under the final
   // name. With `checksum`, the bytes pass through the program and their
   // CRC-32, as read from the source, goes there (holes count as zeros).
-  [[nodiscard]] virtual int CopyFile(const Folder& source, const std::wstring& name,
-                                     const FileId& expected, const Folder& target,
-                                     const std::wstring& targetName, const Folder& work,
-                                     uint32_t* checksum) = 0;
+  virtual Status CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
+                          const Folder& target, const std::wstring& targetName, const Folder& work,
+                          uint32_t* checksum) = 0;
   // Reads the regular file `name` of `folder` back as the disk holds it (its
   // pages are written out and dropped from the cache first, so this is not a
   // read of memory) and gives the CRC-32 of its contents.
-  [[nodiscard]] virtual int ReadBack(const Folder& folder, const std::wstring& name,
-                                     uint32_t* checksum) = 0;
+  virtual Status ReadBack(const Folder& folder, const std::wstring& name, uint32_t* checksum) = 0;
 };
 
 // The one naming scheme of the program's temporary files (CreateTemporary):

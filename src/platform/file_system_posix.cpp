@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "platform/file_copy_posix.h"
+#include "platform/file_stream_posix.h"
 #include "platform/file_system.h"
 #include "platform/folder_path_posix.h"
 #include "platform/paths.h"
@@ -18,48 +19,6 @@
 
 namespace kelvane::platform {
 namespace {
-
-class PosixFileStream final : public FileStream {
- public:
-  explicit PosixFileStream(int fd) : fd_(fd) {}
-  ~PosixFileStream() override { CloseDescriptor(fd_); }
-
-  int Read(void* buffer, size_t n, size_t* got) override { return ReadSome(fd_, buffer, n, got); }
-
-  int Write(const void* data, size_t n) override { return WriteAll(fd_, data, n); }
-
-  int Seek(int64_t offset, Origin origin, uint64_t* position) override {
-    const int whence = origin == kFromStart     ? SEEK_SET
-                       : origin == kFromCurrent ? SEEK_CUR
-                                                : SEEK_END;
-    const off_t result = ::lseek(fd_, offset, whence);
-    if (result < 0) return errno;
-    if (position) *position = static_cast<uint64_t>(result);
-    return 0;
-  }
-
-  int SetSize(uint64_t size) override {
-    return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 ? 0 : errno;
-  }
-
-  int Status(FileStatus* status) override {
-    struct stat info;
-    if (::fstat(fd_, &info) != 0) return errno;
-    status->size = static_cast<uint64_t>(info.st_size);
-    status->mode = info.st_mode & 07777;
-    status->modifiedSeconds = info.st_mtim.tv_sec;
-    status->modifiedNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
-    status->changeTime =
-        static_cast<uint64_t>(info.st_ctim.tv_sec) * 1000000000u + info.st_ctim.tv_nsec;
-    return 0;
-  }
-
-  int Sync() override { return ::fsync(fd_) == 0 ? 0 : errno; }
-  int Close() override { return CloseDescriptor(fd_); }
-
- private:
-  int fd_;
-};
 
 // A single name inside a folder: never empty, ".", ".." or with a separator.
 bool IsPlainName(const std::string& name) {
@@ -150,10 +109,12 @@ int DescribeEntry(int dirFd, const char* name, uint64_t folderDevice, DirectoryE
   return 0;
 }
 
-class PosixFileSystem final : public FileSystem {
+// The calls themselves, each giving an error number; PosixFileSystem below
+// adds what they were about.
+class PosixCalls {
  public:
   int CreateReplacement(const std::wstring& path, std::wstring* temporary,
-                        std::unique_ptr<FileStream>* file) override {
+                        std::unique_ptr<FileStream>* file) {
     std::string native;
     if (const int error = FileBehindLinks(ToNative(path), &native); error != 0) return error;
     int dirFd = -1;
@@ -183,7 +144,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   int OpenStream(const std::wstring& path, FileStream::Mode mode,
-                 std::unique_ptr<FileStream>* stream) override {
+                 std::unique_ptr<FileStream>* stream) {
     const std::string native = ToNative(path);
     if (mode == FileStream::kCreate) {
       int fd = -1;
@@ -206,16 +167,14 @@ class PosixFileSystem final : public FileSystem {
     return 0;
   }
 
-  bool Exists(const std::wstring& path) override {
+  bool Exists(const std::wstring& path) {
     struct stat status;
     return ::lstat(ToNative(path).c_str(), &status) == 0;
   }
 
-  int Remove(const std::wstring& path) override {
-    return ::unlink(ToNative(path).c_str()) == 0 ? 0 : errno;
-  }
+  int Remove(const std::wstring& path) { return ::unlink(ToNative(path).c_str()) == 0 ? 0 : errno; }
 
-  int Replace(const std::wstring& source, const std::wstring& target) override {
+  int Replace(const std::wstring& source, const std::wstring& target) {
     std::string nativeTarget;
     if (const int error = FileBehindLinks(ToNative(target), &nativeTarget); error != 0) {
       return error;
@@ -229,14 +188,14 @@ class PosixFileSystem final : public FileSystem {
     return synced;
   }
 
-  int CreateFolders(const std::wstring& path) override {
+  int CreateFolders(const std::wstring& path) {
     int fd = -1;
     if (const int error = OpenFolderByPath(ToNative(path), true, &fd); error != 0) return error;
     ::close(fd);
     return 0;
   }
 
-  int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override {
+  int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) {
     *bytes = 0;
     std::string native = ToNative(path);
     if (native.empty()) native = ".";
@@ -262,14 +221,14 @@ class PosixFileSystem final : public FileSystem {
     }
   }
 
-  int OpenFolder(const std::wstring& path, Folder* folder) override {
+  int OpenFolder(const std::wstring& path, Folder* folder) {
     int fd = -1;
     if (const int error = OpenFolderByPath(ToNative(path), false, &fd); error != 0) return error;
     return FolderFromDescriptor(fd, path, folder);
   }
 
   int OpenSubfolder(const Folder& parent, const std::wstring& name, const FileId* expected,
-                    Folder* folder) override {
+                    Folder* folder) {
     std::string native;
     if (!NativeName(name, &native)) return EINVAL;
     const int fd =
@@ -294,24 +253,22 @@ class PosixFileSystem final : public FileSystem {
     return 0;
   }
 
-  int MakeFolder(const Folder& parent, const std::wstring& name, Folder* folder) override {
+  int MakeFolder(const Folder& parent, const std::wstring& name, Folder* folder) {
     std::string native;
     if (!NativeName(name, &native)) return EINVAL;
     if (::mkdirat(parent.handle(), native.c_str(), 0700) != 0 && errno != EEXIST) return errno;
     return OpenSubfolder(parent, name, nullptr, folder);
   }
 
-  int SyncFileSystem(const Folder& folder) override {
-    return ::syncfs(folder.handle()) == 0 ? 0 : errno;
-  }
+  int SyncFileSystem(const Folder& folder) { return ::syncfs(folder.handle()) == 0 ? 0 : errno; }
 
-  int DescribeFolder(const Folder& folder, DirectoryEntry* entry) override {
+  int DescribeFolder(const Folder& folder, DirectoryEntry* entry) {
     *entry = DirectoryEntry{};
     entry->error = DescribeEntry(folder.handle(), ".", folder.id().device, entry);
     return entry->error;
   }
 
-  int ReadDirectory(const Folder& folder, std::vector<DirectoryEntry>* entries) override {
+  int ReadDirectory(const Folder& folder, std::vector<DirectoryEntry>* entries) {
     entries->clear();
     // A descriptor of its own: reading moves its position, not the folder's.
     const int fd = ::openat(folder.handle(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -341,7 +298,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   int OpenFile(const Folder& folder, const std::wstring& name, const FileId& expected,
-               std::unique_ptr<FileStream>* stream) override {
+               std::unique_ptr<FileStream>* stream) {
     std::string native;
     if (!NativeName(name, &native)) return EINVAL;
     int fd = -1;
@@ -353,7 +310,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   int CreateFile(const Folder& folder, const std::wstring& name,
-                 std::unique_ptr<FileStream>* file) override {
+                 std::unique_ptr<FileStream>* file) {
     std::string native;
     if (!NativeName(name, &native)) return EINVAL;
     int fd = -1;
@@ -365,7 +322,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   int CreateTemporary(const Folder& folder, const std::wstring& stem, std::wstring* name,
-                      std::unique_ptr<FileStream>* stream) override {
+                      std::unique_ptr<FileStream>* stream) {
     std::string native;
     int fd = -1;
     if (const int error = CreateTemporaryAt(folder.handle(), ToNative(stem), O_RDWR, &native, &fd);
@@ -378,14 +335,14 @@ class PosixFileSystem final : public FileSystem {
   }
 
   int Rename(const Folder& from, const std::wstring& fromName, const Folder& to,
-             const std::wstring& toName) override {
+             const std::wstring& toName) {
     std::string source, target;
     if (!NativeName(fromName, &source) || !NativeName(toName, &target)) return EINVAL;
     if (::renameat(from.handle(), source.c_str(), to.handle(), target.c_str()) != 0) return errno;
     return SyncFolder(to.handle());
   }
 
-  int RemoveFile(const Folder& folder, const std::wstring& name) override {
+  int RemoveFile(const Folder& folder, const std::wstring& name) {
     std::string native;
     if (!NativeName(name, &native)) return EINVAL;
     return ::unlinkat(folder.handle(), native.c_str(), 0) == 0 ? 0 : errno;
@@ -393,14 +350,14 @@ class PosixFileSystem final : public FileSystem {
 
   int CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
                const Folder& target, const std::wstring& targetName, const Folder& work,
-               uint32_t* checksum) override {
+               uint32_t* checksum) {
     std::string sourceName, copyName;
     if (!NativeName(name, &sourceName) || !NativeName(targetName, &copyName)) return EINVAL;
     return CopyRegularFile(source.handle(), sourceName, expected, target.handle(), copyName,
                            work.handle(), checksum);
   }
 
-  int ReadBack(const Folder& folder, const std::wstring& name, uint32_t* checksum) override {
+  int ReadBack(const Folder& folder, const std::wstring& name, uint32_t* checksum) {
     std::string native;
     if (!NativeName(name, &native)) return EINVAL;
     return ReadBackFile(folder.handle(), native, checksum);
@@ -416,6 +373,84 @@ class PosixFileSystem final : public FileSystem {
     ::close(dirFd);
     return error;
   }
+};
+
+// Status of a call: ok, or its error number with what it was about.
+Status Outcome(int error, const std::wstring& about) {
+  return error == 0 ? Status() : Status::Error(error, about);
+}
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  Status CreateReplacement(const std::wstring& path, std::wstring* temporary,
+                           std::unique_ptr<FileStream>* file) override {
+    return Outcome(calls_.CreateReplacement(path, temporary, file), path);
+  }
+  Status OpenStream(const std::wstring& path, FileStream::Mode mode,
+                    std::unique_ptr<FileStream>* stream) override {
+    return Outcome(calls_.OpenStream(path, mode, stream), path);
+  }
+  bool Exists(const std::wstring& path) override { return calls_.Exists(path); }
+  Status Remove(const std::wstring& path) override { return Outcome(calls_.Remove(path), path); }
+  Status Replace(const std::wstring& source, const std::wstring& target) override {
+    return Outcome(calls_.Replace(source, target), target);
+  }
+  Status CreateFolders(const std::wstring& path) override {
+    return Outcome(calls_.CreateFolders(path), path);
+  }
+  Status FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override {
+    return Outcome(calls_.FreeSpace(path, bytes, queried), path);
+  }
+  Status OpenFolder(const std::wstring& path, Folder* folder) override {
+    return Outcome(calls_.OpenFolder(path, folder), path);
+  }
+  Status OpenSubfolder(const Folder& parent, const std::wstring& name, const FileId* expected,
+                       Folder* folder) override {
+    return Outcome(calls_.OpenSubfolder(parent, name, expected, folder), parent.path() + name);
+  }
+  Status MakeFolder(const Folder& parent, const std::wstring& name, Folder* folder) override {
+    return Outcome(calls_.MakeFolder(parent, name, folder), parent.path() + name);
+  }
+  Status ReadDirectory(const Folder& folder, std::vector<DirectoryEntry>* entries) override {
+    return Outcome(calls_.ReadDirectory(folder, entries), folder.path());
+  }
+  Status DescribeFolder(const Folder& folder, DirectoryEntry* entry) override {
+    return Outcome(calls_.DescribeFolder(folder, entry), folder.path());
+  }
+  Status SyncFileSystem(const Folder& folder) override {
+    return Outcome(calls_.SyncFileSystem(folder), folder.path());
+  }
+  Status OpenFile(const Folder& folder, const std::wstring& name, const FileId& expected,
+                  std::unique_ptr<FileStream>* stream) override {
+    return Outcome(calls_.OpenFile(folder, name, expected, stream), folder.path() + name);
+  }
+  Status CreateFile(const Folder& folder, const std::wstring& name,
+                    std::unique_ptr<FileStream>* file) override {
+    return Outcome(calls_.CreateFile(folder, name, file), folder.path() + name);
+  }
+  Status CreateTemporary(const Folder& folder, const std::wstring& stem, std::wstring* name,
+                         std::unique_ptr<FileStream>* stream) override {
+    return Outcome(calls_.CreateTemporary(folder, stem, name, stream), folder.path() + stem);
+  }
+  Status Rename(const Folder& from, const std::wstring& fromName, const Folder& to,
+                const std::wstring& toName) override {
+    return Outcome(calls_.Rename(from, fromName, to, toName), to.path() + toName);
+  }
+  Status RemoveFile(const Folder& folder, const std::wstring& name) override {
+    return Outcome(calls_.RemoveFile(folder, name), folder.path() + name);
+  }
+  Status CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
+                  const Folder& target, const std::wstring& targetName, const Folder& work,
+                  uint32_t* checksum) override {
+    return Outcome(calls_.CopyFile(source, name, expected, target, targetName, work, checksum),
+                   source.path() + name);
+  }
+  Status ReadBack(const Folder& folder, const std::wstring& name, uint32_t* checksum) override {
+    return Outcome(calls_.ReadBack(folder, name, checksum), folder.path() + name);
+  }
+
+ private:
+  PosixCalls calls_;
 };
 
 }  // namespace

@@ -75,7 +75,7 @@ uint32_t ProfileStore::Save() {
       }
     }
   }
-  if (const int error = platform::Fs().CreateFolders(FolderOf(path_)); error != 0) {
+  if (const int error = platform::Fs().CreateFolders(FolderOf(path_)).code(); error != 0) {
     return static_cast<uint32_t>(error);
   }
   return static_cast<uint32_t>(doc.SaveFile(path_).code());

@@ -72,7 +72,7 @@ void BackupClass::PrepareTotals() {
 uint32_t BackupClass::QueryFreeSpace(const std::wstring& path, uint64_t* bytes,
                                      std::wstring* queried) {
   *bytes = 0;
-  const int error = platform::Fs().FreeSpace(path, bytes, queried);
+  const int error = platform::Fs().FreeSpace(path, bytes, queried).code();
   if (error != 0) {
     log.WriteLogFormat(L"GetDiskFreeSpaceExW(%s) failed, Error: %ld", *queried,
                        static_cast<long>(error));
@@ -129,12 +129,12 @@ bool BackupClass::HasFailed(const ScannedFile& file) const {
 
 int BackupClass::OpenWorkFile(std::unique_ptr<platform::FileStream>* stream) {
   std::vector<platform::DirectoryEntry> entries;
-  if (const int error = platform::Fs().ReadDirectory(*archiveFolder, &entries); error != 0) {
+  if (const int error = platform::Fs().ReadDirectory(*archiveFolder, &entries).code(); error != 0) {
     return error;
   }
   for (const platform::DirectoryEntry& entry : entries) {
     if (entry.name == workName && entry.error == 0) {
-      return platform::Fs().OpenFile(*archiveFolder, workName, entry.id, stream);
+      return platform::Fs().OpenFile(*archiveFolder, workName, entry.id, stream).code();
     }
   }
   return ENOENT;
@@ -150,8 +150,9 @@ bool BackupClass::UpdateVerifyProgress() {
 }
 
 int BackupClass::CreateWorkFile(std::unique_ptr<platform::FileStream>* stream) {
-  return platform::Fs().CreateTemporary(*archiveFolder, OutputNames::WorkStem(targetName),
-                                        &workName, stream);
+  return platform::Fs()
+      .CreateTemporary(*archiveFolder, OutputNames::WorkStem(targetName), &workName, stream)
+      .code();
 }
 
 size_t StoredPathStart(const std::wstring& folderPath) {

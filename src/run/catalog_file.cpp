@@ -68,7 +68,7 @@ void LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& outpu
     log.WriteLogFormat(L"Change catalog %s %s: every file counts as changed.", path, why);
   };
   std::vector<platform::DirectoryEntry> entries;
-  if (const int error = fs.ReadDirectory(archiveFolder, &entries); error != 0) {
+  if (const int error = fs.ReadDirectory(archiveFolder, &entries).code(); error != 0) {
     return fullRun(L"cannot be read." + ErrorText(static_cast<uint32_t>(error)));
   }
   const platform::DirectoryEntry* file = nullptr;
@@ -81,7 +81,7 @@ void LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& outpu
   // could have written or planted (a folder others may write to) is not
   // believed.
   platform::DirectoryEntry folder;
-  if (fs.DescribeFolder(archiveFolder, &folder) != 0 || !platform::OnlyTrustedCanWrite(folder)) {
+  if (!fs.DescribeFolder(archiveFolder, &folder).ok() || !platform::OnlyTrustedCanWrite(folder)) {
     return fullRun(L"lies in a folder other users may write to");
   }
   if (!platform::OnlyTrustedCanWrite(*file))
@@ -91,7 +91,7 @@ void LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& outpu
     return fullRun(L"is larger than this machine can read");
   }
   std::unique_ptr<platform::FileStream> stream;
-  int error = fs.OpenFile(archiveFolder, name, file->id, &stream);
+  int error = fs.OpenFile(archiveFolder, name, file->id, &stream).code();
   if (error != 0) return fullRun(L"cannot be read." + ErrorText(static_cast<uint32_t>(error)));
   platform::Status damage;
   try {
@@ -133,7 +133,7 @@ int SaveCatalog(const platform::Folder& archiveFolder, const OutputNames& output
   const std::wstring name = outputs.CatalogName();
   std::wstring work;
   std::unique_ptr<platform::FileStream> stream;
-  if (const int error = fs.CreateTemporary(archiveFolder, L"." + name, &work, &stream);
+  if (const int error = fs.CreateTemporary(archiveFolder, L"." + name, &work, &stream).code();
       error != 0) {
     return error;
   }
@@ -141,7 +141,7 @@ int SaveCatalog(const platform::Folder& archiveFolder, const OutputNames& output
   int error = stream->Write(text.data(), text.size());
   if (error == 0) error = stream->Sync();
   if (const int closed = stream->Close(); error == 0) error = closed;
-  if (error == 0) error = fs.Rename(archiveFolder, work, archiveFolder, name);
+  if (error == 0) error = fs.Rename(archiveFolder, work, archiveFolder, name).code();
   // The write's error is the one said; the next run sweeps what stays.
   if (error != 0) static_cast<void>(fs.RemoveFile(archiveFolder, work));
   return error;

@@ -39,7 +39,7 @@ DryRunResult RunDriver::DryRun(const JsonDocument& jobDocument, const DryRunSink
     }
   }
   result.roomError =
-      platform::Fs().FreeSpace(result.target, &result.freeBytes, &result.roomQueried);
+      platform::Fs().FreeSpace(result.target, &result.freeBytes, &result.roomQueried).code();
   result.outcome = state.scan.includeFailures.empty() ? RunOutcome::kCompleted
                                                       : RunOutcome::kCompletedWithErrors;
   return result;

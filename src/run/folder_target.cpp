@@ -33,7 +33,7 @@ int MakeFolders(const platform::Folder& base, const std::wstring& relative,
     if (end > start) {
       platform::Folder next;
       if (const int error =
-              platform::Fs().MakeFolder(*parent, relative.substr(start, end - start), &next);
+              platform::Fs().MakeFolder(*parent, relative.substr(start, end - start), &next).code();
           error != 0) {
         return error;
       }
@@ -70,7 +70,8 @@ TargetCheck FolderTarget::CheckCopies(vxstl::BackupClass& run) {
   TargetCheck check;
   platform::FileSystem& fs = platform::Fs();
   platform::Folder root;
-  if (const int error = fs.MakeFolder(*run.archiveFolder, run.targetName, &root); error != 0) {
+  if (const int error = fs.MakeFolder(*run.archiveFolder, run.targetName, &root).code();
+      error != 0) {
     check.unreadable = L"cannot be opened." + ErrorText(static_cast<uint32_t>(error));
     return check;
   }
@@ -86,7 +87,7 @@ TargetCheck FolderTarget::CheckCopies(vxstl::BackupClass& run) {
       if (run.HasFailed(file)) continue;
       const std::wstring name = folder.Name(file);
       uint32_t actual = 0;
-      const int error = opened != 0 ? opened : fs.ReadBack(target, name, &actual);
+      const int error = opened != 0 ? opened : fs.ReadBack(target, name, &actual).code();
       ++check.checked;
       ++run.verifiedFiles;
       if (error == 0 && actual == expected) continue;
@@ -111,7 +112,8 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     return static_cast<uint32_t>(error);
   };
   platform::Folder root;
-  if (const int error = fs.MakeFolder(*run.archiveFolder, run.targetName, &root); error != 0) {
+  if (const int error = fs.MakeFolder(*run.archiveFolder, run.targetName, &root).code();
+      error != 0) {
     return folderFailed(run.archivePath, error);
   }
   SourceOpener sources;
@@ -136,7 +138,8 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
       uint32_t checksum = 0;
       const int error = sourceError != 0 ? sourceError
                                          : fs.CopyFile(*source, name, file.id, *target, name, root,
-                                                       run.testFiles ? &checksum : nullptr);
+                                                       run.testFiles ? &checksum : nullptr)
+                                               .code();
       if (run.testFiles) checksums_.push_back(checksum);
       if (error != 0) {
         run.log.WriteLogFormat(L"Backup file %s failed.%s", run.archivePath + stored + name,

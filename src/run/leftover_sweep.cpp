@@ -17,13 +17,13 @@ void SweepLeftovers(const platform::Folder& archiveFolder, const OutputNames& ou
                     RunLog& log) {
   platform::FileSystem& fs = platform::Fs();
   auto remove = [&fs, &log](const platform::Folder& folder, const std::wstring& name) {
-    if (fs.RemoveFile(folder, name) == 0) {
+    if (fs.RemoveFile(folder, name).ok()) {
       log.WriteLogFormat(L"Removed %s%s, left by an earlier run that did not end.", folder.path(),
                          name);
     }
   };
   std::vector<platform::DirectoryEntry> entries;
-  if (fs.ReadDirectory(archiveFolder, &entries) != 0) return;
+  if (!fs.ReadDirectory(archiveFolder, &entries).ok()) return;
   for (const platform::DirectoryEntry& entry : entries) {
     if (IsRegularFile(entry) && outputs.IsTemporary(entry.name)) remove(archiveFolder, entry.name);
     const bool plainFolder = (entry.attributes & platform::kAttributeDirectory) &&
@@ -31,8 +31,8 @@ void SweepLeftovers(const platform::Folder& archiveFolder, const OutputNames& ou
     if (!outputs.isFolderTarget() || !plainFolder || !outputs.IsTarget(entry.name)) continue;
     platform::Folder target;
     std::vector<platform::DirectoryEntry> inside;
-    if (fs.OpenSubfolder(archiveFolder, entry.name, &entry.id, &target) != 0 ||
-        fs.ReadDirectory(target, &inside) != 0) {
+    if (!fs.OpenSubfolder(archiveFolder, entry.name, &entry.id, &target).ok() ||
+        !fs.ReadDirectory(target, &inside).ok()) {
       continue;
     }
     for (const platform::DirectoryEntry& file : inside) {

@@ -151,8 +151,9 @@ bool RunDriver::Prepare(const JsonDocument& jobDocument, RunState& state, bool m
   state.outputs.emplace(job.ArchiveName, TargetExtension(job.Type));
   // The archive folder stays open for the whole run: the lock, the log and
   // the target are made inside it, never again by path.
-  int opened = makeFolder ? platform::Fs().CreateFolders(job.ArchiveFolder) : 0;
-  if (opened == 0) opened = platform::Fs().OpenFolder(job.ArchiveFolder, &state.archiveFolder);
+  int opened = makeFolder ? platform::Fs().CreateFolders(job.ArchiveFolder).code() : 0;
+  if (opened == 0)
+    opened = platform::Fs().OpenFolder(job.ArchiveFolder, &state.archiveFolder).code();
   if (opened == 0 || (!makeFolder && opened == ENOENT)) return true;
   return Refuse(state, FolderRefusal(job.ArchiveFolder, opened), RunOutcome::kAborted);
 }
@@ -251,7 +252,7 @@ bool RunDriver::KeepsTheOlderArchive(RunState& state) {
     return false;
   }
   std::vector<platform::DirectoryEntry> entries;
-  if (platform::Fs().ReadDirectory(state.archiveFolder, &entries) != 0) return false;
+  if (!platform::Fs().ReadDirectory(state.archiveFolder, &entries).ok()) return false;
   for (const platform::DirectoryEntry& entry : entries) {
     if (entry.name != state.run.targetName || (entry.attributes & platform::kAttributeDirectory)) {
       continue;
@@ -283,8 +284,10 @@ void RunDriver::WriteTheTarget(RunState& state) {
     if (!runCancelled && state.job.TestFiles) VerifyTheTarget(state);
   }
   if (!runCancelled && !run.workName.empty()) {
-    if (const int error = platform::Fs().Rename(state.archiveFolder, run.workName,
-                                                state.archiveFolder, run.targetName);
+    if (const int error =
+            platform::Fs()
+                .Rename(state.archiveFolder, run.workName, state.archiveFolder, run.targetName)
+                .code();
         error != 0) {
       run.failureText = FormatText(L"Replace %s failed.%s", run.archivePath,
                                    ErrorText(static_cast<uint32_t>(error)));
@@ -337,7 +340,7 @@ void RunDriver::RecordTheSavedFiles(RunState& state) {
   // must not claim copies the disk never got (an archive is synced before
   // it is put in place).
   if (state.outputs->isFolderTarget()) {
-    if (const int error = platform::Fs().SyncFileSystem(state.archiveFolder); error != 0) {
+    if (const int error = platform::Fs().SyncFileSystem(state.archiveFolder).code(); error != 0) {
       log_.WriteLogFormat(L"Write %s to disk failed.%s The files saved count as changed.",
                           run.archivePath, ErrorText(static_cast<uint32_t>(error)));
       ++run.errorCount;
@@ -404,7 +407,7 @@ void RunDriver::Finish(RunState& state) {
 // What a run leaves that it cannot remove is said, never silently kept: a
 // temporary archive goes with the next run's sweep, a log stays as it is.
 void RunDriver::RemoveOrSay(RunState& state, const std::wstring& name) {
-  if (const int error = platform::Fs().RemoveFile(state.archiveFolder, name);
+  if (const int error = platform::Fs().RemoveFile(state.archiveFolder, name).code();
       error != 0 && error != ENOENT) {
     host_.ShowWarning(FormatText(L"Remove %s%s failed.%s", state.archiveFolder.path(), name,
                                  ErrorText(static_cast<uint32_t>(error))));

@@ -40,7 +40,7 @@ uint32_t ZipTarget::Write(BackupClass& run) {
 
 bool ZipTarget::HoldsFiles(const platform::Folder& folder, const platform::DirectoryEntry& entry) {
   std::unique_ptr<platform::FileStream> stream;
-  if (platform::Fs().OpenFile(folder, entry.name, entry.id, &stream) != 0) return true;
+  if (!platform::Fs().OpenFile(folder, entry.name, entry.id, &stream).ok()) return true;
   ZipReader reader(*stream);
   std::vector<ZipEntry> entries;
   // An archive that cannot be read is no reason to replace it: it holds files.

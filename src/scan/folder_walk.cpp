@@ -105,12 +105,13 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
   // A subfolder is opened inside its parent and only while it is the folder
   // the parent listed, so nothing swapped in since can lead the walk away.
   Folder folder;
-  const int opened = parent ? Fs().OpenSubfolder(*parent, entry->name, &entry->id, &folder)
-                            : Fs().OpenFolder(path, &folder);
+  const int opened = (parent ? Fs().OpenSubfolder(*parent, entry->name, &entry->id, &folder)
+                             : Fs().OpenFolder(path, &folder))
+                         .code();
   // The whole listing is read before descending; the folder stays open so
   // that its subfolders are opened through it.
   std::vector<DirectoryEntry> entries;
-  const int error = opened != 0 ? opened : Fs().ReadDirectory(folder, &entries);
+  const int error = opened != 0 ? opened : Fs().ReadDirectory(folder, &entries).code();
   if (error != 0) {
     CannotRead(taskNumber, path, error);
     if (!parent) {

@@ -8,7 +8,7 @@ int SourceOpener::Enter(const ScannedFolder& folder, const platform::Folder** op
   if (current_ != &folder) {
     current_ = &folder;
     folder_ = platform::Folder();
-    error_ = platform::Fs().OpenFolder(folder.path, &folder_);
+    error_ = platform::Fs().OpenFolder(folder.path, &folder_).code();
     if (error_ == 0 && folder_.id() != folder.id) error_ = platform::kErrorChangedSinceScan;
   }
   *open = error_ == 0 ? &folder_ : nullptr;
@@ -19,7 +19,7 @@ int SourceOpener::Open(const ScannedFolder& folder, const ScannedFile& file,
                        std::unique_ptr<platform::FileStream>* stream) {
   const platform::Folder* open = nullptr;
   if (const int error = Enter(folder, &open); error != 0) return error;
-  return platform::Fs().OpenFile(*open, folder.Name(file), file.id, stream);
+  return platform::Fs().OpenFile(*open, folder.Name(file), file.id, stream).code();
 }
 
 }  // namespace kelvane

@@ -23,7 +23,7 @@ BufferedFile::~BufferedFile() { Close(); }
 int BufferedFile::Create(const std::wstring& path) {
   Close();
   error_ = 0;
-  return platform::Fs().OpenStream(path, platform::FileStream::kCreate, &file_);
+  return platform::Fs().OpenStream(path, platform::FileStream::kCreate, &file_).code();
 }
 
 void BufferedFile::Open(std::unique_ptr<platform::FileStream> file) {

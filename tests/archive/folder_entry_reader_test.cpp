@@ -23,7 +23,7 @@ TEST(FolderEntryReaderTest, GivesFoldersFilesAndLinksWithTheFilesBytes) {
   ASSERT_EQ(::symlink("../secret.txt", dir.Native("copy/sub/link").c_str()), 0);
   ASSERT_EQ(::mkfifo(dir.Native("copy/pipe").c_str(), 0600), 0);  // never opened
   platform::Folder top;
-  ASSERT_EQ(platform::Fs().OpenFolder(dir.Wide("copy"), &top), 0);
+  ASSERT_EQ(platform::Fs().OpenFolder(dir.Wide("copy"), &top).code(), 0);
   FolderEntryReader reader;
   const platform::Status opened = reader.Open(top);
   ASSERT_TRUE(opened.ok()) << platform::ToUtf8(opened.context());

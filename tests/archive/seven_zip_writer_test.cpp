@@ -30,8 +30,10 @@ class SevenZipWriterTest : public ::testing::Test {
   uint32_t Pack(SevenZipUIUpdate* record, const std::vector<FilePathInfoEx>& files,
                 const std::wstring& library = FindSevenZipLibrary(L"")) {
     std::unique_ptr<platform::FileStream> archive;
-    EXPECT_EQ(
-        platform::Fs().OpenStream(dir_.Wide("out.7z"), platform::FileStream::kCreate, &archive), 0);
+    EXPECT_EQ(platform::Fs()
+                  .OpenStream(dir_.Wide("out.7z"), platform::FileStream::kCreate, &archive)
+                  .code(),
+              0);
     return PackWithSevenZip(record, library, dir_.Wide("out.7z"), std::move(archive), files);
   }
 
@@ -56,9 +58,10 @@ TEST_F(SevenZipWriterTest, PacksFilesThatTheReaderGivesBack) {
 
   SevenZipEntryReader reader(FindSevenZipLibrary(L""), L"");
   std::unique_ptr<platform::FileStream> archive;
-  ASSERT_EQ(
-      platform::Fs().OpenStream(dir_.Wide("out.7z"), platform::FileStream::kReadExisting, &archive),
-      0);
+  ASSERT_EQ(platform::Fs()
+                .OpenStream(dir_.Wide("out.7z"), platform::FileStream::kReadExisting, &archive)
+                .code(),
+            0);
   ASSERT_TRUE(reader.Open(std::move(archive), nullptr).ok());
   std::map<std::string, test::KeptEntry> kept;
   for (const ArchiveEntry& entry : reader.entries()) {

@@ -27,8 +27,9 @@ class ZipArchiveTest : public ::testing::Test {
 
   ZipArchiveHandle* Create(const std::string& name, std::string_view password = {}, int level = 6) {
     std::unique_ptr<platform::FileStream> archive;
-    EXPECT_EQ(platform::Fs().OpenStream(dir_.Wide(name), platform::FileStream::kCreate, &archive),
-              0);
+    EXPECT_EQ(
+        platform::Fs().OpenStream(dir_.Wide(name), platform::FileStream::kCreate, &archive).code(),
+        0);
     ZipArchiveHandle* handle = nullptr;
     EXPECT_TRUE(ZipCreateArchive(std::move(archive), password, level, &handle).ok());
     EXPECT_NE(handle, nullptr);
@@ -39,9 +40,10 @@ class ZipArchiveTest : public ::testing::Test {
   bool Add(ZipArchiveHandle* handle, const std::string& source, const std::wstring& entry,
            int* error = nullptr) {
     std::unique_ptr<platform::FileStream> stream;
-    EXPECT_EQ(
-        platform::Fs().OpenStream(dir_.Wide(source), platform::FileStream::kReadExisting, &stream),
-        0)
+    EXPECT_EQ(platform::Fs()
+                  .OpenStream(dir_.Wide(source), platform::FileStream::kReadExisting, &stream)
+                  .code(),
+              0)
         << source;
     if (!stream) return false;
     const platform::Status added = ZipAddFile(handle, *stream, entry);
@@ -124,9 +126,10 @@ TEST_F(ZipArchiveTest, KeepsModesAndTimesButNoSpecialBits) {
 TEST_F(ZipArchiveTest, RefusesBadNamesAndKeepsGoingAfterAFailedAdd) {
   WriteBytes(Path("a.txt"), "a");
   std::unique_ptr<platform::FileStream> stream;
-  ASSERT_EQ(
-      platform::Fs().OpenStream(dir_.Wide("a.txt"), platform::FileStream::kReadExisting, &stream),
-      0);
+  ASSERT_EQ(platform::Fs()
+                .OpenStream(dir_.Wide("a.txt"), platform::FileStream::kReadExisting, &stream)
+                .code(),
+            0);
   EXPECT_FALSE(ZipAddFile(nullptr, *stream, L"a.txt").ok());
   EXPECT_EQ(ZipCloseArchive(nullptr), 0);
   ZipArchiveHandle* zip = Create("out.zip");
@@ -222,8 +225,9 @@ TEST_F(ZipArchiveTest, TheReaderYieldsEntriesAndComparesEachLocalHeaderWithTheDi
                      std::map<std::string, test::KeptEntry>* kept) {
     ZipEntryReader reader(
         [this, name](std::unique_ptr<platform::FileStream>* view) {
-          return platform::Fs().OpenStream(dir_.Wide(name), platform::FileStream::kReadExisting,
-                                           view);
+          return platform::Fs()
+              .OpenStream(dir_.Wide(name), platform::FileStream::kReadExisting, view)
+              .code();
         },
         "");
     const bool opened = reader.Open().ok();

@@ -91,7 +91,7 @@ TEST_F(ZipRunTest, ARunWhileTheJobRunsChangesNothing) {
   WriteBytes(Archive(), "the running job's archive");
   WriteBytes(out_ + "/Daily.log", "the running job's log");
   platform::Folder out;
-  ASSERT_EQ(platform::Fs().OpenFolder(FromNative(out_), &out), 0);
+  ASSERT_EQ(platform::Fs().OpenFolder(FromNative(out_), &out).code(), 0);
   platform::FileLock running;
   ASSERT_EQ(running.TryLock(out, L".Daily.kvn-lock"), 0);
   const test::CliResult result = RunJob();

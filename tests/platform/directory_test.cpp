@@ -20,8 +20,8 @@ using test::WriteBytes;
 // The entries of the folder at `path`, read through the folder opened by path.
 int List(const std::wstring& path, std::vector<DirectoryEntry>* entries) {
   Folder folder;
-  if (const int error = Fs().OpenFolder(path, &folder); error != 0) return error;
-  return Fs().ReadDirectory(folder, entries);
+  if (const int error = Fs().OpenFolder(path, &folder).code(); error != 0) return error;
+  return Fs().ReadDirectory(folder, entries).code();
 }
 
 const DirectoryEntry* Named(const std::vector<DirectoryEntry>& entries, std::wstring_view name) {

@@ -35,7 +35,7 @@ class FolderTest : public ::testing::Test {
     ASSERT_EQ(::symlink(target.c_str(), Path(relative).c_str()), 0) << relative;
   }
   int Open(const std::string& relative, Folder* folder) {
-    return Fs().OpenFolder(dir_.Wide(relative), folder);
+    return Fs().OpenFolder(dir_.Wide(relative), folder).code();
   }
   FileId IdOf(const std::string& relative) const {
     struct stat status {};
@@ -76,25 +76,25 @@ TEST_F(FolderTest, OpenFolderFollowsOnlyLinksNobodyElseCanChange) {
   // An absolute link target is walked from the root with the same rule.
   Link(Path("real"), "absolute");
   EXPECT_EQ(Open("absolute/data", &folder), 0);
-  EXPECT_EQ(fs_.OpenFolder(L"/nonexistent-kelvane-folder", &folder), ENOENT);
-  EXPECT_EQ(fs_.OpenFolder(std::wstring(L"/tmp\0/x", 7), &folder), EINVAL);
+  EXPECT_EQ(fs_.OpenFolder(L"/nonexistent-kelvane-folder", &folder).code(), ENOENT);
+  EXPECT_EQ(fs_.OpenFolder(std::wstring(L"/tmp\0/x", 7), &folder).code(), EINVAL);
 }
 
 TEST_F(FolderTest, OpenFolderAndCreateFoldersWorkBeyondThePathLimit) {
   std::wstring deep = dir_.Wide("");
   while (deep.size() < 5000) deep += L"/" + std::wstring(200, L'd');
-  ASSERT_EQ(fs_.CreateFolders(deep), 0);
+  ASSERT_EQ(fs_.CreateFolders(deep).code(), 0);
   Folder folder;
-  ASSERT_EQ(fs_.OpenFolder(deep, &folder), 0);
+  ASSERT_EQ(fs_.OpenFolder(deep, &folder).code(), 0);
   std::unique_ptr<FileStream> file;
-  ASSERT_EQ(fs_.CreateFile(folder, L"deep.txt", &file), 0);
+  ASSERT_EQ(fs_.CreateFile(folder, L"deep.txt", &file).code(), 0);
   EXPECT_EQ(file->Close(), 0);
   std::vector<DirectoryEntry> entries;
-  ASSERT_EQ(fs_.ReadDirectory(folder, &entries), 0);
+  ASSERT_EQ(fs_.ReadDirectory(folder, &entries).code(), 0);
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, L"deep.txt");
   // The kernel itself refuses such a path, so the folder is removed step by step.
-  ASSERT_EQ(fs_.RemoveFile(folder, L"deep.txt"), 0);
+  ASSERT_EQ(fs_.RemoveFile(folder, L"deep.txt").code(), 0);
 }
 
 // Given a subfolder that was listed, then swapped (for a link, or for another
@@ -108,18 +108,18 @@ TEST_F(FolderTest, OpenSubfolderNeverFollowsALinkNorTakesAnotherFolder) {
   ASSERT_EQ(Open("top", &top), 0);
   const FileId listed = IdOf("top/sub");
   Folder sub;
-  ASSERT_EQ(fs_.OpenSubfolder(top, L"sub", &listed, &sub), 0);
+  ASSERT_EQ(fs_.OpenSubfolder(top, L"sub", &listed, &sub).code(), 0);
   EXPECT_EQ(sub.path(), dir_.Wide("top/sub/"));
-  EXPECT_EQ(fs_.OpenSubfolder(top, L"link", nullptr, &sub), kErrorLinkNotFollowed);
+  EXPECT_EQ(fs_.OpenSubfolder(top, L"link", nullptr, &sub).code(), kErrorLinkNotFollowed);
 
   ASSERT_EQ(::rename(Path("top/sub").c_str(), Path("gone").c_str()), 0);
   ASSERT_EQ(::symlink("../elsewhere", Path("top/sub").c_str()), 0);
-  EXPECT_EQ(fs_.OpenSubfolder(top, L"sub", &listed, &sub), kErrorChangedSinceScan);
+  EXPECT_EQ(fs_.OpenSubfolder(top, L"sub", &listed, &sub).code(), kErrorChangedSinceScan);
   ASSERT_EQ(::unlink(Path("top/sub").c_str()), 0);
   ASSERT_EQ(::rename(Path("elsewhere").c_str(), Path("top/sub").c_str()), 0);
-  EXPECT_EQ(fs_.OpenSubfolder(top, L"sub", &listed, &sub), kErrorChangedSinceScan);
+  EXPECT_EQ(fs_.OpenSubfolder(top, L"sub", &listed, &sub).code(), kErrorChangedSinceScan);
   for (const wchar_t* name : {L"", L".", L"..", L"a/b"}) {
-    EXPECT_EQ(fs_.OpenSubfolder(top, name, nullptr, &sub), EINVAL);
+    EXPECT_EQ(fs_.OpenSubfolder(top, name, nullptr, &sub).code(), EINVAL);
   }
 }
 
@@ -132,7 +132,7 @@ TEST_F(FolderTest, OpenFileOpensOnlyTheFileTheScanSaw) {
   ASSERT_EQ(Open("src", &src), 0);
   const FileId listed = IdOf("src/a.txt");
   std::unique_ptr<FileStream> stream;
-  ASSERT_EQ(fs_.OpenFile(src, L"a.txt", listed, &stream), 0);
+  ASSERT_EQ(fs_.OpenFile(src, L"a.txt", listed, &stream).code(), 0);
   char buffer[32];
   size_t got = 0;
   ASSERT_EQ(stream->Read(buffer, sizeof buffer, &got), 0);
@@ -140,15 +140,15 @@ TEST_F(FolderTest, OpenFileOpensOnlyTheFileTheScanSaw) {
 
   ASSERT_EQ(::rename(Path("src/a.txt").c_str(), Path("kept").c_str()), 0);
   Link(Path("secret"), "src/a.txt");
-  EXPECT_EQ(fs_.OpenFile(src, L"a.txt", listed, &stream), kErrorChangedSinceScan);
+  EXPECT_EQ(fs_.OpenFile(src, L"a.txt", listed, &stream).code(), kErrorChangedSinceScan);
   ASSERT_EQ(::unlink(Path("src/a.txt").c_str()), 0);
   ASSERT_EQ(::mkfifo(Path("src/a.txt").c_str(), 0644), 0);
-  EXPECT_EQ(fs_.OpenFile(src, L"a.txt", listed, &stream), kErrorChangedSinceScan);
+  EXPECT_EQ(fs_.OpenFile(src, L"a.txt", listed, &stream).code(), kErrorChangedSinceScan);
   ASSERT_EQ(::unlink(Path("src/a.txt").c_str()), 0);
   WriteBytes(Path("src/a.txt"), "another file");
-  EXPECT_EQ(fs_.OpenFile(src, L"a.txt", listed, &stream), kErrorChangedSinceScan);
+  EXPECT_EQ(fs_.OpenFile(src, L"a.txt", listed, &stream).code(), kErrorChangedSinceScan);
   ASSERT_EQ(::unlink(Path("src/a.txt").c_str()), 0);
-  EXPECT_EQ(fs_.OpenFile(src, L"a.txt", listed, &stream), ENOENT);
+  EXPECT_EQ(fs_.OpenFile(src, L"a.txt", listed, &stream).code(), ENOENT);
 }
 
 // Given a link planted at the name of a new file (a log, a lock, a job file),
@@ -163,21 +163,21 @@ TEST_F(FolderTest, NewFilesArePrivateAndNeverFollowAPlantedLink) {
   Folder out;
   ASSERT_EQ(Open("out", &out), 0);
   std::unique_ptr<FileStream> file;
-  ASSERT_EQ(fs_.CreateFile(out, L"made.log", &file), 0);
+  ASSERT_EQ(fs_.CreateFile(out, L"made.log", &file).code(), 0);
   ASSERT_EQ(file->Write("new", 3), 0);
   ASSERT_EQ(file->Close(), 0);
-  ASSERT_EQ(fs_.OpenStream(dir_.Wide("out/path.json"), FileStream::kCreate, &file), 0);
+  ASSERT_EQ(fs_.OpenStream(dir_.Wide("out/path.json"), FileStream::kCreate, &file).code(), 0);
   ASSERT_EQ(file->Close(), 0);
   std::unique_ptr<FileStream> stream;
   std::set<std::wstring> names;
   for (int i = 0; i < 3; ++i) {
     std::wstring name;
-    ASSERT_EQ(fs_.CreateTemporary(out, L".Daily.zip", &name, &stream), 0);
+    ASSERT_EQ(fs_.CreateTemporary(out, L".Daily.zip", &name, &stream).code(), 0);
     EXPECT_TRUE(IsTemporaryName(name, L".Daily.zip")) << ToNative(name);
     names.insert(name);
   }
   Folder made;
-  ASSERT_EQ(fs_.MakeFolder(out, L"Daily", &made), 0);
+  ASSERT_EQ(fs_.MakeFolder(out, L"Daily", &made).code(), 0);
   ::umask(umask);
 
   EXPECT_EQ(names.size(), 3u);
@@ -190,7 +190,7 @@ TEST_F(FolderTest, NewFilesArePrivateAndNeverFollowAPlantedLink) {
     EXPECT_FALSE(S_ISLNK(status.st_mode)) << name;
   }
   Link(Path("."), "out/linked");
-  EXPECT_EQ(fs_.MakeFolder(out, L"linked", &made), kErrorLinkNotFollowed);
+  EXPECT_EQ(fs_.MakeFolder(out, L"linked", &made).code(), kErrorLinkNotFollowed);
 }
 
 // Given a program with set-user-ID and set-group-ID bits, root's copy keeps
@@ -211,8 +211,9 @@ TEST_F(FolderTest, CopiesKeepTheirOwnerOrLoseTheirSetIdBits) {
   Folder src, asRoot;
   ASSERT_EQ(Open("src", &src), 0);
   ASSERT_EQ(Open("as-root", &asRoot), 0);
-  ASSERT_EQ(fs_.CopyFile(src, L"theirs", IdOf("src/theirs"), asRoot, L"theirs", asRoot, nullptr),
-            0);
+  ASSERT_EQ(
+      fs_.CopyFile(src, L"theirs", IdOf("src/theirs"), asRoot, L"theirs", asRoot, nullptr).code(),
+      0);
   struct stat copy;
   ASSERT_EQ(::stat(Path("as-root/theirs").c_str(), &copy), 0);
   EXPECT_EQ(copy.st_uid, kNobody);
@@ -228,7 +229,8 @@ TEST_F(FolderTest, CopiesKeepTheirOwnerOrLoseTheirSetIdBits) {
         ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0 ? 100
         : Open("as-nobody", &target) != 0
             ? 101
-            : fs_.CopyFile(src, L"roots", IdOf("src/roots"), target, L"roots", target, nullptr);
+            : fs_.CopyFile(src, L"roots", IdOf("src/roots"), target, L"roots", target, nullptr)
+                  .code();
     ::_exit(status);
   }
   int status = 0;
@@ -241,7 +243,7 @@ TEST_F(FolderTest, CopiesKeepTheirOwnerOrLoseTheirSetIdBits) {
 
   ASSERT_EQ(::rename(Path("src/roots").c_str(), Path("src/old").c_str()), 0);
   WriteBytes(Path("src/roots"), "replaced");
-  EXPECT_EQ(fs_.CopyFile(src, L"roots", IdOf("src/old"), asRoot, L"roots", asRoot, nullptr),
+  EXPECT_EQ(fs_.CopyFile(src, L"roots", IdOf("src/old"), asRoot, L"roots", asRoot, nullptr).code(),
             kErrorChangedSinceScan);
   EXPECT_FALSE(test::PathExists(Path("as-root/roots")));
 }

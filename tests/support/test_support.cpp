@@ -129,7 +129,7 @@ int RunShell(const std::string& command, std::string* output) {
 
 namespace {
 
-int Ask(const FaultyFileSystem::Hook& hook, const std::wstring& path) {
+int Asked(const FaultyFileSystem::Hook& hook, const std::wstring& path) {
   return hook ? hook(path) : 0;
 }
 
@@ -160,7 +160,7 @@ class WatchedFileStream : public platform::FileStream {
   int SetSize(uint64_t size) override { return target_->SetSize(size); }
   int Status(platform::FileStatus* status) override { return target_->Status(status); }
   int Sync() override {
-    if (const int error = Ask(fs_.failSync, path_)) return error;
+    if (const int error = Asked(fs_.failSync, path_)) return error;
     return target_->Sync();
   }
   int Close() override { return target_->Close(); }
@@ -175,74 +175,95 @@ class WatchedFileStream : public platform::FileStream {
 
 }  // namespace
 
-int FaultyFileSystem::Watch(int error, Stream&& real, const Name& path, Stream* watched) {
-  if (error == 0) *watched = std::make_unique<WatchedFileStream>(std::move(real), *this, path);
-  return error;
+namespace {
+
+// The status of a hook's answer: 0 lets the call go on.
+platform::Status Refused(int error, const std::wstring& about) {
+  return error == 0 ? platform::Status() : platform::Status::Error(error, about);
 }
 
-int FaultyFileSystem::CreateReplacement(const Name& path, Name* temporary, Stream* file) {
-  if (const int error = Ask(failCreate, path)) return error;
+platform::Status Ask(const FaultyFileSystem::Hook& hook, const std::wstring& about) {
+  return Refused(Asked(hook, about), about);
+}
+
+}  // namespace
+
+using Status = platform::Status;
+
+Status FaultyFileSystem::Watch(Status status, Stream&& real, const Name& path, Stream* watched) {
+  if (status.ok()) *watched = std::make_unique<WatchedFileStream>(std::move(real), *this, path);
+  return status;
+}
+
+Status FaultyFileSystem::CreateReplacement(const Name& path, Name* temporary, Stream* file) {
+  if (Status refused = Ask(failCreate, path); !refused.ok()) return refused;
   Stream real;
-  const int error = real_.CreateReplacement(path, temporary, &real);
-  return Watch(error, std::move(real), *temporary, file);
+  Status status = real_.CreateReplacement(path, temporary, &real);
+  return Watch(std::move(status), std::move(real), *temporary, file);
 }
 
-int FaultyFileSystem::OpenStream(const Name& path, platform::FileStream::Mode mode,
-                                 Stream* stream) {
+Status FaultyFileSystem::OpenStream(const Name& path, platform::FileStream::Mode mode,
+                                    Stream* stream) {
   const bool create = mode == platform::FileStream::kCreate;
-  if (const int error = Ask(create ? failCreate : failOpenFile, path)) return error;
+  if (Status refused = Ask(create ? failCreate : failOpenFile, path); !refused.ok()) {
+    return refused;
+  }
   Stream real;
   return Watch(real_.OpenStream(path, mode, &real), std::move(real), path, stream);
 }
 
-int FaultyFileSystem::Remove(const Name& path) {
-  if (const int error = Ask(failRemove, path)) return error;
+Status FaultyFileSystem::Remove(const Name& path) {
+  if (Status refused = Ask(failRemove, path); !refused.ok()) return refused;
   return real_.Remove(path);
 }
 
-int FaultyFileSystem::Replace(const Name& source, const Name& destination) {
-  if (const int error = failReplace ? failReplace(source, destination) : 0) return error;
+Status FaultyFileSystem::Replace(const Name& source, const Name& destination) {
+  const int error = failReplace ? failReplace(source, destination) : 0;
+  if (Status refused = Refused(error, destination); !refused.ok()) return refused;
   return real_.Replace(source, destination);
 }
 
-int FaultyFileSystem::CreateFolders(const Name& path) {
-  if (const int error = Ask(failMakeFolder, path)) return error;
+Status FaultyFileSystem::CreateFolders(const Name& path) {
+  if (Status refused = Ask(failMakeFolder, path); !refused.ok()) return refused;
   return real_.CreateFolders(path);
 }
 
-int FaultyFileSystem::FreeSpace(const Name& path, uint64_t* bytes, Name* queried) {
+Status FaultyFileSystem::FreeSpace(const Name& path, uint64_t* bytes, Name* queried) {
   if (!freeSpace) return real_.FreeSpace(path, bytes, queried);
   *queried = path;
-  return freeSpace(bytes);
+  return Refused(freeSpace(bytes), path);
 }
 
-int FaultyFileSystem::OpenFolder(const Name& path, Folder* folder) {
-  if (const int error = Ask(failOpenFolder, path)) return error;
+Status FaultyFileSystem::OpenFolder(const Name& path, Folder* folder) {
+  if (Status refused = Ask(failOpenFolder, path); !refused.ok()) return refused;
   return real_.OpenFolder(path, folder);
 }
 
-int FaultyFileSystem::OpenSubfolder(const Folder& parent, const Name& name,
-                                    const platform::FileId* expected, Folder* folder) {
-  if (const int error = Ask(failOpenFolder, parent.path() + name)) return error;
+Status FaultyFileSystem::OpenSubfolder(const Folder& parent, const Name& name,
+                                       const platform::FileId* expected, Folder* folder) {
+  const Name path = parent.path() + name;
+  if (Status refused = Ask(failOpenFolder, path); !refused.ok()) return refused;
   return real_.OpenSubfolder(parent, name, expected, folder);
 }
 
-int FaultyFileSystem::MakeFolder(const Folder& parent, const Name& name, Folder* folder) {
-  if (const int error = Ask(failMakeFolder, parent.path() + name)) return error;
+Status FaultyFileSystem::MakeFolder(const Folder& parent, const Name& name, Folder* folder) {
+  const Name path = parent.path() + name;
+  if (Status refused = Ask(failMakeFolder, path); !refused.ok()) return refused;
   return real_.MakeFolder(parent, name, folder);
 }
 
-int FaultyFileSystem::SyncFileSystem(const Folder& folder) {
-  if (const int error = Ask(failSync, folder.path())) return error;
+Status FaultyFileSystem::SyncFileSystem(const Folder& folder) {
+  if (Status refused = Ask(failSync, folder.path()); !refused.ok()) return refused;
   return real_.SyncFileSystem(folder);
 }
 
-int FaultyFileSystem::ReadDirectory(const Folder& folder,
-                                    std::vector<platform::DirectoryEntry>* entries) {
-  if (const int error = Ask(failReadDirectory, folder.path())) return error;
-  const int error = real_.ReadDirectory(folder, entries);
+Status FaultyFileSystem::ReadDirectory(const Folder& folder,
+                                       std::vector<platform::DirectoryEntry>* entries) {
+  const Name& path = folder.path();
+  if (Status refused = Ask(failReadDirectory, path); !refused.ok()) return refused;
+  Status status = real_.ReadDirectory(folder, entries);
   for (platform::DirectoryEntry& entry : *entries) {
-    if (const int failed = error == 0 ? Ask(failEntry, folder.path() + entry.name) : 0) {
+    if (const int failed = status.ok() ? Asked(failEntry, path + entry.name) : 0) {
       // Only the name is known of an entry whose status cannot be read.
       platform::DirectoryEntry unreadable;
       unreadable.name = entry.name;
@@ -250,53 +271,58 @@ int FaultyFileSystem::ReadDirectory(const Folder& folder,
       entry = std::move(unreadable);
     }
   }
-  return error;
+  return status;
 }
 
-int FaultyFileSystem::OpenFile(const Folder& folder, const Name& name,
-                               const platform::FileId& expected, Stream* stream) {
+Status FaultyFileSystem::OpenFile(const Folder& folder, const Name& name,
+                                  const platform::FileId& expected, Stream* stream) {
   const Name path = folder.path() + name;
-  if (const int error = Ask(failOpenFile, path)) return error;
+  if (Status refused = Ask(failOpenFile, path); !refused.ok()) return refused;
   Stream real;
   return Watch(real_.OpenFile(folder, name, expected, &real), std::move(real), path, stream);
 }
 
-int FaultyFileSystem::CreateFile(const Folder& folder, const Name& name, Stream* file) {
+Status FaultyFileSystem::CreateFile(const Folder& folder, const Name& name, Stream* file) {
   const Name path = folder.path() + name;
-  if (const int error = Ask(failCreate, path)) return error;
+  if (Status refused = Ask(failCreate, path); !refused.ok()) return refused;
   Stream real;
   return Watch(real_.CreateFile(folder, name, &real), std::move(real), path, file);
 }
 
-int FaultyFileSystem::CreateTemporary(const Folder& folder, const Name& stem, Name* name,
-                                      Stream* stream) {
-  if (const int error = Ask(failCreate, folder.path() + stem)) return error;
+Status FaultyFileSystem::CreateTemporary(const Folder& folder, const Name& stem, Name* name,
+                                         Stream* stream) {
+  const Name path = folder.path() + stem;
+  if (Status refused = Ask(failCreate, path); !refused.ok()) return refused;
   Stream real;
-  const int error = real_.CreateTemporary(folder, stem, name, &real);
-  return Watch(error, std::move(real), folder.path() + *name, stream);
+  Status status = real_.CreateTemporary(folder, stem, name, &real);
+  return Watch(std::move(status), std::move(real), folder.path() + *name, stream);
 }
 
-int FaultyFileSystem::Rename(const Folder& from, const Name& fromName, const Folder& to,
-                             const Name& toName) {
+Status FaultyFileSystem::Rename(const Folder& from, const Name& fromName, const Folder& to,
+                                const Name& toName) {
   const Name source = from.path() + fromName, target = to.path() + toName;
-  if (const int error = failReplace ? failReplace(source, target) : 0) return error;
+  const int error = failReplace ? failReplace(source, target) : 0;
+  if (Status refused = Refused(error, target); !refused.ok()) return refused;
   return real_.Rename(from, fromName, to, toName);
 }
 
-int FaultyFileSystem::RemoveFile(const Folder& folder, const Name& name) {
-  if (const int error = Ask(failRemove, folder.path() + name)) return error;
+Status FaultyFileSystem::RemoveFile(const Folder& folder, const Name& name) {
+  const Name path = folder.path() + name;
+  if (Status refused = Ask(failRemove, path); !refused.ok()) return refused;
   return real_.RemoveFile(folder, name);
 }
 
-int FaultyFileSystem::CopyFile(const Folder& source, const Name& name,
-                               const platform::FileId& expected, const Folder& target,
-                               const Name& targetName, const Folder& work, uint32_t* checksum) {
-  if (const int error = Ask(failCopy, source.path() + name)) return error;
+Status FaultyFileSystem::CopyFile(const Folder& source, const Name& name,
+                                  const platform::FileId& expected, const Folder& target,
+                                  const Name& targetName, const Folder& work, uint32_t* checksum) {
+  const Name path = source.path() + name;
+  if (Status refused = Ask(failCopy, path); !refused.ok()) return refused;
   return real_.CopyFile(source, name, expected, target, targetName, work, checksum);
 }
 
-int FaultyFileSystem::ReadBack(const Folder& folder, const Name& name, uint32_t* checksum) {
-  if (const int error = Ask(failReadBack, folder.path() + name)) return error;
+Status FaultyFileSystem::ReadBack(const Folder& folder, const Name& name, uint32_t* checksum) {
+  const Name path = folder.path() + name;
+  if (Status refused = Ask(failReadBack, path); !refused.ok()) return refused;
   return real_.ReadBack(folder, name, checksum);
 }
 

@@ -94,6 +94,7 @@ class FaultyFileSystem : public platform::FileSystem {
   using Stream = std::unique_ptr<platform::FileStream>;
   using Folder = platform::Folder;
   using Name = std::wstring;
+  using Status = platform::Status;
 
   Hook failCreate;         // CreateReplacement (path: the file to replace),
                            // OpenStream(kCreate), CreateFile, CreateTemporary
@@ -120,38 +121,40 @@ class FaultyFileSystem : public platform::FileSystem {
   std::function<int(uint64_t* bytes)> freeSpace;
   int writeCalls = 0;
 
-  int CreateReplacement(const Name& path, Name* temporary, Stream* file) override;
-  int OpenStream(const Name& path, platform::FileStream::Mode mode, Stream* stream) override;
+  Status CreateReplacement(const Name& path, Name* temporary, Stream* file) override;
+  Status OpenStream(const Name& path, platform::FileStream::Mode mode, Stream* stream) override;
   bool Exists(const Name& path) override { return real_.Exists(path); }
-  int Remove(const Name& path) override;
-  int Replace(const Name& source, const Name& target) override;
-  int CreateFolders(const Name& path) override;
-  int FreeSpace(const Name& path, uint64_t* bytes, Name* queried) override;
-  int OpenFolder(const Name& path, Folder* folder) override;
-  int OpenSubfolder(const Folder& parent, const Name& name, const platform::FileId* expected,
-                    Folder* folder) override;
-  int MakeFolder(const Folder& parent, const Name& name, Folder* folder) override;
-  int ReadDirectory(const Folder& folder, std::vector<platform::DirectoryEntry>* entries) override;
-  int DescribeFolder(const Folder& folder, platform::DirectoryEntry* entry) override {
+  Status Remove(const Name& path) override;
+  Status Replace(const Name& source, const Name& target) override;
+  Status CreateFolders(const Name& path) override;
+  Status FreeSpace(const Name& path, uint64_t* bytes, Name* queried) override;
+  Status OpenFolder(const Name& path, Folder* folder) override;
+  Status OpenSubfolder(const Folder& parent, const Name& name, const platform::FileId* expected,
+                       Folder* folder) override;
+  Status MakeFolder(const Folder& parent, const Name& name, Folder* folder) override;
+  Status ReadDirectory(const Folder& folder,
+                       std::vector<platform::DirectoryEntry>* entries) override;
+  Status DescribeFolder(const Folder& folder, platform::DirectoryEntry* entry) override {
     return real_.DescribeFolder(folder, entry);
   }
-  int SyncFileSystem(const Folder& folder) override;
-  int OpenFile(const Folder& folder, const Name& name, const platform::FileId& expected,
-               Stream* stream) override;
-  int CreateFile(const Folder& folder, const Name& name, Stream* file) override;
-  int CreateTemporary(const Folder& folder, const Name& stem, Name* name, Stream* stream) override;
-  int Rename(const Folder& from, const Name& fromName, const Folder& to,
-             const Name& toName) override;
-  int RemoveFile(const Folder& folder, const Name& name) override;
-  int CopyFile(const Folder& source, const Name& name, const platform::FileId& expected,
-               const Folder& target, const Name& targetName, const Folder& work,
-               uint32_t* checksum) override;
-  int ReadBack(const Folder& folder, const Name& name, uint32_t* checksum) override;
+  Status SyncFileSystem(const Folder& folder) override;
+  Status OpenFile(const Folder& folder, const Name& name, const platform::FileId& expected,
+                  Stream* stream) override;
+  Status CreateFile(const Folder& folder, const Name& name, Stream* file) override;
+  Status CreateTemporary(const Folder& folder, const Name& stem, Name* name,
+                         Stream* stream) override;
+  Status Rename(const Folder& from, const Name& fromName, const Folder& to,
+                const Name& toName) override;
+  Status RemoveFile(const Folder& folder, const Name& name) override;
+  Status CopyFile(const Folder& source, const Name& name, const platform::FileId& expected,
+                  const Folder& target, const Name& targetName, const Folder& work,
+                  uint32_t* checksum) override;
+  Status ReadBack(const Folder& folder, const Name& name, uint32_t* checksum) override;
 
  private:
   // Wraps a file made by the real file system so its calls meet the hooks;
   // takes `real` only once `error` says the call that made it has returned.
-  int Watch(int error, Stream&& real, const Name& path, Stream* watched);
+  Status Watch(Status status, Stream&& real, const Name& path, Stream* watched);
 
   platform::FileSystem& real_ = platform::RealFileSystem();
   platform::ScopedFileSystem installed_{this};

@@ -39,9 +39,7 @@ platform::Status FolderEntryReader::Walk(const platform::Folder& folder,
                                          const std::string& prefix) {
   platform::FileSystem& fs = platform::Fs();
   std::vector<platform::DirectoryEntry> found;
-  if (const int error = fs.ReadDirectory(folder, &found); error != 0) {
-    return platform::Status::Error(error, folder.path());
-  }
+  if (platform::Status listed = fs.ReadDirectory(folder, &found); !listed.ok()) return listed;
   std::sort(found.begin(), found.end(),
             [](const auto& a, const auto& b) { return a.nativeName < b.nativeName; });
   folders_.push_back(&folder);
@@ -55,9 +53,8 @@ platform::Status FolderEntryReader::Walk(const platform::Folder& folder,
     if (entries_.back().type != EntryType::kFolder) continue;
     opened_.push_back(std::make_unique<platform::Folder>());
     platform::Folder& inside = *opened_.back();
-    if (const int error = fs.OpenSubfolder(folder, entry.name, &entry.id, &inside); error != 0) {
-      return platform::Status::Error(error, folder.path() + entry.name);
-    }
+    platform::Status opened = fs.OpenSubfolder(folder, entry.name, &entry.id, &inside);
+    if (!opened.ok()) return opened;
     const std::string name = entries_.back().name;
     if (platform::Status walked = Walk(inside, name); !walked.ok()) return walked;
   }
@@ -87,7 +84,7 @@ std::wstring FolderEntryReader::ReadFile(size_t index, EntrySink& sink,
                                          const std::atomic<bool>* stop) const {
   const Place& place = places_[index];
   std::unique_ptr<platform::FileStream> file;
-  if (platform::Fs().OpenFile(*folders_[place.folder], place.name, place.id, &file) != 0) {
+  if (!platform::Fs().OpenFile(*folders_[place.folder], place.name, place.id, &file).ok()) {
     return L"cannot be opened";
   }
   std::vector<uint8_t> buffer(1 << 16);

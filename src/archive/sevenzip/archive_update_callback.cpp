@@ -126,7 +126,9 @@ HRESULT ArchiveUpdateCallbackEx::GetStream(uint32_t index, ISequentialInStream**
   const int error =
       record_ && record_->openFile
           ? record_->openFile(index, &stream)
-          : platform::Fs().OpenStream(file.fullPath, platform::FileStream::kReadExisting, &stream);
+          : platform::Fs()
+                .OpenStream(file.fullPath, platform::FileStream::kReadExisting, &stream)
+                .code();
   if (error != 0) {
     // A file that vanished since the scan is left out; the rest still goes in.
     if (record_ && record_->fileFailed) record_->fileFailed(index, file.fullPath, error);

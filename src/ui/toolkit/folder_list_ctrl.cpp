@@ -19,7 +19,7 @@ class FolderDropTarget : public wxFileDropTarget {
     for (const wxString& name : names) {
       std::wstring path = name.ToStdWstring();
       platform::Folder folder;
-      if (path.empty() || platform::Fs().OpenFolder(path, &folder) != 0) continue;
+      if (path.empty() || !platform::Fs().OpenFolder(path, &folder).ok()) continue;
       if (path.back() != L'/') path += L'/';
       onFolder_(path);
       taken = true;

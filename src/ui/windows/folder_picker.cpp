@@ -20,7 +20,7 @@ constexpr char kSection[] = "BrowseFolders";
 
 bool IsFolder(const std::wstring& path) {
   platform::Folder folder;
-  return platform::Fs().OpenFolder(path, &folder) == 0;
+  return platform::Fs().OpenFolder(path, &folder).ok();
 }
 
 }  // namespace

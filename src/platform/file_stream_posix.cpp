@@ -1,0 +1,50 @@
+#include "platform/file_stream_posix.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/posix_io.h"
+
+namespace kelvane::platform {
+
+PosixFileStream::~PosixFileStream() { CloseDescriptor(fd_); }
+
+int PosixFileStream::Read(void* buffer, size_t n, size_t* got) {
+  return ReadSome(fd_, buffer, n, got);
+}
+
+int PosixFileStream::Write(const void* data, size_t n) { return WriteAll(fd_, data, n); }
+
+int PosixFileStream::Seek(int64_t offset, Origin origin, uint64_t* position) {
+  const int whence = origin == kFromStart     ? SEEK_SET
+                     : origin == kFromCurrent ? SEEK_CUR
+                                              : SEEK_END;
+  const off_t result = ::lseek(fd_, offset, whence);
+  if (result < 0) return errno;
+  if (position) *position = static_cast<uint64_t>(result);
+  return 0;
+}
+
+int PosixFileStream::SetSize(uint64_t size) {
+  return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 ? 0 : errno;
+}
+
+int PosixFileStream::Status(FileStatus* status) {
+  struct stat info;
+  if (::fstat(fd_, &info) != 0) return errno;
+  status->size = static_cast<uint64_t>(info.st_size);
+  status->mode = info.st_mode & 07777;
+  status->modifiedSeconds = info.st_mtim.tv_sec;
+  status->modifiedNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
+  status->changeTime =
+      static_cast<uint64_t>(info.st_ctim.tv_sec) * 1000000000u + info.st_ctim.tv_nsec;
+  return 0;
+}
+
+int PosixFileStream::Sync() { return ::fsync(fd_) == 0 ? 0 : errno; }
+
+int PosixFileStream::Close() { return CloseDescriptor(fd_); }
+
+}  // namespace kelvane::platform

@@ -1,0 +1,26 @@
+// An open file of the real file system, by its descriptor.
+#pragma once
+
+#include "platform/file_system.h"
+
+namespace kelvane::platform {
+
+// Takes `fd` over: closes it when it goes.
+class PosixFileStream final : public FileStream {
+ public:
+  explicit PosixFileStream(int fd) : fd_(fd) {}
+  ~PosixFileStream() override;
+
+  int Read(void* buffer, size_t n, size_t* got) override;
+  int Write(const void* data, size_t n) override;
+  int Seek(int64_t offset, Origin origin, uint64_t* position) override;
+  int SetSize(uint64_t size) override;
+  int Status(FileStatus* status) override;
+  int Sync() override;
+  int Close() override;
+
+ private:
+  int fd_;
+};
+
+}  // namespace kelvane::platform
