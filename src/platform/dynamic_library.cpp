@@ -2,20 +2,19 @@
 
 #include <dlfcn.h>
 
+#include <cerrno>
+
 #include "platform/text_codec.h"
 
 namespace kelvane::platform {
 
-bool DynamicLibrary::Load(const std::wstring& path, std::string* error) {
+Status DynamicLibrary::Load(const std::wstring& path) {
   Unload();
   ::dlerror();
   handle_ = ::dlopen(ToNative(path).c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle_) {
-    const char* reason = ::dlerror();
-    *error = reason ? reason : "unknown error";
-    return false;
-  }
-  return true;
+  if (handle_) return {};
+  const char* reason = ::dlerror();
+  return Status::Error(ELIBACC, FromNative(reason ? reason : "unknown error"));
 }
 
 void* DynamicLibrary::Symbol(const char* name) const {

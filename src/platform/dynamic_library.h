@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/status.h"
+
 namespace kelvane::platform {
 
 class DynamicLibrary {
@@ -15,9 +17,8 @@ class DynamicLibrary {
   DynamicLibrary(const DynamicLibrary&) = delete;
   DynamicLibrary& operator=(const DynamicLibrary&) = delete;
 
-  // Loads the library at `path`; on failure returns false and the loader's
-  // reason in `*error`.
-  bool Load(const std::wstring& path, std::string* error);
+  // Loads the library at `path`; a failure carries the loader's reason.
+  Status Load(const std::wstring& path);
   // The address of an exported symbol, or null.
   void* Symbol(const char* name) const;
   void Unload();

@@ -27,9 +27,8 @@ std::wstring ToLibraryText(const std::wstring& text) {
 
 void SevenZipModule::Load(const std::wstring& path) {
   Free();
-  std::string error;
-  if (!library_.Load(path, &error)) {
-    throw SevenZipException(FormatText(L"%s: GetLastError = %s", L"LoadLibrary", error));
+  if (const platform::Status loaded = library_.Load(path); !loaded.ok()) {
+    throw SevenZipException(FormatText(L"%s: GetLastError = %s", L"LoadLibrary", loaded.context()));
   }
   createObject_ = reinterpret_cast<CreateObjectFunction>(library_.Symbol("CreateObject"));
   if (!createObject_) {
