@@ -195,37 +195,48 @@ Status FaultyFileSystem::Watch(Status status, Stream&& real, const Name& path, S
   return status;
 }
 
+namespace {
+
+// The hook's answer for `path` when it refuses the call, else the call's.
+template <class Call>
+Status Guarded(const FaultyFileSystem::Hook& hook, const std::wstring& path, Call call) {
+  if (Status refused = Ask(hook, path); !refused.ok()) return refused;
+  return call();
+}
+
+}  // namespace
+
 Status FaultyFileSystem::CreateReplacement(const Name& path, Name* temporary, Stream* file) {
-  if (Status refused = Ask(failCreate, path); !refused.ok()) return refused;
-  Stream real;
-  Status status = real_.CreateReplacement(path, temporary, &real);
-  return Watch(std::move(status), std::move(real), *temporary, file);
+  return Guarded(failCreate, path, [&] {
+    Stream real;
+    Status status = real_.CreateReplacement(path, temporary, &real);
+    return Watch(std::move(status), std::move(real), *temporary, file);
+  });
 }
 
 Status FaultyFileSystem::OpenStream(const Name& path, platform::FileStream::Mode mode,
                                     Stream* stream) {
-  const bool create = mode == platform::FileStream::kCreate;
-  if (Status refused = Ask(create ? failCreate : failOpenFile, path); !refused.ok()) {
-    return refused;
-  }
-  Stream real;
-  return Watch(real_.OpenStream(path, mode, &real), std::move(real), path, stream);
+  const Hook& hook = mode == platform::FileStream::kCreate ? failCreate : failOpenFile;
+  return Guarded(hook, path, [&] {
+    Stream real;
+    return Watch(real_.OpenStream(path, mode, &real), std::move(real), path, stream);
+  });
 }
 
 Status FaultyFileSystem::Remove(const Name& path) {
-  if (Status refused = Ask(failRemove, path); !refused.ok()) return refused;
-  return real_.Remove(path);
+  return Guarded(failRemove, path, [&] { return real_.Remove(path); });
 }
 
-Status FaultyFileSystem::Replace(const Name& source, const Name& destination) {
-  const int error = failReplace ? failReplace(source, destination) : 0;
-  if (Status refused = Refused(error, destination); !refused.ok()) return refused;
-  return real_.Replace(source, destination);
+Status FaultyFileSystem::Replace(const Name& source, const Name& target) {
+  if (Status refused = Refused(failReplace ? failReplace(source, target) : 0, target);
+      !refused.ok()) {
+    return refused;
+  }
+  return real_.Replace(source, target);
 }
 
 Status FaultyFileSystem::CreateFolders(const Name& path) {
-  if (Status refused = Ask(failMakeFolder, path); !refused.ok()) return refused;
-  return real_.CreateFolders(path);
+  return Guarded(failMakeFolder, path, [&] { return real_.CreateFolders(path); });
 }
 
 Status FaultyFileSystem::FreeSpace(const Name& path, uint64_t* bytes, Name* queried) {
@@ -235,95 +246,92 @@ Status FaultyFileSystem::FreeSpace(const Name& path, uint64_t* bytes, Name* quer
 }
 
 Status FaultyFileSystem::OpenFolder(const Name& path, Folder* folder) {
-  if (Status refused = Ask(failOpenFolder, path); !refused.ok()) return refused;
-  return real_.OpenFolder(path, folder);
+  return Guarded(failOpenFolder, path, [&] { return real_.OpenFolder(path, folder); });
 }
 
 Status FaultyFileSystem::OpenSubfolder(const Folder& parent, const Name& name,
                                        const platform::FileId* expected, Folder* folder) {
-  const Name path = parent.path() + name;
-  if (Status refused = Ask(failOpenFolder, path); !refused.ok()) return refused;
-  return real_.OpenSubfolder(parent, name, expected, folder);
+  return Guarded(failOpenFolder, parent.path() + name,
+                 [&] { return real_.OpenSubfolder(parent, name, expected, folder); });
 }
 
 Status FaultyFileSystem::MakeFolder(const Folder& parent, const Name& name, Folder* folder) {
-  const Name path = parent.path() + name;
-  if (Status refused = Ask(failMakeFolder, path); !refused.ok()) return refused;
-  return real_.MakeFolder(parent, name, folder);
+  return Guarded(failMakeFolder, parent.path() + name,
+                 [&] { return real_.MakeFolder(parent, name, folder); });
 }
 
 Status FaultyFileSystem::SyncFileSystem(const Folder& folder) {
-  if (Status refused = Ask(failSync, folder.path()); !refused.ok()) return refused;
-  return real_.SyncFileSystem(folder);
+  return Guarded(failSync, folder.path(), [&] { return real_.SyncFileSystem(folder); });
 }
 
 Status FaultyFileSystem::ReadDirectory(const Folder& folder,
                                        std::vector<platform::DirectoryEntry>* entries) {
-  const Name& path = folder.path();
-  if (Status refused = Ask(failReadDirectory, path); !refused.ok()) return refused;
-  Status status = real_.ReadDirectory(folder, entries);
-  for (platform::DirectoryEntry& entry : *entries) {
-    if (const int failed = status.ok() ? Asked(failEntry, path + entry.name) : 0) {
-      // Only the name is known of an entry whose status cannot be read.
-      platform::DirectoryEntry unreadable;
-      unreadable.name = entry.name;
-      unreadable.error = failed;
-      entry = std::move(unreadable);
+  return Guarded(failReadDirectory, folder.path(), [&] {
+    Status status = real_.ReadDirectory(folder, entries);
+    for (platform::DirectoryEntry& entry : *entries) {
+      if (const int failed = status.ok() ? Asked(failEntry, folder.path() + entry.name) : 0) {
+        // Only the name is known of an entry whose status cannot be read.
+        platform::DirectoryEntry unreadable;
+        unreadable.name = entry.name;
+        unreadable.error = failed;
+        entry = std::move(unreadable);
+      }
     }
-  }
-  return status;
+    return status;
+  });
 }
 
 Status FaultyFileSystem::OpenFile(const Folder& folder, const Name& name,
                                   const platform::FileId& expected, Stream* stream) {
   const Name path = folder.path() + name;
-  if (Status refused = Ask(failOpenFile, path); !refused.ok()) return refused;
-  Stream real;
-  return Watch(real_.OpenFile(folder, name, expected, &real), std::move(real), path, stream);
+  return Guarded(failOpenFile, path, [&] {
+    Stream real;
+    return Watch(real_.OpenFile(folder, name, expected, &real), std::move(real), path, stream);
+  });
 }
 
 Status FaultyFileSystem::CreateFile(const Folder& folder, const Name& name, Stream* file) {
   const Name path = folder.path() + name;
-  if (Status refused = Ask(failCreate, path); !refused.ok()) return refused;
-  Stream real;
-  return Watch(real_.CreateFile(folder, name, &real), std::move(real), path, file);
+  return Guarded(failCreate, path, [&] {
+    Stream real;
+    return Watch(real_.CreateFile(folder, name, &real), std::move(real), path, file);
+  });
 }
 
 Status FaultyFileSystem::CreateTemporary(const Folder& folder, const Name& stem, Name* name,
                                          Stream* stream) {
-  const Name path = folder.path() + stem;
-  if (Status refused = Ask(failCreate, path); !refused.ok()) return refused;
-  Stream real;
-  Status status = real_.CreateTemporary(folder, stem, name, &real);
-  return Watch(std::move(status), std::move(real), folder.path() + *name, stream);
+  return Guarded(failCreate, folder.path() + stem, [&] {
+    Stream real;
+    Status status = real_.CreateTemporary(folder, stem, name, &real);
+    return Watch(std::move(status), std::move(real), folder.path() + *name, stream);
+  });
 }
 
 Status FaultyFileSystem::Rename(const Folder& from, const Name& fromName, const Folder& to,
                                 const Name& toName) {
   const Name source = from.path() + fromName, target = to.path() + toName;
-  const int error = failReplace ? failReplace(source, target) : 0;
-  if (Status refused = Refused(error, target); !refused.ok()) return refused;
+  if (Status refused = Refused(failReplace ? failReplace(source, target) : 0, target);
+      !refused.ok()) {
+    return refused;
+  }
   return real_.Rename(from, fromName, to, toName);
 }
 
 Status FaultyFileSystem::RemoveFile(const Folder& folder, const Name& name) {
-  const Name path = folder.path() + name;
-  if (Status refused = Ask(failRemove, path); !refused.ok()) return refused;
-  return real_.RemoveFile(folder, name);
+  return Guarded(failRemove, folder.path() + name, [&] { return real_.RemoveFile(folder, name); });
 }
 
 Status FaultyFileSystem::CopyFile(const Folder& source, const Name& name,
                                   const platform::FileId& expected, const Folder& target,
                                   const Name& targetName, const Folder& work, uint32_t* checksum) {
-  const Name path = source.path() + name;
-  if (Status refused = Ask(failCopy, path); !refused.ok()) return refused;
-  return real_.CopyFile(source, name, expected, target, targetName, work, checksum);
+  return Guarded(failCopy, source.path() + name, [&] {
+    return real_.CopyFile(source, name, expected, target, targetName, work, checksum);
+  });
 }
 
 Status FaultyFileSystem::ReadBack(const Folder& folder, const Name& name, uint32_t* checksum) {
-  const Name path = folder.path() + name;
-  if (Status refused = Ask(failReadBack, path); !refused.ok()) return refused;
-  return real_.ReadBack(folder, name, checksum);
+  return Guarded(failReadBack, folder.path() + name,
+                 [&] { return real_.ReadBack(folder, name, checksum); });
 }
 
 int MemoryFile::Read(void* buffer, size_t n, size_t* got) {
