@@ -63,18 +63,6 @@ TEST(TargetNamingTest, NamesTargetAndLog) {
   }
 }
 
-TEST_F(RunDriverTest, FolderRunCopiesTheSelectionAndDropsAnEmptyLog) {
-  const RunReport report = Run();
-  EXPECT_EQ(report.outcome, RunOutcome::kCompleted);
-  EXPECT_EQ(FilesBelow(Copied()), (std::vector<std::string>{"/a.txt", "/sub/b.txt"}));
-  EXPECT_EQ(ReadBytes(Copied() + "/sub/b.txt"), "beta");
-  EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
-  EXPECT_TRUE(host_.messages.empty());
-  EXPECT_TRUE(host_.questions.empty());
-  EXPECT_EQ(host_.range, 100u);
-  EXPECT_EQ(report.savedFiles, 2u);
-}
-
 // A file that vanished after the scan is logged with its source path and
 // counted, in every target; the rest is saved, the target passes the
 // independent tool's check, the end asks to open the log, and the summary
