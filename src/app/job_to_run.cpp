@@ -67,6 +67,10 @@ std::optional<int> LoadJobToRun(const CommandContext& context, bool isDryRun, bo
     if (!isDryRun) context.profile.WriteString("Main", "RecentFile", job->path);
     if (const platform::Status loaded = job->document.LoadFile(job->path); !loaded.ok()) {
       failure = LoadFailureText(job->document, loaded, job->path, texts);
+    } else if (BackupJob read; !read.ReadJob(job->document)) {
+      // JSON, but no job (no "Backup" object, a list missing): said with the
+      // file's name, as a file that is no JSON is.
+      failure = texts.GetText(L"load_backup_failed") + L" (" + job->path + L")";
     }
   }
   job->summaryPath =

@@ -230,7 +230,7 @@ TEST_F(FolderRunTest, WhatCannotRunEndsWithStatusThreeAndSaysWhy) {
        3,
        "The backup file could not be opened! (" + dir_.Native("broken.kvnjob") +
            ": not valid JSON at byte 11)"},
-      {{"nolists.kvnjob", "-start"}, 3, "The job could not be read."},
+      {{"nolists.kvnjob", "-start"}, 3, "opened! (" + dir_.Native("nolists.kvnjob") + ")"},
       {{"missing.kvnjob", "-start"}, 3, "missing.kvnjob"},
       {{"-frobnicate"}, 3, "Usage: kelvane"},
       {{"\"unbalanced", "-start", "\""}, 3, ""},
