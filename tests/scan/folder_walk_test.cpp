@@ -180,14 +180,15 @@ TEST_F(FolderWalkTest, ExcludedFoldersStopTheWalk) {
   File("Temp/b.txt");
   File("Temp/inner/c.txt");
   File("temp/d.txt");
+  File("Temp2/g.txt");  // a longer name is another folder
   File("Cache/e.txt");
   File("cache/f.txt");
   scan_.options |= kScanLogBlackList;
   scan_.AddExcludeFolder(FromNative(root_ + "/Temp"));
   scan_.AddExcludeFolder(L"*/cache");
   Scan({""});
-  EXPECT_EQ(SortedFiles(),
-            (std::vector<std::string>{"/Cache/|e.txt", "/keep/|a.txt", "/temp/|d.txt"}));
+  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/Cache/|e.txt", "/Temp2/|g.txt",
+                                                     "/keep/|a.txt", "/temp/|d.txt"}));
   EXPECT_TRUE(Logged("(01) Folder: Skip " + root_ + "/Temp/, in Blacklist (path).") ||
               Logged("(01) Folder: Skip <src>/Temp/, in Blacklist (path)."));
   EXPECT_EQ(log_.size(), 2u);

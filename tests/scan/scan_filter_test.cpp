@@ -54,28 +54,6 @@ class ExcludeTest : public ::testing::Test {
   ScanContext scan_{log_};
 };
 
-// Linux paths are case-sensitive: excluding /data/Cache keeps /data/cache.
-TEST_F(ExcludeTest, ExactEntriesMatchTheirOwnCaseWithOrWithoutSeparator) {
-  scan_.options |= kScanLogBlackList;
-  scan_.AddExcludeFolder(L"/Data/Temp");
-  scan_.AddExcludeFolder(L"/data/Cache/");
-  struct Row {
-    std::wstring path;
-    bool excluded;
-  } rows[] = {
-      {L"/Data/Temp/", true},   {L"/Data/Temp", true},   {L"/data/temp/", false},
-      {L"/Data/Temp2/", false}, {L"/data/Cache/", true}, {L"/data/cache/", false},
-  };
-  for (const Row& row : rows) {
-    EXPECT_EQ(scan_.IsExcludedFolder(3, row.path), row.excluded) << Narrow(row.path);
-  }
-  EXPECT_EQ(Lines(), (std::vector<std::string>{
-                         "(03) Folder: Skip /Data/Temp/, in Blacklist (path).",
-                         "(03) Folder: Skip /Data/Temp/, in Blacklist (path).",
-                         "(03) Folder: Skip /data/Cache/, in Blacklist (path).",
-                     }));
-}
-
 TEST_F(ExcludeTest, PatternsMatchThePathWithItsSeparatorInItsOwnCase) {
   scan_.options |= kScanLogBlackList;
   scan_.AddExcludeFolder(L"/home/*/.cache");
