@@ -4,28 +4,20 @@
 
 #include "platform/paths.h"
 #include "platform/text_codec.h"
-#include "support/test_support.h"
 
 namespace kelvane {
 namespace {
-
-TEST(PathUtilTest, AddBackslashAppendsTheSeparatorOnce) {
-  std::wstring path = L"/home/ann";
-  EXPECT_TRUE(AddBackslash(path));
-  EXPECT_EQ(path, L"/home/ann/");
-  EXPECT_TRUE(AddBackslash(path));
-  EXPECT_EQ(path, L"/home/ann/");
-  std::wstring empty;
-  EXPECT_FALSE(AddBackslash(empty));
-  EXPECT_EQ(empty, L"");
-}
 
 TEST(PathUtilTest, TheFolderOfAPathEndsInTheSeparator) {
   struct Row {
     std::wstring path, folder;
   } rows[] = {
-      {L"/home/ann/a.txt", L"/home/ann/"}, {L"/home/ann/", L"/home/ann/"}, {L"/a", L"/"},
-      {L"/", L"/"},                         {L"a.txt", L""},               {L"rel/dir/x", L"rel/dir/"},
+      {L"/home/ann/a.txt", L"/home/ann/"},
+      {L"/home/ann/", L"/home/ann/"},
+      {L"/a", L"/"},
+      {L"/", L"/"},
+      {L"a.txt", L""},
+      {L"rel/dir/x", L"rel/dir/"},
   };
   for (const Row& row : rows) EXPECT_EQ(FolderOf(row.path), row.folder) << row.path;
 }
@@ -54,13 +46,6 @@ TEST(PathUtilTest, NormalPathsAreAbsoluteWithoutDotsOrDoubledSeparators) {
   for (const Row& row : rows) {
     EXPECT_EQ(NormalPath(row.path), row.normal) << platform::ToNative(row.path);
   }
-}
-
-TEST(PathUtilTest, ModuleFolderIsTheTestProgramsFolder) {
-  const std::wstring folder = ModuleFolder();
-  ASSERT_FALSE(folder.empty());
-  EXPECT_EQ(folder.back(), L'/');
-  EXPECT_TRUE(test::PathExists(std::string(folder.begin(), folder.end()) + "util_tests"));
 }
 
 }  // namespace
