@@ -8,7 +8,6 @@
 #include <chrono>
 #include <filesystem>
 #include <regex>
-#include <thread>
 
 #include "integration/cli_test_support.h"
 #include "platform/text_codec.h"

@@ -3,10 +3,6 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include <chrono>
-#include <filesystem>
-#include <thread>
-
 #include "integration/cli_test_support.h"
 #include "platform/random_bytes.h"
 #include "platform/text_codec.h"

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <chrono>
 #include <future>
-#include <thread>
 
 #include "language/language_table.h"
 #include "log/run_log.h"

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <thread>
 

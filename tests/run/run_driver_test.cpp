@@ -6,12 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <filesystem>
 #include <random>
-#include <regex>
 #include <stdexcept>
-#include <thread>
 
 #include "job/backup_job.h"
 #include "json/json_document.h"

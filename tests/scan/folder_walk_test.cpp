@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <thread>
 #include <unordered_map>
 
 #include "log/run_log.h"

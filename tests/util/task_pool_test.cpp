@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <mutex>
 #include <set>
 #include <stdexcept>
-#include <thread>
 
 namespace kelvane {
 namespace {
