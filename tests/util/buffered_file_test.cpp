@@ -20,20 +20,6 @@ class BufferedFileTest : public ::testing::Test {
   FaultyFileSystem fs_;
 };
 
-TEST_F(BufferedFileTest, CollectsSmallWritesIntoMegabyteBlocks) {
-  BufferedFile file;
-  ASSERT_EQ(file.Create(dir_.Wide("out")), 0);
-  const std::string ten = "0123456789";
-  for (int i = 0; i < 1000000; ++i) file.Write(ten);
-  EXPECT_EQ(file.capacity(), 1048576u);
-  EXPECT_EQ(fs_.writeCalls, 9);  // 9 full MiB blocks so far, the rest still buffered
-  EXPECT_EQ(file.Close(), 0);
-  EXPECT_EQ(fs_.writeCalls, 10);
-  const std::string content = ReadBytes(dir_.Native("out"));
-  EXPECT_EQ(content.size(), 10000000u);
-  EXPECT_EQ(content.substr(9999990), ten);
-}
-
 TEST_F(BufferedFileTest, LargeWriteFlushesThenGoesStraightToTheFile) {
   BufferedFile file;
   ASSERT_EQ(file.Create(dir_.Wide("out")), 0);
