@@ -18,9 +18,7 @@ int PosixFileStream::Read(void* buffer, size_t n, size_t* got) {
 int PosixFileStream::Write(const void* data, size_t n) { return WriteAll(fd_, data, n); }
 
 int PosixFileStream::Seek(int64_t offset, Origin origin, uint64_t* position) {
-  const int whence = origin == kFromStart     ? SEEK_SET
-                     : origin == kFromCurrent ? SEEK_CUR
-                                              : SEEK_END;
+  const int whence = origin == kFromStart ? SEEK_SET : origin == kFromCurrent ? SEEK_CUR : SEEK_END;
   const off_t result = ::lseek(fd_, offset, whence);
   if (result < 0) return errno;
   if (position) *position = static_cast<uint64_t>(result);

@@ -145,6 +145,9 @@ class FileSystem {
   // link at `toName` is replaced, not followed) and syncs `to`.
   virtual Status Rename(const Folder& from, const std::wstring& fromName, const Folder& to,
                         const std::wstring& toName) = 0;
+  // The target of the symbolic link `name` inside `folder`, as its bytes:
+  // the link is read, never followed.
+  virtual Status ReadLink(const Folder& folder, const std::wstring& name, std::string* target) = 0;
   // Removes the file or symbolic link `name` inside `folder` (not a folder).
   virtual Status RemoveFile(const Folder& folder, const std::wstring& name) = 0;
   // Copies the regular file `name` of `source`, if it is still `expected`

@@ -342,6 +342,12 @@ class PosixCalls {
     return SyncFolder(to.handle());
   }
 
+  int ReadLink(const Folder& folder, const std::wstring& name, std::string* target) {
+    std::string native;
+    if (!NativeName(name, &native)) return EINVAL;
+    return ReadLinkAt(folder.handle(), native.c_str(), target);
+  }
+
   int RemoveFile(const Folder& folder, const std::wstring& name) {
     std::string native;
     if (!NativeName(name, &native)) return EINVAL;
@@ -435,6 +441,9 @@ class PosixFileSystem final : public FileSystem {
   Status Rename(const Folder& from, const std::wstring& fromName, const Folder& to,
                 const std::wstring& toName) override {
     return Outcome(calls_.Rename(from, fromName, to, toName), to.path() + toName);
+  }
+  Status ReadLink(const Folder& folder, const std::wstring& name, std::string* target) override {
+    return Outcome(calls_.ReadLink(folder, name, target), folder.path() + name);
   }
   Status RemoveFile(const Folder& folder, const std::wstring& name) override {
     return Outcome(calls_.RemoveFile(folder, name), folder.path() + name);

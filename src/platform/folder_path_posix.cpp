@@ -69,19 +69,6 @@ void PushComponents(std::string_view path, std::vector<std::string>* pending) {
   pending->insert(pending->end(), parts.rbegin(), parts.rend());
 }
 
-int ReadLinkAt(int fd, const char* name, std::string* target) {
-  std::vector<char> buffer(256);
-  for (;;) {
-    const ssize_t length = ::readlinkat(fd, name, buffer.data(), buffer.size());
-    if (length < 0) return errno;
-    if (static_cast<size_t>(length) < buffer.size()) {
-      target->assign(buffer.data(), static_cast<size_t>(length));
-      return 0;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 int OpenStep(int fd, const std::string& name) {
   return ::openat(fd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }

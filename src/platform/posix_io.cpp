@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
@@ -58,5 +59,18 @@ int CreateTemporaryAt(int dirFd, const std::string& stem, int flags, std::string
 }
 
 int SyncFolder(int fd) { return ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno; }
+
+int ReadLinkAt(int fd, const char* name, std::string* target) {
+  std::vector<char> buffer(256);
+  for (;;) {
+    const ssize_t length = ::readlinkat(fd, name, buffer.data(), buffer.size());
+    if (length < 0) return errno;
+    if (static_cast<size_t>(length) < buffer.size()) {
+      target->assign(buffer.data(), static_cast<size_t>(length));
+      return 0;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
 
 }  // namespace kelvane::platform

@@ -46,6 +46,10 @@ inline FileId IdOf(const struct stat& status) {
 [[nodiscard]] int CreateTemporaryAt(int dirFd, const std::string& stem, int flags,
                                     std::string* name, int* fd);
 
+// The target of the symbolic link `name` in the open folder `fd`, whatever
+// its length; the link is read, never followed.
+[[nodiscard]] int ReadLinkAt(int fd, const char* name, std::string* target);
+
 // Makes a rename or a new entry in the open folder `fd` durable. Some file
 // systems cannot sync a folder; what was done there has happened anyway.
 [[nodiscard]] int SyncFolder(int fd);

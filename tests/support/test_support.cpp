@@ -317,6 +317,11 @@ Status FaultyFileSystem::Rename(const Folder& from, const Name& fromName, const 
   return real_.Rename(from, fromName, to, toName);
 }
 
+Status FaultyFileSystem::ReadLink(const Folder& folder, const Name& name, std::string* target) {
+  return Guarded(failOpenFile, folder.path() + name,
+                 [&] { return real_.ReadLink(folder, name, target); });
+}
+
 Status FaultyFileSystem::RemoveFile(const Folder& folder, const Name& name) {
   return Guarded(failRemove, folder.path() + name, [&] { return real_.RemoveFile(folder, name); });
 }

@@ -105,7 +105,7 @@ class FaultyFileSystem : public platform::FileSystem {
   // Called for each entry a listing reports; a non-zero errno reports the
   // entry as one whose status could not be read.
   Hook failEntry;
-  Hook failOpenFile;  // OpenFile, OpenStream(kReadExisting): opening for reading
+  Hook failOpenFile;  // OpenFile, OpenStream(kReadExisting), ReadLink: reading
   Hook failCopy;      // CopyFile, by source path
   Hook failReadBack;  // ReadBack, by path
   Hook failRemove;    // Remove, RemoveFile
@@ -145,6 +145,7 @@ class FaultyFileSystem : public platform::FileSystem {
                          Stream* stream) override;
   Status Rename(const Folder& from, const Name& fromName, const Folder& to,
                 const Name& toName) override;
+  Status ReadLink(const Folder& folder, const Name& name, std::string* target) override;
   Status RemoveFile(const Folder& folder, const Name& name) override;
   Status CopyFile(const Folder& source, const Name& name, const platform::FileId& expected,
                   const Folder& target, const Name& targetName, const Folder& work,

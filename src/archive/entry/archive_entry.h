@@ -1,6 +1,7 @@
 // What reading a backup yields, whatever its target type: its entries (name,
 // type, sizes, times, mode) and, for each, its bytes streamed into a sink,
-// decrypted and unpacked. The check reads into sinks that keep nothing (the
+// decrypted and unpacked; a link's bytes are its target, as ZIP and 7z store
+// them. The check reads into sinks that keep nothing (the
 // reader itself compares each entry's CRC and size with the archive's
 // records); a restore reads into files.
 #pragma once
@@ -19,10 +20,10 @@ enum class EntryType { kFile, kFolder, kLink };
 struct ArchiveEntry {
   std::string name;  // as stored, in the system's bytes; a folder's ends with "/"
   EntryType type = EntryType::kFile;
-  uint64_t size = 0;        // unpacked
-  uint64_t packedSize = 0;  // as stored; 0 where the format does not tell
+  uint64_t size = 0;            // unpacked
+  uint64_t packedSize = 0;      // as stored; 0 where the format does not tell
   int64_t modifiedSeconds = 0;  // Unix time
-  uint32_t mode = 0;        // permission bits and type as stat gives them; 0 unknown
+  uint32_t mode = 0;            // permission bits and type as stat gives them; 0 unknown
 };
 
 // Where one entry's bytes go as they are read.

@@ -68,8 +68,10 @@ void FolderEntryReader::ReadAll(const EntryReading& reading) {
       if (reading.stop && reading.stop->load()) return;
       std::unique_ptr<EntrySink> sink = reading.sinkFor(entries_[index]);
       if (!sink) continue;
-      sink->Done(entries_[index].type == EntryType::kFile ? ReadFile(index, *sink, reading.stop)
-                                                          : std::wstring());
+      const EntryType type = entries_[index].type;
+      sink->Done(type == EntryType::kFile   ? ReadFile(index, *sink, reading.stop)
+                 : type == EntryType::kLink ? ReadLink(index, *sink)
+                                            : std::wstring());
     }
   };
   std::vector<std::thread> workers;
@@ -78,6 +80,16 @@ void FolderEntryReader::ReadAll(const EntryReading& reading) {
   }
   work();
   for (std::thread& worker : workers) worker.join();
+}
+
+std::wstring FolderEntryReader::ReadLink(size_t index, EntrySink& sink) const {
+  const Place& place = places_[index];
+  std::string target;
+  if (!platform::Fs().ReadLink(*folders_[place.folder], place.name, &target).ok()) {
+    return L"cannot be read";
+  }
+  const auto* bytes = reinterpret_cast<const uint8_t*>(target.data());
+  return sink.Write(bytes, target.size()) == 0 ? L"" : L"cannot be written";
 }
 
 std::wstring FolderEntryReader::ReadFile(size_t index, EntrySink& sink,

@@ -23,13 +23,15 @@ class FolderEntryReader {
   // Names are relative to the top folder, a folder's with a final "/".
   const std::vector<ArchiveEntry>& entries() const { return entries_; }
 
-  // Reads every file into the sink `reading` gives it; folders and links
-  // (no bytes of their own) hear their verdict at once.
+  // Reads every file into the sink `reading` gives it, and every link's
+  // target (read, never followed) as the archives store it; folders hear
+  // their verdict at once.
   void ReadAll(const EntryReading& reading);
 
  private:
   platform::Status Walk(const platform::Folder& folder, const std::string& prefix);
   std::wstring ReadFile(size_t index, EntrySink& sink, const std::atomic<bool>* stop) const;
+  std::wstring ReadLink(size_t index, EntrySink& sink) const;
 
   // For each entry: the folder that holds it (an index into folders_) and
   // its name there.
