@@ -1,9 +1,9 @@
 // What reading a backup yields, whatever its target type: its entries (name,
 // type, sizes, times, mode) and, for each, its bytes streamed into a sink,
 // decrypted and unpacked; a link's bytes are its target, as ZIP and 7z store
-// them. The check reads into sinks that keep nothing (the
-// reader itself compares each entry's CRC and size with the archive's
-// records); a restore reads into files.
+// them. The check reads into sinks that keep nothing (the reader itself
+// compares each entry's CRC and size with the archive's records); a restore
+// reads into files.
 #pragma once
 
 #include <atomic>
