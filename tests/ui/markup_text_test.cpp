@@ -98,11 +98,17 @@ TEST_F(MarkupTextTest, PlainTextKeepsItsLineFeedsAndWrapsAtBlanks) {
   EXPECT_EQ(markup_.lineCount(), 2);
 }
 
+// An unknown or unclosed tag is text; a tag that takes attributes but has none,
+// with a blank before its ">", is harmless (found by fuzzing: it ended the
+// program).
 TEST_F(MarkupTextTest, AnUnknownOrUnclosedTagIsText) {
   Render(L"a <x> b < c <b>d");
   EXPECT_EQ(canvas_.AllText(), L"a <x> b < c d");
   Render(L"1 <b 2 <i>3");
   EXPECT_EQ(canvas_.AllText(), L"1 <b 2 3");
+  Render(L"<font >a</font><a >b</a>c<p >d</p >e");
+  EXPECT_EQ(canvas_.AllText(), L"abcde");
+  EXPECT_EQ(canvas_.Find(L"a")->font, FontDescription{});
 }
 
 TEST_F(MarkupTextTest, BigTextInsideBoldIsNotBold) {
@@ -129,14 +135,6 @@ TEST_F(MarkupTextTest, FontTagAttributes) {
   EXPECT_EQ(canvas_.Find(L"v")->color, Rgb(0, 0, 0));
 }
 
-// Found by fuzzing: a tag that takes attributes but has none, with a blank
-// before its ">", ended the program.
-TEST_F(MarkupTextTest, AttributeTagsWithoutAttributesAreHarmless) {
-  Render(L"<font >a</font><a >b</a>c<p >d</p >e");
-  EXPECT_EQ(canvas_.AllText(), L"abcde");
-  EXPECT_EQ(canvas_.Find(L"a")->font, FontDescription{});
-}
-
 // Found by fuzzing: a huge size overflowed the font height.
 TEST_F(MarkupTextTest, HugeSizesAndMarginsAreKeptToAScreensWorth) {
   std::wstring text = L"<font size=954437176>a</font><font size=-2147483648>b</font>";
@@ -149,16 +147,13 @@ TEST_F(MarkupTextTest, HugeSizesAndMarginsAreKeptToAScreensWorth) {
   EXPECT_EQ(canvas_.Find(L"d")->y - canvas_.Find(L"c")->y, 1000 + 1003);
 }
 
-TEST_F(MarkupTextTest, ColourValues) {
+TEST_F(MarkupTextTest, ColourValuesAndTagsNestAndPop) {
   EXPECT_EQ(ParseColor(L"DRed"), Rgb(158, 24, 1));
   EXPECT_EQ(ParseColor(L"'#1a2B3c"), Rgb(0x1A, 0x2B, 0x3C));
   EXPECT_EQ(ParseColor(L"#12"), Rgb(0x12, 0, 0));
   EXPECT_EQ(LightenColor(Rgb(100, 0, 255), 0.4), Rgb(162, 102, 255));
   EXPECT_EQ(DarkenColor(Rgb(100, 0, 255), 0.5), Rgb(50, 0, 127));
   EXPECT_EQ(LightenColor(Rgb(100, 0, 255), 1.5), Rgb(100, 0, 255));
-}
-
-TEST_F(MarkupTextTest, ColourTagsNestAndPop) {
   Render(L"<col_red>r<col_dblue>b</col_dblue>r2</col_red><hf>h</hf>n");
   EXPECT_EQ(canvas_.Find(L"r")->color, Rgb(158, 24, 1));
   EXPECT_EQ(canvas_.Find(L"b")->color, Rgb(0, 66, 147));
@@ -181,7 +176,7 @@ TEST_F(MarkupTextTest, ParagraphMarginAddsToItsLine) {
   EXPECT_EQ(canvas_.Find(L"b")->y - canvas_.Find(L"a")->y, 20 + 14);
 }
 
-TEST_F(MarkupTextTest, ALinkWrappedOverTwoLinesIsFoundOnBoth) {
+TEST_F(MarkupTextTest, ALinkWrappedOverTwoLinesIsFoundOnBothAndNeedsOneHref) {
   // 60 pixels: "see " and "<a>" on line 1 are 24 + 36 wide; the link text
   // "first second" wraps after its blank.
   Render(L"see <a href=\"https://x.example/\">first second</a> end", 60);
@@ -197,22 +192,18 @@ TEST_F(MarkupTextTest, ALinkWrappedOverTwoLinesIsFoundOnBoth) {
   EXPECT_TRUE(canvas_.Find(L"first ")->font.underline);
   ASSERT_NE(canvas_.Find(L"end"), nullptr);
   EXPECT_FALSE(canvas_.Find(L"end")->font.underline);
-}
-
-TEST_F(MarkupTextTest, ALinkNeedsExactlyOneHref) {
   Render(L"<a name=x href=y>t</a>");
   EXPECT_EQ(markup_.FindLink(canvas_.Find(L"t")->x + 1, canvas_.Find(L"t")->y + 1), std::nullopt);
 }
 
-TEST_F(MarkupTextTest, SingleLineDrawsNothingPastTheWidth) {
+// On a single line nothing is drawn past the width; below the box, the text
+// ends with the marker.
+TEST_F(MarkupTextTest, WhatDoesNotFitIsNotDrawn) {
   const Size size = Render(L"<b>a</b> aaaa bbbb cccc dddd", 30, kSingleLine);
   EXPECT_EQ(markup_.lineCount(), 1);
   EXPECT_GT(size.width, 30);
   EXPECT_EQ(canvas_.Find(L"dddd"), nullptr);
   EXPECT_NE(canvas_.Find(L"aaaa "), nullptr);
-}
-
-TEST_F(MarkupTextTest, OverflowBelowTheBoxEndsWithTheMarker) {
   Render(L"<b>one</b><br>two<br>three", 200, kEndEllipsis, 20);
   EXPECT_NE(canvas_.Find(L"one"), nullptr);
   EXPECT_EQ(canvas_.Find(L"three"), nullptr);
