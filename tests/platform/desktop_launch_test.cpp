@@ -33,8 +33,12 @@ TEST_F(DesktopLaunchTest, TheFileReachesTheOpenerAsOneArgument) {
   EXPECT_EQ(test::ReadBytes(dir_.Native("got")), "1|/tmp/a log; rm -rf x\n$(true).log");
 }
 
-TEST_F(DesktopLaunchTest, AFailingOpenerMeansNoApplication) {
+// An opener that fails, or none at all, opens nothing.
+TEST_F(DesktopLaunchTest, WithoutAWorkingOpenerNothingIsOpened) {
   EXPECT_EQ(OpenWithDesktopApplication(L"/x.log", Opener("exit 3")), DesktopOpen::kNoApplication);
+  EXPECT_EQ(OpenWithDesktopApplication(L"/x.log", dir_.Native("missing")), DesktopOpen::kNoOpener);
+  EXPECT_EQ(OpenWithDesktopApplication(L"/x.log", "kelvane-no-such-opener"),
+            DesktopOpen::kNoOpener);
 }
 
 // An opener that is still running when the patience ends has started the
@@ -49,12 +53,6 @@ TEST_F(DesktopLaunchTest, AnOpenerStillRunningHasStartedAProgram) {
   ASSERT_GE(fd, 0) << "the opener had ended";
   EXPECT_EQ(::write(fd, "go\n", 3), 3);
   ::close(fd);
-}
-
-TEST_F(DesktopLaunchTest, NoOpenerAtAll) {
-  EXPECT_EQ(OpenWithDesktopApplication(L"/x.log", dir_.Native("missing")), DesktopOpen::kNoOpener);
-  EXPECT_EQ(OpenWithDesktopApplication(L"/x.log", "kelvane-no-such-opener"),
-            DesktopOpen::kNoOpener);
 }
 
 }  // namespace

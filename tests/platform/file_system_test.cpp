@@ -24,12 +24,21 @@ class FileSystemTest : public ::testing::Test {
   FileSystem& fs_ = Fs();
 };
 
-TEST_F(FileSystemTest, ReportsErrnoForMissingFiles) {
+TEST_F(FileSystemTest, MissingFilesAndFilesInTheWayAreRefusedWithTheSystemsReason) {
   std::unique_ptr<FileStream> in;
   EXPECT_EQ(fs_.OpenStream(dir_.Wide("missing"), FileStream::kReadExisting, &in).code(), ENOENT);
   EXPECT_EQ(fs_.OpenStream(dir_.Wide(""), FileStream::kReadExisting, &in).code(), EISDIR);
   EXPECT_EQ(fs_.Remove(dir_.Wide("missing")).code(), ENOENT);
   EXPECT_FALSE(fs_.Exists(dir_.Wide("missing")));
+  EXPECT_EQ(fs_.CreateFolders(dir_.Wide("a/b/c/")).code(), 0);
+  EXPECT_EQ(fs_.CreateFolders(dir_.Wide("a/b/c")).code(), 0);  // already there
+  struct stat status;
+  ASSERT_EQ(::stat(dir_.Native("a/b/c").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISDIR(status.st_mode));
+
+  WriteBytes(dir_.Native("file"), "x");
+  EXPECT_EQ(fs_.CreateFolders(dir_.Wide("file/sub")).code(), ENOTDIR);
+  EXPECT_EQ(fs_.CreateFolders(dir_.Wide("file")).code(), ENOTDIR);
 }
 
 // A saved job keeps who may read it: the old file's bits, or owner-only.
@@ -82,18 +91,6 @@ TEST_F(FileSystemTest, AReplacementHasTheBitsOfTheFileItReplaces) {
   ::symlink(dir_.Native("shared.kvnjob").c_str(), dir_.Native("open/job.kvnjob").c_str());
   EXPECT_EQ(fs_.CreateReplacement(dir_.Wide("open/job.kvnjob"), &temporary, &file).code(),
             platform::kErrorLinkNotFollowed);
-}
-
-TEST_F(FileSystemTest, CreatesNestedFoldersAndRefusesAFileInTheWay) {
-  EXPECT_EQ(fs_.CreateFolders(dir_.Wide("a/b/c/")).code(), 0);
-  EXPECT_EQ(fs_.CreateFolders(dir_.Wide("a/b/c")).code(), 0);  // already there
-  struct stat status;
-  ASSERT_EQ(::stat(dir_.Native("a/b/c").c_str(), &status), 0);
-  EXPECT_TRUE(S_ISDIR(status.st_mode));
-
-  WriteBytes(dir_.Native("file"), "x");
-  EXPECT_EQ(fs_.CreateFolders(dir_.Wide("file/sub")).code(), ENOTDIR);
-  EXPECT_EQ(fs_.CreateFolders(dir_.Wide("file")).code(), ENOTDIR);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 namespace kelvane::platform {
 namespace {
 
-TEST(TextCodecTest, ValidUtf8RoundTripsThroughWideText) {
+TEST(TextCodecTest, ValidUtf8RoundTripsAndWhatUtf8CannotCarryIsReplacedForFiles) {
   const std::string bytes =
       "Gr\xC3\xBC\xC3\x9F"
       "e \xD0\x9F\xD1\x80\xD0\xB8 \xF0\x9F\x98\x80";
@@ -17,6 +17,13 @@ TEST(TextCodecTest, ValidUtf8RoundTripsThroughWideText) {
   EXPECT_EQ(wide, L"Grüße При \U0001F600");
   EXPECT_EQ(ToNative(wide), bytes);
   EXPECT_EQ(ToUtf8(wide), bytes);
+  std::wstring text = L"a";
+  text.push_back(static_cast<wchar_t>(0xDCE4));  // an escaped byte
+  text.push_back(static_cast<wchar_t>(0xD800));  // a lone high surrogate
+  text += L"z";
+  EXPECT_EQ(ToUtf8(text), "a\xEF\xBF\xBD\xEF\xBF\xBDz");
+  // The native form keeps the escaped byte but cannot keep the lone surrogate.
+  EXPECT_EQ(ToNative(text), "a\xE4\xEF\xBF\xBDz");
 }
 
 // Given names with bytes that are not UTF-8, when they pass through wide text,
@@ -41,17 +48,7 @@ TEST(TextCodecTest, InvalidBytesRoundTripLosslessly) {
   EXPECT_EQ(FromNative("a\xE4z"), std::wstring(L"a") + wchar_t(0xDCE4) + L"z");
 }
 
-TEST(TextCodecTest, Utf8ForFilesReplacesWhatUtf8CannotCarry) {
-  std::wstring text = L"a";
-  text.push_back(static_cast<wchar_t>(0xDCE4));  // an escaped byte
-  text.push_back(static_cast<wchar_t>(0xD800));  // a lone high surrogate
-  text += L"z";
-  EXPECT_EQ(ToUtf8(text), "a\xEF\xBF\xBD\xEF\xBF\xBDz");
-  // The native form keeps the escaped byte but cannot keep the lone surrogate.
-  EXPECT_EQ(ToNative(text), "a\xE4\xEF\xBF\xBDz");
-}
-
-TEST(TextCodecTest, Utf16ConversionUsesSurrogatePairs) {
+TEST(TextCodecTest, Utf16UsesSurrogatePairsAndComparesByCodeUnits) {
   const std::wstring text = L"A\U0001F600\u00E4";
   const std::u16string units = ToUtf16(text);
   ASSERT_EQ(units.size(), 4u);
@@ -61,9 +58,6 @@ TEST(TextCodecTest, Utf16ConversionUsesSurrogatePairs) {
   // A lone surrogate unit survives both ways.
   const std::u16string lone = {u'x', static_cast<char16_t>(0xDC00)};
   EXPECT_EQ(ToUtf16(FromUtf16(lone)), lone);
-}
-
-TEST(TextCodecTest, ComparesAsUtf16CodeUnits) {
   // U+FF21 sorts after U+1F600 by code point but before it by UTF-16 code unit
   // (0xFF21 > 0xD83D): the rule is code units.
   EXPECT_GT(CompareUtf16(L"\uFF21", L"\U0001F600"), 0);

@@ -39,15 +39,12 @@ TEST(WildcardTest, MatchesSinglePatterns) {
   }
 }
 
-TEST(WildcardTest, MatchesAnyPatternOfAList) {
+TEST(WildcardTest, MatchesAnyPatternOfAListAndFindsTheExtensionAtTheLastDot) {
   EXPECT_TRUE(MatchesAnyPattern(L"a.doc", L"*.txt;*.doc"));
   EXPECT_TRUE(MatchesAnyPattern(L"a.doc", L" *.txt ; *.doc "));
   EXPECT_FALSE(MatchesAnyPattern(L"a.pdf", L"*.txt;*.doc"));
   EXPECT_FALSE(MatchesAnyPattern(L"a.pdf", L";;"));
   EXPECT_FALSE(MatchesAnyPattern(L"a.pdf", L""));
-}
-
-TEST(WildcardTest, FindsTheExtensionAtTheLastDot) {
   struct Row {
     std::wstring name, extension;
   } rows[] = {
