@@ -33,7 +33,7 @@ TEST(FormatTextTest, FormatsTheConversionsTheProgramUses) {
   EXPECT_EQ(FormatText(L"%+d % d %05d %-4d|", 3, 3, -42, 7), L"+3  3 -0042 7   |");
 }
 
-TEST(FormatTextTest, NeverCrashesOnMismatchedArguments) {
+TEST(FormatTextTest, NeverCrashesOnMismatchedArgumentsAndIgnoresTheLocale) {
   EXPECT_EQ(FormatText(L"%s %s %ld"), L"  ");
   EXPECT_EQ(FormatText(L"%ld", L"text"), L"text");
   EXPECT_EQ(FormatText(L"%s", 42), L"42");
@@ -41,25 +41,19 @@ TEST(FormatTextTest, NeverCrashesOnMismatchedArguments) {
   EXPECT_EQ(FormatText(L"%q"), L"");  // a length letter, then the end
   EXPECT_EQ(FormatText(L"%k"), L"%k");
   EXPECT_EQ(FormatText(L"%999999999d", 1).size(), 4096u);
-}
-
-TEST(FormatTextTest, NarrowVariantAndDecimalPointIndependentOfLocale) {
   EXPECT_EQ(FormatText("%s=%ld", std::wstring(L"\u00E4"), 5L), "\xC3\xA4=5");
   const char* saved = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
   EXPECT_EQ(FormatText("%.1f", 0.5), "0.5");
   if (saved) std::setlocale(LC_NUMERIC, "C");
 }
 
-TEST(TextUtilTest, TrimsTheSixWhitespaceCharacters) {
+TEST(TextUtilTest, TrimsTheSixWhitespaceCharactersAndLowersAsciiOnly) {
   EXPECT_EQ(Trim(L"  \tabc\r\n"), L"abc");
   EXPECT_EQ(Trim(L"   "), L"");
   EXPECT_EQ(Trim(L"\f\va b\v"), L"a b");
   EXPECT_EQ(TrimRight(L"  abc \r\n"), L"  abc");
   EXPECT_EQ(TrimRight(L""), L"");
   EXPECT_EQ(Trim(L"\u00A0x"), L"\u00A0x");  // not one of the six
-}
-
-TEST(TextUtilTest, LowerCaseOnlyForAsciiLetters) {
   EXPECT_EQ(ToLowerAscii(L"ABC-XYZ ÄSS"), L"abc-xyz Äss");
 }
 
