@@ -52,12 +52,17 @@ TEST_F(BufferedFileTest, FallsBackToSmallerBuffersAndToNone) {
   EXPECT_EQ(ReadBytes(dir_.Native("none")), "abc");
 }
 
-TEST_F(BufferedFileTest, ClosedWriterIgnoresWritesAndCloses) {
+// A writer never opened, closed, or whose file could not be made, ignores
+// writes and closes.
+TEST_F(BufferedFileTest, AClosedWriterIgnoresWrites) {
   BufferedFile file;
   file.Write("lost", 4);
   EXPECT_EQ(file.Close(), 0);
   EXPECT_EQ(file.Close(), 0);
   EXPECT_FALSE(file.IsOpen());
+  BufferedFile uncreated;
+  EXPECT_EQ(uncreated.Create(dir_.Wide("no/such/folder/f")), ENOENT);
+  EXPECT_FALSE(uncreated.IsOpen());
 }
 
 TEST_F(BufferedFileTest, RemembersTheFirstWriteError) {
@@ -67,12 +72,6 @@ TEST_F(BufferedFileTest, RemembersTheFirstWriteError) {
   file.Write("data", 4);
   EXPECT_EQ(file.error(), 0);  // still in the buffer
   EXPECT_EQ(file.Close(), ENOSPC);
-}
-
-TEST_F(BufferedFileTest, CreateFailureLeavesTheWriterClosed) {
-  BufferedFile file;
-  EXPECT_EQ(file.Create(dir_.Wide("no/such/folder/f")), ENOENT);
-  EXPECT_FALSE(file.IsOpen());
 }
 
 }  // namespace
