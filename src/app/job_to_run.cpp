@@ -24,9 +24,8 @@ namespace {
 // Whether `summaryPath` names one of the run's own outputs (its archive, a
 // dated one, its log, catalog, lock or temporary files), which the summary
 // would replace.
-bool NamesAnOutput(const JsonDocument& jobDocument, const std::wstring& summaryPath) {
-  BackupJob job;
-  if (summaryPath.empty() || !job.ReadJob(jobDocument)) return false;
+bool NamesAnOutput(const BackupJob& job, const std::wstring& summaryPath) {
+  if (summaryPath.empty()) return false;
   const size_t slash = summaryPath.rfind(L'/');
   platform::Folder summaryFolder, archiveFolder;
   if (!platform::Fs().OpenFolder(summaryPath.substr(0, slash + 1), &summaryFolder).ok() ||
@@ -67,7 +66,7 @@ std::optional<int> LoadJobToRun(const CommandContext& context, bool isDryRun, bo
     if (!isDryRun) context.profile.WriteString("Main", "RecentFile", job->path);
     if (const platform::Status loaded = job->document.LoadFile(job->path); !loaded.ok()) {
       failure = LoadFailureText(job->document, loaded, job->path, texts);
-    } else if (BackupJob read; !read.ReadJob(job->document)) {
+    } else if (!job->settings.ReadJob(job->document)) {
       // JSON, but no job (no "Backup" object, a list missing): said with the
       // file's name, as a file that is no JSON is.
       failure = texts.GetText(L"load_backup_failed") + L" (" + job->path + L")";
@@ -87,7 +86,7 @@ std::optional<int> LoadJobToRun(const CommandContext& context, bool isDryRun, bo
     if (inWindow) RunEditor(L"", texts, context.profile);
     return kExitJobUnreadable;
   }
-  if (NamesAnOutput(job->document, job->summaryPath)) {
+  if (NamesAnOutput(job->settings, job->summaryPath)) {
     PrintError(PrintFEx(texts.GetText(L"console_summary_is_output"), {job->summaryPath}));
     return kExitJobUnreadable;
   }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "job/backup_job.h"
 #include "json/json_document.h"
 
 namespace kelvane {
@@ -16,6 +17,7 @@ struct RunSummary;
 
 struct JobToRun {
   JsonDocument document;
+  BackupJob settings;  // read from `document` once, for the app's own use
   std::wstring path;
   // Absolute: the run may change the current folder's meaning. Empty when
   // none was asked for.

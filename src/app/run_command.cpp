@@ -40,19 +40,16 @@ RunReport RunInConsole(const JsonDocument& job, const LanguageTable& texts,
 // The run in the run window (the toolkit is open).
 // A run started from the command line may have nobody watching (a
 // scheduler, a launcher): its window closes by itself at the end.
-RunReport RunInWindow(const JsonDocument& job, const std::wstring& jobPath,
-                      const LanguageTable& texts, const std::wstring& sevenZipLibrary,
-                      bool minimize, ProfileStore& profile) {
+RunReport RunInWindow(const JobToRun& job, const LanguageTable& texts,
+                      const std::wstring& sevenZipLibrary, bool minimize, ProfileStore& profile) {
   // The window's cancel is the run's cancel; a signal is one too.
   platform::CatchInterrupts();
-  BackupJob read;
-  read.ReadJob(job);
   ui::RunWindowOptions options;
-  options.jobName = JobName(jobPath, read);
+  options.jobName = JobName(job.path, job.settings);
   options.minimize = minimize;
   options.closeWhenDone = true;
   options.profile = &profile;
-  ui::CKelvaneCompressDlg window(nullptr, job, texts, sevenZipLibrary, options);
+  ui::CKelvaneCompressDlg window(nullptr, job.document, texts, sevenZipLibrary, options);
   window.ShowModal();
   // Closed before the run began: nothing was done, as after a cancel.
   return window.report() ? *window.report() : RunReport{};
@@ -72,7 +69,7 @@ int RunCommand(const CommandContext& context) {
   summary.jobPath = job.path;
   summary.start = IsoLocalTime();
   const int64_t started = platform::Time().MonotonicMicros();
-  summary.report = inWindow ? RunInWindow(job.document, job.path, context.texts, sevenZipLibrary,
+  summary.report = inWindow ? RunInWindow(job, context.texts, sevenZipLibrary,
                                           context.args.Flag(L"minimize"), context.profile)
                             : RunInConsole(job.document, context.texts, sevenZipLibrary);
   summary.durationSeconds = static_cast<double>(platform::Time().MonotonicMicros() - started) / 1e6;
