@@ -29,33 +29,31 @@ class FolderPickerTest : public ::testing::Test {
   test::FakeDialogs dialogs_;
 };
 
-TEST_F(FolderPickerTest, TheIdentifierIsStoredOnlyOnceAFolderIsChosen) {
+// The identifier is stored once a folder is chosen, and stays; the chosen
+// folder ends in a separator and is where the next pick of the purpose
+// starts; a cancel gives back where it opened.
+TEST_F(FolderPickerTest, AChosenFolderIsRememberedForItsPurpose) {
   std::wstring path;
   EXPECT_EQ(BrowseForFolder(path, nullptr, kPurposeInclude, profile_, L""), kNoFolderChosen);
   EXPECT_EQ(Stored("ID_Backup_Include"), L"(none)");
   EXPECT_EQ(Stored("LastDir_Backup_Include"), L"(none)");
-
-  dialogs_.folders = {dir_.Wide("data")};
+  dialogs_.folders = {dir_.Wide("data"), dir_.Wide("music")};
   EXPECT_EQ(BrowseForFolder(path, nullptr, kPurposeInclude, profile_, L""), kFolderChosen);
+  EXPECT_EQ(path, dir_.Wide("data/"));
   const std::wstring id = Stored("ID_Backup_Include");
   EXPECT_TRUE(std::regex_match(platform::ToNative(id),
                                std::regex(R"(\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\})")))
       << platform::ToNative(id);
-  dialogs_.folders = {dir_.Wide("music")};
-  BrowseForFolder(path, nullptr, kPurposeInclude, profile_, L"");
-  EXPECT_EQ(Stored("ID_Backup_Include"), id);
-}
-
-TEST_F(FolderPickerTest, AChosenFolderEndsInASeparatorAndIsWhereTheNextStarts) {
-  std::wstring path;
-  dialogs_.folders = {dir_.Wide("data")};
-  ASSERT_EQ(BrowseForFolder(path, nullptr, kPurposeStorage, profile_, L""), kFolderChosen);
-  EXPECT_EQ(path, dir_.Wide("data/"));
-  EXPECT_EQ(Stored("LastDir_Backup_Storeage"), dir_.Wide("data/"));
   path.clear();
   BrowseForFolder(path, nullptr, kPurposeStorage, profile_, L"");
+  EXPECT_EQ(Stored("LastDir_Backup_Include"), dir_.Wide("data/"));
+  EXPECT_EQ(Stored("LastDir_Backup_Storeage"), dir_.Wide("music/"));
+  EXPECT_NE(Stored("ID_Backup_Storeage"), id);
+  path.clear();
+  BrowseForFolder(path, nullptr, kPurposeInclude, profile_, L"");
   EXPECT_EQ(dialogs_.folderStarts.back(), dir_.Wide("data"));
-  EXPECT_EQ(path, dir_.Wide("data")) << "a cancel gives back where it opened";
+  EXPECT_EQ(path, dir_.Wide("data"));
+  EXPECT_EQ(Stored("ID_Backup_Include"), id);
 }
 
 TEST_F(FolderPickerTest, ARememberedFolderThatWasDeletedStartsAtItsParent) {
@@ -66,17 +64,6 @@ TEST_F(FolderPickerTest, ARememberedFolderThatWasDeletedStartsAtItsParent) {
   path.clear();
   BrowseForFolder(path, nullptr, kPurposeExclude, profile_, L"");
   EXPECT_EQ(dialogs_.folderStarts.back(), dir_.Wide("data"));
-}
-
-TEST_F(FolderPickerTest, TwoPurposesRememberTheirOwnFolders) {
-  std::wstring path;
-  dialogs_.folders = {dir_.Wide("data"), dir_.Wide("music")};
-  BrowseForFolder(path, nullptr, kPurposeInclude, profile_, L"");
-  path.clear();
-  BrowseForFolder(path, nullptr, kPurposeExclude, profile_, L"");
-  EXPECT_EQ(Stored("LastDir_Backup_Include"), dir_.Wide("data/"));
-  EXPECT_EQ(Stored("LastDir_Backup_Exclude"), dir_.Wide("music/"));
-  EXPECT_NE(Stored("ID_Backup_Include"), Stored("ID_Backup_Exclude"));
 }
 
 TEST_F(FolderPickerTest, StartFolderFallsBackToHome) {
