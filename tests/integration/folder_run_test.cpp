@@ -59,21 +59,6 @@ TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   EXPECT_NE(result.output.find("Done: 6 of 6 files"), std::string::npos) << result.output;
 }
 
-// Given another user's set-user-ID program in a folder that root backs up,
-// the copy keeps that user as its owner (as cp -a does), so it never becomes
-// a root-owned program with root's rights.
-TEST_F(FolderRunTest, SetIdProgramsKeepTheirOwnerAndGroup) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root to own files of other users";
-  File("theirs.sh", "#!/bin/sh\n", 06755);
-  ASSERT_EQ(::chown((src_ + "/theirs.sh").c_str(), 65534, 65534), 0);
-  ASSERT_EQ(::chmod((src_ + "/theirs.sh").c_str(), 06755), 0);
-  File("roots.sh", "#!/bin/sh\n", 04750);
-  ASSERT_EQ(RunJob().status, 0);
-  ASSERT_EQ(Shell("stat -c '%n %U:%G %a' '" + Target() + "'/*.sh"), 0);
-  EXPECT_EQ(output_, Target() + "/roots.sh root:root 4750\n" + Target() +
-                         "/theirs.sh nobody:nogroup 6755\n");
-}
-
 TEST_F(FolderRunTest, AFileThatCannotBeWrittenIsLoggedAndTheRunEndsWithStatusOne) {
   File("a.txt", "a");
   File("b.txt", "b");
@@ -92,29 +77,6 @@ TEST_F(FolderRunTest, AFileThatCannotBeWrittenIsLoggedAndTheRunEndsWithStatusOne
   // No temporary file is left behind.
   Shell("find '" + Target() + "' -name '*.tmp'");
   EXPECT_EQ(output_, "");
-}
-
-// Given a copy that takes a while, when the user presses Ctrl-C, then the run
-// stops before the next file, keeps what was copied, removes the log and ends
-// with status 2.
-TEST_F(FolderRunTest, InterruptStopsTheCopyAndRemovesTheLog) {
-  const std::string block(64 * 1024, 'k');
-  for (int i = 0; i < 6000; ++i) WriteBytes(src_ + "/f" + std::to_string(i) + ".txt", block);
-  job_.LogFiles = true;
-  const pid_t pid = cli_.Start({cli_.WriteJob(job_), "-start"}, dir_.Native("run-output.txt"));
-  test::WaitUntil(
-      [this] { return PathExists(Target() + "/f0.txt") || PathExists(Target() + "/f1.txt"); },
-      std::chrono::seconds(60));
-  ::kill(pid, SIGINT);
-  EXPECT_EQ(test::Cli::Wait(pid), 2) << test::ReadBytes(dir_.Native("run-output.txt"));
-  size_t copied = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(Target())) {
-    EXPECT_EQ(std::filesystem::file_size(entry.path()), block.size()) << entry.path();
-    ++copied;
-  }
-  EXPECT_GT(copied, 0u);
-  EXPECT_LT(copied, 6000u);
-  EXPECT_FALSE(PathExists(out_ + "/Daily.log"));
 }
 
 // Given a job whose exclusion list takes a while to read, a SIGTERM before

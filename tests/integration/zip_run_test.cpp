@@ -71,19 +71,6 @@ TEST_F(ZipRunTest, ArchivesExtractToExactlyTheSelectedFiles) {
   }
 }
 
-// Given include folders written relative to the current folder, with "." and
-// ".." and doubled separators, the entries are the folders' absolute paths
-// without the root: no entry starts with "/" or holds "..".
-TEST_F(ZipRunTest, IncludeFoldersAreTakenAbsoluteAndNormal) {
-  File("a.txt", "a");
-  File("sub/b.txt", "b");
-  job_.IncludeFolders = {L"src/../src//./sub/", L"./src/../src"};
-  ASSERT_EQ(RunJob().status, 0);
-  ASSERT_EQ(Shell("unzip -Z1 '" + Archive() + "' | sort"), 0);
-  const std::string stored = src_.substr(1);
-  EXPECT_EQ(output_, stored + "/a.txt\n" + stored + "/sub/b.txt\n");
-}
-
 // Given a run of the job under way, another one ends at once with status 2
 // and leaves the archive and the log as they were.
 TEST_F(ZipRunTest, ARunWhileTheJobRunsChangesNothing) {

@@ -13,6 +13,7 @@
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/run_driver_fixture.h"
+#include "run/run_summary.h"
 #include "util/error_text.h"
 
 namespace kelvane {
@@ -160,7 +161,13 @@ TEST_P(FailedFileRunTest, AFileThatFailedIsTakenAgainNextTime) {
       EXPECT_EQ(first.errorCount, 1u) << row.error;
       EXPECT_EQ(first.savedFiles, 1u) << row.error;
       EXPECT_EQ(first.verification, Verification::kPassed) << row.error;
+      EXPECT_TRUE(LogHas("Backup file /")) << row.error;
       EXPECT_TRUE(LogHas("/a.txt failed." + platform::ToUtf8(ErrorText(row.error)))) << row.error;
+      EXPECT_EQ(host_.questions.size(), 1u) << "the end offers the log";
+      host_.questions.clear();
+      RunSummary summary;
+      summary.report = first;
+      EXPECT_NE(SummaryText(summary).find("\"filesFailed\" : 1"), std::string::npos);
     }
     RunInHour(++hour);
     EXPECT_EQ(Run().savedFiles, 1u) << row.error;

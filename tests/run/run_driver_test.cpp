@@ -32,89 +32,6 @@ using test::ReadBytes;
 using test::RunDriverTest;
 using test::WriteBytes;
 
-TEST(TargetNamingTest, NamesTargetAndLog) {
-  struct Row {
-    std::wstring folder, name;
-    uint32_t type;
-    bool addDate;
-    std::wstring archive, log;
-  } rows[] = {
-      {L"/backup", L"Daily", kJobTypeZip, false, L"/backup/Daily.zip", L"/backup/Daily.log"},
-      {L"/backup", L"Daily", kJobTypeZip, true, L"/backup/Daily_2026-12-05_09-07.zip",
-       L"/backup/Daily.log"},
-      {L"/backup/", L"Daily", kJobTypeFolder, false, L"/backup/Daily/", L"/backup/Daily.log"},
-      {L"/backup", L"Daily", kJobTypeSevenZip, true, L"/backup/Daily_2026-12-05_09-07.7z",
-       L"/backup/Daily.log"},
-      {L"", L"Daily", kJobTypeZip, false, L"Daily.zip", L"Daily.log"},
-      {L"/backup", L"Daily", 9, false, L"/backup/Daily", L"/backup/Daily.log"},
-  };
-  for (const Row& row : rows) {
-    BackupJob job;
-    job.ArchiveFolder = row.folder;
-    job.ArchiveName = row.name;
-    job.Type = row.type;
-    job.AddDate = row.addDate;
-    const TargetNames names = NameTarget(job, L"_2026-12-05_09-07");
-    EXPECT_EQ(names.archivePath, row.archive);
-    EXPECT_EQ(names.logPath, row.log);
-  }
-}
-
-// A file that vanished after the scan is logged with its source path and
-// counted, in every target; the rest is saved, the target passes the
-// independent tool's check, the end asks to open the log, and the summary
-// counts the failed file in JSON that reads back.
-TEST_F(RunDriverTest, AVanishedFileIsLoggedCountedAndTheRestIsSaved) {
-  const struct {
-    uint32_t type;
-    std::string target, check, list;
-    bool logsTarget;  // the folder copy names the copy it could not make
-  } rows[] = {
-      {kJobTypeFolder, "out/Daily", "test -d '{}'", "cd '{}' && find . -type f | sort", true},
-      {kJobTypeZip, "out/Daily.zip", "unzip -tq '{}'", "unzip -Z1 '{}'", false},
-      {kJobTypeSevenZip, "out/Daily.7z", "7z t '{}'",
-       "7z l -slt '{}' | sed -n 's/^Path = //p' | grep /", false},
-  };
-  test::FaultyFileSystem fs;
-  fs.failOpenFile =
-      fs.failCopy = [](const std::wstring& path) { return path.ends_with(L"/a.txt") ? ENOENT : 0; };
-  for (const auto& row : rows) {
-    job_.Type = row.type;
-    host_.questions.clear();
-    RunSummary summary;
-    summary.report = Run();
-    const std::string target = dir_.Native(row.target);
-    EXPECT_EQ(summary.report.outcome, RunOutcome::kCompletedWithErrors) << target;
-    EXPECT_EQ(test::LogLines(dir_.Native("out/Daily.log")),
-              std::vector<std::string>{"Backup file " + (row.logsTarget ? Copied() : src_) +
-                                       "/a.txt failed. Code: 2, No such file or directory."});
-    auto fill = [&](std::string command) { return command.replace(command.find("{}"), 2, target); };
-    EXPECT_EQ(test::RunShell(fill(row.check) + " >/dev/null 2>&1"), 0) << target;
-    std::string listing;
-    test::RunShell(fill(row.list), &listing);
-    EXPECT_NE(listing.find(src_.substr(1) + "/sub/b.txt\n"), std::string::npos) << listing;
-    EXPECT_EQ(listing.find("a.txt"), std::string::npos) << listing;
-    EXPECT_EQ(host_.questions, std::vector<std::wstring>{
-                                   L"Beim Erstellen des Backups wurden 1 Fehler protokolliert, "
-                                   L"möchten Sie das Logfile öffnen?"});
-    summary.exitStatus = 1;
-    summary.jobPath = L"/jobs/with \"quotes\"\n.kvnjob";
-    JsonDocument doc;
-    ASSERT_TRUE(doc.Parse(SummaryText(summary)).ok());
-    std::wstring outcome, job;
-    int32_t selected = 0, saved = 0, failed = 0;
-    doc.GetText(doc.root(), "outcome", &outcome);
-    doc.GetText(doc.root(), "job", &job);
-    doc.GetInt(doc.root(), "filesSelected", &selected);
-    doc.GetInt(doc.root(), "filesSaved", &saved);
-    doc.GetInt(doc.root(), "filesFailed", &failed);
-    EXPECT_EQ(outcome, L"completed_with_errors");
-    EXPECT_EQ(job, summary.jobPath);
-    EXPECT_EQ(std::tuple(selected, saved, failed), std::tuple(2, 1, 1));
-  }
-  EXPECT_EQ(host_.opened.size(), 3u);
-}
-
 TEST_F(RunDriverTest, UncreatableTargetFolderAbortsAndSaysWhy) {
   test::FaultyFileSystem fs;
   fs.failMakeFolder = [](const std::wstring& path) {
@@ -260,22 +177,6 @@ TEST_F(ZipDriverTest, CancelAddsNoMoreFilesAndKeepsTheOlderArchive) {
   EXPECT_EQ(ReadBytes(Archive()), "older archive");
   EXPECT_EQ(FilesBelow(dir_.Native("out")), std::vector<std::string>{"/Daily.zip"});
   EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
-}
-
-TEST_F(ZipDriverTest, AnArchiveThatCannotBeCreatedIsReportedAndLeavesNothing) {
-  WriteBytes(Archive(), "older archive");
-  test::FaultyFileSystem fs;
-  fs.failCreate = [](const std::wstring& path) {
-    return path.ends_with(L"/.Daily.zip") ? EROFS : 0;
-  };
-  const RunReport report = Run();
-  EXPECT_EQ(report.outcome, RunOutcome::kAborted);
-  EXPECT_EQ(report.result, 110u);
-  EXPECT_EQ(host_.messages, (std::vector<std::wstring>{
-                                L"Das Öffnen von " + dir_.Wide("out/Daily.zip") + L" schlug fehl!",
-                                L"Create " + dir_.Wide("out/Daily.zip") + L" failed, Code 30"}));
-  EXPECT_EQ(FilesBelow(dir_.Native("out")), std::vector<std::string>{"/Daily.zip"});
-  EXPECT_EQ(ReadBytes(Archive()), "older archive");
 }
 
 // A file rewritten while it is read is read once more, as it is then: its

@@ -146,14 +146,6 @@ TEST_F(FolderWalkTest, ResultsComeInDepthFirstPostOrder) {
   EXPECT_LT(position("/x/|x.txt"), position("/|top.txt"));
 }
 
-TEST_F(FolderWalkTest, HiddenFilesAreTakenOnRequestAndHiddenFoldersAlwaysWalked) {
-  File(".config/settings.ini");
-  File(".profile.sh");
-  scan_.options |= kScanIncludeHiddenFiles;
-  Scan({""});
-  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/.config/|settings.ini", "/|.profile.sh"}));
-}
-
 // The same include folder twice, and include folders inside others, are
 // walked once.
 TEST_F(FolderWalkTest, NestedIncludeFoldersAreWalkedOnce) {
