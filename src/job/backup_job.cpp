@@ -65,6 +65,7 @@ const Field kFields[] = {
     {"ArchiveBitSet", &BackupJob::ArchiveBitSet},
     {"IncludeSystemFiles", &BackupJob::IncludeSystemFiles, kScanIncludeSystemFiles},
     {"IncludeHiddenFiles", &BackupJob::IncludeHiddenFiles, kScanIncludeHiddenFiles},
+    {"IncludeLinks", &BackupJob::IncludeLinks, kScanIncludeLinks},
     {"TestFiles", &BackupJob::TestFiles},
 };
 
@@ -88,6 +89,8 @@ void BackupJob::SetDefaults() {
   // temporary file may be the one that matters: a new job takes them all.
   fresh.SkipFilesWithoutExtension = false;
   fresh.IncludeHiddenFiles = true;
+  // A tree given back without its links is not the tree that was saved.
+  fresh.IncludeLinks = true;
   fresh.BlackList.clear();
   *this = std::move(fresh);
 }

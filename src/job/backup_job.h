@@ -60,6 +60,8 @@ struct BackupJob {
   bool ArchiveBitSet = true;  // carried into a run, which does not act on it
   bool IncludeSystemFiles = false;
   bool IncludeHiddenFiles = false;
+  // Symbolic links are saved as links (never followed); absent in older jobs.
+  bool IncludeLinks = false;
   bool Modified = false;  // changed in the editor since created, loaded or saved
   // The file held an ArchivePassword that is not an enciphered password (typed
   // in plain text, damaged): ArchivePassword is then empty, and a run must

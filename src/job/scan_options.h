@@ -15,6 +15,7 @@ enum ScanOption : uint32_t {
   kScanArchiveBitGet = 0x200,
   kScanIncludeSystemFiles = 0x400,
   kScanIncludeHiddenFiles = 0x800,
+  kScanIncludeLinks = 0x1000,  // a symbolic link is taken as an entry of its own
 };
 
 }  // namespace kelvane

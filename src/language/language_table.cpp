@@ -166,6 +166,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_filter_skip_file_without_extension", L"Dateien ohne Endung übergehen."},
     {L"ui_filter_include_system_files", L"Systemdateien einschließen."},
     {L"ui_filter_include_hidden_files", L"Versteckte Dateien einschließen."},
+    {L"ui_filter_include_links", L"Symbolische Links als Links sichern."},
     {L"ui_filter_archivebit_get", L"Nur Dateien mit Archivbit sichern."},
     {L"ui_filter_archivebit_set", L"Archivbit nach der Sicherung zurücksetzen."},
     {L"ui_filter_archivebit_hint",
@@ -287,7 +288,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 174);
+static_assert(std::size(kBuiltInTexts) == 175);
 
 }  // namespace
 

@@ -37,6 +37,7 @@ struct FileStatus {
   int64_t modifiedSeconds = 0;  // Unix time of the last modification
   uint32_t modifiedNanoseconds = 0;
   uint64_t changeTime = 0;  // of the data or status, in ns since 1970; no user can set it
+  bool link = false;        // a symbolic link, whose bytes are its target
   // Whether a file read between this status and `later` was left alone.
   bool SameVersion(const FileStatus& later) const {
     return size == later.size && modifiedSeconds == later.modifiedSeconds &&
@@ -133,6 +134,11 @@ class FileSystem {
   // FIFO or another file) gives kErrorChangedSinceScan and is never read.
   virtual Status OpenFile(const Folder& folder, const std::wstring& name, const FileId& expected,
                           std::unique_ptr<FileStream>* stream) = 0;
+  // The symbolic link `name` inside `folder`, only while it is still the link
+  // `expected`, as a stream of its target's text whose status says `link`;
+  // the link is never followed.
+  virtual Status OpenLink(const Folder& folder, const std::wstring& name, const FileId& expected,
+                          std::unique_ptr<FileStream>* stream) = 0;
   // Creates the new file `name` inside `folder` as OpenStream's kCreate does.
   virtual Status CreateFile(const Folder& folder, const std::wstring& name,
                             std::unique_ptr<FileStream>* file) = 0;
@@ -163,9 +169,17 @@ class FileSystem {
   virtual Status CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
                           const Folder& target, const std::wstring& targetName, const Folder& work,
                           uint32_t* checksum) = 0;
+  // Copies the symbolic link `name` of `source`, if it is still the link
+  // `expected`, as CopyFile copies a file: a link to the same target (never
+  // followed) with the link's owner and times, made in `work` and renamed into
+  // place; `checksum` gets the CRC-32 of the target's text.
+  virtual Status CopyLink(const Folder& source, const std::wstring& name, const FileId& expected,
+                          const Folder& target, const std::wstring& targetName, const Folder& work,
+                          uint32_t* checksum) = 0;
   // Reads the regular file `name` of `folder` back as the disk holds it (its
   // pages are written out and dropped from the cache first, so this is not a
-  // read of memory) and gives the CRC-32 of its contents.
+  // read of memory) and gives the CRC-32 of its contents; of a symbolic link,
+  // the CRC-32 of its target's text.
   virtual Status ReadBack(const Folder& folder, const std::wstring& name, uint32_t* checksum) = 0;
 };
 

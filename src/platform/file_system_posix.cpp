@@ -12,6 +12,7 @@
 #include "platform/file_stream_posix.h"
 #include "platform/file_system.h"
 #include "platform/folder_path_posix.h"
+#include "platform/link_copy_posix.h"
 #include "platform/paths.h"
 #include "platform/posix_io.h"
 #include "platform/system_error.h"
@@ -98,7 +99,8 @@ int DescribeEntry(int dirFd, const char* name, uint64_t folderDevice, DirectoryE
   }
   entry->attributes = attributes;
   entry->owner = status.stx_uid;
-  entry->size = S_ISREG(mode) ? status.stx_size : 0;
+  // A link's size is its target's length: its bytes in a backup.
+  entry->size = S_ISREG(mode) || S_ISLNK(mode) ? status.stx_size : 0;
   entry->lastWriteTime = FileTimeFromUnix(status.stx_mtime.tv_sec, status.stx_mtime.tv_nsec);
   entry->lastAccessTime = FileTimeFromUnix(status.stx_atime.tv_sec, status.stx_atime.tv_nsec);
   entry->changeTime =
@@ -309,6 +311,19 @@ class PosixCalls {
     return 0;
   }
 
+  int OpenLink(const Folder& folder, const std::wstring& name, const FileId& expected,
+               std::unique_ptr<FileStream>* stream) {
+    std::string native, target;
+    if (!NativeName(name, &native)) return EINVAL;
+    struct stat status;
+    if (const int error = ReadScannedLink(folder.handle(), native, expected, &target, &status);
+        error != 0) {
+      return error;
+    }
+    *stream = MakeLinkStream(std::move(target), status);
+    return 0;
+  }
+
   int CreateFile(const Folder& folder, const std::wstring& name,
                  std::unique_ptr<FileStream>* file) {
     std::string native;
@@ -363,10 +378,20 @@ class PosixCalls {
                            work.handle(), checksum);
   }
 
+  int CopyLink(const Folder& source, const std::wstring& name, const FileId& expected,
+               const Folder& target, const std::wstring& targetName, const Folder& work,
+               uint32_t* checksum) {
+    std::string sourceName, copyName;
+    if (!NativeName(name, &sourceName) || !NativeName(targetName, &copyName)) return EINVAL;
+    return CopyScannedLink(source.handle(), sourceName, expected, target.handle(), copyName,
+                           work.handle(), checksum);
+  }
+
   int ReadBack(const Folder& folder, const std::wstring& name, uint32_t* checksum) {
     std::string native;
     if (!NativeName(name, &native)) return EINVAL;
-    return ReadBackFile(folder.handle(), native, checksum);
+    const int error = ReadBackFile(folder.handle(), native, checksum);
+    return error == ELOOP ? ReadBackLink(folder.handle(), native, checksum) : error;
   }
 
  private:
@@ -430,6 +455,10 @@ class PosixFileSystem final : public FileSystem {
                   std::unique_ptr<FileStream>* stream) override {
     return Outcome(calls_.OpenFile(folder, name, expected, stream), folder.path() + name);
   }
+  Status OpenLink(const Folder& folder, const std::wstring& name, const FileId& expected,
+                  std::unique_ptr<FileStream>* stream) override {
+    return Outcome(calls_.OpenLink(folder, name, expected, stream), folder.path() + name);
+  }
   Status CreateFile(const Folder& folder, const std::wstring& name,
                     std::unique_ptr<FileStream>* file) override {
     return Outcome(calls_.CreateFile(folder, name, file), folder.path() + name);
@@ -452,6 +481,12 @@ class PosixFileSystem final : public FileSystem {
                   const Folder& target, const std::wstring& targetName, const Folder& work,
                   uint32_t* checksum) override {
     return Outcome(calls_.CopyFile(source, name, expected, target, targetName, work, checksum),
+                   source.path() + name);
+  }
+  Status CopyLink(const Folder& source, const std::wstring& name, const FileId& expected,
+                  const Folder& target, const std::wstring& targetName, const Folder& work,
+                  uint32_t* checksum) override {
+    return Outcome(calls_.CopyLink(source, name, expected, target, targetName, work, checksum),
                    source.path() + name);
   }
   Status ReadBack(const Folder& folder, const std::wstring& name, uint32_t* checksum) override {

@@ -43,16 +43,34 @@ int CloseAfterFailure(int fd) {
   return error;
 }
 
-int CreateTemporaryAt(int dirFd, const std::string& stem, int flags, std::string* name, int* fd) {
-  // Unique within this process; the process number keeps concurrent runs
-  // apart, and O_EXCL settles any clash with a leftover.
+namespace {
+
+// The next name of the temporary-file scheme for `stem`. Unique within this
+// process; the process number keeps concurrent runs apart, and the exclusive
+// create settles any clash with a leftover.
+std::string NextTemporaryName(const std::string& stem) {
   static std::atomic<uint64_t> sequence{0};
   static const pid_t process = ::getpid();
+  return ToNative(
+      TemporaryName(FromNative(stem), static_cast<uint64_t>(process), sequence.fetch_add(1)));
+}
+
+}  // namespace
+
+int CreateTemporaryAt(int dirFd, const std::string& stem, int flags, std::string* name, int* fd) {
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    *name = ToNative(
-        TemporaryName(FromNative(stem), static_cast<uint64_t>(process), sequence.fetch_add(1)));
+    *name = NextTemporaryName(stem);
     *fd = ::openat(dirFd, name->c_str(), flags | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (*fd >= 0) return 0;
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
+int CreateTemporaryLinkAt(int dirFd, const std::string& target, std::string* name) {
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    *name = NextTemporaryName("");
+    if (::symlinkat(target.c_str(), dirFd, name->c_str()) == 0) return 0;
     if (errno != EEXIST) return errno;
   }
   return EEXIST;

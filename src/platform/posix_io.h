@@ -46,6 +46,10 @@ inline FileId IdOf(const struct stat& status) {
 [[nodiscard]] int CreateTemporaryAt(int dirFd, const std::string& stem, int flags,
                                     std::string* name, int* fd);
 
+// Makes a symbolic link to `target` in `dirFd` at the first free name of the
+// same scheme (stem ""); never replaces anything.
+[[nodiscard]] int CreateTemporaryLinkAt(int dirFd, const std::string& target, std::string* name);
+
 // The target of the symbolic link `name` in the open folder `fd`, whatever
 // its length; the link is read, never followed.
 [[nodiscard]] int ReadLinkAt(int fd, const char* name, std::string* target);

@@ -136,10 +136,11 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
       if (run.cancelRequested) break;
       const std::wstring name = folder.Name(file);
       uint32_t checksum = 0;
-      const int error = sourceError != 0 ? sourceError
-                                         : fs.CopyFile(*source, name, file.id, *target, name, root,
-                                                       run.testFiles ? &checksum : nullptr)
-                                               .code();
+      uint32_t* wanted = run.testFiles ? &checksum : nullptr;
+      const int error =
+          sourceError != 0 ? sourceError
+          : file.IsLink()  ? fs.CopyLink(*source, name, file.id, *target, name, root, wanted).code()
+                          : fs.CopyFile(*source, name, file.id, *target, name, root, wanted).code();
       if (run.testFiles) checksums_.push_back(checksum);
       if (error != 0) {
         run.log.WriteLogFormat(L"Backup file %s failed.%s", run.archivePath + stored + name,

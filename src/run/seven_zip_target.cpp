@@ -8,6 +8,7 @@
 #include "archive/sevenzip/seven_zip_compressor.h"
 #include "archive/sevenzip/seven_zip_entry_reader.h"
 #include "log/run_log.h"
+#include "platform/file_attributes.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/entry_check.h"
@@ -31,8 +32,11 @@ uint32_t SevenZipTarget::Write(BackupClass& run) {
     const size_t start = vxstl::StoredPathStart(folder.path);
     for (const ScannedFile& file : folder.files) {
       const std::wstring name = folder.Name(file);
+      // A link is its mode (S_IFLNK) and its target's text, as 7-Zip's own
+      // -snl stores it; no Windows reparse point.
+      const uint32_t attributes = file.attributes & ~platform::kAttributeReparsePoint;
       files.push_back(FilePathInfoEx{name, file.lastWriteTime, file.creationTime,
-                                     file.lastAccessTime, file.size, file.attributes, false,
+                                     file.lastAccessTime, file.size, attributes, false,
                                      folder.path + name, start});
       scanned.emplace_back(&folder, &file);
     }

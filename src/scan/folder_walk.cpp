@@ -14,6 +14,22 @@ namespace kelvane {
 
 using namespace platform;
 
+namespace {
+
+ScannedFile ScannedOf(const DirectoryEntry& item) {
+  ScannedFile file;
+  file.id = item.id;
+  file.lastWriteTime = item.lastWriteTime;
+  file.creationTime = item.creationTime;
+  file.lastAccessTime = item.lastAccessTime;
+  file.changeTime = item.changeTime;
+  file.size = item.size;
+  file.attributes = item.attributes;
+  return file;
+}
+
+}  // namespace
+
 void ScanContext::ScanIncludeFolder(int32_t taskNumber, const std::wstring& folder) {
   // An empty entry (possible in a hand-written job) would mean the current
   // folder of whoever starts the run; it names nothing, so nothing is walked.
@@ -144,6 +160,15 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
       Skip(path + item.name, L"output of this backup");
       continue;
     }
+    const bool link = reparse && item.reparseTag == kReparseTagSymlink;
+    if (link && (options & kScanIncludeLinks)) {
+      // Saved as a link, whatever it points to; what it points to is never
+      // entered or read.
+      item.attributes &= ~kAttributeDirectory;
+      if (TakesFile(taskNumber, path, nativePath, item))
+        scanned.AddFile(ScannedOf(item), item.nativeName);
+      continue;
+    }
     if (a & kAttributeDirectory) {
       if (reparse && item.reparseTag == kReparseTagMountPoint) {
         if (Logs(kScanLogFolder)) {
@@ -178,16 +203,8 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
       Skip(path + item.name, L"IO_REPARSE_TAG_SYMLINK");
       continue;
     }
-    if (!TakesFile(taskNumber, path, nativePath, item)) continue;
-    ScannedFile file;
-    file.id = item.id;
-    file.lastWriteTime = item.lastWriteTime;
-    file.creationTime = item.creationTime;
-    file.lastAccessTime = item.lastAccessTime;
-    file.changeTime = item.changeTime;
-    file.size = item.size;
-    file.attributes = a;
-    scanned.AddFile(file, item.nativeName);
+    if (TakesFile(taskNumber, path, nativePath, item))
+      scanned.AddFile(ScannedOf(item), item.nativeName);
   }
 
   if (scanned.files.empty()) {

@@ -12,8 +12,8 @@
 // (depth-first post-order) within one include folder.
 //
 // The walk goes from open folder to open folder (platform/folder.h) and never
-// through a symbolic link; each folder and file keeps the identity the scan
-// saw, so the target phase can refuse anything swapped in since.
+// through a symbolic link (with kScanIncludeLinks a link is an entry itself); each folder and file
+// keeps the identity the scan saw, so the target phase can refuse anything swapped in since.
 //
 // Every decision whose log option is set is written to the run log; folders
 // and entries that cannot be read are always logged and counted, because a
@@ -39,7 +39,8 @@ namespace kelvane {
 
 class ChangeCatalog;
 
-// A file the run saves. Its name lives in its folder's `names` (a run over a
+// A file the run saves, or with kScanIncludeLinks a symbolic link (saved as a
+// link, its bytes its target's text). Its name lives in its folder's `names` (a run over a
 // million files keeps a million of these, so each is kept small).
 struct ScannedFile {
   platform::FileId id;         // the file the scan saw; a different one is never read
@@ -50,6 +51,9 @@ struct ScannedFile {
   uint64_t size = 0;
   uint32_t attributes = 0;
   uint32_t nameStart = 0;  // in ScannedFolder::names
+
+  // A scan takes no other entry with a reparse point (mount points never).
+  bool IsLink() const { return (attributes & platform::kAttributeReparsePoint) != 0; }
 };
 
 static_assert(sizeof(ScannedFile) <= 64);

@@ -19,7 +19,10 @@ int SourceOpener::Open(const ScannedFolder& folder, const ScannedFile& file,
                        std::unique_ptr<platform::FileStream>* stream) {
   const platform::Folder* open = nullptr;
   if (const int error = Enter(folder, &open); error != 0) return error;
-  return platform::Fs().OpenFile(*open, folder.Name(file), file.id, stream).code();
+  platform::FileSystem& fs = platform::Fs();
+  return (file.IsLink() ? fs.OpenLink(*open, folder.Name(file), file.id, stream)
+                        : fs.OpenFile(*open, folder.Name(file), file.id, stream))
+      .code();
 }
 
 }  // namespace kelvane

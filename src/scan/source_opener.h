@@ -22,7 +22,8 @@ class SourceOpener {
   // entered, so the files of one folder cost one open each.
   int Enter(const ScannedFolder& folder, const platform::Folder** open);
 
-  // Opens `file` of `folder` for reading; 0 or an error number.
+  // Opens `file` of `folder` for reading (a link: its target's text); 0 or an
+  // error number.
   int Open(const ScannedFolder& folder, const ScannedFile& file,
            std::unique_ptr<platform::FileStream>* stream);
 

@@ -54,8 +54,9 @@ class JobRunTest : public ::testing::Test {
   void DeepFile();
   // Runs a shell command in the temporary folder; its output goes to output_.
   int Shell(const std::string& command);
-  // `actual` holds the same files as `expected` (diff -r), with the same
-  // permission bits and modification times within `mtimeSlack` seconds.
+  // `actual` holds the same entries as `expected`: contents (diff -r, links
+  // not followed), types, permission bits and link targets, and files'
+  // modification times within `mtimeSlack` seconds.
   void ExpectSameTree(const std::string& expected, const std::string& actual, int mtimeSlack);
 
   TempDir dir_;

@@ -27,9 +27,10 @@ class FolderRunTest : public test::JobRunTest {
   std::string Target() const { return out_ + "/Daily" + src_; }
 };
 
-// Given a tree with hidden files, a log, a name without extension, umlauts and
-// a name that is not UTF-8, when the default job runs, then exactly the other
-// files arrive with their bytes, modes and modification times.
+// Given a tree with hidden files, a log, a name without extension, umlauts, a
+// name that is not UTF-8 and links, when the default job with links runs and
+// checks its copy, then exactly the other files arrive with their bytes,
+// modes and modification times, and the links as links.
 TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   File("a.txt", "alpha");
   File("empty.dat", "");
@@ -41,6 +42,10 @@ TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   File("run.log", "black-listed");
   File("README", "no extension");
   ASSERT_EQ(::mkfifo((src_ + "/pipe.fifo").c_str(), 0644), 0);
+  ASSERT_EQ(Shell("cd src && ln -s a.txt rel.txt && ln -s /etc/hostname abs.txt && "
+                  "ln -s deep linked.dir && touch -h -d 2020-01-02 rel.txt"),
+            0);
+  job_.IncludeLinks = job_.TestFiles = true;
   struct timespec times[2] = {{1500000000, 0}, {1600000000, 123456789}};
   ASSERT_EQ(::utimensat(AT_FDCWD, (src_ + "/a.txt").c_str(), times, 0), 0);
 
@@ -55,8 +60,12 @@ TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   struct stat copied {};
   ASSERT_EQ(::stat((Target() + "/a.txt").c_str(), &copied), 0);
   EXPECT_EQ(copied.st_mtim.tv_nsec, 123456789) << "the time to the nanosecond";
-  EXPECT_FALSE(PathExists(out_ + "/Daily.log")) << "an empty log is removed";
-  EXPECT_NE(result.output.find("Done: 6 of 6 files"), std::string::npos) << result.output;
+  EXPECT_EQ(test::LogLines(out_ + "/Daily.log"),
+            std::vector<std::string>{"Check of " + out_ + "/Daily/: 9 files read back, 0 failed."})
+      << "no other line";
+  EXPECT_NE(result.output.find("Done: 9 of 9 files"), std::string::npos) << result.output;
+  ASSERT_EQ(Shell("stat -c %Y '" + Target() + "/rel.txt'"), 0);
+  EXPECT_EQ(output_, "1577923200\n") << "the link's own time";
 }
 
 TEST_F(FolderRunTest, AFileThatCannotBeWrittenIsLoggedAndTheRunEndsWithStatusOne) {

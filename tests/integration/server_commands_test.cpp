@@ -92,6 +92,12 @@ TEST_F(ServerCommandsTest, TheDryRunListsWhatARunSavesAndWhyTheRestIsLeftOut) {
     saved.insert(escaped);
   }
   EXPECT_EQ(saved, listed);
+
+  // With links taken, the link is listed, never what it points to.
+  job_.IncludeLinks = true;
+  ASSERT_EQ(Kelvane("'" + cli_.WriteJob(job_) + "' -dry-run"), 0) << output_;
+  EXPECT_NE(output_.find("+ " + src_ + "/link.txt\n"), std::string::npos) << output_;
+  EXPECT_NE(output_.find("Would save 5 files"), std::string::npos) << output_;
 }
 
 // An include folder that is not there is one line, once.

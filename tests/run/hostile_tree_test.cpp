@@ -52,19 +52,26 @@ class HostileTreeTest : public test::RunDriverTest {
 
 class SwappedSourceTest : public HostileTreeTest, public ::testing::WithParamInterface<uint32_t> {};
 
-// Given a scan that saw a.txt and the folder sub, when both are swapped for
-// links to another user's secrets just before the target reads them, then
-// nothing of the secrets gets into the backup, for every target type, and
-// both swaps are logged and counted.
+// Given a scan that saw a.txt, the folder sub and the link l.lnk, when the
+// first two are swapped for links to another user's secrets and the link for
+// a file of theirs just before the target reads them, then nothing of the
+// secrets gets into the backup, for every target type, and each swap is
+// logged and counted.
 TEST_P(SwappedSourceTest, SourcesSwappedForLinksAfterTheScanAreNeverRead) {
   job_.Type = GetParam();
+  job_.IncludeLinks = true;
   WriteBytes(dir_.Native("secret.txt"), "SECRET-FILE");
   WriteBytes(dir_.Native("secrets/b.txt"), "SECRET-FOLDER");
+  WriteBytes(dir_.Native("copied-secret"), "SECRET-COPY");
+  Plant(src_ + "/l.lnk", "a.txt");
   test::FaultyFileSystem fs;
   const auto swapFile = [this](const std::wstring& path) {
     if (path == FromNative(src_ + "/a.txt")) {
       EXPECT_EQ(::unlink((src_ + "/a.txt").c_str()), 0);
       Plant(src_ + "/a.txt", dir_.Native("secret.txt"));
+    } else if (path == FromNative(src_ + "/l.lnk")) {
+      // A link the scan saw, now a file of someone else's.
+      EXPECT_EQ(::rename(dir_.Native("copied-secret").c_str(), (src_ + "/l.lnk").c_str()), 0);
     }
     return 0;
   };
@@ -81,7 +88,7 @@ TEST_P(SwappedSourceTest, SourcesSwappedForLinksAfterTheScanAreNeverRead) {
   const RunReport report = Run();
 
   EXPECT_EQ(report.outcome, RunOutcome::kCompletedWithErrors);
-  EXPECT_EQ(report.errorCount, 2u);
+  EXPECT_EQ(report.errorCount, 3u);
   const std::string content = TargetContent();
   EXPECT_EQ(content.find("SECRET"), std::string::npos) << content;
   const std::string reported = job_.Type == kJobTypeFolder ? Copied() : src_;
@@ -89,6 +96,7 @@ TEST_P(SwappedSourceTest, SourcesSwappedForLinksAfterTheScanAreNeverRead) {
   std::sort(lines.begin(), lines.end());  // 7-Zip asks for files in an order of its own
   EXPECT_EQ(lines, (std::vector<std::string>{
                        "Backup file " + reported + "/a.txt failed. Changed since the scan.",
+                       "Backup file " + reported + "/l.lnk failed. Changed since the scan.",
                        "Backup file " + reported + "/sub/b.txt failed. Changed since the scan."}));
 }
 

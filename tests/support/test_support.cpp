@@ -290,6 +290,12 @@ Status FaultyFileSystem::OpenFile(const Folder& folder, const Name& name,
   });
 }
 
+Status FaultyFileSystem::OpenLink(const Folder& folder, const Name& name,
+                                  const platform::FileId& expected, Stream* stream) {
+  return Guarded(failOpenFile, folder.path() + name,
+                 [&] { return real_.OpenLink(folder, name, expected, stream); });
+}
+
 Status FaultyFileSystem::CreateFile(const Folder& folder, const Name& name, Stream* file) {
   const Name path = folder.path() + name;
   return Guarded(failCreate, path, [&] {
@@ -331,6 +337,14 @@ Status FaultyFileSystem::CopyFile(const Folder& source, const Name& name,
                                   const Name& targetName, const Folder& work, uint32_t* checksum) {
   return Guarded(failCopy, source.path() + name, [&] {
     return real_.CopyFile(source, name, expected, target, targetName, work, checksum);
+  });
+}
+
+Status FaultyFileSystem::CopyLink(const Folder& source, const Name& name,
+                                  const platform::FileId& expected, const Folder& target,
+                                  const Name& targetName, const Folder& work, uint32_t* checksum) {
+  return Guarded(failCopy, source.path() + name, [&] {
+    return real_.CopyLink(source, name, expected, target, targetName, work, checksum);
   });
 }
 

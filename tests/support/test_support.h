@@ -105,8 +105,8 @@ class FaultyFileSystem : public platform::FileSystem {
   // Called for each entry a listing reports; a non-zero errno reports the
   // entry as one whose status could not be read.
   Hook failEntry;
-  Hook failOpenFile;  // OpenFile, OpenStream(kReadExisting), ReadLink: reading
-  Hook failCopy;      // CopyFile, by source path
+  Hook failOpenFile;  // OpenFile, OpenLink, OpenStream(kReadExisting), ReadLink
+  Hook failCopy;      // CopyFile, CopyLink, by source path
   Hook failReadBack;  // ReadBack, by path
   Hook failRemove;    // Remove, RemoveFile
   Hook failSync;      // Sync of any file or stream, SyncFileSystem (by folder)
@@ -140,6 +140,8 @@ class FaultyFileSystem : public platform::FileSystem {
   Status SyncFileSystem(const Folder& folder) override;
   Status OpenFile(const Folder& folder, const Name& name, const platform::FileId& expected,
                   Stream* stream) override;
+  Status OpenLink(const Folder& folder, const Name& name, const platform::FileId& expected,
+                  Stream* stream) override;
   Status CreateFile(const Folder& folder, const Name& name, Stream* file) override;
   Status CreateTemporary(const Folder& folder, const Name& stem, Name* name,
                          Stream* stream) override;
@@ -148,6 +150,9 @@ class FaultyFileSystem : public platform::FileSystem {
   Status ReadLink(const Folder& folder, const Name& name, std::string* target) override;
   Status RemoveFile(const Folder& folder, const Name& name) override;
   Status CopyFile(const Folder& source, const Name& name, const platform::FileId& expected,
+                  const Folder& target, const Name& targetName, const Folder& work,
+                  uint32_t* checksum) override;
+  Status CopyLink(const Folder& source, const Name& name, const platform::FileId& expected,
                   const Folder& target, const Name& targetName, const Folder& work,
                   uint32_t* checksum) override;
   Status ReadBack(const Folder& folder, const Name& name, uint32_t* checksum) override;

@@ -192,7 +192,10 @@ platform::Status ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& sour
   platform::FileStatus status;
   if (const int error = source.Status(&status); error != 0) return fail(error);
   entry.info.dosDate = DosDateTime(status.modifiedSeconds);
-  entry.info.external_fa = static_cast<uLong>(0100000 | (status.mode & 0777)) << 16;
+  // A link is its target's text with the link type in the mode, as zip -y
+  // stores it and unzip, bsdtar and 7z restore it.
+  entry.info.external_fa =
+      static_cast<uLong>((status.link ? 0120000 : 0100000) | (status.mode & 0777)) << 16;
   if (!(status.mode & 0200)) entry.info.external_fa |= 0x01;  // read-only for DOS readers
   if (platform::IsValidUtf8(entry.name)) entry.flags |= kFlagUtf8Names;
   entry.zip64 = status.size >= kZip64Threshold;

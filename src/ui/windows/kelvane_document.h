@@ -70,6 +70,7 @@ class CKelvaneDocument : public DARo3::DialogLayout {
     kArchiveBitGetBox = 1508,
     kArchiveBitSetBox = 1509,
     kArchiveBitHint = 1519,
+    kLinksBox = 1522,
     kSystemFilesBox = 1510,
     kHiddenFilesBox = 1511,
     kTestFilesBox = 1512,

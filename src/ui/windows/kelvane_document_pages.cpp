@@ -172,6 +172,7 @@ void CKelvaneDocument::BuildFilterPage() {
               &BackupJob::IncludeHiddenFiles);
   system->Disable();
   AddHint(kFilterPage, L"ui_filter_system_files_hint", {system});
+  AddCheckBox(kFilterPage, kLinksBox, L"ui_filter_include_links", &BackupJob::IncludeLinks);
   pages_->AddGap(kFilterPage, 6);
   AddCheckBox(kFilterPage, kArchiveBitGetBox, L"ui_filter_archivebit_get",
               &BackupJob::ArchiveBitGet);

@@ -117,6 +117,7 @@ TEST_F(EditorTest, ALoadedJobShowsInEveryFieldOnEveryPage) {
         {Id::kLogFolderBox, L"0"},
         {Id::kArchiveBitSetBox, L"1"},
         {Id::kTestFilesBox, L"0"},
+        {Id::kLinksBox, L"1"},
         {Id::kWhiteListField, L"*.*"},
         {Id::kBlackListField, L"*.log\n*.tmp"}};
     for (const auto& [id, value] : fields) EXPECT_EQ(Shown(*editor, id), value) << id;

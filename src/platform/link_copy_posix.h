@@ -1,0 +1,36 @@
+// Symbolic links as a backup takes them: read, copied and read back as links,
+// never followed (internal to the POSIX platform). A link's bytes are its
+// target's text.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/file_attributes.h"
+#include "platform/file_system.h"
+
+namespace kelvane::platform {
+
+// The target of `name` in `dirFd` while it is the link `expected`, and the
+// link's own status; kErrorChangedSinceScan when anything else is there.
+[[nodiscard]] int ReadScannedLink(int dirFd, const std::string& name, const FileId& expected,
+                                  std::string* target, struct stat* status);
+
+// A read-only stream of the link's target whose status says it is a link.
+std::unique_ptr<FileStream> MakeLinkStream(std::string target, const struct stat& status);
+
+// Copies the link `expected` as a link: made in `workDir` under a temporary
+// name with the link's owner (where the system lets us give it) and times,
+// then renamed to `targetName` in `targetDir`. `*checksum`, when asked for,
+// is the CRC-32 of the target.
+[[nodiscard]] int CopyScannedLink(int sourceDir, const std::string& name, const FileId& expected,
+                                  int targetDir, const std::string& targetName, int workDir,
+                                  uint32_t* checksum);
+
+// The CRC-32 of the target of the link `name` in `dirFd`.
+[[nodiscard]] int ReadBackLink(int dirFd, const std::string& name, uint32_t* checksum);
+
+}  // namespace kelvane::platform
