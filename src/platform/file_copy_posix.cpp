@@ -234,6 +234,12 @@ int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expect
   return error;
 }
 
+int CopyFolderAttributes(int sourceDir, int copyDir) {
+  struct stat status;
+  if (::fstat(sourceDir, &status) != 0) return errno;
+  return CopyAttributes(status, copyDir);
+}
+
 int ReadBackFile(int dirFd, const std::string& name, uint32_t* crc) {
   const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return errno;

@@ -15,6 +15,9 @@ namespace kelvane::platform {
                                   int targetDir, const std::string& targetName, int workDir,
                                   uint32_t* checksum);
 
+// See FileSystem::CopyFolderStatus.
+[[nodiscard]] int CopyFolderAttributes(int sourceDir, int copyDir);
+
 // See FileSystem::ReadBack.
 [[nodiscard]] int ReadBackFile(int dirFd, const std::string& name, uint32_t* checksum);
 

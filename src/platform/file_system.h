@@ -176,6 +176,10 @@ class FileSystem {
   virtual Status CopyLink(const Folder& source, const std::wstring& name, const FileId& expected,
                           const Folder& target, const std::wstring& targetName, const Folder& work,
                           uint32_t* checksum) = 0;
+  // Gives the folder `copy` the permission bits, owner and group (where
+  // allowed, as CopyFile) and times of the folder `source`; called once the
+  // copy's content is in place, as cp -a does.
+  virtual Status CopyFolderStatus(const Folder& source, const Folder& copy) = 0;
   // Reads the regular file `name` of `folder` back as the disk holds it (its
   // pages are written out and dropped from the cache first, so this is not a
   // read of memory) and gives the CRC-32 of its contents; of a symbolic link,

@@ -387,6 +387,10 @@ class PosixCalls {
                            work.handle(), checksum);
   }
 
+  int CopyFolderStatus(const Folder& source, const Folder& copy) {
+    return CopyFolderAttributes(source.handle(), copy.handle());
+  }
+
   int ReadBack(const Folder& folder, const std::wstring& name, uint32_t* checksum) {
     std::string native;
     if (!NativeName(name, &native)) return EINVAL;
@@ -488,6 +492,9 @@ class PosixFileSystem final : public FileSystem {
                   uint32_t* checksum) override {
     return Outcome(calls_.CopyLink(source, name, expected, target, targetName, work, checksum),
                    source.path() + name);
+  }
+  Status CopyFolderStatus(const Folder& source, const Folder& copy) override {
+    return Outcome(calls_.CopyFolderStatus(source, copy), copy.path());
   }
   Status ReadBack(const Folder& folder, const std::wstring& name, uint32_t* checksum) override {
     return Outcome(calls_.ReadBack(folder, name, checksum), folder.path() + name);

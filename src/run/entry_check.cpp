@@ -65,7 +65,9 @@ TargetCheck EntryCheck::Finish(std::wstring unreadable) {
 
 EntryReading CheckReading(EntryCheck& check, const std::atomic<bool>& stop) {
   EntryReading reading;
-  reading.sinkFor = [&check](const ArchiveEntry& entry) {
+  reading.sinkFor = [&check](const ArchiveEntry& entry) -> std::unique_ptr<EntrySink> {
+    // A folder's entry has no bytes to check.
+    if (entry.type == EntryType::kFolder) return nullptr;
     return std::make_unique<VerdictSink>([&check, name = entry.name](const std::wstring& why) {
       if (why.empty()) {
         check.Good(name);

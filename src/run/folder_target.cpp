@@ -119,7 +119,6 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
   SourceOpener sources;
   for (const ScannedFolder& folder : run.scan->results) {
     if (run.cancelRequested) break;
-    if (folder.files.empty()) continue;
     const std::wstring stored = folder.path.substr(vxstl::StoredPathStart(folder.path));
     // The files of an include folder "/" go into the top folder itself.
     platform::Folder made;
@@ -150,6 +149,16 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
       }
       run.processedBytes += file.size;
       ++run.processedFiles;
+    }
+    // The folder as it was once its content is in (the results come
+    // depth-first, each folder after its subfolders); the top folder stays
+    // the run's own.
+    if (!stored.empty() && sourceError == 0 && !run.cancelRequested) {
+      if (const int error = fs.CopyFolderStatus(*source, *target).code(); error != 0) {
+        run.log.WriteLogFormat(L"Backup folder %s failed.%s", run.archivePath + stored,
+                               ErrorText(static_cast<uint32_t>(error)));
+        ++run.errorCount;
+      }
     }
   }
   return 0;

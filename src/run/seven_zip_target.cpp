@@ -28,8 +28,20 @@ uint32_t SevenZipTarget::Write(BackupClass& run) {
   std::vector<std::pair<const ScannedFolder*, const ScannedFile*>> scanned;
   files.reserve(run.totalFiles);
   scanned.reserve(run.totalFiles);
+  size_t folders = 0;
   for (const ScannedFolder& folder : run.scan->results) {
     const size_t start = vxstl::StoredPathStart(folder.path);
+    // The folder's own item, with its mode and times; the
+    // include folder "/" has none.
+    if (folder.path.size() > start) {
+      const std::wstring path = folder.path.substr(0, folder.path.size() - 1);
+      files.push_back(FilePathInfoEx{path.substr(path.rfind(L'/') + 1), folder.lastWriteTime,
+                                     folder.lastWriteTime, folder.lastAccessTime, 0,
+                                     folder.attributes & ~platform::kAttributeReparsePoint, true,
+                                     path, start});
+      scanned.emplace_back(&folder, nullptr);
+      ++folders;
+    }
     for (const ScannedFile& file : folder.files) {
       const std::wstring name = folder.Name(file);
       // A link is its mode (S_IFLNK) and its target's text, as 7-Zip's own
@@ -84,7 +96,7 @@ uint32_t SevenZipTarget::Write(BackupClass& run) {
   // The library asks for no stream of an empty file: a complete archive has
   // them all.
   if (code == 0 && !record.stopRequested) {
-    run.processedFiles = static_cast<uint32_t>(files.size());
+    run.processedFiles = static_cast<uint32_t>(files.size() - folders);
     run.processedBytes = run.totalBytes;
   }
   if (code != 0) {

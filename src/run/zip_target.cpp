@@ -1,5 +1,6 @@
 #include "run/zip_target.h"
 
+#include <algorithm>
 #include <exception>
 #include <future>
 #include <memory>
@@ -91,6 +92,31 @@ int ZipTarget::CloseArchive() {
   return closed;
 }
 
+uint32_t ZipTarget::AddFolders(BackupClass& run) {
+  // unzip gives a folder its mode and time only when its own entry made it,
+  // so each folder's entry goes before anything inside it, as zip -r writes
+  // them: all of them first, parents before their subfolders. The include
+  // folder "/" has none.
+  std::vector<const ScannedFolder*> folders;
+  for (const ScannedFolder& folder : run.scan->results) {
+    if (folder.path.size() > vxstl::StoredPathStart(folder.path)) folders.push_back(&folder);
+  }
+  std::sort(folders.begin(), folders.end(),
+            [](const ScannedFolder* a, const ScannedFolder* b) { return a->path < b->path; });
+  for (const ScannedFolder* folder : folders) {
+    const size_t start = vxstl::StoredPathStart(folder->path);
+    const std::wstring name = folder->path.substr(start, folder->path.size() - start - 1);
+    if (const platform::Status added = ZipAddFolder(zipArchive_, name, folder->OwnStatus());
+        !added.ok()) {
+      run.log.WriteLogFormat(L"Backup folder %s failed.%s", folder->path,
+                             ErrorText(static_cast<uint32_t>(added.code())));
+      ++run.errorCount;
+      if (ZipArchiveBroken(zipArchive_)) return static_cast<uint32_t>(added.code());
+    }
+  }
+  return 0;
+}
+
 uint32_t ZipTarget::CopyToZipTask(BackupClass& run) {
   // The archive itself cannot be written (a full disk): nothing more can go
   // in, and this archive must not replace an older one.
@@ -103,6 +129,10 @@ uint32_t ZipTarget::CopyToZipTask(BackupClass& run) {
     if (OpenZipTarget(run) != 0) {
       ++run.errorCount;
       return kResultArchiveNotCreated;
+    }
+    if (const uint32_t error = AddFolders(run); error != 0) {
+      CloseArchive();
+      return archiveFailed(error);
     }
     SourceOpener sources;
     for (const ScannedFolder& folder : run.scan->results) {

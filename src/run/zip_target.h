@@ -26,6 +26,9 @@ class ZipTarget final : public BackupTarget {
   // The task: 0, 110, the errno value of an archive that cannot be written,
   // or 1 when an exception ended it.
   uint32_t CopyToZipTask(vxstl::BackupClass& run);
+  // The saved folders' entries; 0 or the errno value of an archive that
+  // cannot be written.
+  uint32_t AddFolders(vxstl::BackupClass& run);
   // Writes the central directory and closes the archive; 0 or an errno value.
   int CloseArchive();
 

@@ -3,6 +3,7 @@
 
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
+#include "platform/paths.h"
 #include "platform/text_codec.h"
 #include "platform/wildcard.h"
 #include "scan/change_catalog.h"
@@ -98,9 +99,9 @@ bool ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
   return true;
 }
 
-void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder* parent,
+bool ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder* parent,
                              const DirectoryEntry* entry) {
-  if (stop && stop->load(std::memory_order_relaxed)) return;
+  if (stop && stop->load(std::memory_order_relaxed)) return false;
   AddBackslash(path);
   if (options & kScanCheckProcessedFolders) {
     std::lock_guard<std::mutex> hold(processedLock);
@@ -110,10 +111,10 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
                            path);
       }
       Skip(path, L"already processed by another task");
-      return;
+      return false;
     }
   }
-  if (IsExcludedFolder(taskNumber, path)) return;
+  if (IsExcludedFolder(taskNumber, path)) return false;
   if (Logs(kScanLogFolder)) {
     log.WriteLogFormat(L"(%02ld) Folder: Search in: %s.", taskNumber, path);
   }
@@ -134,10 +135,13 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
       std::lock_guard<std::mutex> hold(resultsLock);
       includeFailures.push_back(IncludeFailure{path, error});
     }
-    return;
+    return false;
   }
 
   ScannedFolder scanned{path, folder.id(), {}, {}};
+  // An empty folder is saved as it is; any other only when it holds a saved
+  // entry.
+  bool holds = entries.empty();
   const std::string nativePath = catalog ? ToNative(path) : std::string();
   for (DirectoryEntry& item : entries) {
     const uint32_t a = item.attributes;
@@ -183,7 +187,7 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
         }
         Skip(path + item.name, L"IO_REPARSE_TAG_SYMLINK");
       } else {
-        WalkFolder(taskNumber, path + item.name, &folder, &item);
+        holds |= WalkFolder(taskNumber, path + item.name, &folder, &item);
       }
       continue;
     }
@@ -207,17 +211,32 @@ void ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
       scanned.AddFile(ScannedOf(item), item.nativeName);
   }
 
-  if (scanned.files.empty()) {
+  if (!holds && scanned.files.empty()) {
     if (Logs(kScanLogFolder)) {
       log.WriteLogFormat(L"(%02ld) Folder: Skip %s, no Files.", taskNumber, path);
     }
-    return;
+    return false;
   }
+  DirectoryEntry own;
+  if (entry) {
+    own = *entry;
+  } else if (Fs().DescribeFolder(folder, &own).ok()) {
+    // Described as ".": hidden only by its own name.
+    own.attributes &= ~kAttributeHidden;
+    const size_t name = path.find_last_of(kPathSeparator, path.size() - 2) + 1;
+    if (path.size() > 1 && path[name] == L'.') own.attributes |= kAttributeHidden;
+  } else {
+    own.attributes = 040700u << 16;  // only its owner, if its status cannot be read
+  }
+  scanned.attributes = own.attributes;
+  scanned.lastWriteTime = own.lastWriteTime;
+  scanned.lastAccessTime = own.lastAccessTime;
   // Kept until the run ends: no room to spare.
   scanned.files.shrink_to_fit();
   scanned.names.shrink_to_fit();
   std::lock_guard<std::mutex> hold(resultsLock);
   results.push_back(std::move(scanned));
+  return true;
 }
 
 void ScannedFolder::AddFile(ScannedFile file, std::string_view nativeName) {
@@ -225,6 +244,13 @@ void ScannedFolder::AddFile(ScannedFile file, std::string_view nativeName) {
   names.append(nativeName);
   names.push_back('\0');
   files.push_back(file);
+}
+
+FileStatus ScannedFolder::OwnStatus() const {
+  FileStatus status;
+  status.mode = (attributes >> 16) & 07777;
+  status.modifiedSeconds = UnixSecondsFromFileTime(lastWriteTime);
+  return status;
 }
 
 std::wstring ScannedFolder::Name(const ScannedFile& file) const {

@@ -8,7 +8,7 @@
 // processedFolders, results, includeFailures and unreadableEntries change,
 // each under its lock (or atomically); everything else is read-only.
 // Afterwards `results` is the run's file list: one ScannedFolder per folder
-// that has selected files, each folder after all of its subfolders
+// the run saves (see ScannedFolder), each folder after all of its subfolders
 // (depth-first post-order) within one include folder.
 //
 // The walk goes from open folder to open folder (platform/folder.h) and never
@@ -33,6 +33,7 @@
 #include "job/scan_options.h"
 #include "log/run_log.h"
 #include "platform/file_attributes.h"
+#include "platform/file_system.h"
 #include "platform/folder.h"
 
 namespace kelvane {
@@ -58,13 +59,21 @@ struct ScannedFile {
 
 static_assert(sizeof(ScannedFile) <= 64);
 
+// A folder the run saves: one that holds a saved entry (in it or below it) or
+// one that is empty in the source. A folder whose content was all left out
+// is not in the result.
 struct ScannedFolder {
   std::wstring path;               // ends in the separator; a file's full path is path + name
   platform::FileId id;             // the folder the scan read
-  std::vector<ScannedFile> files;  // never empty
+  std::vector<ScannedFile> files;  // may be empty
   // The files' names as the system gives them, each ended by a NUL (which
   // no name on Linux holds).
   std::string names;
+  // The folder's own status, for its entry: the Unix mode in the high 16
+  // bits (as ScannedFile's) and its times in FILETIME ticks.
+  uint32_t attributes = 0;
+  uint64_t lastWriteTime = 0;
+  uint64_t lastAccessTime = 0;
 
   // Appends a file named `nativeName`; its nameStart is set here.
   void AddFile(ScannedFile file, std::string_view nativeName);
@@ -72,6 +81,8 @@ struct ScannedFolder {
     return std::string_view(names.data() + file.nameStart);
   }
   std::wstring Name(const ScannedFile& file) const;
+  // The folder's own mode and modification time as a file status.
+  platform::FileStatus OwnStatus() const;
 };
 
 // FNV-1a (32 bits) over the text's UTF-16LE bytes.
@@ -116,8 +127,9 @@ class ScanContext {
   // Walks one include folder; `taskNumber` is the worker's number in log lines.
   void ScanIncludeFolder(int32_t taskNumber, const std::wstring& folder);
   // Walks the folder `path`: an include folder, opened by its path, or the
-  // subfolder `entry` of the open folder `parent`.
-  void WalkFolder(int32_t taskNumber, std::wstring path, const platform::Folder* parent = nullptr,
+  // subfolder `entry` of the open folder `parent`; true when the folder is
+  // saved (it went into `results`).
+  bool WalkFolder(int32_t taskNumber, std::wstring path, const platform::Folder* parent = nullptr,
                   const platform::DirectoryEntry* entry = nullptr);
 
   // Number of files over all of `results`.

@@ -126,14 +126,14 @@ int JobRunTest::Shell(const std::string& command) {
 void JobRunTest::ExpectSameTree(const std::string& expected, const std::string& actual,
                                 int mtimeSlack) {
   EXPECT_EQ(Shell("diff -r --no-dereference '" + expected + "' '" + actual + "'"), 0) << output_;
-  // Type, permission bits and link target of every entry but the folders.
+  // Type, permission bits and link target of every entry.
   auto listing = [this](const std::string& root) {
-    Shell("cd '" + root + "' && find . ! -type d -printf '%y %m %l %P\\n' | sort -k4");
+    Shell("cd '" + root + "' && find . -printf '%y %m %l %P\\n' | sort -k4");
     return output_;
   };
   EXPECT_EQ(listing(actual), listing(expected));
   for (const auto& entry : std::filesystem::recursive_directory_iterator(expected)) {
-    if (entry.is_symlink() || !entry.is_regular_file()) continue;
+    if (entry.is_symlink()) continue;
     const std::string relative = entry.path().string().substr(expected.size());
     struct stat want, got;
     ASSERT_EQ(::stat(entry.path().c_str(), &want), 0);

@@ -55,8 +55,8 @@ class JobRunTest : public ::testing::Test {
   // Runs a shell command in the temporary folder; its output goes to output_.
   int Shell(const std::string& command);
   // `actual` holds the same entries as `expected`: contents (diff -r, links
-  // not followed), types, permission bits and link targets, and files'
-  // modification times within `mtimeSlack` seconds.
+  // not followed), types, permission bits and link targets, and files' and
+  // folders' modification times within `mtimeSlack` seconds.
   void ExpectSameTree(const std::string& expected, const std::string& actual, int mtimeSlack);
 
   TempDir dir_;

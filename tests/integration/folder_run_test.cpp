@@ -28,9 +28,10 @@ class FolderRunTest : public test::JobRunTest {
 };
 
 // Given a tree with hidden files, a log, a name without extension, umlauts, a
-// name that is not UTF-8 and links, when the default job with links runs and
-// checks its copy, then exactly the other files arrive with their bytes,
-// modes and modification times, and the links as links.
+// name that is not UTF-8, links and an empty folder, when the default job
+// with links runs and checks its copy, then exactly the other files arrive
+// with their bytes, modes and modification times, the links as links, and
+// the folders with their modes and times.
 TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   File("a.txt", "alpha");
   File("empty.dat", "");
@@ -43,7 +44,8 @@ TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   File("README", "no extension");
   ASSERT_EQ(::mkfifo((src_ + "/pipe.fifo").c_str(), 0644), 0);
   ASSERT_EQ(Shell("cd src && ln -s a.txt rel.txt && ln -s /etc/hostname abs.txt && "
-                  "ln -s deep linked.dir && touch -h -d 2020-01-02 rel.txt"),
+                  "ln -s deep linked.dir && touch -h -d 2020-01-02 rel.txt && mkdir empty && "
+                  "chmod 750 deep/er && touch -d 2021-02-03 empty deep/er"),
             0);
   job_.IncludeLinks = job_.TestFiles = true;
   struct timespec times[2] = {{1500000000, 0}, {1600000000, 123456789}};

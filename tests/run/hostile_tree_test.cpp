@@ -216,7 +216,9 @@ TEST_F(HostileTreeTest, LeftoversOfKilledRunsAreRemoved) {
 }
 
 // Given a permissive umask, every output is still for its owner only: a root
-// backup of /home must not become readable by every user.
+// backup of /home must not become readable by every user. The copy's folders
+// from the top down to the include folder are the run's own; below, each
+// folder has its source's mode, as cp -a gives it, behind them.
 TEST_F(HostileTreeTest, OutputsAreReadableByTheirOwnerOnly) {
   WriteBytes(src_ + "/open.txt", "readable by all in the source");
   job_.LogFiles = true;
@@ -231,7 +233,8 @@ TEST_F(HostileTreeTest, OutputsAreReadableByTheirOwnerOnly) {
     ASSERT_EQ(::stat(dir_.Native("out/" + name).c_str(), &status), 0) << name;
     EXPECT_EQ(status.st_mode & 07777, 0600u) << name;
   }
-  for (std::string folder = Copied(); folder.size() >= dir_.Native("out/Daily").size();
+  for (std::string folder = Copied().substr(0, Copied().rfind('/'));
+       folder.size() >= dir_.Native("out/Daily").size();
        folder = folder.substr(0, folder.rfind('/'))) {
     struct stat status;
     ASSERT_EQ(::stat(folder.c_str(), &status), 0) << folder;

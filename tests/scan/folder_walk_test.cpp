@@ -55,13 +55,21 @@ class FolderWalkTest : public ::testing::Test {
   std::vector<std::string> Files() const {
     std::vector<std::string> out;
     for (const ScannedFolder& folder : scan_.results) {
-      EXPECT_FALSE(folder.files.empty());
       std::string path = ToNative(folder.path);
       path.replace(0, root_.size(), "");
       for (const ScannedFile& file : folder.files) {
         out.push_back(path + "|" + std::string(folder.NativeName(file)));
       }
     }
+    return out;
+  }
+
+  // Every folder of the result relative to the tree, sorted.
+  std::vector<std::string> SavedFolders() const {
+    std::vector<std::string> out;
+    for (const ScannedFolder& folder : scan_.results)
+      out.push_back(ToNative(folder.path).substr(root_.size()));
+    std::sort(out.begin(), out.end());
     return out;
   }
 
@@ -83,8 +91,8 @@ class FolderWalkTest : public ::testing::Test {
 };
 
 // Given a tree with every kind of entry, when scanned with the default job
-// options and all log options, then exactly the selectable files are taken and
-// every decision has its line.
+// options and all log options, then exactly the selectable files and the
+// folders that hold them are taken and every decision has its line.
 TEST_F(FolderWalkTest, AppliesEveryFilterAndLogsEveryDecision) {
   File("a.txt");
   File("b.log");
@@ -94,6 +102,7 @@ TEST_F(FolderWalkTest, AppliesEveryFilterAndLogsEveryDecision) {
   File("sub/c.txt");
   File("sub/deep/d.TXT");
   File("onlysub/inner/e.txt");
+  File("logs/x.log");
   Folder("empty");
   Link("sub", "link-dir");
   Link("a.txt", "link-file");
@@ -120,12 +129,15 @@ TEST_F(FolderWalkTest, AppliesEveryFilterAndLogsEveryDecision) {
       "(01) Folder: Skip <src>/link-dir, IO_REPARSE_TAG_SYMLINK.",
       "(01) Folder: Skip <src>/loop, IO_REPARSE_TAG_SYMLINK.",
       "(01) File: Skip <src>/link-file, IO_REPARSE_TAG_SYMLINK.",
-      "(01) Folder: Skip <src>/empty/, no Files.",
-      "(01) Folder: Skip <src>/onlysub/, no Files.",
+      "(01) Folder: Skip <src>/logs/, no Files.",
       "(01) File: Add <src>/onlysub/inner/e.txt.",
   };
   for (const char* line : expected) EXPECT_TRUE(Logged(line)) << line;
-  EXPECT_EQ(log_.size(), 20u);
+  EXPECT_EQ(log_.size(), 21u);
+  // A folder that holds a saved entry, or nothing at all, is saved itself;
+  // one whose content was all left out is not.
+  EXPECT_EQ(SavedFolders(), (std::vector<std::string>{"/", "/empty/", "/onlysub/",
+                                                      "/onlysub/inner/", "/sub/", "/sub/deep/"}));
 }
 
 TEST_F(FolderWalkTest, ResultsComeInDepthFirstPostOrder) {

@@ -155,6 +155,9 @@ class FaultyFileSystem : public platform::FileSystem {
   Status CopyLink(const Folder& source, const Name& name, const platform::FileId& expected,
                   const Folder& target, const Name& targetName, const Folder& work,
                   uint32_t* checksum) override;
+  Status CopyFolderStatus(const Folder& source, const Folder& copy) override {
+    return real_.CopyFolderStatus(source, copy);
+  }
   Status ReadBack(const Folder& folder, const Name& name, uint32_t* checksum) override;
 
  private:

@@ -177,28 +177,70 @@ bool ZipArchiveBroken(const ZipArchiveHandle* handle) {
          handle->pipeline.failure() != 0;
 }
 
+namespace {
+
+// What every entry's headers say of its name, type, mode and time; EINVAL
+// for a name that climbs out of the folder it is extracted into, or starts at
+// the root, which is never written.
+int DescribeEntry(const std::wstring& entryName, uint32_t type, const platform::FileStatus& status,
+                  PendingEntry* entry) {
+  if (!IsRelativeEntryName(entryName)) return EINVAL;
+  entry->name = platform::ToNative(entryName) + (type == 040000 ? "/" : "");
+  if (entry->name.size() > kZipMaxEntryName) return ENAMETOOLONG;
+  entry->info.dosDate = DosDateTime(status.modifiedSeconds);
+  entry->info.external_fa = static_cast<uLong>(type | (status.mode & 0777)) << 16;
+  if (!(status.mode & 0200)) entry->info.external_fa |= 0x01;  // read-only for DOS readers
+  if (type == 040000) entry->info.external_fa |= 0x10;         // a folder for DOS readers
+  if (platform::IsValidUtf8(entry->name)) entry->flags |= kFlagUtf8Names;
+  entry->zip64 = status.size >= kZip64Threshold;
+  return 0;
+}
+
+// A folder's entry holds no bytes.
+class NoBytes final : public platform::FileStream {
+ public:
+  int Read(void*, size_t, size_t* got) override { return *got = 0, 0; }
+  int Write(const void*, size_t) override { return EBADF; }
+  int Seek(int64_t, Origin, uint64_t*) override { return ESPIPE; }
+  int SetSize(uint64_t) override { return EBADF; }
+  int Status(platform::FileStatus* status) override { return *status = {}, 0; }
+  int Sync() override { return 0; }
+  int Close() override { return 0; }
+};
+
+}  // namespace
+
+platform::Status ZipAddFolder(ZipArchiveHandle* handle, const std::wstring& entryName,
+                              const platform::FileStatus& status) {
+  auto fail = [&entryName](int error) { return platform::Status::Error(error, entryName); };
+  if (!handle) return fail(EINVAL);
+  if (ZipArchiveBroken(handle)) return fail(handle->OutputError(handle->pipeline.failure()));
+  PendingEntry entry;
+  if (const int error = DescribeEntry(entryName, 040000, status, &entry); error != 0) {
+    return fail(error);
+  }
+  handle->pending.push_back(std::move(entry));
+  NoBytes none;
+  bool dropped = false;
+  const int error = handle->pipeline.Add(none, 0, &dropped);
+  if (ZipArchiveBroken(handle)) return fail(handle->OutputError(handle->pipeline.failure()));
+  return error != 0 ? fail(error) : platform::Status();
+}
+
 platform::Status ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
                             const std::wstring& entryName) {
   auto fail = [&entryName](int error) { return platform::Status::Error(error, entryName); };
   if (!handle) return fail(EINVAL);
   if (ZipArchiveBroken(handle)) return fail(handle->OutputError(handle->pipeline.failure()));
-  // A name that climbs out of the folder it is extracted into, or starts at
-  // the root, is never written.
-  if (!IsRelativeEntryName(entryName)) return fail(EINVAL);
-  PendingEntry entry;
-  entry.name = platform::ToNative(entryName);
-  if (entry.name.size() > kZipMaxEntryName) return fail(ENAMETOOLONG);
-
   platform::FileStatus status;
   if (const int error = source.Status(&status); error != 0) return fail(error);
-  entry.info.dosDate = DosDateTime(status.modifiedSeconds);
   // A link is its target's text with the link type in the mode, as zip -y
   // stores it and unzip, bsdtar and 7z restore it.
-  entry.info.external_fa =
-      static_cast<uLong>((status.link ? 0120000 : 0100000) | (status.mode & 0777)) << 16;
-  if (!(status.mode & 0200)) entry.info.external_fa |= 0x01;  // read-only for DOS readers
-  if (platform::IsValidUtf8(entry.name)) entry.flags |= kFlagUtf8Names;
-  entry.zip64 = status.size >= kZip64Threshold;
+  PendingEntry entry;
+  if (const int error = DescribeEntry(entryName, status.link ? 0120000 : 0100000, status, &entry);
+      error != 0) {
+    return fail(error);
+  }
   handle->pending.push_back(std::move(entry));
 
   bool dropped = false;

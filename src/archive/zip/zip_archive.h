@@ -51,6 +51,12 @@ platform::Status ZipCreateArchive(std::unique_ptr<platform::FileStream> archive,
 platform::Status ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
                             const std::wstring& entryName);
 
+// Adds the folder `entryName` (a relative name as for ZipAddFile, without the
+// final "/" the entry gets) with the mode and modification time of `status`,
+// in the order of the calls.
+platform::Status ZipAddFolder(ZipArchiveHandle* handle, const std::wstring& entryName,
+                              const platform::FileStatus& status);
+
 bool ZipArchiveBroken(const ZipArchiveHandle* handle);
 
 // Writes the central directory, mends what minizip leaves wrong, syncs and
