@@ -59,6 +59,7 @@ struct DirectoryEntry {
   uint64_t changeTime = 0;
   uint64_t size = 0;
   uint32_t owner = 0;  // the owner's user id
+  uint32_t group = 0;  // the group's id
 };
 
 // Whether only root or the user running the program can have written what

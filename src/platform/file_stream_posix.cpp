@@ -34,6 +34,8 @@ int PosixFileStream::Status(FileStatus* status) {
   if (::fstat(fd_, &info) != 0) return errno;
   status->size = static_cast<uint64_t>(info.st_size);
   status->mode = info.st_mode & 07777;
+  status->owner = info.st_uid;
+  status->group = info.st_gid;
   status->modifiedSeconds = info.st_mtim.tv_sec;
   status->modifiedNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
   status->changeTime =

@@ -38,6 +38,8 @@ struct FileStatus {
   uint32_t modifiedNanoseconds = 0;
   uint64_t changeTime = 0;  // of the data or status, in ns since 1970; no user can set it
   bool link = false;        // a symbolic link, whose bytes are its target
+  uint32_t owner = 0;       // user and group ids
+  uint32_t group = 0;
   // Whether a file read between this status and `later` was left alone.
   bool SameVersion(const FileStatus& later) const {
     return size == later.size && modifiedSeconds == later.modifiedSeconds &&

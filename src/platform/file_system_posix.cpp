@@ -69,8 +69,8 @@ int FolderFromDescriptor(int fd, std::wstring path, Folder* folder) {
 int DescribeEntry(int dirFd, const char* name, uint64_t folderDevice, DirectoryEntry* entry) {
   struct statx status;
   if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-              STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO | STATX_SIZE | STATX_ATIME |
-                  STATX_MTIME | STATX_CTIME | STATX_BTIME,
+              STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_INO | STATX_SIZE |
+                  STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME,
               &status) != 0) {
     return errno;
   }
@@ -99,6 +99,7 @@ int DescribeEntry(int dirFd, const char* name, uint64_t folderDevice, DirectoryE
   }
   entry->attributes = attributes;
   entry->owner = status.stx_uid;
+  entry->group = status.stx_gid;
   // A link's size is its target's length: its bytes in a backup.
   entry->size = S_ISREG(mode) || S_ISLNK(mode) ? status.stx_size : 0;
   entry->lastWriteTime = FileTimeFromUnix(status.stx_mtime.tv_sec, status.stx_mtime.tv_nsec);

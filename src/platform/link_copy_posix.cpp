@@ -47,6 +47,8 @@ class LinkStream final : public FileStream {
     status->size = target_.size();
     status->mode = status_.st_mode & 07777;
     status->link = true;
+    status->owner = status_.st_uid;
+    status->group = status_.st_gid;
     status->modifiedSeconds = status_.st_mtim.tv_sec;
     status->modifiedNanoseconds = static_cast<uint32_t>(status_.st_mtim.tv_nsec);
     status->changeTime =

@@ -231,6 +231,8 @@ bool ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
   scanned.attributes = own.attributes;
   scanned.lastWriteTime = own.lastWriteTime;
   scanned.lastAccessTime = own.lastAccessTime;
+  scanned.owner = own.owner;
+  scanned.group = own.group;
   // Kept until the run ends: no room to spare.
   scanned.files.shrink_to_fit();
   scanned.names.shrink_to_fit();
@@ -250,6 +252,8 @@ FileStatus ScannedFolder::OwnStatus() const {
   FileStatus status;
   status.mode = (attributes >> 16) & 07777;
   status.modifiedSeconds = UnixSecondsFromFileTime(lastWriteTime);
+  status.owner = owner;
+  status.group = group;
   return status;
 }
 

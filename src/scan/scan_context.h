@@ -74,6 +74,8 @@ struct ScannedFolder {
   uint32_t attributes = 0;
   uint64_t lastWriteTime = 0;
   uint64_t lastAccessTime = 0;
+  uint32_t owner = 0;
+  uint32_t group = 0;
 
   // Appends a file named `nativeName`; its nameStart is set here.
   void AddFile(ScannedFile file, std::string_view nativeName);

@@ -55,9 +55,11 @@ class JobRunTest : public ::testing::Test {
   // Runs a shell command in the temporary folder; its output goes to output_.
   int Shell(const std::string& command);
   // `actual` holds the same entries as `expected`: contents (diff -r, links
-  // not followed), types, permission bits and link targets, and files' and
-  // folders' modification times within `mtimeSlack` seconds.
-  void ExpectSameTree(const std::string& expected, const std::string& actual, int mtimeSlack);
+  // not followed), types, permission bits, link targets, modification times
+  // to the second (of links too, with `linkTimes`), and with `owners` the
+  // owner and group.
+  void ExpectSameTree(const std::string& expected, const std::string& actual, bool owners,
+                      bool linkTimes);
 
   TempDir dir_;
   std::string src_;

@@ -50,6 +50,9 @@ TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   job_.IncludeLinks = job_.TestFiles = true;
   struct timespec times[2] = {{1500000000, 0}, {1600000000, 123456789}};
   ASSERT_EQ(::utimensat(AT_FDCWD, (src_ + "/a.txt").c_str(), times, 0), 0);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::lchown((src_ + "/a.txt").c_str(), 1234, 2345), 0);
+  }
 
   const test::CliResult result = RunJob();
   EXPECT_EQ(result.status, 0) << result.output;
@@ -58,10 +61,13 @@ TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   const std::string expected = dir_.Native("expected");
   ASSERT_EQ(Shell("cp -a '" + src_ + "' '" + expected + "'"), 0);
   ASSERT_EQ(Shell("cd '" + expected + "' && rm .hidden.txt run.log README pipe.fifo"), 0);
-  ExpectSameTree(expected, Target(), 0);
+  ExpectSameTree(expected, Target(), true, true);
   struct stat copied {};
   ASSERT_EQ(::stat((Target() + "/a.txt").c_str(), &copied), 0);
   EXPECT_EQ(copied.st_mtim.tv_nsec, 123456789) << "the time to the nanosecond";
+  if (::geteuid() == 0) {
+    EXPECT_EQ(copied.st_uid, 1234u) << "the owner, as root";
+  }
   EXPECT_EQ(test::LogLines(out_ + "/Daily.log"),
             std::vector<std::string>{"Check of " + out_ + "/Daily/: 9 files read back, 0 failed."})
       << "no other line";

@@ -66,6 +66,7 @@ void PutLittleEndian(std::vector<uint8_t>& out, uint64_t value, int bytes) {
 struct PendingEntry {
   std::string name;
   zip_fileinfo info{};
+  std::vector<uint8_t> extra;  // the same in the local and the central header
   uLong flags = 0;
   bool zip64 = false;
 };
@@ -101,10 +102,11 @@ struct ZipArchiveHandle : PackPipeline::Sink {
       cipher.reset();
     }
     const int method = stored ? 0 : Z_DEFLATED;
-    if (zipOpenNewFileInZip4_64(zip, entry.name.c_str(), &entry.info, nullptr, 0, nullptr, 0,
-                                nullptr, method, stored ? 0 : level, 1, -MAX_WBITS, 8,
-                                Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByUnix, flags,
-                                entry.zip64 ? 1 : 0) != ZIP_OK) {
+    const auto extraSize = static_cast<uInt>(entry.extra.size());
+    if (zipOpenNewFileInZip4_64(zip, entry.name.c_str(), &entry.info, entry.extra.data(), extraSize,
+                                entry.extra.data(), extraSize, nullptr, method, stored ? 0 : level,
+                                1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByUnix,
+                                flags, entry.zip64 ? 1 : 0) != ZIP_OK) {
       return OutputError(EIO);
     }
     ++entries;
@@ -193,6 +195,22 @@ int DescribeEntry(const std::wstring& entryName, uint32_t type, const platform::
   if (type == 040000) entry->info.external_fa |= 0x10;         // a folder for DOS readers
   if (platform::IsValidUtf8(entry->name)) entry->flags |= kFlagUtf8Names;
   entry->zip64 = status.size >= kZip64Threshold;
+  // Info-ZIP's extended timestamp (the modification time in UTC seconds) and
+  // Unix owner fields, as zip writes them by default: unzip -X and bsdtar
+  // give back the exact second and, as root, the owner and group.
+  std::vector<uint8_t>& extra = entry->extra;
+  PutLittleEndian(extra, 0x5455, 2);
+  PutLittleEndian(extra, 5, 2);
+  extra.push_back(1);  // the modification time only
+  PutLittleEndian(
+      extra, static_cast<uint64_t>(std::clamp<int64_t>(status.modifiedSeconds, 0, 0xFFFFFFFF)), 4);
+  PutLittleEndian(extra, 0x7875, 2);
+  PutLittleEndian(extra, 11, 2);
+  extra.push_back(1);  // the field's version
+  for (const uint32_t id : {status.owner, status.group}) {
+    extra.push_back(4);  // bytes of the id
+    PutLittleEndian(extra, id, 4);
+  }
   return 0;
 }
 

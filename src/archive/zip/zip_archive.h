@@ -8,10 +8,12 @@
 // followed by a data descriptor, so each file is read once and an entry
 // always matches the bytes that were read. Names are UTF-8 with "/" separators and the UTF-8 flag
 // (a name that is not valid UTF-8 keeps its bytes and goes without the flag); a backslash is a
-// character of a name, as on Linux. Modification times are DOS times in local time; permissions are
-// stored as Unix modes without the set-user-ID, set-group-ID and sticky bits (an archive never
-// hands out someone's rights); ZIP64 is used wherever sizes or counts need it. Files pass in pieces
-// of 1 MiB, never held in memory whole.
+// character of a name, as on Linux. Modification times are DOS times in local time and, in
+// Info-ZIP's extended timestamp field, UTC seconds; owner and group go in its Unix owner field;
+// folders are "name/" entries and links their targets' text; permissions are stored as Unix modes
+// without the set-user-ID, set-group-ID and sticky bits (an archive never hands out someone's
+// rights); ZIP64 is used wherever sizes or counts need it. Files pass in pieces of 1 MiB, never
+// held in memory whole.
 //
 // A handle is used by one thread at a time.
 #pragma once
