@@ -4,12 +4,15 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/posix_io.h"
 #include "platform/system_error.h"
@@ -142,16 +145,50 @@ int CopyContents(int in, int out, const struct stat& status, Checksum& checksum)
   }
 }
 
-// Owner, group, permission bits and times of `source` onto the copy `out`.
+// The extended attributes of `in` onto `out`: user.*, and as root also
+// trusted.*, security.* (a program's capabilities) and the ACLs
+// (system.posix_acl_*). What the system does not let this user set, or the
+// target's file system cannot hold, is left out; any other failure is said.
+int CopyExtendedAttributes(int in, int out) {
+  std::vector<char> names(4096);
+  ssize_t length;
+  while ((length = ::flistxattr(in, names.data(), names.size())) < 0 && errno == ERANGE) {
+    names.resize(names.size() * 4);
+  }
+  if (length < 0) return errno == ENOTSUP ? 0 : errno;
+  std::vector<char> value(4096);
+  for (const char* name = names.data(); name < names.data() + length;
+       name += std::strlen(name) + 1) {
+    ssize_t size;
+    while ((size = ::fgetxattr(in, name, value.data(), value.size())) < 0 && errno == ERANGE) {
+      value.resize(value.size() * 4);
+    }
+    if (size < 0) {
+      if (errno == ENODATA) continue;  // removed meanwhile
+      return errno;
+    }
+    if (::fsetxattr(out, name, value.data(), static_cast<size_t>(size), 0) != 0 && errno != EPERM &&
+        errno != ENOTSUP && errno != EACCES) {
+      return errno;
+    }
+  }
+  return 0;
+}
+
+// Owner, group, extended attributes, permission bits and times of `source`
+// (open as `in`) onto the copy `out`.
 // Root keeps owner and group (as cp -a does); another user keeps what the
 // system lets them give. A set-user-ID bit survives only with its owner and a
 // set-group-ID bit only with its group: otherwise copying someone's program
 // as root would make a root-owned program that runs with root's rights.
-int CopyAttributes(const struct stat& source, int out) {
+int CopyAttributes(int in, const struct stat& source, int out) {
   if (::fchown(out, source.st_uid, source.st_gid) != 0) {
     // Not allowed to give the file away: at least keep the group if we may.
     (void)::fchown(out, static_cast<uid_t>(-1), source.st_gid);
   }
+  // After fchown, which drops a program's capabilities, and before fchmod,
+  // which an ACL's mask follows.
+  if (const int error = CopyExtendedAttributes(in, out); error != 0) return error;
   struct stat copy;
   if (::fstat(out, &copy) != 0) return errno;
   mode_t mode = source.st_mode & 0777;
@@ -224,7 +261,7 @@ int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expect
     return error;
   }
   int error = CopyUnchangedContents(in, out, &status, crc);
-  if (error == 0) error = CopyAttributes(status, out);
+  if (error == 0) error = CopyAttributes(in, status, out);
   if (const int closed = CloseDescriptor(out); error == 0) error = closed;
   ::close(in);
   if (error == 0 && ::renameat(workDir, temporary.c_str(), targetDir, targetName.c_str()) != 0) {
@@ -237,7 +274,7 @@ int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expect
 int CopyFolderAttributes(int sourceDir, int copyDir) {
   struct stat status;
   if (::fstat(sourceDir, &status) != 0) return errno;
-  return CopyAttributes(status, copyDir);
+  return CopyAttributes(sourceDir, status, copyDir);
 }
 
 int ReadBackFile(int dirFd, const std::string& name, uint32_t* crc) {

@@ -28,10 +28,11 @@ class FolderRunTest : public test::JobRunTest {
 };
 
 // Given a tree with hidden files, a log, a name without extension, umlauts, a
-// name that is not UTF-8, links and an empty folder, when the default job
-// with links runs and checks its copy, then exactly the other files arrive
-// with their bytes, modes and modification times, the links as links, and
-// the folders with their modes and times.
+// name that is not UTF-8, links, an empty folder, another user's file and
+// extended attributes and ACLs, when the default job with links runs and
+// checks its copy, then exactly the other files arrive with their bytes,
+// modes, owners, attributes and modification times, the links as links, and
+// the folders with theirs.
 TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   File("a.txt", "alpha");
   File("empty.dat", "");
@@ -53,6 +54,15 @@ TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   if (::geteuid() == 0) {
     ASSERT_EQ(::lchown((src_ + "/a.txt").c_str(), 1234, 2345), 0);
   }
+  // Extended attributes and ACLs (a default one on a folder), where the
+  // tools to set and read them are installed.
+  const bool attributes = Shell("command -v setfattr && command -v setfacl") == 0;
+  if (attributes) {
+    ASSERT_EQ(Shell("cd src && setfattr -n user.note -v kept a.txt && "
+                    "setfacl -m u:1234:r a.txt && setfacl -d -m u:1234:rx deep"),
+              0)
+        << output_;
+  }
 
   const test::CliResult result = RunJob();
   EXPECT_EQ(result.status, 0) << result.output;
@@ -62,6 +72,14 @@ TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   ASSERT_EQ(Shell("cp -a '" + src_ + "' '" + expected + "'"), 0);
   ASSERT_EQ(Shell("cd '" + expected + "' && rm .hidden.txt run.log README pipe.fifo"), 0);
   ExpectSameTree(expected, Target(), true, true);
+  if (attributes) {
+    auto attributesOf = [this](const std::string& root) {
+      Shell("cd '" + root + "' && find . -print0 | sort -z | xargs -0 getfattr -h -d -m - && " +
+            "find . ! -type l -print0 | sort -z | xargs -0 getfacl -p");
+      return output_;
+    };
+    EXPECT_EQ(attributesOf(Target()), attributesOf(expected));
+  }
   struct stat copied {};
   ASSERT_EQ(::stat((Target() + "/a.txt").c_str(), &copied), 0);
   EXPECT_EQ(copied.st_mtim.tv_nsec, 123456789) << "the time to the nanosecond";
