@@ -31,8 +31,8 @@ uint32_t SevenZipTarget::Write(BackupClass& run) {
   size_t folders = 0;
   for (const ScannedFolder& folder : run.scan->results) {
     const size_t start = vxstl::StoredPathStart(folder.path);
-    // The folder's own item, with its mode and times; the
-    // include folder "/" has none.
+    // The folder's own item, with its mode and times; the include folder "/"
+    // has none.
     if (folder.path.size() > start) {
       const std::wstring path = folder.path.substr(0, folder.path.size() - 1);
       files.push_back(FilePathInfoEx{path.substr(path.rfind(L'/') + 1), folder.lastWriteTime,

@@ -29,6 +29,28 @@ ScannedFile ScannedOf(const DirectoryEntry& item) {
   return file;
 }
 
+// The folder's own status, for its entry: a subfolder's as its parent
+// listed it, an include folder's as it is now.
+void TakeOwnStatus(const Folder& folder, const DirectoryEntry* listed, ScannedFolder* scanned) {
+  DirectoryEntry own;
+  if (listed) {
+    own = *listed;
+  } else if (Fs().DescribeFolder(folder, &own).ok()) {
+    // Described as ".": hidden only by its own name.
+    const std::wstring& path = scanned->path;
+    const size_t name = path.find_last_of(kPathSeparator, path.size() - 2) + 1;
+    own.attributes &= ~kAttributeHidden;
+    if (path.size() > 1 && path[name] == L'.') own.attributes |= kAttributeHidden;
+  } else {
+    own.attributes = 040700u << 16;  // only its owner, if its status cannot be read
+  }
+  scanned->attributes = own.attributes;
+  scanned->lastWriteTime = own.lastWriteTime;
+  scanned->lastAccessTime = own.lastAccessTime;
+  scanned->owner = own.owner;
+  scanned->group = own.group;
+}
+
 }  // namespace
 
 void ScanContext::ScanIncludeFolder(int32_t taskNumber, const std::wstring& folder) {
@@ -169,8 +191,9 @@ bool ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
       // Saved as a link, whatever it points to; what it points to is never
       // entered or read.
       item.attributes &= ~kAttributeDirectory;
-      if (TakesFile(taskNumber, path, nativePath, item))
+      if (TakesFile(taskNumber, path, nativePath, item)) {
         scanned.AddFile(ScannedOf(item), item.nativeName);
+      }
       continue;
     }
     if (a & kAttributeDirectory) {
@@ -207,8 +230,9 @@ bool ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
       Skip(path + item.name, L"IO_REPARSE_TAG_SYMLINK");
       continue;
     }
-    if (TakesFile(taskNumber, path, nativePath, item))
+    if (TakesFile(taskNumber, path, nativePath, item)) {
       scanned.AddFile(ScannedOf(item), item.nativeName);
+    }
   }
 
   if (!holds && scanned.files.empty()) {
@@ -217,22 +241,7 @@ bool ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
     }
     return false;
   }
-  DirectoryEntry own;
-  if (entry) {
-    own = *entry;
-  } else if (Fs().DescribeFolder(folder, &own).ok()) {
-    // Described as ".": hidden only by its own name.
-    own.attributes &= ~kAttributeHidden;
-    const size_t name = path.find_last_of(kPathSeparator, path.size() - 2) + 1;
-    if (path.size() > 1 && path[name] == L'.') own.attributes |= kAttributeHidden;
-  } else {
-    own.attributes = 040700u << 16;  // only its owner, if its status cannot be read
-  }
-  scanned.attributes = own.attributes;
-  scanned.lastWriteTime = own.lastWriteTime;
-  scanned.lastAccessTime = own.lastAccessTime;
-  scanned.owner = own.owner;
-  scanned.group = own.group;
+  TakeOwnStatus(folder, entry, &scanned);
   // Kept until the run ends: no room to spare.
   scanned.files.shrink_to_fit();
   scanned.names.shrink_to_fit();

@@ -70,7 +70,9 @@ TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   // The expected tree: the source without what the filters leave out.
   const std::string expected = dir_.Native("expected");
   ASSERT_EQ(Shell("cp -a '" + src_ + "' '" + expected + "'"), 0);
-  ASSERT_EQ(Shell("cd '" + expected + "' && rm .hidden.txt run.log README pipe.fifo"), 0);
+  ASSERT_EQ(Shell("cd '" + expected + "' && rm .hidden.txt run.log README pipe.fifo && " +
+                  "touch -r '" + src_ + "' ."),
+            0);
   ExpectSameTree(expected, Target(), true, true);
   if (attributes) {
     auto attributesOf = [this](const std::string& root) {

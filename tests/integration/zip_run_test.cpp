@@ -52,7 +52,9 @@ TEST_F(ZipRunTest, ArchivesExtractToExactlyTheSelectedFiles) {
     ASSERT_EQ(::chown((src_ + "/a.txt").c_str(), 1234, 2345), 0);
   }
   job_.IncludeHiddenFiles = job_.IncludeLinks = job_.TestFiles = true;
-  ASSERT_EQ(Shell("cp -a '" + src_ + "' expected && rm expected/skip.log"), 0) << output_;
+  ASSERT_EQ(Shell("cp -a '" + src_ + "' expected && rm expected/skip.log && touch -r src expected"),
+            0)
+      << output_;
   const struct {
     uint32_t type;
     std::string archive, test, into, extract;
