@@ -45,6 +45,16 @@ int MakeFolders(const platform::Folder& base, const std::wstring& relative,
   return 0;
 }
 
+// A folder whose mode, owner or times could not be given to its copy is an
+// error of the run, said with the reason.
+void SayFolderFailure(vxstl::BackupClass& run, const platform::Status& copied,
+                      const std::wstring& stored) {
+  if (copied.ok()) return;
+  run.log.WriteLogFormat(L"Backup folder %s failed.%s", run.archivePath + stored,
+                         ErrorText(static_cast<uint32_t>(copied.code())));
+  ++run.errorCount;
+}
+
 }  // namespace
 
 uint32_t FolderTarget::Write(vxstl::BackupClass& run) {
@@ -154,11 +164,7 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     // depth-first, each folder after its subfolders); the top folder stays
     // the run's own.
     if (!stored.empty() && sourceError == 0 && !run.cancelRequested) {
-      if (const int error = fs.CopyFolderStatus(*source, *target).code(); error != 0) {
-        run.log.WriteLogFormat(L"Backup folder %s failed.%s", run.archivePath + stored,
-                               ErrorText(static_cast<uint32_t>(error)));
-        ++run.errorCount;
-      }
+      SayFolderFailure(run, fs.CopyFolderStatus(*source, *target), stored);
     }
   }
   return 0;

@@ -21,38 +21,50 @@ namespace kelvane {
 
 using vxstl::BackupClass;
 
-uint32_t SevenZipTarget::Write(BackupClass& run) {
-  using SevenZip::intl::FilePathInfoEx;
-  std::vector<FilePathInfoEx> files;
-  // Where each file of the list stands in the scan result.
-  std::vector<std::pair<const ScannedFolder*, const ScannedFile*>> scanned;
-  files.reserve(run.totalFiles);
-  scanned.reserve(run.totalFiles);
+namespace {
+
+using SevenZip::intl::FilePathInfoEx;
+// Where each item of the list stands in the scan result (a folder's own
+// item has no file).
+using ScannedPlaces = std::vector<std::pair<const ScannedFolder*, const ScannedFile*>>;
+
+// The library's list of items: each saved folder's own, with its mode and
+// times (the include folder "/" has none), and its files and links; a link
+// is its mode (S_IFLNK) and its target's text, as 7-Zip's own -snl stores it,
+// with no Windows reparse point. Returns the number of folder items.
+size_t ListItems(const BackupClass& run, std::vector<FilePathInfoEx>* items,
+                 ScannedPlaces* places) {
+  items->reserve(run.totalFiles);
+  places->reserve(run.totalFiles);
   size_t folders = 0;
   for (const ScannedFolder& folder : run.scan->results) {
     const size_t start = vxstl::StoredPathStart(folder.path);
-    // The folder's own item, with its mode and times; the include folder "/"
-    // has none.
     if (folder.path.size() > start) {
       const std::wstring path = folder.path.substr(0, folder.path.size() - 1);
-      files.push_back(FilePathInfoEx{path.substr(path.rfind(L'/') + 1), folder.lastWriteTime,
-                                     folder.lastWriteTime, folder.lastAccessTime, 0,
-                                     folder.attributes & ~platform::kAttributeReparsePoint, true,
-                                     path, start});
-      scanned.emplace_back(&folder, nullptr);
+      items->push_back(FilePathInfoEx{path.substr(path.rfind(L'/') + 1), folder.lastWriteTime,
+                                      folder.lastWriteTime, folder.lastAccessTime, 0,
+                                      folder.attributes & ~platform::kAttributeReparsePoint, true,
+                                      path, start});
+      places->emplace_back(&folder, nullptr);
       ++folders;
     }
     for (const ScannedFile& file : folder.files) {
       const std::wstring name = folder.Name(file);
-      // A link is its mode (S_IFLNK) and its target's text, as 7-Zip's own
-      // -snl stores it; no Windows reparse point.
-      const uint32_t attributes = file.attributes & ~platform::kAttributeReparsePoint;
-      files.push_back(FilePathInfoEx{name, file.lastWriteTime, file.creationTime,
-                                     file.lastAccessTime, file.size, attributes, false,
-                                     folder.path + name, start});
-      scanned.emplace_back(&folder, &file);
+      items->push_back(FilePathInfoEx{
+          name, file.lastWriteTime, file.creationTime, file.lastAccessTime, file.size,
+          file.attributes & ~platform::kAttributeReparsePoint, false, folder.path + name, start});
+      places->emplace_back(&folder, &file);
     }
   }
+  return folders;
+}
+
+}  // namespace
+
+uint32_t SevenZipTarget::Write(BackupClass& run) {
+  std::vector<FilePathInfoEx> files;
+  ScannedPlaces scanned;
+  const size_t folders = ListItems(run, &files, &scanned);
   SevenZip::SevenZipUIUpdate record;
   record.level = static_cast<uint32_t>(run.compressionLevel);
   record.password = run.password;
