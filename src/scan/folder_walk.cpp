@@ -68,6 +68,16 @@ void ScanContext::Skip(const std::wstring& path, std::wstring_view reason) const
   if (skipped) skipped(path, reason);
 }
 
+void ScanContext::SkipEntry(int32_t taskNumber, const std::wstring& folder,
+                            const DirectoryEntry& item, uint32_t logOption, const wchar_t* reason) {
+  if (Logs(logOption)) {
+    log.WriteLogFormat((item.attributes & kAttributeDirectory) ? L"(%02ld) Folder: Skip %s%s, %s."
+                                                               : L"(%02ld) File: Skip %s%s, %s.",
+                       taskNumber, folder, item.name, reason);
+  }
+  Skip(folder + item.name, reason);
+}
+
 void ScanContext::CannotRead(int32_t taskNumber, const std::wstring& path, int error) {
   Skip(path, L"cannot be read");
   log.WriteLogFormat(L"(%02ld) Folder: Cannot read %s.%s", taskNumber, path,
@@ -121,6 +131,54 @@ bool ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
   return true;
 }
 
+bool ScanContext::TakeEntries(int32_t taskNumber, const Folder& folder,
+                              std::vector<DirectoryEntry>& entries, ScannedFolder* scanned) {
+  const std::wstring& path = scanned->path;
+  bool holds = false;
+  const std::string nativePath = catalog ? ToNative(path) : std::string();
+  for (DirectoryEntry& item : entries) {
+    const uint32_t a = item.attributes;
+    const bool reparse = (a & kAttributeReparsePoint) != 0;
+    if (item.error != 0) {
+      // Only this entry is lost; the rest of the folder is still saved.
+      log.WriteLogFormat(L"(%02ld) Cannot read %s%s.%s", taskNumber, path, item.name,
+                         ErrorText(static_cast<uint32_t>(item.error)));
+      Skip(path + item.name, L"cannot be read");
+      unreadableEntries.fetch_add(1, std::memory_order_relaxed);
+      continue;
+    }
+    if (IsOwnOutput(folder, item.name)) {
+      SkipEntry(taskNumber, path, item, (a & kAttributeDirectory) ? kScanLogFolder : kScanLogFiles,
+                L"output of this backup");
+      continue;
+    }
+    if (reparse && item.reparseTag == kReparseTagSymlink && (options & kScanIncludeLinks)) {
+      // Saved as a link, whatever it points to; what it points to is never
+      // entered or read.
+      item.attributes &= ~kAttributeDirectory;
+      if (TakesFile(taskNumber, path, nativePath, item)) {
+        scanned->AddFile(ScannedOf(item), item.nativeName);
+      }
+      continue;
+    }
+    if (reparse) {  // a mount point, or a link not to be saved
+      SkipEntry(taskNumber, path, item, kScanLogFolder,
+                item.reparseTag == kReparseTagMountPoint ? L"IO_REPARSE_TAG_MOUNT_POINT"
+                                                         : L"IO_REPARSE_TAG_SYMLINK");
+      continue;
+    }
+    if (a & kAttributeDirectory) {
+      holds |= WalkFolder(taskNumber, path + item.name, &folder, &item);
+      continue;
+    }
+    if (TakesFile(taskNumber, path, nativePath, item)) {
+      scanned->AddFile(ScannedOf(item), item.nativeName);
+    }
+  }
+
+  return holds;
+}
+
 bool ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder* parent,
                              const DirectoryEntry* entry) {
   if (stop && stop->load(std::memory_order_relaxed)) return false;
@@ -163,78 +221,7 @@ bool ScanContext::WalkFolder(int32_t taskNumber, std::wstring path, const Folder
   ScannedFolder scanned{path, folder.id(), {}, {}};
   // An empty folder is saved as it is; any other only when it holds a saved
   // entry.
-  bool holds = entries.empty();
-  const std::string nativePath = catalog ? ToNative(path) : std::string();
-  for (DirectoryEntry& item : entries) {
-    const uint32_t a = item.attributes;
-    const bool reparse = (a & kAttributeReparsePoint) != 0;
-    if (item.error != 0) {
-      // Only this entry is lost; the rest of the folder is still saved.
-      log.WriteLogFormat(L"(%02ld) Cannot read %s%s.%s", taskNumber, path, item.name,
-                         ErrorText(static_cast<uint32_t>(item.error)));
-      Skip(path + item.name, L"cannot be read");
-      unreadableEntries.fetch_add(1, std::memory_order_relaxed);
-      continue;
-    }
-    if (IsOwnOutput(folder, item.name)) {
-      const bool isFolder = (a & kAttributeDirectory) != 0;
-      if (Logs(isFolder ? kScanLogFolder : kScanLogFiles)) {
-        log.WriteLogFormat(isFolder ? L"(%02ld) Folder: Skip %s%s, output of this backup."
-                                    : L"(%02ld) File: Skip %s%s, output of this backup.",
-                           taskNumber, path, item.name);
-      }
-      Skip(path + item.name, L"output of this backup");
-      continue;
-    }
-    const bool link = reparse && item.reparseTag == kReparseTagSymlink;
-    if (link && (options & kScanIncludeLinks)) {
-      // Saved as a link, whatever it points to; what it points to is never
-      // entered or read.
-      item.attributes &= ~kAttributeDirectory;
-      if (TakesFile(taskNumber, path, nativePath, item)) {
-        scanned.AddFile(ScannedOf(item), item.nativeName);
-      }
-      continue;
-    }
-    if (a & kAttributeDirectory) {
-      if (reparse && item.reparseTag == kReparseTagMountPoint) {
-        if (Logs(kScanLogFolder)) {
-          log.WriteLogFormat(L"(%02ld) Folder: Skip %s%s, IO_REPARSE_TAG_MOUNT_POINT.", taskNumber,
-                             path, item.name);
-        }
-        Skip(path + item.name, L"IO_REPARSE_TAG_MOUNT_POINT");
-      } else if (reparse && item.reparseTag == kReparseTagSymlink) {
-        if (Logs(kScanLogFolder)) {
-          log.WriteLogFormat(L"(%02ld) Folder: Skip %s%s, IO_REPARSE_TAG_SYMLINK.", taskNumber,
-                             path, item.name);
-        }
-        Skip(path + item.name, L"IO_REPARSE_TAG_SYMLINK");
-      } else {
-        holds |= WalkFolder(taskNumber, path + item.name, &folder, &item);
-      }
-      continue;
-    }
-    if (reparse && item.reparseTag == kReparseTagMountPoint) {
-      if (Logs(kScanLogFolder)) {
-        log.WriteLogFormat(L"(%02ld) File: Skip %s%s, IO_REPARSE_TAG_MOUNT_POINT.", taskNumber,
-                           path, item.name);
-      }
-      Skip(path + item.name, L"IO_REPARSE_TAG_MOUNT_POINT");
-      continue;
-    }
-    if (reparse && item.reparseTag == kReparseTagSymlink) {
-      if (Logs(kScanLogFolder)) {
-        log.WriteLogFormat(L"(%02ld) File: Skip %s%s, IO_REPARSE_TAG_SYMLINK.", taskNumber, path,
-                           item.name);
-      }
-      Skip(path + item.name, L"IO_REPARSE_TAG_SYMLINK");
-      continue;
-    }
-    if (TakesFile(taskNumber, path, nativePath, item)) {
-      scanned.AddFile(ScannedOf(item), item.nativeName);
-    }
-  }
-
+  const bool holds = TakeEntries(taskNumber, folder, entries, &scanned) || entries.empty();
   if (!holds && scanned.files.empty()) {
     if (Logs(kScanLogFolder)) {
       log.WriteLogFormat(L"(%02ld) Folder: Skip %s, no Files.", taskNumber, path);

@@ -175,6 +175,13 @@ class ScanContext {
   // Whether `name` in the open folder `folder` is one of the job's own outputs.
   bool IsOwnOutput(const platform::Folder& folder, const std::wstring& name) const;
   void Skip(const std::wstring& path, std::wstring_view reason) const;
+  // Takes the listed `entries` of the open `folder` into `scanned` (files and
+  // links) and walks its subfolders; true when a subfolder was saved.
+  bool TakeEntries(int32_t taskNumber, const platform::Folder& folder,
+                   std::vector<platform::DirectoryEntry>& entries, ScannedFolder* scanned);
+  // Leaves out `item` of `folder`: its "Skip" line when `logOption` is set.
+  void SkipEntry(int32_t taskNumber, const std::wstring& folder,
+                 const platform::DirectoryEntry& item, uint32_t logOption, const wchar_t* reason);
   // Logs and counts what could not be read.
   void CannotRead(int32_t taskNumber, const std::wstring& path, int error);
   // Whether the file entry passes every filter; logs the rejection.
