@@ -122,7 +122,8 @@ TEST_F(ZipArchiveTest, KeepsModesAndTimesButNoSpecialBits) {
 }
 
 // Given names that would land outside the folder they are extracted into, or
-// that are too long for the format, the writer refuses them and goes on.
+// that are too long for the format, the writer refuses them and goes on; a
+// backslash stays part of a name.
 TEST_F(ZipArchiveTest, RefusesBadNamesAndKeepsGoingAfterAFailedAdd) {
   WriteBytes(Path("a.txt"), "a");
   std::unique_ptr<platform::FileStream> stream;
@@ -145,25 +146,15 @@ TEST_F(ZipArchiveTest, RefusesBadNamesAndKeepsGoingAfterAFailedAdd) {
   EXPECT_TRUE(Add(zip, "a.txt", L"a.txt"));
   EXPECT_TRUE(Add(zip, "a.txt", std::wstring(kZipMaxEntryName, L'n')));
   EXPECT_TRUE(Add(zip, "a.txt", L"...txt"));
+  // On Linux a backslash is a character of a name: "c\\d" and "c/d" are two.
+  EXPECT_TRUE(Add(zip, "a.txt", L"c\\d"));
+  EXPECT_TRUE(Add(zip, "a.txt", L"c/d"));
   EXPECT_EQ(ZipCloseArchive(zip), 0);
   EXPECT_EQ(Shell("unzip -l out.zip | tail -1"), 0);
-  EXPECT_NE(output_.find("3 files"), std::string::npos) << output_;
+  EXPECT_NE(output_.find("5 files"), std::string::npos) << output_;
   EXPECT_EQ(Shell("7z t out.zip"), 0) << output_;
-}
-
-// On Linux a backslash is a character of a file name: "c\\d.txt" and
-// "c/d.txt" are two files and must stay two entries.
-TEST_F(ZipArchiveTest, ABackslashStaysPartOfTheName) {
-  WriteBytes(Path("one"), "backslash");
-  WriteBytes(Path("two"), "folder");
-  ZipArchiveHandle* zip = Create("names.zip");
-  ASSERT_TRUE(Add(zip, "one", L"c\\d.txt"));
-  ASSERT_TRUE(Add(zip, "two", L"c/d.txt"));
-  ASSERT_EQ(ZipCloseArchive(zip), 0);
-  ASSERT_EQ(Shell("unzip -Z1 names.zip"), 0) << output_;
-  EXPECT_EQ(output_, "c\\d.txt\nc/d.txt\n");
-  ASSERT_EQ(Shell("mkdir x && cd x && 7z x -bd ../names.zip"), 0) << output_;
-  EXPECT_EQ(test::ReadBytes(Path("x/c/d.txt")), "folder");
+  ASSERT_EQ(Shell("unzip -Z1 out.zip | grep '^c'"), 0);
+  EXPECT_EQ(output_, "c\\d\nc/d\n");
 }
 
 // Given a disk that fills up while files go in, the writer says the archive
