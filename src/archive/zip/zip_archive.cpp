@@ -181,6 +181,14 @@ bool ZipArchiveBroken(const ZipArchiveHandle* handle) {
 
 namespace {
 
+// The entry's modification time, in both of the places it is kept: the
+// DOS time and the extended timestamp (bytes 5 to 8 of the extra field).
+void SetModified(int64_t seconds, PendingEntry* entry) {
+  entry->info.dosDate = DosDateTime(seconds);
+  const auto utc = static_cast<uint32_t>(std::clamp<int64_t>(seconds, 0, 0xFFFFFFFF));
+  for (int i = 0; i < 4; ++i) entry->extra[5 + i] = static_cast<uint8_t>(utc >> (8 * i));
+}
+
 // What every entry's headers say of its name, type, mode and time; EINVAL
 // for a name that climbs out of the folder it is extracted into, or starts at
 // the root, which is never written.
@@ -189,7 +197,6 @@ int DescribeEntry(const std::wstring& entryName, uint32_t type, const platform::
   if (!IsRelativeEntryName(entryName)) return EINVAL;
   entry->name = platform::ToNative(entryName) + (type == 040000 ? "/" : "");
   if (entry->name.size() > kZipMaxEntryName) return ENAMETOOLONG;
-  entry->info.dosDate = DosDateTime(status.modifiedSeconds);
   entry->info.external_fa = static_cast<uLong>(type | (status.mode & 0777)) << 16;
   if (!(status.mode & 0200)) entry->info.external_fa |= 0x01;  // read-only for DOS readers
   if (type == 040000) entry->info.external_fa |= 0x10;         // a folder for DOS readers
@@ -202,8 +209,8 @@ int DescribeEntry(const std::wstring& entryName, uint32_t type, const platform::
   PutLittleEndian(extra, 0x5455, 2);
   PutLittleEndian(extra, 5, 2);
   extra.push_back(1);  // the modification time only
-  PutLittleEndian(
-      extra, static_cast<uint64_t>(std::clamp<int64_t>(status.modifiedSeconds, 0, 0xFFFFFFFF)), 4);
+  PutLittleEndian(extra, 0, 4);
+  SetModified(status.modifiedSeconds, entry);
   PutLittleEndian(extra, 0x7875, 2);
   PutLittleEndian(extra, 11, 2);
   extra.push_back(1);  // the field's version
@@ -267,7 +274,7 @@ platform::Status ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& sour
     handle->pending.pop_back();
   } else if (readError == 0 && source.Status(&status) == 0) {
     // Read once more after a change: the entry has that version's time.
-    handle->pending.back().info.dosDate = DosDateTime(status.modifiedSeconds);
+    SetModified(status.modifiedSeconds, &handle->pending.back());
   }
   if (ZipArchiveBroken(handle)) return fail(handle->OutputError(handle->pipeline.failure()));
   if (readError != 0) return fail(readError);
