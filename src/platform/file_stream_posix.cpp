@@ -32,14 +32,7 @@ int PosixFileStream::SetSize(uint64_t size) {
 int PosixFileStream::Status(FileStatus* status) {
   struct stat info;
   if (::fstat(fd_, &info) != 0) return errno;
-  status->size = static_cast<uint64_t>(info.st_size);
-  status->mode = info.st_mode & 07777;
-  status->owner = info.st_uid;
-  status->group = info.st_gid;
-  status->modifiedSeconds = info.st_mtim.tv_sec;
-  status->modifiedNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
-  status->changeTime =
-      static_cast<uint64_t>(info.st_ctim.tv_sec) * 1000000000u + info.st_ctim.tv_nsec;
+  *status = StatusOf(info);
   return 0;
 }
 

@@ -22,8 +22,9 @@ uint32_t Crc(const std::string& bytes) {
 
 class LinkStream final : public FileStream {
  public:
+  // A link's size is its target's length, as lstat gives it.
   LinkStream(std::string target, const struct stat& status)
-      : target_(std::move(target)), status_(status) {}
+      : target_(std::move(target)), status_(StatusOf(status)) {}
 
   int Read(void* buffer, size_t n, size_t* got) override {
     *got = std::min(n, target_.size() - position_);
@@ -42,25 +43,13 @@ class LinkStream final : public FileStream {
     return 0;
   }
   int SetSize(uint64_t) override { return EBADF; }
-  int Status(FileStatus* status) override {
-    *status = {};
-    status->size = target_.size();
-    status->mode = status_.st_mode & 07777;
-    status->link = true;
-    status->owner = status_.st_uid;
-    status->group = status_.st_gid;
-    status->modifiedSeconds = status_.st_mtim.tv_sec;
-    status->modifiedNanoseconds = static_cast<uint32_t>(status_.st_mtim.tv_nsec);
-    status->changeTime =
-        static_cast<uint64_t>(status_.st_ctim.tv_sec) * 1000000000u + status_.st_ctim.tv_nsec;
-    return 0;
-  }
+  int Status(FileStatus* status) override { return *status = status_, 0; }
   int Sync() override { return 0; }
   int Close() override { return 0; }
 
  private:
   const std::string target_;
-  const struct stat status_;
+  const FileStatus status_;
   size_t position_ = 0;
 };
 

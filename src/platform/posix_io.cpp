@@ -37,6 +37,20 @@ int CloseDescriptor(int& fd) {
   return result == 0 || errno == EINTR ? 0 : errno;
 }
 
+FileStatus StatusOf(const struct stat& info) {
+  FileStatus status;
+  status.size = static_cast<uint64_t>(info.st_size);
+  status.mode = info.st_mode & 07777;
+  status.link = S_ISLNK(info.st_mode);
+  status.owner = info.st_uid;
+  status.group = info.st_gid;
+  status.modifiedSeconds = info.st_mtim.tv_sec;
+  status.modifiedNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
+  status.changeTime =
+      static_cast<uint64_t>(info.st_ctim.tv_sec) * 1000000000u + info.st_ctim.tv_nsec;
+  return status;
+}
+
 int CloseAfterFailure(int fd) {
   const int error = errno;
   if (fd >= 0) ::close(fd);

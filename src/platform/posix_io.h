@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/file_attributes.h"
+#include "platform/file_system.h"
 
 namespace kelvane::platform {
 
@@ -34,6 +35,9 @@ int CloseDescriptor(int& fd);
 
 // The errno value of the call that just failed, after closing `fd`.
 int CloseAfterFailure(int fd);
+
+// What a stream's Status() tells of the file `status` describes.
+FileStatus StatusOf(const struct stat& status);
 
 inline FileId IdOf(const struct stat& status) {
   return FileId{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
