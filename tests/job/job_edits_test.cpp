@@ -48,13 +48,5 @@ TEST(JobEditsTest, OnlyACompleteJobStarts) {
   }
 }
 
-TEST(JobEditsTest, TitleAndLevelText) {
-  EXPECT_EQ(EditorTitle(L""), L"Kelvane");
-  EXPECT_EQ(EditorTitle(L"/home/ann/Daily.kvnjob"), L"Kelvane - /home/ann/Daily.kvnjob");
-  BackupJob job;
-  job.ArchiveCompLevel = 5;
-  EXPECT_EQ(LevelText(job), L"5");
-}
-
 }  // namespace
 }  // namespace kelvane
