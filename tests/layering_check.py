@@ -20,7 +20,7 @@ LAYERS = [
     ["util"],
     ["json", "cli"],
     ["job"],
-    ["log", "language", "profile", "operation", "archive/entry"],
+    ["log", "language", "profile", "operation", "archive/entry", "manifest"],
     ["scan", "archive/zip", "archive/sevenzip"],
     ["run"],
     ["ui/layout"],

@@ -30,11 +30,12 @@ int ExitStatusOf(RunOutcome outcome) {
   return kExitAborted;
 }
 
-RunReport RunInConsole(const JsonDocument& job, const LanguageTable& texts,
+RunReport RunInConsole(const JobToRun& job, const LanguageTable& texts,
                        const std::wstring& sevenZipLibrary) {
   ConsoleRunHost host(stderr, platform::StandardErrorIsTerminal(), true, texts);
   RunDriver driver = MakeRunDriver(host, texts, sevenZipLibrary);
-  return driver.Run(job);
+  driver.SetJobPath(job.path);
+  return driver.Run(job.document);
 }
 
 // The run in the run window (the toolkit is open).
@@ -46,6 +47,7 @@ RunReport RunInWindow(const JobToRun& job, const LanguageTable& texts,
   platform::CatchInterrupts();
   ui::RunWindowOptions options;
   options.jobName = JobName(job.path, job.settings);
+  options.jobPath = job.path;
   options.minimize = minimize;
   options.closeWhenDone = true;
   options.profile = &profile;
@@ -71,7 +73,7 @@ int RunCommand(const CommandContext& context) {
   const int64_t started = platform::Time().MonotonicMicros();
   summary.report = inWindow ? RunInWindow(job, context.texts, sevenZipLibrary,
                                           context.args.Flag(L"minimize"), context.profile)
-                            : RunInConsole(job.document, context.texts, sevenZipLibrary);
+                            : RunInConsole(job, context.texts, sevenZipLibrary);
   summary.durationSeconds = static_cast<double>(platform::Time().MonotonicMicros() - started) / 1e6;
   summary.end = IsoLocalTime();
   summary.exitStatus = ExitStatusOf(summary.report.outcome);

@@ -1,5 +1,6 @@
 #include "platform/environment.h"
 
+#include <grp.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/text_codec.h"
 
@@ -97,5 +99,21 @@ void CatchInterrupts() { InstallHandler(); }
 void KeepRunningOnInterrupt() { endAtOnce = 0; }
 
 bool InterruptRequested() { return interrupted != 0; }
+
+std::string UserName(uint32_t uid) {
+  std::vector<char> buffer(16384);
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found) return {};
+  return found->pw_name;
+}
+
+std::string GroupName(uint32_t gid) {
+  std::vector<char> buffer(65536);  // a group lists its members
+  struct group entry;
+  struct group* found = nullptr;
+  if (::getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found) return {};
+  return found->gr_name;
+}
 
 }  // namespace kelvane::platform

@@ -15,6 +15,11 @@ std::wstring EnvironmentValue(const char* name);
 // "/".
 std::wstring HomeFolder();
 
+// The names of user `uid` and group `gid` on this system, as bytes; empty
+// where the system has none.
+std::string UserName(uint32_t uid);
+std::string GroupName(uint32_t gid);
+
 // The folder for per-user settings: $XDG_CONFIG_HOME, else $HOME/.config.
 std::wstring ConfigHome();
 

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,24 +13,23 @@
 #include <string>
 #include <vector>
 
+#include "platform/content_hash.h"
 #include "platform/posix_io.h"
 #include "platform/system_error.h"
 
 namespace kelvane::platform {
 namespace {
 
-// The CRC-32 of what a copy read, when the caller wants one; null otherwise.
+// The SHA-256 of what a copy read, when the caller wants one; null otherwise.
 class Checksum {
  public:
-  explicit Checksum(uint32_t* out) : out_(out) {
-    if (out_) *out_ = static_cast<uint32_t>(::crc32(0, nullptr, 0));
+  explicit Checksum(ContentDigest* out) : out_(out) {}
+  ~Checksum() {
+    if (out_) *out_ = hash_.Finish();
   }
   bool wanted() const { return out_ != nullptr; }
   void Add(const char* data, size_t n) {
-    if (out_) {
-      *out_ = static_cast<uint32_t>(
-          ::crc32(*out_, reinterpret_cast<const Bytef*>(data), static_cast<uInt>(n)));
-    }
+    if (out_) hash_.Add(data, n);
   }
   // A hole reads as zeros.
   void AddZeros(off_t n) {
@@ -42,7 +40,8 @@ class Checksum {
   }
 
  private:
-  uint32_t* out_;
+  ContentDigest* out_;
+  Sha256 hash_;
 };
 
 // Copies `length` bytes at `offset` of `in` to the same place in `out`.
@@ -232,9 +231,9 @@ bool Unchanged(const struct stat& before, const struct stat& after) {
 
 // Copies `in` into `out`; a file that changed while it was read is read once
 // more from the start, as it is then, and one that changes again fails.
-int CopyUnchangedContents(int in, int out, struct stat* status, uint32_t* crc) {
+int CopyUnchangedContents(int in, int out, struct stat* status, ContentDigest* digest) {
   for (int attempt = 0;; ++attempt) {
-    Checksum checksum(crc);
+    Checksum checksum(digest);
     if (const int error = CopyContents(in, out, *status, checksum); error != 0) return error;
     struct stat after;
     if (::fstat(in, &after) != 0) return errno;
@@ -248,7 +247,7 @@ int CopyUnchangedContents(int in, int out, struct stat* status, uint32_t* crc) {
 }
 
 int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expected, int targetDir,
-                    const std::string& targetName, int workDir, uint32_t* crc) {
+                    const std::string& targetName, int workDir, FileContent* content) {
   int in = -1;
   if (const int error = OpenScannedFile(sourceDir, name, expected, &in); error != 0) return error;
   struct stat status;
@@ -260,7 +259,8 @@ int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expect
     ::close(in);
     return error;
   }
-  int error = CopyUnchangedContents(in, out, &status, crc);
+  int error = CopyUnchangedContents(in, out, &status, content ? &content->digest : nullptr);
+  if (content) content->status = StatusOf(status);
   if (error == 0) error = CopyAttributes(in, status, out);
   if (const int closed = CloseDescriptor(out); error == 0) error = closed;
   ::close(in);
@@ -277,7 +277,7 @@ int CopyFolderAttributes(int sourceDir, int copyDir) {
   return CopyAttributes(sourceDir, status, copyDir);
 }
 
-int ReadBackFile(int dirFd, const std::string& name, uint32_t* crc) {
+int ReadBackFile(int dirFd, const std::string& name, ContentDigest* digest) {
   const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return errno;
   struct stat status;
@@ -290,7 +290,7 @@ int ReadBackFile(int dirFd, const std::string& name, uint32_t* crc) {
   if (::fdatasync(fd) != 0) return CloseAfterFailure(fd);
   (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  Checksum checksum(crc);
+  Checksum checksum(digest);
   char buffer[1 << 16];
   for (;;) {
     size_t got = 0;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/file_attributes.h"
+#include "platform/file_system.h"
 
 namespace kelvane::platform {
 
@@ -13,13 +14,13 @@ namespace kelvane::platform {
 // `workDir`. See FileSystem::CopyFile.
 [[nodiscard]] int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expected,
                                   int targetDir, const std::string& targetName, int workDir,
-                                  uint32_t* checksum);
+                                  FileContent* content);
 
 // See FileSystem::CopyFolderStatus.
 [[nodiscard]] int CopyFolderAttributes(int sourceDir, int copyDir);
 
 // See FileSystem::ReadBack.
-[[nodiscard]] int ReadBackFile(int dirFd, const std::string& name, uint32_t* checksum);
+[[nodiscard]] int ReadBackFile(int dirFd, const std::string& name, ContentDigest* digest);
 
 // Opens `name` of `dirFd` for reading only while it is the regular file
 // `expected`; never through a symbolic link, and never blocking on a FIFO.

@@ -28,6 +28,23 @@ bool IsTemporaryName(std::wstring_view name, std::wstring_view stem) {
          digits(name.substr(dash + 1));
 }
 
+Status WriteWholeFile(const Folder& work, const std::wstring& stem, const Folder& folder,
+                      const std::wstring& name, std::string_view bytes) {
+  FileSystem& fs = Fs();
+  std::wstring temporary;
+  std::unique_ptr<FileStream> stream;
+  if (Status made = fs.CreateTemporary(work, stem, &temporary, &stream); !made.ok()) return made;
+  int error = stream->Write(bytes.data(), bytes.size());
+  if (error == 0) error = stream->Sync();
+  if (const int closed = stream->Close(); error == 0) error = closed;
+  Status written = error != 0 ? Status::Error(error, work.path() + temporary)
+                              : fs.Rename(work, temporary, folder, name);
+  // The write's error is the one said; a temporary that stays goes with the
+  // next run's sweep.
+  if (!written.ok()) static_cast<void>(fs.RemoveFile(work, temporary));
+  return written;
+}
+
 FileSystem& Fs() {
   FileSystem* fs = current.load(std::memory_order_acquire);
   return fs ? *fs : RealFileSystem();

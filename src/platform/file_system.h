@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/content_hash.h"
 #include "platform/file_attributes.h"
 #include "platform/folder.h"
 #include "platform/status.h"
@@ -45,6 +46,13 @@ struct FileStatus {
     return size == later.size && modifiedSeconds == later.modifiedSeconds &&
            modifiedNanoseconds == later.modifiedNanoseconds && changeTime == later.changeTime;
   }
+};
+
+// What a copy took of one file: the status of the version it read and the
+// SHA-256 of the bytes.
+struct FileContent {
+  FileStatus status;
+  ContentDigest digest;
 };
 
 // An open file: read from it, write to it (when it was made by the program),
@@ -166,27 +174,28 @@ class FileSystem {
   // was kept. The copy is written as a temporary file in `work` (on the same
   // file system) and renamed into place only when complete, so a read-only old
   // copy never blocks it and a half-written file never stands under the final
-  // name. With `checksum`, the bytes pass through the program and their
-  // CRC-32, as read from the source, goes there (holes count as zeros).
+  // name. With `content`, the bytes pass through the program and their
+  // SHA-256, as read from the source (holes count as zeros), goes there with
+  // the status of the version read.
   virtual Status CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
                           const Folder& target, const std::wstring& targetName, const Folder& work,
-                          uint32_t* checksum) = 0;
+                          FileContent* content) = 0;
   // Copies the symbolic link `name` of `source`, if it is still the link
   // `expected`, as CopyFile copies a file: a link to the same target (never
   // followed) with the link's owner and times, made in `work` and renamed into
-  // place; `checksum` gets the CRC-32 of the target's text.
+  // place; `content` gets its status and the SHA-256 of the target's text.
   virtual Status CopyLink(const Folder& source, const std::wstring& name, const FileId& expected,
                           const Folder& target, const std::wstring& targetName, const Folder& work,
-                          uint32_t* checksum) = 0;
+                          FileContent* content) = 0;
   // Gives the folder `copy` the permission bits, owner and group (where
   // allowed, as CopyFile) and times of the folder `source`; called once the
   // copy's content is in place, as cp -a does.
   virtual Status CopyFolderStatus(const Folder& source, const Folder& copy) = 0;
   // Reads the regular file `name` of `folder` back as the disk holds it (its
   // pages are written out and dropped from the cache first, so this is not a
-  // read of memory) and gives the CRC-32 of its contents; of a symbolic link,
-  // the CRC-32 of its target's text.
-  virtual Status ReadBack(const Folder& folder, const std::wstring& name, uint32_t* checksum) = 0;
+  // read of memory) and gives the SHA-256 of its contents; of a symbolic link,
+  // that of its target's text.
+  virtual Status ReadBack(const Folder& folder, const std::wstring& name, ContentDigest* digest) = 0;
 };
 
 // The one naming scheme of the program's temporary files (CreateTemporary):
@@ -196,6 +205,14 @@ bool IsTemporaryName(std::wstring_view name, std::wstring_view stem);
 
 // The file system in use: the real one unless a test has replaced it.
 FileSystem& Fs();
+
+// Writes `bytes` as the file `name` of `folder` in one step: a temporary
+// file (CreateTemporary with `stem`) in `work`, on the same file system,
+// written, synced and renamed over `name`, so a killed run never leaves half
+// a file under the name. On failure the temporary goes and `name` is as it
+// was; the status says why.
+Status WriteWholeFile(const Folder& work, const std::wstring& stem, const Folder& folder,
+                      const std::wstring& name, std::string_view bytes);
 
 // The real file system of this platform.
 FileSystem& RealFileSystem();

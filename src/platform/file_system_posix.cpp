@@ -325,31 +325,31 @@ class PosixCalls {
 
   int CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
                const Folder& target, const std::wstring& targetName, const Folder& work,
-               uint32_t* checksum) {
+               FileContent* content) {
     std::string sourceName, copyName;
     if (!NativeName(name, &sourceName) || !NativeName(targetName, &copyName)) return EINVAL;
     return CopyRegularFile(source.handle(), sourceName, expected, target.handle(), copyName,
-                           work.handle(), checksum);
+                           work.handle(), content);
   }
 
   int CopyLink(const Folder& source, const std::wstring& name, const FileId& expected,
                const Folder& target, const std::wstring& targetName, const Folder& work,
-               uint32_t* checksum) {
+               FileContent* content) {
     std::string sourceName, copyName;
     if (!NativeName(name, &sourceName) || !NativeName(targetName, &copyName)) return EINVAL;
     return CopyScannedLink(source.handle(), sourceName, expected, target.handle(), copyName,
-                           work.handle(), checksum);
+                           work.handle(), content);
   }
 
   int CopyFolderStatus(const Folder& source, const Folder& copy) {
     return CopyFolderAttributes(source.handle(), copy.handle());
   }
 
-  int ReadBack(const Folder& folder, const std::wstring& name, uint32_t* checksum) {
+  int ReadBack(const Folder& folder, const std::wstring& name, ContentDigest* digest) {
     std::string native;
     if (!NativeName(name, &native)) return EINVAL;
-    const int error = ReadBackFile(folder.handle(), native, checksum);
-    return error == ELOOP ? ReadBackLink(folder.handle(), native, checksum) : error;
+    const int error = ReadBackFile(folder.handle(), native, digest);
+    return error == ELOOP ? ReadBackLink(folder.handle(), native, digest) : error;
   }
 
  private:
@@ -437,21 +437,21 @@ class PosixFileSystem final : public FileSystem {
   }
   Status CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
                   const Folder& target, const std::wstring& targetName, const Folder& work,
-                  uint32_t* checksum) override {
-    return Outcome(calls_.CopyFile(source, name, expected, target, targetName, work, checksum),
+                  FileContent* content) override {
+    return Outcome(calls_.CopyFile(source, name, expected, target, targetName, work, content),
                    source.path() + name);
   }
   Status CopyLink(const Folder& source, const std::wstring& name, const FileId& expected,
                   const Folder& target, const std::wstring& targetName, const Folder& work,
-                  uint32_t* checksum) override {
-    return Outcome(calls_.CopyLink(source, name, expected, target, targetName, work, checksum),
+                  FileContent* content) override {
+    return Outcome(calls_.CopyLink(source, name, expected, target, targetName, work, content),
                    source.path() + name);
   }
   Status CopyFolderStatus(const Folder& source, const Folder& copy) override {
     return Outcome(calls_.CopyFolderStatus(source, copy), copy.path());
   }
-  Status ReadBack(const Folder& folder, const std::wstring& name, uint32_t* checksum) override {
-    return Outcome(calls_.ReadBack(folder, name, checksum), folder.path() + name);
+  Status ReadBack(const Folder& folder, const std::wstring& name, ContentDigest* digest) override {
+    return Outcome(calls_.ReadBack(folder, name, digest), folder.path() + name);
   }
 
  private:

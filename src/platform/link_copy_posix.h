@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/content_hash.h"
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
 
@@ -24,13 +25,13 @@ std::unique_ptr<FileStream> MakeLinkStream(std::string target, const struct stat
 
 // Copies the link `expected` as a link: made in `workDir` under a temporary
 // name with the link's owner (where the system lets us give it) and times,
-// then renamed to `targetName` in `targetDir`. `*checksum`, when asked for,
-// is the CRC-32 of the target.
+// then renamed to `targetName` in `targetDir`. `*content`, when asked for,
+// gets the link's status and the SHA-256 of its target's text.
 [[nodiscard]] int CopyScannedLink(int sourceDir, const std::string& name, const FileId& expected,
                                   int targetDir, const std::string& targetName, int workDir,
-                                  uint32_t* checksum);
+                                  FileContent* content);
 
-// The CRC-32 of the target of the link `name` in `dirFd`.
-[[nodiscard]] int ReadBackLink(int dirFd, const std::string& name, uint32_t* checksum);
+// The SHA-256 of the target of the link `name` in `dirFd`.
+[[nodiscard]] int ReadBackLink(int dirFd, const std::string& name, ContentDigest* digest);
 
 }  // namespace kelvane::platform

@@ -65,6 +65,7 @@ void BackupClass::PrepareTotals() {
     for (const ScannedFile& file : folder.files) totalBytes += file.size;
     totalFiles += static_cast<uint32_t>(folder.files.size());
   }
+  savedFiles.assign(totalFiles, SavedFile{});
   processedSizeText = FormatByteSize(0);
   totalSizeText = FormatByteSize(totalBytes);
 }

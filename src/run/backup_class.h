@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "util/time_estimate.h"
@@ -32,6 +33,14 @@ struct ScannedFile;
 
 // The run's own code, named as the program has always named it.
 namespace kelvane::vxstl {
+
+// What the target took of one file of the scan: the status of the version it
+// read and the digest of the bytes. `taken` stays false for a file that did
+// not get in.
+struct SavedFile {
+  platform::FileContent content;
+  bool taken = false;
+};
 
 // The current run is to be abandoned. Cleared at the start of every run; set by
 // a confirmed cancel and by any failure of the target phase.
@@ -93,6 +102,13 @@ class BackupClass {
   uint32_t result = 0;
   std::atomic<uint32_t> errorCount{0};
   std::wstring failureText;  // why the target phase failed, for the user
+  // By each file's number in the scan's order (folder by folder, file by
+  // file), sized by PrepareTotals; each written by one thread of the target
+  // and read once the target holds the file.
+  std::vector<SavedFile> savedFiles;
+  // The run's manifest, asked for once the target holds every file: an
+  // archive keeps it as its last entry, a folder copy in its top folder.
+  std::function<std::string()> manifest;
   // Files that failed: few, so a set is enough.
   mutable std::mutex failedLock;
   std::unordered_set<const ScannedFile*> failedFiles;  // guarded by failedLock

@@ -23,7 +23,8 @@ class BackupClass;
 
 class EntryCheck {
  public:
-  // Expects the files of `run` that did not fail, under their stored names.
+  // Expects the files of `run` that did not fail, under their stored names,
+  // each with the digest of the bytes the run read, and the run's manifest.
   // A file that failed after its entry was begun (a read error half-way) may
   // have an entry: it holds what was read, and the failure is already an
   // error of the run.
@@ -31,7 +32,7 @@ class EntryCheck {
 
   // An entry that was read back correctly, or one that was not and why.
   // Safe from any thread.
-  void Good(const std::string& name);
+  void Good(const std::string& name, const platform::ContentDigest& digest);
   void Bad(const std::string& name, const std::wstring& why);
 
   // Logs the saved files no entry was found for, and the whole verdict.
@@ -39,12 +40,18 @@ class EntryCheck {
 
  private:
   void Failed(const std::string& name, const std::wstring& why);
+  void Count(const std::string& name);
 
   vxstl::BackupClass& run_;
   std::mutex lock_;
-  // Stored name -> whether its entry was seen yet.
-  std::unordered_map<std::string, bool> expected_;  // guarded by lock_
+  struct Expected {
+    platform::ContentDigest digest;
+    bool seen = false;
+  };
+  // By stored name.
+  std::unordered_map<std::string, Expected> expected_;  // guarded by lock_
   std::unordered_set<std::string> failed_;          // of files that failed
+  std::string manifestName_;                        // empty without a manifest
   TargetCheck result_;                              // guarded by lock_
 };
 

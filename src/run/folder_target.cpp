@@ -10,6 +10,7 @@
 #include <future>
 
 #include "log/run_log.h"
+#include "manifest/manifest_line.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "run/backup_class.h"
@@ -59,8 +60,6 @@ void SayFolderFailure(vxstl::BackupClass& run, const platform::Status& copied,
 
 uint32_t FolderTarget::Write(vxstl::BackupClass& run) {
   run.processedBytes = 0;
-  checksums_.clear();
-  if (run.testFiles) checksums_.reserve(run.totalFiles);
   std::future<uint32_t> task =
       std::async(std::launch::async, [this, &run] { return CopyToFolderTask(run); });
   return run.PumpingWait(task);
@@ -85,22 +84,22 @@ TargetCheck FolderTarget::CheckCopies(vxstl::BackupClass& run) {
     check.unreadable = L"cannot be opened." + ErrorText(static_cast<uint32_t>(error));
     return check;
   }
-  size_t index = 0;
+  size_t number = 0;
   for (const ScannedFolder& folder : run.scan->results) {
-    if (run.cancelRequested || index >= checksums_.size()) break;
+    if (run.cancelRequested) break;
     const std::wstring stored = folder.path.substr(vxstl::StoredPathStart(folder.path));
     platform::Folder made;
     const int opened = stored.empty() ? 0 : MakeFolders(root, stored, &made);
     const platform::Folder& target = stored.empty() ? root : made;
     for (const ScannedFile& file : folder.files) {
-      const uint32_t expected = checksums_[index++];
-      if (run.HasFailed(file)) continue;
+      const vxstl::SavedFile& saved = run.savedFiles[number++];
+      if (run.HasFailed(file) || !saved.taken) continue;
       const std::wstring name = folder.Name(file);
-      uint32_t actual = 0;
+      platform::ContentDigest actual;
       const int error = opened != 0 ? opened : fs.ReadBack(target, name, &actual).code();
       ++check.checked;
       ++run.verifiedFiles;
-      if (error == 0 && actual == expected) continue;
+      if (error == 0 && actual == saved.content.digest) continue;
       run.log.WriteLogFormat(L"Check of %s failed: %s.", run.archivePath + stored + name,
                              error != 0
                                  ? L"cannot be read back." + ErrorText(static_cast<uint32_t>(error))
@@ -127,6 +126,7 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     return folderFailed(run.archivePath, error);
   }
   SourceOpener sources;
+  size_t number = 0;
   for (const ScannedFolder& folder : run.scan->results) {
     if (run.cancelRequested) break;
     const std::wstring stored = folder.path.substr(vxstl::StoredPathStart(folder.path));
@@ -144,13 +144,13 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     for (const ScannedFile& file : folder.files) {
       if (run.cancelRequested) break;
       const std::wstring name = folder.Name(file);
-      uint32_t checksum = 0;
-      uint32_t* wanted = run.testFiles ? &checksum : nullptr;
+      vxstl::SavedFile& saved = run.savedFiles[number++];
+      platform::FileContent* content = &saved.content;
       const int error =
           sourceError != 0 ? sourceError
-          : file.IsLink()  ? fs.CopyLink(*source, name, file.id, *target, name, root, wanted).code()
-                          : fs.CopyFile(*source, name, file.id, *target, name, root, wanted).code();
-      if (run.testFiles) checksums_.push_back(checksum);
+          : file.IsLink()  ? fs.CopyLink(*source, name, file.id, *target, name, root, content).code()
+                          : fs.CopyFile(*source, name, file.id, *target, name, root, content).code();
+      saved.taken = error == 0;
       if (error != 0) {
         run.log.WriteLogFormat(L"Backup file %s failed.%s", run.archivePath + stored + name,
                                ErrorText(static_cast<uint32_t>(error)));
@@ -167,7 +167,23 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
       SayFolderFailure(run, fs.CopyFolderStatus(*source, *target), stored);
     }
   }
+  if (!run.cancelRequested) WriteManifest(run, root);
   return 0;
+}
+
+void FolderTarget::WriteManifest(vxstl::BackupClass& run, const platform::Folder& root) {
+  if (!run.manifest) return;
+  platform::FileSystem& fs = platform::Fs();
+  const std::string text = run.manifest();
+  // Written beside the copies' temporaries, so a killed run's half goes
+  // with the next run's sweep, and renamed into place whole.
+  platform::Folder own;
+  platform::Status written = fs.MakeFolder(root, kManifestFolder, &own);
+  if (written.ok()) written = platform::WriteWholeFile(root, L"", own, kManifestFile, text);
+  if (written.ok()) return;
+  run.log.WriteLogFormat(L"Write %s%s/%s failed.%s", run.archivePath, kManifestFolder,
+                         kManifestFile, ErrorText(static_cast<uint32_t>(written.code())));
+  ++run.errorCount;
 }
 
 }  // namespace kelvane

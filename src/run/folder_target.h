@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "run/backup_target.h"
 
@@ -13,8 +12,8 @@ class FolderTarget final : public BackupTarget {
  public:
   // RunFolderTarget: copies on a task thread while the caller's thread pumps.
   uint32_t Write(vxstl::BackupClass& run) override;
-  // Reads every copy back from the disk and compares it with the checksum
-  // of the bytes the copy read (not a second read of the source, which may
+  // Reads every copy back from the disk and compares it with the digest of
+  // the bytes the copy read (not a second read of the source, which may
   // have changed since).
   TargetCheck Verify(vxstl::BackupClass& run) override;
 
@@ -22,10 +21,8 @@ class FolderTarget final : public BackupTarget {
   // The task: 0, or the errno value when a target folder cannot be made.
   uint32_t CopyToFolderTask(vxstl::BackupClass& run);
   TargetCheck CheckCopies(vxstl::BackupClass& run);
-
-  // With a check to follow: the CRC-32 of each file as copied, in the order
-  // of the scan's results.
-  std::vector<uint32_t> checksums_;
+  // The run's manifest as ".kelvane/manifest.jsonl" in the top folder `root`.
+  void WriteManifest(vxstl::BackupClass& run, const platform::Folder& root);
 };
 
 }  // namespace kelvane

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "job/backup_job.h"
+#include "manifest/manifest_line.h"
 #include "platform/file_system.h"
 #include "util/time_estimate.h"
 
@@ -29,19 +30,25 @@ bool OutputNames::IsTarget(std::wstring_view name) const {
   return middle.empty() || IsDateSuffix(middle);
 }
 
+bool OutputNames::IsManifest(std::wstring_view name) const {
+  const std::wstring_view suffix = kManifestSuffix;
+  return name.ends_with(suffix) && IsTarget(name.substr(0, name.size() - suffix.size()));
+}
+
 bool OutputNames::IsTemporary(std::wstring_view name) const {
   if (!name.starts_with(L".")) return false;
   // "." + target or catalog + the temporary mark: find where the name ends.
   const size_t mark = name.rfind(L".kvn-");
   if (mark == std::wstring_view::npos) return false;
   const std::wstring_view stem = name.substr(1, mark - 1);
-  const bool ours = stem == CatalogName() || (!isFolderTarget() && IsTarget(stem));
+  const bool ours =
+      stem == CatalogName() || IsManifest(stem) || (!isFolderTarget() && IsTarget(stem));
   return ours && platform::IsTemporaryName(name, name.substr(0, mark));
 }
 
 bool OutputNames::IsOwnOutput(std::wstring_view name) const {
   return name == LogName() || name == LockName() || name == CatalogName() || IsTarget(name) ||
-         IsTemporary(name);
+         IsManifest(name) || IsTemporary(name);
 }
 
 }  // namespace kelvane

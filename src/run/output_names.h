@@ -6,6 +6,8 @@
 //   <name>[_YYYY-MM-DD_HH-MM]<ext>      the target: ext ".zip" or ".7z", or
 //                                       none for a folder target
 //   .<target>.kvn-<process>-<n>.tmp     an archive still being written
+//   <target>.kvnman                     the target's manifest (run/manifest_file.h)
+//   .<target>.kvnman.kvn-<process>-<n>.tmp  a manifest still being written
 //   <name>.kvncat                       the change catalog (scan/change_catalog.h)
 //   .<name>.kvncat.kvn-<process>-<n>.tmp  a catalog still being written
 //
@@ -37,7 +39,9 @@ class OutputNames {
 
   // A target of this job, dated or not.
   bool IsTarget(std::wstring_view name) const;
-  // An archive or catalog of this job still being written (or left by a
+  // The manifest of a target of this job.
+  bool IsManifest(std::wstring_view name) const;
+  // An archive, manifest or catalog of this job still being written (or left by a
   // killed run).
   bool IsTemporary(std::wstring_view name) const;
   // Any of the above, the log and the lock included.

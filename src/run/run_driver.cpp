@@ -17,9 +17,12 @@
 #include "run/folder_target.h"
 #include "run/job_scan.h"
 #include "run/leftover_sweep.h"
+#include "run/manifest_file.h"
 #include "run/output_names.h"
 #include "run/run_host.h"
+#include "run/run_manifest.h"
 #include "run/run_state.h"
+#include "run/run_summary.h"
 #include "run/seven_zip_target.h"
 #include "run/zip_target.h"
 #include "scan/change_catalog.h"
@@ -81,6 +84,7 @@ RunReport RunDriver::Run(const JsonDocument& jobDocument) {
     try {
       PrepareTheScan(state);
       ScanTheSources(state);
+      PrepareTheManifest(state);
       WriteTheTarget(state);
       RecordTheSavedFiles(state);
       Finish(state);
@@ -268,6 +272,32 @@ bool RunDriver::KeepsTheOlderArchive(RunState& state) {
   return false;
 }
 
+// What the target asks for once it holds every file: the manifest of this
+// run, kept for the copy beside the target.
+void RunDriver::PrepareTheManifest(RunState& state) {
+  if (runCancelled) return;
+  const BackupJob& job = state.job;
+  ManifestHeader& header = state.manifestHeader;
+  header.job = platform::ToUtf8(jobPath_);
+  header.archive = platform::ToUtf8(state.run.targetName);
+  header.id = NewArchiveId();
+  header.time = platform::ToUtf8(IsoLocalTime());
+  header.kind = !job.ArchiveBitGet ? "full" : job.ArchiveBitSet ? "incremental" : "differential";
+  if (state.scan.catalog) {
+    std::wstring base;
+    state.keptLines = KeptFileLines(state.archiveFolder, state.catalog, header, log_, &base);
+    header.base = platform::ToUtf8(base);
+  }
+  // Made once; the check after the backup asks again.
+  state.run.manifest = [&state] {
+    if (state.manifestText.empty()) {
+      state.manifestText = ManifestText(state.manifestHeader, state.run, state.keptLines);
+      state.keptLines.clear();
+    }
+    return state.manifestText;
+  };
+}
+
 // Phase 4: totals, room, the target itself, and an archive put in place.
 void RunDriver::WriteTheTarget(RunState& state) {
   BackupClass& run = state.run;
@@ -294,6 +324,15 @@ void RunDriver::WriteTheTarget(RunState& state) {
       log_.WriteLogLine(run.failureText);
       state.report.result = static_cast<uint32_t>(error);
       runCancelled = true;
+    }
+  }
+  if (!runCancelled && !state.manifestText.empty()) {
+    if (const int error =
+            SaveManifest(state.archiveFolder, run.targetName, state.manifestText);
+        error != 0) {
+      log_.WriteLogFormat(L"Write manifest %s%s%s failed.%s", state.archiveFolder.path(),
+                          run.targetName, kManifestSuffix, ErrorText(static_cast<uint32_t>(error)));
+      ++run.errorCount;
     }
   }
   host_.SetProgressRange(100);

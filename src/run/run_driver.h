@@ -58,6 +58,8 @@ class RunDriver {
 
   // The target that jobs of `jobType` are written to.
   void SetTarget(uint32_t jobType, std::unique_ptr<BackupTarget> target);
+  // The job file's path, for the manifests; none when the job has no file.
+  void SetJobPath(std::wstring path) { jobPath_ = std::move(path); }
 
   // Runs the job held in `jobDocument`; the host hears RunEnded at the end.
   RunReport Run(const JsonDocument& jobDocument);
@@ -79,6 +81,7 @@ class RunDriver {
   bool TakeTheLock(RunState& state);
   void PrepareTheScan(RunState& state);
   void ScanTheSources(RunState& state);
+  void PrepareTheManifest(RunState& state);
   bool KeepsTheOlderArchive(RunState& state);
   void WriteTheTarget(RunState& state);
   void VerifyTheTarget(RunState& state);
@@ -95,6 +98,7 @@ class RunDriver {
   const LanguageTable& texts_;
   RunLog& log_;
   std::map<uint32_t, std::unique_ptr<BackupTarget>> targets_;
+  std::wstring jobPath_;
   OperationPump pump_;
 };
 

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "job/backup_job.h"
+#include "manifest/manifest_line.h"
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
 #include "run/backup_class.h"
@@ -31,6 +32,11 @@ struct RunDriver::RunState {
   std::optional<OutputNames> outputs;
   // What earlier runs saved, for a run that takes only changed files.
   ChangeCatalog catalog;
+  // The manifest's header, the lines of unchanged files an incremental run
+  // takes from earlier manifests, and the text once the target asked for it.
+  ManifestHeader manifestHeader;
+  std::string keptLines;
+  std::string manifestText;
   // The log of a run whose archive failed its check stays: it holds why.
   bool keepLog = false;
   RunReport report;

@@ -8,6 +8,10 @@
 #include "archive/sevenzip/seven_zip_compressor.h"
 #include "archive/sevenzip/seven_zip_entry_reader.h"
 #include "log/run_log.h"
+#include "manifest/manifest_line.h"
+#include "platform/clock.h"
+#include "platform/memory_stream.h"
+#include "platform/system_error.h"
 #include "platform/file_attributes.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
@@ -24,19 +28,27 @@ using vxstl::BackupClass;
 namespace {
 
 using SevenZip::intl::FilePathInfoEx;
-// Where each item of the list stands in the scan result (a folder's own
-// item has no file).
-using ScannedPlaces = std::vector<std::pair<const ScannedFolder*, const ScannedFile*>>;
+// Where each item of the list stands in the scan result and which number its
+// file has there (a folder's own item has no file, the manifest's items no
+// place).
+struct ScannedPlace {
+  const ScannedFolder* folder = nullptr;
+  const ScannedFile* file = nullptr;
+  size_t number = 0;
+};
+using ScannedPlaces = std::vector<ScannedPlace>;
 
 // The library's list of items: each saved folder's own, with its mode and
 // times (the include folder "/" has none), and its files and links; a link
 // is its mode (S_IFLNK) and its target's text, as 7-Zip's own -snl stores it,
-// with no Windows reparse point. Returns the number of folder items.
+// with no Windows reparse point. Returns the number of items that are not
+// files of the scan.
 size_t ListItems(const BackupClass& run, std::vector<FilePathInfoEx>* items,
                  ScannedPlaces* places) {
   items->reserve(run.totalFiles);
   places->reserve(run.totalFiles);
   size_t folders = 0;
+  size_t number = 0;
   for (const ScannedFolder& folder : run.scan->results) {
     const size_t start = vxstl::StoredPathStart(folder.path);
     if (folder.path.size() > start) {
@@ -45,7 +57,7 @@ size_t ListItems(const BackupClass& run, std::vector<FilePathInfoEx>* items,
                                       folder.lastWriteTime, folder.lastAccessTime, 0,
                                       folder.attributes & ~platform::kAttributeReparsePoint, true,
                                       path, start});
-      places->emplace_back(&folder, nullptr);
+      places->push_back({&folder, nullptr, 0});
       ++folders;
     }
     for (const ScannedFile& file : folder.files) {
@@ -53,10 +65,62 @@ size_t ListItems(const BackupClass& run, std::vector<FilePathInfoEx>* items,
       items->push_back(FilePathInfoEx{
           name, file.lastWriteTime, file.creationTime, file.lastAccessTime, file.size,
           file.attributes & ~platform::kAttributeReparsePoint, false, folder.path + name, start});
-      places->emplace_back(&folder, &file);
+      places->push_back({&folder, &file, number++});
     }
   }
+  if (run.manifest) {
+    // The manifest last, in a folder of its own, for its owner only.
+    const uint64_t now = platform::FileTimeFromUnix(platform::Time().WallSeconds(), 0);
+    const std::wstring folder = std::wstring(L"/") + kManifestFolder;
+    const uint32_t unix = platform::kAttributeUnixExtension;
+    items->push_back(FilePathInfoEx{kManifestFolder, now, now, now, 0,
+                                    platform::kAttributeDirectory | unix | (040700u << 16), true,
+                                    folder, 1});
+    // Its size is not known before the library asks for it; the library
+    // keeps what it reads, but asks nothing of an item of size 0.
+    const uint64_t estimate = 256 + 256 * static_cast<uint64_t>(items->size());
+    items->push_back(FilePathInfoEx{kManifestFile, now, now, now, estimate,
+                                    unix | (0100600u << 16), false, folder + L"/" + kManifestFile,
+                                    1});
+    places->resize(items->size());
+    folders += 2;
+  }
   return folders;
+}
+
+// A file the library has not read by the time the manifest is asked for (an
+// empty one, which it never reads, or, since the library packs in an order
+// of its own, one that comes after the manifest) is read here for its
+// digest; the library's own reading must then find the same bytes. A file
+// that cannot be read now is refused here and stays refused.
+void ReadAhead(BackupClass& run, const ScannedPlaces& places, SourceOpener& sources,
+               const std::function<void(size_t index, int error)>& refuse) {
+  for (size_t index = 0; index < places.size(); ++index) {
+    const ScannedPlace& place = places[index];
+    if (!place.file) continue;
+    vxstl::SavedFile& saved = run.savedFiles[place.number];
+    if (saved.taken || run.HasFailed(*place.file)) continue;
+    std::unique_ptr<platform::FileStream> stream;
+    int error = sources.Open(*place.folder, *place.file, &stream);
+    if (error == 0) error = stream->Status(&saved.content.status);
+    platform::Sha256 hash;
+    char buffer[1 << 16];
+    for (size_t got = 1; error == 0 && got > 0;) {
+      error = stream->Read(buffer, sizeof buffer, &got);
+      hash.Add(buffer, error == 0 ? got : 0);
+    }
+    platform::FileStatus after;
+    if (error == 0) error = stream->Status(&after);
+    if (error == 0 && !saved.content.status.SameVersion(after)) {
+      error = platform::kErrorChangedWhileRead;
+    }
+    if (error != 0) {
+      refuse(index, error);
+      continue;
+    }
+    saved.content.digest = hash.Finish();
+    saved.taken = true;
+  }
 }
 
 }  // namespace
@@ -64,22 +128,48 @@ size_t ListItems(const BackupClass& run, std::vector<FilePathInfoEx>* items,
 uint32_t SevenZipTarget::Write(BackupClass& run) {
   std::vector<FilePathInfoEx> files;
   ScannedPlaces scanned;
-  const size_t folders = ListItems(run, &files, &scanned);
+  const size_t others = ListItems(run, &files, &scanned);
   SevenZip::SevenZipUIUpdate record;
   record.level = static_cast<uint32_t>(run.compressionLevel);
   record.password = run.password;
   record.fileFailed = [&run, &scanned](size_t index, const std::wstring& path, int error) {
+    // Refused when it was read ahead, refused again when the library asks:
+    // said once.
+    if (scanned[index].file && run.HasFailed(*scanned[index].file)) return;
     run.log.WriteLogFormat(L"Backup file %s failed.%s", path,
                            ErrorText(static_cast<uint32_t>(error)));
     ++run.errorCount;
-    run.FileFailed(*scanned[index].second);
+    if (scanned[index].file) run.FileFailed(*scanned[index].file);
   };
   // The library asks for files from its own threads, in an order of its own.
   std::mutex sourcesLock;
-  SourceOpener sources;  // guarded by sourcesLock
+  SourceOpener sources;  // guarded by sourcesLock, as run.savedFiles is
+  record.fileRead = [&](size_t index, const platform::ContentDigest& digest,
+                        const platform::FileStatus& status) {
+    if (!scanned[index].file) return;
+    std::lock_guard<std::mutex> hold(sourcesLock);
+    vxstl::SavedFile& saved = run.savedFiles[scanned[index].number];
+    if (saved.taken && saved.content.digest != digest) {
+      record.fileFailed(index, files[index].fullPath, platform::kErrorChangedWhileRead);
+      return;
+    }
+    saved = {{status, digest}, true};
+  };
   record.openFile = [&](size_t index, std::unique_ptr<platform::FileStream>* stream) {
     std::lock_guard<std::mutex> hold(sourcesLock);
-    return sources.Open(*scanned[index].first, *scanned[index].second, stream);
+    const ScannedPlace& place = scanned[index];
+    if (place.file) {
+      if (run.HasFailed(*place.file)) return platform::kErrorChangedSinceScan;
+      return sources.Open(*place.folder, *place.file, stream);
+    }
+    ReadAhead(run, scanned, sources, [&](size_t refused, int error) {
+      record.fileFailed(refused, files[refused].fullPath, error);
+    });
+    platform::FileStatus status;
+    status.mode = 0600;
+    status.modifiedSeconds = platform::Time().WallSeconds();
+    *stream = platform::MakeMemoryStream(run.manifest(), status);
+    return 0;
   };
   const std::wstring library = SevenZip::FindSevenZipLibrary(library_);
   std::unique_ptr<platform::FileStream> archive;
@@ -108,7 +198,7 @@ uint32_t SevenZipTarget::Write(BackupClass& run) {
   // The library asks for no stream of an empty file: a complete archive has
   // them all.
   if (code == 0 && !record.stopRequested) {
-    run.processedFiles = static_cast<uint32_t>(files.size() - folders);
+    run.processedFiles = static_cast<uint32_t>(files.size() - others);
     run.processedBytes = run.totalBytes;
   }
   if (code != 0) {

@@ -11,7 +11,11 @@
 #include "archive/zip/zip_reader.h"
 #include "language/language_table.h"
 #include "log/run_log.h"
+#include "manifest/manifest_line.h"
+#include "platform/clock.h"
 #include "platform/file_system.h"
+#include "platform/memory_stream.h"
+#include "platform/paths.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/entry_check.h"
@@ -117,6 +121,28 @@ uint32_t ZipTarget::AddFolders(BackupClass& run) {
   return 0;
 }
 
+uint32_t ZipTarget::AddManifest(BackupClass& run) {
+  if (!run.manifest) return 0;
+  // Every file's digest is in once its entry is written.
+  if (const int error = ZipFinishEntries(zipArchive_); error != 0) {
+    return static_cast<uint32_t>(error);
+  }
+  platform::FileStatus status;
+  status.mode = 0700;
+  status.modifiedSeconds = platform::Time().WallSeconds();
+  if (const platform::Status added = ZipAddFolder(zipArchive_, kManifestFolder, status);
+      !added.ok()) {
+    return static_cast<uint32_t>(added.code());
+  }
+  status.mode = 0600;
+  const std::unique_ptr<platform::FileStream> manifest =
+      platform::MakeMemoryStream(run.manifest(), status);
+  return static_cast<uint32_t>(
+      ZipAddFile(zipArchive_, *manifest,
+                 std::wstring(kManifestFolder) + platform::kPathSeparator + kManifestFile)
+          .code());
+}
+
 uint32_t ZipTarget::CopyToZipTask(BackupClass& run) {
   // The archive itself cannot be written (a full disk): nothing more can go
   // in, and this archive must not replace an older one.
@@ -135,20 +161,24 @@ uint32_t ZipTarget::CopyToZipTask(BackupClass& run) {
       return archiveFailed(error);
     }
     SourceOpener sources;
+    size_t number = 0;
     for (const ScannedFolder& folder : run.scan->results) {
       if (run.cancelRequested) break;
       const size_t start = vxstl::StoredPathStart(folder.path);
       for (const ScannedFile& file : folder.files) {
         if (run.cancelRequested) break;
         const std::wstring path = folder.path + folder.Name(file);
+        vxstl::SavedFile& saved = run.savedFiles[number++];
         // Opened before its entry is made, so a file that vanished or was
         // swapped since the scan leaves no trace in the archive.
         std::unique_ptr<platform::FileStream> source;
         auto error = static_cast<uint32_t>(sources.Open(folder, file, &source));
         if (error == 0) {
-          error =
-              static_cast<uint32_t>(ZipAddFile(zipArchive_, *source, path.substr(start)).code());
+          error = static_cast<uint32_t>(
+              ZipAddFile(zipArchive_, *source, path.substr(start), &saved.content.digest).code());
         }
+        // The entry has the version that was read last.
+        saved.taken = error == 0 && source->Status(&saved.content.status) == 0;
         if (error != 0) {
           run.log.WriteLogFormat(L"Backup file %s failed.%s", path, ErrorText(error));
           ++run.errorCount;
@@ -160,6 +190,12 @@ uint32_t ZipTarget::CopyToZipTask(BackupClass& run) {
         }
         run.processedBytes += file.size;
         ++run.processedFiles;
+      }
+    }
+    if (!run.cancelRequested) {
+      if (const uint32_t error = AddManifest(run); error != 0) {
+        CloseArchive();
+        return archiveFailed(error);
       }
     }
     const int closed = CloseArchive();

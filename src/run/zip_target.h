@@ -29,6 +29,9 @@ class ZipTarget final : public BackupTarget {
   // The saved folders' entries; 0 or the errno value of an archive that
   // cannot be written.
   uint32_t AddFolders(vxstl::BackupClass& run);
+  // The run's manifest as the last entry; 0 or the errno value of an
+  // archive that cannot be written.
+  uint32_t AddManifest(vxstl::BackupClass& run);
   // Writes the central directory and closes the archive; 0 or an errno value.
   int CloseArchive();
 

@@ -208,6 +208,13 @@ void ChangeCatalog::KeepConfirmed() {
   });
 }
 
+void ChangeCatalog::ForEachConfirmed(
+    const std::function<void(const std::string& path, const std::wstring& target)>& visit) const {
+  for (const auto& [path, entry] : entries_) {
+    if (entry.confirmed.load(std::memory_order_relaxed)) visit(path, targets_[entry.target]);
+  }
+}
+
 uint32_t ChangeCatalog::TargetIndex(const std::wstring& target) {
   // A run records all its files under one target: found once, then reused.
   if (lastTarget_ < targets_.size() && targets_[lastTarget_] == target) return lastTarget_;

@@ -78,6 +78,9 @@ class ChangeCatalog {
   // Keeps only the entries that IsUnchanged confirmed: the files that are
   // still there and still in a kept backup.
   void KeepConfirmed();
+  // Each entry IsUnchanged confirmed, with the target that holds it.
+  void ForEachConfirmed(
+      const std::function<void(const std::string& path, const std::wstring& target)>& visit) const;
   // Records `path` as saved into `target` with `identity`.
   void Record(std::string path, const FileIdentity& identity, const std::wstring& target);
 

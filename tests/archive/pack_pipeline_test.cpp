@@ -26,7 +26,7 @@ struct Entry {
   bool stored = false;
   Bytes data;
   uint32_t crc = 0;
-  uint64_t size = 0;
+  platform::ContentDigest digest;
   bool ended = false;
 };
 
@@ -41,9 +41,9 @@ class RecordingSink : public PackPipeline::Sink {
     entries.back().data.insert(entries.back().data.end(), data, data + n);
     return 0;
   }
-  int EndEntry(uint32_t crc, uint64_t size) override {
+  int EndEntry(uint32_t crc, const platform::ContentDigest& digest) override {
     entries.back().crc = crc;
-    entries.back().size = size;
+    entries.back().digest = digest;
     entries.back().ended = true;
     return 0;
   }
@@ -97,12 +97,14 @@ uint32_t Crc(const Bytes& bytes) {
   return static_cast<uint32_t>(crc32(0, bytes.data(), static_cast<uInt>(bytes.size())));
 }
 
-// The original bytes of an entry, and checks of its CRC-32 and size.
+// The original bytes of an entry, and checks of its CRC-32, digest and size.
 Bytes Unpacked(const Entry& entry) {
   Bytes bytes = entry.stored ? entry.data : Inflate(entry.data);
   EXPECT_TRUE(entry.ended);
-  EXPECT_EQ(entry.size, bytes.size());
   EXPECT_EQ(entry.crc, Crc(bytes));
+  EXPECT_EQ(entry.digest,
+            platform::DigestOf(std::string_view(reinterpret_cast<const char*>(bytes.data()),
+                                                bytes.size())));
   return bytes;
 }
 

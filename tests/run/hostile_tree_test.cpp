@@ -188,6 +188,7 @@ TEST_F(HostileTreeTest, LeftoversOfKilledRunsAreRemoved) {
   for (const std::string& name : others) WriteBytes(dir_.Native("out/" + name), "keep");
   WriteBytes(dir_.Native("out/.Daily.zip.kvn-99999-7.tmp"), "left by a killed run");
   WriteBytes(dir_.Native("out/.Daily_2026-01-01_00-00.zip.kvn-1-1.tmp"), "left by a dated run");
+  WriteBytes(dir_.Native("out/.Daily.zip.kvnman.kvn-9-9.tmp"), "half a manifest");
   WriteBytes(dir_.Native("out/Daily/.kvn-5-5.tmp"), "left by a killed folder run");
   WriteBytes(dir_.Native("out/Daily_2026-01-01_00-00/.kvn-5-6.tmp"), "left by a dated one");
   WriteBytes(dir_.Native("out/Daily/keep.tmp"), "a user's file");
@@ -199,7 +200,8 @@ TEST_F(HostileTreeTest, LeftoversOfKilledRunsAreRemoved) {
 
   std::vector<std::string> expected = others;
   expected.insert(expected.end(),
-                  {"Daily", "Daily.kvncat", "Daily.log", "Daily.zip", "Daily_2026-01-01_00-00"});
+                  {"Daily", "Daily.kvncat", "Daily.kvnman", "Daily.log", "Daily.zip",
+                   "Daily.zip.kvnman", "Daily_2026-01-01_00-00"});
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(test::NamesIn(dir_.Native("out")), expected);
   EXPECT_EQ(test::NamesIn(dir_.Native("out/Daily_2026-01-01_00-00")), std::vector<std::string>{});

@@ -334,23 +334,23 @@ Status FaultyFileSystem::RemoveFile(const Folder& folder, const Name& name) {
 
 Status FaultyFileSystem::CopyFile(const Folder& source, const Name& name,
                                   const platform::FileId& expected, const Folder& target,
-                                  const Name& targetName, const Folder& work, uint32_t* checksum) {
+                                  const Name& targetName, const Folder& work, platform::FileContent* content) {
   return Guarded(failCopy, source.path() + name, [&] {
-    return real_.CopyFile(source, name, expected, target, targetName, work, checksum);
+    return real_.CopyFile(source, name, expected, target, targetName, work, content);
   });
 }
 
 Status FaultyFileSystem::CopyLink(const Folder& source, const Name& name,
                                   const platform::FileId& expected, const Folder& target,
-                                  const Name& targetName, const Folder& work, uint32_t* checksum) {
+                                  const Name& targetName, const Folder& work, platform::FileContent* content) {
   return Guarded(failCopy, source.path() + name, [&] {
-    return real_.CopyLink(source, name, expected, target, targetName, work, checksum);
+    return real_.CopyLink(source, name, expected, target, targetName, work, content);
   });
 }
 
-Status FaultyFileSystem::ReadBack(const Folder& folder, const Name& name, uint32_t* checksum) {
+Status FaultyFileSystem::ReadBack(const Folder& folder, const Name& name, platform::ContentDigest* digest) {
   return Guarded(failReadBack, folder.path() + name,
-                 [&] { return real_.ReadBack(folder, name, checksum); });
+                 [&] { return real_.ReadBack(folder, name, digest); });
 }
 
 int MemoryFile::Read(void* buffer, size_t n, size_t* got) {

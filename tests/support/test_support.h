@@ -151,14 +151,14 @@ class FaultyFileSystem : public platform::FileSystem {
   Status RemoveFile(const Folder& folder, const Name& name) override;
   Status CopyFile(const Folder& source, const Name& name, const platform::FileId& expected,
                   const Folder& target, const Name& targetName, const Folder& work,
-                  uint32_t* checksum) override;
+                  platform::FileContent* content) override;
   Status CopyLink(const Folder& source, const Name& name, const platform::FileId& expected,
                   const Folder& target, const Name& targetName, const Folder& work,
-                  uint32_t* checksum) override;
+                  platform::FileContent* content) override;
   Status CopyFolderStatus(const Folder& source, const Folder& copy) override {
     return real_.CopyFolderStatus(source, copy);
   }
-  Status ReadBack(const Folder& folder, const Name& name, uint32_t* checksum) override;
+  Status ReadBack(const Folder& folder, const Name& name, platform::ContentDigest* digest) override;
 
  private:
   // Wraps a file made by the real file system so its calls meet the hooks;

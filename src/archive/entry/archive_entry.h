@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+
+#include "platform/content_hash.h"
 #include <memory>
 #include <string>
 
@@ -46,17 +48,22 @@ struct EntryReading {
   const std::atomic<bool>* stop = nullptr;
 };
 
-// A sink that keeps nothing and passes the verdict on: reading into it is a
-// check of the entry.
+// A sink that keeps only the digest of the bytes and passes it on with the
+// verdict: reading into it is a check of the entry.
 class VerdictSink final : public EntrySink {
  public:
-  explicit VerdictSink(std::function<void(const std::wstring& why)> verdict)
-      : verdict_(std::move(verdict)) {}
-  int Write(const uint8_t*, size_t) override { return 0; }
-  void Done(const std::wstring& why) override { verdict_(why); }
+  using Verdict =
+      std::function<void(const std::wstring& why, const platform::ContentDigest& digest)>;
+  explicit VerdictSink(Verdict verdict) : verdict_(std::move(verdict)) {}
+  int Write(const uint8_t* data, size_t size) override {
+    hash_.Add(data, size);
+    return 0;
+  }
+  void Done(const std::wstring& why) override { verdict_(why, hash_.Finish()); }
 
  private:
-  std::function<void(const std::wstring& why)> verdict_;
+  Verdict verdict_;
+  platform::Sha256 hash_;
 };
 
 }  // namespace kelvane

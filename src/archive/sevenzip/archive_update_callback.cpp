@@ -140,8 +140,14 @@ HRESULT ArchiveUpdateCallbackEx::GetStream(uint32_t index, ISequentialInStream**
       record_->fileFailed(index, files_[index].fullPath, readError);
     };
   }
-  auto* wrapper =
-      new InStreamWrapper(std::move(stream), record_ ? &record_->stopRequested : nullptr, failed);
+  InStreamWrapper::ReadCallback read;
+  if (record_ && record_->fileRead) {
+    read = [this, index](const platform::ContentDigest& digest, const platform::FileStatus& status) {
+      record_->fileRead(index, digest, status);
+    };
+  }
+  auto* wrapper = new InStreamWrapper(std::move(stream),
+                                      record_ ? &record_->stopRequested : nullptr, failed, read);
   wrapper->AddRef();
   *inStream = wrapper;
   return S_OK;

@@ -46,6 +46,11 @@ struct SevenZipUIUpdate {
   // archive) or read to its end (its item holds what was read); the archive
   // goes on. Called from the library's threads.
   std::function<void(size_t index, const std::wstring& fullPath, int error)> fileFailed;
+  // Told about a file read whole and unchanged: the digest of its bytes and
+  // the status of the version read. Called from the library's threads.
+  std::function<void(size_t index, const platform::ContentDigest& digest,
+                     const platform::FileStatus& status)>
+      fileRead;
   // Opens file `index` of the list for reading (0 or an error number); the
   // run sets it, because it knows which file the scan saw at each path.
   // Without it a file is opened by its full path. Called from the library's

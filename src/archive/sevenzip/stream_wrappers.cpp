@@ -26,8 +26,8 @@ HRESULT SeekStream(platform::FileStream& stream, int64_t offset, uint32_t origin
 
 InStreamWrapper::InStreamWrapper(std::unique_ptr<platform::FileStream> stream,
                                  const std::atomic<bool>* stop,
-                                 std::function<void(int error)> failed)
-    : stream_(std::move(stream)), stop_(stop), failed_(std::move(failed)) {
+                                 std::function<void(int error)> failed, ReadCallback read)
+    : stream_(std::move(stream)), stop_(stop), failed_(std::move(failed)), read_(std::move(read)) {
   knowsBefore_ = stream_->Status(&before_) == 0;
 }
 
@@ -65,11 +65,15 @@ HRESULT InStreamWrapper::Read(void* data, uint32_t size, uint32_t* processedSize
     failed_(error);
     return S_OK;
   }
+  if (inOrder_) hash_.Add(data, got);
+  position_ += got;
   if (got == 0 && !ended_ && failed_ && knowsBefore_) {
     ended_ = true;
     platform::FileStatus after;
     if (stream_->Status(&after) == 0 && !before_.SameVersion(after)) {
       failed_(platform::kErrorChangedWhileRead);
+    } else if (read_ && inOrder_) {
+      read_(hash_.Finish(), before_);
     }
   }
   if (processedSize) *processedSize = static_cast<uint32_t>(got);
@@ -77,7 +81,16 @@ HRESULT InStreamWrapper::Read(void* data, uint32_t size, uint32_t* processedSize
 }
 
 HRESULT InStreamWrapper::Seek(int64_t offset, uint32_t origin, uint64_t* newPosition) {
-  return SeekStream(*stream_, offset, origin, newPosition);
+  uint64_t position = 0;
+  const HRESULT sought = SeekStream(*stream_, offset, origin, &position);
+  if (sought == S_OK && position != position_) {
+    // Back to the start begins the digest afresh; anywhere else ends it.
+    inOrder_ = position == 0;
+    hash_.Reset();
+    position_ = position;
+  }
+  if (newPosition) *newPosition = position;
+  return sought;
 }
 
 HRESULT InStreamWrapper::GetSize(uint64_t* size) {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "archive/sevenzip/com_object.h"
+#include "platform/content_hash.h"
 #include "platform/file_system.h"
 
 namespace kelvane::SevenZip::intl {
@@ -20,9 +21,12 @@ class InStreamWrapper final : public IInStream, public IStreamGetSize {
   // goes on with the next, where an error answer would end the whole archive.
   // A file that changed while it was read is told to `failed` at its end
   // (kErrorChangedWhileRead): its item may be torn, and there is no reading
-  // it once more.
+  // it once more. A file read whole, in order and unchanged is told to
+  // `read` at its end, with the digest of its bytes and its status.
+  using ReadCallback =
+      std::function<void(const platform::ContentDigest& digest, const platform::FileStatus& status)>;
   InStreamWrapper(std::unique_ptr<platform::FileStream> stream, const std::atomic<bool>* stop,
-                  std::function<void(int error)> failed = {});
+                  std::function<void(int error)> failed = {}, ReadCallback read = {});
   virtual ~InStreamWrapper() = default;
 
   HRESULT QueryInterface(const GUID& iid, void** out) override;
@@ -37,6 +41,12 @@ class InStreamWrapper final : public IInStream, public IStreamGetSize {
   std::unique_ptr<platform::FileStream> stream_;
   const std::atomic<bool>* stop_;
   std::function<void(int error)> failed_;
+  ReadCallback read_;
+  // The bytes from the start up to `position_`, while the library reads in
+  // order; a jump elsewhere leaves the file without a digest.
+  platform::Sha256 hash_;
+  uint64_t position_ = 0;
+  bool inOrder_ = true;
   bool broken_ = false;
   bool ended_ = false;
   bool knowsBefore_ = false;

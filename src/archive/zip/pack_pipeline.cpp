@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <future>
+#include <optional>
+#include <string_view>
 
 #include "archive/zip/incompressible.h"
 #include "platform/system_error.h"
@@ -26,6 +28,8 @@ struct PackPipeline::Piece {
   std::vector<uint8_t> input;
   std::vector<uint8_t> output;
   uint32_t crc = 0;
+  // The whole file's, hashed by the worker when it is this one piece.
+  std::optional<platform::ContentDigest> digest;
   bool failed = false;  // zlib refused
   std::future<void> done;
 };
@@ -64,6 +68,10 @@ PackPipeline::~PackPipeline() {
 
 void PackPipeline::Compress(Piece& piece, size_t worker) {
   piece.crc = Crc32(piece.input.data(), piece.input.size());
+  if (piece.first && piece.last) {
+    piece.digest = platform::DigestOf(
+        std::string_view(reinterpret_cast<const char*>(piece.input.data()), piece.input.size()));
+  }
   File& file = *piece.file;
   if (level_ <= 0 || file.decision.load() == File::kStore) return;
   if (piece.first && LooksIncompressible(piece.input.data(), piece.input.size())) {
@@ -121,13 +129,16 @@ void PackPipeline::Hand(Piece& piece) {
     failure_ = sink_.BeginEntry(stored);
     file.begun = true;
     entryCrc_ = 0;
-    entrySize_ = 0;
+    entryHash_.Reset();
   }
+  // Hashed in order before the sink may encrypt the bytes in place.
+  if (!piece.digest) entryHash_.Add(piece.input.data(), piece.input.size());
   std::vector<uint8_t>& bytes = stored ? piece.input : piece.output;
   if (failure_ == 0 && !bytes.empty()) failure_ = sink_.WriteEntry(bytes.data(), bytes.size());
   entryCrc_ = CombineCrc32(entryCrc_, piece.crc, piece.input.size());
-  entrySize_ += piece.input.size();
-  if (piece.last && failure_ == 0) failure_ = sink_.EndEntry(entryCrc_, entrySize_);
+  if (piece.last && failure_ == 0) {
+    failure_ = sink_.EndEntry(entryCrc_, piece.digest ? *piece.digest : entryHash_.Finish());
+  }
 }
 
 int PackPipeline::Add(platform::FileStream& source, uint64_t expectedSize, bool* dropped) {

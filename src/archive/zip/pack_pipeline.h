@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "archive/zip/deflate_piece.h"
+#include "platform/content_hash.h"
 #include "platform/file_system.h"
 #include "util/task_pool.h"
 
@@ -39,8 +40,9 @@ class PackPipeline {
     virtual int BeginEntry(bool stored) = 0;
     // The entry's next bytes, for the sink to keep (it may change them).
     virtual int WriteEntry(uint8_t* data, size_t n) = 0;
-    // The entry's end: the CRC-32 and size of the bytes that were read.
-    virtual int EndEntry(uint32_t crc, uint64_t size) = 0;
+    // The entry's end: the CRC-32 and the digest (with the size) of the
+    // bytes that were read.
+    virtual int EndEntry(uint32_t crc, const platform::ContentDigest& digest) = 0;
   };
 
   // `level` 1 to 9 deflates, 0 stores everything; `workers` threads.
@@ -86,7 +88,7 @@ class PackPipeline {
   std::deque<std::unique_ptr<Piece>> queue_;
   size_t bytesQueued_ = 0;
   uint32_t entryCrc_ = 0;
-  uint64_t entrySize_ = 0;
+  platform::Sha256 entryHash_;  // of an entry of more than one piece
   int failure_ = 0;
   TaskPool pool_;  // last: its workers end before the rest goes
 };

@@ -69,6 +69,7 @@ struct PendingEntry {
   std::vector<uint8_t> extra;  // the same in the local and the central header
   uLong flags = 0;
   bool zip64 = false;
+  platform::ContentDigest* digest = nullptr;  // where the bytes' digest goes, if anywhere
 };
 
 }  // namespace
@@ -119,8 +120,10 @@ struct ZipArchiveHandle : PackPipeline::Sink {
     return Emit(data, n);
   }
 
-  int EndEntry(uint32_t crc, uint64_t size) override {
+  int EndEntry(uint32_t crc, const platform::ContentDigest& digest) override {
+    const uint64_t size = digest.size;
     const bool zip64 = pending.front().zip64;
+    platform::ContentDigest* wanted = pending.front().digest;
     pending.pop_front();
     if (!zip64 && (size >= 0xFFFFFFFFull || emitted >= 0xFFFFFFFFull)) {
       // The file grew past 4 GiB while it was read: its headers cannot hold
@@ -129,6 +132,7 @@ struct ZipArchiveHandle : PackPipeline::Sink {
       return EFBIG;
     }
     if (zipCloseFileInZipRaw64(zip, size, crc) != ZIP_OK) return OutputError(EIO);
+    if (wanted) *wanted = digest;
     if (!cipher) return 0;
     // minizip has gone back to fill in the local header; the descriptor
     // follows the data as the flag promises.
@@ -253,7 +257,7 @@ platform::Status ZipAddFolder(ZipArchiveHandle* handle, const std::wstring& entr
 }
 
 platform::Status ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
-                            const std::wstring& entryName) {
+                            const std::wstring& entryName, platform::ContentDigest* digest) {
   auto fail = [&entryName](int error) { return platform::Status::Error(error, entryName); };
   if (!handle) return fail(EINVAL);
   if (ZipArchiveBroken(handle)) return fail(handle->OutputError(handle->pipeline.failure()));
@@ -266,6 +270,7 @@ platform::Status ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& sour
       error != 0) {
     return fail(error);
   }
+  entry.digest = digest;
   handle->pending.push_back(std::move(entry));
 
   bool dropped = false;
@@ -279,6 +284,10 @@ platform::Status ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& sour
   if (ZipArchiveBroken(handle)) return fail(handle->OutputError(handle->pipeline.failure()));
   if (readError != 0) return fail(readError);
   return {};
+}
+
+int ZipFinishEntries(ZipArchiveHandle* handle) {
+  return handle ? handle->pipeline.Finish() : EINVAL;
 }
 
 int ZipCloseArchive(ZipArchiveHandle* handle) {

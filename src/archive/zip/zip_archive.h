@@ -49,9 +49,12 @@ platform::Status ZipCreateArchive(std::unique_ptr<platform::FileStream> archive,
 // the writer keeps in memory (24 MiB) and its entry was begun (then the entry
 // holds what was read). A failed add leaves the archive usable unless
 // ZipArchiveBroken() says the archive file itself could not be written (found
-// out at this or an earlier add).
+// out at this or an earlier add). With `digest`, the SHA-256 and size of the
+// bytes the entry holds go there once the entry is written (ZipFinishEntries
+// at the latest); it must stay valid until then.
 platform::Status ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
-                            const std::wstring& entryName);
+                            const std::wstring& entryName,
+                            platform::ContentDigest* digest = nullptr);
 
 // Adds the folder `entryName` (a relative name as for ZipAddFile, without the
 // final "/" the entry gets) with the mode and modification time of `status`,
@@ -60,6 +63,10 @@ platform::Status ZipAddFolder(ZipArchiveHandle* handle, const std::wstring& entr
                               const platform::FileStatus& status);
 
 bool ZipArchiveBroken(const ZipArchiveHandle* handle);
+
+// Writes every entry still in the works, so each digest asked for is in;
+// more may be added afterwards. 0 or the errno value of the first failure.
+int ZipFinishEntries(ZipArchiveHandle* handle);
 
 // Writes the central directory, mends what minizip leaves wrong, syncs and
 // closes the file, and frees the handle. Returns 0 or an errno value (then the

@@ -51,8 +51,10 @@ CKelvaneCompressDlg::CKelvaneCompressDlg(wxWindow* parent, const JsonDocument& j
                                          const RunWindowOptions& options)
     : CKelvaneCompressDlg(
           parent,
-          [&job, &texts, sevenZipLibrary](RunHost& host) {
-            return MakeRunDriver(host, texts, sevenZipLibrary).Run(job);
+          [&job, &texts, sevenZipLibrary, jobPath = options.jobPath](RunHost& host) {
+            RunDriver driver = MakeRunDriver(host, texts, sevenZipLibrary);
+            driver.SetJobPath(jobPath);
+            return driver.Run(job);
           },
           texts, options) {}
 

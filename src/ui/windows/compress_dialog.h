@@ -51,6 +51,7 @@ struct RunWindowOptions {
   bool minimize = false;            // opens minimised (and closes when done)
   bool closeWhenDone = false;       // closes by itself, whatever the profile says
   ProfileStore* profile = nullptr;  // keeps the user's "close when done"; may be null
+  std::wstring jobPath;             // the job's file, for the backup's manifest; may be empty
 };
 
 class CKelvaneCompressDlg : public DARo3::DialogLayout, public RunHost {

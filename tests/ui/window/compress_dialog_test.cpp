@@ -52,7 +52,7 @@ class CompressDialogTest : public ::testing::Test {
   // open, and returns how it closed. Unless told otherwise it closes by
   // itself at the end, as a run from the command line does.
   int RunWindow(std::function<bool(CKelvaneCompressDlg&)> tick = {},
-                RunWindowOptions options = {L"Daily", false, true, nullptr}) {
+                RunWindowOptions options = {L"Daily", false, true, nullptr, L""}) {
     EXPECT_TRUE(WriteJobToDocument(job_, document_));
     CKelvaneCompressDlg window(nullptr, document_, texts_, L"", options);
     window_ = &window;
@@ -220,7 +220,7 @@ TEST_F(FailedFileTest, FromTheEditorTheEndStaysWithTheOutcomeTheFolderAndTheLog)
         window.cancelButton().GetEventHandler()->ProcessEvent(close);
         return true;
       },
-      {L"Daily", false, false, &profile});
+      {L"Daily", false, false, &profile, L""});
   EXPECT_EQ(code, wxID_CANCEL);
   EXPECT_TRUE(shot);
   EXPECT_EQ(dialogs_.opened,

@@ -1,0 +1,187 @@
+#include "manifest/manifest_line.h"
+
+#include <nettle/base64.h>
+
+#include <cmath>
+#include <vector>
+
+#include "json/json_document.h"
+#include "json/json_string.h"
+#include "platform/text_codec.h"
+
+namespace kelvane {
+namespace {
+
+const char* TypeName(ManifestEntry::Type type) {
+  switch (type) {
+    case ManifestEntry::Type::kFolder: return "folder";
+    case ManifestEntry::Type::kLink: return "link";
+    case ManifestEntry::Type::kFile: break;
+  }
+  return "file";
+}
+
+class LineWriter {
+ public:
+  explicit LineWriter(std::string* out) : out_(out) { out_->push_back('{'); }
+  ~LineWriter() { *out_ += "}\n"; }
+
+  void Text(const char* key, std::string_view value) {
+    Key(key);
+    AppendJsonString(value, out_);
+  }
+  void TextIfAny(const char* key, std::string_view value) {
+    if (!value.empty()) Text(key, value);
+  }
+  // Bytes that are not UTF-8 go under the key with "64" appended, in Base64.
+  void Bytes(const char* key, std::string_view value) {
+    if (platform::IsValidUtf8(value)) return Text(key, value);
+    std::string text(BASE64_ENCODE_RAW_LENGTH(value.size()), '\0');
+    base64_encode_raw(text.data(), value.size(), reinterpret_cast<const uint8_t*>(value.data()));
+    Text((std::string(key) + "64").c_str(), text);
+  }
+  void Number(const char* key, int64_t value) {
+    Key(key);
+    *out_ += std::to_string(value);
+  }
+
+ private:
+  void Key(const char* key) {
+    if (out_->back() != '{') out_->push_back(',');
+    AppendJsonString(key, out_);
+    out_->push_back(':');
+  }
+  std::string* out_;
+};
+
+// The members of one line's object, read through the program's JSON parser.
+class LineReader {
+ public:
+  bool Parse(std::string_view line) {
+    return document_.Parse(line).ok() && document_.root() &&
+           document_.root()->kind == JsonKind::kObject;
+  }
+  const JsonNode* Find(const char* key) const { return document_.Find(document_.root(), key); }
+
+  // Each leaves its value alone when the member is absent and says false when
+  // it is there with the wrong type.
+  bool Text(const char* key, std::string* value) const {
+    const JsonNode* node = Find(key);
+    if (!node) return true;
+    if (node->kind != JsonKind::kString) return false;
+    *value = node->stringValue;
+    return true;
+  }
+  bool Bytes(const char* key, std::string* value) const {
+    if (!Text(key, value)) return false;
+    const JsonNode* encoded = Find((std::string(key) + "64").c_str());
+    if (!encoded) return true;
+    if (encoded->kind != JsonKind::kString) return false;
+    const std::string& text = encoded->stringValue;
+    std::vector<uint8_t> bytes(BASE64_DECODE_LENGTH(text.size()) + 1);
+    base64_decode_ctx context;
+    base64_decode_init(&context);
+    size_t length = bytes.size();
+    if (!base64_decode_update(&context, &length, bytes.data(), text.size(), text.data()) ||
+        !base64_decode_final(&context)) {
+      return false;
+    }
+    value->assign(reinterpret_cast<const char*>(bytes.data()), length);
+    return true;
+  }
+  template <typename T>
+  bool Number(const char* key, T* value) const {
+    const JsonNode* node = Find(key);
+    if (!node) return true;
+    const double number = node->numberValue;
+    if (node->kind != JsonKind::kNumber || number != std::floor(number) ||
+        number < static_cast<double>(std::numeric_limits<T>::min()) ||
+        number > static_cast<double>(std::numeric_limits<T>::max())) {
+      return false;
+    }
+    *value = static_cast<T>(number);
+    return true;
+  }
+
+ private:
+  JsonDocument document_;
+};
+
+}  // namespace
+
+void AppendHeaderLine(const ManifestHeader& header, std::string* out) {
+  LineWriter line(out);
+  line.Number("kelvane_manifest", header.version);
+  line.TextIfAny("job", header.job);
+  line.Text("archive", header.archive);
+  line.Text("id", header.id);
+  line.Text("time", header.time);
+  line.Text("kind", header.kind);
+  line.TextIfAny("base", header.base);
+}
+
+void AppendEntryLine(const ManifestEntry& entry, std::string* out) {
+  LineWriter line(out);
+  line.Bytes("path", entry.path);
+  line.Text("type", TypeName(entry.type));
+  if (entry.type != ManifestEntry::Type::kFolder) {
+    line.Number("size", static_cast<int64_t>(entry.size));
+  }
+  line.Number("mtime", entry.mtimeSeconds);
+  line.Number("mtime_ns", entry.mtimeNanoseconds);
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%04o", entry.mode & 07777);
+  line.Text("mode", mode);
+  line.Number("uid", entry.uid);
+  line.Number("gid", entry.gid);
+  line.TextIfAny("user", entry.user);
+  line.TextIfAny("group", entry.group);
+  if (entry.type == ManifestEntry::Type::kLink) line.Bytes("target", entry.target);
+  if (entry.hasDigest) line.Text("sha256", platform::HexText(entry.sha256));
+  line.TextIfAny("archive", entry.archive);
+  line.TextIfAny("archive_id", entry.archiveId);
+}
+
+bool ParseHeaderLine(std::string_view line, ManifestHeader* header) {
+  LineReader reader;
+  *header = {};
+  header->version = 0;
+  return reader.Parse(line) && reader.Number("kelvane_manifest", &header->version) &&
+         header->version >= 1 && reader.Text("job", &header->job) &&
+         reader.Text("archive", &header->archive) && reader.Text("id", &header->id) &&
+         reader.Text("time", &header->time) && reader.Text("kind", &header->kind) &&
+         reader.Text("base", &header->base);
+}
+
+bool ParseEntryLine(std::string_view line, ManifestEntry* entry) {
+  LineReader reader;
+  *entry = {};
+  std::string type, mode, digest;
+  if (!reader.Parse(line) || !reader.Bytes("path", &entry->path) || entry->path.empty() ||
+      !reader.Text("type", &type) || !reader.Number("size", &entry->size) ||
+      !reader.Number("mtime", &entry->mtimeSeconds) ||
+      !reader.Number("mtime_ns", &entry->mtimeNanoseconds) || entry->mtimeNanoseconds > 999999999 ||
+      !reader.Text("mode", &mode) || !reader.Number("uid", &entry->uid) ||
+      !reader.Number("gid", &entry->gid) || !reader.Text("user", &entry->user) ||
+      !reader.Text("group", &entry->group) || !reader.Bytes("target", &entry->target) ||
+      !reader.Text("sha256", &digest) || !reader.Text("archive", &entry->archive) ||
+      !reader.Text("archive_id", &entry->archiveId)) {
+    return false;
+  }
+  if (type == "file") {
+    entry->type = ManifestEntry::Type::kFile;
+  } else if (type == "folder") {
+    entry->type = ManifestEntry::Type::kFolder;
+  } else if (type == "link") {
+    entry->type = ManifestEntry::Type::kLink;
+  } else {
+    return false;
+  }
+  char* end = nullptr;
+  entry->mode = static_cast<uint32_t>(std::strtoul(mode.c_str(), &end, 8));
+  if (mode.empty() || *end != '\0' || entry->mode > 07777) return false;
+  entry->hasDigest = !digest.empty();
+  return !entry->hasDigest || platform::ParseHexDigest(digest, &entry->sha256);
+}
+
+}  // namespace kelvane

@@ -1,0 +1,32 @@
+// A target's manifest beside it in the archive folder, "<target>.kvnman" for
+// its owner only, and what a run that takes only changed files reads back
+// from the manifests of earlier runs.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kelvane {
+
+class ChangeCatalog;
+struct ManifestHeader;
+class RunLog;
+namespace platform {
+class Folder;
+}
+
+// Writes `text` as the manifest of `targetName`: a temporary file renamed
+// over the old one, so a killed run never leaves half a manifest under the
+// name. 0 or the error number.
+int SaveManifest(const platform::Folder& archiveFolder, const std::wstring& targetName,
+                 std::string_view text);
+
+// The lines of the files the scan found unchanged (those `catalog` confirmed),
+// each from the manifest of the archive that holds it, and in `*base` the
+// newest of those archives. A file of the target this run updates (a folder
+// copy) gets the id of `header`. A manifest that is missing, damaged or not
+// believed is logged; the files it would list stay out.
+std::string KeptFileLines(const platform::Folder& archiveFolder, const ChangeCatalog& catalog,
+                          const ManifestHeader& header, RunLog& log, std::wstring* base);
+
+}  // namespace kelvane
