@@ -8,6 +8,7 @@
 #include "log/run_log.h"
 #include "manifest/manifest_line.h"
 #include "platform/file_system.h"
+#include "platform/text_codec.h"
 #include "run/trusted_file.h"
 #include "scan/change_catalog.h"
 
@@ -34,8 +35,9 @@ std::string KeptFileLines(const platform::Folder& archiveFolder, const ChangeCat
     wanted[target].insert(path.substr(path.starts_with('/') ? 1 : 0));
   });
   base->clear();
+  // A folder copy updated in place builds on nothing but itself.
   for (const std::wstring& target : catalog.targets()) {
-    if (wanted.contains(target)) *base = target;
+    if (wanted.contains(target) && platform::ToUtf8(target) != header.archive) *base = target;
   }
   std::vector<platform::DirectoryEntry> entries;
   if (!wanted.empty()) (void)platform::Fs().ReadDirectory(archiveFolder, &entries);

@@ -23,9 +23,10 @@ int SaveManifest(const platform::Folder& archiveFolder, const std::wstring& targ
 
 // The lines of the files the scan found unchanged (those `catalog` confirmed),
 // each from the manifest of the archive that holds it, and in `*base` the
-// newest of those archives. A file of the target this run updates (a folder
-// copy) gets the id of `header`. A manifest that is missing, damaged or not
-// believed is logged; the files it would list stay out.
+// newest of those archives other than the target of this run. A file of the
+// target this run updates (a folder copy) gets the id of `header`. A
+// manifest that is missing, damaged or not believed is logged; the files it
+// would list stay out.
 std::string KeptFileLines(const platform::Folder& archiveFolder, const ChangeCatalog& catalog,
                           const ManifestHeader& header, RunLog& log, std::wstring* base);
 

@@ -282,12 +282,15 @@ void RunDriver::PrepareTheManifest(RunState& state) {
   header.archive = platform::ToUtf8(state.run.targetName);
   header.id = NewArchiveId();
   header.time = platform::ToUtf8(IsoLocalTime());
-  header.kind = !job.ArchiveBitGet ? "full" : job.ArchiveBitSet ? "incremental" : "differential";
   if (state.scan.catalog) {
     std::wstring base;
     state.keptLines = KeptFileLines(state.archiveFolder, state.catalog, header, log_, &base);
     header.base = platform::ToUtf8(base);
   }
+  // A run that needs no earlier archive is a full one, whatever it took.
+  header.kind = header.base.empty()  ? "full"
+                : job.ArchiveBitSet ? "incremental"
+                                    : "differential";
   // Made once; the check after the backup asks again.
   state.run.manifest = [&state] {
     if (state.manifestText.empty()) {

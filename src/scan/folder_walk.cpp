@@ -93,22 +93,20 @@ bool ScanContext::HasArchiveBit(std::string_view nativeFolder, const DirectoryEn
   return !catalog->IsUnchanged(path, IdentityOf(file));
 }
 
-bool ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
-                            std::string_view nativeFolder, const DirectoryEntry& file) {
+ScanContext::FileVerdict ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
+                                               std::string_view nativeFolder,
+                                               const DirectoryEntry& file) {
   const uint32_t a = file.attributes;
   auto skip = [&](const wchar_t* reason) {
     if (Logs(kScanLogFiles)) {
       log.WriteLogFormat(L"(%02ld) File: Skip %s%s, %s.", taskNumber, folder, file.name, reason);
     }
     Skip(folder + file.name, reason);
-    return false;
+    return FileVerdict::kLeftOut;
   };
   if (a & kAttributeDevice) {
     // Reading a FIFO would block the run and a device has no content to save.
     return skip(L"not a regular file");
-  }
-  if ((options & kScanArchiveBitGet) && !HasArchiveBit(nativeFolder, file)) {
-    return skip(L"FILE_ATTRIBUTE_ARCHIVE not set");
   }
   if ((a & kAttributeSystem) && !(options & kScanIncludeSystemFiles)) {
     return skip(L"FILE_ATTRIBUTE_SYSTEM");
@@ -125,10 +123,23 @@ bool ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
   if (!blackListSpec.empty() && MatchesAnyPattern(file.name, blackListSpec)) {
     return skip(L"in Blacklist");
   }
+  // Asked last: only a file the job selects is one an earlier run keeps.
+  if ((options & kScanArchiveBitGet) && !HasArchiveBit(nativeFolder, file)) {
+    skip(L"FILE_ATTRIBUTE_ARCHIVE not set");
+    return FileVerdict::kUnchanged;
+  }
   if (Logs(kScanLogFiles)) {
     log.WriteLogFormat(L"(%02ld) File: Add %s%s.", taskNumber, folder, file.name);
   }
-  return true;
+  return FileVerdict::kTaken;
+}
+
+// A folder that holds a file an earlier run keeps is part of the backup as
+// much as one this run saves: its entry goes into the target and the
+// manifest.
+bool ScanContext::Take(FileVerdict verdict, const DirectoryEntry& item, ScannedFolder* scanned) {
+  if (verdict == FileVerdict::kTaken) scanned->AddFile(ScannedOf(item), item.nativeName);
+  return verdict == FileVerdict::kUnchanged;
 }
 
 bool ScanContext::TakeEntries(int32_t taskNumber, const Folder& folder,
@@ -156,9 +167,7 @@ bool ScanContext::TakeEntries(int32_t taskNumber, const Folder& folder,
       // Saved as a link, whatever it points to; what it points to is never
       // entered or read.
       item.attributes &= ~kAttributeDirectory;
-      if (TakesFile(taskNumber, path, nativePath, item)) {
-        scanned->AddFile(ScannedOf(item), item.nativeName);
-      }
+      holds |= Take(TakesFile(taskNumber, path, nativePath, item), item, scanned);
       continue;
     }
     if (reparse) {  // a mount point, or a link not to be saved
@@ -171,9 +180,7 @@ bool ScanContext::TakeEntries(int32_t taskNumber, const Folder& folder,
       holds |= WalkFolder(taskNumber, path + item.name, &folder, &item);
       continue;
     }
-    if (TakesFile(taskNumber, path, nativePath, item)) {
-      scanned->AddFile(ScannedOf(item), item.nativeName);
-    }
+    holds |= Take(TakesFile(taskNumber, path, nativePath, item), item, scanned);
   }
 
   return holds;

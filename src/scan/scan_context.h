@@ -184,10 +184,16 @@ class ScanContext {
                  const platform::DirectoryEntry& item, uint32_t logOption, const wchar_t* reason);
   // Logs and counts what could not be read.
   void CannotRead(int32_t taskNumber, const std::wstring& path, int error);
-  // Whether the file entry passes every filter; logs the rejection.
+  // Whether the file entry passes every filter and, for a run that takes
+  // only changed files, whether it changed; logs the rejection.
   // `nativeFolder` is the folder's path as bytes, for the catalog.
-  bool TakesFile(int32_t taskNumber, const std::wstring& folder, std::string_view nativeFolder,
-                 const platform::DirectoryEntry& file);
+  enum class FileVerdict { kLeftOut, kTaken, kUnchanged };
+  FileVerdict TakesFile(int32_t taskNumber, const std::wstring& folder,
+                        std::string_view nativeFolder, const platform::DirectoryEntry& file);
+  // Adds a taken file to `scanned`; true for an unchanged one, which keeps
+  // its folder in the result.
+  static bool Take(FileVerdict verdict, const platform::DirectoryEntry& item,
+                   ScannedFolder* scanned);
   bool HasArchiveBit(std::string_view nativeFolder, const platform::DirectoryEntry& file) const;
 };
 

@@ -6,8 +6,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "integration/cli_test_support.h"
+#include "manifest/manifest_line.h"
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
@@ -25,6 +27,23 @@ class ZipRunTest : public test::JobRunTest {
   ZipRunTest() : JobRunTest(kJobTypeZip) {}
 
   std::string Archive() const { return out_ + "/Daily.zip"; }
+
+  // The manifest an archive holds is the one beside it, and each file's
+  // digest in it is what sha256sum says of the source file.
+  void ExpectManifest(const std::string& inside, const std::string& beside) {
+    const std::string text = test::ReadBytes(inside);
+    EXPECT_EQ(text, test::ReadBytes(beside));
+    std::istringstream lines(text);
+    size_t files = 0;
+    for (std::string line; std::getline(lines, line);) {
+      ManifestEntry entry;
+      if (!ParseEntryLine(line, &entry) || entry.type != ManifestEntry::Type::kFile) continue;
+      ++files;
+      Shell("sha256sum < '/" + entry.path + "'");
+      EXPECT_EQ(output_.substr(0, 64), platform::HexText(entry.sha256)) << entry.path;
+    }
+    EXPECT_EQ(files, 8u);
+  }
 };
 
 // Given a tree with nested folders, empty files, umlauts, non-Latin scripts, a
@@ -87,6 +106,8 @@ TEST_F(ZipRunTest, ArchivesExtractToExactlyTheSelectedFiles) {
         << output_;
     ExpectSameTree(dir_.Native("expected"), dir_.Native(row.into) + src_, row.owners,
                    row.linkTimes);
+    ExpectManifest(dir_.Native(row.into) + "/.kelvane/manifest.jsonl",
+                   out_ + "/" + row.archive + ".kvnman");
     EXPECT_EQ(test::LogLines(out_ + "/Daily.log"),
               std::vector<std::string>{"Check of " + out_ + "/" + row.archive +
                                        ": 11 files read back, 0 failed."});
