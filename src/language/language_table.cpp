@@ -279,6 +279,7 @@ const BuiltInText kBuiltInTexts[] = {
      L"Abgebrochen, bevor etwas geschrieben wurde; nichts wurde geändert."},
     {L"console_aborted_folder",
      L"Abgebrochen: die Ordnerkopie behält die bis dahin kopierten Dateien."},
+    {L"console_aborted_new_folder", L"Abgebrochen: von der neuen Ordnerkopie bleibt nichts."},
     {L"console_job_empty", L"[1]: die Datei ist leer"},
     {L"console_done_nothing",
      L"Fertig: nichts geändert, keine Datei zu sichern; [1] steht als leerer "
@@ -288,7 +289,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 175);
+static_assert(std::size(kBuiltInTexts) == 176);
 
 }  // namespace
 

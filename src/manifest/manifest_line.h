@@ -32,6 +32,8 @@ inline constexpr int kManifestVersion = 1;
 inline constexpr wchar_t kManifestFolder[] = L".kelvane";
 inline constexpr wchar_t kManifestFile[] = L"manifest.jsonl";
 inline constexpr wchar_t kManifestSuffix[] = L".kvnman";
+// In a folder copy's ".kelvane": the mark of an update under way.
+inline constexpr wchar_t kUpdateMark[] = L"update-in-progress";
 
 struct ManifestHeader {
   int version = kManifestVersion;

@@ -247,27 +247,39 @@ int CopyUnchangedContents(int in, int out, struct stat* status, ContentDigest* d
 }
 
 int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expected, int targetDir,
-                    const std::string& targetName, int workDir, FileContent* content) {
+                    const std::string& targetName, CopyMode mode, FileContent* content) {
   int in = -1;
   if (const int error = OpenScannedFile(sourceDir, name, expected, &in); error != 0) return error;
   struct stat status;
   if (::fstat(in, &status) != 0) return CloseAfterFailure(in);
 
-  std::string temporary;
+  // Where the bytes go until they are complete: the name itself in a new
+  // tree (the exclusive create never writes through anything planted there),
+  // else a temporary in the same folder.
+  std::string written = targetName;
   int out = -1;
-  if (const int error = CreateTemporaryAt(workDir, "", O_WRONLY, &temporary, &out); error != 0) {
+  int error = 0;
+  if (mode == CopyMode::kCreateNew) {
+    out = ::openat(targetDir, targetName.c_str(),
+                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (out < 0) error = errno;
+  } else {
+    error = CreateTemporaryAt(targetDir, "", O_WRONLY, &written, &out);
+  }
+  if (error != 0) {
     ::close(in);
     return error;
   }
-  int error = CopyUnchangedContents(in, out, &status, content ? &content->digest : nullptr);
+  error = CopyUnchangedContents(in, out, &status, content ? &content->digest : nullptr);
   if (content) content->status = StatusOf(status);
   if (error == 0) error = CopyAttributes(in, status, out);
   if (const int closed = CloseDescriptor(out); error == 0) error = closed;
   ::close(in);
-  if (error == 0 && ::renameat(workDir, temporary.c_str(), targetDir, targetName.c_str()) != 0) {
+  if (error == 0 && written != targetName &&
+      ::renameat(targetDir, written.c_str(), targetDir, targetName.c_str()) != 0) {
     error = errno;
   }
-  if (error != 0) ::unlinkat(workDir, temporary.c_str(), 0);
+  if (error != 0) ::unlinkat(targetDir, written.c_str(), 0);
   return error;
 }
 

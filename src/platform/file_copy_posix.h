@@ -10,10 +10,10 @@
 namespace kelvane::platform {
 
 // Copies `name` of the open folder `sourceDir`, while it is the regular file
-// `expected`, to `targetName` in `targetDir` through a temporary file in
-// `workDir`. See FileSystem::CopyFile.
+// `expected`, to `targetName` in `targetDir` as `mode` says. See
+// FileSystem::CopyFile.
 [[nodiscard]] int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expected,
-                                  int targetDir, const std::string& targetName, int workDir,
+                                  int targetDir, const std::string& targetName, CopyMode mode,
                                   FileContent* content);
 
 // See FileSystem::CopyFolderStatus.

@@ -48,6 +48,13 @@ struct FileStatus {
   }
 };
 
+// How a copy comes to its name: in a folder tree the run has just made and
+// nobody else can enter, a file is created at its name (never over anything);
+// in one that is updated, it is written under a temporary name in its own
+// folder and renamed over the old copy when complete, so a read-only old copy
+// never blocks it and a half-written file never stands under the name.
+enum class CopyMode { kCreateNew, kReplace };
+
 // What a copy took of one file: the status of the version it read and the
 // SHA-256 of the bytes.
 struct FileContent {
@@ -129,6 +136,13 @@ class FileSystem {
   // Creates the folder `name` inside `parent` for its owner only (0700), or
   // opens it when it exists; never through a symbolic link.
   virtual Status MakeFolder(const Folder& parent, const std::wstring& name, Folder* folder) = 0;
+  // Creates a new folder for its owner only, named as CreateTemporary names
+  // a file, and opens it.
+  virtual Status MakeTemporaryFolder(const Folder& parent, const std::wstring& stem,
+                                     std::wstring* name, Folder* folder) = 0;
+  // Removes `name` inside `folder`: a file or link, or a folder with all it
+  // holds; links inside are removed, never followed.
+  virtual Status RemoveTree(const Folder& folder, const std::wstring& name) = 0;
   // Every entry of `folder` ("." and ".." left out), in the order the file
   // system delivers them. Symbolic links are reported, never followed. An entry
   // whose status cannot be read is reported with its name and `error`.
@@ -171,21 +185,19 @@ class FileSystem {
   // permission bits, access and modification times, and owner and group where
   // the user running the program may give them (root may). The set-user-ID
   // and set-group-ID bits are kept only where the owner respectively the group
-  // was kept. The copy is written as a temporary file in `work` (on the same
-  // file system) and renamed into place only when complete, so a read-only old
-  // copy never blocks it and a half-written file never stands under the final
-  // name. With `content`, the bytes pass through the program and their
+  // was kept. `mode` says how the copy comes to its name; a copy that fails
+  // leaves nothing. With `content`, the bytes pass through the program and their
   // SHA-256, as read from the source (holes count as zeros), goes there with
   // the status of the version read.
   virtual Status CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
-                          const Folder& target, const std::wstring& targetName, const Folder& work,
+                          const Folder& target, const std::wstring& targetName, CopyMode mode,
                           FileContent* content) = 0;
   // Copies the symbolic link `name` of `source`, if it is still the link
   // `expected`, as CopyFile copies a file: a link to the same target (never
-  // followed) with the link's owner and times, made in `work` and renamed into
-  // place; `content` gets its status and the SHA-256 of the target's text.
+  // followed) with the link's owner and times, made as `mode` says; `content`
+  // gets its status and the SHA-256 of the target's text.
   virtual Status CopyLink(const Folder& source, const std::wstring& name, const FileId& expected,
-                          const Folder& target, const std::wstring& targetName, const Folder& work,
+                          const Folder& target, const std::wstring& targetName, CopyMode mode,
                           FileContent* content) = 0;
   // Gives the folder `copy` the permission bits, owner and group (where
   // allowed, as CopyFile) and times of the folder `source`; called once the

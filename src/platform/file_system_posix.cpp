@@ -216,6 +216,23 @@ class PosixCalls {
     return OpenSubfolder(parent, name, nullptr, folder);
   }
 
+  int MakeTemporaryFolder(const Folder& parent, const std::wstring& stem, std::wstring* name,
+                          Folder* folder) {
+    std::string native;
+    if (const int error = MakeTemporaryFolderAt(parent.handle(), ToNative(stem), &native);
+        error != 0) {
+      return error;
+    }
+    *name = FromNative(native);
+    return OpenSubfolder(parent, *name, nullptr, folder);
+  }
+
+  int RemoveTree(const Folder& folder, const std::wstring& name) {
+    std::string native;
+    if (!NativeName(name, &native)) return EINVAL;
+    return RemoveTreeAt(folder.handle(), native);
+  }
+
   int SyncFileSystem(const Folder& folder) { return ::syncfs(folder.handle()) == 0 ? 0 : errno; }
 
   int DescribeFolder(const Folder& folder, DirectoryEntry* entry) {
@@ -324,21 +341,21 @@ class PosixCalls {
   }
 
   int CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
-               const Folder& target, const std::wstring& targetName, const Folder& work,
+               const Folder& target, const std::wstring& targetName, CopyMode mode,
                FileContent* content) {
     std::string sourceName, copyName;
     if (!NativeName(name, &sourceName) || !NativeName(targetName, &copyName)) return EINVAL;
     return CopyRegularFile(source.handle(), sourceName, expected, target.handle(), copyName,
-                           work.handle(), content);
+                           mode, content);
   }
 
   int CopyLink(const Folder& source, const std::wstring& name, const FileId& expected,
-               const Folder& target, const std::wstring& targetName, const Folder& work,
+               const Folder& target, const std::wstring& targetName, CopyMode mode,
                FileContent* content) {
     std::string sourceName, copyName;
     if (!NativeName(name, &sourceName) || !NativeName(targetName, &copyName)) return EINVAL;
     return CopyScannedLink(source.handle(), sourceName, expected, target.handle(), copyName,
-                           work.handle(), content);
+                           mode, content);
   }
 
   int CopyFolderStatus(const Folder& source, const Folder& copy) {
@@ -400,6 +417,14 @@ class PosixFileSystem final : public FileSystem {
   Status MakeFolder(const Folder& parent, const std::wstring& name, Folder* folder) override {
     return Outcome(calls_.MakeFolder(parent, name, folder), parent.path() + name);
   }
+  Status MakeTemporaryFolder(const Folder& parent, const std::wstring& stem, std::wstring* name,
+                             Folder* folder) override {
+    return Outcome(calls_.MakeTemporaryFolder(parent, stem, name, folder), parent.path() + stem);
+  }
+  Status RemoveTree(const Folder& folder, const std::wstring& name) override {
+    return Outcome(calls_.RemoveTree(folder, name), folder.path() + name);
+  }
+
   Status ReadDirectory(const Folder& folder, std::vector<DirectoryEntry>* entries) override {
     return Outcome(calls_.ReadDirectory(folder, entries), folder.path());
   }
@@ -436,15 +461,15 @@ class PosixFileSystem final : public FileSystem {
     return Outcome(calls_.RemoveFile(folder, name), folder.path() + name);
   }
   Status CopyFile(const Folder& source, const std::wstring& name, const FileId& expected,
-                  const Folder& target, const std::wstring& targetName, const Folder& work,
+                  const Folder& target, const std::wstring& targetName, CopyMode mode,
                   FileContent* content) override {
-    return Outcome(calls_.CopyFile(source, name, expected, target, targetName, work, content),
+    return Outcome(calls_.CopyFile(source, name, expected, target, targetName, mode, content),
                    source.path() + name);
   }
   Status CopyLink(const Folder& source, const std::wstring& name, const FileId& expected,
-                  const Folder& target, const std::wstring& targetName, const Folder& work,
+                  const Folder& target, const std::wstring& targetName, CopyMode mode,
                   FileContent* content) override {
-    return Outcome(calls_.CopyLink(source, name, expected, target, targetName, work, content),
+    return Outcome(calls_.CopyLink(source, name, expected, target, targetName, mode, content),
                    source.path() + name);
   }
   Status CopyFolderStatus(const Folder& source, const Folder& copy) override {

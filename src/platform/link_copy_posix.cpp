@@ -30,25 +30,28 @@ std::unique_ptr<FileStream> MakeLinkStream(std::string target, const struct stat
 }
 
 int CopyScannedLink(int sourceDir, const std::string& name, const FileId& expected, int targetDir,
-                    const std::string& targetName, int workDir, FileContent* content) {
+                    const std::string& targetName, CopyMode mode, FileContent* content) {
   std::string target;
   struct stat status;
   if (const int error = ReadScannedLink(sourceDir, name, expected, &target, &status); error != 0) {
     return error;
   }
-  std::string temporary;
-  if (const int error = CreateTemporaryLinkAt(workDir, target, &temporary); error != 0) {
+  std::string made = targetName;
+  if (mode == CopyMode::kCreateNew) {
+    if (::symlinkat(target.c_str(), targetDir, targetName.c_str()) != 0) return errno;
+  } else if (const int error = CreateTemporaryLinkAt(targetDir, target, &made); error != 0) {
     return error;
   }
   // Root keeps the owner, as cp -a does; another user keeps their own.
-  (void)::fchownat(workDir, temporary.c_str(), status.st_uid, status.st_gid, AT_SYMLINK_NOFOLLOW);
+  (void)::fchownat(targetDir, made.c_str(), status.st_uid, status.st_gid, AT_SYMLINK_NOFOLLOW);
   const struct timespec times[2] = {status.st_atim, status.st_mtim};
-  int error = ::utimensat(workDir, temporary.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
-  if (error == 0 && ::renameat(workDir, temporary.c_str(), targetDir, targetName.c_str()) != 0) {
+  int error = ::utimensat(targetDir, made.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+  if (error == 0 && made != targetName &&
+      ::renameat(targetDir, made.c_str(), targetDir, targetName.c_str()) != 0) {
     error = errno;
   }
   if (error != 0) {
-    ::unlinkat(workDir, temporary.c_str(), 0);
+    ::unlinkat(targetDir, made.c_str(), 0);
     return error;
   }
   if (content) *content = FileContent{StatusOf(status), DigestOf(target)};

@@ -23,12 +23,12 @@ namespace kelvane::platform {
 // A read-only stream of the link's target whose status says it is a link.
 std::unique_ptr<FileStream> MakeLinkStream(std::string target, const struct stat& status);
 
-// Copies the link `expected` as a link: made in `workDir` under a temporary
-// name with the link's owner (where the system lets us give it) and times,
-// then renamed to `targetName` in `targetDir`. `*content`, when asked for,
-// gets the link's status and the SHA-256 of its target's text.
+// Copies the link `expected` as a link to `targetName` in `targetDir`, as
+// `mode` says, with the link's owner (where the system lets us give it) and
+// times. `*content`, when asked for, gets the link's status and the SHA-256
+// of its target's text.
 [[nodiscard]] int CopyScannedLink(int sourceDir, const std::string& name, const FileId& expected,
-                                  int targetDir, const std::string& targetName, int workDir,
+                                  int targetDir, const std::string& targetName, CopyMode mode,
                                   FileContent* content);
 
 // The SHA-256 of the target of the link `name` in `dirFd`.

@@ -1,10 +1,12 @@
 #include "platform/posix_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <string_view>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -88,6 +90,38 @@ int CreateTemporaryLinkAt(int dirFd, const std::string& target, std::string* nam
     if (errno != EEXIST) return errno;
   }
   return EEXIST;
+}
+
+int MakeTemporaryFolderAt(int dirFd, const std::string& stem, std::string* name) {
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    *name = NextTemporaryName(stem);
+    if (::mkdirat(dirFd, name->c_str(), 0700) == 0) return 0;
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
+int RemoveTreeAt(int dirFd, const std::string& name) {
+  if (::unlinkat(dirFd, name.c_str(), 0) == 0) return 0;
+  if (errno != EISDIR && errno != EPERM) return errno;
+  const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return errno;
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) return CloseAfterFailure(fd);
+  std::vector<std::string> names;
+  for (const dirent* item; (item = ::readdir(dir)) != nullptr;) {
+    const std::string_view entry = item->d_name;
+    if (entry != "." && entry != "..") names.emplace_back(entry);
+  }
+  int error = 0;
+  for (const std::string& inside : names) {
+    if (const int removed = RemoveTreeAt(::dirfd(dir), inside); removed != 0 && error == 0) {
+      error = removed;
+    }
+  }
+  ::closedir(dir);
+  if (error == 0 && ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0) error = errno;
+  return error;
 }
 
 int SyncFolder(int fd) { return ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno; }

@@ -53,6 +53,11 @@ inline FileId IdOf(const struct stat& status) {
 // Makes a symbolic link to `target` in `dirFd` at the first free name of the
 // same scheme (stem ""); never replaces anything.
 [[nodiscard]] int CreateTemporaryLinkAt(int dirFd, const std::string& target, std::string* name);
+// The same for a new folder (0700).
+[[nodiscard]] int MakeTemporaryFolderAt(int dirFd, const std::string& stem, std::string* name);
+// Removes `name` of `dirFd` and, for a folder, all below it, one folder
+// opened inside the other: a link is removed, never followed.
+[[nodiscard]] int RemoveTreeAt(int dirFd, const std::string& name);
 
 // The target of the symbolic link `name` in the open folder `fd`, whatever
 // its length; the link is read, never followed.

@@ -92,7 +92,11 @@ class BackupClass {
   // temporary files and the log are made inside it, never by path.
   const platform::Folder* archiveFolder = nullptr;
   std::wstring targetName;  // the target's name inside archiveFolder
-  std::wstring workName;    // archives: the temporary file's name, once made
+  // The temporary file an archive, or the staging folder a new folder copy,
+  // is written to, once made; put in place by the driver.
+  std::wstring workName;
+  // A folder copy that updates an existing one: a cancel keeps what it copied.
+  bool updatedInPlace = false;
   std::wstring password;
   int32_t compressionLevel = 0;
   bool testFiles = false;  // the target is read back after it was written

@@ -4,15 +4,23 @@
 // folders and never through a symbolic link, so nothing planted in the
 // target tree can send a copy elsewhere. The folders are made for their owner
 // only: a folder of someone else's that nobody else could enter stays closed
-// in the copy. Each copy is written as a temporary file in the top folder of
-// the target and renamed into place, so a killed run's leftovers are all in
-// one folder, where the next run removes them.
+// in the copy.
+//
+// A target that is not there yet is built in a staging folder of the run's
+// own beside it and renamed into place by the driver once the run has
+// succeeded, as an archive's work file is: a half-made copy never looks like
+// a backup, and each file is created at its name in a tree nobody else can
+// enter, which costs no more than cp -a. A target that is there is updated:
+// each copy is written under a temporary name in its own folder and renamed
+// over the old one, and a mark in the target says an update is under way,
+// so the sweep of a killed run's leftovers knows to look in every folder.
 #include <future>
 
 #include "log/run_log.h"
 #include "manifest/manifest_line.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
+#include "run/output_names.h"
 #include "run/backup_class.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
@@ -79,7 +87,8 @@ TargetCheck FolderTarget::CheckCopies(vxstl::BackupClass& run) {
   TargetCheck check;
   platform::FileSystem& fs = platform::Fs();
   platform::Folder root;
-  if (const int error = fs.MakeFolder(*run.archiveFolder, run.targetName, &root).code();
+  const std::wstring& written = run.workName.empty() ? run.targetName : run.workName;
+  if (const int error = fs.OpenSubfolder(*run.archiveFolder, written, nullptr, &root).code();
       error != 0) {
     check.unreadable = L"cannot be opened." + ErrorText(static_cast<uint32_t>(error));
     return check;
@@ -111,6 +120,16 @@ TargetCheck FolderTarget::CheckCopies(vxstl::BackupClass& run) {
   return check;
 }
 
+int FolderTarget::MarkUpdate(const platform::Folder& root, bool begun) {
+  platform::FileSystem& fs = platform::Fs();
+  platform::Folder own;
+  if (const int error = fs.MakeFolder(root, kManifestFolder, &own).code(); error != 0) return error;
+  if (!begun) return fs.RemoveFile(own, kUpdateMark).code();
+  std::unique_ptr<platform::FileStream> mark;
+  const int error = fs.CreateFile(own, kUpdateMark, &mark).code();
+  return error == EEXIST ? 0 : error;
+}
+
 uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
   platform::FileSystem& fs = platform::Fs();
   auto folderFailed = [&run](const std::wstring& path, int error) {
@@ -121,10 +140,18 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     return static_cast<uint32_t>(error);
   };
   platform::Folder root;
-  if (const int error = fs.MakeFolder(*run.archiveFolder, run.targetName, &root).code();
-      error != 0) {
-    return folderFailed(run.archivePath, error);
+  int opened = fs.OpenSubfolder(*run.archiveFolder, run.targetName, nullptr, &root).code();
+  const platform::CopyMode mode =
+      opened == ENOENT ? platform::CopyMode::kCreateNew : platform::CopyMode::kReplace;
+  if (mode == platform::CopyMode::kCreateNew) {
+    opened = fs.MakeTemporaryFolder(*run.archiveFolder, OutputNames::WorkStem(run.targetName),
+                                    &run.workName, &root)
+                 .code();
+  } else if (opened == 0) {
+    run.updatedInPlace = true;
+    opened = MarkUpdate(root, true);
   }
+  if (opened != 0) return folderFailed(run.archivePath, opened);
   SourceOpener sources;
   size_t number = 0;
   for (const ScannedFolder& folder : run.scan->results) {
@@ -148,8 +175,8 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
       platform::FileContent* content = &saved.content;
       const int error =
           sourceError != 0 ? sourceError
-          : file.IsLink()  ? fs.CopyLink(*source, name, file.id, *target, name, root, content).code()
-                          : fs.CopyFile(*source, name, file.id, *target, name, root, content).code();
+          : file.IsLink()  ? fs.CopyLink(*source, name, file.id, *target, name, mode, content).code()
+                          : fs.CopyFile(*source, name, file.id, *target, name, mode, content).code();
       saved.taken = error == 0;
       if (error != 0) {
         run.log.WriteLogFormat(L"Backup file %s failed.%s", run.archivePath + stored + name,
@@ -168,6 +195,8 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     }
   }
   if (!run.cancelRequested) WriteManifest(run, root);
+  // Every temporary of this run is gone: a copy that fails removes its own.
+  if (run.updatedInPlace) (void)MarkUpdate(root, false);
   return 0;
 }
 
@@ -175,11 +204,10 @@ void FolderTarget::WriteManifest(vxstl::BackupClass& run, const platform::Folder
   if (!run.manifest) return;
   platform::FileSystem& fs = platform::Fs();
   const std::string text = run.manifest();
-  // Written beside the copies' temporaries, so a killed run's half goes
-  // with the next run's sweep, and renamed into place whole.
+  // A killed run's half goes with the next run's sweep.
   platform::Folder own;
   platform::Status written = fs.MakeFolder(root, kManifestFolder, &own);
-  if (written.ok()) written = platform::WriteWholeFile(root, L"", own, kManifestFile, text);
+  if (written.ok()) written = platform::WriteWholeFile(own, L"", own, kManifestFile, text);
   if (written.ok()) return;
   run.log.WriteLogFormat(L"Write %s%s/%s failed.%s", run.archivePath, kManifestFolder,
                          kManifestFile, ErrorText(static_cast<uint32_t>(written.code())));

@@ -21,6 +21,9 @@ class FolderTarget final : public BackupTarget {
   // The task: 0, or the errno value when a target folder cannot be made.
   uint32_t CopyToFolderTask(vxstl::BackupClass& run);
   TargetCheck CheckCopies(vxstl::BackupClass& run);
+  // Sets (or, after the run, removes) the mark in the target `root` that an
+  // update is under way; 0 or an errno value.
+  static int MarkUpdate(const platform::Folder& root, bool begun);
   // The run's manifest as ".kelvane/manifest.jsonl" in the top folder `root`.
   void WriteManifest(vxstl::BackupClass& run, const platform::Folder& root);
 };

@@ -1,6 +1,9 @@
 #include "run/leftover_sweep.h"
 
+#include <functional>
+
 #include "log/run_log.h"
+#include "manifest/manifest_line.h"
 
 namespace kelvane {
 namespace {
@@ -11,13 +14,37 @@ bool IsRegularFile(const platform::DirectoryEntry& entry) {
   return entry.error == 0 && (entry.attributes & kNotRegular) == 0;
 }
 
+bool IsPlainFolder(const platform::DirectoryEntry& entry) {
+  return entry.error == 0 && (entry.attributes & platform::kAttributeDirectory) &&
+         !(entry.attributes & platform::kAttributeReparsePoint);
+}
+
+// The copies' temporaries in `folder` and, when `deep`, in every folder below
+// it (entered one inside the other, never through a link).
+void SweepCopies(const platform::Folder& folder, bool deep,
+                 const std::function<void(const platform::Folder&, const std::wstring&)>& remove) {
+  platform::FileSystem& fs = platform::Fs();
+  std::vector<platform::DirectoryEntry> inside;
+  if (!fs.ReadDirectory(folder, &inside).ok()) return;
+  for (const platform::DirectoryEntry& entry : inside) {
+    if (IsRegularFile(entry) && platform::IsTemporaryName(entry.name, L"")) {
+      remove(folder, entry.name);
+    } else if (deep && IsPlainFolder(entry)) {
+      platform::Folder below;
+      if (fs.OpenSubfolder(folder, entry.name, &entry.id, &below).ok()) {
+        SweepCopies(below, true, remove);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void SweepLeftovers(const platform::Folder& archiveFolder, const OutputNames& outputs,
                     RunLog& log) {
   platform::FileSystem& fs = platform::Fs();
   auto remove = [&fs, &log](const platform::Folder& folder, const std::wstring& name) {
-    if (fs.RemoveFile(folder, name).ok()) {
+    if (fs.RemoveTree(folder, name).ok()) {
       log.WriteLogFormat(L"Removed %s%s, left by an earlier run that did not end.", folder.path(),
                          name);
     }
@@ -25,20 +52,21 @@ void SweepLeftovers(const platform::Folder& archiveFolder, const OutputNames& ou
   std::vector<platform::DirectoryEntry> entries;
   if (!fs.ReadDirectory(archiveFolder, &entries).ok()) return;
   for (const platform::DirectoryEntry& entry : entries) {
-    if (IsRegularFile(entry) && outputs.IsTemporary(entry.name)) remove(archiveFolder, entry.name);
-    const bool plainFolder = (entry.attributes & platform::kAttributeDirectory) &&
-                             !(entry.attributes & platform::kAttributeReparsePoint);
-    if (!outputs.isFolderTarget() || !plainFolder || !outputs.IsTarget(entry.name)) continue;
-    platform::Folder target;
-    std::vector<platform::DirectoryEntry> inside;
-    if (!fs.OpenSubfolder(archiveFolder, entry.name, &entry.id, &target).ok() ||
-        !fs.ReadDirectory(target, &inside).ok()) {
+    const bool plainFolder = IsPlainFolder(entry);
+    if ((IsRegularFile(entry) || (plainFolder && outputs.isFolderTarget())) &&
+        outputs.IsTemporary(entry.name)) {
+      remove(archiveFolder, entry.name);
       continue;
     }
-    for (const platform::DirectoryEntry& file : inside) {
-      if (IsRegularFile(file) && platform::IsTemporaryName(file.name, L""))
-        remove(target, file.name);
-    }
+    if (!outputs.isFolderTarget() || !plainFolder || !outputs.IsTarget(entry.name)) continue;
+    platform::Folder target;
+    if (!fs.OpenSubfolder(archiveFolder, entry.name, &entry.id, &target).ok()) continue;
+    // An update that did not end may have left a copy in any folder.
+    platform::Folder own;
+    const bool marked =
+        fs.OpenSubfolder(target, kManifestFolder, nullptr, &own).ok() &&
+        fs.RemoveFile(own, kUpdateMark).ok();
+    SweepCopies(target, marked, remove);
   }
 }
 

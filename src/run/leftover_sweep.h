@@ -8,10 +8,11 @@ namespace kelvane {
 
 class RunLog;
 
-// Removes what killed runs of this job left: temporary archives in the archive
-// folder, temporary copies in the top folders of folder targets. Only names of
-// the program's own scheme, and only while the job's lock is held; each
-// removal is a line in `log`.
+// Removes what killed runs of this job left: temporary archives and staging
+// folders of new folder copies in the archive folder, temporary copies in the
+// top folders of folder targets, and in every folder of one whose update did
+// not end. Only names of the program's own scheme, never through a link, and
+// only while the job's lock is held; each removal is a line in `log`.
 void SweepLeftovers(const platform::Folder& archiveFolder, const OutputNames& outputs, RunLog& log);
 
 }  // namespace kelvane

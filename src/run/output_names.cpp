@@ -41,8 +41,7 @@ bool OutputNames::IsTemporary(std::wstring_view name) const {
   const size_t mark = name.rfind(L".kvn-");
   if (mark == std::wstring_view::npos) return false;
   const std::wstring_view stem = name.substr(1, mark - 1);
-  const bool ours =
-      stem == CatalogName() || IsManifest(stem) || (!isFolderTarget() && IsTarget(stem));
+  const bool ours = stem == CatalogName() || IsManifest(stem) || IsTarget(stem);
   return ours && platform::IsTemporaryName(name, name.substr(0, mark));
 }
 

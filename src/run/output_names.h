@@ -5,13 +5,15 @@
 //   .<name>.kvn-lock                    the lock that keeps two runs apart
 //   <name>[_YYYY-MM-DD_HH-MM]<ext>      the target: ext ".zip" or ".7z", or
 //                                       none for a folder target
-//   .<target>.kvn-<process>-<n>.tmp     an archive still being written
+//   .<target>.kvn-<process>-<n>.tmp     an archive still being written, or the
+//                                       staging folder of a new folder copy
 //   <target>.kvnman                     the target's manifest (run/manifest_file.h)
 //   .<target>.kvnman.kvn-<process>-<n>.tmp  a manifest still being written
 //   <name>.kvncat                       the change catalog (scan/change_catalog.h)
 //   .<name>.kvncat.kvn-<process>-<n>.tmp  a catalog still being written
 //
-// Inside a folder target, ".kvn-<process>-<n>.tmp" is a file being copied.
+// Inside a folder target, ".kvn-<process>-<n>.tmp" in any folder is a file
+// being copied, and ".kelvane/update-in-progress" marks an update under way.
 // Names are compared exactly, letter case included: on Linux a user's
 // "DAILY.ZIP" is not this job's "Daily.zip". All of it is pure text work.
 #pragma once

@@ -365,7 +365,9 @@ void RunDriver::VerifyTheTarget(RunState& state) {
   log_.WriteLogFormat(L"Check of %s: %lu files read back, %lu failed.", run.archivePath,
                       check.checked, report.verifyFailures);
   run.errorCount += report.verifyFailures;
-  if (!check.passed() && !run.workName.empty()) {
+  // A new folder copy that fails stands like an updated one, its failed
+  // files said and counted: it replaces nothing.
+  if (!check.passed() && !state.outputs->isFolderTarget()) {
     run.failureText = PrintFEx(texts_.GetText(L"verify_failed"), {run.archivePath, run.logPath});
     report.result = kResultVerifyFailed;
     state.keepLog = true;
@@ -424,6 +426,7 @@ void RunDriver::Finish(RunState& state) {
   state.scan.results.clear();
 
   if (runCancelled) {
+    report.partKept = run.updatedInPlace;
     if (!run.failureText.empty()) host_.ShowMessage(run.failureText, true);
     if (!run.workName.empty()) RemoveOrSay(state, run.workName);
     if (logError == 0 && !state.keepLog) RemoveOrSay(state, logName);
@@ -449,7 +452,7 @@ void RunDriver::Finish(RunState& state) {
 // What a run leaves that it cannot remove is said, never silently kept: a
 // temporary archive goes with the next run's sweep, a log stays as it is.
 void RunDriver::RemoveOrSay(RunState& state, const std::wstring& name) {
-  if (const int error = platform::Fs().RemoveFile(state.archiveFolder, name).code();
+  if (const int error = platform::Fs().RemoveTree(state.archiveFolder, name).code();
       error != 0 && error != ENOENT) {
     host_.ShowWarning(FormatText(L"Remove %s%s failed.%s", state.archiveFolder.path(), name,
                                  ErrorText(static_cast<uint32_t>(error))));

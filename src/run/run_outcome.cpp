@@ -31,10 +31,12 @@ std::vector<std::wstring> OutcomeLines(const RunReport& report, const LanguageTa
     }
     case RunOutcome::kAborted:
       // Only what applies: a run refused before it wrote anything changed
-      // nothing; a folder copy keeps what it copied; an archive is dropped.
+      // nothing; a folder copy it updated keeps what it copied; a new folder
+      // copy and an archive are dropped.
       if (!report.targetBegun) return {texts.GetText(L"console_aborted_before")};
+      if (report.partKept) return {texts.GetText(L"console_aborted_folder")};
       if (!report.archivePath.empty() && report.archivePath.back() == L'/') {
-        return {texts.GetText(L"console_aborted_folder")};
+        return {texts.GetText(L"console_aborted_new_folder")};
       }
       return {texts.GetText(L"console_aborted")};
     case RunOutcome::kJobUnreadable: return {texts.GetText(L"console_job_unreadable")};

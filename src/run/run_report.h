@@ -24,6 +24,7 @@ struct RunReport {
   uint64_t totalBytes = 0;
   uint32_t savedFiles = 0;   // files the target phase saved without error
   bool targetBegun = false;  // the target phase started writing
+  bool partKept = false;     // aborted, a folder copy updated in place keeps what it copied
   // Completed without a file to save (a quiet night of a dated incremental
   // job): the target stands, empty, as a restore point.
   bool nothingChanged() const { return outcome == RunOutcome::kCompleted && totalFiles == 0; }

@@ -192,6 +192,9 @@ TEST_F(HostileTreeTest, LeftoversOfKilledRunsAreRemoved) {
   WriteBytes(dir_.Native("out/Daily/.kvn-5-5.tmp"), "left by a killed folder run");
   WriteBytes(dir_.Native("out/Daily_2026-01-01_00-00/.kvn-5-6.tmp"), "left by a dated one");
   WriteBytes(dir_.Native("out/Daily/keep.tmp"), "a user's file");
+  WriteBytes(dir_.Native("out/.Daily_2026-01-02_00-00.kvn-5-7.tmp/deep/a.txt"), "half a copy");
+  WriteBytes(dir_.Native("out/Daily/deep/.kvn-5-8.tmp"), "left by an update");
+  WriteBytes(dir_.Native("out/Daily/.kelvane/update-in-progress"), "");
 
   job_.Type = kJobTypeZip;
   ASSERT_EQ(Run().outcome, RunOutcome::kCompleted);
@@ -210,7 +213,11 @@ TEST_F(HostileTreeTest, LeftoversOfKilledRunsAreRemoved) {
   std::vector<std::string> lines = LogLines(dir_.Native("out/Daily.log"));
   std::sort(lines.begin(), lines.end());
   EXPECT_EQ(lines, (std::vector<std::string>{
+                       "Removed " + dir_.Native("out/.Daily_2026-01-02_00-00.kvn-5-7.tmp") +
+                           ", left by an earlier run that did not end.",
                        "Removed " + dir_.Native("out/Daily/.kvn-5-5.tmp") +
+                           ", left by an earlier run that did not end.",
+                       "Removed " + dir_.Native("out/Daily/deep/.kvn-5-8.tmp") +
                            ", left by an earlier run that did not end.",
                        "Removed " + dir_.Native("out/Daily_2026-01-01_00-00/.kvn-5-6.tmp") +
                            ", left by an earlier run that did not end."}))

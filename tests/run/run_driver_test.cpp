@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <random>
@@ -179,6 +180,38 @@ TEST_F(ZipDriverTest, CancelAddsNoMoreFilesAndKeepsTheOlderArchive) {
   EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
 }
 
+// A new folder copy is built in a staging folder of its own: cancelled, it
+// leaves nothing, and a half-made copy never stands as a backup. A cancelled
+// update of an existing copy keeps what it copied, and says so.
+TEST_F(RunDriverTest, ACancelledNewFolderCopyLeavesNothingAndAnUpdateKeepsWhatItCopied) {
+  for (int i = 0; i < 40; ++i) WriteBytes(src_ + "/many/f" + std::to_string(i) + ".txt", "x");
+  test::FaultyFileSystem fs;
+  std::atomic<int> copied{0};
+  fs.failCopy = [&copied](const std::wstring& path) {
+    if (path.ends_with(L".txt") && ++copied >= 3) {
+      test::WaitUntil([] { return vxstl::runCancelled.load(); });
+    }
+    return 0;
+  };
+  host_.cancelWhen = [&copied] { return copied >= 3; };
+  RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kAborted);
+  EXPECT_EQ(OutcomeLines(report, texts_),
+            std::vector<std::wstring>{texts_.GetText(L"console_aborted_new_folder")});
+  EXPECT_EQ(test::NamesIn(dir_.Native("out")), std::vector<std::string>{});
+
+  host_.cancelled = false;
+  copied = -1000;
+  ASSERT_EQ(Run().outcome, RunOutcome::kCompleted);
+  copied = 0;
+  report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kAborted);
+  EXPECT_EQ(OutcomeLines(report, texts_),
+            std::vector<std::wstring>{texts_.GetText(L"console_aborted_folder")});
+  EXPECT_EQ(FilesBelow(Copied() + "/many").size(), 40u);
+  EXPECT_FALSE(PathExists(dir_.Native("out/Daily/.kelvane/update-in-progress")));
+}
+
 // A file rewritten while it is read is read once more, as it is then: its
 // entry holds one whole version, never the start of one and the rest of the
 // other.
@@ -203,28 +236,33 @@ TEST_F(ZipDriverTest, AFileChangedWhileItIsReadIsReadOnceMore) {
 }
 
 // The end line says only what applies: a run refused before it wrote
-// anything changed nothing, a folder copy keeps what it copied, an archive is
-// dropped; a run with no file to save says that nothing changed.
+// anything changed nothing, a folder copy it updated keeps what it copied, a
+// new folder copy and an archive are dropped; a run with no file to save says
+// that nothing changed.
 TEST(RunOutcomeTest, TheEndLineSaysOnlyWhatApplies) {
   const LanguageTable texts;
   struct Row {
     RunOutcome outcome;
-    bool begun;
+    bool begun, partKept;
     std::wstring target;
     uint32_t files;
     std::wstring line;
   } rows[] = {
-      {RunOutcome::kAborted, false, L"/b/Daily.zip", 0, texts.GetText(L"console_aborted_before")},
-      {RunOutcome::kAborted, true, L"/b/Daily/", 3, texts.GetText(L"console_aborted_folder")},
-      {RunOutcome::kAborted, true, L"/b/Daily.zip", 3, texts.GetText(L"console_aborted")},
-      {RunOutcome::kCompleted, true, L"/b/D_1.zip", 0,
+      {RunOutcome::kAborted, false, false, L"/b/Daily.zip", 0,
+       texts.GetText(L"console_aborted_before")},
+      {RunOutcome::kAborted, true, true, L"/b/Daily/", 3, texts.GetText(L"console_aborted_folder")},
+      {RunOutcome::kAborted, true, false, L"/b/Daily/", 3,
+       texts.GetText(L"console_aborted_new_folder")},
+      {RunOutcome::kAborted, true, false, L"/b/Daily.zip", 3, texts.GetText(L"console_aborted")},
+      {RunOutcome::kCompleted, true, false, L"/b/D_1.zip", 0,
        PrintFEx(texts.GetText(L"console_done_nothing"), {L"/b/D_1.zip"})},
-      {RunOutcome::kCompleted, true, L"/b/Daily/", 0,
+      {RunOutcome::kCompleted, true, false, L"/b/Daily/", 0,
        PrintFEx(texts.GetText(L"console_done_nothing_folder"), {L"/b/Daily/"})},
   };
   for (const Row& row : rows) {
     RunReport report;
     report.outcome = row.outcome;
+    report.partKept = row.partKept;
     report.targetBegun = row.begun;
     report.archivePath = row.target;
     report.totalFiles = report.savedFiles = row.files;

@@ -332,19 +332,23 @@ Status FaultyFileSystem::RemoveFile(const Folder& folder, const Name& name) {
   return Guarded(failRemove, folder.path() + name, [&] { return real_.RemoveFile(folder, name); });
 }
 
+Status FaultyFileSystem::RemoveTree(const Folder& folder, const Name& name) {
+  return Guarded(failRemove, folder.path() + name, [&] { return real_.RemoveTree(folder, name); });
+}
+
 Status FaultyFileSystem::CopyFile(const Folder& source, const Name& name,
                                   const platform::FileId& expected, const Folder& target,
-                                  const Name& targetName, const Folder& work, platform::FileContent* content) {
+                                  const Name& targetName, platform::CopyMode mode, platform::FileContent* content) {
   return Guarded(failCopy, source.path() + name, [&] {
-    return real_.CopyFile(source, name, expected, target, targetName, work, content);
+    return real_.CopyFile(source, name, expected, target, targetName, mode, content);
   });
 }
 
 Status FaultyFileSystem::CopyLink(const Folder& source, const Name& name,
                                   const platform::FileId& expected, const Folder& target,
-                                  const Name& targetName, const Folder& work, platform::FileContent* content) {
+                                  const Name& targetName, platform::CopyMode mode, platform::FileContent* content) {
   return Guarded(failCopy, source.path() + name, [&] {
-    return real_.CopyLink(source, name, expected, target, targetName, work, content);
+    return real_.CopyLink(source, name, expected, target, targetName, mode, content);
   });
 }
 

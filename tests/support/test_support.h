@@ -108,7 +108,7 @@ class FaultyFileSystem : public platform::FileSystem {
   Hook failOpenFile;  // OpenFile, OpenLink, OpenStream(kReadExisting), ReadLink
   Hook failCopy;      // CopyFile, CopyLink, by source path
   Hook failReadBack;  // ReadBack, by path
-  Hook failRemove;    // Remove, RemoveFile
+  Hook failRemove;    // Remove, RemoveFile, RemoveTree
   Hook failSync;      // Sync of any file or stream, SyncFileSystem (by folder)
   // Replace, Rename
   std::function<int(const std::wstring& source, const std::wstring& target)> failReplace;
@@ -132,6 +132,11 @@ class FaultyFileSystem : public platform::FileSystem {
   Status OpenSubfolder(const Folder& parent, const Name& name, const platform::FileId* expected,
                        Folder* folder) override;
   Status MakeFolder(const Folder& parent, const Name& name, Folder* folder) override;
+  Status MakeTemporaryFolder(const Folder& parent, const Name& stem, Name* name,
+                             Folder* folder) override {
+    return real_.MakeTemporaryFolder(parent, stem, name, folder);
+  }
+  Status RemoveTree(const Folder& folder, const Name& name) override;
   Status ReadDirectory(const Folder& folder,
                        std::vector<platform::DirectoryEntry>* entries) override;
   Status DescribeFolder(const Folder& folder, platform::DirectoryEntry* entry) override {
@@ -150,10 +155,10 @@ class FaultyFileSystem : public platform::FileSystem {
   Status ReadLink(const Folder& folder, const Name& name, std::string* target) override;
   Status RemoveFile(const Folder& folder, const Name& name) override;
   Status CopyFile(const Folder& source, const Name& name, const platform::FileId& expected,
-                  const Folder& target, const Name& targetName, const Folder& work,
+                  const Folder& target, const Name& targetName, platform::CopyMode mode,
                   platform::FileContent* content) override;
   Status CopyLink(const Folder& source, const Name& name, const platform::FileId& expected,
-                  const Folder& target, const Name& targetName, const Folder& work,
+                  const Folder& target, const Name& targetName, platform::CopyMode mode,
                   platform::FileContent* content) override;
   Status CopyFolderStatus(const Folder& source, const Folder& copy) override {
     return real_.CopyFolderStatus(source, copy);
