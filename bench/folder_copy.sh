@@ -15,8 +15,9 @@ source "$(dirname "$0")/prologue.sh"
 work=$base/folder-copy-$$
 mount_point=$work/fresh
 mkdir -p "$mount_point" "$work/disk"
-# Room for every run of both tools, twice over, and an inode for each file.
-truncate -s $(( (mib * 2 * runs * 2 + 1024) ))M "$work/fresh.img"
+# Room for every run of both tools, each file taking at least one 4 KiB
+# block, with half again to spare, and an inode for each file.
+truncate -s $(( (mib + files * 4 / 1024) * 2 * runs * 3 / 2 + 1024 ))M "$work/fresh.img"
 mkfs.ext4 -q -F -E nodiscard -N $(( files * 2 * runs * 2 + 10000 )) "$work/fresh.img"
 mount -o loop "$work/fresh.img" "$mount_point"
 trap 'umount "$mount_point"; rm -rf "$work"' EXIT
@@ -32,7 +33,7 @@ seconds() {  # COMMAND...: its wall time in seconds
 export XDG_CONFIG_HOME=$base/config
 echo "| $files files, $mib MiB | output on | cp -a (median) | kelvane (median) | ratio |"
 echo "|---|---|---:|---:|---:|"
-for place in fresh disk; do
+for place in ${PLACES:-fresh disk}; do
   out=$work/$place
   [ "$place" = fresh ] && out=$mount_point
   cp_times=()

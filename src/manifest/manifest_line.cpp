@@ -21,6 +21,25 @@ const char* TypeName(ManifestEntry::Type type) {
   return "file";
 }
 
+std::string Base64(std::string_view bytes) {
+  std::string text(BASE64_ENCODE_RAW_LENGTH(bytes.size()), '\0');
+  base64_encode_raw(text.data(), bytes.size(), reinterpret_cast<const uint8_t*>(bytes.data()));
+  return text;
+}
+
+bool FromBase64(const std::string& text, std::string* bytes) {
+  std::vector<uint8_t> decoded(BASE64_DECODE_LENGTH(text.size()) + 1);
+  base64_decode_ctx context;
+  base64_decode_init(&context);
+  size_t length = decoded.size();
+  if (!base64_decode_update(&context, &length, decoded.data(), text.size(), text.data()) ||
+      !base64_decode_final(&context)) {
+    return false;
+  }
+  bytes->assign(reinterpret_cast<const char*>(decoded.data()), length);
+  return true;
+}
+
 class LineWriter {
  public:
   explicit LineWriter(std::string* out) : out_(out) { out_->push_back('{'); }
@@ -36,13 +55,27 @@ class LineWriter {
   // Bytes that are not UTF-8 go under the key with "64" appended, in Base64.
   void Bytes(const char* key, std::string_view value) {
     if (platform::IsValidUtf8(value)) return Text(key, value);
-    std::string text(BASE64_ENCODE_RAW_LENGTH(value.size()), '\0');
-    base64_encode_raw(text.data(), value.size(), reinterpret_cast<const uint8_t*>(value.data()));
-    Text((std::string(key) + "64").c_str(), text);
+    Text((std::string(key) + "64").c_str(), Base64(value));
   }
   void Number(const char* key, int64_t value) {
     Key(key);
     *out_ += std::to_string(value);
+  }
+  // Names that are not UTF-8 cannot be a JSON member's name: left out.
+  void Attributes(const char* key, const platform::ExtendedAttributes& attributes) {
+    if (attributes.empty()) return;
+    Key(key);
+    out_->push_back('{');
+    bool first = true;
+    for (const auto& [name, value] : attributes) {
+      if (!platform::IsValidUtf8(name)) continue;
+      if (!first) out_->push_back(',');
+      first = false;
+      AppendJsonString(name, out_);
+      out_->push_back(':');
+      AppendJsonString(Base64(value), out_);
+    }
+    out_->push_back('}');
   }
 
  private:
@@ -76,17 +109,19 @@ class LineReader {
     if (!Text(key, value)) return false;
     const JsonNode* encoded = Find((std::string(key) + "64").c_str());
     if (!encoded) return true;
-    if (encoded->kind != JsonKind::kString) return false;
-    const std::string& text = encoded->stringValue;
-    std::vector<uint8_t> bytes(BASE64_DECODE_LENGTH(text.size()) + 1);
-    base64_decode_ctx context;
-    base64_decode_init(&context);
-    size_t length = bytes.size();
-    if (!base64_decode_update(&context, &length, bytes.data(), text.size(), text.data()) ||
-        !base64_decode_final(&context)) {
-      return false;
+    return encoded->kind == JsonKind::kString && FromBase64(encoded->stringValue, value);
+  }
+  bool Attributes(const char* key, platform::ExtendedAttributes* attributes) const {
+    const JsonNode* node = Find(key);
+    if (!node) return true;
+    if (node->kind != JsonKind::kObject) return false;
+    for (const auto& member : node->children) {
+      std::string value;
+      if (member->kind != JsonKind::kString || !FromBase64(member->stringValue, &value)) {
+        return false;
+      }
+      attributes->emplace_back(member->key, std::move(value));
     }
-    value->assign(reinterpret_cast<const char*>(bytes.data()), length);
     return true;
   }
   template <typename T>
@@ -137,6 +172,7 @@ void AppendEntryLine(const ManifestEntry& entry, std::string* out) {
   line.TextIfAny("user", entry.user);
   line.TextIfAny("group", entry.group);
   if (entry.type == ManifestEntry::Type::kLink) line.Bytes("target", entry.target);
+  line.Attributes("xattrs", entry.attributes);
   if (entry.hasDigest) line.Text("sha256", platform::HexText(entry.sha256));
   line.TextIfAny("archive", entry.archive);
   line.TextIfAny("archive_id", entry.archiveId);
@@ -164,6 +200,7 @@ bool ParseEntryLine(std::string_view line, ManifestEntry* entry) {
       !reader.Text("mode", &mode) || !reader.Number("uid", &entry->uid) ||
       !reader.Number("gid", &entry->gid) || !reader.Text("user", &entry->user) ||
       !reader.Text("group", &entry->group) || !reader.Bytes("target", &entry->target) ||
+      !reader.Attributes("xattrs", &entry->attributes) ||
       !reader.Text("sha256", &digest) || !reader.Text("archive", &entry->archive) ||
       !reader.Text("archive_id", &entry->archiveId)) {
     return false;

@@ -149,24 +149,10 @@ int CopyContents(int in, int out, const struct stat& status, Checksum& checksum)
 // (system.posix_acl_*). What the system does not let this user set, or the
 // target's file system cannot hold, is left out; any other failure is said.
 int CopyExtendedAttributes(int in, int out) {
-  std::vector<char> names(4096);
-  ssize_t length;
-  while ((length = ::flistxattr(in, names.data(), names.size())) < 0 && errno == ERANGE) {
-    names.resize(names.size() * 4);
-  }
-  if (length < 0) return errno == ENOTSUP ? 0 : errno;
-  std::vector<char> value(4096);
-  for (const char* name = names.data(); name < names.data() + length;
-       name += std::strlen(name) + 1) {
-    ssize_t size;
-    while ((size = ::fgetxattr(in, name, value.data(), value.size())) < 0 && errno == ERANGE) {
-      value.resize(value.size() * 4);
-    }
-    if (size < 0) {
-      if (errno == ENODATA) continue;  // removed meanwhile
-      return errno;
-    }
-    if (::fsetxattr(out, name, value.data(), static_cast<size_t>(size), 0) != 0 && errno != EPERM &&
+  ExtendedAttributes attributes;
+  if (const int error = ReadExtendedAttributes(in, &attributes); error != 0) return error;
+  for (const auto& [name, value] : attributes) {
+    if (::fsetxattr(out, name.c_str(), value.data(), value.size(), 0) != 0 && errno != EPERM &&
         errno != ENOTSUP && errno != EACCES) {
       return errno;
     }

@@ -40,4 +40,8 @@ int PosixFileStream::Sync() { return ::fsync(fd_) == 0 ? 0 : errno; }
 
 int PosixFileStream::Close() { return CloseDescriptor(fd_); }
 
+int PosixFileStream::ReadAttributes(ExtendedAttributes* attributes) {
+  return ReadExtendedAttributes(fd_, attributes);
+}
+
 }  // namespace kelvane::platform

@@ -18,6 +18,7 @@ class PosixFileStream final : public FileStream {
   int Status(FileStatus* status) override;
   int Sync() override;
   int Close() override;
+  int ReadAttributes(ExtendedAttributes* attributes) override;
 
  private:
   int fd_;

@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/content_hash.h"
@@ -62,6 +63,10 @@ struct FileContent {
   ContentDigest digest;
 };
 
+// Extended attributes by name ("user.origin", "system.posix_acl_access"),
+// their values as bytes.
+using ExtendedAttributes = std::vector<std::pair<std::string, std::string>>;
+
 // An open file: read from it, write to it (when it was made by the program),
 // at any position. One thread at a time. The destructor closes a file that is
 // still open and ignores the result.
@@ -80,6 +85,12 @@ class FileStream {
   [[nodiscard]] virtual int Status(FileStatus* status) = 0;
   [[nodiscard]] virtual int Sync() = 0;
   [[nodiscard]] virtual int Close() = 0;
+  // The file's extended attributes this user may read; a stream that is no
+  // file on disk has none.
+  [[nodiscard]] virtual int ReadAttributes(ExtendedAttributes* attributes) {
+    attributes->clear();
+    return 0;
+  }
 };
 
 class FileSystem {

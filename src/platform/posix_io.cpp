@@ -2,10 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -90,6 +92,30 @@ int CreateTemporaryLinkAt(int dirFd, const std::string& target, std::string* nam
     if (errno != EEXIST) return errno;
   }
   return EEXIST;
+}
+
+int ReadExtendedAttributes(int fd, ExtendedAttributes* attributes) {
+  attributes->clear();
+  std::vector<char> names(4096);
+  ssize_t length;
+  while ((length = ::flistxattr(fd, names.data(), names.size())) < 0 && errno == ERANGE) {
+    names.resize(names.size() * 4);
+  }
+  if (length < 0) return errno == ENOTSUP ? 0 : errno;
+  std::vector<char> value(4096);
+  for (const char* name = names.data(); name < names.data() + length;
+       name += std::strlen(name) + 1) {
+    ssize_t size;
+    while ((size = ::fgetxattr(fd, name, value.data(), value.size())) < 0 && errno == ERANGE) {
+      value.resize(value.size() * 4);
+    }
+    if (size < 0) {
+      if (errno == ENODATA) continue;  // removed meanwhile
+      return errno;
+    }
+    attributes->emplace_back(name, std::string(value.data(), static_cast<size_t>(size)));
+  }
+  return 0;
 }
 
 int MakeTemporaryFolderAt(int dirFd, const std::string& stem, std::string* name) {

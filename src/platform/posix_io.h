@@ -11,6 +11,7 @@
 
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
+#include "platform/file_system.h"
 
 namespace kelvane::platform {
 
@@ -53,6 +54,9 @@ inline FileId IdOf(const struct stat& status) {
 // Makes a symbolic link to `target` in `dirFd` at the first free name of the
 // same scheme (stem ""); never replaces anything.
 [[nodiscard]] int CreateTemporaryLinkAt(int dirFd, const std::string& target, std::string* name);
+// The extended attributes of the open file `fd` this user may read (as root
+// all of them, ACLs included); none where the file system has none.
+[[nodiscard]] int ReadExtendedAttributes(int fd, ExtendedAttributes* attributes);
 // The same for a new folder (0700).
 [[nodiscard]] int MakeTemporaryFolderAt(int dirFd, const std::string& stem, std::string* name);
 // Removes `name` of `dirFd` and, for a folder, all below it, one folder

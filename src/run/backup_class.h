@@ -39,6 +39,9 @@ namespace kelvane::vxstl {
 // not get in.
 struct SavedFile {
   platform::FileContent content;
+  // An archive's files: their extended attributes (as root, ACLs too), which
+  // only the manifest can keep.
+  platform::ExtendedAttributes attributes;
   bool taken = false;
 };
 

@@ -101,6 +101,7 @@ std::string ManifestText(const ManifestHeader& header, const vxstl::BackupClass&
           !ReadSavedTarget(sources, folder, file, saved.content.digest, &entry.target)) {
         continue;
       }
+      entry.attributes = saved.attributes;
       entry.hasDigest = true;
       entry.sha256 = saved.content.digest.sha256;
       entry.archive = header.archive;

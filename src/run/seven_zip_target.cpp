@@ -103,6 +103,7 @@ void ReadAhead(BackupClass& run, const ScannedPlaces& places, SourceOpener& sour
     std::unique_ptr<platform::FileStream> stream;
     int error = sources.Open(*place.folder, *place.file, &stream);
     if (error == 0) error = stream->Status(&saved.content.status);
+    if (error == 0) error = stream->ReadAttributes(&saved.attributes);
     platform::Sha256 hash;
     char buffer[1 << 16];
     for (size_t got = 1; error == 0 && got > 0;) {
@@ -153,14 +154,17 @@ uint32_t SevenZipTarget::Write(BackupClass& run) {
       record.fileFailed(index, files[index].fullPath, platform::kErrorChangedWhileRead);
       return;
     }
-    saved = {{status, digest}, true};
+    saved.content = {status, digest};
+    saved.taken = true;
   };
   record.openFile = [&](size_t index, std::unique_ptr<platform::FileStream>* stream) {
     std::lock_guard<std::mutex> hold(sourcesLock);
     const ScannedPlace& place = scanned[index];
     if (place.file) {
       if (run.HasFailed(*place.file)) return platform::kErrorChangedSinceScan;
-      return sources.Open(*place.folder, *place.file, stream);
+      const int opened = sources.Open(*place.folder, *place.file, stream);
+      return opened != 0 ? opened
+                         : (*stream)->ReadAttributes(&run.savedFiles[place.number].attributes);
     }
     ReadAhead(run, scanned, sources, [&](size_t refused, int error) {
       record.fileFailed(refused, files[refused].fullPath, error);

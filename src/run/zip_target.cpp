@@ -178,7 +178,8 @@ uint32_t ZipTarget::CopyToZipTask(BackupClass& run) {
               ZipAddFile(zipArchive_, *source, path.substr(start), &saved.content.digest).code());
         }
         // The entry has the version that was read last.
-        saved.taken = error == 0 && source->Status(&saved.content.status) == 0;
+        saved.taken = error == 0 && source->Status(&saved.content.status) == 0 &&
+                      source->ReadAttributes(&saved.attributes) == 0;
         if (error != 0) {
           run.log.WriteLogFormat(L"Backup file %s failed.%s", path, ErrorText(error));
           ++run.errorCount;

@@ -30,7 +30,7 @@ class ZipRunTest : public test::JobRunTest {
 
   // The manifest an archive holds is the one beside it, and each file's
   // digest in it is what sha256sum says of the source file.
-  void ExpectManifest(const std::string& inside, const std::string& beside) {
+  void ExpectManifest(const std::string& inside, const std::string& beside, bool attributes) {
     const std::string text = test::ReadBytes(inside);
     EXPECT_EQ(text, test::ReadBytes(beside));
     std::istringstream lines(text);
@@ -41,8 +41,12 @@ class ZipRunTest : public test::JobRunTest {
       ++files;
       Shell("sha256sum < '/" + entry.path + "'");
       EXPECT_EQ(output_.substr(0, 64), platform::HexText(entry.sha256)) << entry.path;
+      if (attributes && entry.path.ends_with("/a.txt")) {
+        EXPECT_EQ(entry.attributes,
+                  (platform::ExtendedAttributes{{"user.origin", "kelvane"}}));
+      }
     }
-    EXPECT_EQ(files, 8u);
+    EXPECT_EQ(files, 9u);
   }
 };
 
@@ -62,15 +66,20 @@ TEST_F(ZipRunTest, ArchivesExtractToExactlyTheSelectedFiles) {
   File(".hidden.txt", "taken on request\n");
   File("deep/a/b/c/d/e.bin", std::string(100000, '\x01'));
   File("skip.log", "black-listed\n");
+  File("README", "no extension\n");
   ASSERT_EQ(Shell("cd src && ln -s a.txt rel.lnk && ln -s /etc/hostname abs.lnk && "
                   "ln -s deep linked.dir && mkdir empty && chmod 750 Grüße && "
-                  "touch -d 2021-02-03 empty Grüße && touch -d '2022-03-04 05:06:07.123' a.txt"),
+                  "touch -d 2021-02-03 empty Grüße && chmod 640 a.txt && "
+                  "touch -d '2022-03-04 05:06:07.123' a.txt"),
             0);
+  // Where the file system holds user attributes, the manifest keeps them.
+  const bool attributes = Shell("setfattr -n user.origin -v kelvane src/a.txt") == 0;
   const bool root = ::geteuid() == 0;
   if (root) {
     ASSERT_EQ(::chown((src_ + "/a.txt").c_str(), 1234, 2345), 0);
   }
   job_.IncludeHiddenFiles = job_.IncludeLinks = job_.TestFiles = true;
+  job_.SkipFilesWithoutExtension = false;
   ASSERT_EQ(Shell("cp -a '" + src_ + "' expected && rm expected/skip.log && touch -r src expected"),
             0)
       << output_;
@@ -107,10 +116,10 @@ TEST_F(ZipRunTest, ArchivesExtractToExactlyTheSelectedFiles) {
     ExpectSameTree(dir_.Native("expected"), dir_.Native(row.into) + src_, row.owners,
                    row.linkTimes);
     ExpectManifest(dir_.Native(row.into) + "/.kelvane/manifest.jsonl",
-                   out_ + "/" + row.archive + ".kvnman");
+                   out_ + "/" + row.archive + ".kvnman", attributes);
     EXPECT_EQ(test::LogLines(out_ + "/Daily.log"),
               std::vector<std::string>{"Check of " + out_ + "/" + row.archive +
-                                       ": 11 files read back, 0 failed."});
+                                       ": 12 files read back, 0 failed."});
     EXPECT_FALSE(test::HoldsTemporary(out_, "." + row.archive));
   }
 }

@@ -24,6 +24,8 @@ ManifestEntry Entry(Type type, std::string path, std::string target = {}) {
   entry.user = "jörg";
   entry.group = "staff";
   if (type == Type::kFile) {
+    entry.attributes = {{"user.origin", "kelvane"},
+                        {"system.posix_acl_access", std::string("\x02\0\0\0\x01\0\x06\0", 8)}};
     entry.hasDigest = true;
     entry.sha256 = platform::DigestOf("content").sha256;
     entry.archive = "Daily_2026-12-07_03-00.zip";
@@ -44,6 +46,7 @@ void ExpectSame(const ManifestEntry& a, const ManifestEntry& b) {
   EXPECT_EQ(a.user, b.user);
   EXPECT_EQ(a.group, b.group);
   EXPECT_EQ(a.target, b.target);
+  EXPECT_EQ(a.attributes, b.attributes);
   EXPECT_EQ(a.hasDigest, b.hasDigest);
   EXPECT_EQ(a.sha256, b.sha256);
   EXPECT_EQ(a.archive, b.archive);
@@ -117,6 +120,8 @@ TEST(ManifestLineTest, DamagedLinesAreRefused) {
       R"({"path":"a","type":"file","mode":"0644","uid":"0"})",
       R"({"path":"a","type":"file","mode":"0644","sha256":"abc"})",
       R"({"path64":"***","type":"file","mode":"0644"})",
+      R"({"path":"a","type":"file","mode":"0644","xattrs":{"user.a":"***"}})",
+      R"({"path":"a","type":"file","mode":"0644","xattrs":["user.a"]})",
   };
   for (const std::string& line : lines) {
     ManifestEntry entry;
