@@ -26,6 +26,33 @@ int SaveManifest(const platform::Folder& archiveFolder, const std::wstring& targ
   return platform::WriteWholeFile(archiveFolder, L"." + name, archiveFolder, name, text).code();
 }
 
+std::optional<bool> ManifestListsFiles(const platform::Folder& archiveFolder,
+                                       const std::vector<platform::DirectoryEntry>& entries,
+                                       const std::wstring& targetName) {
+  std::unique_ptr<platform::FileStream> stream;
+  if (!OpenTrustedFile(archiveFolder, entries, targetName + kManifestSuffix, &stream).ok()) {
+    return std::nullopt;
+  }
+  bool first = true;
+  bool lists = false;
+  int error = 0;
+  const platform::Status read = ReadEachLine(
+      *stream, kLongestLine,
+      [&](std::string_view line) {
+        ManifestHeader header;
+        ManifestEntry entry;
+        const bool good = first ? ParseHeaderLine(line, &header) : ParseEntryLine(line, &entry);
+        lists = !first && good && entry.type != ManifestEntry::Type::kFolder;
+        first = false;
+        // The first file is the answer: reading stops there.
+        return good && !lists ? platform::Status() : platform::Status::Error(ECANCELED, L"");
+      },
+      &error);
+  if (lists) return true;
+  if (!read.ok()) return std::nullopt;
+  return false;
+}
+
 std::string KeptFileLines(const platform::Folder& archiveFolder, const ChangeCatalog& catalog,
                           const ManifestHeader& header, RunLog& log, std::wstring* base) {
   // The stored paths each archive is asked for: the catalog's full paths

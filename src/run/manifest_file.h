@@ -3,8 +3,10 @@
 // from the manifests of earlier runs.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelvane {
 
@@ -13,13 +15,20 @@ struct ManifestHeader;
 class RunLog;
 namespace platform {
 class Folder;
-}
+struct DirectoryEntry;
+}  // namespace platform
 
 // Writes `text` as the manifest of `targetName`: a temporary file renamed
 // over the old one, so a killed run never leaves half a manifest under the
 // name. 0 or the error number.
 int SaveManifest(const platform::Folder& archiveFolder, const std::wstring& targetName,
                  std::string_view text);
+
+// Whether the manifest beside `targetName` (listed in `entries`) lists a
+// file or link; none when there is no manifest to believe.
+std::optional<bool> ManifestListsFiles(const platform::Folder& archiveFolder,
+                                       const std::vector<platform::DirectoryEntry>& entries,
+                                       const std::wstring& targetName);
 
 // The lines of the files the scan found unchanged (those `catalog` confirmed),
 // each from the manifest of the archive that holds it, and in `*base` the

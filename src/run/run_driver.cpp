@@ -261,7 +261,10 @@ bool RunDriver::KeepsTheOlderArchive(RunState& state) {
     if (entry.name != state.run.targetName || (entry.attributes & platform::kAttributeDirectory)) {
       continue;
     }
-    if (!state.target->HoldsFiles(state.archiveFolder, entry)) return false;
+    // The manifest says; an archive made before manifests is asked itself.
+    const std::optional<bool> listed =
+        ManifestListsFiles(state.archiveFolder, entries, state.run.targetName);
+    if (!(listed ? *listed : state.target->HoldsFiles(state.archiveFolder, entry))) return false;
     state.run.failureText =
         PrintFEx(texts_.GetText(L"no_files_archive_kept"), {state.run.archivePath});
     log_.WriteLogLine(state.run.failureText);

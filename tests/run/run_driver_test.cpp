@@ -274,7 +274,7 @@ TEST(RunOutcomeTest, TheEndLineSaysOnlyWhatApplies) {
 // An include folder that is there but empty (a disk that is not mounted)
 // never turns the archive a full run replaces into an empty one: the run ends
 // with status 2 and says why. A first run, or a dated one, has nothing to
-// lose and makes its empty archive.
+// lose and makes its empty archive, and so has a run that would replace one.
 TEST_F(RunDriverTest, AnEmptiedSourceKeepsTheArchiveItWouldEmpty) {
   for (const uint32_t type : {kJobTypeZip, kJobTypeSevenZip}) {
     job_.Type = type;
@@ -295,6 +295,8 @@ TEST_F(RunDriverTest, AnEmptiedSourceKeepsTheArchiveItWouldEmpty) {
         << name;
     std::filesystem::remove(archive);
     EXPECT_EQ(Run().outcome, RunOutcome::kCompleted) << name << ": nothing to lose";
+    // That archive holds only its manifest: nothing to keep either.
+    EXPECT_EQ(Run().outcome, RunOutcome::kCompleted) << name << ": replaces an empty one";
     job_.AddDate = true;
     EXPECT_EQ(Run().outcome, RunOutcome::kCompleted) << name << ": dated";
     std::filesystem::remove_all(dir_.Native("out"));
