@@ -200,9 +200,8 @@ bool ParseEntryLine(std::string_view line, ManifestEntry* entry) {
       !reader.Text("mode", &mode) || !reader.Number("uid", &entry->uid) ||
       !reader.Number("gid", &entry->gid) || !reader.Text("user", &entry->user) ||
       !reader.Text("group", &entry->group) || !reader.Bytes("target", &entry->target) ||
-      !reader.Attributes("xattrs", &entry->attributes) ||
-      !reader.Text("sha256", &digest) || !reader.Text("archive", &entry->archive) ||
-      !reader.Text("archive_id", &entry->archiveId)) {
+      !reader.Attributes("xattrs", &entry->attributes) || !reader.Text("sha256", &digest) ||
+      !reader.Text("archive", &entry->archive) || !reader.Text("archive_id", &entry->archiveId)) {
     return false;
   }
   if (type == "file") {

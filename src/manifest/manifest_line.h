@@ -57,7 +57,7 @@ struct ManifestEntry {
   uint32_t mode = 0;  // permission bits, 07777
   uint32_t uid = 0;
   uint32_t gid = 0;
-  std::string user;   // names of uid and gid on the system that made the backup
+  std::string user;  // names of uid and gid on the system that made the backup
   std::string group;
   std::string target;  // a link's target, as bytes
   // An archived file's extended attributes (as root, its ACLs too), each

@@ -218,7 +218,8 @@ class FileSystem {
   // pages are written out and dropped from the cache first, so this is not a
   // read of memory) and gives the SHA-256 of its contents; of a symbolic link,
   // that of its target's text.
-  virtual Status ReadBack(const Folder& folder, const std::wstring& name, ContentDigest* digest) = 0;
+  virtual Status ReadBack(const Folder& folder, const std::wstring& name,
+                          ContentDigest* digest) = 0;
 };
 
 // The one naming scheme of the program's temporary files (CreateTemporary):

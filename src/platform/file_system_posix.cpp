@@ -345,8 +345,8 @@ class PosixCalls {
                FileContent* content) {
     std::string sourceName, copyName;
     if (!NativeName(name, &sourceName) || !NativeName(targetName, &copyName)) return EINVAL;
-    return CopyRegularFile(source.handle(), sourceName, expected, target.handle(), copyName,
-                           mode, content);
+    return CopyRegularFile(source.handle(), sourceName, expected, target.handle(), copyName, mode,
+                           content);
   }
 
   int CopyLink(const Folder& source, const std::wstring& name, const FileId& expected,
@@ -354,8 +354,8 @@ class PosixCalls {
                FileContent* content) {
     std::string sourceName, copyName;
     if (!NativeName(name, &sourceName) || !NativeName(targetName, &copyName)) return EINVAL;
-    return CopyScannedLink(source.handle(), sourceName, expected, target.handle(), copyName,
-                           mode, content);
+    return CopyScannedLink(source.handle(), sourceName, expected, target.handle(), copyName, mode,
+                           content);
   }
 
   int CopyFolderStatus(const Folder& source, const Folder& copy) {

@@ -11,7 +11,6 @@
 
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
-#include "platform/file_system.h"
 
 namespace kelvane::platform {
 

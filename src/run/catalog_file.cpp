@@ -57,8 +57,8 @@ void LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& outpu
   try {
     catalog->BeginParse();
     damage = ReadEachLine(
-        *stream, kLongestLine, [catalog](std::string_view line) { return catalog->ParseLine(line); },
-        &error);
+        *stream, kLongestLine,
+        [catalog](std::string_view line) { return catalog->ParseLine(line); }, &error);
     if (damage.ok()) damage = catalog->EndParse();
   } catch (const std::bad_alloc&) {
     catalog->BeginParse();

@@ -82,7 +82,8 @@ EntryReading CheckReading(EntryCheck& check, const std::atomic<bool>& stop) {
     // A folder's entry has no bytes to check.
     if (entry.type == EntryType::kFolder) return nullptr;
     return std::make_unique<VerdictSink>(
-        [&check, name = entry.name](const std::wstring& why, const platform::ContentDigest& digest) {
+        [&check, name = entry.name](const std::wstring& why,
+                                    const platform::ContentDigest& digest) {
           if (why.empty()) {
             check.Good(name, digest);
           } else {

@@ -50,9 +50,9 @@ class EntryCheck {
   };
   // By stored name.
   std::unordered_map<std::string, Expected> expected_;  // guarded by lock_
-  std::unordered_set<std::string> failed_;          // of files that failed
-  std::string manifestName_;                        // empty without a manifest
-  TargetCheck result_;                              // guarded by lock_
+  std::unordered_set<std::string> failed_;              // of files that failed
+  std::string manifestName_;                            // empty without a manifest
+  TargetCheck result_;                                  // guarded by lock_
 };
 
 // Reading an archive's entries as a check: each entry read into a sink that

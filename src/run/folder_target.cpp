@@ -20,8 +20,8 @@
 #include "manifest/manifest_line.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
-#include "run/output_names.h"
 #include "run/backup_class.h"
+#include "run/output_names.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
 #include "util/error_text.h"
@@ -175,8 +175,9 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
       platform::FileContent* content = &saved.content;
       const int error =
           sourceError != 0 ? sourceError
-          : file.IsLink()  ? fs.CopyLink(*source, name, file.id, *target, name, mode, content).code()
-                          : fs.CopyFile(*source, name, file.id, *target, name, mode, content).code();
+          : file.IsLink()
+              ? fs.CopyLink(*source, name, file.id, *target, name, mode, content).code()
+              : fs.CopyFile(*source, name, file.id, *target, name, mode, content).code();
       saved.taken = error == 0;
       if (error != 0) {
         run.log.WriteLogFormat(L"Backup file %s failed.%s", run.archivePath + stored + name,

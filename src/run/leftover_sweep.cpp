@@ -63,9 +63,8 @@ void SweepLeftovers(const platform::Folder& archiveFolder, const OutputNames& ou
     if (!fs.OpenSubfolder(archiveFolder, entry.name, &entry.id, &target).ok()) continue;
     // An update that did not end may have left a copy in any folder.
     platform::Folder own;
-    const bool marked =
-        fs.OpenSubfolder(target, kManifestFolder, nullptr, &own).ok() &&
-        fs.RemoveFile(own, kUpdateMark).ok();
+    const bool marked = fs.OpenSubfolder(target, kManifestFolder, nullptr, &own).ok() &&
+                        fs.RemoveFile(own, kUpdateMark).ok();
     SweepCopies(target, marked, remove);
   }
 }

@@ -84,7 +84,7 @@ std::string KeptFileLines(const platform::Folder& archiveFolder, const ChangeCat
             if (first) {
               first = false;
               return ParseHeaderLine(line, &theirs) ? platform::Status()
-                                                  : platform::Status::Error(EINVAL, L"no header");
+                                                    : platform::Status::Error(EINVAL, L"no header");
             }
             if (!ParseEntryLine(line, &entry)) return platform::Status::Error(EINVAL, L"a line");
             if (entry.type == ManifestEntry::Type::kFolder || paths.erase(entry.path) == 0) {
@@ -106,9 +106,10 @@ std::string KeptFileLines(const platform::Folder& archiveFolder, const ChangeCat
                          read.context());
     }
     if (!paths.empty()) {
-      log.WriteLogFormat(L"Manifest %s%s does not list %lu unchanged files it holds: they are "
-                         L"not in this run's manifest.",
-                         archiveFolder.path(), name, paths.size());
+      log.WriteLogFormat(
+          L"Manifest %s%s does not list %lu unchanged files it holds: they are "
+          L"not in this run's manifest.",
+          archiveFolder.path(), name, paths.size());
     }
   }
   return lines;

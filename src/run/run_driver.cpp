@@ -291,9 +291,7 @@ void RunDriver::PrepareTheManifest(RunState& state) {
     header.base = platform::ToUtf8(base);
   }
   // A run that needs no earlier archive is a full one, whatever it took.
-  header.kind = header.base.empty()  ? "full"
-                : job.ArchiveBitSet ? "incremental"
-                                    : "differential";
+  header.kind = header.base.empty() ? "full" : job.ArchiveBitSet ? "incremental" : "differential";
   // Made once; the check after the backup asks again.
   state.run.manifest = [&state] {
     if (state.manifestText.empty()) {
@@ -333,8 +331,7 @@ void RunDriver::WriteTheTarget(RunState& state) {
     }
   }
   if (!runCancelled && !state.manifestText.empty()) {
-    if (const int error =
-            SaveManifest(state.archiveFolder, run.targetName, state.manifestText);
+    if (const int error = SaveManifest(state.archiveFolder, run.targetName, state.manifestText);
         error != 0) {
       log_.WriteLogFormat(L"Write manifest %s%s%s failed.%s", state.archiveFolder.path(),
                           run.targetName, kManifestSuffix, ErrorText(static_cast<uint32_t>(error)));

@@ -75,7 +75,8 @@ std::string ManifestText(const ManifestHeader& header, const vxstl::BackupClass&
   };
   size_t number = 0;
   for (const ScannedFolder& folder : run.scan->results) {
-    const std::string stored = platform::ToNative(folder.path.substr(vxstl::StoredPathStart(folder.path)));
+    const std::string stored =
+        platform::ToNative(folder.path.substr(vxstl::StoredPathStart(folder.path)));
     if (!stored.empty()) {
       ManifestEntry entry;
       entry.type = Type::kFolder;

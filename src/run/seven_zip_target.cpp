@@ -10,9 +10,9 @@
 #include "log/run_log.h"
 #include "manifest/manifest_line.h"
 #include "platform/clock.h"
+#include "platform/file_attributes.h"
 #include "platform/memory_stream.h"
 #include "platform/system_error.h"
-#include "platform/file_attributes.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/entry_check.h"
@@ -79,9 +79,8 @@ size_t ListItems(const BackupClass& run, std::vector<FilePathInfoEx>* items,
     // Its size is not known before the library asks for it; the library
     // keeps what it reads, but asks nothing of an item of size 0.
     const uint64_t estimate = 256 + 256 * static_cast<uint64_t>(items->size());
-    items->push_back(FilePathInfoEx{kManifestFile, now, now, now, estimate,
-                                    unix | (0100600u << 16), false, folder + L"/" + kManifestFile,
-                                    1});
+    items->push_back(FilePathInfoEx{kManifestFile, now, now, now, estimate, unix | (0100600u << 16),
+                                    false, folder + L"/" + kManifestFile, 1});
     places->resize(items->size());
     folders += 2;
   }

@@ -15,8 +15,8 @@ platform::Status OpenTrustedFile(const platform::Folder& folder,
     if (entry.name == name) file = &entry;
   }
   if (!file) return platform::Status::Error(ENOENT, L"not found");
-  constexpr uint32_t kNotPlain = platform::kAttributeReparsePoint | platform::kAttributeDevice |
-                                 platform::kAttributeDirectory;
+  constexpr uint32_t kNotPlain =
+      platform::kAttributeReparsePoint | platform::kAttributeDevice | platform::kAttributeDirectory;
   if (file->error != 0 || (file->attributes & kNotPlain) != 0) {
     return refuse(L"is not a plain file");
   }
@@ -24,7 +24,8 @@ platform::Status OpenTrustedFile(const platform::Folder& folder,
   if (!platform::Fs().DescribeFolder(folder, &own).ok() || !platform::OnlyTrustedCanWrite(own)) {
     return refuse(L"lies in a folder other users may write to");
   }
-  if (!platform::OnlyTrustedCanWrite(*file)) return refuse(L"may have been written by another user");
+  if (!platform::OnlyTrustedCanWrite(*file))
+    return refuse(L"may have been written by another user");
   const uint64_t memory = platform::PhysicalMemoryBytes();
   if (memory != 0 && file->size > memory / 4) {
     return platform::Status::Error(ENOMEM, L"is larger than this machine can read");
@@ -46,8 +47,8 @@ platform::Status ReadEachLine(platform::FileStream& stream, size_t longest,
   for (;;) {
     size_t got = 0;
     if ((*readError = stream.Read(buffer, sizeof buffer, &got)) != 0) {
-      return platform::Status::Error(*readError, L"cannot be read." +
-                                                     ErrorText(static_cast<uint32_t>(*readError)));
+      return platform::Status::Error(
+          *readError, L"cannot be read." + ErrorText(static_cast<uint32_t>(*readError)));
     }
     if (got == 0) break;
     for (std::string_view rest(buffer, got); !rest.empty();) {

@@ -94,8 +94,8 @@ bool ScanContext::HasArchiveBit(std::string_view nativeFolder, const DirectoryEn
 }
 
 ScanContext::FileVerdict ScanContext::TakesFile(int32_t taskNumber, const std::wstring& folder,
-                                               std::string_view nativeFolder,
-                                               const DirectoryEntry& file) {
+                                                std::string_view nativeFolder,
+                                                const DirectoryEntry& file) {
   const uint32_t a = file.attributes;
   auto skip = [&](const wchar_t* reason) {
     if (Logs(kScanLogFiles)) {

@@ -102,9 +102,8 @@ Bytes Unpacked(const Entry& entry) {
   Bytes bytes = entry.stored ? entry.data : Inflate(entry.data);
   EXPECT_TRUE(entry.ended);
   EXPECT_EQ(entry.crc, Crc(bytes));
-  EXPECT_EQ(entry.digest,
-            platform::DigestOf(std::string_view(reinterpret_cast<const char*>(bytes.data()),
-                                                bytes.size())));
+  EXPECT_EQ(entry.digest, platform::DigestOf(std::string_view(
+                              reinterpret_cast<const char*>(bytes.data()), bytes.size())));
   return bytes;
 }
 

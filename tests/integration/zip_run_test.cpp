@@ -42,8 +42,7 @@ class ZipRunTest : public test::JobRunTest {
       Shell("sha256sum < '/" + entry.path + "'");
       EXPECT_EQ(output_.substr(0, 64), platform::HexText(entry.sha256)) << entry.path;
       if (attributes && entry.path.ends_with("/a.txt")) {
-        EXPECT_EQ(entry.attributes,
-                  (platform::ExtendedAttributes{{"user.origin", "kelvane"}}));
+        EXPECT_EQ(entry.attributes, (platform::ExtendedAttributes{{"user.origin", "kelvane"}}));
       }
     }
     EXPECT_EQ(files, 9u);

@@ -1,9 +1,9 @@
+#include "manifest/manifest_line.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "manifest/manifest_line.h"
 
 namespace kelvane {
 namespace {
@@ -111,9 +111,9 @@ TEST(ManifestLineTest, DamagedLinesAreRefused) {
       "",
       "not json",
       "[1,2]",
-      R"({"type":"file"})",                                  // no path
-      R"({"path":"a","type":"socket","mode":"0644"})",       // unknown type
-      R"({"path":"a","type":"file","mode":"9"})",            // not octal
+      R"({"type":"file"})",                             // no path
+      R"({"path":"a","type":"socket","mode":"0644"})",  // unknown type
+      R"({"path":"a","type":"file","mode":"9"})",       // not octal
       R"({"path":"a","type":"file","mode":"0644","size":-1})",
       R"({"path":"a","type":"file","mode":"0644","size":1.5})",
       R"({"path":"a","type":"file","mode":"0644","mtime_ns":1000000000})",

@@ -211,10 +211,10 @@ TEST_F(FolderTest, CopiesKeepTheirOwnerOrLoseTheirSetIdBits) {
   Folder src, asRoot;
   ASSERT_EQ(Open("src", &src), 0);
   ASSERT_EQ(Open("as-root", &asRoot), 0);
-  ASSERT_EQ(
-      fs_.CopyFile(src, L"theirs", IdOf("src/theirs"), asRoot, L"theirs",
-                   platform::CopyMode::kReplace, nullptr).code(),
-      0);
+  ASSERT_EQ(fs_.CopyFile(src, L"theirs", IdOf("src/theirs"), asRoot, L"theirs",
+                         platform::CopyMode::kReplace, nullptr)
+                .code(),
+            0);
   struct stat copy;
   ASSERT_EQ(::stat(Path("as-root/theirs").c_str(), &copy), 0);
   EXPECT_EQ(copy.st_uid, kNobody);
@@ -226,13 +226,12 @@ TEST_F(FolderTest, CopiesKeepTheirOwnerOrLoseTheirSetIdBits) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     Folder target;
-    const int status =
-        ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0 ? 100
-        : Open("as-nobody", &target) != 0
-            ? 101
-            : fs_.CopyFile(src, L"roots", IdOf("src/roots"), target, L"roots",
-                            platform::CopyMode::kReplace, nullptr)
-                  .code();
+    const int status = ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0 ? 100
+                       : Open("as-nobody", &target) != 0
+                           ? 101
+                           : fs_.CopyFile(src, L"roots", IdOf("src/roots"), target, L"roots",
+                                          platform::CopyMode::kReplace, nullptr)
+                                 .code();
     ::_exit(status);
   }
   int status = 0;
@@ -246,7 +245,8 @@ TEST_F(FolderTest, CopiesKeepTheirOwnerOrLoseTheirSetIdBits) {
   ASSERT_EQ(::rename(Path("src/roots").c_str(), Path("src/old").c_str()), 0);
   WriteBytes(Path("src/roots"), "replaced");
   EXPECT_EQ(fs_.CopyFile(src, L"roots", IdOf("src/old"), asRoot, L"roots",
-                         platform::CopyMode::kReplace, nullptr).code(),
+                         platform::CopyMode::kReplace, nullptr)
+                .code(),
             kErrorChangedSinceScan);
   EXPECT_FALSE(test::PathExists(Path("as-root/roots")));
 }

@@ -202,9 +202,8 @@ TEST_F(HostileTreeTest, LeftoversOfKilledRunsAreRemoved) {
   ASSERT_EQ(Run().outcome, RunOutcome::kCompleted);
 
   std::vector<std::string> expected = others;
-  expected.insert(expected.end(),
-                  {"Daily", "Daily.kvncat", "Daily.kvnman", "Daily.log", "Daily.zip",
-                   "Daily.zip.kvnman", "Daily_2026-01-01_00-00"});
+  expected.insert(expected.end(), {"Daily", "Daily.kvncat", "Daily.kvnman", "Daily.log",
+                                   "Daily.zip", "Daily.zip.kvnman", "Daily_2026-01-01_00-00"});
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(test::NamesIn(dir_.Native("out")), expected);
   EXPECT_EQ(test::NamesIn(dir_.Native("out/Daily_2026-01-01_00-00")), std::vector<std::string>{});

@@ -338,7 +338,8 @@ Status FaultyFileSystem::RemoveTree(const Folder& folder, const Name& name) {
 
 Status FaultyFileSystem::CopyFile(const Folder& source, const Name& name,
                                   const platform::FileId& expected, const Folder& target,
-                                  const Name& targetName, platform::CopyMode mode, platform::FileContent* content) {
+                                  const Name& targetName, platform::CopyMode mode,
+                                  platform::FileContent* content) {
   return Guarded(failCopy, source.path() + name, [&] {
     return real_.CopyFile(source, name, expected, target, targetName, mode, content);
   });
@@ -346,13 +347,15 @@ Status FaultyFileSystem::CopyFile(const Folder& source, const Name& name,
 
 Status FaultyFileSystem::CopyLink(const Folder& source, const Name& name,
                                   const platform::FileId& expected, const Folder& target,
-                                  const Name& targetName, platform::CopyMode mode, platform::FileContent* content) {
+                                  const Name& targetName, platform::CopyMode mode,
+                                  platform::FileContent* content) {
   return Guarded(failCopy, source.path() + name, [&] {
     return real_.CopyLink(source, name, expected, target, targetName, mode, content);
   });
 }
 
-Status FaultyFileSystem::ReadBack(const Folder& folder, const Name& name, platform::ContentDigest* digest) {
+Status FaultyFileSystem::ReadBack(const Folder& folder, const Name& name,
+                                  platform::ContentDigest* digest) {
   return Guarded(failReadBack, folder.path() + name,
                  [&] { return real_.ReadBack(folder, name, digest); });
 }

@@ -10,10 +10,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-
-#include "platform/content_hash.h"
 #include <memory>
 #include <string>
+
+#include "platform/content_hash.h"
 
 namespace kelvane {
 

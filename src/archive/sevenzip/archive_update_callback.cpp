@@ -142,7 +142,8 @@ HRESULT ArchiveUpdateCallbackEx::GetStream(uint32_t index, ISequentialInStream**
   }
   InStreamWrapper::ReadCallback read;
   if (record_ && record_->fileRead) {
-    read = [this, index](const platform::ContentDigest& digest, const platform::FileStatus& status) {
+    read = [this, index](const platform::ContentDigest& digest,
+                         const platform::FileStatus& status) {
       record_->fileRead(index, digest, status);
     };
   }

@@ -23,8 +23,8 @@ class InStreamWrapper final : public IInStream, public IStreamGetSize {
   // (kErrorChangedWhileRead): its item may be torn, and there is no reading
   // it once more. A file read whole, in order and unchanged is told to
   // `read` at its end, with the digest of its bytes and its status.
-  using ReadCallback =
-      std::function<void(const platform::ContentDigest& digest, const platform::FileStatus& status)>;
+  using ReadCallback = std::function<void(const platform::ContentDigest& digest,
+                                          const platform::FileStatus& status)>;
   InStreamWrapper(std::unique_ptr<platform::FileStream> stream, const std::atomic<bool>* stop,
                   std::function<void(int error)> failed = {}, ReadCallback read = {});
   virtual ~InStreamWrapper() = default;
