@@ -64,6 +64,15 @@ void SayFolderFailure(vxstl::BackupClass& run, const platform::Status& copied,
   ++run.errorCount;
 }
 
+// A folder of the target that cannot be made ends the task, said in words.
+uint32_t FolderFailed(vxstl::BackupClass& run, const std::wstring& path, int error) {
+  run.failureText =
+      FormatText(L"Create Folder %s failed.%s", path, ErrorText(static_cast<uint32_t>(error)));
+  run.log.WriteLogLine(run.failureText);
+  ++run.errorCount;
+  return static_cast<uint32_t>(error);
+}
+
 }  // namespace
 
 uint32_t FolderTarget::Write(vxstl::BackupClass& run) {
@@ -130,28 +139,30 @@ int FolderTarget::MarkUpdate(const platform::Folder& root, bool begun) {
   return error == EEXIST ? 0 : error;
 }
 
+int FolderTarget::OpenTheTarget(vxstl::BackupClass& run, platform::Folder* root,
+                                platform::CopyMode* mode) {
+  platform::FileSystem& fs = platform::Fs();
+  const int opened = fs.OpenSubfolder(*run.archiveFolder, run.targetName, nullptr, root).code();
+  if (opened == ENOENT) {
+    *mode = platform::CopyMode::kCreateNew;
+    return fs
+        .MakeTemporaryFolder(*run.archiveFolder, OutputNames::WorkStem(run.targetName),
+                             &run.workName, root)
+        .code();
+  }
+  if (opened != 0) return opened;
+  *mode = platform::CopyMode::kReplace;
+  run.updatedInPlace = true;
+  return MarkUpdate(*root, true);
+}
+
 uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
   platform::FileSystem& fs = platform::Fs();
-  auto folderFailed = [&run](const std::wstring& path, int error) {
-    run.failureText =
-        FormatText(L"Create Folder %s failed.%s", path, ErrorText(static_cast<uint32_t>(error)));
-    run.log.WriteLogLine(run.failureText);
-    ++run.errorCount;
-    return static_cast<uint32_t>(error);
-  };
   platform::Folder root;
-  int opened = fs.OpenSubfolder(*run.archiveFolder, run.targetName, nullptr, &root).code();
-  const platform::CopyMode mode =
-      opened == ENOENT ? platform::CopyMode::kCreateNew : platform::CopyMode::kReplace;
-  if (mode == platform::CopyMode::kCreateNew) {
-    opened = fs.MakeTemporaryFolder(*run.archiveFolder, OutputNames::WorkStem(run.targetName),
-                                    &run.workName, &root)
-                 .code();
-  } else if (opened == 0) {
-    run.updatedInPlace = true;
-    opened = MarkUpdate(root, true);
+  platform::CopyMode mode = platform::CopyMode::kReplace;
+  if (const int opened = OpenTheTarget(run, &root, &mode); opened != 0) {
+    return FolderFailed(run, run.archivePath, opened);
   }
-  if (opened != 0) return folderFailed(run.archivePath, opened);
   SourceOpener sources;
   size_t number = 0;
   for (const ScannedFolder& folder : run.scan->results) {
@@ -162,7 +173,7 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     const platform::Folder* target = &root;
     if (!stored.empty()) {
       if (const int error = MakeFolders(root, stored, &made); error != 0) {
-        return folderFailed(run.archivePath + stored, error);
+        return FolderFailed(run, run.archivePath + stored, error);
       }
       target = &made;
     }
@@ -172,12 +183,11 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
       if (run.cancelRequested) break;
       const std::wstring name = folder.Name(file);
       vxstl::SavedFile& saved = run.savedFiles[number++];
-      platform::FileContent* content = &saved.content;
       const int error =
           sourceError != 0 ? sourceError
           : file.IsLink()
-              ? fs.CopyLink(*source, name, file.id, *target, name, mode, content).code()
-              : fs.CopyFile(*source, name, file.id, *target, name, mode, content).code();
+              ? fs.CopyLink(*source, name, file.id, *target, name, mode, &saved.content).code()
+              : fs.CopyFile(*source, name, file.id, *target, name, mode, &saved.content).code();
       saved.taken = error == 0;
       if (error != 0) {
         run.log.WriteLogFormat(L"Backup file %s failed.%s", run.archivePath + stored + name,

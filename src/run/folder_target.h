@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "platform/file_system.h"
 #include "run/backup_target.h"
 
 namespace kelvane {
@@ -21,6 +22,11 @@ class FolderTarget final : public BackupTarget {
   // The task: 0, or the errno value when a target folder cannot be made.
   uint32_t CopyToFolderTask(vxstl::BackupClass& run);
   TargetCheck CheckCopies(vxstl::BackupClass& run);
+  // Opens the target as `root`: a staging folder for a new one (its name
+  // goes to run.workName), the target itself, marked, for an update. 0 or
+  // an errno value.
+  static int OpenTheTarget(vxstl::BackupClass& run, platform::Folder* root,
+                           platform::CopyMode* mode);
   // Sets (or, after the run, removes) the mark in the target `root` that an
   // update is under way; 0 or an errno value.
   static int MarkUpdate(const platform::Folder& root, bool begun);

@@ -87,22 +87,92 @@ size_t ListItems(const BackupClass& run, std::vector<FilePathInfoEx>* items,
   return folders;
 }
 
-// A file the library has not read by the time the manifest is asked for (an
-// empty one, which it never reads, or, since the library packs in an order
-// of its own, one that comes after the manifest) is read here for its
-// digest; the library's own reading must then find the same bytes. A file
-// that cannot be read now is refused here and stays refused.
-void ReadAhead(BackupClass& run, const ScannedPlaces& places, SourceOpener& sources,
-               const std::function<void(size_t index, int error)>& refuse) {
-  for (size_t index = 0; index < places.size(); ++index) {
-    const ScannedPlace& place = places[index];
-    if (!place.file) continue;
-    vxstl::SavedFile& saved = run.savedFiles[place.number];
-    if (saved.taken || run.HasFailed(*place.file)) continue;
+// What the library asks of the run's files, from its own threads and in an
+// order of its own: each file opened only as the scan saw it, what was read
+// of it, what failed, and the manifest once every file's digest is in.
+class LibraryFiles {
+ public:
+  LibraryFiles(BackupClass& run, const std::vector<FilePathInfoEx>& items,
+               const ScannedPlaces& places)
+      : run_(run), items_(items), places_(places) {}
+
+  void Connect(SevenZip::SevenZipUIUpdate* record) {
+    record->fileFailed = [this](size_t index, const std::wstring&, int error) {
+      Failed(index, error);
+    };
+    record->fileRead = [this](size_t index, const platform::ContentDigest& digest,
+                              const platform::FileStatus& status) { Read(index, digest, status); };
+    record->openFile = [this](size_t index, std::unique_ptr<platform::FileStream>* stream) {
+      return Open(index, stream);
+    };
+  }
+
+ private:
+  void Failed(size_t index, int error) {
+    const ScannedFile* file = places_[index].file;
+    // Refused when it was read ahead, refused again when the library asks:
+    // said once.
+    if (file && run_.HasFailed(*file)) return;
+    run_.log.WriteLogFormat(L"Backup file %s failed.%s", items_[index].fullPath,
+                            ErrorText(static_cast<uint32_t>(error)));
+    ++run_.errorCount;
+    if (file) run_.FileFailed(*file);
+  }
+
+  void Read(size_t index, const platform::ContentDigest& digest,
+            const platform::FileStatus& status) {
+    if (!places_[index].file) return;
+    std::lock_guard<std::mutex> hold(lock_);
+    vxstl::SavedFile& saved = run_.savedFiles[places_[index].number];
+    if (saved.taken && saved.content.digest != digest) {
+      Failed(index, platform::kErrorChangedWhileRead);
+      return;
+    }
+    saved.content = {status, digest};
+    saved.taken = true;
+  }
+
+  int Open(size_t index, std::unique_ptr<platform::FileStream>* stream) {
+    std::lock_guard<std::mutex> hold(lock_);
+    const ScannedPlace& place = places_[index];
+    if (place.file) {
+      if (run_.HasFailed(*place.file)) return platform::kErrorChangedSinceScan;
+      const int opened = sources_.Open(*place.folder, *place.file, stream);
+      return opened != 0 ? opened
+                         : (*stream)->ReadAttributes(&run_.savedFiles[place.number].attributes);
+    }
+    ReadAhead();
+    platform::FileStatus status;
+    status.mode = 0600;
+    status.modifiedSeconds = platform::Time().WallSeconds();
+    *stream = platform::MakeMemoryStream(run_.manifest(), status);
+    return 0;
+  }
+
+  // A file the library has not read by the time the manifest is asked for
+  // (an empty one, which it never reads, or, since the library packs in name
+  // order, one whose name sorts after the manifest's) is read here for its
+  // digest; the library's own reading must then find the same bytes. A file
+  // that cannot be read now is refused here and stays refused.
+  void ReadAhead() {
+    for (size_t index = 0; index < places_.size(); ++index) {
+      const ScannedPlace& place = places_[index];
+      if (!place.file) continue;
+      vxstl::SavedFile& saved = run_.savedFiles[place.number];
+      if (saved.taken || run_.HasFailed(*place.file)) continue;
+      if (const int error = ReadWhole(place, &saved); error != 0) {
+        Failed(index, error);
+        continue;
+      }
+      saved.taken = true;
+    }
+  }
+
+  int ReadWhole(const ScannedPlace& place, vxstl::SavedFile* saved) {
     std::unique_ptr<platform::FileStream> stream;
-    int error = sources.Open(*place.folder, *place.file, &stream);
-    if (error == 0) error = stream->Status(&saved.content.status);
-    if (error == 0) error = stream->ReadAttributes(&saved.attributes);
+    int error = sources_.Open(*place.folder, *place.file, &stream);
+    if (error == 0) error = stream->Status(&saved->content.status);
+    if (error == 0) error = stream->ReadAttributes(&saved->attributes);
     platform::Sha256 hash;
     char buffer[1 << 16];
     for (size_t got = 1; error == 0 && got > 0;) {
@@ -111,17 +181,19 @@ void ReadAhead(BackupClass& run, const ScannedPlaces& places, SourceOpener& sour
     }
     platform::FileStatus after;
     if (error == 0) error = stream->Status(&after);
-    if (error == 0 && !saved.content.status.SameVersion(after)) {
+    if (error == 0 && !saved->content.status.SameVersion(after)) {
       error = platform::kErrorChangedWhileRead;
     }
-    if (error != 0) {
-      refuse(index, error);
-      continue;
-    }
-    saved.content.digest = hash.Finish();
-    saved.taken = true;
+    if (error == 0) saved->content.digest = hash.Finish();
+    return error;
   }
-}
+
+  BackupClass& run_;
+  const std::vector<FilePathInfoEx>& items_;
+  const ScannedPlaces& places_;
+  std::mutex lock_;
+  SourceOpener sources_;  // guarded by lock_, as run_.savedFiles is
+};
 
 }  // namespace
 
@@ -132,48 +204,8 @@ uint32_t SevenZipTarget::Write(BackupClass& run) {
   SevenZip::SevenZipUIUpdate record;
   record.level = static_cast<uint32_t>(run.compressionLevel);
   record.password = run.password;
-  record.fileFailed = [&run, &scanned](size_t index, const std::wstring& path, int error) {
-    // Refused when it was read ahead, refused again when the library asks:
-    // said once.
-    if (scanned[index].file && run.HasFailed(*scanned[index].file)) return;
-    run.log.WriteLogFormat(L"Backup file %s failed.%s", path,
-                           ErrorText(static_cast<uint32_t>(error)));
-    ++run.errorCount;
-    if (scanned[index].file) run.FileFailed(*scanned[index].file);
-  };
-  // The library asks for files from its own threads, in an order of its own.
-  std::mutex sourcesLock;
-  SourceOpener sources;  // guarded by sourcesLock, as run.savedFiles is
-  record.fileRead = [&](size_t index, const platform::ContentDigest& digest,
-                        const platform::FileStatus& status) {
-    if (!scanned[index].file) return;
-    std::lock_guard<std::mutex> hold(sourcesLock);
-    vxstl::SavedFile& saved = run.savedFiles[scanned[index].number];
-    if (saved.taken && saved.content.digest != digest) {
-      record.fileFailed(index, files[index].fullPath, platform::kErrorChangedWhileRead);
-      return;
-    }
-    saved.content = {status, digest};
-    saved.taken = true;
-  };
-  record.openFile = [&](size_t index, std::unique_ptr<platform::FileStream>* stream) {
-    std::lock_guard<std::mutex> hold(sourcesLock);
-    const ScannedPlace& place = scanned[index];
-    if (place.file) {
-      if (run.HasFailed(*place.file)) return platform::kErrorChangedSinceScan;
-      const int opened = sources.Open(*place.folder, *place.file, stream);
-      return opened != 0 ? opened
-                         : (*stream)->ReadAttributes(&run.savedFiles[place.number].attributes);
-    }
-    ReadAhead(run, scanned, sources, [&](size_t refused, int error) {
-      record.fileFailed(refused, files[refused].fullPath, error);
-    });
-    platform::FileStatus status;
-    status.mode = 0600;
-    status.modifiedSeconds = platform::Time().WallSeconds();
-    *stream = platform::MakeMemoryStream(run.manifest(), status);
-    return 0;
-  };
+  LibraryFiles asked(run, files, scanned);
+  asked.Connect(&record);
   const std::wstring library = SevenZip::FindSevenZipLibrary(library_);
   std::unique_ptr<platform::FileStream> archive;
   if (const int error = run.CreateWorkFile(&archive); error != 0) {

@@ -143,6 +143,40 @@ uint32_t ZipTarget::AddManifest(BackupClass& run) {
           .code());
 }
 
+uint32_t ZipTarget::AddFiles(BackupClass& run) {
+  SourceOpener sources;
+  size_t number = 0;
+  for (const ScannedFolder& folder : run.scan->results) {
+    if (run.cancelRequested) break;
+    const size_t start = vxstl::StoredPathStart(folder.path);
+    for (const ScannedFile& file : folder.files) {
+      if (run.cancelRequested) break;
+      const std::wstring path = folder.path + folder.Name(file);
+      vxstl::SavedFile& saved = run.savedFiles[number++];
+      // Opened before its entry is made, so a file that vanished or was
+      // swapped since the scan leaves no trace in the archive.
+      std::unique_ptr<platform::FileStream> source;
+      auto error = static_cast<uint32_t>(sources.Open(folder, file, &source));
+      if (error == 0) {
+        error = static_cast<uint32_t>(
+            ZipAddFile(zipArchive_, *source, path.substr(start), &saved.content.digest).code());
+      }
+      // The entry has the version that was read last.
+      saved.taken = error == 0 && source->Status(&saved.content.status) == 0 &&
+                    source->ReadAttributes(&saved.attributes) == 0;
+      if (error != 0) {
+        run.log.WriteLogFormat(L"Backup file %s failed.%s", path, ErrorText(error));
+        ++run.errorCount;
+        run.FileFailed(file);
+        if (ZipArchiveBroken(zipArchive_)) return error;
+      }
+      run.processedBytes += file.size;
+      ++run.processedFiles;
+    }
+  }
+  return 0;
+}
+
 uint32_t ZipTarget::CopyToZipTask(BackupClass& run) {
   // The archive itself cannot be written (a full disk): nothing more can go
   // in, and this archive must not replace an older one.
@@ -160,38 +194,9 @@ uint32_t ZipTarget::CopyToZipTask(BackupClass& run) {
       CloseArchive();
       return archiveFailed(error);
     }
-    SourceOpener sources;
-    size_t number = 0;
-    for (const ScannedFolder& folder : run.scan->results) {
-      if (run.cancelRequested) break;
-      const size_t start = vxstl::StoredPathStart(folder.path);
-      for (const ScannedFile& file : folder.files) {
-        if (run.cancelRequested) break;
-        const std::wstring path = folder.path + folder.Name(file);
-        vxstl::SavedFile& saved = run.savedFiles[number++];
-        // Opened before its entry is made, so a file that vanished or was
-        // swapped since the scan leaves no trace in the archive.
-        std::unique_ptr<platform::FileStream> source;
-        auto error = static_cast<uint32_t>(sources.Open(folder, file, &source));
-        if (error == 0) {
-          error = static_cast<uint32_t>(
-              ZipAddFile(zipArchive_, *source, path.substr(start), &saved.content.digest).code());
-        }
-        // The entry has the version that was read last.
-        saved.taken = error == 0 && source->Status(&saved.content.status) == 0 &&
-                      source->ReadAttributes(&saved.attributes) == 0;
-        if (error != 0) {
-          run.log.WriteLogFormat(L"Backup file %s failed.%s", path, ErrorText(error));
-          ++run.errorCount;
-          run.FileFailed(file);
-          if (ZipArchiveBroken(zipArchive_)) {
-            CloseArchive();
-            return archiveFailed(error);
-          }
-        }
-        run.processedBytes += file.size;
-        ++run.processedFiles;
-      }
+    if (const uint32_t error = AddFiles(run); error != 0) {
+      CloseArchive();
+      return archiveFailed(error);
     }
     if (!run.cancelRequested) {
       if (const uint32_t error = AddManifest(run); error != 0) {

@@ -29,6 +29,9 @@ class ZipTarget final : public BackupTarget {
   // The saved folders' entries; 0 or the errno value of an archive that
   // cannot be written.
   uint32_t AddFolders(vxstl::BackupClass& run);
+  // Every file of the scan, each failure logged; 0 or the errno value of an
+  // archive that cannot be written.
+  uint32_t AddFiles(vxstl::BackupClass& run);
   // The run's manifest as the last entry; 0 or the errno value of an
   // archive that cannot be written.
   uint32_t AddManifest(vxstl::BackupClass& run);
