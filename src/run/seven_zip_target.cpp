@@ -138,8 +138,11 @@ class LibraryFiles {
     if (place.file) {
       if (run_.HasFailed(*place.file)) return platform::kErrorChangedSinceScan;
       const int opened = sources_.Open(*place.folder, *place.file, stream);
-      return opened != 0 ? opened
-                         : (*stream)->ReadAttributes(&run_.savedFiles[place.number].attributes);
+      // Attributes that cannot be read are missed, never a reason to leave
+      // the file out.
+      platform::ExtendedAttributes& attributes = run_.savedFiles[place.number].attributes;
+      if (opened == 0 && (*stream)->ReadAttributes(&attributes) != 0) attributes.clear();
+      return opened;
     }
     ReadAhead();
     platform::FileStatus status;
@@ -172,7 +175,7 @@ class LibraryFiles {
     std::unique_ptr<platform::FileStream> stream;
     int error = sources_.Open(*place.folder, *place.file, &stream);
     if (error == 0) error = stream->Status(&saved->content.status);
-    if (error == 0) error = stream->ReadAttributes(&saved->attributes);
+    if (error == 0 && stream->ReadAttributes(&saved->attributes) != 0) saved->attributes.clear();
     platform::Sha256 hash;
     char buffer[1 << 16];
     for (size_t got = 1; error == 0 && got > 0;) {

@@ -161,9 +161,10 @@ uint32_t ZipTarget::AddFiles(BackupClass& run) {
         error = static_cast<uint32_t>(
             ZipAddFile(zipArchive_, *source, path.substr(start), &saved.content.digest).code());
       }
-      // The entry has the version that was read last.
-      saved.taken = error == 0 && source->Status(&saved.content.status) == 0 &&
-                    source->ReadAttributes(&saved.attributes) == 0;
+      // The entry has the version that was read last. Attributes that cannot
+      // be read are missed, never a reason to disown the entry.
+      saved.taken = error == 0 && source->Status(&saved.content.status) == 0;
+      if (saved.taken && source->ReadAttributes(&saved.attributes) != 0) saved.attributes.clear();
       if (error != 0) {
         run.log.WriteLogFormat(L"Backup file %s failed.%s", path, ErrorText(error));
         ++run.errorCount;
