@@ -69,7 +69,9 @@ std::string KeptFileLines(const platform::Folder& archiveFolder, const ChangeCat
   std::vector<platform::DirectoryEntry> entries;
   if (!wanted.empty()) (void)platform::Fs().ReadDirectory(archiveFolder, &entries);
   std::string lines;
-  for (auto& [target, paths] : wanted) {
+  for (auto& item : wanted) {
+    const std::wstring& target = item.first;
+    std::unordered_set<std::string>& paths = item.second;
     const std::wstring name = target + kManifestSuffix;
     std::unique_ptr<platform::FileStream> stream;
     platform::Status read = OpenTrustedFile(archiveFolder, entries, name, &stream);
