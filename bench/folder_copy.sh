@@ -22,14 +22,6 @@ mkfs.ext4 -q -F -E nodiscard -N $(( files * 2 * runs * 2 + 10000 )) "$work/fresh
 mount -o loop "$work/fresh.img" "$mount_point"
 trap 'umount "$mount_point"; rm -rf "$work"' EXIT
 
-seconds() {  # COMMAND...: its wall time in seconds
-  local start end
-  start=$(date +%s.%N)
-  "$@" > /dev/null 2>&1
-  end=$(date +%s.%N)
-  python3 -c "print(f'{$end - $start:.3f}')"
-}
-
 export XDG_CONFIG_HOME=$base/config
 echo "| $files files, $mib MiB | output on | cp -a (median) | kelvane (median) | ratio |"
 echo "|---|---|---:|---:|---:|"

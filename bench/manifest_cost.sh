@@ -18,14 +18,6 @@ mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME=$base/config
 
-seconds() {  # COMMAND...: its wall time in seconds
-  local start end
-  start=$(date +%s.%N)
-  "$@" > /dev/null 2>&1
-  end=$(date +%s.%N)
-  python3 -c "print(f'{$end - $start:.3f}')"
-}
-
 with=()
 without=()
 for run in $(seq 1 "$runs"); do

@@ -17,3 +17,12 @@ if [ ! -d "$corpus" ]; then
   python3 bench/make_corpus.py "$corpus" --files "$files" --mib "$mib" --random "$share"
 fi
 cat "$corpus"/*/* > /dev/null 2>&1 || true  # warm the cache
+
+# The wall time of COMMAND... in seconds, its output dropped.
+seconds() {  # COMMAND...: its wall time in seconds
+  local start end
+  start=$(date +%s.%N)
+  "$@" > /dev/null 2>&1
+  end=$(date +%s.%N)
+  python3 -c "print(f'{$end - $start:.3f}')"
+}
