@@ -23,6 +23,7 @@ LAYERS = [
     ["log", "language", "profile", "operation", "archive/entry", "manifest"],
     ["scan", "archive/zip", "archive/sevenzip"],
     ["run"],
+    ["restore"],
     ["ui/layout"],
     ["ui/toolkit"],
     ["ui/windows"],

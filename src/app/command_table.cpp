@@ -15,6 +15,12 @@ namespace {
 const Command kCommands[] = {
     {L"start", false, {L"console", L"minimize", L"summary"}, L"console_usage_start", RunCommand},
     {L"dry-run", false, {L"why", L"summary"}, L"console_usage_dry_run", DryRunCommand},
+    {L"list", false, {L"json"}, L"console_usage_list", ListCommand},
+    {L"restore",
+     false,
+     {L"to", L"at", L"only", L"overwrite", L"password-stdin"},
+     L"console_usage_restore",
+     RestoreCommand},
     {L"schedule", true, {}, L"console_usage_schedule", ScheduleCommand},
     {L"set-password", true, {}, L"console_usage_set_password", SetPasswordCommand},
     {L"", false, {}, L"", EditorCommand},

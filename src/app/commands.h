@@ -14,6 +14,10 @@ struct CommandContext;
 int RunCommand(const CommandContext& context);
 // -dry-run: what a run would save, on stdout; writes nothing.
 int DryRunCommand(const CommandContext& context);
+// -list: the restore points of a job or an archive.
+int ListCommand(const CommandContext& context);
+// -restore -to DIR: a restore point brought back into DIR.
+int RestoreCommand(const CommandContext& context);
 // -set-password: the job's new password from standard input.
 int SetPasswordCommand(const CommandContext& context);
 // -schedule WHEN|off: a systemd user timer that runs the job.

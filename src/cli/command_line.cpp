@@ -31,6 +31,7 @@ bool CommandLineArgs::IsSwitch(const std::wstring& token) const {
 
 void CommandLineArgs::Parse(const std::vector<std::wstring>& allTokens) {
   values_.clear();
+  every_.clear();
   const size_t count = std::min(allTokens.size(), kMaxTokens);
   if (count > 1 && !IsSwitch(allTokens[1]) && !allTokens[1].empty() && allTokens[1][0] != L'-') {
     values_[L"file"] = Unquoted(allTokens[1]);
@@ -39,11 +40,8 @@ void CommandLineArgs::Parse(const std::vector<std::wstring>& allTokens) {
     const std::wstring& token = allTokens[i];
     if (!IsSwitch(token)) continue;
     const std::wstring name = ToLowerAscii(std::wstring_view(token).substr(1));
-    if (i + 1 < count && !IsSwitch(allTokens[i + 1])) {
-      values_[name] = Unquoted(allTokens[++i]);
-    } else {
-      values_[name] = L"1";
-    }
+    values_[name] = i + 1 < count && !IsSwitch(allTokens[i + 1]) ? Unquoted(allTokens[++i]) : L"1";
+    every_.emplace(name, values_[name]);
   }
 }
 
@@ -59,6 +57,13 @@ std::wstring CommandLineArgs::Value(std::wstring_view name) const {
 bool CommandLineArgs::Flag(std::wstring_view name) const {
   const std::wstring value = Value(name);
   return value == L"1" || value == L"true";
+}
+
+std::vector<std::wstring> CommandLineArgs::Values(std::wstring_view name) const {
+  std::vector<std::wstring> values;
+  const auto [first, last] = every_.equal_range(ToLowerAscii(name));
+  for (auto value = first; value != last; ++value) values.push_back(value->second);
+  return values;
 }
 
 std::vector<std::wstring> CommandLineArgs::UnknownSwitches() const {

@@ -28,6 +28,8 @@ class CommandLineArgs {
   bool Has(std::wstring_view name) const;
   std::wstring Value(std::wstring_view name) const;
   bool Flag(std::wstring_view name) const;
+  // Every value of a switch given more than once, in the order given.
+  std::vector<std::wstring> Values(std::wstring_view name) const;
 
   // Switch names given that the program does not know.
   std::vector<std::wstring> UnknownSwitches() const;
@@ -37,7 +39,8 @@ class CommandLineArgs {
   bool IsSwitch(const std::wstring& token) const;
 
   std::vector<std::wstring_view> known_;
-  std::map<std::wstring, std::wstring> values_;
+  std::map<std::wstring, std::wstring> values_;  // the last value of each
+  std::multimap<std::wstring, std::wstring> every_;
 };
 
 }  // namespace kelvane

@@ -119,6 +119,29 @@ const BuiltInText kBuiltInTexts[] = {
     {L"console_usage_schedule",
      L"  -schedule WANN  ein systemd-Timer des Benutzers für den Auftrag (daily, weekly,\n"
      L"                  hourly oder ein Kalenderausdruck); off entfernt ihn"},
+    {L"console_usage_list",
+     L"  -list           die Wiederherstellungspunkte des Auftrags, neueste zuerst\n"
+     L"                  (-json: als JSON)"},
+    {L"console_usage_restore",
+     L"  -restore -to ORDNER  einen Punkt in ORDNER (neu oder leer) zurückholen:\n"
+     L"                  -at NAME, -at JJJJ-MM-TTTHH:MM oder -at latest; -only MUSTER\n"
+     L"                  (mehrfach); -overwrite; -dry-run zeigt, was es schreiben würde.\n"
+     L"                  Statt des Auftrags geht auch ein Archiv (-password-stdin liest\n"
+     L"                  sein Passwort)"},
+    {L"console_list_none", L"Keine Wiederherstellungspunkte in [1]."},
+    {L"console_list_complete", L"vollständig"},
+    {L"console_list_incomplete", L"UNVOLLSTÄNDIG: es fehlen Archive, die er braucht:"},
+    {L"console_list_no_manifest", L"ohne Manifest, nicht als Punkt wiederherstellbar ([1])"},
+    {L"console_restore_no_to", L"Den Ordner für die Wiederherstellung mit -to ORDNER angeben."},
+    {L"console_restore_no_point", L"Kein Wiederherstellungspunkt \"[1]\"; -list nennt sie."},
+    {L"console_restore_would", L"Würde [1] Dateien ([2]) wiederherstellen."},
+    {L"console_restore_done",
+     L"[1] Dateien ([2]) nach [3] wiederhergestellt, jede gegen ihre SHA-256 geprüft."},
+    {L"console_restore_failed",
+     L"[1] Dateien wiederhergestellt; [2] ließen sich nicht wiederherstellen. [3] nennt jede."},
+    {L"console_restore_cancelled",
+     L"Wiederherstellung abgebrochen: [1] Dateien in [2], keine halbe Datei."},
+    {L"console_archive_password", L"Passwort des Archivs: "},
     {L"console_usage_end",
      L"  -help           diesen Text zeigen\n"
      L"\n"
@@ -289,7 +312,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 176);
+static_assert(std::size(kBuiltInTexts) == 189);
 
 }  // namespace
 

@@ -116,4 +116,26 @@ std::string GroupName(uint32_t gid) {
   return found->gr_name;
 }
 
+bool UserIdOf(const std::string& name, uint32_t* uid) {
+  std::vector<char> buffer(16384);
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  if (::getpwnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
+    return false;
+  }
+  *uid = found->pw_uid;
+  return true;
+}
+
+bool GroupIdOf(const std::string& name, uint32_t* gid) {
+  std::vector<char> buffer(65536);
+  struct group entry;
+  struct group* found = nullptr;
+  if (::getgrnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
+    return false;
+  }
+  *gid = found->gr_gid;
+  return true;
+}
+
 }  // namespace kelvane::platform

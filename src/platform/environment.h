@@ -19,6 +19,10 @@ std::wstring HomeFolder();
 // where the system has none.
 std::string UserName(uint32_t uid);
 std::string GroupName(uint32_t gid);
+// The ids of the user and group named `name` on this system; false where
+// there is none.
+bool UserIdOf(const std::string& name, uint32_t* uid);
+bool GroupIdOf(const std::string& name, uint32_t* gid);
 
 // The folder for per-user settings: $XDG_CONFIG_HOME, else $HOME/.config.
 std::wstring ConfigHome();

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/posix_io.h"
+#include "platform/restore_posix.h"
 
 namespace kelvane::platform {
 
@@ -43,5 +44,7 @@ int PosixFileStream::Close() { return CloseDescriptor(fd_); }
 int PosixFileStream::ReadAttributes(ExtendedAttributes* attributes) {
   return ReadExtendedAttributes(fd_, attributes);
 }
+
+int PosixFileStream::GiveStatus(const RestoredStatus& status) { return GiveStatusTo(fd_, status); }
 
 }  // namespace kelvane::platform

@@ -19,6 +19,7 @@ class PosixFileStream final : public FileStream {
   int Sync() override;
   int Close() override;
   int ReadAttributes(ExtendedAttributes* attributes) override;
+  int GiveStatus(const RestoredStatus& status) override;
 
  private:
   int fd_;

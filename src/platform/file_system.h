@@ -17,6 +17,7 @@
 // provoke such failures. Replace it only while no other thread uses it.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -67,6 +68,19 @@ struct FileContent {
 // their values as bytes.
 using ExtendedAttributes = std::vector<std::pair<std::string, std::string>>;
 
+// What a restore gives back to a file, link or folder it made. The owner and
+// group are given where the system lets this user give them (root may); a
+// set-user-ID or set-group-ID bit only with its owner or group, as a copy
+// keeps them.
+struct RestoredStatus {
+  uint32_t mode = 0600;  // permission bits, 07777
+  int64_t modifiedSeconds = 0;
+  uint32_t modifiedNanoseconds = 0;
+  uint32_t owner = 0;
+  uint32_t group = 0;
+  ExtendedAttributes attributes;  // what this user may not set is left out
+};
+
 // An open file: read from it, write to it (when it was made by the program),
 // at any position. One thread at a time. The destructor closes a file that is
 // still open and ignores the result.
@@ -90,6 +104,12 @@ class FileStream {
   [[nodiscard]] virtual int ReadAttributes(ExtendedAttributes* attributes) {
     attributes->clear();
     return 0;
+  }
+  // Gives a file the program made the status of `status` (its times last:
+  // nothing written afterwards may change them).
+  [[nodiscard]] virtual int GiveStatus(const RestoredStatus& status) {
+    (void)status;
+    return ENOTSUP;
   }
 };
 
@@ -214,6 +234,14 @@ class FileSystem {
   // allowed, as CopyFile) and times of the folder `source`; called once the
   // copy's content is in place, as cp -a does.
   virtual Status CopyFolderStatus(const Folder& source, const Folder& copy) = 0;
+  // Makes the symbolic link `name` in `folder` to `target`, with the owner
+  // and times of `status`: made at a temporary name and renamed over
+  // whatever stands at `name` (a link there is replaced, never followed).
+  virtual Status MakeLink(const Folder& folder, const std::wstring& name, const std::string& target,
+                          const RestoredStatus& status) = 0;
+  // Gives the open folder the permission bits, owner, extended attributes and
+  // times of `status`; called once all it holds is in place.
+  virtual Status GiveFolderStatus(const Folder& folder, const RestoredStatus& status) = 0;
   // Reads the regular file `name` of `folder` back as the disk holds it (its
   // pages are written out and dropped from the cache first, so this is not a
   // read of memory) and gives the SHA-256 of its contents; of a symbolic link,

@@ -16,6 +16,7 @@
 #include "platform/link_copy_posix.h"
 #include "platform/paths.h"
 #include "platform/posix_io.h"
+#include "platform/restore_posix.h"
 #include "platform/system_error.h"
 #include "platform/text_codec.h"
 
@@ -362,6 +363,13 @@ class PosixCalls {
     return CopyFolderAttributes(source.handle(), copy.handle());
   }
 
+  int MakeLink(const Folder& folder, const std::wstring& name, const std::string& target,
+               const RestoredStatus& status) {
+    std::string native;
+    if (!NativeName(name, &native)) return EINVAL;
+    return MakeRestoredLink(folder.handle(), native, target, status);
+  }
+
   int ReadBack(const Folder& folder, const std::wstring& name, ContentDigest* digest) {
     std::string native;
     if (!NativeName(name, &native)) return EINVAL;
@@ -474,6 +482,13 @@ class PosixFileSystem final : public FileSystem {
   }
   Status CopyFolderStatus(const Folder& source, const Folder& copy) override {
     return Outcome(calls_.CopyFolderStatus(source, copy), copy.path());
+  }
+  Status MakeLink(const Folder& folder, const std::wstring& name, const std::string& target,
+                  const RestoredStatus& status) override {
+    return Outcome(calls_.MakeLink(folder, name, target, status), folder.path() + name);
+  }
+  Status GiveFolderStatus(const Folder& folder, const RestoredStatus& status) override {
+    return Outcome(GiveStatusTo(folder.handle(), status), folder.path());
   }
   Status ReadBack(const Folder& folder, const std::wstring& name, ContentDigest* digest) override {
     return Outcome(calls_.ReadBack(folder, name, digest), folder.path() + name);

@@ -164,6 +164,12 @@ class WatchedFileStream : public platform::FileStream {
     return target_->Sync();
   }
   int Close() override { return target_->Close(); }
+  int ReadAttributes(platform::ExtendedAttributes* attributes) override {
+    return target_->ReadAttributes(attributes);
+  }
+  int GiveStatus(const platform::RestoredStatus& status) override {
+    return target_->GiveStatus(status);
+  }
 
  private:
   std::unique_ptr<platform::FileStream> target_;

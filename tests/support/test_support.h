@@ -164,6 +164,13 @@ class FaultyFileSystem : public platform::FileSystem {
     return real_.CopyFolderStatus(source, copy);
   }
   Status ReadBack(const Folder& folder, const Name& name, platform::ContentDigest* digest) override;
+  Status MakeLink(const Folder& folder, const Name& name, const std::string& target,
+                  const platform::RestoredStatus& status) override {
+    return real_.MakeLink(folder, name, target, status);
+  }
+  Status GiveFolderStatus(const Folder& folder, const platform::RestoredStatus& status) override {
+    return real_.GiveFolderStatus(folder, status);
+  }
 
  private:
   // Wraps a file made by the real file system so its calls meet the hooks;

@@ -1,0 +1,100 @@
+#include "app/restore_source.h"
+
+#include "app/command.h"
+#include "app/command_support.h"
+#include "app/exit_status.h"
+#include "cli/command_line.h"
+#include "job/backup_job.h"
+#include "json/json_document.h"
+#include "language/language_table.h"
+#include "platform/terminal_input.h"
+#include "platform/text_codec.h"
+#include "profile/profile_store.h"
+#include "run/output_names.h"
+#include "util/error_text.h"
+#include "util/path_util.h"
+
+namespace kelvane {
+namespace {
+
+// An archive or a folder copy named instead of a job.
+bool IsArchivePath(const std::wstring& path) {
+  platform::Folder folder;
+  return path.ends_with(L".zip") || path.ends_with(L".7z") ||
+         platform::Fs().OpenFolder(path, &folder).ok();
+}
+
+// The archive's own password: from standard input with -password-stdin,
+// else typed on the terminal when its first file cannot be read without one.
+std::optional<int> ArchiveKeys(const CommandContext& context, RestoreSource* source,
+                               const platform::DirectoryEntry& archive) {
+  std::string typed;
+  if (context.args.Flag(L"password-stdin")) {
+    if (!platform::ReadInputLine(false, "", &typed)) {
+      PrintError(context.texts.GetText(L"console_password_none_read"));
+      return kExitJobUnreadable;
+    }
+    source->keys.password = platform::FromNative(typed);
+    return std::nullopt;
+  }
+  std::unique_ptr<TargetReader> reader;
+  platform::Status readable =
+      OpenTargetReader(source->folder, archive, source->keys, nullptr, &reader);
+  if (readable.ok()) readable = CheckFirstFile(*reader);
+  if (readable.ok() || !platform::StandardInputIsTerminal()) return std::nullopt;
+  const std::string prompt = platform::ToUtf8(context.texts.GetText(L"console_archive_password"));
+  if (platform::ReadInputLine(true, prompt, &typed))
+    source->keys.password = platform::FromNative(typed);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<int> OpenRestoreSource(const CommandContext& context, RestoreSource* source) {
+  const std::wstring given = context.args.Value(L"file");
+  if (given.empty() || !platform::Fs().Exists(given)) {
+    PrintError(NoJobText(context));
+    return kExitJobUnreadable;
+  }
+  source->given = NormalPath(given);
+  source->keys.sevenZipLibrary = context.profile.GetString("Main", "SevenZip", L"");
+  std::wstring folderPath;
+  std::wstring archiveName;
+  if (IsArchivePath(source->given)) {
+    folderPath = FolderOf(source->given);
+    archiveName = source->given.substr(folderPath.size());
+    source->isTarget = [archiveName](const std::wstring& name) { return name == archiveName; };
+  } else {
+    JsonDocument document;
+    BackupJob job;
+    if (!LoadJobFile(source->given, context.texts, &document, &job)) return kExitJobUnreadable;
+    if (job.ArchivePasswordUnreadable) {
+      PrintError(context.texts.GetText(L"password_unreadable"));
+      return kExitJobUnreadable;
+    }
+    source->fromJob = true;
+    source->jobName = job.ArchiveName;
+    source->keys.password = job.ArchivePassword;
+    folderPath = NormalPath(job.ArchiveFolder);
+    const OutputNames names(job.ArchiveName, TargetExtension(job.Type));
+    source->isTarget = [names](const std::wstring& name) { return names.IsTarget(name); };
+  }
+  platform::Status opened = platform::Fs().OpenFolder(folderPath, &source->folder);
+  if (opened.ok()) opened = platform::Fs().ReadDirectory(source->folder, &source->listing);
+  if (!opened.ok()) {
+    PrintError(folderPath + ErrorText(static_cast<uint32_t>(opened.code())));
+    return kExitAborted;
+  }
+  if (!source->fromJob) {
+    for (const platform::DirectoryEntry& entry : source->listing) {
+      if (entry.name == archiveName) return ArchiveKeys(context, source, entry);
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<RestorePoint> SourcePoints(const RestoreSource& source) {
+  return FindRestorePoints(source.folder, source.listing, source.isTarget, source.keys);
+}
+
+}  // namespace kelvane

@@ -1,0 +1,71 @@
+// The restore points in an archive folder: the targets there (a job's dated
+// or undated archives and folder copies) and what each one's manifest says,
+// newest first; whether each point's chain is complete (every archive its
+// manifest needs is present with the same id); and choosing one the way a
+// user names it.
+//
+// A target's manifest is read from beside it ("<target>.kvnman") when only
+// root or the running user can have written that file, else from inside the
+// target (an archive copied off-site alone).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "manifest/manifest_line.h"
+#include "platform/file_system.h"
+#include "platform/status.h"
+#include "restore/restore_plan.h"
+#include "restore/target_reader.h"
+
+namespace kelvane {
+
+struct RestorePoint {
+  platform::DirectoryEntry target;  // as the folder's listing gives it
+  // Without a manifest (made before manifests, or it cannot be read), a
+  // target is listed but cannot be restored as a point: `fault` says why.
+  bool hasManifest = false;
+  std::wstring fault;
+  ManifestHeader header;
+  int64_t unixTime = 0;  // when its run began
+  uint64_t files = 0;
+  uint64_t bytes = 0;
+  // Archives the point needs and not present with the id its manifest gives.
+  std::vector<std::wstring> missing;
+};
+
+// Reads the manifest of the target `target` of `folder` (listed in
+// `listing`) into `builder`, a line at a time.
+platform::Status ReadTargetManifest(const platform::Folder& folder,
+                                    const std::vector<platform::DirectoryEntry>& listing,
+                                    const platform::DirectoryEntry& target, const ReaderKeys& keys,
+                                    PlanBuilder* builder);
+
+// Every target of `folder` that `isTarget` names, newest first, with the
+// plan of each in `plans` (same order) when asked for.
+std::vector<RestorePoint> FindRestorePoints(
+    const platform::Folder& folder, const std::vector<platform::DirectoryEntry>& listing,
+    const std::function<bool(const std::wstring&)>& isTarget, const ReaderKeys& keys);
+
+// Archives that `plan` needs and `folder` does not hold with the id the plan
+// gives them, each as "NAME (why)".
+std::vector<std::wstring> MissingArchives(const platform::Folder& folder,
+                                          const std::vector<platform::DirectoryEntry>& listing,
+                                          const RestorePlan& plan, const ReaderKeys& keys);
+
+// The point `spec` names: "latest" (or empty), a target's name, or a local
+// date and time "YYYY-MM-DDTHH:MM[:SS]" meaning the newest point at or
+// before it. Only points with a manifest are chosen; none when no point fits
+// or `spec` is none of these.
+std::optional<size_t> ChoosePoint(const std::vector<RestorePoint>& points,
+                                  const std::wstring& spec);
+
+// The Unix time of a manifest's "time" ("2026-12-07T03:00:00Z" or with an
+// offset "+01:00"); none when it is not one.
+std::optional<int64_t> ManifestTime(const std::string& text);
+
+}  // namespace kelvane

@@ -1,0 +1,208 @@
+#include "restore/restore_run.h"
+
+#include <atomic>
+#include <future>
+#include <unordered_map>
+
+#include "log/run_log.h"
+#include "operation/operation_host.h"
+#include "operation/operation_pump.h"
+#include "platform/text_codec.h"
+#include "restore/restore_points.h"
+#include "restore/restore_writer.h"
+#include "util/byte_size.h"
+#include "util/error_text.h"
+#include "util/format_text.h"
+
+namespace kelvane {
+namespace {
+
+std::wstring Joined(const std::vector<std::wstring>& parts) {
+  std::wstring text;
+  for (const std::wstring& part : parts) text += (text.empty() ? L"" : L", ") + part;
+  return text;
+}
+
+RestoreReport Refused(std::wstring why, RunLog& log) {
+  log.WriteLogLine(why);
+  RestoreReport report;
+  report.refusal = std::move(why);
+  return report;
+}
+
+// Each needed archive opened, or why one cannot be.
+std::wstring OpenArchives(
+    const RestoreRequest& request, const std::atomic<bool>* stop,
+    std::vector<std::pair<std::string, std::unique_ptr<TargetReader>>>* open) {
+  for (const auto& [archive, id] : request.plan.NeededArchives()) {
+    const platform::DirectoryEntry* entry = nullptr;
+    for (const platform::DirectoryEntry& listed : request.listing) {
+      if (listed.nativeName == archive) entry = &listed;
+    }
+    std::unique_ptr<TargetReader> reader;
+    platform::Status opened =
+        entry ? OpenTargetReader(*request.archiveFolder, *entry, request.keys, stop, &reader)
+              : platform::Status::Error(ENOENT, platform::FromNative(archive));
+    if (opened.ok()) opened = CheckFirstFile(*reader);
+    if (!opened.ok()) {
+      return FormatText(L"Restore refused: %s cannot be read (%s).%s",
+                        platform::FromNative(archive), opened.context(),
+                        ErrorText(static_cast<uint32_t>(opened.code())));
+    }
+    open->emplace_back(archive, std::move(reader));
+  }
+  return {};
+}
+
+class Progress {
+ public:
+  Progress(OperationHost& host, const RestoreWriter& writer, const RestorePlan& plan)
+      : host_(host), writer_(writer), files_(plan.FileCount()), bytes_(plan.FileBytes()) {
+    host_.SetProgressMarquee(false);
+    host_.SetProgressRange(1000);
+    host_.ShowProgressPercent(true);
+  }
+  void Show() {
+    const uint64_t done = writer_.restoredBytes();
+    host_.SetProgressPosition(
+        bytes_ == 0 ? 1000 : static_cast<uint32_t>(std::min<uint64_t>(1000, done * 1000 / bytes_)));
+    host_.SetStatusLines(FormatText(L"Restored %lu of %lu files", writer_.restoredFiles(), files_),
+                         FormatText(L"%s of %s", FormatByteSize(done), FormatByteSize(bytes_)),
+                         L"");
+  }
+
+ private:
+  OperationHost& host_;
+  const RestoreWriter& writer_;
+  uint64_t files_;
+  uint64_t bytes_;
+};
+
+}  // namespace
+
+std::wstring PrepareRestoreFolder(const std::wstring& path, bool overwrite,
+                                  platform::Folder* folder) {
+  const bool existed = platform::Fs().Exists(path);
+  platform::Status opened = existed ? platform::Status() : platform::Fs().CreateFolders(path);
+  if (opened.ok()) opened = platform::Fs().OpenFolder(path, folder);
+  if (!opened.ok()) {
+    return FormatText(L"Restore refused: %s cannot be made or opened.%s", path,
+                      ErrorText(static_cast<uint32_t>(opened.code())));
+  }
+  if (!existed || overwrite) return {};
+  platform::DirectoryEntry self;
+  std::vector<platform::DirectoryEntry> held;
+  if (!platform::Fs().DescribeFolder(*folder, &self).ok() || !platform::OnlyTrustedCanWrite(self)) {
+    return FormatText(
+        L"Restore refused: other users can write in %s, so they could place links where the "
+        L"restore writes; choose another folder, or give -overwrite.",
+        path);
+  }
+  if (!platform::Fs().ReadDirectory(*folder, &held).ok() || !held.empty()) {
+    return FormatText(
+        L"Restore refused: %s is not empty; choose a new folder, or give -overwrite to replace "
+        L"what the restore brings back.",
+        path);
+  }
+  return {};
+}
+
+RestoreReport RunRestore(const RestoreRequest& request, OperationHost& host, RunLog& log) {
+  const RestorePlan& plan = request.plan;
+  std::atomic<bool> cancelled{false};
+  OperationPump pump(host, cancelled);
+  for (const std::wstring& refusal : plan.refusals) log.WriteLogLine(refusal);
+  host.SetProgressMarquee(true);
+  host.SetStatusLines(L"Finding the archives of the restore point", L"", L"");
+  if (const std::vector<std::wstring> missing =
+          MissingArchives(*request.archiveFolder, request.listing, plan, request.keys);
+      !missing.empty()) {
+    return Refused(L"Restore refused: archives it needs are missing: " + Joined(missing) + L".",
+                   log);
+  }
+  std::vector<std::pair<std::string, std::unique_ptr<TargetReader>>> archives;
+  if (std::wstring why = OpenArchives(request, &cancelled, &archives); !why.empty()) {
+    return Refused(std::move(why), log);
+  }
+  platform::Folder top;
+  if (std::wstring why = PrepareRestoreFolder(request.targetPath, request.overwrite, &top);
+      !why.empty()) {
+    return Refused(std::move(why), log);
+  }
+  log.WriteLogFormat(L"Restoring %s (%s, %s) into %s.", platform::FromNative(plan.header.archive),
+                     platform::FromNative(plan.header.kind), platform::FromNative(plan.header.time),
+                     top.path());
+
+  RestoreWriter writer(top, log);
+  Progress progress(host, writer, plan);
+  std::vector<const ManifestEntry*> folders;
+  // Where each file's bytes are: archive, then its name there.
+  std::unordered_map<std::string, std::unordered_map<std::string, const ManifestEntry*>> files;
+  for (const ManifestEntry& entry : plan.entries) {
+    if (entry.type == ManifestEntry::Type::kFolder) {
+      folders.push_back(&entry);
+      if (!cancelled) writer.MakeFolder(entry);
+    } else if (entry.type == ManifestEntry::Type::kFile) {
+      files[entry.archive].emplace(entry.path, &entry);
+    }
+  }
+  for (auto& opened : archives) {
+    const std::string& archive = opened.first;
+    TargetReader& reader = *opened.second;
+    if (cancelled) break;
+    std::unordered_map<std::string, const ManifestEntry*>& wanted = files[archive];
+    std::mutex taking;
+    std::future<platform::Status> read = std::async(std::launch::async, [&] {
+      EntryReading reading;
+      reading.stop = &cancelled;
+      reading.sinkFor = [&](const ArchiveEntry& entry) -> std::unique_ptr<EntrySink> {
+        if (entry.type != EntryType::kFile) return nullptr;
+        const ManifestEntry* file = nullptr;
+        {
+          std::lock_guard<std::mutex> hold(taking);
+          const auto found = wanted.find(entry.name);
+          if (found == wanted.end()) return nullptr;
+          file = found->second;
+          wanted.erase(found);  // an archive that holds a name twice gives it once
+        }
+        return writer.FileSink(*file);
+      };
+      return reader.ReadAll(reading);
+    });
+    WaitPumping(read, [&] {
+      pump.Pump();
+      progress.Show();
+    });
+    if (const platform::Status status = read.get(); !status.ok() && !cancelled) {
+      log.WriteLogFormat(L"Archive %s: %s", platform::FromNative(archive), status.context());
+    }
+    if (cancelled) break;
+    for (const auto& [name, file] : wanted) {
+      writer.Fail(file->path, FormatText(L"%s does not hold it", platform::FromNative(archive)));
+    }
+  }
+  for (const ManifestEntry& entry : plan.entries) {
+    if (entry.type != ManifestEntry::Type::kLink || cancelled) continue;
+    if (entry.hasDigest && platform::DigestOf(entry.target).sha256 != entry.sha256) {
+      writer.Fail(entry.path, L"its link target is not the one the backup read (SHA-256 differs)");
+      continue;
+    }
+    writer.MakeLink(entry);
+  }
+  writer.FinishFolders(folders);
+  progress.Show();
+
+  RestoreReport report;
+  report.files = writer.restoredFiles();
+  report.bytes = writer.restoredBytes();
+  report.failures = writer.failures() + plan.refusals.size();
+  report.outcome = cancelled              ? RestoreOutcome::kCancelled
+                   : report.failures != 0 ? RestoreOutcome::kSomeFailed
+                                          : RestoreOutcome::kRestored;
+  log.WriteLogFormat(L"Restored %lu files (%s); %lu not restored%s.", report.files,
+                     FormatByteSize(report.bytes), report.failures,
+                     cancelled ? L"; cancelled" : L"");
+  return report;
+}
+
+}  // namespace kelvane

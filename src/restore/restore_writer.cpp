@@ -1,0 +1,228 @@
+#include "restore/restore_writer.h"
+
+#include <cerrno>
+
+#include "log/run_log.h"
+#include "platform/environment.h"
+#include "platform/text_codec.h"
+#include "util/error_text.h"
+
+namespace kelvane {
+namespace {
+
+// Enough open folders for the places one archive's entries are spread over,
+// few enough never to run out of descriptors.
+constexpr size_t kOpenFolders = 256;
+
+std::wstring StatusWords(const platform::Status& status) {
+  return ErrorText(static_cast<uint32_t>(status.code()));
+}
+
+class FileRestoreSink final : public EntrySink {
+ public:
+  FileRestoreSink(RestoreWriter& writer, const ManifestEntry& file,
+                  std::shared_ptr<const platform::Folder> folder, std::wstring name,
+                  std::wstring temporary, std::unique_ptr<platform::FileStream> stream)
+      : writer_(writer),
+        file_(file),
+        folder_(std::move(folder)),
+        name_(std::move(name)),
+        temporary_(std::move(temporary)),
+        stream_(std::move(stream)) {}
+
+  // A sink the reader gave up on (a cancel, a failed archive) leaves nothing.
+  ~FileRestoreSink() override {
+    if (stream_) Discard(L"");
+  }
+
+  int Write(const uint8_t* data, size_t size) override {
+    if (error_ != 0) return error_;
+    written_ += size;
+    // More than the manifest says is damage, never a reason to fill the disk.
+    if (written_ > file_.size) return error_ = EFBIG;
+    hash_.Add(data, size);
+    error_ = stream_->Write(data, size);
+    return error_;
+  }
+
+  void Done(const std::wstring& why) override {
+    if (!why.empty()) return Discard(why);
+    if (error_ != 0)
+      return Discard(error_ == EFBIG ? L"it holds more than its manifest says"
+                                     : L"it cannot be written." + ErrorText(error_));
+    if (written_ != file_.size || hash_.Finish().sha256 != file_.sha256) {
+      return Discard(L"its bytes are not those the backup read (SHA-256 differs)");
+    }
+    int error = stream_->GiveStatus(writer_.StatusOf(file_));
+    const int closed = stream_->Close();
+    stream_.reset();
+    if (error == 0) error = closed;
+    platform::Status renamed = error == 0
+                                   ? platform::Fs().Rename(*folder_, temporary_, *folder_, name_)
+                                   : platform::Status::Error(error, L"");
+    if (!renamed.ok()) {
+      (void)platform::Fs().RemoveFile(*folder_, temporary_);
+      return writer_.Fail(file_.path, L"it cannot be put in place." + StatusWords(renamed));
+    }
+    writer_.FileRestored(file_.size);
+  }
+
+ private:
+  void Discard(const std::wstring& why) {
+    stream_.reset();
+    (void)platform::Fs().RemoveFile(*folder_, temporary_);
+    if (!why.empty()) writer_.Fail(file_.path, why);
+  }
+
+  RestoreWriter& writer_;
+  const ManifestEntry& file_;
+  std::shared_ptr<const platform::Folder> folder_;
+  std::wstring name_;
+  std::wstring temporary_;
+  std::unique_ptr<platform::FileStream> stream_;
+  platform::Sha256 hash_;
+  uint64_t written_ = 0;
+  int error_ = 0;
+};
+
+}  // namespace
+
+RestoreWriter::RestoreWriter(const platform::Folder& top, RunLog& log) : top_(top), log_(log) {}
+
+void RestoreWriter::Fail(const std::string& path, const std::wstring& why) {
+  ++failures_;
+  log_.WriteLogFormat(L"Not restored: %s: %s", platform::FromNative(path), why);
+}
+
+void RestoreWriter::FileRestored(uint64_t bytes) {
+  ++restoredFiles_;
+  restoredBytes_ += bytes;
+}
+
+platform::RestoredStatus RestoreWriter::StatusOf(const ManifestEntry& entry) {
+  platform::RestoredStatus status;
+  status.mode = entry.mode & 07777;
+  status.modifiedSeconds = entry.mtimeSeconds;
+  status.modifiedNanoseconds = entry.mtimeNanoseconds;
+  status.owner = entry.uid;
+  status.group = entry.gid;
+  status.attributes = entry.attributes;
+  std::lock_guard<std::mutex> hold(lock_);
+  if (!entry.user.empty()) {
+    auto known = users_.find(entry.user);
+    if (known == users_.end()) {
+      uint32_t id = entry.uid;
+      if (!platform::UserIdOf(entry.user, &id)) id = entry.uid;
+      known = users_.emplace(entry.user, id).first;
+    }
+    status.owner = known->second;
+  }
+  if (!entry.group.empty()) {
+    auto known = groups_.find(entry.group);
+    if (known == groups_.end()) {
+      uint32_t id = entry.gid;
+      if (!platform::GroupIdOf(entry.group, &id)) id = entry.gid;
+      known = groups_.emplace(entry.group, id).first;
+    }
+    status.group = known->second;
+  }
+  return status;
+}
+
+platform::Status RestoreWriter::OpenParent(const std::string& path,
+                                           std::shared_ptr<const platform::Folder>* parent,
+                                           std::wstring* name) {
+  const size_t slash = path.rfind('/');
+  *name = platform::FromNative(slash == std::string::npos ? path : path.substr(slash + 1));
+  const std::string above = slash == std::string::npos ? std::string() : path.substr(0, slash);
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (const auto known = folders_.find(above); known != folders_.end()) {
+      *parent = known->second;
+      return {};
+    }
+  }
+  // The top itself is the writer's, never opened again by its path.
+  if (above.empty()) {
+    *parent =
+        std::shared_ptr<const platform::Folder>(std::shared_ptr<const platform::Folder>(), &top_);
+    return {};
+  }
+  // From the top, one component at a time: MakeFolder never follows a link.
+  auto folder = std::make_shared<platform::Folder>();
+  const platform::Folder* at = &top_;
+  size_t start = 0;
+  while (start < above.size()) {
+    const size_t end = std::min(above.find('/', start), above.size());
+    platform::Folder next;
+    platform::Status made = platform::Fs().MakeFolder(
+        *at, platform::FromNative(above.substr(start, end - start)), &next);
+    if (!made.ok()) return made;
+    *folder = std::move(next);
+    at = folder.get();
+    start = end + 1;
+  }
+  std::lock_guard<std::mutex> hold(lock_);
+  if (folders_.size() >= kOpenFolders) folders_.clear();
+  folders_[above] = folder;
+  *parent = std::move(folder);
+  return {};
+}
+
+bool RestoreWriter::MakeFolder(const ManifestEntry& folder) {
+  std::shared_ptr<const platform::Folder> parent;
+  std::wstring name;
+  platform::Status made = OpenParent(folder.path + "/", &parent, &name);
+  if (made.ok()) return true;
+  ++failures_;
+  log_.WriteLogFormat(L"Not restored: %s: the folder cannot be made.%s",
+                      platform::FromNative(folder.path), StatusWords(made));
+  return false;
+}
+
+bool RestoreWriter::MakeLink(const ManifestEntry& link) {
+  std::shared_ptr<const platform::Folder> parent;
+  std::wstring name;
+  platform::Status made = OpenParent(link.path, &parent, &name);
+  if (made.ok()) made = platform::Fs().MakeLink(*parent, name, link.target, StatusOf(link));
+  if (made.ok()) return true;
+  Fail(link.path, L"the link cannot be made." + StatusWords(made));
+  return false;
+}
+
+std::unique_ptr<EntrySink> RestoreWriter::FileSink(const ManifestEntry& file) {
+  std::shared_ptr<const platform::Folder> parent;
+  std::wstring name;
+  platform::Status made = OpenParent(file.path, &parent, &name);
+  std::wstring temporary;
+  std::unique_ptr<platform::FileStream> stream;
+  if (made.ok()) made = platform::Fs().CreateTemporary(*parent, L"", &temporary, &stream);
+  if (!made.ok()) {
+    Fail(file.path, L"it cannot be written." + StatusWords(made));
+    return nullptr;
+  }
+  return std::make_unique<FileRestoreSink>(*this, file, std::move(parent), std::move(name),
+                                           std::move(temporary), std::move(stream));
+}
+
+void RestoreWriter::FinishFolders(const std::vector<const ManifestEntry*>& folders) {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    folders_.clear();
+  }
+  for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+    std::shared_ptr<const platform::Folder> parent;
+    std::wstring name;
+    platform::Folder own;
+    platform::Status given = OpenParent((*folder)->path, &parent, &name);
+    if (given.ok()) given = platform::Fs().OpenSubfolder(*parent, name, nullptr, &own);
+    if (given.ok()) given = platform::Fs().GiveFolderStatus(own, StatusOf(**folder));
+    if (!given.ok()) {
+      ++failures_;
+      log_.WriteLogFormat(L"Folder %s: its mode, owner or times cannot be given.%s",
+                          platform::FromNative((*folder)->path), StatusWords(given));
+    }
+  }
+}
+
+}  // namespace kelvane

@@ -1,0 +1,165 @@
+#include "restore/target_reader.h"
+
+#include <cerrno>
+
+#include "archive/entry/folder_entry_reader.h"
+#include "archive/sevenzip/seven_zip_compressor.h"
+#include "archive/sevenzip/seven_zip_entry_reader.h"
+#include "archive/zip/zip_entry_reader.h"
+#include "manifest/manifest_line.h"
+#include "platform/text_codec.h"
+
+namespace kelvane {
+namespace {
+
+class ZipTargetReader final : public TargetReader {
+ public:
+  ZipTargetReader(const platform::Folder& folder, const platform::DirectoryEntry& entry,
+                  const std::wstring& password)
+      : reader_(
+            [&folder, name = entry.name,
+             id = entry.id](std::unique_ptr<platform::FileStream>* view) {
+              return platform::Fs().OpenFile(folder, name, id, view).code();
+            },
+            // The password's UTF-8 bytes, as the archive was written with them.
+            platform::ToUtf8(password)) {}
+  platform::Status Open() { return reader_.Open(); }
+  const std::vector<ArchiveEntry>& entries() const override { return reader_.entries(); }
+  platform::Status ReadAll(const EntryReading& reading) override {
+    reader_.ReadAll(reading);
+    return {};
+  }
+
+ private:
+  ZipEntryReader reader_;
+};
+
+class SevenZipTargetReader final : public TargetReader {
+ public:
+  explicit SevenZipTargetReader(const ReaderKeys& keys)
+      : reader_(SevenZip::FindSevenZipLibrary(keys.sevenZipLibrary), keys.password) {}
+  platform::Status Open(std::unique_ptr<platform::FileStream> archive,
+                        const std::atomic<bool>* stop) {
+    return reader_.Open(std::move(archive), stop);
+  }
+  const std::vector<ArchiveEntry>& entries() const override { return reader_.entries(); }
+  platform::Status ReadAll(const EntryReading& reading) override {
+    return reader_.ReadAll(reading);
+  }
+
+ private:
+  SevenZip::SevenZipEntryReader reader_;
+};
+
+class FolderTargetReader final : public TargetReader {
+ public:
+  platform::Status Open(const platform::Folder& folder, const platform::DirectoryEntry& entry) {
+    if (platform::Status opened =
+            platform::Fs().OpenSubfolder(folder, entry.name, &entry.id, &top_);
+        !opened.ok()) {
+      return opened;
+    }
+    return reader_.Open(top_);
+  }
+  const std::vector<ArchiveEntry>& entries() const override { return reader_.entries(); }
+  platform::Status ReadAll(const EntryReading& reading) override {
+    reader_.ReadAll(reading);
+    return {};
+  }
+
+ private:
+  platform::Folder top_;
+  FolderEntryReader reader_;
+};
+
+// Keeps an entry's bytes.
+class TextSink final : public EntrySink {
+ public:
+  TextSink(std::string* text, std::wstring* why) : text_(text), why_(why) {}
+  int Write(const uint8_t* data, size_t size) override {
+    text_->append(reinterpret_cast<const char*>(data), size);
+    return 0;
+  }
+  void Done(const std::wstring& why) override { *why_ = why; }
+
+ private:
+  std::string* text_;
+  std::wstring* why_;
+};
+
+}  // namespace
+
+platform::Status OpenTargetReader(const platform::Folder& folder,
+                                  const platform::DirectoryEntry& entry, const ReaderKeys& keys,
+                                  const std::atomic<bool>* stop,
+                                  std::unique_ptr<TargetReader>* reader) {
+  const std::wstring path = folder.path() + entry.name;
+  platform::Status opened;
+  if (entry.name.ends_with(L".zip")) {
+    auto zip = std::make_unique<ZipTargetReader>(folder, entry, keys.password);
+    opened = zip->Open();
+    *reader = std::move(zip);
+  } else if (entry.name.ends_with(L".7z")) {
+    auto sevenZip = std::make_unique<SevenZipTargetReader>(keys);
+    std::unique_ptr<platform::FileStream> archive;
+    opened = platform::Fs().OpenFile(folder, entry.name, entry.id, &archive);
+    if (opened.ok()) opened = sevenZip->Open(std::move(archive), stop);
+    *reader = std::move(sevenZip);
+  } else if ((entry.attributes & platform::kAttributeDirectory) != 0 &&
+             (entry.attributes & platform::kAttributeReparsePoint) == 0) {
+    auto copy = std::make_unique<FolderTargetReader>();
+    opened = copy->Open(folder, entry);
+    *reader = std::move(copy);
+  } else {
+    opened = platform::Status::Error(EINVAL, L"is no ZIP, 7z or folder backup");
+  }
+  if (opened.ok()) return opened;
+  reader->reset();
+  const std::wstring& context = opened.context();
+  return platform::Status::Error(opened.code(),
+                                 context.starts_with(path) ? context : path + L": " + context);
+}
+
+std::string InnerManifestName() {
+  return platform::ToNative(std::wstring(kManifestFolder) + L"/" + kManifestFile);
+}
+
+platform::Status ReadInnerManifest(TargetReader& reader, std::string* text) {
+  const std::string name = InnerManifestName();
+  // Sinks are asked for on every core at once.
+  std::atomic<bool> found{false};
+  std::wstring why;
+  text->clear();
+  EntryReading reading;
+  reading.sinkFor = [&](const ArchiveEntry& entry) -> std::unique_ptr<EntrySink> {
+    if (entry.type != EntryType::kFile || entry.name != name || found.exchange(true)) {
+      return nullptr;
+    }
+    return std::make_unique<TextSink>(text, &why);
+  };
+  if (platform::Status read = reader.ReadAll(reading); !read.ok()) return read;
+  if (!found) return platform::Status::Error(ENOENT, L"holds no manifest");
+  if (!why.empty()) return platform::Status::Error(EIO, L"its manifest cannot be read: " + why);
+  return {};
+}
+
+platform::Status CheckFirstFile(TargetReader& reader) {
+  std::atomic<bool> stop{false};
+  std::atomic<bool> taken{false};
+  std::wstring why;
+  EntryReading reading;
+  reading.stop = &stop;
+  reading.sinkFor = [&](const ArchiveEntry& entry) -> std::unique_ptr<EntrySink> {
+    if (entry.type != EntryType::kFile || taken.exchange(true)) return nullptr;
+    return std::make_unique<VerdictSink>(
+        [&](const std::wstring& verdict, const platform::ContentDigest&) {
+          why = verdict;
+          stop = true;
+        });
+  };
+  if (platform::Status read = reader.ReadAll(reading); !read.ok()) return read;
+  if (!why.empty()) return platform::Status::Error(EIO, why);
+  return {};
+}
+
+}  // namespace kelvane
