@@ -40,7 +40,7 @@ std::optional<int> ArchiveKeys(const CommandContext& context, RestoreSource* sou
   std::unique_ptr<TargetReader> reader;
   platform::Status readable =
       OpenTargetReader(source->folder, archive, source->keys, nullptr, &reader);
-  if (readable.ok()) readable = CheckFirstFile(*reader);
+  if (readable.ok()) readable = CheckPassword(*reader);
   if (readable.ok() || !platform::StandardInputIsTerminal()) return std::nullopt;
   const std::string prompt = platform::ToUtf8(context.texts.GetText(L"console_archive_password"));
   if (platform::ReadInputLine(true, prompt, &typed))

@@ -103,7 +103,9 @@ const BuiltInText kBuiltInTexts[] = {
     {L"console_unknown_switch", L"unbekannter Schalter -[1]"},
     {L"console_usage",
      L"Aufruf: kelvane [AUFTRAG.kvnjob] [-start] [-console] [-minimize] [-summary DATEI] [-help]\n"
-     L"        kelvane AUFTRAG.kvnjob -dry-run [-why] | -set-password | -schedule WANN|off\n"
+     L"        kelvane AUFTRAG.kvnjob -dry-run [-why] | -list | -set-password | -schedule "
+     L"WANN|off\n"
+     L"        kelvane AUFTRAG.kvnjob|ARCHIV -restore -to ORDNER [-at PUNKT] [-only MUSTER]...\n"
      L"\n"
      L"  AUFTRAG.kvnjob  der Auftrag zum Öffnen oder Ausführen (auch: -file AUFTRAG.kvnjob)"},
     {L"console_usage_start",
@@ -149,7 +151,9 @@ const BuiltInText kBuiltInTexts[] = {
      L"2 abgebrochen (Abbruch, zu wenig Platz, Ziel nicht angelegt, Fehler beim\n"
      L"Schreiben, ein anderer Lauf des Auftrags, das neue Archiv hat die Prüfung\n"
      L"nicht bestanden), 3 Auftrag nicht lesbar oder nicht nutzbar, oder Aufruf\n"
-     L"nicht verwendbar. Die anderen Befehle: 0 fertig, 3 Eingabe nicht verwendbar."},
+     L"nicht verwendbar. Einer Wiederherstellung: 0 vollständig und geprüft, 1 nicht\n"
+     L"alles wiederhergestellt, 2 verweigert oder abgebrochen, 3 Eingabe nicht\n"
+     L"verwendbar. Die anderen Befehle: 0 fertig, 3 Eingabe nicht verwendbar."},
     {L"ui_menu_new", L"Neu"},
     {L"ui_menu_load", L"Laden"},
     {L"ui_menu_save", L"Speichern"},

@@ -43,7 +43,9 @@ std::wstring OpenArchives(
     platform::Status opened =
         entry ? OpenTargetReader(*request.archiveFolder, *entry, request.keys, stop, &reader)
               : platform::Status::Error(ENOENT, platform::FromNative(archive));
-    if (opened.ok()) opened = CheckFirstFile(*reader);
+    // Without a password, what could not be read is damage, which the
+    // restore names file by file.
+    if (opened.ok() && !request.keys.password.empty()) opened = CheckPassword(*reader);
     if (!opened.ok()) {
       return FormatText(L"Restore refused: %s cannot be read (%s).%s",
                         platform::FromNative(archive), opened.context(),

@@ -1,6 +1,8 @@
 #include "restore/target_reader.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <mutex>
 
 #include "archive/entry/folder_entry_reader.h"
 #include "archive/sevenzip/seven_zip_compressor.h"
@@ -143,22 +145,32 @@ platform::Status ReadInnerManifest(TargetReader& reader, std::string* text) {
   return {};
 }
 
-platform::Status CheckFirstFile(TargetReader& reader) {
+platform::Status CheckPassword(TargetReader& reader) {
+  constexpr int kTries = 3;
   std::atomic<bool> stop{false};
-  std::atomic<bool> taken{false};
+  std::atomic<int> taken{0};
+  std::mutex lock;
+  int failed = 0;
   std::wstring why;
   EntryReading reading;
   reading.stop = &stop;
   reading.sinkFor = [&](const ArchiveEntry& entry) -> std::unique_ptr<EntrySink> {
-    if (entry.type != EntryType::kFile || taken.exchange(true)) return nullptr;
+    if (entry.type != EntryType::kFile || entry.size == 0 || taken++ >= kTries) return nullptr;
     return std::make_unique<VerdictSink>(
         [&](const std::wstring& verdict, const platform::ContentDigest&) {
-          why = verdict;
-          stop = true;
+          std::lock_guard<std::mutex> hold(lock);
+          if (verdict.empty()) {
+            stop = true;
+          } else {
+            ++failed;
+            why = verdict;
+          }
         });
   };
   if (platform::Status read = reader.ReadAll(reading); !read.ok()) return read;
-  if (!why.empty()) return platform::Status::Error(EIO, why);
+  if (!stop && failed == std::min(taken.load(), kTries) && failed > 0) {
+    return platform::Status::Error(EIO, why);
+  }
   return {};
 }
 

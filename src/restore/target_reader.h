@@ -43,8 +43,9 @@ std::string InnerManifestName();
 // The manifest the target holds, read whole; ENOENT when it holds none.
 platform::Status ReadInnerManifest(TargetReader& reader, std::string* text);
 
-// Reads the target's first file and stops there: whether its bytes can be
-// read, with the password where they are encrypted.
-platform::Status CheckFirstFile(TargetReader& reader);
+// Reads the target's first files until one reads whole, and stops there:
+// whether its bytes can be read with the password it was written with. A
+// damaged file is no answer (the restore names it); three in a row are.
+platform::Status CheckPassword(TargetReader& reader);
 
 }  // namespace kelvane
