@@ -15,15 +15,19 @@ source "$(dirname "$0")/prologue.sh"
 work=$base/restore-$$
 mount_point=$work/fresh
 mkdir -p "$mount_point" "$work/backups"
-truncate -s $(( (mib + files * 4 / 1024) * 2 * runs * 3 / 2 + 1024 ))M "$work/fresh.img"
-mkfs.ext4 -q -F -E nodiscard -N $(( files * 2 * runs * 2 + 10000 )) "$work/fresh.img"
+targets=${TARGETS:-ZIP 7z folder}
+count=$(echo $targets | wc -w)
+# Room for every run of both tools for every target, each file taking at
+# least one 4 KiB block, with half again to spare, and an inode for each.
+truncate -s $(( (mib + files * 4 / 1024) * 2 * runs * count * 3 / 2 + 1024 ))M "$work/fresh.img"
+mkfs.ext4 -q -F -E nodiscard -N $(( files * 2 * runs * count * 2 + 10000 )) "$work/fresh.img"
 mount -o loop "$work/fresh.img" "$mount_point"
 trap 'umount "$mount_point"; rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME=$base/config
 
 echo "| $files files, $mib MiB | the other tool (median) | kelvane -restore (median) | ratio |"
 echo "|---|---:|---:|---:|"
-for target in ${TARGETS:-ZIP 7z folder}; do
+for target in $targets; do
   case $target in
     ZIP) type=1 level=6 ;;
     7z) type=2 level=1 ;;

@@ -206,6 +206,10 @@ class FileSystem {
   // link at `toName` is replaced, not followed) and syncs `to`.
   virtual Status Rename(const Folder& from, const std::wstring& fromName, const Folder& to,
                         const std::wstring& toName) = 0;
+  // Rename without the sync: for many renames that one SyncFileSystem makes
+  // durable together (a restore's thousands of files).
+  virtual Status RenameUnsynced(const Folder& from, const std::wstring& fromName, const Folder& to,
+                                const std::wstring& toName) = 0;
   // The target of the symbolic link `name` inside `folder`, as its bytes:
   // the link is read, never followed.
   virtual Status ReadLink(const Folder& folder, const std::wstring& name, std::string* target) = 0;

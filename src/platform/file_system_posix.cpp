@@ -329,6 +329,13 @@ class PosixCalls {
     return SyncFolder(to.handle());
   }
 
+  int RenameUnsynced(const Folder& from, const std::wstring& fromName, const Folder& to,
+                     const std::wstring& toName) {
+    std::string source, target;
+    if (!NativeName(fromName, &source) || !NativeName(toName, &target)) return EINVAL;
+    return ::renameat(from.handle(), source.c_str(), to.handle(), target.c_str()) == 0 ? 0 : errno;
+  }
+
   int ReadLink(const Folder& folder, const std::wstring& name, std::string* target) {
     std::string native;
     if (!NativeName(name, &native)) return EINVAL;
@@ -461,6 +468,10 @@ class PosixFileSystem final : public FileSystem {
   Status Rename(const Folder& from, const std::wstring& fromName, const Folder& to,
                 const std::wstring& toName) override {
     return Outcome(calls_.Rename(from, fromName, to, toName), to.path() + toName);
+  }
+  Status RenameUnsynced(const Folder& from, const std::wstring& fromName, const Folder& to,
+                        const std::wstring& toName) override {
+    return Outcome(calls_.RenameUnsynced(from, fromName, to, toName), to.path() + toName);
   }
   Status ReadLink(const Folder& folder, const std::wstring& name, std::string* target) override {
     return Outcome(calls_.ReadLink(folder, name, target), folder.path() + name);

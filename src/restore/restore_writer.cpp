@@ -57,9 +57,9 @@ class FileRestoreSink final : public EntrySink {
     const int closed = stream_->Close();
     stream_.reset();
     if (error == 0) error = closed;
-    platform::Status renamed = error == 0
-                                   ? platform::Fs().Rename(*folder_, temporary_, *folder_, name_)
-                                   : platform::Status::Error(error, L"");
+    platform::Status renamed =
+        error == 0 ? platform::Fs().RenameUnsynced(*folder_, temporary_, *folder_, name_)
+                   : platform::Status::Error(error, L"");
     if (!renamed.ok()) {
       (void)platform::Fs().RemoveFile(*folder_, temporary_);
       return writer_.Fail(file_.path, L"it cannot be put in place." + StatusWords(renamed));

@@ -329,6 +329,16 @@ Status FaultyFileSystem::Rename(const Folder& from, const Name& fromName, const 
   return real_.Rename(from, fromName, to, toName);
 }
 
+Status FaultyFileSystem::RenameUnsynced(const Folder& from, const Name& fromName, const Folder& to,
+                                        const Name& toName) {
+  const Name source = from.path() + fromName, target = to.path() + toName;
+  if (Status refused = Refused(failReplace ? failReplace(source, target) : 0, target);
+      !refused.ok()) {
+    return refused;
+  }
+  return real_.RenameUnsynced(from, fromName, to, toName);
+}
+
 Status FaultyFileSystem::ReadLink(const Folder& folder, const Name& name, std::string* target) {
   return Guarded(failOpenFile, folder.path() + name,
                  [&] { return real_.ReadLink(folder, name, target); });

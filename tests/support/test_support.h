@@ -110,7 +110,7 @@ class FaultyFileSystem : public platform::FileSystem {
   Hook failReadBack;  // ReadBack, by path
   Hook failRemove;    // Remove, RemoveFile, RemoveTree
   Hook failSync;      // Sync of any file or stream, SyncFileSystem (by folder)
-  // Replace, Rename
+  // Replace, Rename, RenameUnsynced
   std::function<int(const std::wstring& source, const std::wstring& target)> failReplace;
   // Before each read of a stream opened for reading, with the bytes read so far.
   std::function<int(const std::wstring& path, uint64_t read)> failRead;
@@ -152,6 +152,8 @@ class FaultyFileSystem : public platform::FileSystem {
                          Stream* stream) override;
   Status Rename(const Folder& from, const Name& fromName, const Folder& to,
                 const Name& toName) override;
+  Status RenameUnsynced(const Folder& from, const Name& fromName, const Folder& to,
+                        const Name& toName) override;
   Status ReadLink(const Folder& folder, const Name& name, std::string* target) override;
   Status RemoveFile(const Folder& folder, const Name& name) override;
   Status CopyFile(const Folder& source, const Name& name, const platform::FileId& expected,
