@@ -21,6 +21,7 @@ const Command kCommands[] = {
      {L"to", L"at", L"only", L"overwrite", L"password-stdin"},
      L"console_usage_restore",
      RestoreCommand},
+    {L"compare", false, {L"at", L"password-stdin"}, L"console_usage_compare", CompareCommand},
     {L"schedule", true, {}, L"console_usage_schedule", ScheduleCommand},
     {L"set-password", true, {}, L"console_usage_set_password", SetPasswordCommand},
     {L"", false, {}, L"", EditorCommand},

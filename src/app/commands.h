@@ -18,6 +18,9 @@ int DryRunCommand(const CommandContext& context);
 int ListCommand(const CommandContext& context);
 // -restore -to DIR: a restore point brought back into DIR.
 int RestoreCommand(const CommandContext& context);
+// -compare: a restore point read back and set against its manifest and the
+// live tree; writes nothing.
+int CompareCommand(const CommandContext& context);
 // -set-password: the job's new password from standard input.
 int SetPasswordCommand(const CommandContext& context);
 // -schedule WHEN|off: a systemd user timer that runs the job.

@@ -103,7 +103,8 @@ const BuiltInText kBuiltInTexts[] = {
     {L"console_unknown_switch", L"unbekannter Schalter -[1]"},
     {L"console_usage",
      L"Aufruf: kelvane [AUFTRAG.kvnjob] [-start] [-console] [-minimize] [-summary DATEI] [-help]\n"
-     L"        kelvane AUFTRAG.kvnjob -dry-run [-why] | -list | -set-password | -schedule "
+     L"        kelvane AUFTRAG.kvnjob -dry-run [-why] | -list | -compare | -set-password | "
+     L"-schedule "
      L"WANN|off\n"
      L"        kelvane AUFTRAG.kvnjob|ARCHIV -restore -to ORDNER [-at PUNKT] [-only MUSTER]...\n"
      L"\n"
@@ -144,6 +145,14 @@ const BuiltInText kBuiltInTexts[] = {
     {L"console_restore_cancelled",
      L"Wiederherstellung abgebrochen: [1] Dateien in [2], keine halbe Datei."},
     {L"console_archive_password", L"Passwort des Archivs: "},
+    {L"console_usage_compare",
+     L"  -compare        eine Probe-Wiederherstellung: einen Punkt zurücklesen (-at wie\n"
+     L"                  bei -restore) und mit Manifest und Dateien vergleichen; schreibt nichts"},
+    {L"console_compare_missing",
+     L"Vergleich verweigert: es fehlen Archive, die der Punkt braucht: [1]."},
+    {L"console_compare_done",
+     L"[1]: [2] Dateien zurückgelesen; [3] im Archiv beschädigt, [4] seitdem geändert, [5] nicht "
+     L"mehr vorhanden."},
     {L"console_usage_end",
      L"  -help           diesen Text zeigen\n"
      L"\n"
@@ -316,7 +325,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 189);
+static_assert(std::size(kBuiltInTexts) == 192);
 
 }  // namespace
 
