@@ -14,6 +14,10 @@
 #include "restore/restore_points.h"
 #include "restore/restore_run.h"
 #include "run/console_run_host.h"
+#include "run/run_report.h"
+#include "ui/toolkit/window_session.h"
+#include "ui/windows/compress_dialog.h"
+#include "ui/windows/restore_dialog.h"
 #include "util/byte_size.h"
 #include "util/error_text.h"
 #include "util/format_text.h"
@@ -56,65 +60,137 @@ int ExitStatusOf(const RestoreReport& report) {
   return kExitAborted;
 }
 
+// What the user chose: from the command line, or, on a desktop without
+// -to, in the restore window.
+struct RestoreAsked {
+  size_t point = 0;
+  std::vector<std::wstring> only;
+  std::wstring target;
+  bool overwrite = false;
+};
+
+// The restore's end in the run window's words.
+RunReport AsRunReport(const RestoreReport& restore, const RestoreRequest& request,
+                      const std::wstring& logPath, const std::wstring& line) {
+  RunReport report;
+  report.outcome = restore.outcome == RestoreOutcome::kRestored ? RunOutcome::kCompleted
+                   : restore.outcome == RestoreOutcome::kSomeFailed
+                       ? RunOutcome::kCompletedWithErrors
+                       : RunOutcome::kAborted;
+  report.savedFiles = static_cast<uint32_t>(restore.files);
+  report.totalFiles = static_cast<uint32_t>(request.plan.FileCount());
+  report.errorCount = static_cast<uint32_t>(restore.failures);
+  report.archivePath = request.targetPath + L"/";
+  report.logPath = logPath;
+  report.describedAs = line;
+  return report;
+}
+
+std::wstring OutcomeLine(const RestoreReport& report, const RestoreRequest& request,
+                         const std::wstring& logPath, const LanguageTable& texts) {
+  const std::wstring files = FormatText(L"%lu", report.files);
+  switch (report.outcome) {
+    case RestoreOutcome::kRefused: return report.refusal;
+    case RestoreOutcome::kRestored:
+      return PrintFEx(texts.GetText(L"console_restore_done"),
+                      {files, FormatByteSize(report.bytes), request.targetPath});
+    case RestoreOutcome::kSomeFailed:
+      return PrintFEx(texts.GetText(L"console_restore_failed"),
+                      {files, FormatText(L"%lu", report.failures), logPath});
+    case RestoreOutcome::kCancelled: break;
+  }
+  return PrintFEx(texts.GetText(L"console_restore_cancelled"), {files, request.targetPath});
+}
+
 }  // namespace
 
 int RestoreCommand(const CommandContext& context) {
   const LanguageTable& texts = context.texts;
-  const std::wstring to = context.args.Value(L"to");
-  if (to.empty() || to == L"1") {
+  RestoreAsked asked;
+  asked.target = context.args.Value(L"to");
+  asked.overwrite = context.args.Flag(L"overwrite");
+  asked.only = context.args.Values(L"only");
+  const bool dryRun = context.args.Flag(L"dry-run");
+  std::unique_ptr<ui::WindowSession> session;
+  if ((asked.target.empty() || asked.target == L"1") && !dryRun) session = OpenDesktop(context);
+  if (!session && (asked.target.empty() || asked.target == L"1")) {
     PrintError(texts.GetText(L"console_restore_no_to"));
     return kExitJobUnreadable;
   }
   RestoreSource source;
   if (const std::optional<int> refused = OpenRestoreSource(context, &source)) return *refused;
-  const std::wstring at = context.args.Value(L"at");
   const std::vector<RestorePoint> points = SourcePoints(source);
-  const std::optional<size_t> chosen = ChoosePoint(points, at);
-  if (!chosen) {
-    PrintError(PrintFEx(texts.GetText(L"console_restore_no_point"), {at.empty() ? L"latest" : at}));
-    return kExitJobUnreadable;
+  auto planOf = [&source, &points](size_t index) {
+    PlanBuilder builder;
+    (void)ReadTargetManifest(source.folder, source.listing, points[index].target, source.keys,
+                             &builder);
+    return builder.Finish();
+  };
+  if (session) {
+    ui::RestoreDialog window(nullptr, texts, context.profile, source.jobName, points, planOf);
+    if (window.ShowModal() != wxID_OK) return kExitAborted;
+    asked.point = window.choice().point;
+    asked.only = window.choice().only;
+    asked.target = window.choice().target;
+    asked.overwrite = window.choice().overwrite;
+  } else {
+    const std::wstring at = context.args.Value(L"at");
+    const std::optional<size_t> chosen = ChoosePoint(points, at);
+    if (!chosen) {
+      PrintError(
+          PrintFEx(texts.GetText(L"console_restore_no_point"), {at.empty() ? L"latest" : at}));
+      return kExitJobUnreadable;
+    }
+    asked.point = *chosen;
   }
   PlanBuilder builder;
   if (const platform::Status read = ReadTargetManifest(
-          source.folder, source.listing, points[*chosen].target, source.keys, &builder);
+          source.folder, source.listing, points[asked.point].target, source.keys, &builder);
       !read.ok()) {
     PrintError(read.context() + ErrorText(static_cast<uint32_t>(read.code())));
     return kExitAborted;
   }
   RestoreRequest request;
   request.plan = builder.Finish();
-  SelectOnly(context.args.Values(L"only"), &request.plan);
-  if (context.args.Flag(L"dry-run")) return PrintDryRun(source, request.plan, texts);
+  SelectOnly(asked.only, &request.plan);
+  if (dryRun) return PrintDryRun(source, request.plan, texts);
 
   request.archiveFolder = &source.folder;
   request.listing = source.listing;
   request.keys = source.keys;
-  request.targetPath = NormalPath(to);
-  request.overwrite = context.args.Flag(L"overwrite");
+  request.targetPath = NormalPath(asked.target);
+  request.overwrite = asked.overwrite;
   // The log beside the folder restored into: never inside it, where it
   // would be one more file the point did not have.
   RunLog log;
   const std::wstring logPath = request.targetPath + L".restore.log";
   if (log.OpenLog(logPath) != 0)
     PrintError(logPath + ErrorText(static_cast<uint32_t>(log.error())));
-  ConsoleRunHost host(stderr, platform::StandardErrorIsTerminal(), true, texts);
-  const RestoreReport report = RunRestore(request, host, log);
-  (void)log.CloseLog();
-  const std::wstring files = FormatText(L"%lu", report.files);
-  switch (report.outcome) {
-    case RestoreOutcome::kRefused: PrintError(report.refusal); break;
-    case RestoreOutcome::kRestored:
-      PrintLine(PrintFEx(texts.GetText(L"console_restore_done"),
-                         {files, FormatByteSize(report.bytes), request.targetPath}));
-      break;
-    case RestoreOutcome::kSomeFailed:
-      PrintError(PrintFEx(texts.GetText(L"console_restore_failed"),
-                          {files, FormatText(L"%lu", report.failures), logPath}));
-      break;
-    case RestoreOutcome::kCancelled:
-      PrintError(
-          PrintFEx(texts.GetText(L"console_restore_cancelled"), {files, request.targetPath}));
-      break;
+  RestoreReport report;
+  if (session) {
+    ui::RunWindowOptions options;
+    options.jobName = texts.GetText(L"ui_restore_title") + L" " + points[asked.point].target.name;
+    options.profile = &context.profile;
+    ui::CKelvaneCompressDlg window(
+        nullptr,
+        [&](RunHost& host) {
+          report = RunRestore(request, host, log);
+          (void)log.CloseLog();
+          return AsRunReport(report, request, logPath,
+                             OutcomeLine(report, request, logPath, texts));
+        },
+        texts, options);
+    window.ShowModal();
+  } else {
+    ConsoleRunHost host(stderr, platform::StandardErrorIsTerminal(), true, texts);
+    report = RunRestore(request, host, log);
+    (void)log.CloseLog();
+  }
+  const std::wstring line = OutcomeLine(report, request, logPath, texts);
+  if (report.outcome == RestoreOutcome::kRestored) {
+    PrintLine(line);
+  } else {
+    PrintError(line);
   }
   return ExitStatusOf(report);
 }

@@ -153,6 +153,17 @@ const BuiltInText kBuiltInTexts[] = {
     {L"console_compare_done",
      L"[1]: [2] Dateien zurückgelesen; [3] im Archiv beschädigt, [4] seitdem geändert, [5] nicht "
      L"mehr vorhanden."},
+    {L"ui_restore_title", L"Wiederherstellen"},
+    {L"ui_restore_points", L"Wiederherstellungspunkte"},
+    {L"ui_restore_tree", L"Was wiederhergestellt wird"},
+    {L"ui_restore_name", L"Name"},
+    {L"ui_restore_size", L"Größe"},
+    {L"ui_restore_ticked", L"[1] Dateien ([2]) ausgewählt"},
+    {L"ui_restore_target", L"Wiederherstellen nach"},
+    {L"ui_restore_browse", L"Durchsuchen…"},
+    {L"ui_restore_overwrite", L"Vorhandene Dateien überschreiben"},
+    {L"ui_restore_start", L"Starten"},
+    {L"ui_restore_default_folder", L"[1] wiederhergestellt [2]"},
     {L"console_usage_end",
      L"  -help           diesen Text zeigen\n"
      L"\n"
@@ -325,7 +336,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 192);
+static_assert(std::size(kBuiltInTexts) == 203);
 
 }  // namespace
 

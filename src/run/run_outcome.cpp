@@ -8,6 +8,7 @@
 namespace kelvane {
 
 std::vector<std::wstring> OutcomeLines(const RunReport& report, const LanguageTable& texts) {
+  if (!report.describedAs.empty()) return {report.describedAs};
   switch (report.outcome) {
     case RunOutcome::kCompleted:
     case RunOutcome::kCompletedWithErrors: {

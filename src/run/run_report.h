@@ -33,6 +33,9 @@ struct RunReport {
   uint32_t verifyFailures = 0;
   std::wstring archivePath;
   std::wstring logPath;
+  // An operation other than a backup (a restore in the run window) says how
+  // it ended here, in place of the run's outcome lines.
+  std::wstring describedAs;
 };
 
 }  // namespace kelvane

@@ -354,8 +354,47 @@ def test_the_desktops_keys():
     shutil.rmtree(work)
 
 
+def test_the_restore_window():
+    """kelvane JOB -restore on a desktop: the restore window, every control
+    named for a screen reader, the point's tree ticked; Start restores into
+    the folder typed, in the run window, which says how it went."""
+    work = tempfile.mkdtemp()
+    job = make_job(work)
+    subprocess.run([KELVANE, job, "-start", "-console"], capture_output=True,
+                   env=dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "profile")))
+    program = Program([job, "-restore"], work)
+    window = program.window("Restore - Daily")
+    if not check(window is not None, "-restore on a desktop showed no restore window"):
+        return
+    for role, name in (("table", "Restore points"), ("table", "What to restore"),
+                       ("text", "Restore into"), ("check box", "Overwrite existing files"),
+                       ("push button", "Browse…"), ("push button", "Start"),
+                       ("push button", "Close")):
+        check(wait(lambda: find(window, role, name), 5) is not None,
+              f"the restore window has no {role} named \"{name}\"")
+    check(wait(lambda: find(window, "label", "1 files (5 bytes) ticked"), 5) is not None,
+          "the restore window does not say what is ticked")
+    settled_geometry("Restore - Daily")
+    shoot("Restore - Daily", "restore-window")
+    target = os.path.join(work, "restored")
+    find(window, "text", "Restore into").queryEditableText().setTextContents(target)
+    click(find(window, "push button", "Start"))
+    run = program.window("Kelvane - Restore Daily.zip")
+    if check(run is not None, "Start showed no run window"):
+        close = wait(lambda: find(run, "push button", "Close"), 30)
+        check(find(run, "label", start="Restored 1 files") is not None,
+              "the run window does not say the restore's outcome")
+        shoot("Kelvane - Restore Daily.zip", "restore-window-end")
+        click(close)
+    check(program.exit_status() == 0, "the restore in the window did not end with 0")
+    restored = os.path.join(target, work.lstrip("/"), "data", "a.txt")
+    check(os.path.exists(restored) and open(restored).read() == "text\n",
+          "the file did not come back")
+    shutil.rmtree(work)
+
+
 for test in (test_start_keeps_the_editor_and_its_place, test_every_field_is_named_by_its_own_label,
-             test_a_new_job_takes_every_file, test_the_desktops_keys):
+             test_a_new_job_takes_every_file, test_the_desktops_keys, test_the_restore_window):
     print("--", test.__name__, flush=True)
     test()
 if failures:
