@@ -164,6 +164,11 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_restore_overwrite", L"Vorhandene Dateien überschreiben"},
     {L"ui_restore_start", L"Starten"},
     {L"ui_restore_default_folder", L"[1] wiederhergestellt [2]"},
+    {L"ui_menu_restore", L"Zurückholen…"},
+    {L"ui_tip_restore", L"Dateien aus einer Sicherung dieses Auftrags zurückholen"},
+    {L"ui_restore_save_first",
+     L"Bitte zuerst den Auftrag speichern: eine Wiederherstellung liest die Sicherungen des "
+     L"gespeicherten Auftrags."},
     {L"console_usage_end",
      L"  -help           diesen Text zeigen\n"
      L"\n"
@@ -336,7 +341,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 203);
+static_assert(std::size(kBuiltInTexts) == 206);
 
 }  // namespace
 

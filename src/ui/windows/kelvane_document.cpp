@@ -11,6 +11,9 @@
 #include "job/job_edits.h"
 #include "language/language_table.h"
 #include "language/load_failure_text.h"
+#include "platform/paths.h"
+#include "platform/program_run.h"
+#include "platform/text_codec.h"
 #include "profile/profile_store.h"
 #include "ui/layout/mnemonics.h"
 #include "ui/toolkit/accessible.h"
@@ -70,7 +73,8 @@ CKelvaneDocument::CKelvaneDocument(wxWindow* parent, const LanguageTable& texts,
                   {kLoadButton, L"ui_menu_load", L"ui_tip_load", kIconLoad},
                   {kSaveButton, L"ui_menu_save", L"ui_tip_save", kIconSave},
                   {kSaveAsButton, L"ui_menu_saveas", L"ui_tip_saveas", kIconSaveAs},
-                  {kStartButton, L"ui_menu_start", L"ui_tip_start", kIconStart}};
+                  {kStartButton, L"ui_menu_start", L"ui_tip_start", kIconStart},
+                  {kRestoreButton, L"ui_menu_restore", L"ui_tip_restore", kIconLoad}};
   std::vector<std::wstring> labels;
   for (const auto& button : kButtons) labels.push_back(texts_.GetText(button.key));
   labels = WithMnemonics(labels);
@@ -111,6 +115,7 @@ void CKelvaneDocument::BindCommands() {
   BindCommand(kSaveButton, [this] { SaveJob(false); });
   BindCommand(kSaveAsButton, [this] { SaveJob(true); });
   BindCommand(kStartButton, [this] { StartJob(); });
+  BindCommand(kRestoreButton, [this] { RestoreJob(); });
   BindCommand(kCloseCommand, [this] { Close(); });
   BindCommand(kHelpCommand, [this] { ShowHelp(); });
   BindCommand(kAboutCommand, [this] { ShowAbout(); });
@@ -367,6 +372,28 @@ void CKelvaneDocument::StartJob() {
   Raise();
   // The run may have changed what counts as unchanged.
   preview_->JobChanged(RunnableJob());
+}
+
+// The restore window of the job as saved, in a program of its own (as
+// `kelvane JOB -restore` opens it): a restore reads the archives the saved
+// job names, never the editor's unsaved changes.
+void CKelvaneDocument::RestoreJob() {
+  if (path_.empty() || job_.Modified) {
+    Dialogs().ShowMessage(this, texts_.GetText(L"ui_restore_save_first"), true);
+    return;
+  }
+  const wxPoint at = GetPosition();
+  wxTopLevelWindow::Show(false);
+  int status = 0;
+  const int started = platform::RunProgram(
+      {platform::ToNative(platform::ExecutablePath()), platform::ToNative(path_), "-restore"},
+      &status);
+  wxTopLevelWindow::Show(true);
+  Move(at);
+  Raise();
+  if (started != 0) {
+    Dialogs().ShowMessage(this, PrintFEx(texts_.GetText(L"open_file_failed"), {path_}), true);
+  }
 }
 
 void CKelvaneDocument::RemoveSelectedFolders() {

@@ -50,6 +50,7 @@ class CKelvaneDocument : public DARo3::DialogLayout {
     kSaveButton = 1007,
     kSaveAsButton = 1008,
     kStartButton = 1009,
+    kRestoreButton = 1013,
     kWhiteListField = 18,
     kBlackListField = 19,
     kTypeField = 20,
@@ -113,6 +114,7 @@ class CKelvaneDocument : public DARo3::DialogLayout {
   bool SaveJob(bool saveAs);
   bool SaveJobTo(const std::wstring& path);
   void StartJob();
+  void RestoreJob();
 
   // Whether unsaved changes may go: asks Save / Discard / Cancel when there
   // are some, and saves on Save.
@@ -203,7 +205,7 @@ class CKelvaneDocument : public DARo3::DialogLayout {
     bool BackupJob::*field;
   };
   std::vector<BoundBox> boxes_;
-  std::vector<wxButton*> buttons_;  // new, load, save, save as, start
+  std::vector<wxButton*> buttons_;  // new, load, save, save as, start, restore
 };
 
 }  // namespace kelvane::ui

@@ -254,7 +254,7 @@ void CKelvaneDocument::BuildLayout() {
   EndGroup();
   AddSeparator();
   BeginGroup(kHorizontalGroup, 6);
-  const int widths[] = {100, 100, 100, 120, 100};
+  const int widths[] = {100, 100, 100, 120, 100, 110};
   for (size_t i = 0; i < buttons_.size(); ++i) {
     AddControl(buttons_[i], kFixedWidth | kFixedHeight, ui::Size{widths[i], 32});
   }
