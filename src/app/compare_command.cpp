@@ -22,22 +22,13 @@ int CompareCommand(const CommandContext& context) {
   const LanguageTable& texts = context.texts;
   RestoreSource source;
   if (const std::optional<int> refused = OpenRestoreSource(context, &source)) return *refused;
-  const std::wstring at = context.args.Value(L"at");
   const std::vector<RestorePoint> points = SourcePoints(source);
-  const std::optional<size_t> chosen = ChoosePoint(points, at);
-  if (!chosen) {
-    PrintError(PrintFEx(texts.GetText(L"console_restore_no_point"), {at.empty() ? L"latest" : at}));
-    return kExitJobUnreadable;
-  }
-  PlanBuilder builder;
-  if (const platform::Status read = ReadTargetManifest(
-          source.folder, source.listing, points[*chosen].target, source.keys, &builder);
-      !read.ok()) {
-    PrintError(read.context() + ErrorText(static_cast<uint32_t>(read.code())));
-    return kExitAborted;
-  }
+  const std::optional<size_t> chosen = PointAsked(context, points);
+  if (!chosen) return kExitJobUnreadable;
   RestoreRequest request;
-  request.plan = builder.Finish();
+  if (const std::optional<int> unread = ReadPointPlan(source, points[*chosen], &request.plan)) {
+    return *unread;
+  }
   request.archiveFolder = &source.folder;
   request.listing = source.listing;
   request.keys = source.keys;

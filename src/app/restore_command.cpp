@@ -102,6 +102,26 @@ std::wstring OutcomeLine(const RestoreReport& report, const RestoreRequest& requ
   return PrintFEx(texts.GetText(L"console_restore_cancelled"), {files, request.targetPath});
 }
 
+// The restore in the run window, which says how it went.
+RestoreReport RunInWindow(const RestoreRequest& request, const std::wstring& pointName,
+                          const std::wstring& logPath, RunLog& log, const CommandContext& context) {
+  const LanguageTable& texts = context.texts;
+  RestoreReport report;
+  ui::RunWindowOptions options;
+  options.jobName = texts.GetText(L"ui_restore_title") + L" " + pointName;
+  options.profile = &context.profile;
+  ui::CKelvaneCompressDlg window(
+      nullptr,
+      [&](RunHost& host) {
+        report = RunRestore(request, host, log);
+        (void)log.CloseLog();
+        return AsRunReport(report, request, logPath, OutcomeLine(report, request, logPath, texts));
+      },
+      texts, options);
+  window.ShowModal();
+  return report;
+}
+
 }  // namespace
 
 int RestoreCommand(const CommandContext& context) {
@@ -111,47 +131,36 @@ int RestoreCommand(const CommandContext& context) {
   asked.overwrite = context.args.Flag(L"overwrite");
   asked.only = context.args.Values(L"only");
   const bool dryRun = context.args.Flag(L"dry-run");
+  const bool noTarget = asked.target.empty() || asked.target == L"1";
+  // Without -to, the restore window asks where to (and what).
   std::unique_ptr<ui::WindowSession> session;
-  if ((asked.target.empty() || asked.target == L"1") && !dryRun) session = OpenDesktop(context);
-  if (!session && (asked.target.empty() || asked.target == L"1")) {
+  if (noTarget && !dryRun) session = OpenDesktop(context);
+  if (!session && noTarget) {
     PrintError(texts.GetText(L"console_restore_no_to"));
     return kExitJobUnreadable;
   }
   RestoreSource source;
   if (const std::optional<int> refused = OpenRestoreSource(context, &source)) return *refused;
   const std::vector<RestorePoint> points = SourcePoints(source);
-  auto planOf = [&source, &points](size_t index) {
-    PlanBuilder builder;
-    (void)ReadTargetManifest(source.folder, source.listing, points[index].target, source.keys,
-                             &builder);
-    return builder.Finish();
-  };
   if (session) {
-    ui::RestoreDialog window(nullptr, texts, context.profile, source.jobName, points, planOf);
+    ui::RestoreDialog window(nullptr, texts, context.profile, source.jobName, points,
+                             [&source, &points](size_t index) {
+                               RestorePlan plan;
+                               (void)ReadPointPlan(source, points[index], &plan);
+                               return plan;
+                             });
     if (window.ShowModal() != wxID_OK) return kExitAborted;
-    asked.point = window.choice().point;
-    asked.only = window.choice().only;
-    asked.target = window.choice().target;
-    asked.overwrite = window.choice().overwrite;
-  } else {
-    const std::wstring at = context.args.Value(L"at");
-    const std::optional<size_t> chosen = ChoosePoint(points, at);
-    if (!chosen) {
-      PrintError(
-          PrintFEx(texts.GetText(L"console_restore_no_point"), {at.empty() ? L"latest" : at}));
-      return kExitJobUnreadable;
-    }
+    asked = {window.choice().point, window.choice().only, window.choice().target,
+             window.choice().overwrite};
+  } else if (const std::optional<size_t> chosen = PointAsked(context, points)) {
     asked.point = *chosen;
-  }
-  PlanBuilder builder;
-  if (const platform::Status read = ReadTargetManifest(
-          source.folder, source.listing, points[asked.point].target, source.keys, &builder);
-      !read.ok()) {
-    PrintError(read.context() + ErrorText(static_cast<uint32_t>(read.code())));
-    return kExitAborted;
+  } else {
+    return kExitJobUnreadable;
   }
   RestoreRequest request;
-  request.plan = builder.Finish();
+  if (const std::optional<int> unread = ReadPointPlan(source, points[asked.point], &request.plan)) {
+    return *unread;
+  }
   SelectOnly(asked.only, &request.plan);
   if (dryRun) return PrintDryRun(source, request.plan, texts);
 
@@ -168,19 +177,7 @@ int RestoreCommand(const CommandContext& context) {
     PrintError(logPath + ErrorText(static_cast<uint32_t>(log.error())));
   RestoreReport report;
   if (session) {
-    ui::RunWindowOptions options;
-    options.jobName = texts.GetText(L"ui_restore_title") + L" " + points[asked.point].target.name;
-    options.profile = &context.profile;
-    ui::CKelvaneCompressDlg window(
-        nullptr,
-        [&](RunHost& host) {
-          report = RunRestore(request, host, log);
-          (void)log.CloseLog();
-          return AsRunReport(report, request, logPath,
-                             OutcomeLine(report, request, logPath, texts));
-        },
-        texts, options);
-    window.ShowModal();
+    report = RunInWindow(request, points[asked.point].target.name, logPath, log, context);
   } else {
     ConsoleRunHost host(stderr, platform::StandardErrorIsTerminal(), true, texts);
     report = RunRestore(request, host, log);

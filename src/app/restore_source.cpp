@@ -13,6 +13,7 @@
 #include "run/output_names.h"
 #include "util/error_text.h"
 #include "util/path_util.h"
+#include "util/template_format.h"
 
 namespace kelvane {
 namespace {
@@ -95,6 +96,28 @@ std::optional<int> OpenRestoreSource(const CommandContext& context, RestoreSourc
 
 std::vector<RestorePoint> SourcePoints(const RestoreSource& source) {
   return FindRestorePoints(source.folder, source.listing, source.isTarget, source.keys);
+}
+
+std::optional<size_t> PointAsked(const CommandContext& context,
+                                 const std::vector<RestorePoint>& points) {
+  const std::wstring at = context.args.Value(L"at");
+  const std::optional<size_t> chosen = ChoosePoint(points, at);
+  if (!chosen) {
+    PrintError(PrintFEx(context.texts.GetText(L"console_restore_no_point"),
+                        {at.empty() ? L"latest" : at}));
+  }
+  return chosen;
+}
+
+std::optional<int> ReadPointPlan(const RestoreSource& source, const RestorePoint& point,
+                                 RestorePlan* plan) {
+  PlanBuilder builder;
+  const platform::Status read =
+      ReadTargetManifest(source.folder, source.listing, point.target, source.keys, &builder);
+  *plan = builder.Finish();
+  if (read.ok()) return std::nullopt;
+  PrintError(read.context() + ErrorText(static_cast<uint32_t>(read.code())));
+  return kExitAborted;
 }
 
 }  // namespace kelvane

@@ -33,4 +33,14 @@ std::optional<int> OpenRestoreSource(const CommandContext& context, RestoreSourc
 // The points of the source, newest first; for an archive, its one point.
 std::vector<RestorePoint> SourcePoints(const RestoreSource& source);
 
+// The point -at names among `points` (the newest without it); none, said,
+// when there is no such point.
+std::optional<size_t> PointAsked(const CommandContext& context,
+                                 const std::vector<RestorePoint>& points);
+
+// The plan of `point`, its manifest read; a manifest that cannot be read is
+// said, and the status is the exit status.
+std::optional<int> ReadPointPlan(const RestoreSource& source, const RestorePoint& point,
+                                 RestorePlan* plan);
+
 }  // namespace kelvane

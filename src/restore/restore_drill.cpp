@@ -1,7 +1,6 @@
 #include "restore/restore_drill.h"
 
 #include <atomic>
-#include <future>
 #include <map>
 #include <mutex>
 #include <unordered_map>
@@ -94,13 +93,13 @@ DrillReport RunDrill(const RestoreRequest& request, OperationHost& host,
   std::atomic<bool> cancelled{false};
   OperationPump pump(host, cancelled);
   host.SetProgressMarquee(true);
-  std::unordered_map<std::string, std::unordered_map<std::string, const ManifestEntry*>> files;
+  std::unordered_map<std::string, WantedFiles> files;
   for (const ManifestEntry& entry : plan.entries) {
     if (entry.type == ManifestEntry::Type::kFile) files[entry.archive].emplace(entry.path, &entry);
   }
   for (auto& item : files) {
     const std::string& archive = item.first;
-    std::unordered_map<std::string, const ManifestEntry*>& wanted = item.second;
+    WantedFiles& wanted = item.second;
     const platform::DirectoryEntry* listed = nullptr;
     for (const platform::DirectoryEntry& entry : request.listing) {
       if (entry.nativeName == archive) listed = &entry;
@@ -109,30 +108,18 @@ DrillReport RunDrill(const RestoreRequest& request, OperationHost& host,
     platform::Status read =
         OpenTargetReader(*request.archiveFolder, *listed, request.keys, &cancelled, &reader);
     if (read.ok()) {
-      std::future<platform::Status> task = std::async(std::launch::async, [&] {
-        EntryReading reading;
-        reading.stop = &cancelled;
-        reading.sinkFor = [&](const ArchiveEntry& entry) -> std::unique_ptr<EntrySink> {
-          const ManifestEntry* file = nullptr;
-          {
-            std::lock_guard<std::mutex> hold(lock);
-            const auto found = wanted.find(entry.name);
-            if (entry.type != EntryType::kFile || found == wanted.end()) return nullptr;
-            file = found->second;
-            wanted.erase(found);
-          }
-          return std::make_unique<VerdictSink>(
-              [file, &damaged](const std::wstring& why, const platform::ContentDigest& digest) {
-                if (!why.empty()) return damaged(file->path, why);
-                if (digest.size != file->size || digest.sha256 != file->sha256) {
-                  damaged(file->path, L"not the bytes the backup read");
-                }
-              });
-        };
-        return reader->ReadAll(reading);
-      });
-      WaitPumping(task, [&pump] { pump.Pump(); });
-      read = task.get();
+      read = ReadWantedFiles(
+          *reader, wanted,
+          [&damaged](const ManifestEntry& file) -> std::unique_ptr<EntrySink> {
+            return std::make_unique<VerdictSink>(
+                [&file, &damaged](const std::wstring& why, const platform::ContentDigest& digest) {
+                  if (!why.empty()) return damaged(file.path, why);
+                  if (digest.size != file.size || digest.sha256 != file.sha256) {
+                    damaged(file.path, L"not the bytes the backup read");
+                  }
+                });
+          },
+          &cancelled, [&pump] { pump.Pump(); });
     }
     if (cancelled) break;
     if (!read.ok()) {

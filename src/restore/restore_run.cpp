@@ -1,7 +1,6 @@
 #include "restore/restore_run.h"
 
 #include <atomic>
-#include <future>
 #include <unordered_map>
 
 #include "log/run_log.h"
@@ -54,6 +53,19 @@ std::wstring OpenArchives(
     open->emplace_back(archive, std::move(reader));
   }
   return {};
+}
+
+// Links come from the manifest, which holds their targets: checked against
+// the SHA-256 the backup took of the target it read.
+void MakeLinks(const RestorePlan& plan, RestoreWriter& writer) {
+  for (const ManifestEntry& entry : plan.entries) {
+    if (entry.type != ManifestEntry::Type::kLink) continue;
+    if (entry.hasDigest && platform::DigestOf(entry.target).sha256 != entry.sha256) {
+      writer.Fail(entry.path, L"its link target is not the one the backup read (SHA-256 differs)");
+      continue;
+    }
+    writer.MakeLink(entry);
+  }
 }
 
 class Progress {
@@ -139,7 +151,7 @@ RestoreReport RunRestore(const RestoreRequest& request, OperationHost& host, Run
   Progress progress(host, writer, plan);
   std::vector<const ManifestEntry*> folders;
   // Where each file's bytes are: archive, then its name there.
-  std::unordered_map<std::string, std::unordered_map<std::string, const ManifestEntry*>> files;
+  std::unordered_map<std::string, WantedFiles> files;
   for (const ManifestEntry& entry : plan.entries) {
     if (entry.type == ManifestEntry::Type::kFolder) {
       folders.push_back(&entry);
@@ -149,48 +161,25 @@ RestoreReport RunRestore(const RestoreRequest& request, OperationHost& host, Run
     }
   }
   for (auto& opened : archives) {
+    if (cancelled) break;
     const std::string& archive = opened.first;
-    TargetReader& reader = *opened.second;
+    WantedFiles& wanted = files[archive];
+    const platform::Status read = ReadWantedFiles(
+        *opened.second, wanted,
+        [&writer](const ManifestEntry& file) { return writer.FileSink(file); }, &cancelled,
+        [&] {
+          pump.Pump();
+          progress.Show();
+        });
     if (cancelled) break;
-    std::unordered_map<std::string, const ManifestEntry*>& wanted = files[archive];
-    std::mutex taking;
-    std::future<platform::Status> read = std::async(std::launch::async, [&] {
-      EntryReading reading;
-      reading.stop = &cancelled;
-      reading.sinkFor = [&](const ArchiveEntry& entry) -> std::unique_ptr<EntrySink> {
-        if (entry.type != EntryType::kFile) return nullptr;
-        const ManifestEntry* file = nullptr;
-        {
-          std::lock_guard<std::mutex> hold(taking);
-          const auto found = wanted.find(entry.name);
-          if (found == wanted.end()) return nullptr;
-          file = found->second;
-          wanted.erase(found);  // an archive that holds a name twice gives it once
-        }
-        return writer.FileSink(*file);
-      };
-      return reader.ReadAll(reading);
-    });
-    WaitPumping(read, [&] {
-      pump.Pump();
-      progress.Show();
-    });
-    if (const platform::Status status = read.get(); !status.ok() && !cancelled) {
-      log.WriteLogFormat(L"Archive %s: %s", platform::FromNative(archive), status.context());
-    }
-    if (cancelled) break;
-    for (const auto& [name, file] : wanted) {
-      writer.Fail(file->path, FormatText(L"%s does not hold it", platform::FromNative(archive)));
+    if (!read.ok())
+      log.WriteLogFormat(L"Archive %s: %s", platform::FromNative(archive), read.context());
+    for (const auto& left : wanted) {
+      writer.Fail(left.second->path,
+                  FormatText(L"%s does not hold it", platform::FromNative(archive)));
     }
   }
-  for (const ManifestEntry& entry : plan.entries) {
-    if (entry.type != ManifestEntry::Type::kLink || cancelled) continue;
-    if (entry.hasDigest && platform::DigestOf(entry.target).sha256 != entry.sha256) {
-      writer.Fail(entry.path, L"its link target is not the one the backup read (SHA-256 differs)");
-      continue;
-    }
-    writer.MakeLink(entry);
-  }
+  if (!cancelled) MakeLinks(plan, writer);
   writer.FinishFolders(folders);
   progress.Show();
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <future>
 #include <mutex>
 
 #include "archive/entry/folder_entry_reader.h"
@@ -9,6 +10,7 @@
 #include "archive/sevenzip/seven_zip_entry_reader.h"
 #include "archive/zip/zip_entry_reader.h"
 #include "manifest/manifest_line.h"
+#include "operation/operation_pump.h"
 #include "platform/text_codec.h"
 
 namespace kelvane {
@@ -120,6 +122,31 @@ platform::Status OpenTargetReader(const platform::Folder& folder,
   const std::wstring& context = opened.context();
   return platform::Status::Error(opened.code(),
                                  context.starts_with(path) ? context : path + L": " + context);
+}
+
+platform::Status ReadWantedFiles(TargetReader& reader, WantedFiles& wanted,
+                                 const FileSinkFor& sinkFor, const std::atomic<bool>* stop,
+                                 const std::function<void()>& tick) {
+  std::mutex taking;
+  std::future<platform::Status> read = std::async(std::launch::async, [&] {
+    EntryReading reading;
+    reading.stop = stop;
+    reading.sinkFor = [&](const ArchiveEntry& entry) -> std::unique_ptr<EntrySink> {
+      if (entry.type != EntryType::kFile) return nullptr;
+      const ManifestEntry* file = nullptr;
+      {
+        std::lock_guard<std::mutex> hold(taking);
+        const auto found = wanted.find(entry.name);
+        if (found == wanted.end()) return nullptr;
+        file = found->second;
+        wanted.erase(found);  // an archive that holds a name twice gives it once
+      }
+      return sinkFor(*file);
+    };
+    return reader.ReadAll(reading);
+  });
+  WaitPumping(read, tick);
+  return read.get();
 }
 
 std::string InnerManifestName() {

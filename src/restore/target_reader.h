@@ -5,11 +5,14 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "archive/entry/archive_entry.h"
+#include "manifest/manifest_line.h"
 #include "platform/file_system.h"
 #include "platform/status.h"
 
@@ -36,6 +39,19 @@ platform::Status OpenTargetReader(const platform::Folder& folder,
                                   const platform::DirectoryEntry& entry, const ReaderKeys& keys,
                                   const std::atomic<bool>* stop,
                                   std::unique_ptr<TargetReader>* reader);
+
+// The files a restore or a drill wants of one target, by their names there.
+// Each is taken out as its sink is made: what is left afterwards, the target
+// did not hold.
+using WantedFiles = std::unordered_map<std::string, const ManifestEntry*>;
+using FileSinkFor = std::function<std::unique_ptr<EntrySink>(const ManifestEntry& file)>;
+
+// Reads the wanted files of `reader` into the sinks `sinkFor` makes, on a
+// thread of its own (the reader's cores), calling `tick` every pump tick
+// until it is done.
+platform::Status ReadWantedFiles(TargetReader& reader, WantedFiles& wanted,
+                                 const FileSinkFor& sinkFor, const std::atomic<bool>* stop,
+                                 const std::function<void()>& tick);
 
 // The name of the manifest inside a target.
 std::string InnerManifestName();
