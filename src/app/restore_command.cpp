@@ -102,6 +102,22 @@ std::wstring OutcomeLine(const RestoreReport& report, const RestoreRequest& requ
   return PrintFEx(texts.GetText(L"console_restore_cancelled"), {files, request.targetPath});
 }
 
+// What to restore, where to, chosen in the restore window; false when it
+// was closed instead.
+bool AskInWindow(const CommandContext& context, const RestoreSource& source,
+                 const std::vector<RestorePoint>& points, RestoreAsked* asked) {
+  ui::RestoreDialog window(nullptr, context.texts, context.profile, source.jobName, points,
+                           [&source, &points](size_t index) {
+                             RestorePlan plan;
+                             (void)ReadPointPlan(source, points[index], &plan);
+                             return plan;
+                           });
+  if (window.ShowModal() != wxID_OK) return false;
+  const ui::RestoreChoice& choice = window.choice();
+  *asked = {choice.point, choice.only, choice.target, choice.overwrite};
+  return true;
+}
+
 // The restore in the run window, which says how it went.
 RestoreReport RunInWindow(const RestoreRequest& request, const std::wstring& pointName,
                           const std::wstring& logPath, RunLog& log, const CommandContext& context) {
@@ -143,15 +159,7 @@ int RestoreCommand(const CommandContext& context) {
   if (const std::optional<int> refused = OpenRestoreSource(context, &source)) return *refused;
   const std::vector<RestorePoint> points = SourcePoints(source);
   if (session) {
-    ui::RestoreDialog window(nullptr, texts, context.profile, source.jobName, points,
-                             [&source, &points](size_t index) {
-                               RestorePlan plan;
-                               (void)ReadPointPlan(source, points[index], &plan);
-                               return plan;
-                             });
-    if (window.ShowModal() != wxID_OK) return kExitAborted;
-    asked = {window.choice().point, window.choice().only, window.choice().target,
-             window.choice().overwrite};
+    if (!AskInWindow(context, source, points, &asked)) return kExitAborted;
   } else if (const std::optional<size_t> chosen = PointAsked(context, points)) {
     asked.point = *chosen;
   } else {

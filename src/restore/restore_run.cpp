@@ -68,6 +68,21 @@ void MakeLinks(const RestorePlan& plan, RestoreWriter& writer) {
   }
 }
 
+// Everything a restore checks before it writes anything: every archive
+// there with its id and readable, and a folder that may take the restore;
+// why not, when one of them fails.
+std::wstring Prepare(const RestoreRequest& request, const std::atomic<bool>* stop,
+                     std::vector<std::pair<std::string, std::unique_ptr<TargetReader>>>* archives,
+                     platform::Folder* top) {
+  if (const std::vector<std::wstring> missing =
+          MissingArchives(*request.archiveFolder, request.listing, request.plan, request.keys);
+      !missing.empty()) {
+    return L"Restore refused: archives it needs are missing: " + Joined(missing) + L".";
+  }
+  if (std::wstring why = OpenArchives(request, stop, archives); !why.empty()) return why;
+  return PrepareRestoreFolder(request.targetPath, request.overwrite, top);
+}
+
 class Progress {
  public:
   Progress(OperationHost& host, const RestoreWriter& writer, const RestorePlan& plan)
@@ -128,19 +143,9 @@ RestoreReport RunRestore(const RestoreRequest& request, OperationHost& host, Run
   for (const std::wstring& refusal : plan.refusals) log.WriteLogLine(refusal);
   host.SetProgressMarquee(true);
   host.SetStatusLines(L"Finding the archives of the restore point", L"", L"");
-  if (const std::vector<std::wstring> missing =
-          MissingArchives(*request.archiveFolder, request.listing, plan, request.keys);
-      !missing.empty()) {
-    return Refused(L"Restore refused: archives it needs are missing: " + Joined(missing) + L".",
-                   log);
-  }
   std::vector<std::pair<std::string, std::unique_ptr<TargetReader>>> archives;
-  if (std::wstring why = OpenArchives(request, &cancelled, &archives); !why.empty()) {
-    return Refused(std::move(why), log);
-  }
   platform::Folder top;
-  if (std::wstring why = PrepareRestoreFolder(request.targetPath, request.overwrite, &top);
-      !why.empty()) {
+  if (std::wstring why = Prepare(request, &cancelled, &archives, &top); !why.empty()) {
     return Refused(std::move(why), log);
   }
   log.WriteLogFormat(L"Restoring %s (%s, %s) into %s.", platform::FromNative(plan.header.archive),
