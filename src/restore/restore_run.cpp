@@ -83,6 +83,22 @@ std::wstring Prepare(const RestoreRequest& request, const std::atomic<bool>* sto
   return PrepareRestoreFolder(request.targetPath, request.overwrite, top);
 }
 
+// How the restore ended, said in the log's last line.
+RestoreReport Finished(const RestoreWriter& writer, const RestorePlan& plan, bool cancelled,
+                       RunLog& log) {
+  RestoreReport report;
+  report.files = writer.restoredFiles();
+  report.bytes = writer.restoredBytes();
+  report.failures = writer.failures() + plan.refusals.size();
+  report.outcome = cancelled              ? RestoreOutcome::kCancelled
+                   : report.failures != 0 ? RestoreOutcome::kSomeFailed
+                                          : RestoreOutcome::kRestored;
+  log.WriteLogFormat(L"Restored %lu files (%s); %lu not restored%s.", report.files,
+                     FormatByteSize(report.bytes), report.failures,
+                     cancelled ? L"; cancelled" : L"");
+  return report;
+}
+
 class Progress {
  public:
   Progress(OperationHost& host, const RestoreWriter& writer, const RestorePlan& plan)
@@ -188,17 +204,7 @@ RestoreReport RunRestore(const RestoreRequest& request, OperationHost& host, Run
   writer.FinishFolders(folders);
   progress.Show();
 
-  RestoreReport report;
-  report.files = writer.restoredFiles();
-  report.bytes = writer.restoredBytes();
-  report.failures = writer.failures() + plan.refusals.size();
-  report.outcome = cancelled              ? RestoreOutcome::kCancelled
-                   : report.failures != 0 ? RestoreOutcome::kSomeFailed
-                                          : RestoreOutcome::kRestored;
-  log.WriteLogFormat(L"Restored %lu files (%s); %lu not restored%s.", report.files,
-                     FormatByteSize(report.bytes), report.failures,
-                     cancelled ? L"; cancelled" : L"");
-  return report;
+  return Finished(writer, plan, cancelled, log);
 }
 
 }  // namespace kelvane
