@@ -57,6 +57,10 @@ class LineWriter {
     if (platform::IsValidUtf8(value)) return Text(key, value);
     Text((std::string(key) + "64").c_str(), Base64(value));
   }
+  void Flag(const char* key) {
+    Key(key);
+    *out_ += "true";
+  }
   void Number(const char* key, int64_t value) {
     Key(key);
     *out_ += std::to_string(value);
@@ -124,6 +128,13 @@ class LineReader {
     }
     return true;
   }
+  bool Flag(const char* key, bool* value) const {
+    const JsonNode* node = Find(key);
+    if (!node) return true;
+    if (node->kind != JsonKind::kBool) return false;
+    *value = node->intValue != 0;
+    return true;
+  }
   template <typename T>
   bool Number(const char* key, T* value) const {
     const JsonNode* node = Find(key);
@@ -173,6 +184,7 @@ void AppendEntryLine(const ManifestEntry& entry, std::string* out) {
   line.TextIfAny("group", entry.group);
   if (entry.type == ManifestEntry::Type::kLink) line.Bytes("target", entry.target);
   line.Attributes("xattrs", entry.attributes);
+  if (entry.sparse) line.Flag("sparse");
   if (entry.hasDigest) line.Text("sha256", platform::HexText(entry.sha256));
   line.TextIfAny("archive", entry.archive);
   line.TextIfAny("archive_id", entry.archiveId);
@@ -200,8 +212,9 @@ bool ParseEntryLine(std::string_view line, ManifestEntry* entry) {
       !reader.Text("mode", &mode) || !reader.Number("uid", &entry->uid) ||
       !reader.Number("gid", &entry->gid) || !reader.Text("user", &entry->user) ||
       !reader.Text("group", &entry->group) || !reader.Bytes("target", &entry->target) ||
-      !reader.Attributes("xattrs", &entry->attributes) || !reader.Text("sha256", &digest) ||
-      !reader.Text("archive", &entry->archive) || !reader.Text("archive_id", &entry->archiveId)) {
+      !reader.Attributes("xattrs", &entry->attributes) || !reader.Flag("sparse", &entry->sparse) ||
+      !reader.Text("sha256", &digest) || !reader.Text("archive", &entry->archive) ||
+      !reader.Text("archive_id", &entry->archiveId)) {
     return false;
   }
   if (type == "file") {

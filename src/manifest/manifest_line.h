@@ -7,8 +7,8 @@
 // JSON Lines in UTF-8: one header line, then one line per entry.
 //   {"kelvane_manifest":1,"job":…,"archive":…,"id":…,"time":…,"kind":…,"base":…}
 //   {"path":…,"type":"file","size":…,"mtime":…,"mtime_ns":…,"mode":"0644",
-//    "uid":…,"gid":…,"user":…,"group":…,"xattrs":{…},"sha256":…,"archive":…,
-//    "archive_id":…}
+//    "uid":…,"gid":…,"user":…,"group":…,"xattrs":{…},"sparse":true,"sha256":…,
+//    "archive":…,"archive_id":…}
 // A folder has no size, digest or archive; a link has its "target" instead.
 // A path or target whose bytes are not valid UTF-8 goes as "path64" or
 // "target64", the bytes in standard Base64, so every line is valid JSON and
@@ -63,6 +63,7 @@ struct ManifestEntry {
   // An archived file's extended attributes (as root, its ACLs too), each
   // value in Base64 under its name in "xattrs".
   platform::ExtendedAttributes attributes;
+  bool sparse = false;  // a file with holes, which a restore makes again
   bool hasDigest = false;
   platform::Sha256Digest sha256{};
   std::string archive;  // the archive that holds a file's bytes, and its id

@@ -148,7 +148,7 @@ int CopyContents(int in, int out, const struct stat& status, Checksum& checksum)
 // trusted.*, security.* (a program's capabilities) and the ACLs
 // (system.posix_acl_*). What the system does not let this user set, or the
 // target's file system cannot hold, is left out; any other failure is said.
-int CopyExtendedAttributes(int in, int out) {
+int CopyExtendedAttributes(int in, int out, ExtendedAttributes* copied) {
   ExtendedAttributes attributes;
   if (const int error = ReadExtendedAttributes(in, &attributes); error != 0) return error;
   for (const auto& [name, value] : attributes) {
@@ -157,6 +157,7 @@ int CopyExtendedAttributes(int in, int out) {
       return errno;
     }
   }
+  if (copied) *copied = std::move(attributes);
   return 0;
 }
 
@@ -166,14 +167,15 @@ int CopyExtendedAttributes(int in, int out) {
 // system lets them give. A set-user-ID bit survives only with its owner and a
 // set-group-ID bit only with its group: otherwise copying someone's program
 // as root would make a root-owned program that runs with root's rights.
-int CopyAttributes(int in, const struct stat& source, int out) {
+int CopyAttributes(int in, const struct stat& source, int out,
+                   ExtendedAttributes* copied = nullptr) {
   if (::fchown(out, source.st_uid, source.st_gid) != 0) {
     // Not allowed to give the file away: at least keep the group if we may.
     (void)::fchown(out, static_cast<uid_t>(-1), source.st_gid);
   }
   // After fchown, which drops a program's capabilities, and before fchmod,
   // which an ACL's mask follows.
-  if (const int error = CopyExtendedAttributes(in, out); error != 0) return error;
+  if (const int error = CopyExtendedAttributes(in, out, copied); error != 0) return error;
   struct stat copy;
   if (::fstat(out, &copy) != 0) return errno;
   mode_t mode = source.st_mode & 0777;
@@ -258,7 +260,7 @@ int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expect
   }
   error = CopyUnchangedContents(in, out, &status, content ? &content->digest : nullptr);
   if (content) content->status = StatusOf(status);
-  if (error == 0) error = CopyAttributes(in, status, out);
+  if (error == 0) error = CopyAttributes(in, status, out, content ? &content->attributes : nullptr);
   if (const int closed = CloseDescriptor(out); error == 0) error = closed;
   ::close(in);
   if (error == 0 && written != targetName &&

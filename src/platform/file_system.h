@@ -41,6 +41,7 @@ struct FileStatus {
   uint32_t modifiedNanoseconds = 0;
   uint64_t changeTime = 0;  // of the data or status, in ns since 1970; no user can set it
   bool link = false;        // a symbolic link, whose bytes are its target
+  bool sparse = false;      // fewer blocks on disk than its size takes: it has holes
   uint32_t owner = 0;       // user and group ids
   uint32_t group = 0;
   // Whether a file read between this status and `later` was left alone.
@@ -57,16 +58,17 @@ struct FileStatus {
 // never blocks it and a half-written file never stands under the name.
 enum class CopyMode { kCreateNew, kReplace };
 
-// What a copy took of one file: the status of the version it read and the
-// SHA-256 of the bytes.
-struct FileContent {
-  FileStatus status;
-  ContentDigest digest;
-};
-
 // Extended attributes by name ("user.origin", "system.posix_acl_access"),
 // their values as bytes.
 using ExtendedAttributes = std::vector<std::pair<std::string, std::string>>;
+
+// What a copy took of one file: the status of the version it read, the
+// SHA-256 of the bytes and the extended attributes it copied.
+struct FileContent {
+  FileStatus status;
+  ContentDigest digest;
+  ExtendedAttributes attributes;
+};
 
 // What a restore gives back to a file, link or folder it made. The owner and
 // group are given where the system lets this user give them (root may); a

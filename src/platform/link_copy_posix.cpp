@@ -54,7 +54,7 @@ int CopyScannedLink(int sourceDir, const std::string& name, const FileId& expect
     ::unlinkat(targetDir, made.c_str(), 0);
     return error;
   }
-  if (content) *content = FileContent{StatusOf(status), DigestOf(target)};
+  if (content) *content = FileContent{StatusOf(status), DigestOf(target), {}};
   return 0;
 }
 

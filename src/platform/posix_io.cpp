@@ -46,6 +46,7 @@ FileStatus StatusOf(const struct stat& info) {
   status.size = static_cast<uint64_t>(info.st_size);
   status.mode = info.st_mode & 07777;
   status.link = S_ISLNK(info.st_mode);
+  status.sparse = S_ISREG(info.st_mode) && static_cast<off_t>(info.st_blocks) * 512 < info.st_size;
   status.owner = info.st_uid;
   status.group = info.st_gid;
   status.modifiedSeconds = info.st_mtim.tv_sec;

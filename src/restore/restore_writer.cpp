@@ -1,6 +1,8 @@
 #include "restore/restore_writer.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "log/run_log.h"
 #include "platform/environment.h"
@@ -41,7 +43,7 @@ class FileRestoreSink final : public EntrySink {
     // More than the manifest says is damage, never a reason to fill the disk.
     if (written_ > file_.size) return error_ = EFBIG;
     hash_.Add(data, size);
-    error_ = stream_->Write(data, size);
+    error_ = file_.sparse ? WriteWithHoles(data, size) : stream_->Write(data, size);
     return error_;
   }
 
@@ -53,7 +55,9 @@ class FileRestoreSink final : public EntrySink {
     if (written_ != file_.size || hash_.Finish().sha256 != file_.sha256) {
       return Discard(L"its bytes are not those the backup read (SHA-256 differs)");
     }
-    int error = stream_->GiveStatus(writer_.StatusOf(file_));
+    // A hole at the end is no write: the size makes it.
+    int error = file_.sparse ? stream_->SetSize(written_) : 0;
+    if (error == 0) error = stream_->GiveStatus(writer_.StatusOf(file_));
     const int closed = stream_->Close();
     stream_.reset();
     if (error == 0) error = closed;
@@ -68,6 +72,30 @@ class FileRestoreSink final : public EntrySink {
   }
 
  private:
+  // A file that had holes gets them back: a block of zeros is skipped, not
+  // written, as cp --sparse=always does.
+  int WriteWithHoles(const uint8_t* data, size_t size) {
+    constexpr size_t kBlock = 4096;
+    static const uint8_t kZeros[kBlock] = {};
+    size_t run = 0;  // where the bytes not yet written begin
+    for (size_t at = 0; at < size;) {
+      const size_t length = std::min(kBlock, size - at);
+      if (std::memcmp(data + at, kZeros, length) == 0) {
+        if (const int error = at > run ? stream_->Write(data + run, at - run) : 0; error != 0) {
+          return error;
+        }
+        if (const int error = stream_->Seek(static_cast<int64_t>(length),
+                                            platform::FileStream::kFromCurrent, nullptr);
+            error != 0) {
+          return error;
+        }
+        run = at + length;
+      }
+      at += length;
+    }
+    return size > run ? stream_->Write(data + run, size - run) : 0;
+  }
+
   void Discard(const std::wstring& why) {
     stream_.reset();
     (void)platform::Fs().RemoveFile(*folder_, temporary_);

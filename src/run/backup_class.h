@@ -38,10 +38,9 @@ namespace kelvane::vxstl {
 // read and the digest of the bytes. `taken` stays false for a file that did
 // not get in.
 struct SavedFile {
+  // With the extended attributes (as root, ACLs too) that the manifest
+  // keeps for a restore.
   platform::FileContent content;
-  // An archive's files: their extended attributes (as root, ACLs too), which
-  // only the manifest can keep.
-  platform::ExtendedAttributes attributes;
   bool taken = false;
 };
 

@@ -97,12 +97,13 @@ std::string ManifestText(const ManifestHeader& header, const vxstl::BackupClass&
       entry.mtimeSeconds = status.modifiedSeconds;
       entry.mtimeNanoseconds = status.modifiedNanoseconds;
       entry.mode = status.mode & 07777;
+      entry.sparse = status.sparse;
       owned(status.owner, status.group, &entry);
       if (entry.type == Type::kLink &&
           !ReadSavedTarget(sources, folder, file, saved.content.digest, &entry.target)) {
         continue;
       }
-      entry.attributes = saved.attributes;
+      entry.attributes = saved.content.attributes;
       entry.hasDigest = true;
       entry.sha256 = saved.content.digest.sha256;
       entry.archive = header.archive;

@@ -128,7 +128,8 @@ class LibraryFiles {
       Failed(index, platform::kErrorChangedWhileRead);
       return;
     }
-    saved.content = {status, digest};
+    saved.content.status = status;
+    saved.content.digest = digest;
     saved.taken = true;
   }
 
@@ -140,7 +141,7 @@ class LibraryFiles {
       const int opened = sources_.Open(*place.folder, *place.file, stream);
       // Attributes that cannot be read are missed, never a reason to leave
       // the file out.
-      platform::ExtendedAttributes& attributes = run_.savedFiles[place.number].attributes;
+      platform::ExtendedAttributes& attributes = run_.savedFiles[place.number].content.attributes;
       if (opened == 0 && (*stream)->ReadAttributes(&attributes) != 0) attributes.clear();
       return opened;
     }
@@ -175,7 +176,9 @@ class LibraryFiles {
     std::unique_ptr<platform::FileStream> stream;
     int error = sources_.Open(*place.folder, *place.file, &stream);
     if (error == 0) error = stream->Status(&saved->content.status);
-    if (error == 0 && stream->ReadAttributes(&saved->attributes) != 0) saved->attributes.clear();
+    if (error == 0 && stream->ReadAttributes(&saved->content.attributes) != 0) {
+      saved->content.attributes.clear();
+    }
     platform::Sha256 hash;
     char buffer[1 << 16];
     for (size_t got = 1; error == 0 && got > 0;) {

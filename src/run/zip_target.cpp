@@ -164,7 +164,9 @@ uint32_t ZipTarget::AddFiles(BackupClass& run) {
       // The entry has the version that was read last. Attributes that cannot
       // be read are missed, never a reason to disown the entry.
       saved.taken = error == 0 && source->Status(&saved.content.status) == 0;
-      if (saved.taken && source->ReadAttributes(&saved.attributes) != 0) saved.attributes.clear();
+      if (saved.taken && source->ReadAttributes(&saved.content.attributes) != 0) {
+        saved.content.attributes.clear();
+      }
       if (error != 0) {
         run.log.WriteLogFormat(L"Backup file %s failed.%s", path, ErrorText(error));
         ++run.errorCount;

@@ -45,13 +45,16 @@ class RestoreTest : public test::JobRunTest, public ::testing::WithParamInterfac
   std::string Restored(const std::string& folder) { return dir_.path() + "/" + folder + src_; }
 
   // Four runs: files changed, added and deleted, a folder renamed, a link
-  // changed, a mode changed, an owner that is not root, an empty folder.
+  // changed, a mode changed, an owner that is not root, an extended
+  // attribute, a file with holes, an empty folder.
   void MakeChain() {
     File("docs/a.txt", "one");
     File("docs/sub/b.txt", "two");
     File("keep.txt", "kept", 0600);
     ASSERT_EQ(Shell("ln -s a.txt src/docs/link && mkdir src/empty && "
-                    "chown 65534:65534 src/docs/sub/b.txt"),
+                    "chown 65534:65534 src/docs/sub/b.txt && "
+                    "setfattr -n user.origin -v scanner src/docs/sub/b.txt && "
+                    "truncate -s 8M src/holes.img && printf x >> src/holes.img"),
               0);
     RunDay(1);
     File("docs/a.txt", "changed");
@@ -84,6 +87,15 @@ TEST_P(RestoreTest, EveryPointComesBackExactlyAsItWas) {
         << output_;
     ExpectSameTree(dir_.path() + "/snap" + std::to_string(day), Restored(folder), true, true);
   }
+  // What the listing does not show: the attribute and the holes.
+  ASSERT_EQ(Shell("getfattr --only-values -n user.origin r4" + src_ +
+                  "/docs/moved/b.txt && "
+                  "stat -c %b r4" +
+                  src_ + "/holes.img"),
+            0)
+      << output_;
+  EXPECT_EQ(output_.substr(0, 7), "scanner") << output_;
+  EXPECT_LT(std::stoi(output_.substr(7)), 64) << "blocks of an 8 MiB file with one byte";
   ASSERT_EQ(Kelvane(5, "job.kvnjob -compare"), 0) << output_;
   EXPECT_NE(output_.find("0 damaged in the archive, 0 changed since, 0 missing now"),
             std::string::npos)
