@@ -6,6 +6,7 @@
 #include "log/run_log.h"
 #include "operation/operation_host.h"
 #include "operation/operation_pump.h"
+#include "platform/environment.h"
 #include "platform/text_codec.h"
 #include "restore/restore_points.h"
 #include "restore/restore_writer.h"
@@ -164,6 +165,8 @@ RestoreReport RunRestore(const RestoreRequest& request, OperationHost& host, Run
   if (std::wstring why = Prepare(request, &cancelled, &archives, &top); !why.empty()) {
     return Refused(std::move(why), log);
   }
+  // From here on a signal is a cancel: what is half written must go.
+  platform::KeepRunningOnInterrupt();
   log.WriteLogFormat(L"Restoring %s (%s, %s) into %s.", platform::FromNative(plan.header.archive),
                      platform::FromNative(plan.header.kind), platform::FromNative(plan.header.time),
                      top.path());
