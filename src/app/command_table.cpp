@@ -18,7 +18,7 @@ const Command kCommands[] = {
     {L"list", false, {L"json"}, L"console_usage_list", ListCommand},
     {L"restore",
      false,
-     {L"to", L"at", L"only", L"overwrite", L"password-stdin"},
+     {L"to", L"at", L"only", L"overwrite", L"password-stdin", L"summary"},
      L"console_usage_restore",
      RestoreCommand},
     {L"compare", false, {L"at", L"password-stdin"}, L"console_usage_compare", CompareCommand},

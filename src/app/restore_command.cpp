@@ -4,10 +4,12 @@
 #include "app/command_support.h"
 #include "app/commands.h"
 #include "app/exit_status.h"
+#include "app/job_to_run.h"
 #include "app/restore_source.h"
 #include "cli/command_line.h"
 #include "language/language_table.h"
 #include "log/run_log.h"
+#include "platform/clock.h"
 #include "platform/environment.h"
 #include "platform/text_codec.h"
 #include "restore/restore_plan.h"
@@ -15,6 +17,7 @@
 #include "restore/restore_run.h"
 #include "run/console_run_host.h"
 #include "run/run_report.h"
+#include "run/run_summary.h"
 #include "ui/toolkit/window_session.h"
 #include "ui/windows/compress_dialog.h"
 #include "ui/windows/restore_dialog.h"
@@ -80,6 +83,10 @@ RunReport AsRunReport(const RestoreReport& restore, const RestoreRequest& reques
   report.savedFiles = static_cast<uint32_t>(restore.files);
   report.totalFiles = static_cast<uint32_t>(request.plan.FileCount());
   report.errorCount = static_cast<uint32_t>(restore.failures);
+  report.totalBytes = request.plan.FileBytes();
+  // Every file restored was checked against its SHA-256 as it was written.
+  report.verification = restore.failures == 0 ? Verification::kPassed : Verification::kFailed;
+  report.verifiedFiles = static_cast<uint32_t>(restore.files);
   report.archivePath = request.targetPath + L"/";
   report.logPath = logPath;
   report.describedAs = line;
@@ -183,6 +190,12 @@ int RestoreCommand(const CommandContext& context) {
   const std::wstring logPath = request.targetPath + L".restore.log";
   if (log.OpenLog(logPath) != 0)
     PrintError(logPath + ErrorText(static_cast<uint32_t>(log.error())));
+  const std::wstring summaryPath =
+      context.args.Has(L"summary") ? NormalPath(context.args.Value(L"summary")) : std::wstring();
+  RunSummary summary;
+  summary.jobPath = source.given;
+  summary.start = IsoLocalTime();
+  const int64_t started = platform::Time().MonotonicMicros();
   RestoreReport report;
   if (session) {
     report = RunInWindow(request, points[asked.point].target.name, logPath, log, context);
@@ -197,7 +210,17 @@ int RestoreCommand(const CommandContext& context) {
   } else {
     PrintError(line);
   }
-  return ExitStatusOf(report);
+  // The summary of a run, in a restore's terms: its target is the folder
+  // restored into, its files selected the point's, its files saved those
+  // restored and checked.
+  summary.report = AsRunReport(report, request, logPath, line);
+  summary.durationSeconds = static_cast<double>(platform::Time().MonotonicMicros() - started) / 1e6;
+  summary.end = IsoLocalTime();
+  summary.exitStatus = ExitStatusOf(report);
+  if (!WriteSummaryIfAsked(summaryPath, summary, texts) && summary.exitStatus == kExitDone) {
+    return kExitDoneWithErrors;
+  }
+  return summary.exitStatus;
 }
 
 }  // namespace kelvane

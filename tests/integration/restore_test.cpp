@@ -140,7 +140,8 @@ class ZipRestoreTest : public test::JobRunTest {
 
 // Given a backup whose one file's data has a flipped byte, when it is
 // restored, then the other files come back, the damaged one is named and
-// not left under its name (nor as a temporary file), and the status is 1;
+// not left under its name (nor as a temporary file), and the status is 1, in
+// the summary too;
 // a drill names it as damaged in the archive, status 1.
 TEST_F(ZipRestoreTest, DamagedFileIsNamedAndNotLeft) {
   File("good.txt", std::string(5000, 'g'));
@@ -155,8 +156,14 @@ TEST_F(ZipRestoreTest, DamagedFileIsNamedAndNotLeft) {
             "f=open(p,'r+b'); f.seek(o); b=f.read(1); f.seek(o); f.write(bytes([b[0]^255]))\""),
       0)
       << output_;
-  const CliResult restored = cli_.Run({cli_.WriteJob(job_), "-restore", "-to", dir_.Native("r")});
+  const CliResult restored = cli_.Run({cli_.WriteJob(job_), "-restore", "-to", dir_.Native("r"),
+                                       "-summary", dir_.Native("s.json")});
   EXPECT_EQ(restored.status, 1) << restored.output;
+  const std::string summary = test::ReadBytes(dir_.Native("s.json"));
+  for (const char* member : {R"("outcome" : "completed_with_errors")", R"("filesSaved" : 1)",
+                             R"("filesFailed" : 1)", R"("verification" : "failed")"}) {
+    EXPECT_NE(summary.find(member), std::string::npos) << member << "\n" << summary;
+  }
   EXPECT_NE(restored.output.find("could not be restored"), std::string::npos) << restored.output;
   EXPECT_EQ(test::ReadBytes(dir_.path() + "/r" + src_ + "/good.txt"), std::string(5000, 'g'));
   ASSERT_EQ(Shell("find r -name '*bad*' -o -name '*.tmp'"), 0);
