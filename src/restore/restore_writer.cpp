@@ -132,28 +132,23 @@ platform::RestoredStatus RestoreWriter::StatusOf(const ManifestEntry& entry) {
   status.mode = entry.mode & 07777;
   status.modifiedSeconds = entry.mtimeSeconds;
   status.modifiedNanoseconds = entry.mtimeNanoseconds;
-  status.owner = entry.uid;
-  status.group = entry.gid;
   status.attributes = entry.attributes;
-  std::lock_guard<std::mutex> hold(lock_);
-  if (!entry.user.empty()) {
-    auto known = users_.find(entry.user);
-    if (known == users_.end()) {
-      uint32_t id = entry.uid;
-      if (!platform::UserIdOf(entry.user, &id)) id = entry.uid;
-      known = users_.emplace(entry.user, id).first;
+  // By name where this system knows it, else by number; each name looked up once.
+  auto idOf = [this](const std::string& name, uint32_t number,
+                     std::unordered_map<std::string, uint32_t>& known,
+                     bool (*lookUp)(const std::string&, uint32_t*)) {
+    if (name.empty()) return number;
+    std::lock_guard<std::mutex> hold(lock_);
+    auto found = known.find(name);
+    if (found == known.end()) {
+      uint32_t id = number;
+      if (!lookUp(name, &id)) id = number;
+      found = known.emplace(name, id).first;
     }
-    status.owner = known->second;
-  }
-  if (!entry.group.empty()) {
-    auto known = groups_.find(entry.group);
-    if (known == groups_.end()) {
-      uint32_t id = entry.gid;
-      if (!platform::GroupIdOf(entry.group, &id)) id = entry.gid;
-      known = groups_.emplace(entry.group, id).first;
-    }
-    status.group = known->second;
-  }
+    return found->second;
+  };
+  status.owner = idOf(entry.user, entry.uid, users_, platform::UserIdOf);
+  status.group = idOf(entry.group, entry.gid, groups_, platform::GroupIdOf);
   return status;
 }
 
