@@ -174,6 +174,33 @@ TEST_F(ZipRestoreTest, DamagedFileIsNamedAndNotLeft) {
   EXPECT_NE(drill.output.find("damaged: " + src_ + "/bad.txt"), std::string::npos) << drill.output;
 }
 
+// Given a backup, when it is restored into a folder that holds a file, or
+// that other users may write to, then it refuses with status 2 and writes
+// nothing there; with -overwrite it replaces the file (a link planted at the
+// name is replaced, never followed) and leaves the other file alone.
+TEST_F(ZipRestoreTest, RefusesAFolderInUseUnlessAskedToOverwrite) {
+  File("a.txt", "backed up");
+  ASSERT_EQ(RunJob().status, 0);
+  ASSERT_EQ(Shell("mkdir -p busy/" + src_ +
+                  " shared && echo mine > busy/other.txt && "
+                  "chmod 1777 shared && echo secret > secret.txt && "
+                  "ln -s " +
+                  dir_.path() + "/secret.txt busy/" + src_ + "/a.txt"),
+            0);
+  const std::string job = cli_.WriteJob(job_);
+  for (const char* folder : {"busy", "shared"}) {
+    const CliResult refused = cli_.Run({job, "-restore", "-to", dir_.Native(folder)});
+    EXPECT_EQ(refused.status, 2) << folder << ": " << refused.output;
+  }
+  EXPECT_EQ(Shell("ls -A shared"), 0);
+  EXPECT_EQ(output_, "");
+  const CliResult replaced = cli_.Run({job, "-restore", "-to", dir_.Native("busy"), "-overwrite"});
+  EXPECT_EQ(replaced.status, 0) << replaced.output;
+  EXPECT_EQ(test::ReadBytes(dir_.Native("busy") + src_ + "/a.txt"), "backed up");
+  EXPECT_EQ(test::ReadBytes(dir_.Native("secret.txt")), "secret\n");
+  EXPECT_EQ(test::ReadBytes(dir_.Native("busy/other.txt")), "mine\n");
+}
+
 // Given an archive from elsewhere whose manifest names "../x", "/etc/x", an
 // empty component, and a link to a folder outside followed by a file below
 // it, when it is restored, then only the plain file arrives, nothing is
