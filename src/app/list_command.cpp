@@ -40,7 +40,8 @@ void PrintJson(const std::vector<RestorePoint>& points) {
            ",\"time\":" + Json(platform::FromNative(point.header.time)) +
            ",\"kind\":" + Json(platform::FromNative(point.header.kind)) +
            ",\"files\":" + std::to_string(point.files) +
-           ",\"bytes\":" + std::to_string(point.bytes) +
+           ",\"bytes\":" + std::to_string(point.bytes) + ",\"check\":" +
+           Json(point.header.check.empty() ? L"none" : platform::FromNative(point.header.check)) +
            ",\"restorable\":" + (point.hasManifest ? "true" : "false") +
            ",\"chainComplete\":" + (point.hasManifest && point.missing.empty() ? "true" : "false") +
            ",\"missing\":[";
@@ -79,10 +80,11 @@ int ListCommand(const CommandContext& context) {
       state = context.texts.GetText(point.missing.empty() ? L"console_list_complete"
                                                           : L"console_list_incomplete");
     }
-    PrintLine(FormatText(L"%s  %s  %s  %lu files  %s  %s",
+    PrintLine(FormatText(L"%s  %s  %s  %lu files  %s  %s  %s",
                          platform::FromNative(LocalTimeText(point.unixTime)), point.target.name,
                          point.hasManifest ? platform::FromNative(point.header.kind) : L"-",
-                         point.files, FormatByteSize(point.bytes), state));
+                         point.files, FormatByteSize(point.bytes),
+                         context.texts.GetText(CheckTextKey(point)), state));
     for (const std::wstring& missing : point.missing) PrintLine(L"    " + missing);
   }
   return kExitDone;

@@ -169,6 +169,9 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_restore_save_first",
      L"Bitte zuerst den Auftrag speichern: eine Wiederherstellung liest die Sicherungen des "
      L"gespeicherten Auftrags."},
+    {L"console_list_check_passed", L"Prüfung bestanden"},
+    {L"console_list_check_failed", L"PRÜFUNG FEHLGESCHLAGEN"},
+    {L"console_list_not_checked", L"nicht geprüft"},
     {L"console_usage_end",
      L"  -help           diesen Text zeigen\n"
      L"\n"
@@ -341,7 +344,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
 };
-static_assert(std::size(kBuiltInTexts) == 206);
+static_assert(std::size(kBuiltInTexts) == 209);
 
 }  // namespace
 

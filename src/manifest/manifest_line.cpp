@@ -164,6 +164,7 @@ void AppendHeaderLine(const ManifestHeader& header, std::string* out) {
   line.Text("time", header.time);
   line.Text("kind", header.kind);
   line.TextIfAny("base", header.base);
+  line.TextIfAny("check", header.check);
 }
 
 void AppendEntryLine(const ManifestEntry& entry, std::string* out) {
@@ -198,7 +199,7 @@ bool ParseHeaderLine(std::string_view line, ManifestHeader* header) {
          header->version >= 1 && reader.Text("job", &header->job) &&
          reader.Text("archive", &header->archive) && reader.Text("id", &header->id) &&
          reader.Text("time", &header->time) && reader.Text("kind", &header->kind) &&
-         reader.Text("base", &header->base);
+         reader.Text("base", &header->base) && reader.Text("check", &header->check);
 }
 
 bool ParseEntryLine(std::string_view line, ManifestEntry* entry) {

@@ -5,7 +5,8 @@
 // format is versioned and only ever grows.
 //
 // JSON Lines in UTF-8: one header line, then one line per entry.
-//   {"kelvane_manifest":1,"job":…,"archive":…,"id":…,"time":…,"kind":…,"base":…}
+//   {"kelvane_manifest":1,"job":…,"archive":…,"id":…,"time":…,"kind":…,"base":…,
+//    "check":…}
 //   {"path":…,"type":"file","size":…,"mtime":…,"mtime_ns":…,"mode":"0644",
 //    "uid":…,"gid":…,"user":…,"group":…,"xattrs":{…},"sparse":true,"sha256":…,
 //    "archive":…,"archive_id":…}
@@ -45,6 +46,9 @@ struct ManifestHeader {
   std::string time;     // when the run began, UTC, "2026-12-07T03:00:00Z"
   std::string kind;     // "full", "incremental" or "differential"
   std::string base;     // the archive an incremental or differential run builds on
+  // Only beside the target, once its run read it back: "passed" or
+  // "failed"; empty when nobody checked.
+  std::string check;
 };
 
 struct ManifestEntry {

@@ -86,6 +86,12 @@ platform::Status ReadTargetManifest(const platform::Folder& folder,
   });
 }
 
+const wchar_t* CheckTextKey(const RestorePoint& point) {
+  if (point.header.check == "passed") return L"console_list_check_passed";
+  if (point.header.check == "failed") return L"console_list_check_failed";
+  return L"console_list_not_checked";
+}
+
 std::optional<int64_t> ManifestTime(const std::string& text) {
   int year, month, day, hour, minute, second, consumed = 0;
   if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &year, &month, &day, &hour, &minute,

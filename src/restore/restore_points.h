@@ -38,6 +38,10 @@ struct RestorePoint {
   std::vector<std::wstring> missing;
 };
 
+// The key of the text that says how the point's run checked it, as its
+// manifest beside the target says ("console_list_check_passed", ...).
+const wchar_t* CheckTextKey(const RestorePoint& point);
+
 // Reads the manifest of the target `target` of `folder` (listed in
 // `listing`) into `builder`, a line at a time.
 platform::Status ReadTargetManifest(const platform::Folder& folder,

@@ -331,6 +331,11 @@ void RunDriver::WriteTheTarget(RunState& state) {
     }
   }
   if (!runCancelled && !state.manifestText.empty()) {
+    // The copy beside the target also says how its check went, which the
+    // one inside could not know when it was written.
+    if (state.report.verification != Verification::kNone) {
+      SetCheckVerdict(state.report.verification == Verification::kPassed, &state.manifestText);
+    }
     if (const int error = SaveManifest(state.archiveFolder, run.targetName, state.manifestText);
         error != 0) {
       log_.WriteLogFormat(L"Write manifest %s%s%s failed.%s", state.archiveFolder.path(),

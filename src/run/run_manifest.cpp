@@ -126,4 +126,17 @@ std::string NewArchiveId() {
   return platform::HexText(bytes).substr(0, 32);
 }
 
+void SetCheckVerdict(bool passed, std::string* text) {
+  const size_t end = text->find('\n');
+  ManifestHeader header;
+  if (end == std::string::npos ||
+      !ParseHeaderLine(std::string_view(*text).substr(0, end), &header)) {
+    return;
+  }
+  header.check = passed ? "passed" : "failed";
+  std::string line;
+  AppendHeaderLine(header, &line);
+  text->replace(0, end + 1, line);
+}
+
 }  // namespace kelvane

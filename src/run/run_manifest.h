@@ -24,4 +24,7 @@ std::string ManifestText(const ManifestHeader& header, const vxstl::BackupClass&
 // A new archive id: 32 hexadecimal digits from the system's random source.
 std::string NewArchiveId();
 
+// Puts the verdict of the run's check into the header of the manifest `text`.
+void SetCheckVerdict(bool passed, std::string* text);
+
 }  // namespace kelvane

@@ -109,7 +109,8 @@ TEST_P(RestoreTest, EveryPointComesBackExactlyAsItWas) {
 }
 
 // Given a chain whose third archive is gone, when the newest point is listed
-// and restored, then the list calls it incomplete and the restore refuses
+// and restored, then the list calls it incomplete (and says its check
+// passed) and the restore refuses
 // with status 2, naming the archive, and writes nothing; an older point that
 // does not need it still restores.
 TEST_P(RestoreTest, RefusesAPointWhoseChainIsIncomplete) {
@@ -118,6 +119,7 @@ TEST_P(RestoreTest, RefusesAPointWhoseChainIsIncomplete) {
   ASSERT_EQ(Kelvane(5, "job.kvnjob -list"), 0);
   EXPECT_NE(output_.find("Daily_2026-12-03_03-00"), std::string::npos) << output_;
   EXPECT_NE(output_.find("INCOMPLETE"), std::string::npos) << output_;
+  EXPECT_NE(output_.find("check passed"), std::string::npos) << output_;
   EXPECT_EQ(Kelvane(5, "job.kvnjob -restore -to r"), 2);
   EXPECT_NE(output_.find("Daily_2026-12-03_03-00"), std::string::npos) << output_;
   EXPECT_FALSE(test::PathExists(dir_.path() + "/r"));

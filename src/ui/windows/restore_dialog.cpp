@@ -47,10 +47,10 @@ std::wstring PointLine(const RestorePoint& point, const LanguageTable& texts) {
                            ? texts.GetText(point.missing.empty() ? L"console_list_complete"
                                                                  : L"console_list_incomplete")
                            : PrintFEx(texts.GetText(L"console_list_no_manifest"), {point.fault});
-  return FormatText(L"%s   %s   %s   %lu   %s   %s",
+  return FormatText(L"%s   %s   %s   %lu   %s   %s   %s",
                     LocalTime(point.unixTime, "%04d-%02d-%02d %02d:%02d"), point.target.name,
                     platform::FromNative(point.header.kind), point.files,
-                    FormatByteSize(point.bytes), state);
+                    FormatByteSize(point.bytes), texts.GetText(CheckTextKey(point)), state);
 }
 
 }  // namespace
