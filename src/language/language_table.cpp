@@ -67,7 +67,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"diskspace_unknown",
      L"Der freie Platz für [1] lässt sich nicht ermitteln, daher wurde nichts gesichert."},
     {L"console_interrupted_early",
-     L"Abgebrochen, bevor die Sicherung begann. Nichts wurde verändert."},
+     L"Abgebrochen, bevor etwas geschrieben wurde. Nichts wurde verändert."},
     {L"console_see_file", L"Siehe [1]"},
     {L"console_done", L"Fertig: [1] von [2] Dateien ([3]) nach [4], [5] Fehler."},
     {L"console_summary_failed", L"Die Zusammenfassung [1] konnte nicht geschrieben werden."},
@@ -128,9 +128,9 @@ const BuiltInText kBuiltInTexts[] = {
     {L"console_usage_restore",
      L"  -restore -to ORDNER  einen Punkt in ORDNER (neu oder leer) zurückholen:\n"
      L"                  -at NAME, -at JJJJ-MM-TTTHH:MM oder -at latest; -only MUSTER\n"
-     L"                  (mehrfach); -overwrite; -dry-run zeigt, was es schreiben würde.\n"
-     L"                  Statt des Auftrags geht auch ein Archiv (-password-stdin liest\n"
-     L"                  sein Passwort)"},
+     L"                  (mehrfach); -overwrite; -dry-run zeigt, was es schreiben würde;\n"
+     L"                  -summary DATEI. Statt des Auftrags geht auch ein Archiv\n"
+     L"                  (-password-stdin liest sein Passwort)"},
     {L"console_list_none", L"Keine Wiederherstellungspunkte in [1]."},
     {L"console_list_complete", L"vollständig"},
     {L"console_list_incomplete", L"UNVOLLSTÄNDIG: es fehlen Archive, die er braucht:"},

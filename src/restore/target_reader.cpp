@@ -76,11 +76,17 @@ class FolderTargetReader final : public TargetReader {
   FolderEntryReader reader_;
 };
 
+// An archive from elsewhere may claim any size: a manifest larger than any a
+// run writes (a million files take some 350 MB) is damage, never a reason
+// to fill the memory.
+constexpr size_t kLargestManifest = size_t{2} << 30;
+
 // Keeps an entry's bytes.
 class TextSink final : public EntrySink {
  public:
   TextSink(std::string* text, std::wstring* why) : text_(text), why_(why) {}
   int Write(const uint8_t* data, size_t size) override {
+    if (size > kLargestManifest - text_->size()) return EFBIG;
     text_->append(reinterpret_cast<const char*>(data), size);
     return 0;
   }
