@@ -24,6 +24,7 @@ LAYERS = [
     ["scan", "archive/zip", "archive/sevenzip"],
     ["run"],
     ["restore"],
+    ["retention"],
     ["ui/layout"],
     ["ui/toolkit"],
     ["ui/windows"],

@@ -10,8 +10,9 @@ namespace kelvane {
 namespace {
 
 // In the usage text's order. When several are given, the last of them in
-// the table runs: a -dry-run added to -start stays a dry run, and the
-// commands that change a job's files run nothing else.
+// the table runs: a -dry-run added to -start stays a dry run, one added to
+// -prune is that command's own switch, and the commands that change a job's
+// files run nothing else.
 const Command kCommands[] = {
     {L"start", false, {L"console", L"minimize", L"summary"}, L"console_usage_start", RunCommand},
     {L"dry-run", false, {L"why", L"summary"}, L"console_usage_dry_run", DryRunCommand},
@@ -22,6 +23,7 @@ const Command kCommands[] = {
      L"console_usage_restore",
      RestoreCommand},
     {L"compare", false, {L"at", L"password-stdin"}, L"console_usage_compare", CompareCommand},
+    {L"prune", false, {L"dry-run"}, L"console_usage_prune", PruneCommand},
     {L"schedule", true, {}, L"console_usage_schedule", ScheduleCommand},
     {L"set-password", true, {}, L"console_usage_set_password", SetPasswordCommand},
     {L"", false, {}, L"", EditorCommand},

@@ -21,6 +21,8 @@ int RestoreCommand(const CommandContext& context);
 // -compare: a restore point read back and set against its manifest and the
 // live tree; writes nothing.
 int CompareCommand(const CommandContext& context);
+// -prune [-dry-run]: the job's keep policy carried out now.
+int PruneCommand(const CommandContext& context);
 // -set-password: the job's new password from standard input.
 int SetPasswordCommand(const CommandContext& context);
 // -schedule WHEN|off: a systemd user timer that runs the job.

@@ -8,17 +8,47 @@
 #include "app/job_to_run.h"
 #include "cli/command_line.h"
 #include "language/language_table.h"
+#include "log/run_log.h"
+#include "platform/file_system.h"
 #include "platform/text_codec.h"
 #include "profile/profile_store.h"
+#include "retention/prune.h"
 #include "run/console_run_host.h"
+#include "run/output_names.h"
 #include "run/run_driver.h"
 #include "util/byte_size.h"
 #include "util/error_text.h"
 #include "util/format_text.h"
 #include "util/line_escape.h"
+#include "util/path_util.h"
 #include "util/template_format.h"
 
 namespace kelvane {
+
+namespace {
+
+// What the keep policy would delete after the run, as the run would plan it.
+void PrintWhatWouldGo(const BackupJob& job, const DryRunResult& result,
+                      const CommandContext& context) {
+  const KeepPolicy policy = KeepPolicyOf(job);
+  if (policy.KeepsEverything()) return;
+  platform::Folder folder;
+  if (!platform::Fs().OpenFolder(NormalPath(job.ArchiveFolder), &folder).ok()) return;
+  const OutputNames outputs(job.ArchiveName, TargetExtension(job.Type));
+  PruneRequest request;
+  request.archiveFolder = &folder;
+  request.outputs = &outputs;
+  request.policy = policy;
+  request.keys = {job.ArchivePassword, context.profile.GetString("Main", "SevenZip", L"")};
+  request.dryRun = true;
+  request.comingPoint = result.targetName;
+  request.comingIsFull = result.fullBackup;
+  request.say = [](const std::wstring& line) { std::printf("%s\n", EscapedLine(line).c_str()); };
+  RunLog quiet;
+  (void)Prune(request, quiet);
+}
+
+}  // namespace
 
 // One line a file on stdout ("+ PATH"; with -why also "- PATH<TAB>REASON"
 // for what it leaves out), the names escaped as the log escapes them, so no
@@ -66,6 +96,7 @@ int DryRunCommand(const CommandContext& context) {
                                          FormatByteSize(result.bytes), result.target}))
                   .c_str(),
               platform::ToUtf8(room).c_str());
+  PrintWhatWouldGo(job.settings, result, context);
   return kExitDone;
 }
 

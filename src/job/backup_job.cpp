@@ -44,6 +44,8 @@ struct Field {
   std::string_view key;
   std::variant<uint32_t BackupJob::*, std::wstring BackupJob::*, bool BackupJob::*> member;
   uint32_t option = 0;
+  // Left out of the file while 0, so jobs that never set it stay as they were.
+  bool omittedWhenZero = false;
 };
 
 const Field kFields[] = {
@@ -67,6 +69,11 @@ const Field kFields[] = {
     {"IncludeHiddenFiles", &BackupJob::IncludeHiddenFiles, kScanIncludeHiddenFiles},
     {"IncludeLinks", &BackupJob::IncludeLinks, kScanIncludeLinks},
     {"TestFiles", &BackupJob::TestFiles},
+    {"KeepLast", &BackupJob::KeepLast, 0, true},
+    {"KeepDays", &BackupJob::KeepDays, 0, true},
+    {"KeepWeeks", &BackupJob::KeepWeeks, 0, true},
+    {"KeepMonths", &BackupJob::KeepMonths, 0, true},
+    {"FullEvery", &BackupJob::FullEvery, 0, true},
 };
 
 bool IsPassword(const Field& field) {
@@ -174,6 +181,7 @@ bool WriteJobToDocument(const BackupJob& job, JsonDocument& doc) {
   for (const Field& field : kFields) {
     bool added = false;
     if (const auto* number = std::get_if<uint32_t BackupJob::*>(&field.member)) {
+      if (field.omittedWhenZero && job.*(*number) == 0) continue;
       added = doc.AddNumber(backup, field.key, job.*(*number)) != nullptr;
     } else if (const auto* text = std::get_if<std::wstring BackupJob::*>(&field.member)) {
       added =

@@ -62,6 +62,16 @@ struct BackupJob {
   bool IncludeHiddenFiles = false;
   // Symbolic links are saved as links (never followed); absent in older jobs.
   bool IncludeLinks = false;
+  // What a run keeps of the job's restore points (retention/keep_policy.h):
+  // the newest N, and the newest of each of the last N days, ISO weeks and
+  // months that have one; all 0 keeps everything. FullEvery: a run of a job
+  // that takes only changed files makes a full backup when the newest full
+  // one is that many days old or older; 0 never.
+  uint32_t KeepLast = 0;
+  uint32_t KeepDays = 0;
+  uint32_t KeepWeeks = 0;
+  uint32_t KeepMonths = 0;
+  uint32_t FullEvery = 0;
   bool Modified = false;  // changed in the editor since created, loaded or saved
   // The file held an ArchivePassword that is not an enciphered password (typed
   // in plain text, damaged): ArchivePassword is then empty, and a run must

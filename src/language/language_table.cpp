@@ -343,8 +343,22 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_on", L"An"},
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
+    {L"retention_keeps_all", L"Behält jede Sicherung."},
+    {L"retention_keeps", L"Behält [1]; eine ältere Sicherung wird gelöscht, sobald keine behaltene sie braucht."},
+    {L"retention_and", L" und "},
+    {L"retention_last", L"die letzten [1] Läufe"},
+    {L"retention_last_one", L"den letzten Lauf"},
+    {L"retention_days", L"eine pro Tag für [1] Tage"},
+    {L"retention_days_one", L"eine pro Tag für 1 Tag"},
+    {L"retention_weeks", L"eine pro Woche für [1] Wochen"},
+    {L"retention_weeks_one", L"eine pro Woche für 1 Woche"},
+    {L"retention_months", L"eine pro Monat für [1] Monate"},
+    {L"retention_months_one", L"eine pro Monat für 1 Monat"},
+    {L"retention_full_every", L"Alle [1] Tage eine Vollsicherung."},
+    {L"retention_full_every_one", L"Jeden Tag eine Vollsicherung."},
+    {L"console_usage_prune", L"  -prune          die älteren Sicherungen des Auftrags löschen, die seine Regel\n                  nicht behält (-dry-run: den Plan zeigen, nichts löschen)"},
 };
-static_assert(std::size(kBuiltInTexts) == 209);
+static_assert(std::size(kBuiltInTexts) == 223);
 
 }  // namespace
 

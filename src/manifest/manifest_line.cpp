@@ -3,11 +3,13 @@
 #include <nettle/base64.h>
 
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "json/json_document.h"
 #include "json/json_string.h"
 #include "platform/text_codec.h"
+#include "util/civil_date.h"
 
 namespace kelvane {
 namespace {
@@ -232,6 +234,25 @@ bool ParseEntryLine(std::string_view line, ManifestEntry* entry) {
   if (mode.empty() || *end != '\0' || entry->mode > 07777) return false;
   entry->hasDigest = !digest.empty();
   return !entry->hasDigest || platform::ParseHexDigest(digest, &entry->sha256);
+}
+
+std::optional<int64_t> ManifestTime(const std::string& text) {
+  int year, month, day, hour, minute, second, consumed = 0;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &year, &month, &day, &hour, &minute,
+                  &second, &consumed) != 6 ||
+      month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+    return std::nullopt;
+  }
+  int64_t offset = 0;
+  const std::string zone = text.substr(static_cast<size_t>(consumed));
+  int zoneHours, zoneMinutes;
+  if ((zone[0] == '+' || zone[0] == '-') && zone.size() == 6 &&
+      std::sscanf(zone.c_str() + 1, "%2d:%2d", &zoneHours, &zoneMinutes) == 2) {
+    offset = (zoneHours * 3600 + zoneMinutes * 60) * (zone[0] == '-' ? -1 : 1);
+  } else if (zone != "Z") {
+    return std::nullopt;
+  }
+  return DaysFromCivil({year, month, day}) * 86400 + hour * 3600 + minute * 60 + second - offset;
 }
 
 }  // namespace kelvane

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -81,5 +82,9 @@ void AppendEntryLine(const ManifestEntry& entry, std::string* out);
 // one (not JSON, a member of the wrong type, a type or digest not known).
 bool ParseHeaderLine(std::string_view line, ManifestHeader* header);
 bool ParseEntryLine(std::string_view line, ManifestEntry* entry);
+
+// The Unix time of a header's "time" ("2026-12-07T03:00:00Z", or with an
+// offset "+01:00"); none when it is not one.
+std::optional<int64_t> ManifestTime(const std::string& text);
 
 }  // namespace kelvane

@@ -25,4 +25,17 @@ bool OnlyTrustedCanWrite(const DirectoryEntry& entry) {
   return trustedOwner && (mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
+namespace {
+constexpr uint32_t kNotPlain = kAttributeReparsePoint | kAttributeDevice;
+}  // namespace
+
+bool IsPlainFile(const DirectoryEntry& entry) {
+  return entry.error == 0 && (entry.attributes & (kNotPlain | kAttributeDirectory)) == 0;
+}
+
+bool IsPlainFolder(const DirectoryEntry& entry) {
+  return entry.error == 0 && (entry.attributes & kAttributeDirectory) &&
+         !(entry.attributes & kNotPlain);
+}
+
 }  // namespace kelvane::platform

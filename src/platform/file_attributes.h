@@ -68,6 +68,11 @@ struct DirectoryEntry {
 // catalog, the targets it names) is trusted only so.
 bool OnlyTrustedCanWrite(const DirectoryEntry& entry);
 
+// A listed entry that is a regular file, or a folder: never a link, a device
+// or an entry whose status could not be read.
+bool IsPlainFile(const DirectoryEntry& entry);
+bool IsPlainFolder(const DirectoryEntry& entry);
+
 // FILETIME ticks for a Unix time in seconds and nanoseconds.
 uint64_t FileTimeFromUnix(int64_t seconds, uint32_t nanoseconds);
 // The Unix time in whole seconds of FILETIME ticks.

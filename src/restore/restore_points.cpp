@@ -64,16 +64,6 @@ const platform::DirectoryEntry* Listed(const std::vector<platform::DirectoryEntr
   return nullptr;
 }
 
-// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
-int64_t DaysFromCivil(int64_t year, int month, int day) {
-  year -= month <= 2;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t yearOfEra = year - era * 400;
-  const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
-
 }  // namespace
 
 platform::Status ReadTargetManifest(const platform::Folder& folder,
@@ -92,25 +82,6 @@ const wchar_t* CheckTextKey(const RestorePoint& point) {
   return L"console_list_not_checked";
 }
 
-std::optional<int64_t> ManifestTime(const std::string& text) {
-  int year, month, day, hour, minute, second, consumed = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &year, &month, &day, &hour, &minute,
-                  &second, &consumed) != 6 ||
-      month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
-    return std::nullopt;
-  }
-  int64_t offset = 0;
-  const std::string zone = text.substr(static_cast<size_t>(consumed));
-  int zoneHours, zoneMinutes;
-  if ((zone[0] == '+' || zone[0] == '-') && zone.size() == 6 &&
-      std::sscanf(zone.c_str() + 1, "%2d:%2d", &zoneHours, &zoneMinutes) == 2) {
-    offset = (zoneHours * 3600 + zoneMinutes * 60) * (zone[0] == '-' ? -1 : 1);
-  } else if (zone != "Z") {
-    return std::nullopt;
-  }
-  return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offset;
-}
-
 std::vector<RestorePoint> FindRestorePoints(
     const platform::Folder& folder, const std::vector<platform::DirectoryEntry>& listing,
     const std::function<bool(const std::wstring&)>& isTarget, const ReaderKeys& keys) {
@@ -124,6 +95,7 @@ std::vector<RestorePoint> FindRestorePoints(
     const platform::Status read = ReadTargetManifest(folder, listing, entry, keys, &builder);
     const RestorePlan plan = builder.Finish();
     point.hasManifest = read.ok() && plan.hasHeader;
+    point.madeBeforeManifests = read.code() == ENOENT;
     point.fault = !read.ok()        ? read.context() + ErrorText(static_cast<uint32_t>(read.code()))
                   : !plan.hasHeader ? L"its manifest has no header"
                                     : L"";
@@ -139,6 +111,7 @@ std::vector<RestorePoint> FindRestorePoints(
     for (const auto& need : needs[i]) {
       const std::string& archive = need.first;
       const std::string& id = need.second;
+      points[i].needs.push_back(archive);
       const auto holder = std::find_if(points.begin(), points.end(), [&](const RestorePoint& p) {
         return p.target.nativeName == archive;
       });

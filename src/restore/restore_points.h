@@ -34,6 +34,10 @@ struct RestorePoint {
   int64_t unixTime = 0;  // when its run began
   uint64_t files = 0;
   uint64_t bytes = 0;
+  // Neither beside it nor inside it: a target made before manifests.
+  bool madeBeforeManifests = false;
+  // The archives its manifest needs a file or link from, by name.
+  std::vector<std::string> needs;
   // Archives the point needs and not present with the id its manifest gives.
   std::vector<std::wstring> missing;
 };
@@ -67,9 +71,5 @@ std::vector<std::wstring> MissingArchives(const platform::Folder& folder,
 // or `spec` is none of these.
 std::optional<size_t> ChoosePoint(const std::vector<RestorePoint>& points,
                                   const std::wstring& spec);
-
-// The Unix time of a manifest's "time" ("2026-12-07T03:00:00Z" or with an
-// offset "+01:00"); none when it is not one.
-std::optional<int64_t> ManifestTime(const std::string& text);
 
 }  // namespace kelvane

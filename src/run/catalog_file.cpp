@@ -18,30 +18,20 @@
 namespace kelvane {
 namespace {
 
-constexpr uint32_t kNotPlain = platform::kAttributeReparsePoint | platform::kAttributeDevice;
-
-bool IsPlainFile(const platform::DirectoryEntry& entry) {
-  return entry.error == 0 && (entry.attributes & (kNotPlain | platform::kAttributeDirectory)) == 0;
-}
-
-bool IsPlainFolder(const platform::DirectoryEntry& entry) {
-  return entry.error == 0 && (entry.attributes & platform::kAttributeDirectory) &&
-         !(entry.attributes & kNotPlain);
-}
-
 // The longest line a catalog of this program writes: a path escaped, four
 // bytes for each of its own, with room to spare.
 constexpr size_t kLongestLine = 16u << 20;
 
 }  // namespace
 
-void LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& outputs,
-                 const std::wstring& replacedTarget, ChangeCatalog* catalog, RunLog& log) {
+size_t LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& outputs,
+                   const std::wstring& replacedTarget, ChangeCatalog* catalog, RunLog& log) {
   platform::FileSystem& fs = platform::Fs();
   const std::wstring name = outputs.CatalogName();
   const std::wstring path = archiveFolder.path() + name;
   auto fullRun = [&log, &path](const std::wstring& why) {
     log.WriteLogFormat(L"Change catalog %s %s: every file counts as changed.", path, why);
+    return size_t{0};
   };
   std::vector<platform::DirectoryEntry> entries;
   if (const int error = fs.ReadDirectory(archiveFolder, &entries).code(); error != 0) {
@@ -81,7 +71,8 @@ void LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& outpu
     }
     return false;
   };
-  for (const std::wstring& target : catalog->DropTargets(kept)) {
+  const std::vector<std::wstring> dropped = catalog->DropTargets(kept);
+  for (const std::wstring& target : dropped) {
     const bool isForeign = std::find(foreign.begin(), foreign.end(), target) != foreign.end();
     log.WriteLogFormat(L"Change catalog: the files saved in %s%s count as changed again (%s).",
                        archiveFolder.path(), target,
@@ -89,6 +80,7 @@ void LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& outpu
                        : isForeign              ? L"not made by root or this user"
                                                 : L"no longer there");
   }
+  return dropped.size();
 }
 
 int SaveCatalog(const platform::Folder& archiveFolder, const OutputNames& outputs,

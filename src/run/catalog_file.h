@@ -3,6 +3,7 @@
 // and written in one step after a run that completed.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace kelvane {
@@ -18,9 +19,9 @@ class Folder;
 // longer there, or of `replacedTarget` (the archive this run writes over;
 // empty for none), are dropped, each such target with a log line. A missing
 // or damaged catalog leaves it empty, with one log line: every file then
-// counts as changed.
-void LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& outputs,
-                 const std::wstring& replacedTarget, ChangeCatalog* catalog, RunLog& log);
+// counts as changed. Returns how many targets were dropped.
+size_t LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& outputs,
+                   const std::wstring& replacedTarget, ChangeCatalog* catalog, RunLog& log);
 
 // Writes `catalog` under a temporary name and renames it over the old one, so
 // a killed run leaves the old catalog whole. 0 or the error number.

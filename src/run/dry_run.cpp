@@ -20,6 +20,7 @@ DryRunResult RunDriver::DryRun(const JsonDocument& jobDocument, const DryRunSink
     return result;
   }
   result.target = state.report.archivePath;
+  result.targetName = state.run.targetName;
   if (!FillTheScan(state)) {
     result.outcome = RunOutcome::kAborted;
     return result;
@@ -38,6 +39,8 @@ DryRunResult RunDriver::DryRun(const JsonDocument& jobDocument, const DryRunSink
       result.bytes += file.size;
     }
   }
+  // A catalog that vouches for nothing gives a full backup.
+  result.fullBackup = state.fullByPolicy || !state.scan.catalog || state.catalog.size() == 0;
   result.roomError =
       platform::Fs().FreeSpace(result.target, &result.freeBytes, &result.roomQueried).code();
   result.outcome = state.scan.includeFailures.empty() ? RunOutcome::kCompleted

@@ -18,6 +18,8 @@ struct DryRunResult {
   // (the host was told why) or cancelled; the rest is not filled in.
   RunOutcome outcome = RunOutcome::kCompleted;
   std::wstring target;
+  std::wstring targetName;  // its name in the archive folder
+  bool fullBackup = true;   // needs no earlier backup
   uint32_t files = 0;
   uint64_t bytes = 0;
   int roomError = 0;  // of the free-space query

@@ -14,11 +14,6 @@ bool IsRegularFile(const platform::DirectoryEntry& entry) {
   return entry.error == 0 && (entry.attributes & kNotRegular) == 0;
 }
 
-bool IsPlainFolder(const platform::DirectoryEntry& entry) {
-  return entry.error == 0 && (entry.attributes & platform::kAttributeDirectory) &&
-         !(entry.attributes & platform::kAttributeReparsePoint);
-}
-
 // The copies' temporaries in `folder` and, when `deep`, in every folder below
 // it (entered one inside the other, never through a link).
 void SweepCopies(const platform::Folder& folder, bool deep,
@@ -29,7 +24,7 @@ void SweepCopies(const platform::Folder& folder, bool deep,
   for (const platform::DirectoryEntry& entry : inside) {
     if (IsRegularFile(entry) && platform::IsTemporaryName(entry.name, L"")) {
       remove(folder, entry.name);
-    } else if (deep && IsPlainFolder(entry)) {
+    } else if (deep && platform::IsPlainFolder(entry)) {
       platform::Folder below;
       if (fs.OpenSubfolder(folder, entry.name, &entry.id, &below).ok()) {
         SweepCopies(below, true, remove);
@@ -52,7 +47,7 @@ void SweepLeftovers(const platform::Folder& archiveFolder, const OutputNames& ou
   std::vector<platform::DirectoryEntry> entries;
   if (!fs.ReadDirectory(archiveFolder, &entries).ok()) return;
   for (const platform::DirectoryEntry& entry : entries) {
-    const bool plainFolder = IsPlainFolder(entry);
+    const bool plainFolder = platform::IsPlainFolder(entry);
     if ((IsRegularFile(entry) || (plainFolder && outputs.isFolderTarget())) &&
         outputs.IsTemporary(entry.name)) {
       remove(archiveFolder, entry.name);

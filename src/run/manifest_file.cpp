@@ -1,5 +1,6 @@
 #include "run/manifest_file.h"
 
+#include <cerrno>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -51,6 +52,31 @@ std::optional<bool> ManifestListsFiles(const platform::Folder& archiveFolder,
   if (lists) return true;
   if (!read.ok()) return std::nullopt;
   return false;
+}
+
+std::optional<int64_t> NewestFullBackup(const platform::Folder& archiveFolder,
+                                        const std::vector<platform::DirectoryEntry>& entries,
+                                        const std::function<bool(const std::wstring&)>& isTarget) {
+  std::optional<int64_t> newest;
+  for (const platform::DirectoryEntry& target : entries) {
+    if (target.error != 0 || !isTarget(target.name)) continue;
+    std::unique_ptr<platform::FileStream> stream;
+    if (!OpenTrustedFile(archiveFolder, entries, target.name + kManifestSuffix, &stream).ok()) {
+      continue;
+    }
+    ManifestHeader header;
+    int error = 0;
+    (void)ReadEachLine(
+        *stream, kLongestLine,
+        [&header](std::string_view line) {
+          (void)ParseHeaderLine(line, &header);
+          return platform::Status::Error(ECANCELED, L"");  // the header is all it takes
+        },
+        &error);
+    const std::optional<int64_t> time = ManifestTime(header.time);
+    if (header.kind == "full" && time && (!newest || *time > *newest)) newest = time;
+  }
+  return newest;
 }
 
 std::string KeptFileLines(const platform::Folder& archiveFolder, const ChangeCatalog& catalog,

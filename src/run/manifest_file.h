@@ -3,6 +3,8 @@
 // from the manifests of earlier runs.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +31,12 @@ int SaveManifest(const platform::Folder& archiveFolder, const std::wstring& targ
 std::optional<bool> ManifestListsFiles(const platform::Folder& archiveFolder,
                                        const std::vector<platform::DirectoryEntry>& entries,
                                        const std::wstring& targetName);
+
+// When the newest full backup among the targets `isTarget` names began, as
+// the manifests beside them say; none when no such manifest is believed.
+std::optional<int64_t> NewestFullBackup(const platform::Folder& archiveFolder,
+                                        const std::vector<platform::DirectoryEntry>& entries,
+                                        const std::function<bool(const std::wstring&)>& isTarget);
 
 // The lines of the files the scan found unchanged (those `catalog` confirmed),
 // each from the manifest of the archive that holds it, and in `*base` the

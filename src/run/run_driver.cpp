@@ -8,9 +8,11 @@
 #include "json/json_document.h"
 #include "language/language_table.h"
 #include "log/run_log.h"
+#include "platform/clock.h"
 #include "platform/environment.h"
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
+#include "platform/local_clock.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/catalog_file.h"
@@ -28,6 +30,7 @@
 #include "scan/change_catalog.h"
 #include "scan/scan_context.h"
 #include "scan/scan_sources.h"
+#include "util/civil_date.h"
 #include "util/error_text.h"
 #include "util/format_text.h"
 #include "util/path_util.h"
@@ -43,6 +46,13 @@ using vxstl::runCancelled;
 namespace {
 
 // A name that stays inside the archive folder, whatever is appended to it.
+// Days since 1970 by the local calendar.
+int64_t LocalDayNumber(int64_t unixTime) {
+  platform::CalendarTime local;
+  if (!platform::LocalCalendarTime(unixTime, &local)) return unixTime / 86400;
+  return DaysFromCivil({local.year, local.month, local.day});
+}
+
 bool IsUsableArchiveName(const std::wstring& name) {
   return !name.empty() && name != L"." && name != L".." &&
          name.find_first_of(std::wstring_view(L"/\0", 2)) == std::wstring::npos;
@@ -87,6 +97,7 @@ RunReport RunDriver::Run(const JsonDocument& jobDocument) {
       PrepareTheManifest(state);
       WriteTheTarget(state);
       RecordTheSavedFiles(state);
+      AfterTheRun(state);
       Finish(state);
     } catch (const std::exception& e) {
       EndAfterException(
@@ -204,7 +215,12 @@ bool RunDriver::FillTheScan(RunState& state) {
     // An archive of the same name is replaced when this run succeeds; what
     // it held must then go into the new one. A folder target is updated.
     const std::wstring replaced = state.outputs->isFolderTarget() ? L"" : state.run.targetName;
-    LoadCatalog(state.archiveFolder, *state.outputs, replaced, &state.catalog, log_);
+    // An empty catalog: every file counts as changed, and the run records
+    // them all afresh.
+    state.fullByPolicy = FullIsDue(state);
+    if (!state.fullByPolicy) {
+      LoadCatalog(state.archiveFolder, *state.outputs, replaced, &state.catalog, log_);
+    }
     scan.catalog = &state.catalog;
   }
   if (!FillScanFromJob(job, scan, [this] {
@@ -224,6 +240,28 @@ bool RunDriver::FillTheScan(RunState& state) {
   state.run.pump = [this] { Pump(); };
   // A cancel stops the walk too: nothing it would still find is wanted.
   scan.stop = &runCancelled;
+  return true;
+}
+
+// A chain of changed-files runs grows until a full backup ends it: one is
+// due when the newest is FullEvery or more calendar days old, so that a
+// keep policy can let the old chain go.
+bool RunDriver::FullIsDue(RunState& state) {
+  const uint32_t every = state.job.FullEvery;
+  if (every == 0) return false;
+  std::vector<platform::DirectoryEntry> entries;
+  if (!platform::Fs().ReadDirectory(state.archiveFolder, &entries).ok()) return false;
+  const std::optional<int64_t> newest = NewestFullBackup(
+      state.archiveFolder, entries,
+      [&state](const std::wstring& name) { return state.outputs->IsTarget(name); });
+  if (!newest) {
+    log_.WriteLogLine(L"Full backup: no full backup of this job is there.");
+    return true;
+  }
+  const int64_t days = LocalDayNumber(platform::Time().WallSeconds()) - LocalDayNumber(*newest);
+  if (days < every) return false;
+  log_.WriteLogFormat(L"Full backup: the newest full one is %ld days old (FullEvery %lu).", days,
+                      every);
   return true;
 }
 
@@ -383,7 +421,8 @@ void RunDriver::VerifyTheTarget(RunState& state) {
 // After a run that completed: the files it saved count as unchanged from now
 // on. Without "take only changed files" the catalog starts afresh.
 void RunDriver::RecordTheSavedFiles(RunState& state) {
-  if (runCancelled || !state.job.ArchiveBitSet) return;
+  // A full run the job asked for resets a differential job's catalog too.
+  if (runCancelled || !(state.job.ArchiveBitSet || state.fullByPolicy)) return;
   BackupClass& run = state.run;
   // The catalog vouches that the copies are on disk: after a power loss it
   // must not claim copies the disk never got (an archive is synced before
@@ -414,6 +453,19 @@ void RunDriver::RecordTheSavedFiles(RunState& state) {
   }
 }
 
+// After a run that completed: the backup is in place, so a cancel from here
+// on stops only the step, never turns the run into a failed one.
+void RunDriver::AfterTheRun(RunState& state) {
+  if (!afterRun_ || runCancelled) return;
+  const BackupClass& run = state.run;
+  const bool whole = run.errorCount + state.scan.unreadableEntries == 0 &&
+                     state.report.verification != Verification::kFailed &&
+                     !state.manifestText.empty();
+  afterRun_(FinishedRun{state.job, state.archiveFolder, *state.outputs, state.manifestHeader.id,
+                        whole, log_, [this] { Pump(); }, state.report, state.afterRunErrors});
+  runCancelled = false;
+}
+
 // Phase 5: close the log, say how the run went, and remove what an aborted
 // run left.
 void RunDriver::Finish(RunState& state) {
@@ -423,7 +475,8 @@ void RunDriver::Finish(RunState& state) {
   const int logError = log_.CloseLog();
   // Folders that could not be read are errors of the run as much as files,
   // and so is a log that was asked for and could not be written.
-  report.errorCount = run.errorCount + state.scan.unreadableEntries + (logError != 0 ? 1 : 0);
+  report.errorCount = run.errorCount + state.scan.unreadableEntries + state.afterRunErrors +
+                      (logError != 0 ? 1 : 0);
   report.totalFiles = run.totalFiles;
   report.totalBytes = run.totalBytes;
   const uint32_t failed = run.errorCount;

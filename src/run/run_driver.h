@@ -5,7 +5,8 @@
 // log and sweep what killed runs left (leftover_sweep.h); scan the sources
 // (the job's lists as job_scan.h maps them); write the target (totals, room,
 // the folder copy or the archive, its check, the archive put in place);
-// record the saved files in the change catalog; finish (report errors,
+// record the saved files in the change catalog; the step after a good run
+// (the keep policy, which lives above this room); finish (report errors,
 // remove what an aborted run left behind).
 //
 // Runs on the thread that owns the host; work happens on scan workers and one
@@ -36,9 +37,30 @@ namespace kelvane {
 
 class JsonDocument;
 class LanguageTable;
+class OutputNames;
 class RunHost;
 class RunLog;
 struct BackupJob;
+namespace platform {
+class Folder;
+}
+
+// What a run hands to the step after it, under the job's lock with the log
+// open, once the target is in place. `whole`: the run had no error and, when
+// the job checks its backups, passed the check; a run with errors may lack
+// files that older backups hold.
+struct FinishedRun {
+  const BackupJob& job;
+  const platform::Folder& archiveFolder;
+  const OutputNames& outputs;
+  const std::string& manifestId;  // of the target this run made
+  bool whole;
+  RunLog& log;
+  std::function<void()> pump;  // looks at the user; a cancel sets runCancelled
+  RunReport& report;
+  uint32_t& errors;  // what went wrong in the step, each logged
+};
+using AfterRunStep = std::function<void(const FinishedRun&)>;
 
 // Target path and log path of a job, and the target's own name in the archive
 // folder. The date suffix goes on the target only.
@@ -60,6 +82,8 @@ class RunDriver {
   void SetTarget(uint32_t jobType, std::unique_ptr<BackupTarget> target);
   // The job file's path, for the manifests; none when the job has no file.
   void SetJobPath(std::wstring path) { jobPath_ = std::move(path); }
+  // What runs after a run that completed; failures it has count as errors.
+  void SetAfterRun(AfterRunStep step) { afterRun_ = std::move(step); }
 
   // Runs the job held in `jobDocument`; the host hears RunEnded at the end.
   RunReport Run(const JsonDocument& jobDocument);
@@ -76,6 +100,7 @@ class RunDriver {
   std::wstring FolderRefusal(const std::wstring& folder, int error) const;
   bool Prepare(const JsonDocument& jobDocument, RunState& state, bool makeFolder);
   bool FillTheScan(RunState& state);
+  bool FullIsDue(RunState& state);
 
   // The phases of a run; a phase that returns false ends the run.
   bool TakeTheLock(RunState& state);
@@ -86,6 +111,7 @@ class RunDriver {
   void WriteTheTarget(RunState& state);
   void VerifyTheTarget(RunState& state);
   void RecordTheSavedFiles(RunState& state);
+  void AfterTheRun(RunState& state);
   void Finish(RunState& state);
   void RemoveOrSay(RunState& state, const std::wstring& name);
   // Cleans up after an exception ended the run and tells the user.
@@ -99,6 +125,7 @@ class RunDriver {
   RunLog& log_;
   std::map<uint32_t, std::unique_ptr<BackupTarget>> targets_;
   std::wstring jobPath_;
+  AfterRunStep afterRun_;
   OperationPump pump_;
 };
 

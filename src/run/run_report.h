@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kelvane {
 
@@ -33,6 +34,8 @@ struct RunReport {
   uint32_t verifyFailures = 0;
   std::wstring archivePath;
   std::wstring logPath;
+  // Older backups the job's keep policy deleted after the run, oldest first.
+  std::vector<std::wstring> deleted;
   // An operation other than a backup (a restore in the run window) says how
   // it ended here, in place of the run's outcome lines.
   std::wstring describedAs;

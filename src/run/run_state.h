@@ -39,6 +39,10 @@ struct RunDriver::RunState {
   std::string manifestText;
   // The log of a run whose archive failed its check stays: it holds why.
   bool keepLog = false;
+  uint32_t afterRunErrors = 0;  // of the step after a run that completed
+  // A full backup the job's FullEvery asked for, in a job that takes only
+  // changed files.
+  bool fullByPolicy = false;
   RunReport report;
 };
 

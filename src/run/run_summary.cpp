@@ -47,6 +47,9 @@ void Fill(const RunSummary& summary, JsonDocument& doc) {
   doc.AddNumber(root, "durationSeconds", summary.durationSeconds);
   doc.AddString(root, "verification", VerificationName(report.verification));
   doc.AddNumber(root, "filesVerified", report.verifiedFiles);
+  if (JsonNode* deleted = doc.AddArray(root, "deleted")) {
+    for (const std::wstring& name : report.deleted) doc.AddString(deleted, {}, name);
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 //   "start", "end"   local time in ISO 8601 with its offset
 //   "durationSeconds"
 //   "verification"   "none", "passed" or "failed"; "filesVerified"
+//   "deleted"        the older backups the keep policy deleted after the run
 #pragma once
 
 #include <cstdint>

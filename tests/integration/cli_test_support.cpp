@@ -123,6 +123,16 @@ int JobRunTest::Shell(const std::string& command) {
   return RunShell("cd '" + dir_.path() + "' && " + command + " 2>&1", &output_);
 }
 
+// faketime is preloaded before the sanitizer's runtime, which is told that
+// this is fine.
+int JobRunTest::KelvaneAt(const std::string& time, const std::string& args) {
+  return Shell(
+      "env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME=config NO_FAKE_STAT=1 "
+      "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 "
+      "faketime '" +
+      time + "' " KELVANE_EXECUTABLE " " + args);
+}
+
 void JobRunTest::ExpectSameTree(const std::string& expected, const std::string& actual, bool owners,
                                 bool linkTimes) {
   EXPECT_EQ(Shell("diff -r --no-dereference '" + expected + "' '" + actual + "'"), 0) << output_;

@@ -54,6 +54,9 @@ class JobRunTest : public ::testing::Test {
   void DeepFile();
   // Runs a shell command in the temporary folder; its output goes to output_.
   int Shell(const std::string& command);
+  // The program as a scheduler starts it, its clock at local `time`
+  // ("2026-12-07 03:00:00", by faketime, which moves no file's times).
+  int KelvaneAt(const std::string& time, const std::string& args);
   // `actual` holds the same entries as `expected`: contents (diff -r, links
   // not followed), types, permission bits, link targets, modification times
   // to the second (of links too, with `linkTimes`), and with `owners` the

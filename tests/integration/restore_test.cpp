@@ -30,15 +30,9 @@ class RestoreTest : public test::JobRunTest, public ::testing::WithParamInterfac
     job_.BlackList.clear();
   }
 
-  // The program as a scheduler starts it, on day `day` at 03:00 by its clock.
-  // (faketime is preloaded before the sanitizer's runtime, which is told
-  // that this is fine.)
+  // The program on day `day` at 03:00 by its clock.
   int Kelvane(int day, const std::string& args) {
-    return Shell(
-        "env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME=config NO_FAKE_STAT=1 "
-        "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 "
-        "faketime '2026-12-0" +
-        std::to_string(day) + " 03:00:00' " KELVANE_EXECUTABLE " " + args);
+    return KelvaneAt("2026-12-0" + std::to_string(day) + " 03:00:00", args);
   }
   void RunDay(int day) {
     ASSERT_EQ(Kelvane(day, cli_.WriteJob(job_) + " -start"), 0) << output_;

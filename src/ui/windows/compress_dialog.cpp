@@ -10,6 +10,7 @@
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
 #include "profile/profile_store.h"
+#include "retention/prune.h"
 #include "run/run_driver.h"
 #include "run/run_outcome.h"
 #include "ui/toolkit/dialog_services.h"
@@ -54,6 +55,7 @@ CKelvaneCompressDlg::CKelvaneCompressDlg(wxWindow* parent, const JsonDocument& j
           [&job, &texts, sevenZipLibrary, jobPath = options.jobPath](RunHost& host) {
             RunDriver driver = MakeRunDriver(host, texts, sevenZipLibrary);
             driver.SetJobPath(jobPath);
+            driver.SetAfterRun(KeepPolicyStep(sevenZipLibrary));
             return driver.Run(job);
           },
           texts, options) {}
