@@ -30,7 +30,7 @@ int PruneCommand(const CommandContext& context) {
   }
   const BackupJob& settings = job.settings;
   const KeepPolicy policy = KeepPolicyOf(settings);
-  PrintLine(DescribePolicy(policy, texts));
+  PrintLine(DescribeRetention(settings, texts));
   if (policy.KeepsEverything()) return kExitDone;
   const bool dryRun = context.args.Flag(L"dry-run");
   const std::wstring folderPath = NormalPath(settings.ArchiveFolder);

@@ -357,8 +357,15 @@ const BuiltInText kBuiltInTexts[] = {
     {L"retention_full_every", L"Alle [1] Tage eine Vollsicherung."},
     {L"retention_full_every_one", L"Jeden Tag eine Vollsicherung."},
     {L"console_usage_prune", L"  -prune          die älteren Sicherungen des Auftrags löschen, die seine Regel\n                  nicht behält (-dry-run: den Plan zeigen, nichts löschen)"},
+    {L"ui_keep_group", L"Ältere Sicherungen"},
+    {L"ui_keep_last", L"Die letzten Läufe behalten:"},
+    {L"ui_keep_days", L"Eine pro Tag, für Tage:"},
+    {L"ui_keep_weeks", L"Eine pro Woche, für Wochen:"},
+    {L"ui_keep_months", L"Eine pro Monat, für Monate:"},
+    {L"ui_full_every", L"Vollsicherung alle (Tage):"},
+    {L"ui_keep_hint", L"0 schaltet eine Regel ab; stehen alle vier auf 0, bleibt jede Sicherung. Gelöscht wird nur nach einem Lauf ohne Fehler. Die regelmäßige Vollsicherung gilt für Aufträge, die nur geänderte Dateien nehmen."},
 };
-static_assert(std::size(kBuiltInTexts) == 223);
+static_assert(std::size(kBuiltInTexts) == 230);
 
 }  // namespace
 

@@ -39,4 +39,12 @@ std::wstring DescribePolicy(const KeepPolicy& policy, const LanguageTable& texts
   return PrintFEx(texts.GetText(L"retention_keeps"), {rules + periods});
 }
 
+std::wstring DescribeRetention(const BackupJob& job, const LanguageTable& texts) {
+  std::wstring sentence = DescribePolicy(KeepPolicyOf(job), texts);
+  if (job.FullEvery != 0) {
+    sentence += L" " + CountedPart(texts, L"retention_full_every", job.FullEvery);
+  }
+  return sentence;
+}
+
 }  // namespace kelvane

@@ -21,7 +21,10 @@ struct KeepPolicy {
 
 KeepPolicy KeepPolicyOf(const BackupJob& job);
 
-// "Keeps the last 3 runs and one a day for 7 days, one a week for 4 weeks."
+// "Keeps the last 3 runs and one a day for 7 days, one a week for 4 weeks;
+// ..."
 std::wstring DescribePolicy(const KeepPolicy& policy, const LanguageTable& texts);
+// The same, and how often the job makes a full backup when it asks for one.
+std::wstring DescribeRetention(const BackupJob& job, const LanguageTable& texts);
 
 }  // namespace kelvane

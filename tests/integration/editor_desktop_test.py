@@ -260,7 +260,10 @@ def test_every_field_is_named_by_its_own_label():
         shoot("Kelvane - " + job, f"editor-smallest-{language}-{'-'.join(scale.values()) or '1'}")
         fields = {"ui_archive_type": "combo box", "ui_archive_folder": "text",
                   "ui_archive_name": "text", "ui_archive_complevel": "combo box",
-                  "ui_archive_password": "password text", "ui_archive_password_repeat": "password text"}
+                  "ui_archive_password": "password text", "ui_archive_password_repeat": "password text",
+                  "ui_keep_last": "spin button", "ui_keep_days": "spin button",
+                  "ui_keep_weeks": "spin button", "ui_keep_months": "spin button",
+                  "ui_full_every": "spin button"}
         for key, role in fields.items():
             field = find(editor, role, text[key])
             if check(field is not None, f"{language}: no {role} named \"{text[key]}\""):
@@ -407,8 +410,47 @@ def test_the_restore_window():
     shutil.rmtree(work)
 
 
+def test_the_keep_policy():
+    """The settings page says in a sentence what the job's keep policy keeps;
+    a number changed through the accessibility bus changes the sentence and,
+    saved, the job."""
+    work = tempfile.mkdtemp()
+    job = make_job(work)
+    with open(job) as f:
+        document = json.load(f)
+    document["Backup"].update({"KeepLast": 3, "KeepDays": 7, "KeepWeeks": 4, "FullEvery": 7})
+    with open(job, "w") as f:
+        json.dump(document, f)
+    program = Program([job], work)
+    editor = program.window("Kelvane - " + job)
+    if check(editor is not None, "no editor"):
+        said = "Keeps the last 3 runs and one a day for 7 days, one a week for 4 weeks"
+        check(wait(lambda: find(editor, "label", start=said), 5) is not None,
+              "the settings page does not say what the policy keeps")
+        months = find(editor, "spin button", "One a month, for months:")
+        if check(months is not None, "no spin button for the months"):
+            months.queryValue().currentValue = 6
+            check(wait(lambda: find(editor, "label", start=said + ", one a month for 6 months"), 5)
+                  is not None, "the sentence did not follow the months: "
+                  f"{[n.name for n in walk(editor) if n.name.startswith('Keeps')]}")
+            check("one a month for 6 months" in months.description,
+                  f"the field's description is not the sentence: {months.description!r}")
+        settled_geometry("Kelvane - " + job)
+        shoot("Kelvane - " + job, "editor-keep-policy")
+        press("Kelvane - " + job, "ctrl+s")
+        wait(lambda: json.load(open(job))["Backup"].get("KeepMonths") == 6, 10)
+        with open(job) as f:
+            backup = json.load(f)["Backup"]
+        check(backup.get("KeepMonths") == 6 and backup.get("KeepLast") == 3,
+              f"the saved job does not hold the policy: {backup}")
+        press("Kelvane - " + job, "ctrl+w")
+    check(program.exit_status() == 0, "the editor did not end with 0")
+    shutil.rmtree(work)
+
+
 for test in (test_start_keeps_the_editor_and_its_place, test_every_field_is_named_by_its_own_label,
-             test_a_new_job_takes_every_file, test_the_desktops_keys, test_the_restore_window):
+             test_a_new_job_takes_every_file, test_the_desktops_keys, test_the_restore_window,
+             test_the_keep_policy):
     print("--", test.__name__, flush=True)
     test()
 if failures:

@@ -6,6 +6,8 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 
+#include <algorithm>
+
 #include "archive/sevenzip/seven_zip_compressor.h"
 #include "archive/sevenzip/seven_zip_module.h"
 #include "job/job_edits.h"
@@ -272,6 +274,10 @@ void CKelvaneDocument::FillFields() {
   passwordShownField_->ChangeValue(wxString(job_.ArchivePassword));
   repeatField_->ChangeValue(wxString(job_.ArchivePassword));
   for (const BoundBox& bound : boxes_) bound.box->SetValue(job_.*bound.field);
+  for (const BoundNumber& number : numbers_) {
+    number.field->SetValue(static_cast<int>(std::min<uint32_t>(job_.*number.member, 9999)));
+  }
+  SayKeepPolicy();
   whiteField_->ChangeValue(ToField(job_.WhiteList));
   blackField_->ChangeValue(ToField(job_.BlackList));
   excludeField_->ChangeValue(ToField(job_.ExcludeFolders));

@@ -13,6 +13,7 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
+#include <wx/spinctrl.h>
 #include <wx/textctrl.h>
 #include <wx/tglbtn.h>
 
@@ -90,6 +91,12 @@ class CKelvaneDocument : public DARo3::DialogLayout {
     kStorageAdd = 1710,
     kStorageEdit = 1711,
     kStorageRemove = 1712,
+    kKeepLastField = 1530,
+    kKeepDaysField = 1531,
+    kKeepWeeksField = 1532,
+    kKeepMonthsField = 1533,
+    kFullEveryField = 1534,
+    kKeepPolicyLine = 1535,
   };
   // Pages, as the navigation list names them.
   enum PageId : int {
@@ -133,6 +140,9 @@ class CKelvaneDocument : public DARo3::DialogLayout {
 
  private:
   void BuildPreferencesPage();
+  // The keep policy's fields and the sentence that says what it keeps.
+  void AddKeepFields();
+  void SayKeepPolicy();
   void BuildFolderPage();
   void BuildFilterPage();
   void BuildSecurityPage();
@@ -205,6 +215,12 @@ class CKelvaneDocument : public DARo3::DialogLayout {
     bool BackupJob::*field;
   };
   std::vector<BoundBox> boxes_;
+  struct BoundNumber {
+    wxSpinCtrl* field;
+    uint32_t BackupJob::*member;
+  };
+  std::vector<BoundNumber> numbers_;
+  CHTMLStatic* keepPolicyLine_ = nullptr;
   std::vector<wxButton*> buttons_;  // new, load, save, save as, start, restore
 };
 

@@ -5,6 +5,7 @@
 
 #include "language/language_table.h"
 #include "profile/profile_store.h"
+#include "retention/keep_policy.h"
 #include "ui/layout/mnemonics.h"
 #include "ui/toolkit/accessible.h"
 #include "ui/toolkit/html_static.h"
@@ -130,6 +131,7 @@ void CKelvaneDocument::BuildPreferencesPage() {
   overwrite->SetValue(true);
   overwrite->Disable();
   AddHint(kPreferencesPage, L"ui_archive_overwrite_hint", {overwrite});
+  AddKeepFields();
 
   pages_->AddGroup(kPreferencesPage, Text(L"ui_logfile"));
   AddCheckBox(kPreferencesPage, kLogFolderBox, L"ui_enable_logging_folder", &BackupJob::LogFolder);
@@ -144,6 +146,49 @@ void CKelvaneDocument::BuildPreferencesPage() {
     box->Disable();
   }
   AddHint(kPreferencesPage, L"ui_log_options_hint", {errors, remove});
+}
+
+void CKelvaneDocument::AddKeepFields() {
+  wxWindow* page = pages_->Page(kPreferencesPage);
+  pages_->AddGroup(kPreferencesPage, Text(L"ui_keep_group"));
+  const struct {
+    int id;
+    const wchar_t* labelKey;
+    uint32_t BackupJob::*member;
+  } kFields[] = {{kKeepLastField, L"ui_keep_last", &BackupJob::KeepLast},
+                 {kKeepDaysField, L"ui_keep_days", &BackupJob::KeepDays},
+                 {kKeepWeeksField, L"ui_keep_weeks", &BackupJob::KeepWeeks},
+                 {kKeepMonthsField, L"ui_keep_months", &BackupJob::KeepMonths},
+                 {kFullEveryField, L"ui_full_every", &BackupJob::FullEvery}};
+  for (const auto& row : kFields) {
+    auto* field = new wxSpinCtrl(page, row.id, wxString(), wxDefaultPosition, wxDefaultSize,
+                                 wxSP_ARROW_KEYS, 0, 9999, 0);
+    auto* line = new wxBoxSizer(wxHORIZONTAL);
+    line->Add(field, 0, wxALIGN_CENTER_VERTICAL);
+    pages_->AddRow(kPreferencesPage, Text(row.labelKey), line, field);
+    numbers_.push_back(BoundNumber{field, row.member});
+    auto take = [this, member = row.member](int value) {
+      if (filling_ || job_.*member == static_cast<uint32_t>(value)) return;
+      job_.*member = static_cast<uint32_t>(value);
+      SayKeepPolicy();
+      Changed();
+    };
+    field->Bind(wxEVT_SPINCTRL, [take](wxSpinEvent& event) { take(event.GetPosition()); });
+    field->Bind(wxEVT_TEXT, [take, field](wxCommandEvent&) { take(field->GetValue()); });
+  }
+  keepPolicyLine_ = new CHTMLStatic(page, kKeepPolicyLine, L"");
+  pages_->AddWide(kPreferencesPage, keepPolicyLine_);
+  AddHint(kPreferencesPage, L"ui_keep_hint", {});
+}
+
+void CKelvaneDocument::SayKeepPolicy() {
+  const std::wstring sentence = DescribeRetention(job_, texts_);
+  if (keepPolicyLine_->GetLabel() == wxString(sentence)) return;
+  keepPolicyLine_->SetMarkup(sentence);
+  for (const BoundNumber& number : numbers_) {
+    SetAccessibleDescription(number.field, wxString(sentence));
+  }
+  keepPolicyLine_->GetParent()->Layout();
 }
 
 void CKelvaneDocument::BuildFolderPage() {
