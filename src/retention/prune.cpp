@@ -8,6 +8,7 @@
 #include "manifest/manifest_line.h"
 #include "platform/clock.h"
 #include "platform/file_attributes.h"
+#include "platform/local_clock.h"
 #include "platform/text_codec.h"
 #include "restore/restore_points.h"
 #include "run/backup_class.h"
@@ -52,17 +53,45 @@ PruneReport Pruner::Run() {
     Failed(L"Retention: nothing deleted: " + folder_.path() + L" cannot be read", read);
     return report_;
   }
-  const std::vector<RestorePoint> points = FindRestorePoints(
-      folder_, listing_, [&outputs](const std::wstring& name) { return outputs.IsTarget(name); },
+  // A link or a file where a folder copy belongs is nothing this job made.
+  auto isBackup = [&outputs](const platform::DirectoryEntry& entry) {
+    return outputs.IsTarget(entry.name) &&
+           (outputs.isFolderTarget() ? platform::IsPlainFolder(entry)
+                                     : platform::IsPlainFile(entry));
+  };
+  std::vector<platform::DirectoryEntry> backups;
+  for (const platform::DirectoryEntry& entry : listing_) {
+    if (isBackup(entry)) backups.push_back(entry);
+  }
+  std::vector<RestorePoint> points = FindRestorePoints(
+      folder_, listing_,
+      [&backups](const std::wstring& name) {
+        return std::any_of(backups.begin(), backups.end(),
+                           [&name](const platform::DirectoryEntry& e) { return e.name == name; });
+      },
       request_.keys);
   if (points.empty()) return report_;
-  // Found newest first: the run that just ended must be the newest, or what
-  // the plan would keep is not what the user believes.
-  if (!request_.newestId.empty() && points.front().header.id != request_.newestId) {
-    report_.refused = true;
-    Say(L"Retention: nothing deleted: the newest backup in " + folder_.path() + L" is " +
-        points.front().target.name + L", not this run's.");
-    return report_;
+  // Without a manifest to say when its run began, the name says it better
+  // than the time the file was last written.
+  for (RestorePoint& point : points) {
+    if (point.hasManifest) continue;
+    if (const auto dated = outputs.DateOf(point.target.name)) {
+      point.unixTime = platform::UnixTimeOfLocal(*dated);
+    }
+  }
+  // The run that just ended must have made the newest point, or what the
+  // plan would keep is not what the user believes.
+  if (!request_.newestId.empty()) {
+    const RestorePoint* newest = nullptr;
+    for (const RestorePoint& point : points) {
+      if (point.hasManifest && (!newest || point.unixTime > newest->unixTime)) newest = &point;
+    }
+    if (!newest || newest->header.id != request_.newestId) {
+      report_.refused = true;
+      Say(L"Retention: nothing deleted: the newest backup in " + folder_.path() + L" is " +
+          (newest ? newest->target.name : L"none") + L", not this run's.");
+      return report_;
+    }
   }
   std::vector<PointToPlan> planned;
   std::vector<std::wstring> faults;
@@ -78,8 +107,17 @@ PruneReport Pruner::Run() {
   if (!request_.comingPoint.empty()) {
     PointToPlan coming;
     coming.name = request_.comingPoint;
-    coming.unixTime = std::max(platform::Time().WallSeconds(), points.front().unixTime + 1);
-    if (!request_.comingIsFull && !planned.empty()) coming.needs = planned.front().needs;
+    coming.unixTime = platform::Time().WallSeconds();
+    for (const RestorePoint& point : points) {
+      coming.unixTime = std::max(coming.unixTime, point.unixTime + 1);
+    }
+    if (!request_.comingIsFull) {
+      // What the newest point needs, the coming one may need too.
+      const auto newest = std::max_element(
+          planned.begin(), planned.end(),
+          [](const PointToPlan& a, const PointToPlan& b) { return a.unixTime < b.unixTime; });
+      if (newest != planned.end()) coming.needs = newest->needs;
+    }
     coming.needs.push_back(coming.name);
     planned.insert(planned.begin(), std::move(coming));
     faults.insert(faults.begin(), L"");
@@ -132,10 +170,6 @@ bool Pruner::Delete(const platform::DirectoryEntry& target) {
   platform::FileSystem& fs = platform::Fs();
   const std::wstring path = folder_.path() + target.name;
   if (request_.outputs->isFolderTarget()) {
-    if (!platform::IsPlainFolder(target)) {
-      Say(L"Not deleted " + path + L": not a plain folder.");
-      return false;
-    }
     // Out of sight in one step, then removed at leisure: a folder copy half
     // removed would still look like a restore point.
     std::wstring away;
@@ -148,10 +182,6 @@ bool Pruner::Delete(const platform::DirectoryEntry& target) {
       Failed(L"Remove " + folder_.path() + away + L" failed", removed);
     }
   } else {
-    if (!platform::IsPlainFile(target)) {
-      Say(L"Not deleted " + path + L": not a plain file.");
-      return false;
-    }
     if (const platform::Status removed = fs.RemoveFile(folder_, target.name); !removed.ok()) {
       return Failed(L"Delete " + path + L" failed", removed);
     }

@@ -30,6 +30,24 @@ bool OutputNames::IsTarget(std::wstring_view name) const {
   return middle.empty() || IsDateSuffix(middle);
 }
 
+std::optional<platform::CalendarTime> OutputNames::DateOf(std::wstring_view target) const {
+  if (!IsTarget(target) || target.size() == name_.size() + extension_.size()) return std::nullopt;
+  // "_YYYY-MM-DD_HH-MM", every digit checked by IsTarget.
+  const std::wstring_view date = target.substr(name_.size() + 1);
+  auto number = [&date](size_t at, size_t digits) {
+    int value = 0;
+    for (size_t i = at; i < at + digits; ++i) value = value * 10 + (date[i] - L'0');
+    return value;
+  };
+  platform::CalendarTime time;
+  time.year = number(0, 4);
+  time.month = number(5, 2);
+  time.day = number(8, 2);
+  time.hour = number(11, 2);
+  time.minute = number(14, 2);
+  return time;
+}
+
 bool OutputNames::IsManifest(std::wstring_view name) const {
   const std::wstring_view suffix = kManifestSuffix;
   return name.ends_with(suffix) && IsTarget(name.substr(0, name.size() - suffix.size()));

@@ -19,8 +19,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/local_clock.h"
 
 namespace kelvane {
 
@@ -41,6 +44,9 @@ class OutputNames {
 
   // A target of this job, dated or not.
   bool IsTarget(std::wstring_view name) const;
+  // The local date and time a dated target's name gives; none for an
+  // undated one or another name.
+  std::optional<platform::CalendarTime> DateOf(std::wstring_view target) const;
   // The manifest of a target of this job.
   bool IsManifest(std::wstring_view name) const;
   // An archive, manifest or catalog of this job still being written (or left by a

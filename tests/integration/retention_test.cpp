@@ -135,5 +135,34 @@ TEST_F(RetentionTest, FortyDaysLeaveWhatTheRulesKeep) {
   EXPECT_EQ(Archives(), Names(chain));
 }
 
+// Given dated folder copies beside a link named like one of them (to a
+// folder elsewhere), a folder named so in other letter case and a copy whose
+// manifest is damaged, when a run keeps only the last point, then the older
+// good copy and its manifest go (moved away first, nothing left behind), and
+// the link, what it leads to, the other folder and the damaged point stay,
+// the damage logged.
+TEST_F(RetentionTest, DeletesOnlyThisJobsOwnReadableBackups) {
+  job_.Type = kJobTypeFolder;
+  job_.ArchiveBitGet = false;
+  job_.FullEvery = job_.KeepDays = job_.KeepWeeks = job_.KeepLast = 0;
+  File("a.txt", "a");
+  ASSERT_EQ(KelvaneOn(1, "-start"), 0) << output_;
+  ASSERT_EQ(KelvaneOn(2, "-start"), 0) << output_;
+  ASSERT_EQ(Shell("mkdir victim other && echo keep > victim/file && "
+                  "ln -s ../victim out/Daily_2026-11-30_03-00 && "
+                  "mkdir out/daily_2026-11-29_03-00 && "
+                  "echo damaged > out/Daily_2026-12-02_03-00.kvnman"),
+            0);
+  job_.KeepLast = 1;
+  ASSERT_EQ(KelvaneOn(3, "-start"), 0) << output_;
+  ASSERT_EQ(Shell("ls -A out victim"), 0);
+  EXPECT_EQ(output_,
+            "out:\nDaily.kvncat\nDaily.log\nDaily_2026-11-30_03-00\nDaily_2026-12-02_03-00\n"
+            "Daily_2026-12-02_03-00.kvnman\nDaily_2026-12-04_03-00\n"
+            "Daily_2026-12-04_03-00.kvnman\ndaily_2026-11-29_03-00\n\nvictim:\nfile\n");
+  ASSERT_EQ(Shell("grep -c 'Daily_2026-12-02_03-00: the manifest cannot be read' out/Daily.log"), 0)
+      << output_;
+}
+
 }  // namespace
 }  // namespace kelvane
