@@ -35,11 +35,8 @@ void PrintWhatWouldGo(const BackupJob& job, const DryRunResult& result,
   platform::Folder folder;
   if (!platform::Fs().OpenFolder(NormalPath(job.ArchiveFolder), &folder).ok()) return;
   const OutputNames outputs(job.ArchiveName, TargetExtension(job.Type));
-  PruneRequest request;
-  request.archiveFolder = &folder;
-  request.outputs = &outputs;
-  request.policy = policy;
-  request.keys = {job.ArchivePassword, context.profile.GetString("Main", "SevenZip", L"")};
+  PruneRequest request =
+      KeepPolicyRequest(job, folder, outputs, context.profile.GetString("Main", "SevenZip", L""));
   request.dryRun = true;
   request.comingPoint = result.targetName;
   request.comingIsFull = result.fullBackup;

@@ -54,11 +54,8 @@ int PruneCommand(const CommandContext& context) {
       return kExitAborted;
     }
   }
-  PruneRequest request;
-  request.archiveFolder = &folder;
-  request.outputs = &outputs;
-  request.policy = policy;
-  request.keys = {settings.ArchivePassword, context.profile.GetString("Main", "SevenZip", L"")};
+  PruneRequest request = KeepPolicyRequest(settings, folder, outputs,
+                                           context.profile.GetString("Main", "SevenZip", L""));
   request.dryRun = dryRun;
   request.say = [](const std::wstring& line) { PrintLine(line); };
   RunLog quiet;  // the lines go to stdout; the job's log stays its last run's

@@ -1,7 +1,7 @@
 #include "retention/prune.h"
 
 #include <algorithm>
-#include <map>
+#include <set>
 
 #include "job/backup_job.h"
 #include "log/run_log.h"
@@ -26,15 +26,27 @@ class Pruner {
   Pruner(const PruneRequest& request, RunLog& log)
       : request_(request), folder_(*request.archiveFolder), log_(log) {}
 
-  PruneReport Run();
+  PruneReport Run() {
+    if (!FindPoints() || points_.empty() || !RunMadeTheNewest()) return report_;
+    const std::vector<PointToPlan> planned = ToPlan();
+    const std::vector<PointVerdict> verdicts = PlanRetention(planned, request_.policy);
+    SayPlan(planned, verdicts);
+    if (!request_.dryRun) DeleteDropped(planned, verdicts);
+    return report_;
+  }
 
  private:
   void Say(const std::wstring& line) {
     log_.WriteLogLine(line);
     if (request_.say) request_.say(line);
   }
-  void SayPlan(const std::vector<PointToPlan>& points, const std::vector<std::wstring>& faults,
-               const std::vector<PointVerdict>& verdicts);
+  bool FindPoints();
+  bool RunMadeTheNewest();
+  std::vector<PointToPlan> ToPlan() const;
+  const RestorePoint* PointNamed(const std::wstring& name) const;
+  void SayPlan(const std::vector<PointToPlan>& planned, const std::vector<PointVerdict>& verdicts);
+  void DeleteDropped(const std::vector<PointToPlan>& planned,
+                     const std::vector<PointVerdict>& verdicts);
   bool Delete(const platform::DirectoryEntry& target);
   bool Failed(const std::wstring& what, const platform::Status& status);
   void ForgetInCatalog();
@@ -43,93 +55,102 @@ class Pruner {
   const platform::Folder& folder_;
   RunLog& log_;
   std::vector<platform::DirectoryEntry> listing_;
+  std::vector<RestorePoint> points_;  // newest first
   PruneReport report_;
 };
 
-PruneReport Pruner::Run() {
+bool Pruner::FindPoints() {
   const OutputNames& outputs = *request_.outputs;
   if (const platform::Status read = platform::Fs().ReadDirectory(folder_, &listing_); !read.ok()) {
     report_.refused = true;
-    Failed(L"Retention: nothing deleted: " + folder_.path() + L" cannot be read", read);
-    return report_;
+    return Failed(L"Retention: nothing deleted: " + folder_.path() + L" cannot be read", read);
   }
-  // A link or a file where a folder copy belongs is nothing this job made.
-  auto isBackup = [&outputs](const platform::DirectoryEntry& entry) {
-    return outputs.IsTarget(entry.name) &&
-           (outputs.isFolderTarget() ? platform::IsPlainFolder(entry)
-                                     : platform::IsPlainFile(entry));
-  };
-  std::vector<platform::DirectoryEntry> backups;
+  // A link, or a file where a folder copy belongs, is nothing this job made.
+  std::set<std::wstring> backups;
   for (const platform::DirectoryEntry& entry : listing_) {
-    if (isBackup(entry)) backups.push_back(entry);
+    if (outputs.IsTarget(entry.name) && (outputs.isFolderTarget() ? platform::IsPlainFolder(entry)
+                                                                  : platform::IsPlainFile(entry))) {
+      backups.insert(entry.name);
+    }
   }
-  std::vector<RestorePoint> points = FindRestorePoints(
-      folder_, listing_,
-      [&backups](const std::wstring& name) {
-        return std::any_of(backups.begin(), backups.end(),
-                           [&name](const platform::DirectoryEntry& e) { return e.name == name; });
-      },
+  points_ = FindRestorePoints(
+      folder_, listing_, [&backups](const std::wstring& name) { return backups.count(name) != 0; },
       request_.keys);
-  if (points.empty()) return report_;
   // Without a manifest to say when its run began, the name says it better
   // than the time the file was last written.
-  for (RestorePoint& point : points) {
-    if (point.hasManifest) continue;
-    if (const auto dated = outputs.DateOf(point.target.name)) {
-      point.unixTime = platform::UnixTimeOfLocal(*dated);
-    }
+  for (RestorePoint& point : points_) {
+    const auto dated = outputs.DateOf(point.target.name);
+    if (!point.hasManifest && dated) point.unixTime = platform::UnixTimeOfLocal(*dated);
   }
-  // The run that just ended must have made the newest point, or what the
-  // plan would keep is not what the user believes.
-  if (!request_.newestId.empty()) {
-    const RestorePoint* newest = nullptr;
-    for (const RestorePoint& point : points) {
-      if (point.hasManifest && (!newest || point.unixTime > newest->unixTime)) newest = &point;
-    }
-    if (!newest || newest->header.id != request_.newestId) {
-      report_.refused = true;
-      Say(L"Retention: nothing deleted: the newest backup in " + folder_.path() + L" is " +
-          (newest ? newest->target.name : L"none") + L", not this run's.");
-      return report_;
-    }
-  }
+  std::stable_sort(
+      points_.begin(), points_.end(),
+      [](const RestorePoint& a, const RestorePoint& b) { return a.unixTime > b.unixTime; });
+  return true;
+}
+
+// The run that just ended must have made the newest point, or what the plan
+// would keep is not what the user believes.
+bool Pruner::RunMadeTheNewest() {
+  if (request_.newestId.empty()) return true;
+  const auto newest = std::find_if(points_.begin(), points_.end(),
+                                   [](const RestorePoint& point) { return point.hasManifest; });
+  if (newest != points_.end() && newest->header.id == request_.newestId) return true;
+  report_.refused = true;
+  Say(L"Retention: nothing deleted: the newest backup in " + folder_.path() + L" is " +
+      (newest != points_.end() ? newest->target.name : L"none") + L", not this run's.");
+  return false;
+}
+
+std::vector<PointToPlan> Pruner::ToPlan() const {
   std::vector<PointToPlan> planned;
-  std::vector<std::wstring> faults;
-  for (const RestorePoint& point : points) {
+  if (!request_.comingPoint.empty()) {
+    PointToPlan& coming = planned.emplace_back();
+    coming.name = request_.comingPoint;
+    coming.unixTime = std::max(platform::Time().WallSeconds(), points_.front().unixTime + 1);
+    // What the newest point needs, an incremental one may need too.
+    if (!request_.comingIsFull) {
+      for (const std::string& need : points_.front().needs) {
+        coming.needs.push_back(platform::FromNative(need));
+      }
+    }
+    coming.needs.push_back(coming.name);
+  }
+  for (const RestorePoint& point : points_) {
     if (point.target.name == request_.comingPoint) continue;  // the run replaces it
     PointToPlan& entry = planned.emplace_back();
     entry.name = point.target.name;
     entry.unixTime = point.unixTime;
     entry.readable = point.hasManifest || point.madeBeforeManifests;
     for (const std::string& need : point.needs) entry.needs.push_back(platform::FromNative(need));
-    faults.push_back(entry.readable ? L"" : point.fault);
   }
-  if (!request_.comingPoint.empty()) {
-    PointToPlan coming;
-    coming.name = request_.comingPoint;
-    coming.unixTime = platform::Time().WallSeconds();
-    for (const RestorePoint& point : points) {
-      coming.unixTime = std::max(coming.unixTime, point.unixTime + 1);
+  return planned;
+}
+
+const RestorePoint* Pruner::PointNamed(const std::wstring& name) const {
+  const auto found = std::find_if(points_.begin(), points_.end(),
+                                  [&name](const RestorePoint& p) { return p.target.name == name; });
+  return found != points_.end() ? &*found : nullptr;
+}
+
+void Pruner::SayPlan(const std::vector<PointToPlan>& planned,
+                     const std::vector<PointVerdict>& verdicts) {
+  const size_t kept = static_cast<size_t>(std::count_if(
+      verdicts.begin(), verdicts.end(), [](const PointVerdict& v) { return v.keep; }));
+  Say(FormatText(L"Retention in %s: %lu backups, %lu kept, %lu to delete.", folder_.path(),
+                 planned.size(), kept, planned.size() - kept));
+  for (size_t i = 0; i < planned.size(); ++i) {
+    const std::wstring& name = planned[i].name;
+    if (!planned[i].readable) {
+      Say(L"  " + name + L": the manifest cannot be read: " + PointNamed(name)->fault);
     }
-    if (!request_.comingIsFull) {
-      // What the newest point needs, the coming one may need too.
-      const auto newest = std::max_element(
-          planned.begin(), planned.end(),
-          [](const PointToPlan& a, const PointToPlan& b) { return a.unixTime < b.unixTime; });
-      if (newest != planned.end()) coming.needs = newest->needs;
-    }
-    coming.needs.push_back(coming.name);
-    planned.insert(planned.begin(), std::move(coming));
-    faults.insert(faults.begin(), L"");
+    Say(verdicts[i].keep ? L"  keep   " + name + L" (" + verdicts[i].why + L")"
+                         : L"  delete " + name);
   }
-  const std::vector<PointVerdict> verdicts = PlanRetention(planned, request_.policy);
-  SayPlan(planned, faults, verdicts);
-  if (request_.dryRun) return report_;
-  const std::map<std::wstring, const platform::DirectoryEntry*> targets = [&points] {
-    std::map<std::wstring, const platform::DirectoryEntry*> byName;
-    for (const RestorePoint& point : points) byName.emplace(point.target.name, &point.target);
-    return byName;
-  }();
+}
+
+// Oldest first, looking at the user between two.
+void Pruner::DeleteDropped(const std::vector<PointToPlan>& planned,
+                           const std::vector<PointVerdict>& verdicts) {
   for (size_t i = planned.size(); i-- > 0;) {
     if (verdicts[i].keep) continue;
     if (request_.pump) request_.pump();
@@ -137,25 +158,9 @@ PruneReport Pruner::Run() {
       Say(L"Retention: cancelled; the backups not yet deleted stay.");
       break;
     }
-    if (Delete(*targets.at(planned[i].name))) report_.deleted.push_back(planned[i].name);
+    if (Delete(PointNamed(planned[i].name)->target)) report_.deleted.push_back(planned[i].name);
   }
   if (!report_.deleted.empty()) ForgetInCatalog();
-  return report_;
-}
-
-void Pruner::SayPlan(const std::vector<PointToPlan>& points,
-                     const std::vector<std::wstring>& faults,
-                     const std::vector<PointVerdict>& verdicts) {
-  const size_t kept = static_cast<size_t>(std::count_if(
-      verdicts.begin(), verdicts.end(), [](const PointVerdict& v) { return v.keep; }));
-  Say(FormatText(L"Retention in %s: %lu backups, %lu kept, %lu to delete.", folder_.path(),
-                 points.size(), kept, points.size() - kept));
-  for (size_t i = 0; i < points.size(); ++i) {
-    const std::wstring& name = points[i].name;
-    if (!faults[i].empty()) Say(L"  " + name + L": the manifest cannot be read: " + faults[i]);
-    Say(verdicts[i].keep ? L"  keep   " + name + L" (" + verdicts[i].why + L")"
-                         : L"  delete " + name);
-  }
 }
 
 bool Pruner::Failed(const std::wstring& what, const platform::Status& status) {
@@ -217,6 +222,16 @@ void Pruner::ForgetInCatalog() {
 
 }  // namespace
 
+PruneRequest KeepPolicyRequest(const BackupJob& job, const platform::Folder& archiveFolder,
+                               const OutputNames& outputs, const std::wstring& sevenZipLibrary) {
+  PruneRequest request;
+  request.archiveFolder = &archiveFolder;
+  request.outputs = &outputs;
+  request.policy = KeepPolicyOf(job);
+  request.keys = {job.ArchivePassword, sevenZipLibrary};
+  return request;
+}
+
 PruneReport Prune(const PruneRequest& request, RunLog& log) { return Pruner(request, log).Run(); }
 
 void PruneAfterRun(const FinishedRun& run, const std::wstring& sevenZipLibrary) {
@@ -226,11 +241,8 @@ void PruneAfterRun(const FinishedRun& run, const std::wstring& sevenZipLibrary) 
     run.log.WriteLogLine(L"Retention: nothing deleted after a run with errors or a failed check.");
     return;
   }
-  PruneRequest request;
-  request.archiveFolder = &run.archiveFolder;
-  request.outputs = &run.outputs;
-  request.policy = policy;
-  request.keys = {run.job.ArchivePassword, sevenZipLibrary};
+  PruneRequest request =
+      KeepPolicyRequest(run.job, run.archiveFolder, run.outputs, sevenZipLibrary);
   request.newestId = run.manifestId;
   request.stop = &vxstl::runCancelled;
   request.pump = run.pump;

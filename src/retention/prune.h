@@ -26,6 +26,7 @@ namespace kelvane {
 
 class OutputNames;
 class RunLog;
+struct BackupJob;
 
 struct PruneRequest {
   const platform::Folder* archiveFolder = nullptr;
@@ -52,6 +53,11 @@ struct PruneReport {
   uint32_t failures = 0;              // deletions that failed, each said
   bool refused = false;               // nothing planned: the line said why
 };
+
+// A request that carries out `job`'s keep policy in `archiveFolder` (whose
+// outputs `outputs` names), reading manifests with the job's password.
+PruneRequest KeepPolicyRequest(const BackupJob& job, const platform::Folder& archiveFolder,
+                               const OutputNames& outputs, const std::wstring& sevenZipLibrary);
 
 // Every line goes to `log` (when it is open) and to the request's `say`.
 PruneReport Prune(const PruneRequest& request, RunLog& log);
