@@ -89,7 +89,8 @@ class RetentionTest : public test::JobRunTest {
 // Given forty daily runs that each add a file and change another, then the
 // archives left are exactly those the model keeps, the job made a full
 // backup every seventh day, no point's chain is incomplete and each kept
-// point restores to its day's tree. A run that fails afterwards deletes
+// point restores to its day's tree; a dry run plans with the run's own new
+// point, deleting nothing. A run that fails afterwards deletes
 // nothing; with a stricter policy, -prune -dry-run deletes nothing either,
 // and -prune leaves the newest point and its chain.
 TEST_F(RetentionTest, FortyDaysLeaveWhatTheRulesKeep) {
@@ -111,6 +112,10 @@ TEST_F(RetentionTest, FortyDaysLeaveWhatTheRulesKeep) {
     if (present.count(day)) keptFulls.insert(day);
   }
   EXPECT_EQ(output_, Names(keptFulls));
+  ASSERT_EQ(KelvaneOn(kDays, "-dry-run"), 0) << output_;
+  EXPECT_NE(output_.find("  keep   " + Archive(kDays) + " (newest, last 3, day " + DateText(kDays)),
+            std::string::npos)
+      << output_;
   ASSERT_EQ(KelvaneOn(kDays, "-list"), 0) << output_;
   EXPECT_EQ(output_.find("INCOMPLETE"), std::string::npos) << output_;
   for (const int day : present) {
