@@ -13,6 +13,7 @@
 #include "util/byte_size.h"
 #include "util/error_text.h"
 #include "util/format_text.h"
+#include "util/path_util.h"
 
 namespace kelvane {
 namespace {
@@ -128,23 +129,34 @@ class Progress {
 
 std::wstring PrepareRestoreFolder(const std::wstring& path, bool overwrite,
                                   platform::Folder* folder) {
-  const bool existed = platform::Fs().Exists(path);
-  platform::Status opened = existed ? platform::Status() : platform::Fs().CreateFolders(path);
-  if (opened.ok()) opened = platform::Fs().OpenFolder(path, folder);
+  platform::FileSystem& fs = platform::Fs();
+  const std::wstring normal = NormalPath(path);
+  platform::Status opened;
+  if (fs.Exists(normal)) {
+    opened = fs.OpenFolder(normal, folder);
+  } else {
+    // The last folder made here for its owner only: one another user placed
+    // meanwhile is theirs, and the checks below refuse it.
+    const std::wstring parentPath = FolderOf(normal);
+    platform::Folder parent;
+    opened = fs.CreateFolders(parentPath);
+    if (opened.ok()) opened = fs.OpenFolder(parentPath, &parent);
+    if (opened.ok()) opened = fs.MakeFolder(parent, normal.substr(parentPath.size()), folder);
+  }
   if (!opened.ok()) {
     return FormatText(L"Restore refused: %s cannot be made or opened.%s", path,
                       ErrorText(static_cast<uint32_t>(opened.code())));
   }
-  if (!existed || overwrite) return {};
+  if (overwrite) return {};
   platform::DirectoryEntry self;
   std::vector<platform::DirectoryEntry> held;
-  if (!platform::Fs().DescribeFolder(*folder, &self).ok() || !platform::OnlyTrustedCanWrite(self)) {
+  if (!fs.DescribeFolder(*folder, &self).ok() || !platform::OnlyTrustedCanWrite(self)) {
     return FormatText(
         L"Restore refused: other users can write in %s, so they could place links where the "
         L"restore writes; choose another folder, or give -overwrite.",
         path);
   }
-  if (!platform::Fs().ReadDirectory(*folder, &held).ok() || !held.empty()) {
+  if (!fs.ReadDirectory(*folder, &held).ok() || !held.empty()) {
     return FormatText(
         L"Restore refused: %s is not empty; choose a new folder, or give -overwrite to replace "
         L"what the restore brings back.",
