@@ -145,6 +145,57 @@ RestoreReport RunInWindow(const RestoreRequest& request, const std::wstring& poi
   return report;
 }
 
+// Writes the plan of `request` where `asked` says, in the run window or the
+// terminal, and says how it went on stdout or stderr, in the log and in the
+// summary when one is asked for; the exit status.
+int RestoreAndSay(const RestoreSource& source, const RestoreAsked& asked,
+                  const std::wstring& pointName, bool inWindow, const CommandContext& context,
+                  RestoreRequest request) {
+  const LanguageTable& texts = context.texts;
+  request.archiveFolder = &source.folder;
+  request.listing = source.listing;
+  request.keys = source.keys;
+  request.targetPath = NormalPath(asked.target);
+  request.overwrite = asked.overwrite;
+  // The log beside the folder restored into: never inside it, where it
+  // would be one more file the point did not have.
+  RunLog log;
+  const std::wstring logPath = request.targetPath + L".restore.log";
+  if (log.OpenLog(logPath) != 0)
+    PrintError(logPath + ErrorText(static_cast<uint32_t>(log.error())));
+  const std::wstring summaryPath =
+      context.args.Has(L"summary") ? NormalPath(context.args.Value(L"summary")) : std::wstring();
+  RunSummary summary;
+  summary.jobPath = source.given;
+  summary.start = IsoLocalTime();
+  const int64_t started = platform::Time().MonotonicMicros();
+  RestoreReport report;
+  if (inWindow) {
+    report = RunInWindow(request, pointName, logPath, log, context);
+  } else {
+    ConsoleRunHost host(stderr, platform::StandardErrorIsTerminal(), true, texts);
+    report = RunRestore(request, host, log);
+    (void)log.CloseLog();
+  }
+  const std::wstring line = OutcomeLine(report, request, logPath, texts);
+  if (report.outcome == RestoreOutcome::kRestored) {
+    PrintLine(line);
+  } else {
+    PrintError(line);
+  }
+  // The summary of a run, in a restore's terms: its target is the folder
+  // restored into, its files selected the point's, its files saved those
+  // restored and checked.
+  summary.report = AsRunReport(report, request, logPath, line);
+  summary.durationSeconds = static_cast<double>(platform::Time().MonotonicMicros() - started) / 1e6;
+  summary.end = IsoLocalTime();
+  summary.exitStatus = ExitStatusOf(report);
+  if (!WriteSummaryIfAsked(summaryPath, summary, texts) && summary.exitStatus == kExitDone) {
+    return kExitDoneWithErrors;
+  }
+  return summary.exitStatus;
+}
+
 }  // namespace
 
 int RestoreCommand(const CommandContext& context) {
@@ -179,48 +230,8 @@ int RestoreCommand(const CommandContext& context) {
   SelectOnly(asked.only, &request.plan);
   if (dryRun) return PrintDryRun(source, request.plan, texts);
 
-  request.archiveFolder = &source.folder;
-  request.listing = source.listing;
-  request.keys = source.keys;
-  request.targetPath = NormalPath(asked.target);
-  request.overwrite = asked.overwrite;
-  // The log beside the folder restored into: never inside it, where it
-  // would be one more file the point did not have.
-  RunLog log;
-  const std::wstring logPath = request.targetPath + L".restore.log";
-  if (log.OpenLog(logPath) != 0)
-    PrintError(logPath + ErrorText(static_cast<uint32_t>(log.error())));
-  const std::wstring summaryPath =
-      context.args.Has(L"summary") ? NormalPath(context.args.Value(L"summary")) : std::wstring();
-  RunSummary summary;
-  summary.jobPath = source.given;
-  summary.start = IsoLocalTime();
-  const int64_t started = platform::Time().MonotonicMicros();
-  RestoreReport report;
-  if (session) {
-    report = RunInWindow(request, points[asked.point].target.name, logPath, log, context);
-  } else {
-    ConsoleRunHost host(stderr, platform::StandardErrorIsTerminal(), true, texts);
-    report = RunRestore(request, host, log);
-    (void)log.CloseLog();
-  }
-  const std::wstring line = OutcomeLine(report, request, logPath, texts);
-  if (report.outcome == RestoreOutcome::kRestored) {
-    PrintLine(line);
-  } else {
-    PrintError(line);
-  }
-  // The summary of a run, in a restore's terms: its target is the folder
-  // restored into, its files selected the point's, its files saved those
-  // restored and checked.
-  summary.report = AsRunReport(report, request, logPath, line);
-  summary.durationSeconds = static_cast<double>(platform::Time().MonotonicMicros() - started) / 1e6;
-  summary.end = IsoLocalTime();
-  summary.exitStatus = ExitStatusOf(report);
-  if (!WriteSummaryIfAsked(summaryPath, summary, texts) && summary.exitStatus == kExitDone) {
-    return kExitDoneWithErrors;
-  }
-  return summary.exitStatus;
+  return RestoreAndSay(source, asked, points[asked.point].target.name, session != nullptr, context,
+                       std::move(request));
 }
 
 }  // namespace kelvane
