@@ -25,19 +25,23 @@ bool IsArchivePath(const std::wstring& path) {
          platform::Fs().OpenFolder(path, &folder).ok();
 }
 
+// A password from standard input (-password-stdin).
+std::optional<int> PasswordFromInput(const CommandContext& context, RestoreSource* source) {
+  std::string typed;
+  if (!platform::ReadInputLine(false, "", &typed)) {
+    PrintError(context.texts.GetText(L"console_password_none_read"));
+    return kExitJobUnreadable;
+  }
+  source->keys.password = platform::FromNative(typed);
+  return std::nullopt;
+}
+
 // The archive's own password: from standard input with -password-stdin,
 // else typed on the terminal when its first file cannot be read without one.
 std::optional<int> ArchiveKeys(const CommandContext& context, RestoreSource* source,
                                const platform::DirectoryEntry& archive) {
+  if (context.args.Flag(L"password-stdin")) return PasswordFromInput(context, source);
   std::string typed;
-  if (context.args.Flag(L"password-stdin")) {
-    if (!platform::ReadInputLine(false, "", &typed)) {
-      PrintError(context.texts.GetText(L"console_password_none_read"));
-      return kExitJobUnreadable;
-    }
-    source->keys.password = platform::FromNative(typed);
-    return std::nullopt;
-  }
   std::unique_ptr<TargetReader> reader;
   platform::Status readable =
       OpenTargetReader(source->folder, archive, source->keys, nullptr, &reader);
@@ -76,6 +80,10 @@ std::optional<int> OpenRestoreSource(const CommandContext& context, RestoreSourc
     source->fromJob = true;
     source->jobName = job.ArchiveName;
     source->keys.password = job.ArchivePassword;
+    // Archives made before the job's password was changed need the old one.
+    if (context.args.Flag(L"password-stdin")) {
+      if (const std::optional<int> unread = PasswordFromInput(context, source)) return unread;
+    }
     folderPath = NormalPath(job.ArchiveFolder);
     const OutputNames names(job.ArchiveName, TargetExtension(job.Type));
     source->isTarget = [names](const std::wstring& name) { return names.IsTarget(name); };

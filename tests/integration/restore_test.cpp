@@ -176,7 +176,7 @@ TEST_F(ZipRestoreTest, DamagedFileIsNamedAndNotLeft) {
 // Given a ZIP with a password, when it is restored through its job, then
 // with the job's password; named instead of the job, then a wrong password
 // from standard input refuses before anything is written (status 2), and the
-// right one restores.
+// right one restores, through the job too once its password has changed.
 TEST_F(ZipRestoreTest, APasswordArchiveNeedsItsPasswordBeforeAnythingIsWritten) {
   File("a.txt", "secret data");
   job_.ArchivePassword = L"pass word";
@@ -190,6 +190,15 @@ TEST_F(ZipRestoreTest, APasswordArchiveNeedsItsPasswordBeforeAnythingIsWritten) 
   EXPECT_FALSE(test::PathExists(dir_.Native("r2")));
   EXPECT_EQ(Shell("printf 'pass word\\n' | " + restore + "r3"), 0) << output_;
   EXPECT_EQ(test::ReadBytes(dir_.Native("r3") + src_ + "/a.txt"), "secret data");
+  // The job's password changed since: the old one from standard input.
+  job_.ArchivePassword = L"new one";
+  EXPECT_EQ(
+      Shell("printf 'pass word\\n' | env -u DISPLAY XDG_CONFIG_HOME=config " KELVANE_EXECUTABLE
+            " " +
+            cli_.WriteJob(job_) + " -restore -password-stdin -to r4"),
+      0)
+      << output_;
+  EXPECT_EQ(test::ReadBytes(dir_.Native("r4") + src_ + "/a.txt"), "secret data");
 }
 
 // Given a backup, when it is restored into a folder that holds a file, or
