@@ -56,6 +56,7 @@ class Pruner {
   RunLog& log_;
   std::vector<platform::DirectoryEntry> listing_;
   std::vector<RestorePoint> points_;  // newest first
+  std::vector<std::wstring> ignored_;
   PruneReport report_;
 };
 
@@ -65,12 +66,17 @@ bool Pruner::FindPoints() {
     report_.refused = true;
     return Failed(L"Retention: nothing deleted: " + folder_.path() + L" cannot be read", read);
   }
-  // A link, or a file where a folder copy belongs, is nothing this job made.
+  // A link, a file where a folder copy belongs, or what another user made
+  // is nothing this job made: it neither counts nor goes.
   std::set<std::wstring> backups;
   for (const platform::DirectoryEntry& entry : listing_) {
-    if (outputs.IsTarget(entry.name) && (outputs.isFolderTarget() ? platform::IsPlainFolder(entry)
-                                                                  : platform::IsPlainFile(entry))) {
+    if (!outputs.IsTarget(entry.name)) continue;
+    const bool plain =
+        outputs.isFolderTarget() ? platform::IsPlainFolder(entry) : platform::IsPlainFile(entry);
+    if (plain && platform::OnlyTrustedCanWrite(entry)) {
       backups.insert(entry.name);
+    } else {
+      ignored_.push_back(entry.name);
     }
   }
   points_ = FindRestorePoints(
@@ -138,6 +144,9 @@ void Pruner::SayPlan(const std::vector<PointToPlan>& planned,
       verdicts.begin(), verdicts.end(), [](const PointVerdict& v) { return v.keep; }));
   Say(FormatText(L"Retention in %s: %lu backups, %lu kept, %lu to delete.", folder_.path(),
                  planned.size(), kept, planned.size() - kept));
+  for (const std::wstring& name : ignored_) {
+    Say(L"  ignore " + name + L" (a link, or not made by root or this user)");
+  }
   for (size_t i = 0; i < planned.size(); ++i) {
     const std::wstring& name = planned[i].name;
     if (!planned[i].readable) {

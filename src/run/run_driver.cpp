@@ -45,7 +45,6 @@ using vxstl::runCancelled;
 
 namespace {
 
-// A name that stays inside the archive folder, whatever is appended to it.
 // Days since 1970 by the local calendar.
 int64_t LocalDayNumber(int64_t unixTime) {
   platform::CalendarTime local;
@@ -53,6 +52,7 @@ int64_t LocalDayNumber(int64_t unixTime) {
   return DaysFromCivil({local.year, local.month, local.day});
 }
 
+// A name that stays inside the archive folder, whatever is appended to it.
 bool IsUsableArchiveName(const std::wstring& name) {
   return !name.empty() && name != L"." && name != L".." &&
          name.find_first_of(std::wstring_view(L"/\0", 2)) == std::wstring::npos;

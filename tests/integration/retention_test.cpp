@@ -167,6 +167,7 @@ TEST_F(RetentionTest, DeletesOnlyThisJobsOwnReadableBackups) {
             "Daily_2026-12-04_03-00.kvnman\ndaily_2026-11-29_03-00\n\nvictim:\nfile\n");
   ASSERT_EQ(Shell("grep -c 'Daily_2026-12-02_03-00: the manifest cannot be read' out/Daily.log"), 0)
       << output_;
+  ASSERT_EQ(Shell("grep -c 'ignore Daily_2026-11-30_03-00 (a link' out/Daily.log"), 0) << output_;
 }
 
 }  // namespace
