@@ -29,6 +29,11 @@ int PruneCommand(const CommandContext& context) {
     return *refused;
   }
   const BackupJob& settings = job.settings;
+  // What a run would refuse: a name that could match another job's files.
+  if (!IsUsableArchiveName(settings.ArchiveName)) {
+    PrintError(PrintFEx(texts.GetText(L"archive_name_invalid"), {settings.ArchiveName}));
+    return kExitJobUnreadable;
+  }
   const KeepPolicy policy = KeepPolicyOf(settings);
   PrintLine(DescribeRetention(settings, texts));
   if (policy.KeepsEverything()) return kExitDone;

@@ -2,7 +2,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include "platform/file_stream_posix.h"
 #include "platform/file_system.h"
 #include "platform/folder_path_posix.h"
+#include "platform/free_space_posix.h"
 #include "platform/link_copy_posix.h"
 #include "platform/paths.h"
 #include "platform/posix_io.h"
@@ -150,32 +150,6 @@ class PosixCalls {
     if (const int error = OpenFolderByPath(ToNative(path), true, &fd); error != 0) return error;
     ::close(fd);
     return 0;
-  }
-
-  int FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) {
-    *bytes = 0;
-    std::string native = ToNative(path);
-    if (native.empty()) native = ".";
-    for (;;) {
-      struct statvfs status;
-      if (::statvfs(native.c_str(), &status) == 0) {
-        *bytes = static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
-        if (queried) *queried = FromNative(native);
-        return 0;
-      }
-      if ((errno != ENOENT && errno != ENOTDIR) || native == "/" || native == ".") {
-        if (queried) *queried = FromNative(native);
-        return errno;
-      }
-      // Walk up to the nearest folder that exists: the target is made later.
-      while (native.size() > 1 && native.back() == '/') native.pop_back();
-      const size_t slash = native.rfind('/');
-      if (slash == std::string::npos) {
-        native = ".";
-      } else {
-        native.resize(slash == 0 ? 1 : slash);
-      }
-    }
   }
 
   int OpenFolder(const std::wstring& path, Folder* folder) {
@@ -420,7 +394,7 @@ class PosixFileSystem final : public FileSystem {
     return Outcome(calls_.CreateFolders(path), path);
   }
   Status FreeSpace(const std::wstring& path, uint64_t* bytes, std::wstring* queried) override {
-    return Outcome(calls_.FreeSpace(path, bytes, queried), path);
+    return Outcome(FreeSpaceAt(path, bytes, queried), path);
   }
   Status OpenFolder(const std::wstring& path, Folder* folder) override {
     return Outcome(calls_.OpenFolder(path, folder), path);

@@ -5,9 +5,28 @@
 #include "job/backup_job.h"
 #include "manifest/manifest_line.h"
 #include "platform/file_system.h"
+#include "util/path_util.h"
 #include "util/time_estimate.h"
 
 namespace kelvane {
+
+TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix) {
+  TargetNames names;
+  names.archivePath = job.ArchiveFolder;
+  AddBackslash(names.archivePath);
+  names.logPath = names.archivePath + job.ArchiveName + L".log";
+  names.targetName = job.ArchiveName;
+  if (job.AddDate) names.targetName += dateSuffix;
+  names.targetName += TargetExtension(job.Type);
+  names.archivePath += names.targetName;
+  if (job.Type == kJobTypeFolder) AddBackslash(names.archivePath);
+  return names;
+}
+
+bool IsUsableArchiveName(const std::wstring& name) {
+  return !name.empty() && name != L"." && name != L".." &&
+         name.find_first_of(std::wstring_view(L"/\0", 2)) == std::wstring::npos;
+}
 
 const wchar_t* TargetExtension(uint32_t type) {
   switch (type) {

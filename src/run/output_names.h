@@ -27,6 +27,20 @@
 
 namespace kelvane {
 
+struct BackupJob;
+
+// Target path and log path of a job, and the target's own name in the archive
+// folder. The date suffix goes on the target only.
+struct TargetNames {
+  std::wstring archivePath;
+  std::wstring logPath;
+  std::wstring targetName;
+};
+TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix);
+
+// A name that stays inside the archive folder, whatever is appended to it.
+bool IsUsableArchiveName(const std::wstring& name);
+
 // The suffix of a target of the job type `type` (".zip", ".7z", or none).
 const wchar_t* TargetExtension(uint32_t type);
 

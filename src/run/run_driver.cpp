@@ -8,15 +8,14 @@
 #include "json/json_document.h"
 #include "language/language_table.h"
 #include "log/run_log.h"
-#include "platform/clock.h"
 #include "platform/environment.h"
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
-#include "platform/local_clock.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/catalog_file.h"
 #include "run/folder_target.h"
+#include "run/full_backup_due.h"
 #include "run/job_scan.h"
 #include "run/leftover_sweep.h"
 #include "run/manifest_file.h"
@@ -30,7 +29,6 @@
 #include "scan/change_catalog.h"
 #include "scan/scan_context.h"
 #include "scan/scan_sources.h"
-#include "util/civil_date.h"
 #include "util/error_text.h"
 #include "util/format_text.h"
 #include "util/path_util.h"
@@ -42,36 +40,6 @@ namespace kelvane {
 
 using vxstl::BackupClass;
 using vxstl::runCancelled;
-
-namespace {
-
-// Days since 1970 by the local calendar.
-int64_t LocalDayNumber(int64_t unixTime) {
-  platform::CalendarTime local;
-  if (!platform::LocalCalendarTime(unixTime, &local)) return unixTime / 86400;
-  return DaysFromCivil({local.year, local.month, local.day});
-}
-
-// A name that stays inside the archive folder, whatever is appended to it.
-bool IsUsableArchiveName(const std::wstring& name) {
-  return !name.empty() && name != L"." && name != L".." &&
-         name.find_first_of(std::wstring_view(L"/\0", 2)) == std::wstring::npos;
-}
-
-}  // namespace
-
-TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix) {
-  TargetNames names;
-  names.archivePath = job.ArchiveFolder;
-  AddBackslash(names.archivePath);
-  names.logPath = names.archivePath + job.ArchiveName + L".log";
-  names.targetName = job.ArchiveName;
-  if (job.AddDate) names.targetName += dateSuffix;
-  names.targetName += TargetExtension(job.Type);
-  names.archivePath += names.targetName;
-  if (job.Type == kJobTypeFolder) AddBackslash(names.archivePath);
-  return names;
-}
 
 RunDriver::RunDriver(RunHost& host, const LanguageTable& texts, RunLog& log)
     : host_(host), texts_(texts), log_(log), pump_(host, runCancelled) {}
@@ -217,7 +185,7 @@ bool RunDriver::FillTheScan(RunState& state) {
     const std::wstring replaced = state.outputs->isFolderTarget() ? L"" : state.run.targetName;
     // An empty catalog: every file counts as changed, and the run records
     // them all afresh.
-    state.fullByPolicy = FullIsDue(state);
+    state.fullByPolicy = FullBackupDue(state.archiveFolder, *state.outputs, job.FullEvery, log_);
     if (!state.fullByPolicy) {
       LoadCatalog(state.archiveFolder, *state.outputs, replaced, &state.catalog, log_);
     }
@@ -240,28 +208,6 @@ bool RunDriver::FillTheScan(RunState& state) {
   state.run.pump = [this] { Pump(); };
   // A cancel stops the walk too: nothing it would still find is wanted.
   scan.stop = &runCancelled;
-  return true;
-}
-
-// A chain of changed-files runs grows until a full backup ends it: one is
-// due when the newest is FullEvery or more calendar days old, so that a
-// keep policy can let the old chain go.
-bool RunDriver::FullIsDue(RunState& state) {
-  const uint32_t every = state.job.FullEvery;
-  if (every == 0) return false;
-  std::vector<platform::DirectoryEntry> entries;
-  if (!platform::Fs().ReadDirectory(state.archiveFolder, &entries).ok()) return false;
-  const std::optional<int64_t> newest = NewestFullBackup(
-      state.archiveFolder, entries,
-      [&state](const std::wstring& name) { return state.outputs->IsTarget(name); });
-  if (!newest) {
-    log_.WriteLogLine(L"Full backup: no full backup of this job is there.");
-    return true;
-  }
-  const int64_t days = LocalDayNumber(platform::Time().WallSeconds()) - LocalDayNumber(*newest);
-  if (days < every) return false;
-  log_.WriteLogFormat(L"Full backup: the newest full one is %ld days old (FullEvery %lu).", days,
-                      every);
   return true;
 }
 

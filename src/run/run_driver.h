@@ -62,15 +62,6 @@ struct FinishedRun {
 };
 using AfterRunStep = std::function<void(const FinishedRun&)>;
 
-// Target path and log path of a job, and the target's own name in the archive
-// folder. The date suffix goes on the target only.
-struct TargetNames {
-  std::wstring archivePath;
-  std::wstring logPath;
-  std::wstring targetName;
-};
-TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix);
-
 class RunDriver {
  public:
   // Runs write their lines to `log` (the program's is ProcessLog()).
@@ -100,7 +91,6 @@ class RunDriver {
   std::wstring FolderRefusal(const std::wstring& folder, int error) const;
   bool Prepare(const JsonDocument& jobDocument, RunState& state, bool makeFolder);
   bool FillTheScan(RunState& state);
-  bool FullIsDue(RunState& state);
 
   // The phases of a run; a phase that returns false ends the run.
   bool TakeTheLock(RunState& state);
