@@ -364,8 +364,9 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_keep_months", L"Eine pro Monat, für Monate:"},
     {L"ui_full_every", L"Vollsicherung alle (Tage):"},
     {L"ui_keep_hint", L"0 schaltet eine Regel ab; stehen alle vier auf 0, bleibt jede Sicherung. Gelöscht wird nur nach einem Lauf ohne Fehler. Die regelmäßige Vollsicherung gilt für Aufträge, die nur geänderte Dateien nehmen."},
+    {L"console_deleted", L"Von der Regel gelöschte ältere Sicherungen: [1] (das Protokoll nennt jede)."},
 };
-static_assert(std::size(kBuiltInTexts) == 230);
+static_assert(std::size(kBuiltInTexts) == 231);
 
 }  // namespace
 

@@ -12,21 +12,27 @@ std::vector<std::wstring> OutcomeLines(const RunReport& report, const LanguageTa
   switch (report.outcome) {
     case RunOutcome::kCompleted:
     case RunOutcome::kCompletedWithErrors: {
+      std::vector<std::wstring> lines;
       if (report.nothingChanged()) {
         const bool folder = !report.archivePath.empty() && report.archivePath.back() == L'/';
-        return {PrintFEx(
+        lines.push_back(PrintFEx(
             texts.GetText(folder ? L"console_done_nothing_folder" : L"console_done_nothing"),
-            {report.archivePath})};
+            {report.archivePath}));
+      } else {
+        lines.push_back(
+            PrintFEx(texts.GetText(L"console_done"),
+                     {FormatText(L"%lu", report.savedFiles), FormatText(L"%lu", report.totalFiles),
+                      FormatByteSize(report.totalBytes), report.archivePath,
+                      FormatText(L"%lu", report.errorCount)}));
       }
-      std::vector<std::wstring> lines{
-          PrintFEx(texts.GetText(L"console_done"),
-                   {FormatText(L"%lu", report.savedFiles), FormatText(L"%lu", report.totalFiles),
-                    FormatByteSize(report.totalBytes), report.archivePath,
-                    FormatText(L"%lu", report.errorCount)})};
-      if (report.verification != Verification::kNone) {
+      if (report.verification != Verification::kNone && !report.nothingChanged()) {
         lines.push_back(PrintFEx(
             texts.GetText(L"console_verified"),
             {FormatText(L"%lu", report.verifiedFiles), FormatText(L"%lu", report.verifyFailures)}));
+      }
+      if (!report.deleted.empty()) {
+        lines.push_back(PrintFEx(texts.GetText(L"console_deleted"),
+                                 {FormatText(L"%lu", report.deleted.size())}));
       }
       return lines;
     }

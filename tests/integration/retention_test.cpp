@@ -100,10 +100,17 @@ TEST_F(RetentionTest, FortyDaysLeaveWhatTheRulesKeep) {
     File("new" + std::to_string(day) + ".txt", std::to_string(day));
     File("day.txt", std::to_string(day));
     ASSERT_EQ(KelvaneOn(day, "-start"), 0) << day << output_;
+    const std::string said = output_;
     ASSERT_EQ(Shell("cp -a src snap" + std::to_string(day)), 0);
     if (fulls.empty() || day - *fulls.rbegin() >= 7) fulls.insert(day);
     present.insert(day);
+    const size_t before = present.size();
     present = ModelKeeps(present, fulls);
+    // The run's end line says how many it deleted, and only when it did.
+    EXPECT_EQ(said.find("deleted by the keep policy: " + std::to_string(before - present.size())) !=
+                  std::string::npos,
+              before != present.size())
+        << day << said;
   }
   ASSERT_EQ(Archives(), Names(present));
   ASSERT_EQ(Shell("grep -l '\"kind\":\"full\"' out/*.kvnman | sed 's,out/,,; s,.kvnman,,'"), 0);
