@@ -141,14 +141,6 @@ TEST_F(ArchiveDriverTest, AnExceptionIsShownAndLeavesNoTemporaryFile) {
   EXPECT_FALSE(PathExists(platform::ToNative(seenWorkPath)));
 }
 
-TEST_F(ArchiveDriverTest, OlderArchiveSurvivesADiskShortage) {
-  Stand_in([](vxstl::BackupClass&) { return 0u; });
-  test::FaultyFileSystem fs;
-  fs.freeSpace = [](uint64_t* bytes) { return *bytes = 0, 0; };
-  EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
-  EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "older archive");
-}
-
 // ZIP runs through the driver with the real ZIP target.
 class ZipDriverTest : public RunDriverTest {
  protected:
