@@ -25,6 +25,7 @@ LAYERS = [
     ["run"],
     ["restore"],
     ["retention"],
+    ["storage"],
     ["ui/layout"],
     ["ui/toolkit"],
     ["ui/windows"],

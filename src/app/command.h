@@ -33,7 +33,7 @@ struct Command {
   // when its flag is on ("1", "true").
   bool chosenByPresence;
   // The other switches it reads.
-  std::array<std::wstring_view, 6> switches;
+  std::array<std::wstring_view, 7> switches;
   // Its lines in the usage text; empty for none.
   std::wstring_view usageKey;
   // Returns the program's exit status.

@@ -29,6 +29,9 @@ int CompareCommand(const CommandContext& context) {
   if (const std::optional<int> unread = ReadPointPlan(source, points[*chosen], &request.plan)) {
     return *unread;
   }
+  if (const std::optional<int> unfetched = FetchPlanArchives(source, request.plan)) {
+    return *unfetched;
+  }
   request.archiveFolder = &source.folder;
   request.listing = source.listing;
   request.keys = source.keys;

@@ -56,21 +56,13 @@ void PrintJson(const std::vector<RestorePoint>& points) {
   std::fputs(out.c_str(), stdout);
 }
 
-}  // namespace
-
 // One line a point, newest first: when, which archive, its kind, what it
 // holds, and whether all it needs is there (what is not, on the next lines).
-int ListCommand(const CommandContext& context) {
-  RestoreSource source;
-  if (const std::optional<int> refused = OpenRestoreSource(context, &source)) return *refused;
-  const std::vector<RestorePoint> points = SourcePoints(source);
-  if (context.args.Flag(L"json")) {
-    PrintJson(points);
-    return kExitDone;
-  }
+void PrintPoints(const CommandContext& context, const RestoreSource& source,
+                 const std::vector<RestorePoint>& points) {
   if (points.empty()) {
-    PrintLine(PrintFEx(context.texts.GetText(L"console_list_none"), {source.folder.path()}));
-    return kExitDone;
+    const std::wstring where = source.location ? source.location->where() : source.folder.path();
+    PrintLine(PrintFEx(context.texts.GetText(L"console_list_none"), {where}));
   }
   for (const RestorePoint& point : points) {
     std::wstring state;
@@ -86,6 +78,32 @@ int ListCommand(const CommandContext& context) {
                          point.files, FormatByteSize(point.bytes),
                          context.texts.GetText(CheckTextKey(point)), state));
     for (const std::wstring& missing : point.missing) PrintLine(L"    " + missing);
+  }
+}
+
+}  // namespace
+
+// The points here, then those of each further storage location.
+int ListCommand(const CommandContext& context) {
+  RestoreSource source;
+  if (const std::optional<int> refused = OpenRestoreSource(context, &source)) return *refused;
+  const std::vector<RestorePoint> points = SourcePoints(source);
+  if (context.args.Flag(L"json")) {
+    PrintJson(points);
+    return kExitDone;
+  }
+  PrintPoints(context, source, points);
+  for (const std::wstring& where : source.locations) {
+    PrintLine(L"");
+    PrintLine(PrintFEx(context.texts.GetText(L"console_list_location"), {where}));
+    RestoreSource there;
+    there.isTarget = source.isTarget;
+    there.keys = source.keys;
+    if (const std::optional<std::wstring> failed = ReadFromLocation(where, &there)) {
+      PrintLine(L"  " + *failed);
+      continue;
+    }
+    PrintPoints(context, there, SourcePoints(there));
   }
   return kExitDone;
 }

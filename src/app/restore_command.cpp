@@ -229,6 +229,9 @@ int RestoreCommand(const CommandContext& context) {
   }
   SelectOnly(asked.only, &request.plan);
   if (dryRun) return PrintDryRun(source, request.plan, texts);
+  if (const std::optional<int> unfetched = FetchPlanArchives(source, request.plan)) {
+    return *unfetched;
+  }
 
   return RestoreAndSay(source, asked, points[asked.point].target.name, session != nullptr, context,
                        std::move(request));

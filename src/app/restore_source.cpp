@@ -79,6 +79,7 @@ std::optional<int> OpenRestoreSource(const CommandContext& context, RestoreSourc
     }
     source->fromJob = true;
     source->jobName = job.ArchiveName;
+    source->locations = job.StorageLocations;
     source->keys.password = job.ArchivePassword;
     // Archives made before the job's password was changed need the old one.
     if (context.args.Flag(L"password-stdin")) {
@@ -87,6 +88,17 @@ std::optional<int> OpenRestoreSource(const CommandContext& context, RestoreSourc
     folderPath = NormalPath(job.ArchiveFolder);
     const OutputNames names(job.ArchiveName, TargetExtension(job.Type));
     source->isTarget = [names](const std::wstring& name) { return names.IsTarget(name); };
+  }
+  if (const std::wstring from = context.args.Value(L"from"); !from.empty() && from != L"1") {
+    if (!source->fromJob) {
+      PrintError(context.texts.GetText(L"console_from_needs_job"));
+      return kExitJobUnreadable;
+    }
+    if (const std::optional<std::wstring> failed = ReadFromLocation(from, source)) {
+      PrintError(*failed);
+      return kExitAborted;
+    }
+    return std::nullopt;
   }
   platform::Status opened = platform::Fs().OpenFolder(folderPath, &source->folder);
   if (opened.ok()) opened = platform::Fs().ReadDirectory(source->folder, &source->listing);
@@ -98,6 +110,42 @@ std::optional<int> OpenRestoreSource(const CommandContext& context, RestoreSourc
     for (const platform::DirectoryEntry& entry : source->listing) {
       if (entry.name == archiveName) return ArchiveKeys(context, source, entry);
     }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::wstring> ReadFromLocation(const std::wstring& where, RestoreSource* source) {
+  source->location = MakeStorageLocation(where, nullptr);
+  if (!source->location) {
+    return where + L": neither an absolute folder nor an rclone remote REMOTE:PATH";
+  }
+  source->view = std::make_unique<LocationView>();
+  platform::Status status = source->location->Open();
+  if (status.ok()) status = OpenScratchRoot(&source->scratch);
+  if (status.ok())
+    status = source->view->Open(*source->location, source->scratch, source->isTarget);
+  // The view's own folder, opened once more as the source's.
+  if (status.ok())
+    status = platform::Fs().OpenFolder(source->view->folder().path(), &source->folder);
+  if (status.ok()) status = platform::Fs().ReadDirectory(source->folder, &source->listing);
+  if (!status.ok()) return StatusText(status);
+  return std::nullopt;
+}
+
+std::optional<int> FetchPlanArchives(RestoreSource& source, const RestorePlan& plan) {
+  if (!source.view || source.view->inPlace()) return std::nullopt;
+  for (const auto& [name, id] : plan.NeededArchives()) {
+    const std::wstring archive = platform::FromNative(name);
+    if (!source.isTarget(archive)) continue;
+    if (const platform::Status fetched = source.view->Fetch(archive); !fetched.ok()) {
+      PrintError(StatusText(fetched));
+      return kExitAborted;
+    }
+  }
+  if (const platform::Status read = platform::Fs().ReadDirectory(source.folder, &source.listing);
+      !read.ok()) {
+    PrintError(StatusText(read));
+    return kExitAborted;
   }
   return std::nullopt;
 }

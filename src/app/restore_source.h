@@ -12,6 +12,8 @@
 #include "platform/file_system.h"
 #include "restore/restore_points.h"
 #include "restore/target_reader.h"
+#include "storage/location_view.h"
+#include "storage/storage_location.h"
 
 namespace kelvane {
 
@@ -25,10 +27,25 @@ struct RestoreSource {
   std::vector<platform::DirectoryEntry> listing;
   std::function<bool(const std::wstring&)> isTarget;
   ReaderKeys keys;
+  std::vector<std::wstring> locations;  // the job's further storage locations
+  // Read from a storage location (-from): what `folder` views, in the order
+  // they must go.
+  platform::Folder scratch;
+  std::unique_ptr<StorageLocation> location;
+  std::unique_ptr<LocationView> view;
 };
 
 // Opens what the command line names; the exit status when it cannot (said).
 std::optional<int> OpenRestoreSource(const CommandContext& context, RestoreSource* source);
+
+// Points `source` (opened, with its targets and keys) at the storage
+// location `where` instead of its folder; the failure as one line when it
+// cannot be read.
+std::optional<std::wstring> ReadFromLocation(const std::wstring& where, RestoreSource* source);
+
+// Makes every archive `plan` needs readable in the source's folder: from a
+// remote location, downloaded. The exit status when one cannot be (said).
+std::optional<int> FetchPlanArchives(RestoreSource& source, const RestorePlan& plan);
 
 // The points of the source, newest first; for an archive, its one point.
 std::vector<RestorePoint> SourcePoints(const RestoreSource& source);

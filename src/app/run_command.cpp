@@ -11,7 +11,7 @@
 #include "platform/environment.h"
 #include "platform/text_codec.h"
 #include "profile/profile_store.h"
-#include "retention/prune.h"
+#include "storage/location_copy.h"
 #include "run/console_run_host.h"
 #include "run/run_driver.h"
 #include "run/run_summary.h"
@@ -36,7 +36,7 @@ RunReport RunInConsole(const JobToRun& job, const LanguageTable& texts,
   ConsoleRunHost host(stderr, platform::StandardErrorIsTerminal(), true, texts);
   RunDriver driver = MakeRunDriver(host, texts, sevenZipLibrary);
   driver.SetJobPath(job.path);
-  driver.SetAfterRun(KeepPolicyStep(sevenZipLibrary));
+  driver.SetAfterRun(CopyAndKeepStep(sevenZipLibrary));
   return driver.Run(job.document);
 }
 

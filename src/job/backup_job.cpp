@@ -108,6 +108,7 @@ bool BackupJob::ReadJob(const JsonDocument& doc) {
 
   ExcludeFolders.clear();
   IncludeFolders.clear();
+  StorageLocations.clear();
   wrongTypes.clear();
   // Missing members and members of another kind read as 0, empty or false.
   for (const Field& field : kFields) {
@@ -159,6 +160,14 @@ bool BackupJob::ReadJob(const JsonDocument& doc) {
   for (const auto& element : include->children) {
     IncludeFolders.push_back(JsonDocument::ValueText(element.get()));
   }
+  if (const JsonNode* locations = doc.Find(backup, "StorageLocations");
+      locations && locations->kind == JsonKind::kArray) {
+    for (const auto& element : locations->children) {
+      if (element->kind == JsonKind::kString) {
+        StorageLocations.push_back(JsonDocument::ValueText(element.get()));
+      }
+    }
+  }
   return ReadList(doc, backup, "ExcludeFolders", &ExcludeFolders);
 }
 
@@ -200,6 +209,14 @@ bool WriteJobToDocument(const BackupJob& job, JsonDocument& doc) {
   if (!include) return false;
   for (const std::wstring& folder : job.IncludeFolders) {
     if (!doc.AddString(include, {}, folder)) return false;
+  }
+  // Written only when there are some: a job without keeps its file as it was.
+  if (!job.StorageLocations.empty()) {
+    JsonNode* locations = doc.AddArray(backup, "StorageLocations");
+    if (!locations) return false;
+    for (const std::wstring& location : job.StorageLocations) {
+      if (!doc.AddString(locations, {}, location)) return false;
+    }
   }
   return WriteList(doc, backup, "ExcludeFolders", job.ExcludeFolders);
 }

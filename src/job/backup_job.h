@@ -72,6 +72,10 @@ struct BackupJob {
   uint32_t KeepWeeks = 0;
   uint32_t KeepMonths = 0;
   uint32_t FullEvery = 0;
+  // Where each good run's archive and manifest are copied as well: folders
+  // that must already exist (another disk, a mounted share) or rclone
+  // remotes "REMOTE:PATH"; absent in older jobs and when empty.
+  std::vector<std::wstring> StorageLocations;
   bool Modified = false;  // changed in the editor since created, loaded or saved
   // The file held an ArchivePassword that is not an enciphered password (typed
   // in plain text, damaged): ArchivePassword is then empty, and a run must

@@ -130,7 +130,7 @@ const BuiltInText kBuiltInTexts[] = {
      L"                  -at NAME, -at JJJJ-MM-TTTHH:MM oder -at latest; -only MUSTER\n"
      L"                  (mehrfach); -overwrite; -dry-run zeigt, was es schreiben würde;\n"
      L"                  -summary DATEI. Statt des Auftrags geht auch ein Archiv\n"
-     L"                  (-password-stdin liest sein Passwort)"},
+     L"                  (-password-stdin liest sein Passwort).\n                  -from ORT: von einem Ablageort des Auftrags"},
     {L"console_list_none", L"Keine Wiederherstellungspunkte in [1]."},
     {L"console_list_complete", L"vollständig"},
     {L"console_list_incomplete", L"UNVOLLSTÄNDIG: es fehlen Archive, die er braucht:"},
@@ -365,8 +365,20 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_full_every", L"Vollsicherung alle (Tage):"},
     {L"ui_keep_hint", L"0 schaltet eine Regel ab; stehen alle vier auf 0, bleibt jede Sicherung. Gelöscht wird nur nach einem Lauf ohne Fehler. Die regelmäßige Vollsicherung gilt für Aufträge, die nur geänderte Dateien nehmen."},
     {L"console_deleted", L"Von der Regel gelöschte ältere Sicherungen: [1] (das Protokoll nennt jede)."},
+    {L"console_location_copied", L"Nach [1] kopiert."},
+    {L"console_location_failed", L"Nicht nach [1] kopiert: [2]"},
+    {L"console_list_location", L"In [1]:"},
+    {L"console_from_needs_job", L"-from liest einen Ablageort eines Auftrags: den Auftrag angeben, kein Archiv."},
+    {L"ui_location_title", L"Ablageort"},
+    {L"ui_location_prompt", L"Ein vorhandener Ordner (eine andere Platte, eine eingebundene Freigabe) oder ein rclone-Ziel ENTFERNT:PFAD:"},
+    {L"ui_location_browse", L"Ordner…"},
+    {L"ui_location_test", L"Testen"},
+    {L"ui_location_test_ok", L"[1]: kann Sicherungen aufnehmen."},
+    {L"ui_location_test_failed", L"[1]: [2]"},
+    {L"ui_location_folder_job", L"Nur ZIP- und 7z-Sicherungen werden an weitere Ablageorte kopiert."},
+    {L"ui_location_hint", L"Jede gelungene Sicherung und ihr Manifest werden auch dorthin kopiert und geprüft; die Aufbewahrungsregel gilt dort wie hier."},
 };
-static_assert(std::size(kBuiltInTexts) == 231);
+static_assert(std::size(kBuiltInTexts) == 243);
 
 }  // namespace
 

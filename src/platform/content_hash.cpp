@@ -54,4 +54,32 @@ bool ParseHexDigest(std::string_view text, Sha256Digest* digest) {
   return true;
 }
 
+NamedHash::NamedHash(std::string_view name) : name_(name) {
+  sha256_init(&sha256_);
+  sha1_init(&sha1_);
+  md5_init(&md5_);
+}
+
+void NamedHash::Add(const void* data, size_t n) {
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  if (name_ == "sha256") sha256_update(&sha256_, n, bytes);
+  if (name_ == "sha1") sha1_update(&sha1_, n, bytes);
+  if (name_ == "md5") md5_update(&md5_, n, bytes);
+}
+
+std::string NamedHash::HexFinish() {
+  uint8_t digest[SHA256_DIGEST_SIZE];
+  size_t size = 0;
+  if (name_ == "sha256") sha256_digest(&sha256_, size = SHA256_DIGEST_SIZE, digest);
+  if (name_ == "sha1") sha1_digest(&sha1_, size = SHA1_DIGEST_SIZE, digest);
+  if (name_ == "md5") md5_digest(&md5_, size = MD5_DIGEST_SIZE, digest);
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (size_t i = 0; i < size; ++i) {
+    text.push_back(kDigits[digest[i] >> 4]);
+    text.push_back(kDigits[digest[i] & 15]);
+  }
+  return text;
+}
+
 }  // namespace kelvane::platform

@@ -3,6 +3,8 @@
 // instructions where it has them.
 #pragma once
 
+#include <nettle/md5.h>
+#include <nettle/sha1.h>
 #include <nettle/sha2.h>
 
 #include <array>
@@ -37,6 +39,21 @@ class Sha256 {
 };
 
 ContentDigest DigestOf(std::string_view bytes);
+
+// One of the hashes storage services report ("sha256", "sha1", "md5"), as
+// lower-case hexadecimal; an unknown name hashes nothing and gives "".
+class NamedHash {
+ public:
+  explicit NamedHash(std::string_view name);
+  void Add(const void* data, size_t n);
+  std::string HexFinish();
+
+ private:
+  std::string name_;
+  sha256_ctx sha256_;
+  sha1_ctx sha1_;
+  md5_ctx md5_;
+};
 
 // Lower-case hexadecimal, as sha256sum prints it; and back (false for text
 // that is not 64 hexadecimal digits).

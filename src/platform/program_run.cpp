@@ -1,11 +1,15 @@
 #include "platform/program_run.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 extern char** environ;
 
@@ -30,6 +34,97 @@ int RunProgram(const std::vector<std::string>& argv, int* status) {
     if (errno != EINTR) return errno;
   }
   if (WIFEXITED(how)) *status = WEXITSTATUS(how);
+  return 0;
+}
+
+namespace {
+
+// In the child between fork and exec: only calls that are safe there.
+[[noreturn]] void BecomeProgram(char* const* args, int outWrite, int errWrite, pid_t parent) {
+  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (::getppid() != parent) ::_exit(127);  // the parent is gone already
+  const int nothing = ::open("/dev/null", O_RDONLY);
+  if (nothing < 0 || ::dup2(nothing, STDIN_FILENO) < 0 || ::dup2(outWrite, STDOUT_FILENO) < 0 ||
+      ::dup2(errWrite, STDERR_FILENO) < 0) {
+    ::_exit(127);
+  }
+  ::execvp(args[0], args);
+  ::_exit(errno == ENOENT ? 126 : 127);
+}
+
+// Reads what is ready on `fd` into `text`; false at its end.
+bool Drain(int fd, std::string* text) {
+  char buffer[8192];
+  const ssize_t got = ::read(fd, buffer, sizeof buffer);
+  if (got > 0) text->append(buffer, static_cast<size_t>(got));
+  return got > 0 || (got < 0 && (errno == EINTR || errno == EAGAIN));
+}
+
+}  // namespace
+
+int RunProgramCapturing(const std::vector<std::string>& argv,
+                        const std::function<bool()>& keepGoing, ProgramOutput* output) {
+  *output = ProgramOutput();
+  if (argv.empty()) return EINVAL;
+  // Looked up here, not in the child: "not installed" must be told apart
+  // from a program that failed.
+  bool found = argv[0].find('/') != std::string::npos;
+  const char* path = std::getenv("PATH");
+  for (std::string rest = path ? path : ""; !found && !rest.empty();) {
+    const size_t colon = rest.find(':');
+    const std::string dir = rest.substr(0, colon);
+    found = ::access((dir + "/" + argv[0]).c_str(), X_OK) == 0;
+    rest = colon == std::string::npos ? "" : rest.substr(colon + 1);
+  }
+  if (!found) return ENOENT;
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  int outPipe[2];
+  int errPipe[2];
+  if (::pipe2(outPipe, O_CLOEXEC) != 0) return errno;
+  if (::pipe2(errPipe, O_CLOEXEC) != 0) {
+    const int error = errno;
+    ::close(outPipe[0]);
+    ::close(outPipe[1]);
+    return error;
+  }
+  const pid_t parent = ::getpid();
+  const pid_t pid = ::fork();
+  if (pid == 0) BecomeProgram(args.data(), outPipe[1], errPipe[1], parent);
+  const int forkError = pid < 0 ? errno : 0;
+  ::close(outPipe[1]);
+  ::close(errPipe[1]);
+  if (pid < 0) {
+    ::close(outPipe[0]);
+    ::close(errPipe[0]);
+    return forkError;
+  }
+  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  std::string* texts[2] = {&output->out, &output->err};
+  int open = 2;
+  while (open > 0) {
+    if (::poll(fds, 2, 100) < 0 && errno != EINTR) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd >= 0 && fds[i].revents != 0 && !Drain(fds[i].fd, texts[i])) {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+    if (!output->stopped && keepGoing && !keepGoing()) {
+      output->stopped = true;
+      ::kill(pid, SIGTERM);
+    }
+  }
+  for (pollfd& fd : fds) {
+    if (fd.fd >= 0) ::close(fd.fd);
+  }
+  int how = 0;
+  while (::waitpid(pid, &how, 0) < 0) {
+    if (errno != EINTR) return errno;
+  }
+  if (WIFEXITED(how)) output->status = WEXITSTATUS(how);
   return 0;
 }
 

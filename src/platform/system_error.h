@@ -1,7 +1,7 @@
 // Error numbers of the file-system layer and their descriptions, for messages
 // and logs.
 //
-// Results are errno values, plus three of the platform's own for what the system
+// Results are errno values, plus a few of the platform's own for what the system
 // has no number for. All are above every errno value.
 #pragma once
 
@@ -19,6 +19,8 @@ inline constexpr int kErrorLinkNotFollowed = 0x10002;
 // A file changed while it was read, and again when it was read once more: no
 // version of it could be read whole.
 inline constexpr int kErrorChangedWhileRead = 0x10003;
+// Another program (rclone) failed; the status's context holds its message.
+inline constexpr int kErrorProgramFailed = 0x10004;
 
 // True for the platform's own numbers above.
 inline bool IsOwnError(int code) { return code > 0xFFFF; }

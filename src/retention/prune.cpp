@@ -48,6 +48,10 @@ class Pruner {
   void DeleteDropped(const std::vector<PointToPlan>& planned,
                      const std::vector<PointVerdict>& verdicts);
   bool Delete(const platform::DirectoryEntry& target);
+  bool DeleteThere(const std::wstring& name);
+  std::wstring Place() const {
+    return request_.placeName.empty() ? folder_.path() : request_.placeName;
+  }
   bool Failed(const std::wstring& what, const platform::Status& status);
   void ForgetInCatalog();
 
@@ -102,7 +106,7 @@ bool Pruner::RunMadeTheNewest() {
                                    [](const RestorePoint& point) { return point.hasManifest; });
   if (newest != points_.end() && newest->header.id == request_.newestId) return true;
   report_.refused = true;
-  Say(L"Retention: nothing deleted: the newest backup in " + folder_.path() + L" is " +
+  Say(L"Retention: nothing deleted: the newest backup in " + Place() + L" is " +
       (newest != points_.end() ? newest->target.name : L"none") + L", not this run's.");
   return false;
 }
@@ -142,8 +146,8 @@ void Pruner::SayPlan(const std::vector<PointToPlan>& planned,
                      const std::vector<PointVerdict>& verdicts) {
   const size_t kept = static_cast<size_t>(std::count_if(
       verdicts.begin(), verdicts.end(), [](const PointVerdict& v) { return v.keep; }));
-  Say(FormatText(L"Retention in %s: %lu backups, %lu kept, %lu to delete.", folder_.path(),
-                 planned.size(), kept, planned.size() - kept));
+  Say(FormatText(L"Retention in %s: %lu backups, %lu kept, %lu to delete.", Place(), planned.size(),
+                 kept, planned.size() - kept));
   for (const std::wstring& name : ignored_) {
     Say(L"  ignore " + name + L" (a link, or not made by root or this user)");
   }
@@ -167,9 +171,11 @@ void Pruner::DeleteDropped(const std::vector<PointToPlan>& planned,
       Say(L"Retention: cancelled; the backups not yet deleted stay.");
       break;
     }
-    if (Delete(PointNamed(planned[i].name)->target)) report_.deleted.push_back(planned[i].name);
+    const bool deleted = request_.removeThere ? DeleteThere(planned[i].name)
+                                              : Delete(PointNamed(planned[i].name)->target);
+    if (deleted) report_.deleted.push_back(planned[i].name);
   }
-  if (!report_.deleted.empty()) ForgetInCatalog();
+  if (!report_.deleted.empty() && !request_.removeThere) ForgetInCatalog();
 }
 
 bool Pruner::Failed(const std::wstring& what, const platform::Status& status) {
@@ -210,6 +216,23 @@ bool Pruner::Delete(const platform::DirectoryEntry& target) {
     }
   }
   Say(L"Deleted " + path + L".");
+  return true;
+}
+
+// The target, then its manifest, as Delete does.
+bool Pruner::DeleteThere(const std::wstring& name) {
+  if (const platform::Status removed = request_.removeThere(name); !removed.ok()) {
+    return Failed(L"Delete " + name + L" at " + Place() + L" failed: " + removed.context(),
+                  removed);
+  }
+  const std::wstring manifest = name + kManifestSuffix;
+  if (std::any_of(listing_.begin(), listing_.end(),
+                  [&](const platform::DirectoryEntry& e) { return e.name == manifest; })) {
+    if (const platform::Status removed = request_.removeThere(manifest); !removed.ok()) {
+      Failed(L"Delete " + manifest + L" at " + Place() + L" failed: " + removed.context(), removed);
+    }
+  }
+  Say(L"Deleted " + name + L" at " + Place() + L".");
   return true;
 }
 

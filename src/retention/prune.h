@@ -46,6 +46,10 @@ struct PruneRequest {
   std::function<void()> pump;  // called between deletions
   // Each line of the plan and of what was done, for the log and the user.
   std::function<void(const std::wstring& line)> say;
+  // For the points of a storage location seen through a stand-in folder:
+  // where they are, for the lines, and how one of its files is deleted there.
+  std::wstring placeName;
+  std::function<platform::Status(const std::wstring& name)> removeThere;
 };
 
 struct PruneReport {

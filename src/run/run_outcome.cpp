@@ -34,6 +34,13 @@ std::vector<std::wstring> OutcomeLines(const RunReport& report, const LanguageTa
         lines.push_back(PrintFEx(texts.GetText(L"console_deleted"),
                                  {FormatText(L"%lu", report.deleted.size())}));
       }
+      for (const LocationOutcome& location : report.locations) {
+        lines.push_back(
+            location.result == L"copied"
+                ? PrintFEx(texts.GetText(L"console_location_copied"), {location.location})
+                : PrintFEx(texts.GetText(L"console_location_failed"),
+                           {location.location, location.error}));
+      }
       return lines;
     }
     case RunOutcome::kAborted:

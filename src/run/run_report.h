@@ -17,6 +17,14 @@ enum class RunOutcome {
 // Whether the target was read back after the backup, and how that went.
 enum class Verification { kNone, kPassed, kFailed };
 
+// What became of the copy at one further storage location.
+struct LocationOutcome {
+  std::wstring location;  // as the job names it
+  std::wstring result;    // "copied", "failed" or "cancelled"
+  std::wstring error;     // why, when not copied
+  uint32_t deleted = 0;   // older backups its keep policy deleted there
+};
+
 struct RunReport {
   RunOutcome outcome = RunOutcome::kAborted;
   uint32_t result = 0;  // of the target phase; 0 = success
@@ -36,6 +44,9 @@ struct RunReport {
   std::wstring logPath;
   // Older backups the job's keep policy deleted after the run, oldest first.
   std::vector<std::wstring> deleted;
+  // Each storage location of the job, in its order, after a run that made a
+  // target to copy.
+  std::vector<LocationOutcome> locations;
   // An operation other than a backup (a restore in the run window) says how
   // it ended here, in place of the run's outcome lines.
   std::wstring describedAs;

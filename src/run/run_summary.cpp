@@ -50,6 +50,15 @@ void Fill(const RunSummary& summary, JsonDocument& doc) {
   if (JsonNode* deleted = doc.AddArray(root, "deleted")) {
     for (const std::wstring& name : report.deleted) doc.AddString(deleted, {}, name);
   }
+  if (JsonNode* locations = doc.AddArray(root, "locations")) {
+    for (const LocationOutcome& outcome : report.locations) {
+      JsonNode* location = doc.AddObject(locations);
+      doc.AddString(location, "location", outcome.location);
+      doc.AddString(location, "result", outcome.result);
+      doc.AddString(location, "error", outcome.error);
+      doc.AddNumber(location, "deleted", outcome.deleted);
+    }
+  }
 }
 
 }  // namespace

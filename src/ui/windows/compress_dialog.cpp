@@ -10,7 +10,7 @@
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
 #include "profile/profile_store.h"
-#include "retention/prune.h"
+#include "storage/location_copy.h"
 #include "run/run_driver.h"
 #include "run/run_outcome.h"
 #include "ui/toolkit/dialog_services.h"
@@ -55,7 +55,7 @@ CKelvaneCompressDlg::CKelvaneCompressDlg(wxWindow* parent, const JsonDocument& j
           [&job, &texts, sevenZipLibrary, jobPath = options.jobPath](RunHost& host) {
             RunDriver driver = MakeRunDriver(host, texts, sevenZipLibrary);
             driver.SetJobPath(jobPath);
-            driver.SetAfterRun(KeepPolicyStep(sevenZipLibrary));
+            driver.SetAfterRun(CopyAndKeepStep(sevenZipLibrary));
             return driver.Run(job);
           },
           texts, options) {}

@@ -1,0 +1,186 @@
+#include "storage/location_copy.h"
+
+#include <algorithm>
+#include <set>
+
+#include "job/backup_job.h"
+#include "log/run_log.h"
+#include "manifest/manifest_line.h"
+#include "platform/text_codec.h"
+#include "restore/restore_points.h"
+#include "retention/prune.h"
+#include "run/backup_class.h"
+#include "run/output_names.h"
+#include "storage/location_view.h"
+#include "storage/storage_location.h"
+#include "util/error_text.h"
+
+namespace kelvane {
+namespace {
+
+class LocationCopy {
+ public:
+  LocationCopy(const FinishedRun& run, const std::wstring& sevenZipLibrary)
+      : run_(run), keys_{run.job.ArchivePassword, sevenZipLibrary} {}
+
+  void Run();
+
+ private:
+  bool FindTheRunsPoint();
+  LocationOutcome CopyTo(const std::wstring& where);
+  bool Send(StorageLocation& location, const std::wstring& name, LocationOutcome& outcome);
+  void KeepPolicyAt(StorageLocation& location, LocationOutcome& outcome);
+  bool KeepGoing() {
+    run_.pump();
+    return !vxstl::runCancelled;
+  }
+
+  const FinishedRun& run_;
+  const ReaderKeys keys_;
+  std::vector<platform::DirectoryEntry> listing_;
+  // The run's target and what its chain needs, in the order they are sent.
+  std::vector<std::wstring> toSend_;
+};
+
+bool LocationCopy::FindTheRunsPoint() {
+  if (!platform::Fs().ReadDirectory(run_.archiveFolder, &listing_).ok()) return false;
+  const std::vector<RestorePoint> points = FindRestorePoints(
+      run_.archiveFolder, listing_,
+      [this](const std::wstring& name) { return run_.outputs.IsTarget(name); }, keys_);
+  for (const RestorePoint& point : points) {
+    if (!point.hasManifest || point.header.id != run_.manifestId) continue;
+    toSend_.push_back(point.target.name);
+    for (const std::string& need : point.needs) {
+      const std::wstring name = platform::FromNative(need);
+      if (name != point.target.name) toSend_.push_back(name);
+    }
+    return true;
+  }
+  return false;
+}
+
+void LocationCopy::Run() {
+  const std::vector<std::wstring>& locations = run_.job.StorageLocations;
+  if (locations.empty()) return;
+  std::wstring refusal;
+  if (run_.job.Type == kJobTypeFolder) {
+    refusal = L"only ZIP and 7z backups are copied to storage locations";
+  } else if (run_.report.verification == Verification::kFailed) {
+    refusal = L"the backup failed its check";
+  } else if (!FindTheRunsPoint()) {
+    refusal = L"the backup has no manifest";
+  }
+  for (const std::wstring& where : locations) {
+    LocationOutcome outcome{where, L"failed", refusal};
+    if (refusal.empty()) {
+      outcome =
+          vxstl::runCancelled ? LocationOutcome{where, L"cancelled", L"cancelled"} : CopyTo(where);
+    }
+    if (outcome.result == L"copied") {
+      run_.log.WriteLogLine(L"Storage location " + where + L": copied.");
+    } else {
+      run_.log.WriteLogLine(L"Storage location " + where + L": " + outcome.result + L": " +
+                            outcome.error);
+      if (outcome.result == L"failed") ++run_.errors;
+    }
+    run_.report.locations.push_back(outcome);
+  }
+}
+
+LocationOutcome LocationCopy::CopyTo(const std::wstring& where) {
+  LocationOutcome outcome{where, L"failed", {}};
+  std::unique_ptr<StorageLocation> location =
+      MakeStorageLocation(where, [this] { return KeepGoing(); });
+  if (!location) {
+    outcome.error = L"neither an absolute folder nor an rclone remote REMOTE:PATH";
+    return outcome;
+  }
+  std::vector<LocationFile> there;
+  platform::Status status = location->Open();
+  if (status.ok()) status = location->List(&there);
+  if (!status.ok()) {
+    outcome.error = StatusText(status);
+    return outcome;
+  }
+  // The run's own archive always (an undated name holds a new backup each
+  // run); an archive of its chain only when the location lacks it.
+  for (size_t i = 0; i < toSend_.size(); ++i) {
+    const bool present = std::any_of(there.begin(), there.end(),
+                                     [&](const LocationFile& f) { return f.name == toSend_[i]; });
+    if (i > 0 && present) continue;
+    if (!Send(*location, toSend_[i], outcome)) return outcome;
+  }
+  KeepPolicyAt(*location, outcome);
+  outcome.result = L"copied";
+  return outcome;
+}
+
+// The archive, then its manifest: a manifest at a location always stands
+// beside its whole archive.
+bool LocationCopy::Send(StorageLocation& location, const std::wstring& name,
+                        LocationOutcome& outcome) {
+  for (const std::wstring& file : {name, name + kManifestSuffix}) {
+    const auto entry =
+        std::find_if(listing_.begin(), listing_.end(),
+                     [&file](const platform::DirectoryEntry& e) { return e.name == file; });
+    if (entry == listing_.end()) {
+      if (file != name) continue;  // an archive made before manifests
+      outcome.error = run_.archiveFolder.path() + file + L": not there to copy";
+      return false;
+    }
+    const platform::Status sent = location.Put(run_.archiveFolder, *entry, run_.job.TestFiles);
+    if (sent.code() == ECANCELED || vxstl::runCancelled) {
+      outcome.result = L"cancelled";
+      outcome.error = L"cancelled while copying " + file;
+      return false;
+    }
+    if (!sent.ok()) {
+      outcome.error = StatusText(sent);
+      return false;
+    }
+    run_.log.WriteLogLine(L"Copied " + file + L" to " + location.where() + L".");
+  }
+  return true;
+}
+
+void LocationCopy::KeepPolicyAt(StorageLocation& location, LocationOutcome& outcome) {
+  PruneRequest request =
+      KeepPolicyRequest(run_.job, run_.archiveFolder, run_.outputs, keys_.sevenZipLibrary);
+  if (request.policy.KeepsEverything()) return;
+  LocationView view;
+  const platform::Status viewed =
+      view.Open(location, run_.archiveFolder,
+                [this](const std::wstring& name) { return run_.outputs.IsTarget(name); });
+  if (!viewed.ok()) {
+    run_.log.WriteLogLine(L"Retention at " + location.where() + L": nothing deleted: " +
+                          StatusText(viewed));
+    ++run_.errors;
+    return;
+  }
+  request.archiveFolder = &view.folder();
+  request.newestId = run_.manifestId;
+  request.stop = &vxstl::runCancelled;
+  request.pump = run_.pump;
+  if (!view.inPlace()) {
+    request.placeName = location.where();
+    request.removeThere = [&location](const std::wstring& name) { return location.Remove(name); };
+  }
+  const PruneReport pruned = Prune(request, run_.log);
+  outcome.deleted = static_cast<uint32_t>(pruned.deleted.size());
+  run_.errors += pruned.failures;
+}
+
+}  // namespace
+
+void CopyToLocations(const FinishedRun& run, const std::wstring& sevenZipLibrary) {
+  LocationCopy(run, sevenZipLibrary).Run();
+}
+
+AfterRunStep CopyAndKeepStep(const std::wstring& sevenZipLibrary) {
+  return [sevenZipLibrary](const FinishedRun& run) {
+    CopyToLocations(run, sevenZipLibrary);
+    if (!vxstl::runCancelled) PruneAfterRun(run, sevenZipLibrary);
+  };
+}
+
+}  // namespace kelvane
