@@ -27,6 +27,7 @@ class LocationCopy {
 
  private:
   bool FindTheRunsPoint();
+  std::vector<std::wstring> ToSend(const std::vector<LocationFile>& there) const;
   LocationOutcome CopyTo(const std::wstring& where);
   bool Send(StorageLocation& location, const std::wstring& name, LocationOutcome& outcome);
   void KeepPolicyAt(StorageLocation& location, LocationOutcome& outcome);
@@ -38,25 +39,52 @@ class LocationCopy {
   const FinishedRun& run_;
   const ReaderKeys keys_;
   std::vector<platform::DirectoryEntry> listing_;
-  // The run's target and what its chain needs, in the order they are sent.
-  std::vector<std::wstring> toSend_;
+  std::vector<RestorePoint> points_;  // here, newest first
 };
 
 bool LocationCopy::FindTheRunsPoint() {
   if (!platform::Fs().ReadDirectory(run_.archiveFolder, &listing_).ok()) return false;
-  const std::vector<RestorePoint> points = FindRestorePoints(
+  points_ = FindRestorePoints(
       run_.archiveFolder, listing_,
       [this](const std::wstring& name) { return run_.outputs.IsTarget(name); }, keys_);
-  for (const RestorePoint& point : points) {
-    if (!point.hasManifest || point.header.id != run_.manifestId) continue;
-    toSend_.push_back(point.target.name);
-    for (const std::string& need : point.needs) {
-      const std::wstring name = platform::FromNative(need);
-      if (name != point.target.name) toSend_.push_back(name);
-    }
-    return true;
+  return std::any_of(points_.begin(), points_.end(), [this](const RestorePoint& point) {
+    return point.hasManifest && point.header.id == run_.manifestId;
+  });
+}
+
+// What `there` lacks, oldest first: every point made here since the newest
+// one it holds (so a copy a kill or an outage missed follows with the next
+// run), and every archive their chains need; then the run's own, always (an
+// undated name holds a new backup each run).
+std::vector<std::wstring> LocationCopy::ToSend(const std::vector<LocationFile>& there) const {
+  auto isThere = [&there](const std::wstring& name) {
+    return std::any_of(there.begin(), there.end(),
+                       [&name](const LocationFile& f) { return f.name == name; });
+  };
+  int64_t newestThere = INT64_MIN;
+  for (const RestorePoint& point : points_) {
+    if (isThere(point.target.name)) newestThere = std::max(newestThere, point.unixTime);
   }
-  return false;
+  std::vector<std::wstring> names;
+  std::wstring runs;
+  auto add = [&names, &runs](const std::wstring& name) {
+    if (name != runs && std::find(names.begin(), names.end(), name) == names.end()) {
+      names.push_back(name);
+    }
+  };
+  for (auto point = points_.rbegin(); point != points_.rend(); ++point) {
+    if (!point->hasManifest) continue;
+    const bool isRuns = point->header.id == run_.manifestId;
+    if (isRuns) runs = point->target.name;
+    if (!isRuns && (point->unixTime <= newestThere || isThere(point->target.name))) continue;
+    for (const std::string& need : point->needs) {
+      const std::wstring name = platform::FromNative(need);
+      if (name != point->target.name && !isThere(name)) add(name);
+    }
+    if (!isRuns) add(point->target.name);
+  }
+  names.push_back(runs);
+  return names;
 }
 
 void LocationCopy::Run() {
@@ -102,13 +130,8 @@ LocationOutcome LocationCopy::CopyTo(const std::wstring& where) {
     outcome.error = StatusText(status);
     return outcome;
   }
-  // The run's own archive always (an undated name holds a new backup each
-  // run); an archive of its chain only when the location lacks it.
-  for (size_t i = 0; i < toSend_.size(); ++i) {
-    const bool present = std::any_of(there.begin(), there.end(),
-                                     [&](const LocationFile& f) { return f.name == toSend_[i]; });
-    if (i > 0 && present) continue;
-    if (!Send(*location, toSend_[i], outcome)) return outcome;
+  for (const std::wstring& name : ToSend(there)) {
+    if (!Send(*location, name, outcome)) return outcome;
   }
   KeepPolicyAt(*location, outcome);
   outcome.result = L"copied";

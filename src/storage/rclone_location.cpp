@@ -48,7 +48,7 @@ platform::Status RcloneLocation::Rclone(const std::vector<std::string>& args, st
   // The status is kept in the code's place for the one case callers tell apart.
   return platform::Status::Error(
       output.status == kRcloneNoDirectory ? ENOENT : platform::kErrorProgramFailed,
-      where_ + L": " + LastLine(output.err));
+      L"rclone: " + LastLine(output.err));
 }
 
 std::string RcloneLocation::PathOf(const std::wstring& name) const {
@@ -57,18 +57,9 @@ std::string RcloneLocation::PathOf(const std::wstring& name) const {
   return path + platform::ToUtf8(name);
 }
 
-platform::Status RcloneLocation::Open() {
-  // Says early and in one line when rclone is missing or the remote unknown.
-  std::string remotes;
-  if (platform::Status listed = Rclone({"listremotes"}, &remotes); !listed.ok()) return listed;
-  const std::string remote = platform::ToUtf8(where_.substr(0, where_.find(L':') + 1));
-  if (("\n" + remotes).find("\n" + remote + "\n") == std::string::npos) {
-    return platform::Status::Error(
-        platform::kErrorProgramFailed,
-        where_ + L": rclone knows no remote " + platform::FromNative(remote));
-  }
-  return {};
-}
+// rclone says itself, on the first command, when it is missing or knows no
+// such remote; asking first would cost every run a connection.
+platform::Status RcloneLocation::Open() { return {}; }
 
 platform::Status RcloneLocation::ListAt(const std::string& path, std::vector<LocationFile>* files) {
   files->clear();
@@ -78,8 +69,7 @@ platform::Status RcloneLocation::ListAt(const std::string& path, std::vector<Loc
   if (!status.ok()) return status;
   JsonDocument listing;
   if (!listing.Parse(text).ok() || !listing.root() || listing.root()->kind != JsonKind::kArray) {
-    return platform::Status::Error(platform::kErrorProgramFailed,
-                                   where_ + L": rclone lsjson gave no list");
+    return platform::Status::Error(platform::kErrorProgramFailed, L"rclone lsjson gave no list");
   }
   for (const auto& item : listing.root()->children) {
     const JsonNode* size = listing.Find(item.get(), "Size");
@@ -125,7 +115,7 @@ platform::Status RcloneLocation::CheckUpload(const platform::Folder& from,
   platform::Status status = ListAt(uploaded, &there);
   if (status.ok() && (there.size() != 1 || there[0].size != file.size)) {
     return platform::Status::Error(platform::kErrorProgramFailed,
-                                   where_ + L": the upload of " + file.name + L" has another size");
+                                   L"the upload of " + file.name + L" has another size");
   }
   std::string kind;
   if (status.ok()) status = HashKind(&kind);
@@ -147,7 +137,7 @@ platform::Status RcloneLocation::CheckUpload(const platform::Folder& from,
   }
   if (status.ok() && said.substr(0, said.find(' ')) != hash.HexFinish()) {
     return platform::Status::Error(platform::kErrorProgramFailed,
-                                   where_ + L": the upload of " + file.name + L" has another " +
+                                   L"the upload of " + file.name + L" has another " +
                                        platform::FromNative(kind.empty() ? "content" : kind));
   }
   return status;
