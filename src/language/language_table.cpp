@@ -377,8 +377,9 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_location_test_failed", L"[1]: [2]"},
     {L"ui_location_folder_job", L"Nur ZIP- und 7z-Sicherungen werden an weitere Ablageorte kopiert."},
     {L"ui_location_hint", L"Jede gelungene Sicherung und ihr Manifest werden auch dorthin kopiert und geprüft; die Aufbewahrungsregel gilt dort wie hier."},
+    {L"ui_copying_to", L"Kopiere nach [1]"},
 };
-static_assert(std::size(kBuiltInTexts) == 243);
+static_assert(std::size(kBuiltInTexts) == 244);
 
 }  // namespace
 

@@ -408,7 +408,8 @@ void RunDriver::AfterTheRun(RunState& state) {
                      state.report.verification != Verification::kFailed &&
                      !state.manifestText.empty();
   afterRun_(FinishedRun{state.job, state.archiveFolder, *state.outputs, state.manifestHeader.id,
-                        whole, log_, [this] { Pump(); }, state.report, state.afterRunErrors});
+                        whole, log_, host_, texts_, [this] { Pump(); }, state.report,
+                        state.afterRunErrors});
   runCancelled = false;
 }
 

@@ -56,6 +56,8 @@ struct FinishedRun {
   const std::string& manifestId;  // of the target this run made
   bool whole;
   RunLog& log;
+  RunHost& host;  // for the step's status lines
+  const LanguageTable& texts;
   std::function<void()> pump;  // looks at the user; a cancel sets runCancelled
   RunReport& report;
   uint32_t& errors;  // what went wrong in the step, each logged

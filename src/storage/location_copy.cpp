@@ -4,6 +4,7 @@
 #include <set>
 
 #include "job/backup_job.h"
+#include "language/language_table.h"
 #include "log/run_log.h"
 #include "manifest/manifest_line.h"
 #include "platform/text_codec.h"
@@ -11,9 +12,10 @@
 #include "retention/prune.h"
 #include "run/backup_class.h"
 #include "run/output_names.h"
+#include "run/run_host.h"
 #include "storage/location_view.h"
 #include "storage/storage_location.h"
-#include "util/error_text.h"
+#include "util/template_format.h"
 
 namespace kelvane {
 namespace {
@@ -127,7 +129,7 @@ LocationOutcome LocationCopy::CopyTo(const std::wstring& where) {
   platform::Status status = location->Open();
   if (status.ok()) status = location->List(&there);
   if (!status.ok()) {
-    outcome.error = StatusText(status);
+    outcome.error = LocationFailureText(where, status);
     return outcome;
   }
   for (const std::wstring& name : ToSend(there)) {
@@ -151,6 +153,9 @@ bool LocationCopy::Send(StorageLocation& location, const std::wstring& name,
       outcome.error = run_.archiveFolder.path() + file + L": not there to copy";
       return false;
     }
+    run_.host.SetProgressMarquee(true);
+    run_.host.SetStatusLines(
+        file, PrintFEx(run_.texts.GetText(L"ui_copying_to"), {location.where()}), L"");
     const platform::Status sent = location.Put(run_.archiveFolder, *entry, run_.job.TestFiles);
     if (sent.code() == ECANCELED || vxstl::runCancelled) {
       outcome.result = L"cancelled";
@@ -158,7 +163,7 @@ bool LocationCopy::Send(StorageLocation& location, const std::wstring& name,
       return false;
     }
     if (!sent.ok()) {
-      outcome.error = StatusText(sent);
+      outcome.error = LocationFailureText(location.where(), sent);
       return false;
     }
     run_.log.WriteLogLine(L"Copied " + file + L" to " + location.where() + L".");
@@ -176,7 +181,7 @@ void LocationCopy::KeepPolicyAt(StorageLocation& location, LocationOutcome& outc
                 [this](const std::wstring& name) { return run_.outputs.IsTarget(name); });
   if (!viewed.ok()) {
     run_.log.WriteLogLine(L"Retention at " + location.where() + L": nothing deleted: " +
-                          StatusText(viewed));
+                          LocationFailureText(location.where(), viewed));
     ++run_.errors;
     return;
   }

@@ -163,4 +163,18 @@ platform::Status RcloneLocation::Remove(const std::wstring& name) {
   return Rclone({"deletefile", PathOf(name)});
 }
 
+std::vector<std::wstring> RcloneRemotes() {
+  platform::ProgramOutput output;
+  std::vector<std::wstring> remotes;
+  if (platform::RunProgramCapturing({"rclone", "listremotes"}, nullptr, &output) != 0 ||
+      output.status != 0) {
+    return remotes;
+  }
+  std::istringstream lines(output.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty()) remotes.push_back(platform::FromNative(line));
+  }
+  return remotes;
+}
+
 }  // namespace kelvane

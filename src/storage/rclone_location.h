@@ -42,4 +42,8 @@ class RcloneLocation : public StorageLocation {
   std::optional<std::string> hashKind_;
 };
 
+// The remotes of the user's rclone configuration ("NAME:"), for a user to
+// choose from; none when rclone is missing or has none.
+std::vector<std::wstring> RcloneRemotes();
+
 }  // namespace kelvane

@@ -8,6 +8,7 @@
 #include "platform/system_error.h"
 #include "storage/folder_location.h"
 #include "storage/rclone_location.h"
+#include "util/error_text.h"
 
 namespace kelvane {
 
@@ -27,6 +28,18 @@ std::unique_ptr<StorageLocation> MakeStorageLocation(const std::wstring& where,
   }
   if (where.starts_with(L"/")) return std::make_unique<FolderLocation>(where, std::move(keepGoing));
   return nullptr;
+}
+
+std::wstring LocationFailureText(const std::wstring& where, const platform::Status& status) {
+  std::wstring text = StatusText(status);
+  for (const std::wstring& named : {where + L"/", where}) {
+    if (text.starts_with(named)) {
+      text.erase(0, named.size());
+      text.erase(0, text.find_first_not_of(L".: "));
+      break;
+    }
+  }
+  return text;
 }
 
 platform::Status ProbeLocation(StorageLocation& location, const platform::Folder& scratch) {

@@ -64,6 +64,10 @@ bool IsRemoteLocation(const std::wstring& where);
 std::unique_ptr<StorageLocation> MakeStorageLocation(const std::wstring& where,
                                                      std::function<bool()> keepGoing);
 
+// What went wrong at `where`, as one line that names it once:
+// "Code: 2, No such file or directory." for a folder that is not there.
+std::wstring LocationFailureText(const std::wstring& where, const platform::Status& status);
+
 // Writes a small file there, reads it back and removes it: whether the
 // location can hold backups. `scratch` is a private folder to stage it in.
 platform::Status ProbeLocation(StorageLocation& location, const platform::Folder& scratch);

@@ -448,9 +448,66 @@ def test_the_keep_policy():
     shutil.rmtree(work)
 
 
+def test_the_storage_locations():
+    """The security page lists the job's further storage locations; Test says
+    of each whether it can hold backups; Add takes a remote typed, and the
+    job saved holds it; a folder job cannot have any."""
+    work = tempfile.mkdtemp()
+    job = make_job(work)
+    copy = os.path.join(work, "copy")
+    os.makedirs(copy)
+    with open(job) as f:
+        document = json.load(f)
+    document["Backup"]["StorageLocations"] = [copy, os.path.join(work, "unplugged")]
+    with open(job, "w") as f:
+        json.dump(document, f)
+    title = "Kelvane - " + job
+    program = Program([job], work)
+    editor = program.window(title)
+    if not check(editor is not None, "no editor"):
+        return
+    pages = find(editor, "table", "Pages")
+    pages.querySelection().selectChild(next(i for i, c in enumerate(pages) if c.name == "Security"))
+    places = wait(lambda: next(n for n in walk(editor) if n.getRoleName() == "table"
+                               and n.name == "More storage locations" and showing(n)))
+    if check(places is not None, "no storage-location list on the security page"):
+        check(places.getState().contains(pyatspi.STATE_ENABLED), "the list is disabled for a ZIP job")
+        check(find(places, "table cell", copy) is not None, "the list does not show the job's folder")
+        settled_geometry(title)
+        shoot(title, "editor-storage-locations")
+    click(find(editor, "push button", "Test"))
+    said = shown_dialog(program, ("alert",))
+    if check(said is not None, "Test said nothing"):
+        lines = [line for n in walk(said) if n.getRoleName() == "label" for line in n.name.split("\n")]
+        check(any(line == copy + ": can hold backups." for line in lines) and
+              os.path.join(work, "unplugged") + ": Code: 2, No such file or directory." in lines, f"Test does not say of each location how it went: {lines}")
+        click(find(said, "push button", "OK"))
+    check(not os.path.exists(os.path.join(work, "unplugged")), "Test made a missing location")
+    # The security page's Add (the folder page has one too).
+    click(next(n for n in walk(editor) if n.getRoleName() == "push button" and n.name == "Add"
+               and showing(n)))
+    dialog = any_window("Storage location")
+    if check(dialog is not None, "Add showed no dialog"):
+        field = find(dialog, "text", "Storage location")
+        if check(field is not None, "the location's field is not named"):
+            field.queryEditableText().setTextContents("offsite:kelvane")
+            click(wait(lambda: next(n for n in walk(dialog) if n.getRoleName() == "push button"
+                                    and n.name == "OK" and n.getState().contains(pyatspi.STATE_SENSITIVE)), 5))
+    check(wait(lambda: find(places, "table cell", "offsite:kelvane"), 5) is not None,
+          "the remote added is not in the list")
+    press(title, "ctrl+s")
+    wait(lambda: len(json.load(open(job))["Backup"].get("StorageLocations", [])) == 3, 10)
+    with open(job) as f:
+        check(json.load(f)["Backup"].get("StorageLocations", [])[-1:] == ["offsite:kelvane"],
+              "the saved job does not hold the location added")
+    press(title, "ctrl+w")
+    check(program.exit_status() == 0, "the editor did not end with 0")
+    shutil.rmtree(work)
+
+
 for test in (test_start_keeps_the_editor_and_its_place, test_every_field_is_named_by_its_own_label,
              test_a_new_job_takes_every_file, test_the_desktops_keys, test_the_restore_window,
-             test_the_keep_policy):
+             test_the_keep_policy, test_the_storage_locations):
     print("--", test.__name__, flush=True)
     test()
 if failures:

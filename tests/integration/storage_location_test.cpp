@@ -90,7 +90,7 @@ TEST_F(StorageLocationTest, EveryLocationGetsTheSameBytesAndAMissingFolderFailsA
                   "print(s['exitStatus'], [l['result'] for l in s['locations']])\""),
             0);
   EXPECT_EQ(output_, "1 ['copied', 'copied', 'copied', 'failed']\n");
-  EXPECT_EQ(Shell("grep -c 'Storage location .*unplugged: failed: .*No such file' out/Daily.log"),
+  EXPECT_EQ(Shell("grep -c 'Storage location .*unplugged: failed: Code: 2, No such file' out/Daily.log"),
             0)
       << output_;
 

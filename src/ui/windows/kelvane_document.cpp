@@ -282,6 +282,7 @@ void CKelvaneDocument::FillFields() {
   blackField_->ChangeValue(ToField(job_.BlackList));
   excludeField_->ChangeValue(ToField(job_.ExcludeFolders));
   folderList_->SetFolders(job_.IncludeFolders);
+  storageList_->SetFolders(job_.StorageLocations);
   filling_ = false;
   preview_->JobChanged(RunnableJob());
 }
@@ -295,9 +296,14 @@ void CKelvaneDocument::UpdateStates() {
                                                             passwordToggle_, repeatField_}) {
     control->Enable(archive);
   }
-  if (passwordHint_->IsShown() == archive) {
-    passwordHint_->Show(!archive);
-    passwordHint_->GetParent()->Layout();
+  // Only archives go to further storage locations.
+  storageList_->Enable(archive);
+  for (wxButton* button : storageButtons_) button->Enable(archive);
+  for (CHTMLStatic* hint : {passwordHint_, storageHint_}) {
+    if (hint->IsShown() == archive) {
+      hint->Show(!archive);
+      hint->GetParent()->Layout();
+    }
   }
 }
 

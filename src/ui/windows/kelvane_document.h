@@ -91,6 +91,7 @@ class CKelvaneDocument : public DARo3::DialogLayout {
     kStorageAdd = 1710,
     kStorageEdit = 1711,
     kStorageRemove = 1712,
+    kStorageTest = 1713,
     kKeepLastField = 1530,
     kKeepDaysField = 1531,
     kKeepWeeksField = 1532,
@@ -174,6 +175,14 @@ class CKelvaneDocument : public DARo3::DialogLayout {
   void ChooseSevenZipLibrary();
   void AddSourceFolder(const std::wstring& folder);
   void RemoveSelectedFolders();
+  // The further storage locations (kelvane_document_locations.cpp).
+  void BuildStorageGroup();
+  void BindStorageCommands();
+  void AddStorageLocation();
+  void EditStorageLocation();
+  void RemoveStorageLocations();
+  void TestStorageLocations();
+  void SetStorageLocations(std::vector<std::wstring> locations);
   void ShowPassword(bool shown);
   // Whether the two password entries agree (or need not); if not, says so
   // and takes the user to them.
@@ -194,6 +203,9 @@ class CKelvaneDocument : public DARo3::DialogLayout {
   CVxNavListCtrl* nav_;
   CVxPropertyList* pages_;
   CVxNewListControl* folderList_ = nullptr;
+  CVxNewListControl* storageList_ = nullptr;
+  std::vector<wxButton*> storageButtons_;  // add, edit, remove, test
+  CHTMLStatic* storageHint_ = nullptr;     // shown for a folder job
   CJobPreviewPanel* preview_ = nullptr;
   wxChoice* typeField_ = nullptr;
   wxTextCtrl* archiveFolderField_ = nullptr;

@@ -249,26 +249,10 @@ void CKelvaneDocument::BuildPreviewPage() {
 }
 
 void CKelvaneDocument::BuildSecurityPage() {
-  // Reading the backup back works; more storage places are a promise of
-  // what comes and cannot be used yet.
-  wxWindow* page = pages_->AddPage(kSecurityPage);
+  pages_->AddPage(kSecurityPage);
   pages_->AddGroup(kSecurityPage, Text(L"ui_nav_security"));
   AddCheckBox(kSecurityPage, kTestFilesBox, L"ui_security_test_files", &BackupJob::TestFiles);
-  pages_->AddGroup(kSecurityPage, Text(L"ui_security_more_storage_locations"));
-  auto* bar = new wxBoxSizer(wxHORIZONTAL);
-  for (const auto& [id, key] : {std::pair{kStorageAdd, L"ui_foldercmd_add"},
-                                {kStorageEdit, L"ui_foldercmd_edit"},
-                                {kStorageRemove, L"ui_foldercmd_remove"}}) {
-    auto* button = new wxButton(page, id, Text(key));
-    button->Disable();
-    bar->Add(button, 0, wxRIGHT, FromDIP(4));
-  }
-  pages_->AddWide(kSecurityPage, bar);
-  auto* storage = new CVxNewListControl(page, kStorageList, Text(L"ui_foldercolumn_path"));
-  storage->SetMinSize(wxSize(-1, FromDIP(120)));
-  SetAccessibleName(storage, Text(L"ui_security_more_storage_locations"));
-  storage->Disable();
-  pages_->AddWide(kSecurityPage, storage, 1);
+  BuildStorageGroup();
 }
 
 void CKelvaneDocument::BuildProgramPage() {
