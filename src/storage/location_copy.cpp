@@ -175,6 +175,12 @@ void LocationCopy::KeepPolicyAt(StorageLocation& location, LocationOutcome& outc
   PruneRequest request =
       KeepPolicyRequest(run_.job, run_.archiveFolder, run_.outputs, keys_.sevenZipLibrary);
   if (request.policy.KeepsEverything()) return;
+  // As here: a backup with errors may lack files the older ones hold.
+  if (!run_.whole) {
+    run_.log.WriteLogLine(L"Retention at " + location.where() +
+                          L": nothing deleted after a run with errors or a failed check.");
+    return;
+  }
   LocationView view;
   const platform::Status viewed =
       view.Open(location, run_.archiveFolder,
