@@ -123,7 +123,8 @@ std::optional<std::wstring> ReadFromLocation(const std::wstring& where, RestoreS
   platform::Status status = source->location->Open();
   if (status.ok()) status = OpenScratchRoot(&source->scratch);
   if (status.ok())
-    status = source->view->Open(*source->location, source->scratch, source->isTarget);
+    status =
+        source->view->Open(*source->location, source->scratch, L".kvn-location", source->isTarget);
   // The view's own folder, opened once more as the source's.
   if (status.ok())
     status = platform::Fs().OpenFolder(source->view->folder().path(), &source->folder);

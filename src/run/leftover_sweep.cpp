@@ -48,8 +48,9 @@ void SweepLeftovers(const platform::Folder& archiveFolder, const OutputNames& ou
   if (!fs.ReadDirectory(archiveFolder, &entries).ok()) return;
   for (const platform::DirectoryEntry& entry : entries) {
     const bool plainFolder = platform::IsPlainFolder(entry);
-    if ((IsRegularFile(entry) || (plainFolder && outputs.isFolderTarget())) &&
-        outputs.IsTemporary(entry.name)) {
+    // A folder of the scheme: a new folder copy's staging, or a storage
+    // location's points staged for its keep policy.
+    if ((IsRegularFile(entry) || plainFolder) && outputs.IsTemporary(entry.name)) {
       remove(archiveFolder, entry.name);
       continue;
     }

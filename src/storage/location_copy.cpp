@@ -183,7 +183,7 @@ void LocationCopy::KeepPolicyAt(StorageLocation& location, LocationOutcome& outc
   }
   LocationView view;
   const platform::Status viewed =
-      view.Open(location, run_.archiveFolder,
+      view.Open(location, run_.archiveFolder, OutputNames::WorkStem(run_.outputs.CatalogName()),
                 [this](const std::wstring& name) { return run_.outputs.IsTarget(name); });
   if (!viewed.ok()) {
     run_.log.WriteLogLine(L"Retention at " + location.where() + L": nothing deleted: " +

@@ -12,6 +12,7 @@ LocationView::~LocationView() {
 }
 
 platform::Status LocationView::Open(StorageLocation& location, const platform::Folder& work,
+                                    const std::wstring& stem,
                                     const std::function<bool(const std::wstring&)>& isTarget) {
   location_ = &location;
   if (location.folder()) return {};
@@ -19,8 +20,7 @@ platform::Status LocationView::Open(StorageLocation& location, const platform::F
   platform::FileSystem& fs = platform::Fs();
   std::vector<LocationFile> files;
   platform::Status status = location.List(&files);
-  if (status.ok())
-    status = fs.MakeTemporaryFolder(work, L".kvn-location", &stagingName_, &staging_);
+  if (status.ok()) status = fs.MakeTemporaryFolder(work, stem, &stagingName_, &staging_);
   for (const LocationFile& file : files) {
     if (!status.ok()) break;
     if (isTarget(file.name)) {

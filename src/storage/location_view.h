@@ -20,8 +20,10 @@ class LocationView {
   LocationView& operator=(const LocationView&) = delete;
 
   // Views the files `isTarget` names at `location` (opened already), and
-  // their manifests; a remote's are staged in a new folder inside `work`.
+  // their manifests; a remote's are staged in a new temporary folder inside
+  // `work`, named with `stem` as CreateTemporary names files.
   platform::Status Open(StorageLocation& location, const platform::Folder& work,
+                        const std::wstring& stem,
                         const std::function<bool(const std::wstring&)>& isTarget);
   const platform::Folder& folder() const;
   bool inPlace() const { return location_ && location_->folder(); }

@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cwchar>
+#include <cwctype>
 
 #include "platform/content_hash.h"
 #include "platform/system_error.h"
@@ -14,11 +17,16 @@ namespace kelvane {
 
 std::wstring PartialName(const std::wstring& name) { return L"." + name + L".kvn-partial"; }
 
-// rclone's own rule: a remote's name before the first colon, no slash in it.
+// rclone's own rule for a remote's name, before the first colon: letters,
+// digits, "_-.+@" and spaces, not starting with "-" or a space. Anything
+// else is refused, so a location never reaches rclone as one of its options.
 bool IsRemoteLocation(const std::wstring& where) {
   const size_t colon = where.find(L':');
-  return colon != std::wstring::npos && colon > 0 &&
-         where.substr(0, colon).find(L'/') == std::wstring::npos;
+  if (colon == std::wstring::npos || colon == 0 || where[0] == L'-' || where[0] == L' ') {
+    return false;
+  }
+  return std::all_of(where.begin(), where.begin() + static_cast<std::ptrdiff_t>(colon),
+                     [](wchar_t c) { return std::iswalnum(c) || std::wcschr(L"_-.+@ ", c); });
 }
 
 std::unique_ptr<StorageLocation> MakeStorageLocation(const std::wstring& where,

@@ -189,6 +189,7 @@ TEST_F(HostileTreeTest, LeftoversOfKilledRunsAreRemoved) {
   WriteBytes(dir_.Native("out/.Daily.zip.kvn-99999-7.tmp"), "left by a killed run");
   WriteBytes(dir_.Native("out/.Daily_2026-01-01_00-00.zip.kvn-1-1.tmp"), "left by a dated run");
   WriteBytes(dir_.Native("out/.Daily.zip.kvnman.kvn-9-9.tmp"), "half a manifest");
+  WriteBytes(dir_.Native("out/.Daily.kvncat.kvn-3-3.tmp/Daily.zip.kvnman"), "a location's, staged");
   WriteBytes(dir_.Native("out/Daily/.kvn-5-5.tmp"), "left by a killed folder run");
   WriteBytes(dir_.Native("out/Daily_2026-01-01_00-00/.kvn-5-6.tmp"), "left by a dated one");
   WriteBytes(dir_.Native("out/Daily/keep.tmp"), "a user's file");
