@@ -76,6 +76,19 @@ const Field kFields[] = {
     {"FullEvery", &BackupJob::FullEvery, 0, true},
 };
 
+// An array of texts that may be missing (then empty); what is not a text
+// in it is left out.
+void ReadTexts(const JsonDocument& doc, const JsonNode* backup, std::string_view key,
+               std::vector<std::wstring>* texts) {
+  texts->clear();
+  const JsonNode* array = doc.Find(backup, key);
+  if (!array || array->kind != JsonKind::kArray) return;
+  for (const auto& element : array->children) {
+    if (element->kind == JsonKind::kString)
+      texts->push_back(JsonDocument::ValueText(element.get()));
+  }
+}
+
 bool IsPassword(const Field& field) {
   return field.member == decltype(field.member)(&BackupJob::ArchivePassword);
 }
@@ -108,7 +121,6 @@ bool BackupJob::ReadJob(const JsonDocument& doc) {
 
   ExcludeFolders.clear();
   IncludeFolders.clear();
-  StorageLocations.clear();
   wrongTypes.clear();
   // Missing members and members of another kind read as 0, empty or false.
   for (const Field& field : kFields) {
@@ -160,14 +172,7 @@ bool BackupJob::ReadJob(const JsonDocument& doc) {
   for (const auto& element : include->children) {
     IncludeFolders.push_back(JsonDocument::ValueText(element.get()));
   }
-  if (const JsonNode* locations = doc.Find(backup, "StorageLocations");
-      locations && locations->kind == JsonKind::kArray) {
-    for (const auto& element : locations->children) {
-      if (element->kind == JsonKind::kString) {
-        StorageLocations.push_back(JsonDocument::ValueText(element.get()));
-      }
-    }
-  }
+  ReadTexts(doc, backup, "StorageLocations", &StorageLocations);
   return ReadList(doc, backup, "ExcludeFolders", &ExcludeFolders);
 }
 
