@@ -130,10 +130,13 @@ LocationOutcome LocationCopy::CopyTo(const std::wstring& where) {
   if (status.ok()) status = location->List(&there);
   if (!status.ok()) {
     outcome.error = LocationFailureText(where, status);
+    for (const std::wstring& line : location->LastSaid()) run_.log.WriteLogLine(L"  " + line);
     return outcome;
   }
   for (const std::wstring& name : ToSend(there)) {
-    if (!Send(*location, name, outcome)) return outcome;
+    if (Send(*location, name, outcome)) continue;
+    for (const std::wstring& line : location->LastSaid()) run_.log.WriteLogLine(L"  " + line);
+    return outcome;
   }
   KeepPolicyAt(*location, outcome);
   outcome.result = L"copied";

@@ -45,6 +45,11 @@ platform::Status RcloneLocation::Rclone(const std::vector<std::string>& args, st
   if (output.stopped) return platform::Status::Error(ECANCELED, where_);
   if (out) *out = std::move(output.out);
   if (output.status == 0) return {};
+  lastSaid_.clear();
+  std::istringstream lines(output.err);
+  for (std::string line; std::getline(lines, line) && lastSaid_.size() < 20;) {
+    if (!line.empty()) lastSaid_.push_back(platform::FromNative(line));
+  }
   // The status is kept in the code's place for the one case callers tell apart.
   return platform::Status::Error(
       output.status == kRcloneNoDirectory ? ENOENT : platform::kErrorProgramFailed,

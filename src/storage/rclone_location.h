@@ -28,6 +28,7 @@ class RcloneLocation : public StorageLocation {
                        bool readBack) override;
   platform::Status Fetch(const std::wstring& name, const platform::Folder& to) override;
   platform::Status Remove(const std::wstring& name) override;
+  std::vector<std::wstring> LastSaid() const override { return lastSaid_; }
 
  private:
   // rclone with `args`; its standard output in `*out` when asked for.
@@ -40,6 +41,7 @@ class RcloneLocation : public StorageLocation {
   platform::Status HashKind(std::string* kind);
 
   std::optional<std::string> hashKind_;
+  std::vector<std::wstring> lastSaid_;
 };
 
 // The remotes of the user's rclone configuration ("NAME:"), for a user to

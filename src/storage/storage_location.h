@@ -46,6 +46,9 @@ class StorageLocation {
   virtual platform::Status Remove(const std::wstring& name) = 0;
   // A folder location's open folder, read in place; none for a remote.
   virtual const platform::Folder* folder() const { return nullptr; }
+  // What the helper program said when it last failed, a line each, for the
+  // log; none for a folder.
+  virtual std::vector<std::wstring> LastSaid() const { return {}; }
 
  protected:
   StorageLocation(std::wstring where, std::function<bool()> keepGoing)
