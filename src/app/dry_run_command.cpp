@@ -7,6 +7,7 @@
 #include "app/exit_status.h"
 #include "app/job_to_run.h"
 #include "cli/command_line.h"
+#include "job/backup_job.h"
 #include "language/language_table.h"
 #include "log/run_log.h"
 #include "platform/file_system.h"
@@ -30,6 +31,11 @@ namespace {
 // What the keep policy would delete after the run, as the run would plan it.
 void PrintWhatWouldGo(const BackupJob& job, const DryRunResult& result,
                       const CommandContext& context) {
+  // Where the backup would go as well; a dry run connects to none of them.
+  for (const std::wstring& where : job.StorageLocations) {
+    if (job.Type == kJobTypeFolder) break;
+    std::printf("%s\n", EscapedLine(L"Would copy to " + where + L".").c_str());
+  }
   const KeepPolicy policy = KeepPolicyOf(job);
   if (policy.KeepsEverything()) return;
   platform::Folder folder;

@@ -90,8 +90,13 @@ TEST_F(StorageLocationTest, EveryLocationGetsTheSameBytesAndAMissingFolderFailsA
                   "print(s['exitStatus'], [l['result'] for l in s['locations']])\""),
             0);
   EXPECT_EQ(output_, "1 ['copied', 'copied', 'copied', 'failed']\n");
-  EXPECT_EQ(Shell("grep -c 'Storage location .*unplugged: failed: Code: 2, No such file' out/Daily.log"),
-            0)
+  EXPECT_EQ(
+      Shell("grep -c 'Storage location .*unplugged: failed: Code: 2, No such file' out/Daily.log"),
+      0)
+      << output_;
+
+  EXPECT_EQ(KelvaneAt("2026-12-01 04:00:00", cli_.WriteJob(job_) + " -dry-run"), 0);
+  EXPECT_NE(output_.find("\nWould copy to s:kv.\nWould copy to w:kv.\n"), std::string::npos)
       << output_;
 
   // Each remote lists its point and restores it byte for byte.
@@ -127,7 +132,12 @@ TEST_F(StorageLocationTest, AKilledUploadLeavesNoNameAndTheNextRunCatchesUp) {
   ::kill(run, SIGKILL);
   test::Cli::Wait(run);
   ::unsetenv("RCLONE_BWLIMIT");
-  Shell("sleep 1; ls -A sftp/kv");
+  // rclone ends with the run that started it, and writes nothing more.
+  EXPECT_EQ(Shell("for i in $(seq 50); do pgrep -f '[r]clone copyto --ignore-times " + out_ +
+                  "/' >/dev/null || exit 0; sleep 0.1; done; exit 1"),
+            0)
+      << "rclone outlived the killed run";
+  Shell("ls -A sftp/kv");
   EXPECT_EQ(output_.find(".zip\n"), std::string::npos) << "only a partial: " << output_;
   EXPECT_NE(output_.find(".kvn-partial"), std::string::npos) << output_;
 
