@@ -450,8 +450,8 @@ def test_the_keep_policy():
 
 def test_the_storage_locations():
     """The security page lists the job's further storage locations; Test says
-    of each whether it can hold backups; Add takes a remote typed, and the
-    job saved holds it; a folder job cannot have any."""
+    of each whether it can hold backups (a missing folder is not made); Add
+    takes a remote typed, and the job saved holds it."""
     work = tempfile.mkdtemp()
     job = make_job(work)
     copy = os.path.join(work, "copy")
