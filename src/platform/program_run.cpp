@@ -40,7 +40,8 @@ int RunProgram(const std::vector<std::string>& argv, int* status) {
 namespace {
 
 // In the child between fork and exec: only calls that are safe there.
-[[noreturn]] void BecomeProgram(char* const* args, int outWrite, int errWrite, pid_t parent) {
+[[noreturn]] void BecomeProgram(const char* path, char* const* args, int outWrite, int errWrite,
+                                pid_t parent) {
   ::prctl(PR_SET_PDEATHSIG, SIGTERM);
   if (::getppid() != parent) ::_exit(127);  // the parent is gone already
   const int nothing = ::open("/dev/null", O_RDONLY);
@@ -48,8 +49,8 @@ namespace {
       ::dup2(errWrite, STDERR_FILENO) < 0) {
     ::_exit(127);
   }
-  ::execvp(args[0], args);
-  ::_exit(errno == ENOENT ? 126 : 127);
+  ::execv(path, args);
+  ::_exit(127);
 }
 
 // Reads what is ready on `fd` into `text`; false at its end.
@@ -66,17 +67,18 @@ int RunProgramCapturing(const std::vector<std::string>& argv,
                         const std::function<bool()>& keepGoing, ProgramOutput* output) {
   *output = ProgramOutput();
   if (argv.empty()) return EINVAL;
-  // Looked up here, not in the child: "not installed" must be told apart
+  // Looked up here, not in the child (which, forked from a process with
+  // threads, may not allocate): and "not installed" must be told apart
   // from a program that failed.
-  bool found = argv[0].find('/') != std::string::npos;
+  std::string program = argv[0].find('/') != std::string::npos ? argv[0] : "";
   const char* path = std::getenv("PATH");
-  for (std::string rest = path ? path : ""; !found && !rest.empty();) {
+  for (std::string rest = path ? path : ""; program.empty() && !rest.empty();) {
     const size_t colon = rest.find(':');
-    const std::string dir = rest.substr(0, colon);
-    found = ::access((dir + "/" + argv[0]).c_str(), X_OK) == 0;
+    const std::string candidate = rest.substr(0, colon) + "/" + argv[0];
+    if (::access(candidate.c_str(), X_OK) == 0) program = candidate;
     rest = colon == std::string::npos ? "" : rest.substr(colon + 1);
   }
-  if (!found) return ENOENT;
+  if (program.empty()) return ENOENT;
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
@@ -91,7 +93,7 @@ int RunProgramCapturing(const std::vector<std::string>& argv,
   }
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
-  if (pid == 0) BecomeProgram(args.data(), outPipe[1], errPipe[1], parent);
+  if (pid == 0) BecomeProgram(program.c_str(), args.data(), outPipe[1], errPipe[1], parent);
   const int forkError = pid < 0 ? errno : 0;
   ::close(outPipe[1]);
   ::close(errPipe[1]);
