@@ -111,7 +111,8 @@ void LocationCopy::Run() {
     } else {
       run_.log.WriteLogLine(L"Storage location " + where + L": " + outcome.result + L": " +
                             outcome.error);
-      if (outcome.result == L"failed") ++run_.errors;
+      // A copy the user stopped is still a copy the job did not get.
+      ++run_.errors;
     }
     run_.report.locations.push_back(outcome);
   }

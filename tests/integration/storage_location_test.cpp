@@ -144,6 +144,24 @@ TEST_F(StorageLocationTest, AKilledUploadLeavesNoNameAndTheNextRunCatchesUp) {
   ASSERT_EQ(RunOn(9), 0) << output_;
   Shell("ls out/*.zip | wc -l; ls sftp/kv/*.zip | wc -l; ls -A sftp/kv | grep -c partial");
   EXPECT_EQ(output_, "2\n2\n0\n") << "the killed run's backup follows with the next";
+
+  // Cancelled (SIGTERM, as Ctrl-C) during the upload: the backup here stays,
+  // the location does not get it, and the run says so.
+  Shell("head -c 3000000 /dev/urandom > src/big.bin");
+  ::setenv("RCLONE_BWLIMIT", "400k", 1);
+  const pid_t cancelled = cli_.Start({cli_.WriteJob(job_), "-start"}, dir_.Native("run.txt"));
+  Shell("for i in $(seq 100); do ls -A sftp/kv | grep -q kvn-partial && break; sleep 0.1; done");
+  ::kill(cancelled, SIGTERM);
+  EXPECT_EQ(test::Cli::Wait(cancelled), 1);
+  ::unsetenv("RCLONE_BWLIMIT");
+  // Started in the same minute as the killed run, it replaced that backup
+  // here; the location keeps the copy it had.
+  Shell(
+      "ls out/*.zip | wc -l; ls sftp/kv/*.zip | wc -l; grep -c 'Not copied to s:kv: cancelled' "
+      "run.txt; cd out && for f in $(ls *.zip | grep -v 2026-12-09_03-00); do cmp -s $f "
+      "../sftp/kv/$f || echo new; "
+      "done");
+  EXPECT_EQ(output_, "2\n2\n1\nnew\n");
 }
 
 }  // namespace
