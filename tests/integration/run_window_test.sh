@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # run_window_test.sh KELVANE SCREENSHOT_TOOL: the program started as a desktop
-# starts it, watched and pressed on from outside with X tools. Runs under
+# starts it, with or without -start, watched and pressed on from outside with
+# X tools (the editor itself and its keys are editor_desktop_test.py's). Runs under
 # tests/support/desktop_session.sh (an X server with a window manager).
 source "$(dirname "$0")/../support/desktop_checks.sh"
 
@@ -127,23 +128,44 @@ grep -q "The display :9999 cannot be opened; the run goes on in the terminal." \
 grep -q "Done:" "$work/nodisplay.err" || fail "no display: the run did not go on in the terminal"
 
 # 6. From a launcher there is no terminal: a job that cannot be loaded is
-#    said in a message box as well, and the editor comes up instead.
-"$kelvane" "$work/missing.kvnjob" -start 2> "$work/missing.err" &
-pid=$!
-box=$(wait_window Kelvane)
-if [ -z "$box" ]; then
-  fail "a missing job showed no message box"
-else
-  press "$box" Return
-  editor=$(wait_window Kelvane "$box")
-  if [ -z "$editor" ]; then
-    fail "a missing job to start brought up no editor"
+#    said in a message box as well (naming the file on stderr), then the
+#    editor comes up on a new job and the file stays as it was. With -start
+#    the status says the job did not run.
+printf '{"Backup": [1, 2' > "$work/broken.kvnjob"
+cp "$work/broken.kvnjob" "$work/broken.original"
+for case in "missing.kvnjob -start:3" "broken.kvnjob:0"; do
+  args=${case%:*}
+  (cd "$work" && exec "$kelvane" $args 2> "$work/unloadable.err") &
+  pid=$!
+  box=$(wait_window Kelvane)
+  if [ -z "$box" ]; then
+    fail "$args: no message box"
   else
-    press "$editor" alt+F4
+    press "$box" Return
+    editor=$(wait_window Kelvane "$box")
+    [ -n "$editor" ] || fail "$args: no editor after the message"
+    [ -n "$editor" ] && press "$editor" alt+F4
   fi
-fi
-wait_exit $pid
-[ "$status" = 3 ] || fail "a missing job: exit status $status, not 3"
-grep -q "missing.kvnjob" "$work/missing.err" || fail "a missing job: not named on stderr"
+  wait_exit $pid
+  [ "$status" = "${case##*:}" ] || fail "$args: exit status $status, not ${case##*:}"
+  grep -q "${args%% *}" "$work/unloadable.err" || fail "$args: not named on stderr"
+done
+cmp -s "$work/broken.kvnjob" "$work/broken.original" || fail "the broken job file changed"
 
-finish "run window"
+# 7. With "load the last job" on, the last job comes up without a file named;
+#    one that was deleted since gives a new job and is not forgotten.
+profile=$work/profile/Dravolo/Kelvane/profile.json
+mkdir -p "$(dirname "$profile")"
+for recent in "$work/Console.kvnjob" "$work/gone.kvnjob"; do
+  printf '{"Main": {"LoadRecentFile": 1, "RecentFile": "%s"}}' "$recent" > "$profile"
+  "$kelvane" &
+  pid=$!
+  [ "$recent" = "$work/gone.kvnjob" ] && title=Kelvane || title="Kelvane - $recent"
+  editor=$(wait_window "$title")
+  [ -n "$editor" ] || fail "recent job $recent: no editor titled \"$title\""
+  [ -n "$editor" ] && press "$editor" alt+F4
+  wait_exit $pid
+done
+grep -q "gone.kvnjob" "$profile" || fail "a vanished recent job was forgotten at start"
+
+finish "desktop start"
