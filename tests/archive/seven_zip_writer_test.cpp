@@ -2,10 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 
 #include "archive/sevenzip/seven_zip_compressor.h"
-#include "archive/sevenzip/seven_zip_entry_reader.h"
 #include "platform/text_codec.h"
 #include "support/test_support.h"
 
@@ -45,42 +43,6 @@ class SevenZipWriterTest : public ::testing::Test {
   test::TempDir dir_;
   std::string output_;
 };
-
-// What the writer packed, 7z and the entry reader give back.
-TEST_F(SevenZipWriterTest, PacksFilesThatTheReaderGivesBack) {
-  std::vector<FilePathInfoEx> files = {File("a.txt", "alpha"), File("sub/b.txt", "beta"),
-                                       File("empty.txt", "")};
-  SevenZipUIUpdate record;
-  record.level = 5;
-  ASSERT_EQ(Pack(&record, files), 0u) << record.errorText;
-  EXPECT_EQ(Shell("7z t out.7z"), 0) << output_;
-  EXPECT_EQ(record.processedFiles, 2u);  // the empty file needs no stream
-
-  SevenZipEntryReader reader(FindSevenZipLibrary(L""), L"");
-  std::unique_ptr<platform::FileStream> archive;
-  ASSERT_EQ(platform::Fs()
-                .OpenStream(dir_.Wide("out.7z"), platform::FileStream::kReadExisting, &archive)
-                .code(),
-            0);
-  ASSERT_TRUE(reader.Open(std::move(archive), nullptr).ok());
-  std::map<std::string, test::KeptEntry> kept;
-  for (const ArchiveEntry& entry : reader.entries()) {
-    EXPECT_EQ(entry.type, EntryType::kFile) << entry.name;
-    EXPECT_EQ(entry.mode, 0100644u) << entry.name;
-    kept[entry.name];
-  }
-  EntryReading reading;
-  reading.sinkFor = [&kept](const ArchiveEntry& entry) {
-    return std::make_unique<test::KeepingSink>(&kept.at(entry.name));
-  };
-  ASSERT_TRUE(reader.ReadAll(reading).ok());
-  ASSERT_EQ(kept.size(), 3u);
-  for (const auto& [name, content] : std::map<std::string, std::string>{
-           {"src/a.txt", "alpha"}, {"src/sub/b.txt", "beta"}, {"src/empty.txt", ""}}) {
-    EXPECT_EQ(kept[name].bytes, content) << name;
-    EXPECT_EQ(kept[name].why, L"") << name;
-  }
-}
 
 TEST_F(SevenZipWriterTest, LevelZeroStoresAndNineCompressesMoreThanOne) {
   std::string text;

@@ -157,32 +157,6 @@ TEST_F(ZipArchiveTest, RefusesBadNamesAndKeepsGoingAfterAFailedAdd) {
   EXPECT_EQ(output_, "c\\d\nc/d\n");
 }
 
-// Given a disk that fills up while files go in, the writer says the archive
-// itself is broken (not just that file), so a run can stop and keep an older
-// archive instead of replacing it with a damaged one. Entries are written
-// behind the reading, so the add that finds out may be a later one, or the
-// close.
-TEST_F(ZipArchiveTest, AFullDiskBreaksTheArchiveNotJustTheFile) {
-  WriteBytes(Path("a.bin"), std::string(3 << 20, 'a'));
-  WriteBytes(Path("b.txt"), "b");
-  test::FaultyFileSystem fs;
-  fs.failWrite = [](const std::wstring& path, uint64_t written) {
-    return path.ends_with(L"full.zip") && written > (1 << 20) ? ENOSPC : 0;
-  };
-  ZipArchiveHandle* zip = Create("full.zip", {}, 0);
-  ASSERT_NE(zip, nullptr);
-  bool failed = false;
-  int error = 0;
-  for (int i = 0; i < 40 && !failed; ++i) {
-    failed = !Add(zip, "a.bin", L"a" + std::to_wstring(i), &error);
-  }
-  ASSERT_TRUE(failed) << "120 MiB went into a disk with room for 1 MiB";
-  EXPECT_EQ(error, ENOSPC);
-  EXPECT_TRUE(ZipArchiveBroken(zip));
-  EXPECT_FALSE(Add(zip, "b.txt", L"b.txt"));
-  EXPECT_NE(ZipCloseArchive(zip), 0);
-}
-
 // A file someone appends to while it is packed gives an entry of the bytes
 // that were read, which readers accept, with a password too.
 TEST_F(ZipArchiveTest, AFileThatGrowsWhileItIsPackedGivesAWholeEntry) {

@@ -151,27 +151,6 @@ class ZipDriverTest : public RunDriverTest {
   std::string Archive() const { return dir_.Native("out/Daily.zip"); }
 };
 
-TEST_F(ZipDriverTest, CancelAddsNoMoreFilesAndKeepsTheOlderArchive) {
-  for (int i = 0; i < 40; ++i) WriteBytes(src_ + "/many/f" + std::to_string(i) + ".txt", "x");
-  WriteBytes(Archive(), "older archive");
-  test::FaultyFileSystem fs;
-  std::atomic<int> opened{0};
-  fs.failOpenFile = [&opened](const std::wstring& path) {
-    // From the third file on, the copy waits for the cancel to land.
-    if (path.ends_with(L".txt") && ++opened >= 3) {
-      test::WaitUntil([] { return vxstl::runCancelled.load(); });
-    }
-    return 0;
-  };
-  host_.cancelWhen = [&opened] { return opened >= 3; };
-  const RunReport report = Run();
-  EXPECT_EQ(report.outcome, RunOutcome::kAborted);
-  EXPECT_LT(opened.load(), 42);
-  EXPECT_EQ(ReadBytes(Archive()), "older archive");
-  EXPECT_EQ(FilesBelow(dir_.Native("out")), std::vector<std::string>{"/Daily.zip"});
-  EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
-}
-
 // A new folder copy is built in a staging folder of its own: cancelled, it
 // leaves nothing, and a half-made copy never stands as a backup. A cancelled
 // update of an existing copy keeps what it copied, and says so.

@@ -37,38 +37,6 @@ class LayoutTreeTest : public ::testing::Test {
   int id_ = 0;
 };
 
-TEST_F(LayoutTreeTest, StretchableItemsShareFreeSpaceByTheirPreferredSizes) {
-  layout_.BeginGroup(kHorizontalGroup, 0);
-  Control({180, 20}, kFixedHeight);
-  Control({180, 20}, kFixedHeight);
-  layout_.EndGroup();
-  layout_.BeginGroup(kHorizontalGroup, 0);
-  Control({100, 20}, kFixedHeight);
-  Control({300, 20}, kFixedHeight);
-  ASSERT_TRUE(layout_.EndGroup());
-  auto rects = Arrange({800, 100});
-  EXPECT_EQ(rects[1], (Rect{0, 0, 400, 20}));
-  EXPECT_EQ(rects[2], (Rect{400, 0, 800, 20}));
-  EXPECT_EQ(rects[3], (Rect{0, 20, 200, 40}));
-  EXPECT_EQ(rects[4], (Rect{200, 20, 800, 40}));
-}
-
-// Given a button of fixed width beside a stretchable control, the button keeps
-// its width however wide the dialog becomes; a fixed height keeps its height.
-TEST_F(LayoutTreeTest, FixedItemsKeepTheirSize) {
-  layout_.BeginGroup(kHorizontalGroup, 5);
-  Control({100, 20});
-  Control({80, 0}, kFixedWidth | kFixedHeight);
-  ASSERT_TRUE(layout_.EndGroup());
-  for (const int width : {200, 600, 2000}) {
-    auto rects = Arrange({width, 300});
-    EXPECT_EQ(rects[2].width(), 80) << width;
-    EXPECT_EQ(rects[2].height(), LayoutGroup::kDefaultControlHeight) << width;
-    EXPECT_EQ(rects[1].width(), width - 80 - 5) << width;
-    EXPECT_EQ(rects[2].right, width) << width;
-  }
-}
-
 TEST_F(LayoutTreeTest, AHiddenItemTakesNoSpace) {
   layout_.BeginGroup(kVerticalGroup, 10);
   Control({200, 20}, kFixedHeight);

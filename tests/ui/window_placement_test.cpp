@@ -17,62 +17,90 @@ StoredPlacement Stored(Rect normal, uint32_t dpi = 96, int showCmd = kShowNormal
   return StoredPlacement{dpi, showCmd, 0, normal};
 }
 
-TEST(PlanRestoreTest, NothingStoredLeavesTheWindow) {
-  const Rect current{10, 10, 410, 310};
-  const PlacementPlan plan = PlanRestore(std::nullopt, current, 96, true, kTwoScreens);
-  EXPECT_EQ(plan.result, kNotRestored);
-  EXPECT_EQ(plan.rect, current);
-}
-
-TEST(PlanRestoreTest, ARectangleOnASecondScreenComesBack) {
-  const PlacementPlan plan =
-      PlanRestore(Stored({2000, 100, 2400, 400}), {0, 0, 300, 200}, 96, true, kTwoScreens);
-  EXPECT_EQ(plan.result, kRestored);
-  EXPECT_EQ(plan.rect, (Rect{2000, 100, 2400, 400}));
-  EXPECT_TRUE(plan.moveWindow);
-  EXPECT_FALSE(plan.maximize);
-}
-
-TEST(PlanRestoreTest, SizeFollowsTheDpiButThePositionDoesNot) {
-  const PlacementPlan plan =
-      PlanRestore(Stored({100, 50, 500, 350}, 96), {0, 0, 300, 200}, 144, true, kTwoScreens);
-  EXPECT_EQ(plan.rect, (Rect{100, 50, 100 + 600, 50 + 450}));
-}
-
-TEST(PlanRestoreTest, APlacementOnAnUnpluggedScreenIsCentredOnThePrimary) {
-  // The window was on a third screen right of the second one.
-  const PlacementPlan plan =
-      PlanRestore(Stored({3300, 200, 3700, 500}), {0, 0, 300, 200}, 96, true, kTwoScreens);
-  EXPECT_EQ(plan.rect, (Rect{760, 370, 1160, 670}));
-}
-
-TEST(PlanRestoreTest, AFixedSizeDialogGetsItsPositionButKeepsItsSize) {
-  const PlacementPlan plan =
-      PlanRestore(Stored({100, 100, 900, 700}), {0, 0, 300, 200}, 96, false, kTwoScreens);
-  EXPECT_EQ(plan.result, kNotRestored);
-  EXPECT_EQ(plan.rect, (Rect{100, 100, 400, 300}));
-}
-
-TEST(PlanRestoreTest, MaximisedComesBackMaximisedOverItsNormalRectangle) {
-  const PlacementPlan plan = PlanRestore(Stored({100, 100, 500, 400}, 96, kShowMaximized),
-                                         {0, 0, 300, 200}, 96, true, kTwoScreens);
-  EXPECT_TRUE(plan.maximize);
-  EXPECT_EQ(plan.rect, (Rect{100, 100, 500, 400}));
-  // Minimised is not a state to come back in.
-  EXPECT_FALSE(PlanRestore(Stored({100, 100, 500, 400}, 96, kShowMinimized), {0, 0, 300, 200}, 96,
-                           true, kTwoScreens)
-                   .maximize);
-}
-
-TEST(PlanRestoreTest, WithoutPositionsOnlyTheSizeIsApplied) {
+// Where a dialog comes back: a rectangle on a second screen as it was; its
+// size, not its position, follows the DPI; from an unplugged screen centred
+// on the primary; a fixed-size dialog only moves; maximised comes back
+// maximised, minimised does not; without positions (Wayland) only the size.
+TEST(PlanRestoreTest, EachStoredPlacementComesBackAsTheScreensAllow) {
   ScreenLayout wayland = kTwoScreens;
   wayland.positionsHonoured = false;
-  const PlacementPlan plan =
-      PlanRestore(Stored({100, 100, 500, 400}), {0, 0, 300, 200}, 96, true, wayland);
-  EXPECT_EQ(plan.result, kRestored);
-  EXPECT_FALSE(plan.moveWindow);
-  EXPECT_EQ(plan.rect.width(), 400);
-  EXPECT_EQ(plan.rect.height(), 300);
+  const Rect current{0, 0, 300, 200};
+  struct Row {
+    std::optional<StoredPlacement> stored;
+    uint32_t dpi;
+    bool resizable;
+    const ScreenLayout& screens;
+    int result;
+    Rect rect;
+    bool move, maximize;
+  } rows[] = {
+      {std::nullopt, 96, true, kTwoScreens, kNotRestored, current, false, false},
+      {Stored({2000, 100, 2400, 400}),
+       96,
+       true,
+       kTwoScreens,
+       kRestored,
+       {2000, 100, 2400, 400},
+       true,
+       false},
+      {Stored({100, 50, 500, 350}),
+       144,
+       true,
+       kTwoScreens,
+       kRestored,
+       {100, 50, 700, 500},
+       true,
+       false},
+      {Stored({3300, 200, 3700, 500}),
+       96,
+       true,
+       kTwoScreens,
+       kRestored,
+       {760, 370, 1160, 670},
+       true,
+       false},
+      {Stored({100, 100, 900, 700}),
+       96,
+       false,
+       kTwoScreens,
+       kNotRestored,
+       {100, 100, 400, 300},
+       true,
+       false},
+      {Stored({100, 100, 500, 400}, 96, kShowMaximized),
+       96,
+       true,
+       kTwoScreens,
+       kRestored,
+       {100, 100, 500, 400},
+       true,
+       true},
+      {Stored({100, 100, 500, 400}, 96, kShowMinimized),
+       96,
+       true,
+       kTwoScreens,
+       kRestored,
+       {100, 100, 500, 400},
+       true,
+       false},
+      {Stored({100, 100, 500, 400}),
+       96,
+       true,
+       wayland,
+       kRestored,
+       {100, 100, 500, 400},
+       false,
+       false},
+  };
+  for (const Row& row : rows) {
+    const PlacementPlan plan =
+        PlanRestore(row.stored, current, row.dpi, row.resizable, row.screens);
+    const int at = static_cast<int>(&row - rows);
+    EXPECT_EQ(plan.result, row.result) << at;
+    EXPECT_EQ(plan.rect, row.rect) << at;
+    EXPECT_EQ(plan.moveWindow, row.move) << at;
+    EXPECT_EQ(plan.maximize, row.maximize) << at;
+  }
 }
 
 TEST(StoredPlacementTest, RoundTripsThroughTheProfile) {

@@ -65,27 +65,22 @@ TEST(DialogLayoutWindowTest, ControlsShareTheWidthByTheirSizesAndTheButtonKeepsI
   });
 }
 
-TEST(DialogLayoutWindowTest, AFixedHeightCannotBeChanged) {
+// A dialog without a name opens centred at its minimum; a fixed height
+// cannot be dragged, the width can.
+TEST(DialogLayoutWindowTest, ADialogWithoutANameOpensCentredAtItsMinimumAndKeepsAFixedHeight) {
   TwoLines dialog("", nullptr, kHeightFixed);
   WhileShown(dialog, [&] {
     const int height = dialog.GetClientSize().y;
-    EXPECT_EQ(height, dialog.minimumClientSize().height);
-    dialog.SetClientSize(dialog.GetClientSize().x + 100, height + 200);
-    Settle();
-    EXPECT_EQ(dialog.GetClientSize().y, height);
-    EXPECT_GT(dialog.GetClientSize().x, dialog.minimumClientSize().width);
-  });
-}
-
-TEST(DialogLayoutWindowTest, ADialogWithoutANameOpensCentredAtItsMinimum) {
-  TwoLines dialog("", nullptr);
-  WhileShown(dialog, [&] {
     EXPECT_EQ(dialog.GetClientSize().x, dialog.minimumClientSize().width);
-    EXPECT_EQ(dialog.GetClientSize().y, dialog.minimumClientSize().height);
+    EXPECT_EQ(height, dialog.minimumClientSize().height);
     const wxSize screen = wxGetDisplaySize();
     const wxRect rect = dialog.GetScreenRect();
     EXPECT_NEAR(rect.GetLeft() + rect.width / 2, screen.x / 2, 20);
     EXPECT_NEAR(rect.GetTop() + rect.height / 2, screen.y / 2, 40);
+    dialog.SetClientSize(dialog.GetClientSize().x + 100, height + 200);
+    Settle();
+    EXPECT_EQ(dialog.GetClientSize().y, height);
+    EXPECT_GT(dialog.GetClientSize().x, dialog.minimumClientSize().width);
   });
 }
 
