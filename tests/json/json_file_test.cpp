@@ -27,22 +27,6 @@ class JsonFileTest : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(JsonFileTest, SavesAndLoadsAFile) {
-  JsonDocument doc;
-  MakeDocument(doc, L"Grüße");
-  ASSERT_TRUE(doc.SaveFile(dir_.Wide("doc.json")).ok());
-  EXPECT_EQ(ReadBytes(dir_.Native("doc.json")),
-            "{\n  \"value\" : \"Gr\xC3\xBC\xC3\x9F"
-            "e\"\n}");
-  EXPECT_FALSE(PathExists(dir_.Native("doc.json.tmp")));
-
-  JsonDocument loaded;
-  ASSERT_TRUE(loaded.LoadFile(dir_.Wide("doc.json")).ok());
-  std::wstring value;
-  ASSERT_TRUE(loaded.GetText(nullptr, "value", &value));
-  EXPECT_EQ(value, L"Grüße");
-}
-
 TEST_F(JsonFileTest, LoadReportsMissingEmptyAndMalformedFiles) {
   JsonDocument doc;
   const platform::Status missing = doc.LoadFile(dir_.Wide("missing.json"));

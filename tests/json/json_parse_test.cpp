@@ -40,31 +40,11 @@ TEST(JsonParseTest, AcceptsValuesOfEveryKindAndDecodesEscapes) {
 
 TEST(JsonParseTest, RejectsMalformedTextWithCode13) {
   const char* bad[] = {
-      "",
-      " ",
-      "nul",
-      "True",
-      "{",
-      "[1,",
-      "[1 2]",
-      "{\"a\" 1}",
-      "{\"a\":}",
-      "{a:1}",
-      "\"open",
-      "\"\\x\"",
-      "\"\\u12\"",
-      "\"\\u12g4\"",
-      "\"\\udc00\"",
-      "\"\\ud800\"",
-      "\"\\ud800\\u0041\"",
-      "[1,]",
-      "-",
-      "+1",
-      ".5",
-      "[\"a\"\"b\"]",
-      "{\"a\":1,}",
-      "\"\\",
-      "[\"x\\u",
+      // clang-format off
+      "", " ", "nul", "True", "{", "[1,", "[1 2]", "{\"a\" 1}", "{\"a\":}", "{a:1}", "\"open",
+      "\"\\x\"", "\"\\u12\"", "\"\\u12g4\"", "\"\\udc00\"", "\"\\ud800\"", "\"\\ud800\\u0041\"",
+      "[1,]", "-", "+1", ".5", "[\"a\"\"b\"]", "{\"a\":1,}", "\"\\", "[\"x\\u",
+      // clang-format on
   };
   for (const char* text : bad) {
     JsonDocument doc;

@@ -9,34 +9,6 @@
 namespace kelvane {
 namespace {
 
-TEST(JsonPrintTest, PrintsTheIndentedLayout) {
-  JsonDocument doc;
-  JsonNode* root = doc.AddObject(nullptr);
-  doc.AddNumber(root, "n", 9u);
-  JsonNode* list = doc.AddArray(root, "list");
-  doc.AddString(list, {}, L"a");
-  doc.AddBool(list, {}, false);
-  doc.AddArray(root, "empty");
-  JsonNode* inner = doc.AddObject(root, "inner");
-  doc.AddString(inner, "k", L"v");
-  EXPECT_EQ(doc.Print(),
-            "{\n"
-            "  \"n\" : 9,\n"
-            "  \"list\" : \n"
-            "  [\n"
-            "    \"a\",\n"
-            "    false\n"
-            "\n"
-            "  ],\n"
-            "  \"empty\" : \n"
-            "  [\n"
-            "  ],\n"
-            "  \"inner\" : {\n"
-            "    \"k\" : \"v\"\n"
-            "  }\n"
-            "}");
-}
-
 TEST(JsonPrintTest, PrintsNumbersShortestFaithfullyWhateverTheLocale) {
   struct Row {
     double value;

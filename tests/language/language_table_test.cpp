@@ -61,12 +61,10 @@ TEST_F(LanguageTableTest, OverlaysTheChosenLanguageOnly) {
 // texts stay.
 TEST_F(LanguageTableTest, AFileThatCannotBeUsedIsSaidAndKeepsBuiltInTexts) {
   const std::pair<const char*, std::wstring> rows[] = {
+      // clang-format off
       {"{ not json", L": kein gültiges JSON ab Byte 2"},
-      {"", L": die Datei ist leer"},
-      {R"({"language": {}})", L""},
-      {R"({"Language": []})", L""},
-      {R"({"Language": {"1": []}})", L""},
-      {R"({"Language": {"Current": 0, "0": []}})", L""},
+      {"", L": die Datei ist leer"}, {R"({"language": {}})", L""}, {R"({"Language": []})", L""},
+      {R"({"Language": {"1": []}})", L""}, {R"({"Language": {"Current": 0, "0": []}})", L""},
       {R"({"Language": {"Current": "1", "1": []}})", L""},
       {R"({"Language": {"Current": 3, "1": []}})", L""},
       {R"({"Language": {"Current": 1, "1": {}}})", L""},
@@ -75,6 +73,7 @@ TEST_F(LanguageTableTest, AFileThatCannotBeUsedIsSaidAndKeepsBuiltInTexts) {
       {R"({"Language": {"Current": 1, "1": [{"": "x"}]}})", L""},
       {R"({"Language": {"Current": 1, "1": [{"k": ""}]}})", L""},
       {R"({"Language": {"Current": 1, "1": [{"k": 5}]}})", L""},
+      // clang-format on
   };
   for (const auto& [content, where] : rows) {
     messages_.clear();

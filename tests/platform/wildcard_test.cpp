@@ -12,25 +12,16 @@ TEST(WildcardTest, MatchesSinglePatterns) {
     std::wstring text, pattern;
     bool matches;
   } rows[] = {
-      {L"a.txt", L"*.txt", true},
-      {L"a.TXT", L"*.txt", true},
-      {L"a.txt.bak", L"*.txt", false},
-      {L"a.txt", L"?.txt", true},
-      {L"ab.txt", L"?.txt", false},
-      {L".txt", L"*.txt", true},
-      {L"README", L"*.*", true},
-      {L"README", L"readme.*", true},
-      {L"a.b", L"*.*", true},
-      {L"", L"*", true},
-      {L"abc", L"a*b*c", true},
-      {L"aXbYc", L"a*b*c", true},
-      {L"acb", L"a*b*c", false},
-      {L"ÄRGER.doc", L"ärger.*", true},
-      {L"x", L"", false},
-      {L"/home/a/tmp/", L"/home/*/tmp/", true},
-      {L"/home/a/tmp2/", L"/home/*/tmp/", false},
+      // clang-format off
+      {L"a.txt", L"*.txt", true}, {L"a.TXT", L"*.txt", true}, {L"a.txt.bak", L"*.txt", false},
+      {L"a.txt", L"?.txt", true}, {L"ab.txt", L"?.txt", false}, {L".txt", L"*.txt", true},
+      {L"README", L"*.*", true}, {L"README", L"readme.*", true}, {L"a.b", L"*.*", true},
+      {L"", L"*", true}, {L"abc", L"a*b*c", true}, {L"aXbYc", L"a*b*c", true},
+      {L"acb", L"a*b*c", false}, {L"ÄRGER.doc", L"ärger.*", true}, {L"x", L"", false},
+      {L"/home/a/tmp/", L"/home/*/tmp/", true}, {L"/home/a/tmp2/", L"/home/*/tmp/", false},
       {L"/home/a/b/tmp/", L"/home/*/tmp/", true},  // "*" crosses separators, as on Windows
       {L"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaab", L"*a*a*a*a*a*a*a*c", false},
+      // clang-format on
   };
   for (const Row& row : rows) {
     EXPECT_EQ(MatchesPattern(row.text, row.pattern), row.matches)

@@ -48,22 +48,17 @@ TEST(RestorePlanTest, RefusesWhatCouldWriteOutsideOrTwice) {
     std::string line;
     bool kept;
   } cases[] = {
-      {Line("ok/file"), true},
-      {Line("../x"), false},
-      {Line("/etc/passwd"), false},
+      // clang-format off
+      {Line("ok/file"), true}, {Line("../x"), false}, {Line("/etc/passwd"), false},
       {Line("a/../../x"), false},
       {Line("a//b"), false},
-      {Line("a/./b"), false},
-      {Line("a/"), false},
+      {Line("a/./b"), false}, {Line("a/"), false},
       {R"({"path64":"YQBi","type":"file","size":1,"archive":"A.zip","archive_id":"i1"})", false},
-      {Line("x", "file", "../A.zip"), false},
-      {Line("y", "file", "A.zip", "other-id"), false},
+      {Line("x", "file", "../A.zip"), false}, {Line("y", "file", "A.zip", "other-id"), false},
       {Line("ok/file"), false},  // twice
-      {Line("link", "link"), true},
-      {Line("link/passwd"), false},
-      {Line("dir", "folder"), true},
-      {Line("dir/inside"), true},
-      {"not json", false},
+      {Line("link", "link"), true}, {Line("link/passwd"), false}, {Line("dir", "folder"), true},
+      {Line("dir/inside"), true}, {"not json", false},
+      // clang-format on
   };
   std::vector<std::string> lines;
   for (const auto& c : cases) lines.push_back(c.line);

@@ -16,16 +16,13 @@ TEST(ScanFilterTest, NormalisesWhiteAndBlackLists) {
   struct Row {
     std::wstring list, spec;
   } rows[] = {
-      {L"*.*", L""},
-      {L"*.*;*.doc", L"*.doc"},
+      // clang-format off
+      {L"*.*", L""}, {L"*.*;*.doc", L"*.doc"},
       {L"*.doc;*.*", L"*.doc"},  // "*.*" sorts first and only clears what precedes it
-      {L"*.txt;*.bak", L"*.bak;*.txt"},
-      {L";;*.txt;;", L"*.txt"},
-      {L" *.txt ; *.txt;\t*.TXT", L"*.TXT;*.txt"},
-      {L"  ; \t ;\r\n", L""},
-      {L"a*;*", L"a*"},
-      {L"b.log;*;a.log", L"a.log;b.log"},
-      {L"", L""},
+      {L"*.txt;*.bak", L"*.bak;*.txt"}, {L";;*.txt;;", L"*.txt"},
+      {L" *.txt ; *.txt;\t*.TXT", L"*.TXT;*.txt"}, {L"  ; \t ;\r\n", L""}, {L"a*;*", L"a*"},
+      {L"b.log;*;a.log", L"a.log;b.log"}, {L"", L""},
+      // clang-format on
   };
   for (const Row& row : rows) {
     std::wstring spec = L"stale";

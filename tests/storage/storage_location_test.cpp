@@ -17,18 +17,12 @@ TEST(StorageLocationTest, OnlyAbsoluteFoldersAndRemoteNamesRcloneAllowsAreLocati
     const wchar_t* where;
     const char* kind;  // "folder", "remote" or "none"
   } cases[] = {
-      {L"/mnt/usb/backups", "folder"},
-      {L"/srv/a:b", "folder"},
-      {L"nas:backups/daily", "remote"},
-      {L"my-box.2@home:", "remote"},
-      {L"s3 eu:bucket/x", "remote"},
-      {L"backups", "none"},
-      {L"./here:x", "none"},
-      {L"--config=/tmp/evil:x", "none"},
-      {L"-v:x", "none"},
-      {L" space:x", "none"},
-      {L":local:/etc", "none"},
-      {L"a;b:x", "none"},
+      // clang-format off
+      {L"/mnt/usb/backups", "folder"}, {L"/srv/a:b", "folder"}, {L"nas:backups/daily", "remote"},
+      {L"my-box.2@home:", "remote"}, {L"s3 eu:bucket/x", "remote"}, {L"backups", "none"},
+      {L"./here:x", "none"}, {L"--config=/tmp/evil:x", "none"}, {L"-v:x", "none"},
+      {L" space:x", "none"}, {L":local:/etc", "none"}, {L"a;b:x", "none"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     const std::unique_ptr<StorageLocation> location = MakeStorageLocation(c.where, nullptr);

@@ -12,12 +12,10 @@ TEST(PathUtilTest, TheFolderOfAPathEndsInTheSeparator) {
   struct Row {
     std::wstring path, folder;
   } rows[] = {
-      {L"/home/ann/a.txt", L"/home/ann/"},
-      {L"/home/ann/", L"/home/ann/"},
-      {L"/a", L"/"},
-      {L"/", L"/"},
-      {L"a.txt", L""},
-      {L"rel/dir/x", L"rel/dir/"},
+      // clang-format off
+      {L"/home/ann/a.txt", L"/home/ann/"}, {L"/home/ann/", L"/home/ann/"}, {L"/a", L"/"},
+      {L"/", L"/"}, {L"a.txt", L""}, {L"rel/dir/x", L"rel/dir/"},
+      // clang-format on
   };
   for (const Row& row : rows) EXPECT_EQ(FolderOf(row.path), row.folder) << row.path;
 }
