@@ -76,25 +76,21 @@ TEST(BackupJobTest, ReadsAFullJobAndWritesItBackIdentically) {
   // Every member is printed: what prints the same reads the same.
   EXPECT_EQ(Printed(read), first);
   EXPECT_EQ(read.ArchivePassword, job.ArchivePassword);
-  EXPECT_EQ(read.WhiteList, L"*.doc\r\n*.txt");  // sorted on saving
+  EXPECT_EQ(read.WhiteList, L"*.doc\r\n*.txt");        // sorted on saving
   EXPECT_EQ(read.IncludeFolders, job.IncludeFolders);  // order, duplicates and empties kept
   EXPECT_EQ(read.ExcludeFolders, L"/home/*/cache\r\n/home/a/tmp");
 }
 
-TEST(BackupJobTest, MissingMembersReadAsZeroEmptyOrFalse) {
+// Missing members read as the original read them: 0, empty or false, the
+// level 9; members of the wrong kind likewise.
+TEST(BackupJobTest, MissingScalarsAndScalarsOfTheWrongKindReadAsZeroOrFalse) {
   bool ok = false;
-  const BackupJob job = Read(kOnlyLists, &ok);
+  const BackupJob bare = Read(kOnlyLists, &ok);
   ASSERT_TRUE(ok);
-  EXPECT_EQ(job.Type, 0u);
-  EXPECT_EQ(job.ArchiveCompLevel, 9u);
-  EXPECT_FALSE(job.LogErrors || job.LogRemoveLog || job.SkipFilesWithoutExtension ||
-               job.ArchiveBitSet || job.AddDate);
-  EXPECT_EQ(job.ArchiveFolder, L"");
-  EXPECT_EQ(job.WhiteList, L"");
-  EXPECT_EQ(job.BlackList, L"");
-}
-
-TEST(BackupJobTest, ScalarsOfTheWrongKindReadAsZeroOrFalse) {
+  EXPECT_EQ(bare.Type, 0u);
+  EXPECT_FALSE(bare.LogErrors || bare.LogRemoveLog || bare.SkipFilesWithoutExtension ||
+               bare.ArchiveBitSet || bare.AddDate);
+  EXPECT_EQ(bare.ArchiveFolder + bare.WhiteList + bare.BlackList, L"");
   const std::string lists =
       R"("WhiteList": [], "BlackList": [], "IncludeFolders": [], "ExcludeFolders": [])";
   struct Row {
@@ -102,6 +98,7 @@ TEST(BackupJobTest, ScalarsOfTheWrongKindReadAsZeroOrFalse) {
     uint32_t level;
     bool addDate;
   } rows[] = {
+      {R"("Overwrite": false)", 9, false},
       {R"("ArchiveCompLevel": 0)", 9, false},
       {R"("ArchiveCompLevel": "5")", 9, false},
       {R"("ArchiveCompLevel": 4, "AddDate": 1)", 4, false},

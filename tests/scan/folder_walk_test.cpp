@@ -226,21 +226,6 @@ TEST_F(FolderWalkTest, NamesThatAreNotUtf8AreFoundAndOpenTheSameFile) {
   EXPECT_TRUE(Logged("(01) File: Add <src>/caf\\xE9.txt."));
 }
 
-TEST_F(FolderWalkTest, UnreadableFoldersAreLoggedAndCounted) {
-  File("ok/a.txt");
-  File("locked/b.txt");
-  test::FaultyFileSystem fs;
-  fs.failReadDirectory = [](const std::wstring& path) {
-    return path.ends_with(L"/locked/") ? EACCES : 0;
-  };
-  Scan({"", "missing"});
-  EXPECT_EQ(SortedFiles(), std::vector<std::string>{"/ok/|a.txt"});
-  EXPECT_EQ(scan_.unreadableEntries.load(), 2u);
-  EXPECT_TRUE(Logged("(01) Folder: Cannot read <src>/locked/. Code: 13, Permission denied."));
-  EXPECT_TRUE(
-      Logged("(01) Folder: Cannot read <src>/missing/. Code: 2, No such file or directory."));
-}
-
 TEST_F(FolderWalkTest, WaitingScanKeepsPumping) {
   File("a.txt");
   test::FakeClock clock;
@@ -310,19 +295,26 @@ TEST_F(FolderWalkTest, ExcludingAFolderKeepsOneWhosePathHashCollides) {
   EXPECT_EQ(SortedFiles(), std::vector<std::string>{"/" + second + "/|b.txt"});
 }
 
-// Given one entry whose status cannot be read (another user's FUSE mount, an
-// I/O error), only that entry is lost, and it is logged and counted.
-TEST_F(FolderWalkTest, AnEntryThatCannotBeReadIsLoggedAndTheRestIsWalked) {
-  File("a.txt");
+// Given a folder that cannot be listed, a missing include folder and one
+// entry whose status cannot be read (another user's FUSE mount, an I/O
+// error), only those are lost, and each is logged and counted.
+TEST_F(FolderWalkTest, WhatCannotBeReadIsLoggedAndCountedAndTheRestIsWalked) {
+  File("ok/a.txt");
+  File("locked/b.txt");
   File("fuse.txt");
-  File("sub/b.txt");
   test::FaultyFileSystem fs;
+  fs.failReadDirectory = [](const std::wstring& path) {
+    return path.ends_with(L"/locked/") ? EACCES : 0;
+  };
   fs.failEntry = [](const std::wstring& path) { return path.ends_with(L"/fuse.txt") ? EACCES : 0; };
-  Scan({""});
-  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/sub/|b.txt", "/|a.txt"}));
-  EXPECT_EQ(scan_.unreadableEntries.load(), 1u);
-  EXPECT_EQ(log_, std::vector<std::string>{
-                      "(01) Cannot read <src>/fuse.txt. Code: 13, Permission denied."});
+  Scan({"", "missing"});
+  EXPECT_EQ(SortedFiles(), std::vector<std::string>{"/ok/|a.txt"});
+  EXPECT_EQ(scan_.unreadableEntries.load(), 3u);
+  EXPECT_TRUE(Logged("(01) Folder: Cannot read <src>/locked/. Code: 13, Permission denied."));
+  EXPECT_TRUE(
+      Logged("(01) Folder: Cannot read <src>/missing/. Code: 2, No such file or directory."));
+  EXPECT_TRUE(Logged("(01) Cannot read <src>/fuse.txt. Code: 13, Permission denied."));
+  EXPECT_EQ(log_.size(), 3u);
 }
 
 // Given a subfolder that is swapped, after its parent was listed, for a link to
