@@ -106,7 +106,7 @@ TEST(BackupJobTest, MissingScalarsAndScalarsOfTheWrongKindReadAsZeroOrFalse) {
       {R"("AddDate": true)", 9, true},
   };
   for (const Row& row : rows) {
-    bool ok = false;
+    ok = false;
     const BackupJob job = Read("{\"Backup\": {" + row.members + ", " + lists + "}}", &ok);
     ASSERT_TRUE(ok) << row.members;
     EXPECT_EQ(job.ArchiveCompLevel, row.level) << row.members;
