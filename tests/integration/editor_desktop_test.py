@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""editor_desktop_test.py KELVANE SCREENSHOT_TOOL: the job editor as its users
-meet it, through the real program on a desktop: a screen reader through the
+"""editor_desktop_test.py KELVANE SCREENSHOT_TOOL: the program as a desktop
+starts it (a launcher, a scheduler) and the job editor as its users meet it,
+through the real program on a desktop: a screen reader through the
 accessibility bus (AT-SPI), a keyboard user through keys sent from outside.
 
 Runs under tests/support/desktop_session.sh inside dbus-run-session, with the
@@ -77,9 +78,10 @@ def labelled_by(node):
 class Program:
     """The program started with `args`, its windows seen through AT-SPI."""
 
-    def __init__(self, args, work, executable=KELVANE, env=None):
+    def __init__(self, args, work, executable=KELVANE, env=None, stderr=None):
         env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "profile"), **(env or {}))
-        self.process = subprocess.Popen([executable] + args, env=env, cwd=work)
+        self.process = subprocess.Popen([executable] + args, env=env, cwd=work,
+                                        stderr=stderr and open(stderr, "w"))
         self.app = wait(lambda: next(a for a in pyatspi.Registry.getDesktop(0)
                                      if a is not None and a.get_process_id() == self.process.pid))
         check(self.app is not None, f"{args}: the program never reached the accessibility bus")
@@ -98,6 +100,19 @@ class Program:
         except subprocess.TimeoutExpired:
             self.process.kill()
             return "still running"
+
+
+def x_properties(title):
+    """WM_CLASS and WM_STATE of the window of that title the window manager
+    manages (GTK's hidden leader window has no WM_STATE), shown or iconic."""
+    ids = subprocess.run(["xdotool", "search", "--name", f"^{title}$"],
+                         capture_output=True, text=True).stdout.split()
+    for window in ids:
+        said = subprocess.run(["xprop", "-id", window, "WM_CLASS", "WM_STATE"],
+                              capture_output=True, text=True).stdout
+        if "window state" in said:
+            return said
+    return ""
 
 
 def x_window(title):
@@ -505,9 +520,130 @@ def test_the_storage_locations():
     shutil.rmtree(work)
 
 
+def zip_job(work, name, files, kb=20):
+    """A ZIP job over `files` files of `kb` kB, level 9. The files are random
+    letters of a four-letter alphabet: deflate cannot skip them as it skips
+    noise, and at level 9 they cost it about 0.6 s a megabyte, so a run lasts
+    long enough to be cancelled."""
+    source = os.path.join(work, "src-" + name)
+    os.makedirs(source)
+    os.makedirs(os.path.join(work, "out"), exist_ok=True)
+    letters = bytes(b"abcd"[i & 3] for i in range(256))
+    for i in range(files):
+        with open(os.path.join(source, f"file{i}.bin"), "wb") as f:
+            f.write(os.urandom(kb * 1000).translate(letters))
+    path = os.path.join(work, name + ".kvnjob")
+    with open(path, "w") as f:
+        json.dump({"Backup": {"Type": 1, "ArchiveFolder": os.path.join(work, "out"), "ArchiveName": name,
+                              "ArchiveCompLevel": 9, "LogErrors": True, "LogRemoveLog": True,
+                              "WhiteList": ["*.*"], "BlackList": [], "IncludeFolders": [source],
+                              "ExcludeFolders": []}}, f)
+    return path
+
+
+def test_a_run_from_a_launcher():
+    """-start runs in a window named after the job that closes by itself
+    (nobody may be watching) and says nothing in the terminal; -minimize runs
+    it iconic; -console, and a display that cannot be opened, keep the run in
+    the terminal."""
+    work = tempfile.mkdtemp()
+    for name, args in (("Plain", ["-start"]), ("Small", ["-start", "-minimize"])):
+        title = "Kelvane - " + name
+        program = Program([zip_job(work, name, 40), *args], work, stderr=os.path.join(work, "err"))
+        window = program.window(title) if name == "Plain" else None
+        said = wait(lambda: (x_properties(title) if "-minimize" not in args
+                             or "Iconic" in x_properties(title) else None), 10) or ""
+        check('"kelvane"' in said, f"{args}: no window of class kelvane titled \"{title}\" ({said})")
+        if window is not None:
+            shoot(title, "run-window-started")
+        check(program.exit_status(60) == 0, f"{args}: the run did not end with 0")
+        archive = os.path.join(work, "out", name + ".zip")
+        check(subprocess.run(["unzip", "-tq", archive], capture_output=True).returncode == 0,
+              f"{args}: the window's archive fails unzip -t")
+        check("Done:" not in open(os.path.join(work, "err")).read(),
+              f"{args}: the window run wrote the console's end line")
+    for args, env, line in ((["-console"], {}, "Done:"),
+                            ([], {"DISPLAY": ":9999", "WAYLAND_DISPLAY": ""},
+                             "The display :9999 cannot be opened; the run goes on in the terminal.")):
+        ran = subprocess.run([KELVANE, os.path.join(work, "Small.kvnjob"), "-start", *args],
+                             capture_output=True, text=True, timeout=60, env=dict(os.environ, **env))
+        check(ran.returncode == 0 and line in ran.stderr and "Done:" in ran.stderr,
+              f"{args or env}: the run did not go on in the terminal: {ran.returncode} {ran.stderr}")
+    shutil.rmtree(work)
+
+
+def test_cancelling_a_window_run():
+    """Escape during a run asks, and Enter answers Yes (the default button);
+    SIGTERM (a shutdown, a scheduler's time limit) ends it as cleanly: status
+    2, the older archive as it was, nothing else of the job left."""
+    work = tempfile.mkdtemp()
+    out = os.path.join(work, "out")
+    for name in ("Cancel", "Term"):
+        title = "Kelvane - " + name
+        job = zip_job(work, name, 400, 40)
+        archive = os.path.join(out, name + ".zip")
+        with open(archive, "w") as f:
+            f.write("an older archive")
+        program = Program([job, "-start"], work)
+        check(program.window(title) is not None, f"{name}: no run window")
+        wait(lambda: any(n.startswith(f".{name}.zip.kvn-") for n in os.listdir(out)), 10)
+        if name == "Term":
+            program.process.terminate()
+        else:
+            press(title, "Escape")
+            question = shown_dialog(program, ("alert", "dialog"))
+            # The question's title is the program's name.
+            if check(question is not None and wait(lambda: x_window("Kelvane"), 5),
+                     "Escape asked no question"):
+                shoot("Kelvane", "run-window-cancel-question")
+                press("Kelvane", "Return")
+        check(program.exit_status(60) == 2, f"{name}: the run did not end with 2")
+        check(open(archive).read() == "an older archive", f"{name}: the older archive changed")
+        left = [n for n in os.listdir(out) if name in n and n != name + ".zip"]
+        check(not left, f"{name} left {left}")
+    shutil.rmtree(work)
+
+
+def test_a_start_without_a_usable_job():
+    """From a launcher there is no terminal: a job that cannot be loaded is
+    said in a message box as well (and named on stderr), then the editor
+    comes up on a new job and the file stays as it was; with -start the
+    status says the job did not run. With "load the last job" on, the last
+    job comes up without a file named; one deleted since gives a new job and
+    is not forgotten."""
+    work = tempfile.mkdtemp()
+    broken = os.path.join(work, "broken.kvnjob")
+    with open(broken, "w") as f:
+        f.write('{"Backup": [1, 2')
+    for args, status in ((["missing.kvnjob", "-start"], 3), (["broken.kvnjob"], 0)):
+        program = Program(args, work, stderr=os.path.join(work, "err"))
+        box = shown_dialog(program, ("alert",))
+        if check(box is not None, f"{args}: no message box"):
+            click(find(box, "push button", "OK"))
+            wait(lambda: not showing(box), 5)
+        if check(program.window("Kelvane") is not None, f"{args}: no editor after the message"):
+            press("Kelvane", "ctrl+w")
+        check(program.exit_status() == status, f"{args}: the exit status is not {status}")
+        check(args[0] in open(os.path.join(work, "err")).read(), f"{args}: not named on stderr")
+    check(open(broken).read() == '{"Backup": [1, 2', "the broken job file changed")
+    profile = os.path.join(work, "profile", "Dravolo", "Kelvane", "profile.json")
+    os.makedirs(os.path.dirname(profile), exist_ok=True)
+    for recent, title in ((make_job(work), "Kelvane - " + os.path.join(work, "Daily.kvnjob")),
+                          (os.path.join(work, "gone.kvnjob"), "Kelvane")):
+        with open(profile, "w") as f:
+            json.dump({"Main": {"LoadRecentFile": 1, "RecentFile": recent}}, f)
+        program = Program([], work)
+        if check(program.window(title) is not None, f"recent job {recent}: no editor \"{title}\""):
+            press(title, "ctrl+w")
+        check(program.exit_status() == 0, f"recent job {recent}: closing did not end with 0")
+    check("gone.kvnjob" in open(profile).read(), "a vanished recent job was forgotten at start")
+    shutil.rmtree(work)
+
+
 for test in (test_start_keeps_the_editor_and_its_place, test_every_field_is_named_by_its_own_label,
              test_a_new_job_takes_every_file, test_the_desktops_keys, test_the_restore_window,
-             test_the_keep_policy, test_the_storage_locations):
+             test_the_keep_policy, test_the_storage_locations, test_a_run_from_a_launcher,
+             test_cancelling_a_window_run, test_a_start_without_a_usable_job):
     print("--", test.__name__, flush=True)
     test()
 if failures:
