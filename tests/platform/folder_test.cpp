@@ -278,27 +278,5 @@ TEST_F(FolderTest, ALockIsHeldByOneAtATimeAndGoesWithItsHolder) {
   EXPECT_EQ(ReadBytes(Path("victim")), "precious");
 }
 
-TEST(TemporaryNameTest, OneSchemeForEveryTemporaryFile) {
-  EXPECT_EQ(TemporaryName(L".Daily.zip", 123, 4), L".Daily.zip.kvn-123-4.tmp");
-  EXPECT_EQ(TemporaryName(L"", 9, 0), L".kvn-9-0.tmp");
-  struct {
-    const wchar_t* name;
-    const wchar_t* stem;
-    bool matches;
-  } rows[] = {
-      {L".Daily.zip.kvn-123-4.tmp", L".Daily.zip", true},
-      {L".kvn-1-2.tmp", L"", true},
-      {L".Daily.zip.kvn-123-4.tmp", L".Daily", false},
-      {L".Daily.zip.kvn--4.tmp", L".Daily.zip", false},
-      {L".Daily.zip.kvn-12a-4.tmp", L".Daily.zip", false},
-      {L".Daily.zip.kvn-1-4.tmp.x", L".Daily.zip", false},
-      {L".Daily.zip.kvn-tmp", L".Daily.zip", false},
-      {L"notes.tmp", L"", false},
-  };
-  for (const auto& row : rows) {
-    EXPECT_EQ(IsTemporaryName(row.name, row.stem), row.matches) << ToNative(row.name);
-  }
-}
-
 }  // namespace
 }  // namespace kelvane::platform

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/file_system.h"
 #include "platform/text_codec.h"
 
 namespace kelvane {
@@ -15,6 +16,7 @@ TEST(OutputNamesTest, RecognisesExactlyTheJobsOwnNames) {
   const OutputNames folder(L"Daily", L"");
   EXPECT_EQ(zip.LogName(), L"Daily.log");
   EXPECT_EQ(zip.LockName(), L".Daily.kvn-lock");
+  EXPECT_EQ(platform::TemporaryName(L".Daily.zip", 123, 4), L".Daily.zip.kvn-123-4.tmp");
   EXPECT_EQ(OutputNames::WorkStem(L"Daily_2026-12-05_09-07.zip"), L".Daily_2026-12-05_09-07.zip");
   struct Row {
     const wchar_t* name;
@@ -41,6 +43,9 @@ TEST(OutputNamesTest, RecognisesExactlyTheJobsOwnNames) {
       {L"Daily_2026-12-05.zip", false, false, false, false, false},
       {L"Daily.zip.kvn-1-2.tmp", false, false, false, false, false},
       {L".Daily.zip.kvn-x-2.tmp", false, false, false, false, false},
+      {L".Daily.zip.kvn--4.tmp", false, false, false, false, false},
+      {L".Daily.zip.kvn-1-4.tmp.x", false, false, false, false, false},
+      {L".Daily.zip.kvn-tmp", false, false, false, false, false},
       {L"Daily.7z", false, false, false, false, false},
   };
   for (const Row& row : rows) {
