@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/text_codec.h"
+
+#include "platform/text_codec.h"
+
 namespace kelvane::ui {
 namespace {
 
@@ -111,28 +115,45 @@ TEST_F(MarkupTextTest, AnUnknownOrUnclosedTagIsText) {
   EXPECT_EQ(canvas_.Find(L"a")->font, FontDescription{});
 }
 
-TEST_F(MarkupTextTest, BigTextInsideBoldIsNotBold) {
-  Render(L"<b>bold<big>big</big>again</b>plain");
-  EXPECT_EQ(canvas_.Find(L"bold")->font.weight, 700);
-  EXPECT_EQ(canvas_.Find(L"big")->font.weight, 400);
-  EXPECT_EQ(canvas_.Find(L"big")->font.height, -15);  // 11 × 96 / 72, rounded
-  EXPECT_EQ(canvas_.Find(L"again")->font.weight, 700);
-  EXPECT_EQ(canvas_.Find(L"plain")->font.weight, 400);
+// Tags and attributes set the font and colour of their text, nest and pop:
+// <big> inside bold is not bold (11 pt x 96 / 72, rounded); "red" is no
+// colour name, its letters are read as hexadecimal digits.
+TEST_F(MarkupTextTest, TagsSetFontAndColourAndPop) {
+  constexpr Color kBlack = Rgb(0, 0, 0), kRed = Rgb(158, 24, 1);
+  struct Row {
+    const wchar_t* piece;
+    int height, weight;
+    Color color;
+    const wchar_t* face = L"";
+  } rows[] = {
+      // clang-format off
+      {L"bold", -11, 700, kBlack}, {L"big", -15, 400, kBlack}, {L"again", -11, 700, kBlack},
+      {L"plain", -11, 400, kBlack}, {L"x", -11, 400, Rgb(0x0E, 0xD0, 0x00)}, {L"y", -20, 400, kBlack},
+      {L"z", -9, 400, kBlack}, {L"w", -13, 400, kBlack, L"Serif"}, {L"v", -11, 400, kBlack},
+      {L"r", -11, 400, kRed}, {L"b", -11, 400, Rgb(0, 66, 147)}, {L"r2", -11, 400, kRed},
+      {L"h", -11, 700, Rgb(102, 102, 102)}, {L"n", -11, 400, kBlack},
+      // clang-format on
+  };
+  Render(
+      L"<b>bold<big>big</big>again</b>plain<font color=red>x</font><font size=3>y</font>"
+      L"<font size=-2>z</font><font size=+2 face='Serif'>w</font>v"
+      L"<col_red>r<col_dblue>b</col_dblue>r2</col_red><hf>h</hf>n");
+  for (const Row& row : rows) {
+    const FixedCanvas::Drawn* drawn = canvas_.Find(row.piece);
+    ASSERT_NE(drawn, nullptr) << platform::ToUtf8(row.piece);
+    EXPECT_EQ(drawn->font, (FontDescription{row.face, row.height, row.weight}))
+        << platform::ToUtf8(row.piece);
+    EXPECT_EQ(drawn->color, row.color) << platform::ToUtf8(row.piece);
+  }
 }
 
-TEST_F(MarkupTextTest, FontTagAttributes) {
-  // "red" is not a colour name: its letters are read as hexadecimal digits.
-  Render(
-      L"<font color=red>x</font><font size=3>y</font><font size=-2>z</font>"
-      L"<font size=+2 face='Serif'>w</font>v");
-  EXPECT_EQ(canvas_.Find(L"x")->color, Rgb(0x0E, 0xD0, 0x00));
-  EXPECT_EQ(canvas_.Find(L"x")->font.height, -11);
-  EXPECT_EQ(canvas_.Find(L"y")->font.height, -20);
-  EXPECT_EQ(canvas_.Find(L"z")->font.height, -9);
-  EXPECT_EQ(canvas_.Find(L"w")->font.height, -13);
-  EXPECT_EQ(canvas_.Find(L"w")->font.face, L"Serif");
-  EXPECT_EQ(canvas_.Find(L"v")->font, FontDescription{});
-  EXPECT_EQ(canvas_.Find(L"v")->color, Rgb(0, 0, 0));
+TEST_F(MarkupTextTest, ColourValuesParseAndShade) {
+  EXPECT_EQ(ParseColor(L"DRed"), Rgb(158, 24, 1));
+  EXPECT_EQ(ParseColor(L"'#1a2B3c"), Rgb(0x1A, 0x2B, 0x3C));
+  EXPECT_EQ(ParseColor(L"#12"), Rgb(0x12, 0, 0));
+  EXPECT_EQ(LightenColor(Rgb(100, 0, 255), 0.4), Rgb(162, 102, 255));
+  EXPECT_EQ(DarkenColor(Rgb(100, 0, 255), 0.5), Rgb(50, 0, 127));
+  EXPECT_EQ(LightenColor(Rgb(100, 0, 255), 1.5), Rgb(100, 0, 255));
 }
 
 // Found by fuzzing: a huge size overflowed the font height.
@@ -145,22 +166,6 @@ TEST_F(MarkupTextTest, HugeSizesAndMarginsAreKeptToAScreensWorth) {
   EXPECT_GE(canvas_.Find(L"b")->font.height, -1000);
   EXPECT_EQ(canvas_.Find(L"c")->font.height, -1000);
   EXPECT_EQ(canvas_.Find(L"d")->y - canvas_.Find(L"c")->y, 1000 + 1003);
-}
-
-TEST_F(MarkupTextTest, ColourValuesAndTagsNestAndPop) {
-  EXPECT_EQ(ParseColor(L"DRed"), Rgb(158, 24, 1));
-  EXPECT_EQ(ParseColor(L"'#1a2B3c"), Rgb(0x1A, 0x2B, 0x3C));
-  EXPECT_EQ(ParseColor(L"#12"), Rgb(0x12, 0, 0));
-  EXPECT_EQ(LightenColor(Rgb(100, 0, 255), 0.4), Rgb(162, 102, 255));
-  EXPECT_EQ(DarkenColor(Rgb(100, 0, 255), 0.5), Rgb(50, 0, 127));
-  EXPECT_EQ(LightenColor(Rgb(100, 0, 255), 1.5), Rgb(100, 0, 255));
-  Render(L"<col_red>r<col_dblue>b</col_dblue>r2</col_red><hf>h</hf>n");
-  EXPECT_EQ(canvas_.Find(L"r")->color, Rgb(158, 24, 1));
-  EXPECT_EQ(canvas_.Find(L"b")->color, Rgb(0, 66, 147));
-  EXPECT_EQ(canvas_.Find(L"r2")->color, Rgb(158, 24, 1));
-  EXPECT_EQ(canvas_.Find(L"h")->color, Rgb(102, 102, 102));
-  EXPECT_EQ(canvas_.Find(L"h")->font.weight, 700);
-  EXPECT_EQ(canvas_.Find(L"n")->color, Rgb(0, 0, 0));
 }
 
 TEST_F(MarkupTextTest, ParagraphMarginAddsToItsLine) {
