@@ -11,8 +11,6 @@
 
 #include "platform/text_codec.h"
 
-#include "platform/text_codec.h"
-
 namespace kelvane::ui {
 namespace {
 
