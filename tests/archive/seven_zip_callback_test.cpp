@@ -16,12 +16,6 @@ namespace {
 using intl::ArchiveUpdateCallbackEx;
 using intl::FilePathInfoEx;
 
-std::wstring BstrText(BSTR text) {
-  uint32_t bytes;
-  std::memcpy(&bytes, reinterpret_cast<char*>(text) - 4, 4);
-  return std::wstring(text, bytes / sizeof(wchar_t));
-}
-
 class CallbackTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -68,17 +62,6 @@ TEST_F(CallbackTest, AnIndexPastTheEndIsOnlyAskedWhetherItIsAnAntiItem) {
   callback->Release();
 }
 
-TEST_F(CallbackTest, NamesGoAsUtf16UnitsAndForeignBytesAsTheToolWritesThem) {
-  files_[0].fullPath = L"/x/\U0001F600" + platform::FromNative("\xE9") + L"ä";
-  ArchiveUpdateCallbackEx* callback = Make(nullptr);
-  PROPVARIANT value{};
-  ASSERT_EQ(callback->GetProperty(0, kpidPath, &value), S_OK);
-  EXPECT_EQ(BstrText(value.bstrVal),
-            (std::wstring{L'x', L'/', wchar_t(0xD83D), wchar_t(0xDE00), wchar_t(0xEFE9), L'ä'}));
-  module_.ClearVariant(&value);
-  callback->Release();
-}
-
 TEST_F(CallbackTest, CountsProgressWhenStreamsAreHandedOut) {
   SevenZipUIUpdate record;
   ArchiveUpdateCallbackEx* callback = Make(&record);
@@ -94,17 +77,6 @@ TEST_F(CallbackTest, CountsProgressWhenStreamsAreHandedOut) {
   }
   EXPECT_EQ(record.processedFiles, 3u);
   EXPECT_EQ(record.processedBytes, 10u + 20u);  // the last file's size is not added
-  callback->Release();
-}
-
-TEST_F(CallbackTest, FoldersGetNoStreamAndCountNothing) {
-  files_[0].isDirectory = true;
-  SevenZipUIUpdate record;
-  ArchiveUpdateCallbackEx* callback = Make(&record);
-  ISequentialInStream* stream = nullptr;
-  EXPECT_EQ(callback->GetStream(0, &stream), S_OK);
-  EXPECT_EQ(stream, nullptr);
-  EXPECT_EQ(record.processedFiles, 0u);
   callback->Release();
 }
 

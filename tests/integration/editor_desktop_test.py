@@ -293,37 +293,6 @@ def test_every_field_is_named_by_its_own_label():
     shutil.rmtree(work)
 
 
-def test_a_new_job_takes_every_file():
-    """Ctrl+S in a fresh editor saves a job that leaves no file out for its
-    name: files without an extension and hidden files taken, no black list."""
-    work = tempfile.mkdtemp()
-    program = Program([], work)
-    check(program.window("Kelvane") is not None, "no editor on a new job")
-    press("Kelvane", "ctrl+s")
-    dialog = program.window("Save the job as")
-    if check(dialog is not None, "Ctrl+S opened no dialog titled \"Save the job as\""):
-        # It opens in the current folder; the user types a name.
-        path = os.path.join(work, "New.kvnjob")
-        press("Save the job as", "New.kvnjob", verb="type")
-        name = wait(lambda: next(n for n in walk(dialog) if n.getRoleName() == "text"
-                                 and n.queryText().getText(0, -1) == "New.kvnjob"), 5)
-        check(name is not None, "the typed name did not reach the dialog")
-        save = wait(lambda: next(n for n in walk(dialog) if n.getRoleName() == "push button"
-                                 and n.name == "Save" and showing(n)
-                                 and n.getState().contains(pyatspi.STATE_SENSITIVE)), 5)
-        click(save)
-        wait(lambda: os.path.exists(path), 10)
-        if check(os.path.exists(path), "the new job was not saved"):
-            with open(path) as f:
-                backup = json.load(f)["Backup"]
-            check(backup["SkipFilesWithoutExtension"] is False and backup["IncludeHiddenFiles"] is True
-                  and backup["BlackList"] == [], f"a new job leaves files out: {backup}")
-        check(program.window("Kelvane - " + path) is not None, "the editor is not named after the saved job")
-        press("Kelvane - " + path, "ctrl+w")
-    check(program.exit_status() == 0, "closing the saved new job did not end with 0")
-    shutil.rmtree(work)
-
-
 def shown_dialog(program, roles=("alert", "dialog", "file chooser")):
     return wait(lambda: next(f for f in program.app
                              if f is not None and f.getRoleName() in roles and showing(f)), 10)
@@ -641,7 +610,7 @@ def test_a_start_without_a_usable_job():
 
 
 for test in (test_start_keeps_the_editor_and_its_place, test_every_field_is_named_by_its_own_label,
-             test_a_new_job_takes_every_file, test_the_desktops_keys, test_the_restore_window,
+             test_the_desktops_keys, test_the_restore_window,
              test_the_keep_policy, test_the_storage_locations, test_a_run_from_a_launcher,
              test_cancelling_a_window_run, test_a_start_without_a_usable_job):
     print("--", test.__name__, flush=True)

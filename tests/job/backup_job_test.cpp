@@ -144,15 +144,6 @@ TEST(BackupJobTest, FailedReadLeavesEarlierFieldsInPlace) {
   EXPECT_EQ(job.WhiteList, L"*.a");
 }
 
-TEST(BackupJobTest, OptionsWordHasABitForEverySettingTheScanActsOn) {
-  BackupJob job;
-  EXPECT_EQ(job.OptionsWord(), 0x003u);
-  job.SkipFilesWithoutExtension = job.LogErrors = job.LogRemoveLog = job.ArchiveBitSet = false;
-  job.LogFolder = job.LogFiles = job.LogBlackList = true;
-  job.ArchiveBitGet = job.IncludeSystemFiles = job.IncludeHiddenFiles = true;
-  EXPECT_EQ(job.OptionsWord(), 0xE3Au);
-}
-
 TEST(BackupJobTest, SavedListsAreSplitTrimmedSortedAndUnique) {
   BackupJob job;
   job.WhiteList = L"*.txt|*.doc\r\n*.txt\r\n\r\n *.bak ";

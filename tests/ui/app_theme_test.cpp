@@ -1,37 +1,12 @@
-// The colour and font tables, with the desktop's answers made up.
+// The font table, with the desktop's answers made up.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "ui/toolkit/app_colors.h"
 #include "ui/toolkit/app_fonts.h"
 
 namespace kelvane::ui {
 namespace {
-
-Color FakeSystem(SystemColor which) {
-  switch (which) {
-    case SystemColor::kGrayText: return Rgb(1, 2, 3);
-    case SystemColor::kButtonFace: return Rgb(200, 100, 0);
-    case SystemColor::kDarkShadow: return Rgb(7, 8, 9);
-  }
-  return 0;
-}
-
-TEST(AppColorTableTest, DerivedAndSystemEntries) {
-  const auto table = BuildAppColorTable(FakeSystem);
-  EXPECT_EQ(std::wstring(table[kListHeaderText].key), L"ApplicationListCtrlHeaderTextColor");
-  EXPECT_EQ(table[kListHeaderText].color, Rgb(41, 69, 103));
-  EXPECT_EQ(table[kListBackgroundStripe].color, Rgb(127, 127, 127));
-  EXPECT_EQ(table[kListGrayText].color, Rgb(1, 2, 3));
-  EXPECT_EQ(table[kDialogBackground].color, Rgb(200, 100, 0));
-  // The page is the dialog face lightened by a tenth: c + (255 - c) × 0.1.
-  EXPECT_EQ(table[kPageBackground].color, Rgb(205, 115, 25));
-  EXPECT_EQ(table[kLine].color, Rgb(7, 8, 9));
-  EXPECT_EQ(table[kDarkMode].color, 0u);
-  EXPECT_EQ(table[kGrayMode].color, 0u);
-  EXPECT_EQ(table[kTabCtrl].color, Rgb(255, 173, 91));
-}
 
 TEST(AppFontTableTest, HeightsScaleAbove96Dpi) {
   auto all = [](std::wstring_view) { return true; };
