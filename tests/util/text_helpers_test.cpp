@@ -1,13 +1,10 @@
-// Formatting, trimming, case and error texts: the small text helpers.
+// Formatting, trimming and case: the small text helpers.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <clocale>
 #include <string>
 
-#include "platform/system_error.h"
 #include "util/ascii_case.h"
-#include "util/error_text.h"
 #include "util/format_text.h"
 #include "util/trim.h"
 
@@ -55,20 +52,6 @@ TEST(TextUtilTest, TrimsTheSixWhitespaceCharactersAndLowersAsciiOnly) {
   EXPECT_EQ(TrimRight(L""), L"");
   EXPECT_EQ(Trim(L"\u00A0x"), L"\u00A0x");  // not one of the six
   EXPECT_EQ(ToLowerAscii(L"ABC-XYZ ÄSS"), L"abc-xyz Äss");
-}
-
-TEST(ErrorTextTest, DescribesErrnoValuesInOneSentence) {
-  EXPECT_EQ(ErrorText(0), L"");
-  const std::wstring text = ErrorText(ENOENT);
-  EXPECT_EQ(text, L" Code: 2, No such file or directory.");
-  const std::wstring access = ErrorText(EACCES);
-  EXPECT_TRUE(access.starts_with(L" Code: 13, ")) << access;
-  EXPECT_TRUE(access.ends_with(L".")) << access;
-  EXPECT_FALSE(access.ends_with(L"..")) << access;
-  EXPECT_EQ(ErrorText(1627), L"");  // no system message for the program's own numbers
-  // The file system's own failures have no number a user could look up.
-  EXPECT_EQ(ErrorText(platform::kErrorChangedSinceScan), L" Changed since the scan.");
-  EXPECT_EQ(ErrorText(platform::kErrorLinkNotFollowed), L" Symbolic link not followed.");
 }
 
 }  // namespace
