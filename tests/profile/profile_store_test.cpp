@@ -18,22 +18,5 @@ TEST(ProfileStoreTest, MissingProfileReadsAsFallbacks) {
   }
 }
 
-TEST(ProfileStoreTest, WritesCreateTheFolderAndSurviveAReload) {
-  test::TempDir dir;
-  const std::wstring path = dir.Wide("cfg/Dravolo/Kelvane/profile.json");
-  {
-    ProfileStore profile(path);
-    EXPECT_EQ(profile.WriteInt("Main", "LoadRecentFile", 1), 0u);
-    EXPECT_EQ(profile.WriteString("Main", "RecentFile", L"/home/ann/Jobs/täglich.kvnjob"), 0u);
-    EXPECT_EQ(profile.WriteString("Other", "Key", L"v"), 0u);
-  }
-  ProfileStore reloaded(path);
-  EXPECT_EQ(reloaded.GetInt("Main", "LoadRecentFile", 0), 1);
-  EXPECT_EQ(reloaded.GetString("Main", "RecentFile", L""), L"/home/ann/Jobs/täglich.kvnjob");
-  EXPECT_EQ(reloaded.GetString("Other", "Key", L""), L"v");
-  // A value of the other kind reads as the fallback.
-  EXPECT_EQ(reloaded.GetInt("Main", "RecentFile", 7), 7);
-}
-
 }  // namespace
 }  // namespace kelvane
