@@ -4,39 +4,12 @@
 // rest is the text (UTF-8).
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "platform/text_codec.h"
+#include "ui/fixed_canvas.h"
 #include "ui/layout/markup_text.h"
-
-namespace {
-
-using kelvane::ui::Color;
-using kelvane::ui::FontDescription;
-using kelvane::ui::Rect;
-
-// Fixed metrics, as a screen would give them: 6 pixels a character (7 bold).
-class FixedCanvas : public kelvane::ui::MarkupCanvas {
- public:
-  Extent Measure(const FontDescription& font, std::wstring_view text) override {
-    const int lineHeight = std::abs(font.height % 4096) + 3;
-    return Extent{static_cast<int>(text.size()) * (font.weight >= 700 ? 7 : 6), lineHeight,
-                  lineHeight - 3, 2};
-  }
-  void DrawText(const FontDescription&, Color, int, int, std::wstring_view text) override {
-    for (wchar_t c : text) sum_ += static_cast<uint32_t>(c);  // touches every drawn character
-  }
-  void FillRect(const Rect&, Color) override {}
-  void SetClip(const Rect&) override {}
-  void ResetClip() override {}
-
- private:
-  uint32_t sum_ = 0;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
@@ -56,17 +29,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::string_view(reinterpret_cast<const char*>(data + 4), size - 4));
 
   kelvane::ui::CHTMLDrawText markup;
-  FixedCanvas canvas;
+  kelvane::test::FixedCanvas canvas;
   markup.SetDpi(dpi);
   markup.SetText(text);
-  const Rect box{0, 0, width, height};
+  const kelvane::ui::Rect box{0, 0, width, height};
   const kelvane::ui::Size extent = markup.GetExtent(canvas, box, format, true);
   markup.Draw(canvas, &box);
   for (int y = 0; y <= extent.height; y += 7) {
     for (int x = 0; x <= extent.width; x += 13) (void)markup.FindLink(x, y);
   }
   // A second, narrower layout of the same text reuses what the first parsed.
-  const Rect narrow{0, 0, width / 3, height};
+  const kelvane::ui::Rect narrow{0, 0, width / 3, height};
   (void)markup.GetExtent(canvas, narrow, format);
   markup.Draw(canvas, &narrow);
   return 0;

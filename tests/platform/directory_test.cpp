@@ -72,19 +72,6 @@ TEST(DirectoryTest, MapsLinuxFilesOntoAttributes) {
   EXPECT_TRUE(Named(entries, L"pipe")->attributes & kAttributeDevice);
 }
 
-TEST(DirectoryTest, ReportsTimesAsFileTimeTicks) {
-  TempDir dir;
-  WriteBytes(dir.Native("f"), "x");
-  struct timespec times[2] = {{1000000000, 5}, {1600000000, 123456700}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, dir.Native("f").c_str(), times, 0), 0);
-  std::vector<DirectoryEntry> entries;
-  ASSERT_EQ(List(dir.Wide(""), &entries), 0);
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].lastWriteTime, 116444736000000000ull + 16000000001234567ull);
-  EXPECT_EQ(entries[0].lastAccessTime, 116444736000000000ull + 10000000000000000ull);
-  EXPECT_NE(entries[0].creationTime, 0u);
-}
-
 TEST(DirectoryTest, MarksAFolderOnAnotherDeviceAsMountPoint) {
   struct stat root, proc;
   if (::stat("/", &root) != 0 || ::stat("/proc", &proc) != 0 || root.st_dev == proc.st_dev) {

@@ -31,14 +31,6 @@ TEST(ScanFilterTest, NormalisesWhiteAndBlackLists) {
   }
 }
 
-TEST(ScanFilterTest, PathHashIsFnv1aOverUtf16LittleEndian) {
-  // Values computed independently (Python, encode('utf-16-le')).
-  EXPECT_EQ(PathHash(L""), 0x811C9DC5u);
-  EXPECT_EQ(PathHash(L"a"), 0x2B24D044u);
-  EXPECT_EQ(PathHash(L"/home/ann/data/"), 0x7FD220DBu);
-  EXPECT_EQ(PathHash(L"Grüße/\U0001F600/"), 0x7213F069u);
-}
-
 class ExcludeTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(log_.OpenLog(dir_.Wide("run.log")), 0u); }

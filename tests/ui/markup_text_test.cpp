@@ -1,6 +1,4 @@
-// The markup renderer on a canvas with fixed metrics: every character is 6
-// pixels wide (7 in bold), a line is the font's height plus 3 pixels of
-// leading, of which 2 are internal.
+// The markup renderer on a canvas with fixed metrics (ui/fixed_canvas.h).
 #include "ui/layout/markup_text.h"
 
 #include <gtest/gtest.h>
@@ -10,48 +8,12 @@
 #include <vector>
 
 #include "platform/text_codec.h"
+#include "ui/fixed_canvas.h"
 
 namespace kelvane::ui {
 namespace {
 
-class FixedCanvas : public MarkupCanvas {
- public:
-  struct Drawn {
-    std::wstring text;
-    int x, y;
-    FontDescription font;
-    Color color;
-  };
-
-  Extent Measure(const FontDescription& font, std::wstring_view text) override {
-    const int lineHeight = std::abs(font.height) + 3;
-    return Extent{static_cast<int>(text.size()) * (font.weight >= 700 ? 7 : 6), lineHeight,
-                  lineHeight - 3, 2};
-  }
-  void DrawText(const FontDescription& font, Color color, int x, int y,
-                std::wstring_view text) override {
-    drawn.push_back(Drawn{std::wstring(text), x, y, font, color});
-  }
-  void FillRect(const Rect&, Color) override { ++fills; }
-  void SetClip(const Rect& rect) override { clip = rect; }
-  void ResetClip() override { clip.reset(); }
-
-  std::wstring AllText() const {
-    std::wstring all;
-    for (const Drawn& d : drawn) all += d.text;
-    return all;
-  }
-  const Drawn* Find(std::wstring_view text) const {
-    for (const Drawn& d : drawn) {
-      if (d.text == text) return &d;
-    }
-    return nullptr;
-  }
-
-  std::vector<Drawn> drawn;
-  int fills = 0;
-  std::optional<Rect> clip;
-};
+using test::FixedCanvas;
 
 class MarkupTextTest : public ::testing::Test {
  protected:
