@@ -41,12 +41,8 @@ trap 'rm -rf "$prefix" "$work"' EXIT
 mkdir -p "$work/src"
 echo data > "$work/src/a.txt"
 cat > "$work/job.kvnjob" <<JOB
-{"Backup": {"Type": 0, "ArchiveFolder": "$work/out", "ArchiveName": "Copy",
-  "ArchivePassword": "", "ArchiveCompLevel": 5, "AddDate": false, "Overwrite": false,
-  "LogFolder": false, "LogFiles": false, "LogBlackList": false, "LogErrors": true,
-  "LogRemoveLog": true, "SkipFilesWithoutExtension": true, "ArchiveBitGet": false,
-  "ArchiveBitSet": false, "IncludeSystemFiles": false, "IncludeHiddenFiles": false,
-  "WhiteList": ["*.*"], "BlackList": [], "IncludeFolders": ["$work/src"], "ExcludeFolders": []}}
+{"Backup": {"ArchiveFolder": "$work/out", "ArchiveName": "Copy", "WhiteList": ["*.*"],
+  "BlackList": [], "IncludeFolders": ["$work/src"], "ExcludeFolders": []}}
 JOB
 (cd / && env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$work/profile" \
   "$prefix/bin/kelvane" "$work/job.kvnjob" -start 2> "$work/err")

@@ -117,13 +117,19 @@ TEST_F(ArchiveDriverTest, SuccessReplacesTheOlderArchive) {
   EXPECT_FALSE(PathExists(platform::ToNative(seenWorkPath)));
 }
 
-TEST_F(ArchiveDriverTest, FailureKeepsTheOlderArchiveAndRemovesTheTemporaryFile) {
+TEST_F(ArchiveDriverTest, AFailureOrAThrowKeepsTheOlderArchiveAndRemovesTheTemporaryFile) {
   Stand_in([](vxstl::BackupClass&) { return 110u; });
   EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
   EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "older archive");
   EXPECT_FALSE(PathExists(platform::ToNative(seenWorkPath)));
   EXPECT_FALSE(PathExists(dir_.Native("out/Daily.log")));
   EXPECT_TRUE(host_.warnings.empty());
+  // A writer that throws likewise, and what it threw is shown.
+  Stand_in([](vxstl::BackupClass&) -> uint32_t { throw std::runtime_error("writer broke"); });
+  EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
+  EXPECT_EQ(host_.messages.back(), L"Abgefangene Exception: writer broke");
+  EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "older archive");
+  EXPECT_FALSE(PathExists(platform::ToNative(seenWorkPath)));
   // A temporary archive that cannot be removed is said, not kept in silence.
   test::FaultyFileSystem fs;
   fs.failRemove = [](const std::wstring& path) { return path.ends_with(L".tmp") ? EACCES : 0; };
@@ -131,14 +137,6 @@ TEST_F(ArchiveDriverTest, FailureKeepsTheOlderArchiveAndRemovesTheTemporaryFile)
   ASSERT_EQ(host_.warnings.size(), 1u);
   EXPECT_EQ(host_.warnings[0],
             L"Remove " + seenWorkPath + L" failed. Code: 13, Permission denied.");
-}
-
-TEST_F(ArchiveDriverTest, AnExceptionIsShownAndLeavesNoTemporaryFile) {
-  Stand_in([](vxstl::BackupClass&) -> uint32_t { throw std::runtime_error("writer broke"); });
-  EXPECT_EQ(Run().outcome, RunOutcome::kAborted);
-  EXPECT_EQ(host_.messages, std::vector<std::wstring>{L"Abgefangene Exception: writer broke"});
-  EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.zip")), "older archive");
-  EXPECT_FALSE(PathExists(platform::ToNative(seenWorkPath)));
 }
 
 // ZIP runs through the driver with the real ZIP target.
