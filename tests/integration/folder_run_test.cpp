@@ -27,9 +27,11 @@ class FolderRunTest : public test::JobRunTest {
   std::string Target() const { return out_ + "/Daily" + src_; }
 };
 
-// Given a tree with hidden files, a log, a name without extension, umlauts, a
-// name that is not UTF-8, links, an empty folder, another user's file and
-// extended attributes and ACLs, when the default job with links runs and
+// Given a tree with hidden files, a log, a name without extension, umlauts,
+// names of a file and a folder that are not UTF-8, links, an empty folder,
+// another user's file and extended attributes and ACLs (the folders come
+// from the scan each after its subfolders, so each gets its time last),
+// when the default job with links runs and
 // checks its copy, then exactly the other files arrive with their bytes,
 // modes, owners, attributes and modification times, the links as links, and
 // the folders with theirs.
@@ -39,6 +41,7 @@ TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
   File("Grüße/Übersicht.md", "umlauts", 0600);
   File("deep/er/still/deeper/x.bin", std::string(300000, '\x07'), 0755);
   File("caf\xE9.txt", "latin-1 name");
+  File("d\xFCr/inner.txt", "in a folder of a latin-1 name");
   File(".hidden.txt", "hidden");
   File(".config/settings.ini", "hidden folder, visible file");
   File("run.log", "black-listed");
@@ -86,9 +89,9 @@ TEST_F(FolderRunTest, CopiesExactlyTheSelectedFiles) {
     EXPECT_EQ(copied.st_uid, 1234u) << "the owner, as root";
   }
   EXPECT_EQ(test::LogLines(out_ + "/Daily.log"),
-            std::vector<std::string>{"Check of " + out_ + "/Daily/: 9 files read back, 0 failed."})
+            std::vector<std::string>{"Check of " + out_ + "/Daily/: 10 files read back, 0 failed."})
       << "no other line";
-  EXPECT_NE(result.output.find("Done: 9 of 9 files"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("Done: 10 of 10 files"), std::string::npos) << result.output;
   ASSERT_EQ(Shell("stat -c %Y '" + Target() + "/rel.txt'"), 0);
   EXPECT_EQ(output_, "1577923200\n") << "the link's own time";
 }

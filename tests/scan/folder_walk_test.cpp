@@ -140,24 +140,6 @@ TEST_F(FolderWalkTest, AppliesEveryFilterAndLogsEveryDecision) {
                                                       "/onlysub/inner/", "/sub/", "/sub/deep/"}));
 }
 
-TEST_F(FolderWalkTest, ResultsComeInDepthFirstPostOrder) {
-  File("top.txt");
-  File("a/a.txt");
-  File("a/b/b.txt");
-  File("a/b/c/c.txt");
-  File("x/x.txt");
-  Scan({""});
-  const std::vector<std::string> files = Files();
-  auto position = [&](const std::string& entry) {
-    return std::find(files.begin(), files.end(), entry) - files.begin();
-  };
-  ASSERT_EQ(files.size(), 5u);
-  EXPECT_LT(position("/a/b/c/|c.txt"), position("/a/b/|b.txt"));
-  EXPECT_LT(position("/a/b/|b.txt"), position("/a/|a.txt"));
-  EXPECT_EQ(position("/|top.txt"), 4);  // the include folder itself comes last
-  EXPECT_LT(position("/x/|x.txt"), position("/|top.txt"));
-}
-
 // The same include folder twice, and include folders inside others, are
 // walked once.
 TEST_F(FolderWalkTest, NestedIncludeFoldersAreWalkedOnce) {
@@ -205,25 +187,6 @@ TEST_F(FolderWalkTest, AnExcludedOrEmptyIncludeFolderIsNotWalked) {
   Scan({""});
   EXPECT_TRUE(scan_.results.empty());
   EXPECT_EQ(scan_.unreadableEntries.load(), 0u);
-}
-
-TEST_F(FolderWalkTest, NamesThatAreNotUtf8AreFoundAndOpenTheSameFile) {
-  File("caf\xE9.txt", "latin-1 content");
-  File(
-      "d\xFC"
-      "r/inner.txt",
-      "inner content");
-  scan_.options |= kScanLogFiles;
-  Scan({""});
-  ASSERT_EQ(scan_.CountFiles(), 2u);
-  for (const ScannedFolder& folder : scan_.results) {
-    for (const ScannedFile& file : folder.files) {
-      const std::string content =
-          test::ReadBytes(ToNative(folder.path) + std::string(folder.NativeName(file)));
-      EXPECT_TRUE(content == "latin-1 content" || content == "inner content");
-    }
-  }
-  EXPECT_TRUE(Logged("(01) File: Add <src>/caf\\xE9.txt."));
 }
 
 TEST_F(FolderWalkTest, WaitingScanKeepsPumping) {
