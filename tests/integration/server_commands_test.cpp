@@ -187,10 +187,11 @@ TEST_F(ServerCommandsTest, TheSummarySaysHowTheRunEnded) {
 }
 
 // The password arrives on standard input, never in the arguments; the job
-// keeps its mode, and both archive kinds open with it.
+// keeps its mode, and the archives open with it (7z: the names hidden too;
+// ZIP's encryption: ZipArchiveTest.PasswordEncryptsEveryEntry).
 TEST_F(ServerCommandsTest, APasswordFromStandardInputOpensTheArchives) {
   File("a.txt", "alpha");
-  job_.Type = kJobTypeZip;
+  job_.Type = kJobTypeSevenZip;
   const std::string jobFile = cli_.WriteJob(job_);
   ASSERT_EQ(::chmod(jobFile.c_str(), 0600), 0);
   ASSERT_EQ(Kelvane("'" + jobFile + "' -set-password", "geheim ü\\n"), 0) << output_;
@@ -199,13 +200,6 @@ TEST_F(ServerCommandsTest, APasswordFromStandardInputOpensTheArchives) {
   ASSERT_EQ(::stat(jobFile.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0600u);
   EXPECT_EQ(test::ReadBytes(jobFile).find("geheim"), std::string::npos) << "stored enciphered";
-  ASSERT_EQ(Kelvane("'" + jobFile + "' -start"), 0) << output_;
-  EXPECT_EQ(Shell("unzip -P 'geheim ü' -tq '" + out_ + "/Daily.zip'"), 0) << output_;
-  EXPECT_NE(Shell("unzip -P wrong -tq '" + out_ + "/Daily.zip'"), 0);
-
-  std::string text = test::ReadBytes(jobFile);
-  text.replace(text.find("\"Type\" : 1"), 10, "\"Type\" : 2");
-  test::WriteBytes(jobFile, text);
   ASSERT_EQ(Kelvane("'" + jobFile + "' -start"), 0) << output_;
   // 7z: AES-256, the names listed without the password, a wrong one refused.
   EXPECT_EQ(Shell("7z t '-pgeheim ü' '" + out_ + "/Daily.7z'"), 0) << output_;

@@ -84,23 +84,6 @@ TEST(ChangeCatalogTest, DamageIsNamedAndLeavesTheCatalogEmpty) {
   }
 }
 
-TEST(ChangeCatalogTest, DroppedTargetsTakeTheirFilesAlong) {
-  ChangeCatalog catalog;
-  catalog.Record("/a", Identity(1), L"Daily_1.zip");
-  catalog.Record("/b", Identity(2), L"Daily_2.zip");
-  catalog.Record("/c", Identity(3), L"Daily_3.zip");
-  const auto gone = catalog.DropTargets([](const std::wstring& t) { return t != L"Daily_2.zip"; });
-  EXPECT_EQ(gone, std::vector<std::wstring>{L"Daily_2.zip"});
-  EXPECT_EQ(catalog.targets(), (std::vector<std::wstring>{L"Daily_1.zip", L"Daily_3.zip"}));
-  EXPECT_FALSE(catalog.IsUnchanged("/b", Identity(2)));
-  // The files of the later targets still point at their own target.
-  ChangeCatalog back;
-  ASSERT_TRUE(back.Parse(catalog.Text()).ok());
-  back.DropTargets([](const std::wstring& t) { return t != L"Daily_3.zip"; });
-  EXPECT_TRUE(back.IsUnchanged("/a", Identity(1)));
-  EXPECT_FALSE(back.IsUnchanged("/c", Identity(3)));
-}
-
 TEST(ChangeCatalogTest, OnlyConfirmedAndNewlySavedFilesAreKept) {
   ChangeCatalog catalog;
   catalog.Record("/kept", Identity(1), L"Daily");
