@@ -164,7 +164,7 @@ TEST_F(ZipRunTest, AnArchiveNameTooLongIsSaidAsSuch) {
 }
 
 // Given a file deeper than the system's 4096-byte path limit, its entry goes
-// in with its whole name, and the archive stays valid.
+// in with its whole name, and the archive stays valid; a folder copy holds it.
 TEST_F(ZipRunTest, EntriesBeyondThePathLimitGoIn) {
   File("top.txt", "top");
   DeepFile();
@@ -180,6 +180,11 @@ TEST_F(ZipRunTest, EntriesBeyondThePathLimitGoIn) {
   const std::string stored = src_.substr(1);
   EXPECT_EQ(output_, std::to_string(stored.size() + 8) + "\n" +
                          std::to_string(stored.size() + test::kDeepLevels * 201 + 9) + "\n");
+  // A folder copy makes the whole depth as well.
+  job_.Type = kJobTypeFolder;
+  ASSERT_EQ(RunJob().status, 0);
+  ASSERT_EQ(Shell("find out/Daily -name deep.txt -execdir cat {} +"), 0) << output_;
+  EXPECT_EQ(output_, "deep");
 }
 
 // More than 65,535 entries need the Zip64 end record that minizip leaves out.

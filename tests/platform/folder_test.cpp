@@ -80,23 +80,6 @@ TEST_F(FolderTest, OpenFolderFollowsOnlyLinksNobodyElseCanChange) {
   EXPECT_EQ(fs_.OpenFolder(std::wstring(L"/tmp\0/x", 7), &folder).code(), EINVAL);
 }
 
-TEST_F(FolderTest, OpenFolderAndCreateFoldersWorkBeyondThePathLimit) {
-  std::wstring deep = dir_.Wide("");
-  while (deep.size() < 5000) deep += L"/" + std::wstring(200, L'd');
-  ASSERT_EQ(fs_.CreateFolders(deep).code(), 0);
-  Folder folder;
-  ASSERT_EQ(fs_.OpenFolder(deep, &folder).code(), 0);
-  std::unique_ptr<FileStream> file;
-  ASSERT_EQ(fs_.CreateFile(folder, L"deep.txt", &file).code(), 0);
-  EXPECT_EQ(file->Close(), 0);
-  std::vector<DirectoryEntry> entries;
-  ASSERT_EQ(fs_.ReadDirectory(folder, &entries).code(), 0);
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].name, L"deep.txt");
-  // The kernel itself refuses such a path, so the folder is removed step by step.
-  ASSERT_EQ(fs_.RemoveFile(folder, L"deep.txt").code(), 0);
-}
-
 // Given a subfolder that was listed, then swapped (for a link, or for another
 // folder), the open refuses it instead of following the swap.
 TEST_F(FolderTest, OpenSubfolderNeverFollowsALinkNorTakesAnotherFolder) {

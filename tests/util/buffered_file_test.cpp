@@ -52,19 +52,6 @@ TEST_F(BufferedFileTest, FallsBackToSmallerBuffersAndToNone) {
   EXPECT_EQ(ReadBytes(dir_.Native("none")), "abc");
 }
 
-// A writer never opened, closed, or whose file could not be made, ignores
-// writes and closes.
-TEST_F(BufferedFileTest, AClosedWriterIgnoresWrites) {
-  BufferedFile file;
-  file.Write("lost", 4);
-  EXPECT_EQ(file.Close(), 0);
-  EXPECT_EQ(file.Close(), 0);
-  EXPECT_FALSE(file.IsOpen());
-  BufferedFile uncreated;
-  EXPECT_EQ(uncreated.Create(dir_.Wide("no/such/folder/f")), ENOENT);
-  EXPECT_FALSE(uncreated.IsOpen());
-}
-
 TEST_F(BufferedFileTest, RemembersTheFirstWriteError) {
   fs_.failWrite = [](const std::wstring&, uint64_t) { return ENOSPC; };
   BufferedFile file;
