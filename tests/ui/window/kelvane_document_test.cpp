@@ -72,14 +72,6 @@ class EditorTest : public ::testing::Test {
   bool SaveEnabled(CKelvaneDocument& editor) {
     return editor.FindWindow(Id::kSaveButton)->IsEnabled();
   }
-  BackupJob Saved(const std::wstring& path) {
-    JsonDocument saved;
-    BackupJob job;
-    EXPECT_TRUE(saved.LoadFile(path).ok());
-    EXPECT_TRUE(job.ReadJob(saved));
-    return job;
-  }
-
   // The example job, copied into the test's folder.
   std::wstring ExampleJob() {
     const char* source = std::getenv("KELVANE_SOURCE_DIR");
@@ -372,7 +364,9 @@ TEST_F(EditorTest, ClosingWithChangesAsksAndSaveKeepsTheRestOfTheJob) {
     EXPECT_FALSE(editor->IsModal());
   });
   EXPECT_EQ(dialogs_.questions.size(), 2u);
-  const BackupJob job = Saved(path);
+  JsonDocument saved;
+  BackupJob job;
+  ASSERT_TRUE(saved.LoadFile(path).ok() && job.ReadJob(saved));
   EXPECT_TRUE(job.LogFolder);
   EXPECT_EQ(job.IncludeFolders, std::vector<std::wstring>{L"data"});
   EXPECT_EQ(job.BlackList, L"*.log\r\n*.tmp");

@@ -100,10 +100,6 @@ bool FakeDialogs::OpenWithDesktop(const std::wstring& path) {
   return openSucceeds;
 }
 
-}  // namespace kelvane::test
-
-namespace kelvane::test {
-
 ui::DialogServices::SaveChoice FakeDialogs::AskSaveChanges(wxWindow*, const std::wstring& question,
                                                            const std::wstring&, const std::wstring&,
                                                            const std::wstring&) {
