@@ -89,15 +89,6 @@ TEST_F(SevenZipWriterTest, LibraryFailuresHaveClearTexts) {
   }
 }
 
-// What the editor asks before it takes a library the user chose.
-TEST_F(SevenZipWriterTest, ALibraryIsCheckedBeforeItIsTaken) {
-  EXPECT_EQ(SevenZipLibraryProblem(FindSevenZipLibrary(L"")), L"");
-  EXPECT_NE(SevenZipLibraryProblem(platform::FromNative(FAKE_OLD_LAYOUT_LIBRARY))
-                .find(L"of another interface layout"),
-            std::wstring::npos);
-  EXPECT_NE(SevenZipLibraryProblem(L"/nonexistent/7z.so"), L"");
-}
-
 TEST_F(SevenZipWriterTest, FindsTheLibraryInTheStandardPlaces) {
   EXPECT_EQ(FindSevenZipLibrary(L"/opt/own/7z.so"), L"/opt/own/7z.so");
   const std::wstring found = FindSevenZipLibrary(L"");

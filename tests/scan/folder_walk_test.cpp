@@ -157,27 +157,6 @@ TEST_F(FolderWalkTest, NestedIncludeFoldersAreWalkedOnce) {
   EXPECT_TRUE(Logged("(01) Folder Skip <src>/ already processed by another task."));
 }
 
-// Exclusions stop the walk at the folder named, in its own letter case:
-// Temp and temp, Cache and cache are different folders on Linux.
-TEST_F(FolderWalkTest, ExcludedFoldersStopTheWalk) {
-  File("keep/a.txt");
-  File("Temp/b.txt");
-  File("Temp/inner/c.txt");
-  File("temp/d.txt");
-  File("Temp2/g.txt");  // a longer name is another folder
-  File("Cache/e.txt");
-  File("cache/f.txt");
-  scan_.options |= kScanLogBlackList;
-  scan_.AddExcludeFolder(FromNative(root_ + "/Temp"));
-  scan_.AddExcludeFolder(L"*/cache");
-  Scan({""});
-  EXPECT_EQ(SortedFiles(), (std::vector<std::string>{"/Cache/|e.txt", "/Temp2/|g.txt",
-                                                     "/keep/|a.txt", "/temp/|d.txt"}));
-  EXPECT_TRUE(Logged("(01) Folder: Skip " + root_ + "/Temp/, in Blacklist (path).") ||
-              Logged("(01) Folder: Skip <src>/Temp/, in Blacklist (path)."));
-  EXPECT_EQ(log_.size(), 2u);
-}
-
 // An include folder that is excluded, and an empty include entry, walk
 // nothing and fail nothing.
 TEST_F(FolderWalkTest, AnExcludedOrEmptyIncludeFolderIsNotWalked) {
