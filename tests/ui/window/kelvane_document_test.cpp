@@ -116,12 +116,6 @@ TEST_F(EditorTest, ALoadedJobShowsInEveryFieldOnEveryPage) {
     EXPECT_EQ(Field<CVxNewListControl>(*editor, Id::kFolderList)->folders(),
               std::vector<std::wstring>{L"data"});
     EXPECT_FALSE(SaveEnabled(*editor));
-    auto* nav = Field<CVxNavListCtrl>(*editor, Id::kNavList);
-    ASSERT_EQ(nav->GetCount(), 6u);
-    EXPECT_EQ(nav->GetString(0).ToStdWstring(), texts_.GetText(L"ui_nav_prefs"));
-    EXPECT_EQ(nav->GetString(5).ToStdWstring(), texts_.GetText(L"ui_nav_program"));
-    EXPECT_EQ(wxStripMenuCodes(editor->FindWindow(Id::kStartButton)->GetLabel()).ToStdWstring(),
-              texts_.GetText(L"ui_menu_start"));
     EXPECT_TRUE(editor->FindWindow(Id::kTestFilesBox)->IsEnabled());
     EXPECT_NE(editor->FindWindow(Id::kArchiveBitHint), nullptr);
     const std::pair<int, const char*> pages[] = {
