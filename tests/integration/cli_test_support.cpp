@@ -35,13 +35,23 @@ std::vector<std::string> Environment(const std::string& work) {
 
 }  // namespace
 
-pid_t Cli::Start(const std::vector<std::string>& args, const std::string& outputFile) const {
+pid_t Cli::Start(const std::vector<std::string>& args, const std::string& outputFile,
+                 const std::string& fakeTime) const {
   std::vector<std::string> argv = {KELVANE_EXECUTABLE};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> argvPointers;
   for (auto& a : argv) argvPointers.push_back(a.data());
   argvPointers.push_back(nullptr);
   std::vector<std::string> env = Environment(work_);
+  if (!fakeTime.empty()) {
+    std::string library;
+    RunShell("ls /usr/lib/*/faketime/libfaketime.so.1 | head -n 1 | tr -d '\\n'", &library);
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    std::erase_if(env, [](const std::string& entry) { return entry.starts_with("ASAN_OPTIONS="); });
+    env.insert(env.end(),
+               {"LD_PRELOAD=" + library, "FAKETIME=@" + fakeTime, "NO_FAKE_STAT=1",
+                std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"});
+  }
   std::vector<char*> envPointers;
   for (auto& e : env) envPointers.push_back(e.data());
   envPointers.push_back(nullptr);

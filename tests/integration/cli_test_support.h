@@ -25,8 +25,11 @@ class Cli {
   // Runs kelvane with `args` in the work folder and waits for it.
   CliResult Run(const std::vector<std::string>& args) const;
 
-  // Starts kelvane in the background; output goes to `outputFile`.
-  pid_t Start(const std::vector<std::string>& args, const std::string& outputFile) const;
+  // Starts kelvane in the background; output goes to `outputFile`. With
+  // `fakeTime` ("2026-12-08 03:00:00") its clock starts then (libfaketime,
+  // preloaded, so the process is kelvane itself and a signal reaches it).
+  pid_t Start(const std::vector<std::string>& args, const std::string& outputFile,
+              const std::string& fakeTime = "") const;
   static int Wait(pid_t pid);
 
   // Writes `job` as a job file in the work folder and returns its path.

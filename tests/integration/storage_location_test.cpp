@@ -125,7 +125,10 @@ TEST_F(StorageLocationTest, AKilledUploadLeavesNoNameAndTheNextRunCatchesUp) {
   Shell("head -c 3000000 /dev/urandom > src/big.bin");
   // Slowed so that the kill lands during the upload.
   ::setenv("RCLONE_BWLIMIT", "400k", 1);
-  const pid_t run = cli_.Start({cli_.WriteJob(job_), "-start"}, dir_.Native("run.txt"));
+  // Both interrupted runs start at the same time by their clock, so the
+  // second makes the archive of the same name.
+  const std::string eighth = "2026-12-08 03:00:00";
+  const pid_t run = cli_.Start({cli_.WriteJob(job_), "-start"}, dir_.Native("run.txt"), eighth);
   Shell(
       "for i in $(seq 100); do ls -A sftp/kv 2>/dev/null | grep -q kvn-partial && break; "
       "sleep 0.1; done");
@@ -149,13 +152,14 @@ TEST_F(StorageLocationTest, AKilledUploadLeavesNoNameAndTheNextRunCatchesUp) {
   // the location does not get it, and the run says so.
   Shell("head -c 3000000 /dev/urandom > src/big.bin");
   ::setenv("RCLONE_BWLIMIT", "400k", 1);
-  const pid_t cancelled = cli_.Start({cli_.WriteJob(job_), "-start"}, dir_.Native("run.txt"));
+  const pid_t cancelled =
+      cli_.Start({cli_.WriteJob(job_), "-start"}, dir_.Native("run.txt"), eighth);
   Shell("for i in $(seq 100); do ls -A sftp/kv | grep -q kvn-partial && break; sleep 0.1; done");
   ::kill(cancelled, SIGTERM);
   EXPECT_EQ(test::Cli::Wait(cancelled), 1);
   ::unsetenv("RCLONE_BWLIMIT");
-  // Started in the same minute as the killed run, it replaced that backup
-  // here; the location keeps the copy it had.
+  // Started at the killed run's time, it replaced that backup here; the
+  // location keeps the copy it had.
   Shell(
       "ls out/*.zip | wc -l; ls sftp/kv/*.zip | wc -l; grep -c 'Not copied to s:kv: cancelled' "
       "run.txt; cd out && for f in $(ls *.zip | grep -v 2026-12-09_03-00); do cmp -s $f "
