@@ -137,7 +137,8 @@ int JobRunTest::Shell(const std::string& command) {
 // this is fine.
 int JobRunTest::KelvaneAt(const std::string& time, const std::string& args) {
   return Shell(
-      "env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME=config NO_FAKE_STAT=1 "
+      "env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS XDG_CONFIG_HOME=$PWD/config "
+      "NO_FAKE_STAT=1 "
       "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 "
       "faketime '" +
       time + "' " KELVANE_EXECUTABLE " " + args);

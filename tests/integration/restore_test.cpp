@@ -184,7 +184,7 @@ TEST_F(ZipRestoreTest, APasswordArchiveNeedsItsPasswordBeforeAnythingIsWritten) 
   const CliResult withJob = cli_.Run({cli_.WriteJob(job_), "-restore", "-to", dir_.Native("r1")});
   EXPECT_EQ(withJob.status, 0) << withJob.output;
   EXPECT_EQ(test::ReadBytes(dir_.Native("r1") + src_ + "/a.txt"), "secret data");
-  const std::string restore = "env -u DISPLAY XDG_CONFIG_HOME=config " KELVANE_EXECUTABLE " " +
+  const std::string restore = "env -u DISPLAY XDG_CONFIG_HOME=$PWD/config " KELVANE_EXECUTABLE " " +
                               out_ + "/Daily.zip -restore -password-stdin -to ";
   EXPECT_EQ(Shell("printf 'wrong\\n' | " + restore + "r2"), 2) << output_;
   EXPECT_FALSE(test::PathExists(dir_.Native("r2")));
@@ -193,7 +193,7 @@ TEST_F(ZipRestoreTest, APasswordArchiveNeedsItsPasswordBeforeAnythingIsWritten) 
   // The job's password changed since: the old one from standard input.
   job_.ArchivePassword = L"new one";
   EXPECT_EQ(
-      Shell("printf 'pass word\\n' | env -u DISPLAY XDG_CONFIG_HOME=config " KELVANE_EXECUTABLE
+      Shell("printf 'pass word\\n' | env -u DISPLAY XDG_CONFIG_HOME=$PWD/config " KELVANE_EXECUTABLE
             " " +
             cli_.WriteJob(job_) + " -restore -password-stdin -to r4"),
       0)
