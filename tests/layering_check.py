@@ -25,7 +25,7 @@ LAYERS = [
     ["run"],
     ["restore"],
     ["retention"],
-    ["storage"],
+    ["storage", "notify"],
     ["ui/layout"],
     ["ui/toolkit"],
     ["ui/windows"],

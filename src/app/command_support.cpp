@@ -13,6 +13,7 @@
 #include "platform/paths.h"
 #include "platform/text_codec.h"
 #include "profile/profile_store.h"
+#include "run/run_summary.h"
 #include "ui/toolkit/dialog_services.h"
 #include "ui/toolkit/window_session.h"
 #include "util/template_format.h"
@@ -79,6 +80,16 @@ std::unique_ptr<ui::WindowSession> OpenDesktop(const CommandContext& context) {
     PrintError(PrintFEx(context.texts.GetText(L"console_no_window"), {display}));
   }
   return session;
+}
+
+void SayNotices(const std::vector<NoticeResult>& results, const LanguageTable& texts) {
+  for (const NoticeResult& result : results) {
+    if (result.error.empty()) {
+      PrintError(PrintFEx(texts.GetText(L"console_notice_sent"), {result.channel}));
+    } else {
+      PrintError(PrintFEx(texts.GetText(L"console_notice_failed"), {result.channel, result.error}));
+    }
+  }
 }
 
 }  // namespace kelvane

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kelvane {
 
@@ -14,6 +15,7 @@ class JsonDocument;
 class LanguageTable;
 struct BackupJob;
 struct CommandContext;
+struct NoticeResult;
 
 // "kelvane: MESSAGE" on stderr.
 void PrintError(const std::wstring& message);
@@ -44,5 +46,8 @@ std::wstring NoJobText(const CommandContext& context);
 // The toolkit, open on the desktop when there is one and -console was not
 // given; null otherwise (a desktop that cannot be opened is said).
 std::unique_ptr<ui::WindowSession> OpenDesktop(const CommandContext& context);
+
+// Each notice sent at a run's end (or as a test), one line each on stderr.
+void SayNotices(const std::vector<NoticeResult>& results, const LanguageTable& texts);
 
 }  // namespace kelvane

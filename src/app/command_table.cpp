@@ -22,10 +22,15 @@ const Command kCommands[] = {
      {L"to", L"at", L"from", L"only", L"overwrite", L"password-stdin", L"summary"},
      L"console_usage_restore",
      RestoreCommand},
-    {L"compare", false, {L"at", L"from", L"password-stdin"}, L"console_usage_compare", CompareCommand},
+    {L"compare",
+     false,
+     {L"at", L"from", L"password-stdin"},
+     L"console_usage_compare",
+     CompareCommand},
     {L"prune", false, {L"dry-run"}, L"console_usage_prune", PruneCommand},
     {L"schedule", true, {}, L"console_usage_schedule", ScheduleCommand},
     {L"set-password", true, {}, L"console_usage_set_password", SetPasswordCommand},
+    {L"notify-test", true, {}, L"console_usage_notify_test", NotifyTestCommand},
     {L"", false, {}, L"", EditorCommand},
 };
 

@@ -27,6 +27,8 @@ int PruneCommand(const CommandContext& context);
 int SetPasswordCommand(const CommandContext& context);
 // -schedule WHEN|off: a systemd user timer that runs the job.
 int ScheduleCommand(const CommandContext& context);
+// -notify-test: a test notice on each channel the job names.
+int NotifyTestCommand(const CommandContext& context);
 // No command: the job editor on the job given or the recent one.
 int EditorCommand(const CommandContext& context);
 

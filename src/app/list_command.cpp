@@ -92,6 +92,7 @@ int ListCommand(const CommandContext& context) {
     PrintJson(points);
     return kExitDone;
   }
+  if (!source.lastBackup.empty()) PrintLine(source.lastBackup);
   PrintPoints(context, source, points);
   for (const std::wstring& where : source.locations) {
     PrintLine(L"");

@@ -7,6 +7,8 @@
 #include "job/backup_job.h"
 #include "json/json_document.h"
 #include "language/language_table.h"
+#include "notify/last_run.h"
+#include "platform/clock.h"
 #include "platform/terminal_input.h"
 #include "platform/text_codec.h"
 #include "profile/profile_store.h"
@@ -80,6 +82,7 @@ std::optional<int> OpenRestoreSource(const CommandContext& context, RestoreSourc
     source->fromJob = true;
     source->jobName = job.ArchiveName;
     source->locations = job.StorageLocations;
+    source->lastBackup = LastBackupLine(job, context.texts, platform::Time().WallSeconds());
     source->keys.password = job.ArchivePassword;
     // Archives made before the job's password was changed need the old one.
     if (context.args.Flag(L"password-stdin")) {

@@ -28,6 +28,7 @@ struct RestoreSource {
   std::function<bool(const std::wstring&)> isTarget;
   ReaderKeys keys;
   std::vector<std::wstring> locations;  // the job's further storage locations
+  std::wstring lastBackup;              // how the job's last run went (a job only)
   // Read from a storage location (-from): what `folder` views, in the order
   // they must go.
   platform::Folder scratch;

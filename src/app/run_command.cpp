@@ -7,16 +7,19 @@
 #include "job/backup_job.h"
 #include "job/job_edits.h"
 #include "language/language_table.h"
+#include "notify/last_run.h"
+#include "notify/run_notices.h"
 #include "platform/clock.h"
 #include "platform/environment.h"
 #include "platform/text_codec.h"
 #include "profile/profile_store.h"
-#include "storage/location_copy.h"
 #include "run/console_run_host.h"
 #include "run/run_driver.h"
 #include "run/run_summary.h"
+#include "storage/location_copy.h"
 #include "ui/toolkit/window_session.h"
 #include "ui/windows/compress_dialog.h"
+#include "util/template_format.h"
 
 namespace kelvane {
 namespace {
@@ -69,9 +72,11 @@ int RunCommand(const CommandContext& context) {
     return *refused;
   }
   const std::wstring sevenZipLibrary = context.profile.GetString("Main", "SevenZip", L"");
+  RunNotices notices(job.settings, JobName(job.path, job.settings), context.profile, context.texts);
   RunSummary summary;
   summary.jobPath = job.path;
   summary.start = IsoLocalTime();
+  notices.Started(&summary.notices);
   const int64_t started = platform::Time().MonotonicMicros();
   summary.report = inWindow ? RunInWindow(job, context.texts, sevenZipLibrary,
                                           context.args.Flag(L"minimize"), context.profile)
@@ -79,6 +84,11 @@ int RunCommand(const CommandContext& context) {
   summary.durationSeconds = static_cast<double>(platform::Time().MonotonicMicros() - started) / 1e6;
   summary.end = IsoLocalTime();
   summary.exitStatus = ExitStatusOf(summary.report.outcome);
+  notices.Ended(&summary, inWindow);
+  SayNotices(summary.notices, context.texts);
+  // Beside the log, for the editor and -list; a run that never reached its
+  // archive folder leaves the last one as it was.
+  (void)KeepLastRun(job.settings, summary);
   if (!WriteSummaryIfAsked(job.summaryPath, summary, context.texts) &&
       summary.exitStatus == kExitDone) {
     return kExitDoneWithErrors;

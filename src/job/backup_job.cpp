@@ -44,7 +44,8 @@ struct Field {
   std::string_view key;
   std::variant<uint32_t BackupJob::*, std::wstring BackupJob::*, bool BackupJob::*> member;
   uint32_t option = 0;
-  // Left out of the file while 0, so jobs that never set it stay as they were.
+  // Left out of the file while 0 (or empty), so jobs that never set it stay
+  // as they were.
   bool omittedWhenZero = false;
 };
 
@@ -74,6 +75,9 @@ const Field kFields[] = {
     {"KeepWeeks", &BackupJob::KeepWeeks, 0, true},
     {"KeepMonths", &BackupJob::KeepMonths, 0, true},
     {"FullEvery", &BackupJob::FullEvery, 0, true},
+    {"NotifyDesktop", &BackupJob::NotifyDesktop, 0, true},
+    {"NotifyWebhook", &BackupJob::NotifyWebhook, 0, true},
+    {"NotifyOn", &BackupJob::NotifyOn, 0, true},
 };
 
 // An array of texts that may be missing (then empty); what is not a text
@@ -173,6 +177,7 @@ bool BackupJob::ReadJob(const JsonDocument& doc) {
     IncludeFolders.push_back(JsonDocument::ValueText(element.get()));
   }
   ReadTexts(doc, backup, "StorageLocations", &StorageLocations);
+  ReadTexts(doc, backup, "NotifyMail", &NotifyMail);
   return ReadList(doc, backup, "ExcludeFolders", &ExcludeFolders);
 }
 
@@ -198,6 +203,7 @@ bool WriteJobToDocument(const BackupJob& job, JsonDocument& doc) {
       if (field.omittedWhenZero && job.*(*number) == 0) continue;
       added = doc.AddNumber(backup, field.key, job.*(*number)) != nullptr;
     } else if (const auto* text = std::get_if<std::wstring BackupJob::*>(&field.member)) {
+      if (field.omittedWhenZero && (job.*(*text)).empty()) continue;
       added =
           doc.AddString(backup, field.key,
                         IsPassword(field) ? EncodePassword(job.*(*text)) : job.*(*text)) != nullptr;
@@ -216,11 +222,13 @@ bool WriteJobToDocument(const BackupJob& job, JsonDocument& doc) {
     if (!doc.AddString(include, {}, folder)) return false;
   }
   // Written only when there are some: a job without keeps its file as it was.
-  if (!job.StorageLocations.empty()) {
-    JsonNode* locations = doc.AddArray(backup, "StorageLocations");
-    if (!locations) return false;
-    for (const std::wstring& location : job.StorageLocations) {
-      if (!doc.AddString(locations, {}, location)) return false;
+  for (const auto& [key, texts] : {std::pair{"StorageLocations", &job.StorageLocations},
+                                   std::pair{"NotifyMail", &job.NotifyMail}}) {
+    if (texts->empty()) continue;
+    JsonNode* array = doc.AddArray(backup, key);
+    if (!array) return false;
+    for (const std::wstring& text : *texts) {
+      if (!doc.AddString(array, {}, text)) return false;
     }
   }
   return WriteList(doc, backup, "ExcludeFolders", job.ExcludeFolders);

@@ -76,6 +76,14 @@ struct BackupJob {
   // that must already exist (another disk, a mounted share) or rclone
   // remotes "REMOTE:PATH"; absent in older jobs and when empty.
   std::vector<std::wstring> StorageLocations;
+  // Telling the user how a run ended (notify/): a desktop notice for runs
+  // without a window (0 never, 1 on errors or failure, 2 always), mail to
+  // these addresses and a POST of the run's summary to this URL, each on
+  // errors or failure (NotifyOn 0) or always (1). Absent means off.
+  uint32_t NotifyDesktop = 0;
+  std::vector<std::wstring> NotifyMail;
+  std::wstring NotifyWebhook;
+  uint32_t NotifyOn = 0;
   bool Modified = false;  // changed in the editor since created, loaded or saved
   // The file held an ArchivePassword that is not an enciphered password (typed
   // in plain text, damaged): ArchivePassword is then empty, and a run must

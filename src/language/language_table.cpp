@@ -378,8 +378,29 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_location_folder_job", L"Nur ZIP- und 7z-Sicherungen werden an weitere Ablageorte kopiert."},
     {L"ui_location_hint", L"Jede gelungene Sicherung und ihr Manifest werden auch dorthin kopiert und geprüft; die Aufbewahrungsregel gilt dort wie hier."},
     {L"ui_copying_to", L"Kopiere nach [1]"},
+    {L"console_usage_notify_test", L"  -notify-test    eine Testnachricht auf jedem Weg senden, den der Auftrag\n                 nennt (Desktop, Mail, Webhook), und sagen, wie es ging"},
+    {L"console_notice_sent", L"Nachricht per [1]: gesendet."},
+    {L"console_notice_failed", L"Nachricht per [1]: nicht gesendet: [2]"},
+    {L"console_notice_none", L"Der Auftrag nennt keinen Weg, Ihnen Bescheid zu geben (Desktop, Mail oder Webhook)."},
+    {L"notice_completed", L"[1] abgeschlossen"},
+    {L"notice_completed_errors", L"[1] mit [2] Fehlern abgeschlossen"},
+    {L"notice_failed", L"[1] fehlgeschlagen"},
+    {L"notice_test", L"[1]: eine Testnachricht"},
+    {L"notice_test_body", L"Dies ist eine Testnachricht für den Auftrag [1]. Das Ende seiner Läufe kommt auf diesem Weg."},
+    {L"notice_job", L"Auftrag:"},
+    {L"notice_log_errors", L"Was das Protokoll [1] sagt:"},
+    {L"last_backup_never", L"Letztes Backup: nie"},
+    {L"last_backup_completed", L"Letztes Backup: abgeschlossen [1]"},
+    {L"last_backup_errors", L"Letztes Backup: mit Fehlern abgeschlossen [1]"},
+    {L"last_backup_failed", L"Letztes Backup: fehlgeschlagen [1]"},
+    {L"age_now", L"gerade eben"},
+    {L"age_minute", L"vor 1 Minute"},
+    {L"age_minutes", L"vor [1] Minuten"},
+    {L"age_hour", L"vor 1 Stunde"},
+    {L"age_hours", L"vor [1] Stunden"},
+    {L"age_days", L"vor [1] Tagen"},
 };
-static_assert(std::size(kBuiltInTexts) == 244);
+static_assert(std::size(kBuiltInTexts) == 265);
 
 }  // namespace
 

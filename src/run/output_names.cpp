@@ -15,6 +15,7 @@ TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix) {
   names.archivePath = job.ArchiveFolder;
   AddBackslash(names.archivePath);
   names.logPath = names.archivePath + job.ArchiveName + L".log";
+  names.lastRunPath = names.archivePath + job.ArchiveName + L".kvnlast.json";
   names.targetName = job.ArchiveName;
   if (job.AddDate) names.targetName += dateSuffix;
   names.targetName += TargetExtension(job.Type);
@@ -78,13 +79,14 @@ bool OutputNames::IsTemporary(std::wstring_view name) const {
   const size_t mark = name.rfind(L".kvn-");
   if (mark == std::wstring_view::npos) return false;
   const std::wstring_view stem = name.substr(1, mark - 1);
-  const bool ours = stem == CatalogName() || IsManifest(stem) || IsTarget(stem);
+  const bool ours =
+      stem == CatalogName() || stem == LastRunName() || IsManifest(stem) || IsTarget(stem);
   return ours && platform::IsTemporaryName(name, name.substr(0, mark));
 }
 
 bool OutputNames::IsOwnOutput(std::wstring_view name) const {
-  return name == LogName() || name == LockName() || name == CatalogName() || IsTarget(name) ||
-         IsManifest(name) || IsTemporary(name);
+  return name == LogName() || name == LockName() || name == CatalogName() ||
+         name == LastRunName() || IsTarget(name) || IsManifest(name) || IsTemporary(name);
 }
 
 }  // namespace kelvane

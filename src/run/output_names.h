@@ -11,6 +11,8 @@
 //   .<target>.kvnman.kvn-<process>-<n>.tmp  a manifest still being written
 //   <name>.kvncat                       the change catalog (scan/change_catalog.h)
 //   .<name>.kvncat.kvn-<process>-<n>.tmp  a catalog still being written
+//   <name>.kvnlast.json                 the last run's summary (notify/)
+//   .<name>.kvnlast.json.kvn-<process>-<n>.tmp  one still being written
 //
 // Inside a folder target, ".kvn-<process>-<n>.tmp" in any folder is a file
 // being copied, and ".kelvane/update-in-progress" marks an update under way.
@@ -34,6 +36,7 @@ struct BackupJob;
 struct TargetNames {
   std::wstring archivePath;
   std::wstring logPath;
+  std::wstring lastRunPath;  // the last run's summary, beside the log
   std::wstring targetName;
 };
 TargetNames NameTarget(const BackupJob& job, const std::wstring& dateSuffix);
@@ -53,6 +56,7 @@ class OutputNames {
   std::wstring LogName() const { return name_ + L".log"; }
   std::wstring LockName() const { return L"." + name_ + L".kvn-lock"; }
   std::wstring CatalogName() const { return name_ + L".kvncat"; }
+  std::wstring LastRunName() const { return name_ + L".kvnlast.json"; }
   // The stem of the temporary file an archive named `target` is written to.
   static std::wstring WorkStem(std::wstring_view target) { return L"." + std::wstring(target); }
 
@@ -66,7 +70,7 @@ class OutputNames {
   // An archive, manifest or catalog of this job still being written (or left by a
   // killed run).
   bool IsTemporary(std::wstring_view name) const;
-  // Any of the above, the log and the lock included.
+  // Any of the above, the log, the lock and the last run's summary included.
   bool IsOwnOutput(std::wstring_view name) const;
 
   bool isFolderTarget() const { return extension_.empty(); }

@@ -59,6 +59,14 @@ void Fill(const RunSummary& summary, JsonDocument& doc) {
       doc.AddNumber(location, "deleted", outcome.deleted);
     }
   }
+  if (JsonNode* notices = doc.AddArray(root, "notices")) {
+    for (const NoticeResult& result : summary.notices) {
+      JsonNode* notice = doc.AddObject(notices);
+      doc.AddString(notice, "channel", result.channel);
+      doc.AddString(notice, "result", result.error.empty() ? L"sent" : L"failed");
+      doc.AddString(notice, "error", result.error);
+    }
+  }
 }
 
 }  // namespace

@@ -12,15 +12,26 @@
 //   "durationSeconds"
 //   "verification"   "none", "passed" or "failed"; "filesVerified"
 //   "deleted"        the older backups the keep policy deleted after the run
+//   "locations"      each further storage location: "location", "result",
+//                    "error", "deleted"
+//   "notices"        each notice sent at the end: "channel", "result"
+//                    ("sent" or "failed"), "error"
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/status.h"
 #include "run/run_report.h"
 
 namespace kelvane {
+
+// A notice that told the user how the run ended (notify/).
+struct NoticeResult {
+  std::wstring channel;  // "desktop", "mail to ADDRESS", "webhook URL"
+  std::wstring error;    // why it was not sent; empty when it was
+};
 
 struct RunSummary {
   RunReport report;
@@ -28,6 +39,7 @@ struct RunSummary {
   std::wstring jobPath;
   std::wstring start, end;  // ISO 8601 with offset
   double durationSeconds = 0;
+  std::vector<NoticeResult> notices;
 };
 
 // The current local time in ISO 8601 with the offset ("2026-12-07T03:00:00+01:00").

@@ -169,7 +169,8 @@ TEST_F(RetentionTest, DeletesOnlyThisJobsOwnReadableBackups) {
   ASSERT_EQ(KelvaneOn(3, "-start"), 0) << output_;
   ASSERT_EQ(Shell("ls -A out victim"), 0);
   EXPECT_EQ(output_,
-            "out:\nDaily.kvncat\nDaily.log\nDaily_2026-11-30_03-00\nDaily_2026-12-02_03-00\n"
+            "out:\nDaily.kvncat\nDaily.kvnlast.json\nDaily.log\nDaily_2026-11-30_03-00\nDaily_2026-"
+            "12-02_03-00\n"
             "Daily_2026-12-02_03-00.kvnman\nDaily_2026-12-04_03-00\n"
             "Daily_2026-12-04_03-00.kvnman\ndaily_2026-11-29_03-00\n\nvictim:\nfile\n");
   ASSERT_EQ(Shell("grep -c 'Daily_2026-12-02_03-00: the manifest cannot be read' out/Daily.log"), 0)
