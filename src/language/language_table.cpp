@@ -399,8 +399,28 @@ const BuiltInText kBuiltInTexts[] = {
     {L"age_hour", L"vor 1 Stunde"},
     {L"age_hours", L"vor [1] Stunden"},
     {L"age_days", L"vor [1] Tagen"},
+    {L"ui_notice_group", L"Bescheid, wie ein Lauf ging"},
+    {L"ui_notify_desktop", L"Desktop-Nachricht:"},
+    {L"ui_notify_never", L"Nie"},
+    {L"ui_notify_trouble", L"Bei Fehlern oder Abbruch"},
+    {L"ui_notify_always", L"Immer"},
+    {L"ui_notify_mail", L"Mail an:"},
+    {L"ui_notify_webhook", L"Webhook-URL:"},
+    {L"ui_notify_on", L"Mail und Webhook:"},
+    {L"ui_notice_test", L"Testen"},
+    {L"ui_notice_hint", L"Eine Desktop-Nachricht kommt am Ende von Läufen ohne Fenster (Zeitplan, Terminal). Mail-Adressen werden durch Kommas getrennt. Eine Webhook-URL nach Art von Healthchecks hört auch, wenn ein Lauf beginnt."},
+    {L"ui_mail_group", L"Mailserver (für alle Aufträge)"},
+    {L"ui_mail_server", L"Server:"},
+    {L"ui_mail_port", L"Port (0: der übliche):"},
+    {L"ui_mail_security", L"Sicherheit:"},
+    {L"ui_mail_starttls", L"STARTTLS"},
+    {L"ui_mail_tls", L"TLS"},
+    {L"ui_mail_none", L"Keine (nur ein Server auf diesem Rechner)"},
+    {L"ui_mail_user", L"Benutzer:"},
+    {L"ui_mail_password", L"Passwort:"},
+    {L"ui_mail_from", L"Absender:"},
 };
-static_assert(std::size(kBuiltInTexts) == 265);
+static_assert(std::size(kBuiltInTexts) == 285);
 
 }  // namespace
 

@@ -27,6 +27,21 @@ MailServer ReadMailServer(const ProfileStore& profile) {
   return server;
 }
 
+uint32_t WriteMailServer(ProfileStore& profile, const MailServer& server) {
+  const std::pair<const char*, std::wstring> texts[] = {
+      {"Server", server.server},
+      {"Security", server.security},
+      {"User", server.user},
+      {"Password", EncodePassword(server.password)},
+      {"From", server.from}};
+  uint32_t failed = profile.WriteInt(kSection, "Port", static_cast<int32_t>(server.port));
+  for (const auto& [key, value] : texts) {
+    const uint32_t written = profile.WriteString(kSection, key, value);
+    if (failed == 0) failed = written;
+  }
+  return failed;
+}
+
 std::wstring MailServerProblem(const MailServer& server) {
   if (server.server.empty()) return L"no mail server is set (profile section \"Mail\", \"Server\")";
   if (server.from.empty()) return L"no sender is set (profile section \"Mail\", \"From\")";

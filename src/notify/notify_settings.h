@@ -24,6 +24,8 @@ struct MailServer {
 };
 
 MailServer ReadMailServer(const ProfileStore& profile);
+// 0, or the result of the first write that failed.
+uint32_t WriteMailServer(ProfileStore& profile, const MailServer& server);
 
 // Why mail cannot go through `server` ("" when it can).
 std::wstring MailServerProblem(const MailServer& server);

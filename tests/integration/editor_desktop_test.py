@@ -568,7 +568,9 @@ def test_cancelling_a_window_run():
                 press("Kelvane", "Return")
         check(program.exit_status(60) == 2, f"{name}: the run did not end with 2")
         check(open(archive).read() == "an older archive", f"{name}: the older archive changed")
-        left = [n for n in os.listdir(out) if name in n and n != name + ".zip"]
+        # The run's summary stays beside the log, as after every run.
+        left = [n for n in os.listdir(out) if name in n and n not in (name + ".zip",
+                                                                      name + ".kvnlast.json")]
         check(not left, f"{name} left {left}")
     shutil.rmtree(work)
 
@@ -609,10 +611,48 @@ def test_a_start_without_a_usable_job():
     shutil.rmtree(work)
 
 
+def test_the_notices():
+    """The program page names the job's notices for a screen reader; Test
+    says of the webhook typed that it could not be sent (nothing listens),
+    the last backup is in sight, and Ctrl+S saves the URL into the job."""
+    work = tempfile.mkdtemp()
+    job = make_job(work)
+    title = "Kelvane - " + job
+    program = Program([job], work)
+    editor = program.window(title)
+    if not check(editor is not None, "no editor"):
+        return
+    pages = find(editor, "table", "Pages")
+    pages.querySelection().selectChild(next(i for i, c in enumerate(pages) if c.name == "Program"))
+    url = "http://127.0.0.1:9/ping/kelvane"
+    field = wait(lambda: next(n for n in walk(editor) if n.getRoleName() == "text"
+                              and n.name == "Webhook URL:" and showing(n)), 5)
+    if check(field is not None, "no field named \"Webhook URL:\" on the program page"):
+        field.queryEditableText().setTextContents(url)
+    check(find(editor, "label", "Last backup: never") is not None, "the last backup is not in sight")
+    settled_geometry(title)
+    shoot(title, "editor-notices")
+    click(next((n for n in walk(editor) if n.getRoleName() == "push button" and n.name == "Test"
+                and showing(n)), None))
+    said = shown_dialog(program, ("alert",))
+    if check(said is not None, "Test said nothing"):
+        lines = [n.name for n in walk(said) if n.getRoleName() == "label"]
+        check(any(f"webhook {url}/start" not in line and f"webhook {url}: not sent" in line
+                  for line in lines), f"Test does not say how the webhook went: {lines}")
+        click(find(said, "push button", "OK"))
+    press(title, "ctrl+s")
+    wait(lambda: json.load(open(job))["Backup"].get("NotifyWebhook") == url, 10)
+    with open(job) as f:
+        check(json.load(f)["Backup"].get("NotifyWebhook") == url, "the saved job has no webhook")
+    press(title, "ctrl+w")
+    check(program.exit_status() == 0, "the editor did not end with 0")
+    shutil.rmtree(work)
+
+
 for test in (test_start_keeps_the_editor_and_its_place, test_every_field_is_named_by_its_own_label,
              test_the_desktops_keys, test_the_restore_window,
              test_the_keep_policy, test_the_storage_locations, test_a_run_from_a_launcher,
-             test_cancelling_a_window_run, test_a_start_without_a_usable_job):
+             test_cancelling_a_window_run, test_a_start_without_a_usable_job, test_the_notices):
     print("--", test.__name__, flush=True)
     test()
 if failures:

@@ -283,6 +283,7 @@ void CKelvaneDocument::FillFields() {
   excludeField_->ChangeValue(ToField(job_.ExcludeFolders));
   folderList_->SetFolders(job_.IncludeFolders);
   storageList_->SetFolders(job_.StorageLocations);
+  FillNoticeFields();
   filling_ = false;
   preview_->JobChanged(RunnableJob());
 }

@@ -98,6 +98,18 @@ class CKelvaneDocument : public DARo3::DialogLayout {
     kKeepMonthsField = 1533,
     kFullEveryField = 1534,
     kKeepPolicyLine = 1535,
+    kNotifyDesktopField = 1540,
+    kNotifyMailField = 1541,
+    kNotifyWebhookField = 1542,
+    kNotifyOnField = 1543,
+    kNoticeTest = 1544,
+    kLastBackupLine = 1545,
+    kMailServerField = 1550,
+    kMailPortField = 1551,
+    kMailSecurityField = 1552,
+    kMailUserField = 1553,
+    kMailPasswordField = 1554,
+    kMailFromField = 1555,
   };
   // Pages, as the navigation list names them.
   enum PageId : int {
@@ -183,6 +195,13 @@ class CKelvaneDocument : public DARo3::DialogLayout {
   void RemoveStorageLocations();
   void TestStorageLocations();
   void SetStorageLocations(std::vector<std::wstring> locations);
+  // How the job tells the user of its runs, and the user's mail server
+  // (kelvane_document_notices.cpp).
+  void BuildNoticeGroups();
+  void FillNoticeFields();
+  void TakeNoticeFields();
+  void SaveMailServer();
+  void TestNotices();
   void ShowPassword(bool shown);
   // Whether the two password entries agree (or need not); if not, says so
   // and takes the user to them.
@@ -233,6 +252,14 @@ class CKelvaneDocument : public DARo3::DialogLayout {
   };
   std::vector<BoundNumber> numbers_;
   CHTMLStatic* keepPolicyLine_ = nullptr;
+  wxChoice* notifyDesktopField_ = nullptr;
+  wxTextCtrl* notifyMailField_ = nullptr;
+  wxTextCtrl* notifyWebhookField_ = nullptr;
+  wxChoice* notifyOnField_ = nullptr;
+  wxStaticText* lastBackupLine_ = nullptr;
+  std::vector<wxTextCtrl*> mailFields_;  // server, user, password, from
+  wxSpinCtrl* mailPortField_ = nullptr;
+  wxChoice* mailSecurityField_ = nullptr;
   std::vector<wxButton*> buttons_;  // new, load, save, save as, start, restore
 };
 

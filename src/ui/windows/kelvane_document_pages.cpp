@@ -273,6 +273,7 @@ void CKelvaneDocument::BuildProgramPage() {
   row->Add(AddBrowseButton(page, kSevenZipBrowse, L"ui_choose_7zip_library"), 0, wxLEFT,
            FromDIP(4));
   pages_->AddRow(kProgramPage, Text(L"ui_program_7zip_path"), row, sevenZipField_);
+  BuildNoticeGroups();
 }
 
 void CKelvaneDocument::BuildLayout() {
