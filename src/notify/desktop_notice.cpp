@@ -62,6 +62,7 @@ std::wstring ShowDesktopNotice(const std::wstring& title, const std::wstring& bo
   if (!shown) why = platform::FromNative(error ? error->message : "the notice was not shown");
   if (error) g_error_free(error);
   g_object_unref(G_OBJECT(notice));
+  notify_uninit();
   return why;
 }
 
