@@ -6,6 +6,10 @@
 // the last ends with a sync flush, on a byte boundary and without the final
 // block bit; the pieces' outputs then simply follow each other. The last
 // piece ends the stream.
+//
+// A file that is one piece (most files of a real tree) has no dictionary and
+// no flush to keep: libdeflate compresses such a whole buffer two to three
+// times faster than zlib at the same level, and a little smaller.
 #pragma once
 
 #include <zlib.h>
@@ -13,6 +17,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+struct libdeflate_compressor;
 
 namespace kelvane {
 
@@ -34,8 +40,11 @@ class PieceDeflater {
                std::vector<uint8_t>* output);
 
  private:
+  bool DeflateWhole(const std::vector<uint8_t>& input, std::vector<uint8_t>* output);
+
   z_stream stream_{};
   bool ready_ = false;
+  libdeflate_compressor* whole_ = nullptr;
 };
 
 // The CRC-32 of `n` bytes.
