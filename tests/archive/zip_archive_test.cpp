@@ -179,10 +179,18 @@ TEST_F(ZipArchiveTest, AFileThatGrowsWhileItIsPackedGivesAWholeEntry) {
 // The reader gives what unzip gives: each entry with its name, type and size,
 // its bytes inflated; a local header that disagrees with the directory fails
 // its entry, however good the data; an empty archive has no entries.
-TEST_F(ZipArchiveTest, TheReaderYieldsEntriesAndComparesEachLocalHeaderWithTheDirectory) {
-  WriteBytes(Path("src/a.txt"), "alpha\n");
+// Entries small enough to be inflated whole and one that streams, each
+// damaged in its header or its data.
+TEST_F(ZipArchiveTest, TheReaderYieldsEntriesAndChecksEachAgainstItsRecords) {
+  std::string text;
+  while (text.size() < (5u << 20)) text += "line " + std::to_string(text.size() % 9973) + "\n";
+  const std::map<std::string, std::string> files = {
+      {"data/a.txt", "alpha\n"}, {"data/b.txt", text.substr(0, 20000)}, {"data/c.txt", text}};
   ZipArchiveHandle* zip = Create("good.zip");
-  ASSERT_TRUE(Add(zip, "src/a.txt", L"data/a.txt"));
+  for (const auto& [name, bytes] : files) {
+    WriteBytes(Path("src/" + name), bytes);
+    ASSERT_TRUE(Add(zip, "src/" + name, FromNative(name)));
+  }
   ASSERT_EQ(ZipCloseArchive(zip), 0);
   ASSERT_EQ(ZipCloseArchive(Create("empty.zip")), 0);
   const std::string good = test::ReadBytes(Path("good.zip"));
@@ -205,30 +213,51 @@ TEST_F(ZipArchiveTest, TheReaderYieldsEntriesAndComparesEachLocalHeaderWithTheDi
     reader.ReadAll(reading);
     return opened;
   };
+  // Where an entry's local header starts, and its data.
+  auto header = [&good](const std::string& name) { return good.find(name) - 30; };
+  auto data = [&good, &header](const std::string& name) {
+    const size_t at = header(name);
+    auto u16 = [&good](size_t i) {
+      return static_cast<uint8_t>(good[i]) | static_cast<uint8_t>(good[i + 1]) << 8;
+    };
+    return at + 30 + u16(at + 26) + u16(at + 28);
+  };
   struct Row {
-    size_t offset;  // of the local header's byte flipped; 0: none
-    const wchar_t* why;
+    const char* entry;
+    size_t byte;         // flipped; SIZE_MAX: none
+    const wchar_t* why;  // nullptr: any failure
   } rows[] = {
-      {0, L""},
-      {30, L"its local header holds another name"},
-      {8, L"its local header holds other flags or another method"},
-      {14, L"its local header holds another CRC or size"},
-      {22, L"its local header holds another CRC or size"},
+      {"data/a.txt", SIZE_MAX, L""},
+      {"data/a.txt", header("data/a.txt") + 30, L"its local header holds another name"},
+      {"data/a.txt", header("data/a.txt") + 8,
+       L"its local header holds other flags or another method"},
+      {"data/a.txt", header("data/a.txt") + 14, L"its local header holds another CRC or size"},
+      {"data/a.txt", header("data/a.txt") + 22, L"its local header holds another CRC or size"},
+      {"data/a.txt", data("data/a.txt") + 2, L"CRC error"},
+      {"data/b.txt", data("data/b.txt") + 100, nullptr},
+      {"data/c.txt", data("data/c.txt") + 5000, nullptr},
   };
   for (const Row& row : rows) {
     std::string damaged = good;
-    if (row.offset != 0) damaged[row.offset] = static_cast<char>(~damaged[row.offset]);
+    if (row.byte != SIZE_MAX) damaged[row.byte] = static_cast<char>(~damaged[row.byte]);
     WriteBytes(Path("damaged.zip"), damaged);
     std::vector<ArchiveEntry> entries;
     std::map<std::string, test::KeptEntry> kept;
-    ASSERT_TRUE(read("damaged.zip", &entries, &kept)) << "byte " << row.offset;
-    ASSERT_EQ(entries.size(), 1u);
+    ASSERT_TRUE(read("damaged.zip", &entries, &kept)) << "byte " << row.byte;
+    ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[0].name, "data/a.txt");
     EXPECT_EQ(entries[0].type, EntryType::kFile);
     EXPECT_EQ(entries[0].size, 6u);
-    EXPECT_EQ(kept["data/a.txt"].why, row.why) << "byte " << row.offset;
-    if (row.offset == 0) {
-      EXPECT_EQ(kept["data/a.txt"].bytes, "alpha\n");
+    for (const auto& [name, bytes] : files) {
+      const test::KeptEntry& entry = kept[name];
+      if (name != row.entry || row.byte == SIZE_MAX) {
+        EXPECT_EQ(entry.why, L"") << name << ", byte " << row.byte;
+        EXPECT_TRUE(entry.bytes == bytes) << name << ", byte " << row.byte;
+      } else if (row.why != nullptr) {
+        EXPECT_EQ(entry.why, row.why) << name << ", byte " << row.byte;
+      } else {
+        EXPECT_NE(entry.why, L"") << name << ", byte " << row.byte;
+      }
     }
   }
   std::vector<ArchiveEntry> entries;

@@ -1,5 +1,6 @@
 #include "archive/zip/zip_entry_reader.h"
 
+#include <libdeflate.h>
 #include <sys/stat.h>
 #include <zlib.h>
 
@@ -15,6 +16,7 @@ namespace kelvane {
 namespace {
 
 constexpr uint16_t kMadeOnUnix = 3;
+constexpr size_t kPassSize = 1 << 16;  // what the streaming path reads at once
 
 ArchiveEntry EntryOf(const ZipEntry& record) {
   ArchiveEntry entry;
@@ -39,7 +41,26 @@ ArchiveEntry EntryOf(const ZipEntry& record) {
   return entry;
 }
 
+// Grows `buffer` to at least `size` bytes; growing is all that clears memory.
+void Reserve(std::vector<uint8_t>* buffer, size_t size) {
+  if (buffer->size() < size) buffer->resize(size);
+}
+
 }  // namespace
+
+// What one reading thread reuses from entry to entry.
+struct ZipEntryReader::Scratch {
+  Scratch() : whole(libdeflate_alloc_decompressor()) {}
+  ~Scratch() {
+    if (whole != nullptr) libdeflate_free_decompressor(whole);
+  }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+
+  std::vector<uint8_t> in;
+  std::vector<uint8_t> out;
+  libdeflate_decompressor* whole;
+};
 
 ZipEntryReader::ZipEntryReader(OpenView open, std::string password)
     : open_(std::move(open)), password_(std::move(password)) {}
@@ -71,15 +92,16 @@ void ZipEntryReader::ReadAll(const EntryReading& reading) {
 // Every `parts`-th entry from the `part`-th on, through the part's own view.
 void ZipEntryReader::ReadPart(size_t part, const EntryReading& reading) {
   ZipReader reader(*views_[part]);
+  Scratch scratch;
   for (size_t index = part; index < records_.size(); index += views_.size()) {
     if (reading.stop && reading.stop->load()) return;
     std::unique_ptr<EntrySink> sink = reading.sinkFor(entries_[index]);
-    if (sink) sink->Done(ReadEntry(reader, records_[index], *sink, reading.stop));
+    if (sink) sink->Done(ReadEntry(reader, records_[index], *sink, scratch, reading.stop));
   }
 }
 
 std::wstring ZipEntryReader::ReadEntry(ZipReader& reader, const ZipEntry& entry, EntrySink& sink,
-                                       const std::atomic<bool>* stop) const {
+                                       Scratch& scratch, const std::atomic<bool>* stop) const {
   const std::string_view password = password_;
   uint64_t at = 0;
   std::wstring why;
@@ -92,11 +114,18 @@ std::wstring ZipEntryReader::ReadEntry(ZipReader& reader, const ZipEntry& entry,
   }
   const bool encrypted = (entry.flags & kZipEncrypted) != 0;
   if (encrypted && password.empty()) return L"encrypted, but the job has no password";
+  if (entry.compressedSize <= kWholeEntrySize && entry.uncompressedSize <= kWholeEntrySize &&
+      scratch.whole != nullptr) {
+    return ReadWholeEntry(reader, entry, at, sink, scratch);
+  }
   PkwareCipher cipher(password);
   z_stream inflater{};
   if (method == Z_DEFLATED && inflateInit2(&inflater, -MAX_WBITS) != Z_OK) return L"out of memory";
-  std::vector<uint8_t> in(1 << 16), out(1 << 16);
-  uLong crc = crc32(0, nullptr, 0);
+  Reserve(&scratch.in, kPassSize);
+  Reserve(&scratch.out, kPassSize);
+  std::vector<uint8_t>& in = scratch.in;
+  std::vector<uint8_t>& out = scratch.out;
+  uint32_t crc = 0;
   uint64_t size = 0;
   size_t headerLeft = encrypted ? 12 : 0;
   uint8_t header[12];
@@ -107,7 +136,7 @@ std::wstring ZipEntryReader::ReadEntry(ZipReader& reader, const ZipEntry& entry,
       why = L"not checked to its end (the run was cancelled)";
       break;
     }
-    size_t n = static_cast<size_t>(std::min<uint64_t>(left, in.size()));
+    size_t n = static_cast<size_t>(std::min<uint64_t>(left, kPassSize));
     size_t got = 0;
     if (const int error = reader.ReadAt(at, in.data(), n, &got); error != 0 || got != n) {
       why = error != 0 ? L"cannot be read" : L"cut off";
@@ -131,7 +160,7 @@ std::wstring ZipEntryReader::ReadEntry(ZipReader& reader, const ZipEntry& entry,
       if (!why.empty()) break;
     }
     if (method != Z_DEFLATED) {
-      crc = crc32(crc, data, static_cast<uInt>(n));
+      crc = libdeflate_crc32(crc, data, n);
       size += n;
       if (sink.Write(data, n) != 0) {
         why = L"cannot be written";
@@ -143,10 +172,10 @@ std::wstring ZipEntryReader::ReadEntry(ZipReader& reader, const ZipEntry& entry,
     inflater.avail_in = static_cast<uInt>(n);
     while (inflater.avail_in > 0 && !ended) {
       inflater.next_out = out.data();
-      inflater.avail_out = static_cast<uInt>(out.size());
+      inflater.avail_out = static_cast<uInt>(kPassSize);
       const int result = inflate(&inflater, Z_NO_FLUSH);
-      const size_t produced = out.size() - inflater.avail_out;
-      crc = crc32(crc, out.data(), static_cast<uInt>(produced));
+      const size_t produced = kPassSize - inflater.avail_out;
+      crc = libdeflate_crc32(crc, out.data(), produced);
       size += produced;
       if (produced > 0 && sink.Write(out.data(), produced) != 0) {
         why = L"cannot be written";
@@ -172,6 +201,47 @@ std::wstring ZipEntryReader::ReadEntry(ZipReader& reader, const ZipEntry& entry,
   if (size != entry.uncompressedSize) return L"wrong size";
   if (crc != entry.crc) return L"CRC error";
   return L"";
+}
+
+std::wstring ZipEntryReader::ReadWholeEntry(ZipReader& reader, const ZipEntry& entry, uint64_t at,
+                                            EntrySink& sink, Scratch& scratch) const {
+  size_t n = static_cast<size_t>(entry.compressedSize);
+  const size_t size = static_cast<size_t>(entry.uncompressedSize);
+  Reserve(&scratch.in, n);
+  size_t got = 0;
+  if (const int error = reader.ReadAt(at, scratch.in.data(), n, &got); error != 0) {
+    return L"cannot be read";
+  }
+  if (got != n) return L"cut off";
+  const uint8_t* data = scratch.in.data();
+  if ((entry.flags & kZipEncrypted) != 0) {
+    if (n < 12) return L"cut off";
+    PkwareCipher cipher(password_);
+    cipher.Decrypt(scratch.in.data(), n);
+    const uint8_t expected = (entry.flags & kZipDataDescriptor)
+                                 ? static_cast<uint8_t>(entry.dosTime >> 8)
+                                 : static_cast<uint8_t>(entry.crc >> 24);
+    if (data[11] != expected) return L"wrong password";
+    data += 12;
+    n -= 12;
+  }
+  if (entry.method == Z_DEFLATED) {
+    Reserve(&scratch.out, std::max<size_t>(size, 1));
+    size_t used = 0;
+    size_t produced = 0;
+    const libdeflate_result result = libdeflate_deflate_decompress_ex(
+        scratch.whole, data, n, scratch.out.data(), size, &used, &produced);
+    if (result == LIBDEFLATE_INSUFFICIENT_SPACE) return L"wrong size";
+    if (result != LIBDEFLATE_SUCCESS) return L"damaged data";
+    if (used < n) return L"data after its end";
+    if (produced != size) return L"wrong size";
+    data = scratch.out.data();
+    n = produced;
+  } else if (n != size) {
+    return L"wrong size";
+  }
+  if (n > 0 && sink.Write(data, n) != 0) return L"cannot be written";
+  return libdeflate_crc32(0, data, n) == entry.crc ? L"" : L"CRC error";
 }
 
 }  // namespace kelvane

@@ -4,6 +4,11 @@
 // against the CRC or, with a data descriptor, the time), inflated and checked
 // against its record (CRC-32, size) while it streams into a sink. Every core
 // reads entries of its own through its own view of the archive.
+//
+// An entry of at most kWholeEntrySize bytes either way (most entries of a
+// real backup) is read in one call and inflated in one go by libdeflate, about
+// three times zlib's speed, into a buffer of the size its record gives: a
+// stream that would grow past it fails instead of growing it.
 #pragma once
 
 #include <cstdint>
@@ -38,9 +43,14 @@ class ZipEntryReader {
   void ReadAll(const EntryReading& reading);
 
  private:
+  static constexpr uint64_t kWholeEntrySize = 4u << 20;
+  struct Scratch;
+
   void ReadPart(size_t part, const EntryReading& reading);
   std::wstring ReadEntry(ZipReader& reader, const ZipEntry& entry, EntrySink& sink,
-                         const std::atomic<bool>* stop) const;
+                         Scratch& scratch, const std::atomic<bool>* stop) const;
+  std::wstring ReadWholeEntry(ZipReader& reader, const ZipEntry& entry, uint64_t at,
+                              EntrySink& sink, Scratch& scratch) const;
 
   OpenView open_;
   std::string password_;
