@@ -25,6 +25,7 @@
 namespace kelvane {
 class BackupTarget;
 class LanguageTable;
+class ManifestSpool;
 class RunHost;
 class RunLog;
 class ScanContext;
@@ -112,9 +113,10 @@ class BackupClass {
   // file), sized by PrepareTotals; each written by one thread of the target
   // and read once the target holds the file.
   std::vector<SavedFile> savedFiles;
-  // The run's manifest, asked for once the target holds every file: an
-  // archive keeps it as its last entry, a folder copy in its top folder.
-  std::function<std::string()> manifest;
+  // The run's manifest, made when first asked for, once the target holds
+  // every file: an archive keeps it as its last entry, a folder copy in its
+  // top folder. A manifest that cannot be written fails the target.
+  std::function<platform::Status(ManifestSpool** spool)> manifest;
   // Files that failed: few, so a set is enough.
   mutable std::mutex failedLock;
   std::unordered_set<const ScannedFile*> failedFiles;  // guarded by failedLock

@@ -6,6 +6,7 @@
 #include "manifest/manifest_line.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
+#include "run/manifest_spool.h"
 #include "scan/scan_context.h"
 
 namespace kelvane {
@@ -25,9 +26,10 @@ EntryCheck::EntryCheck(vxstl::BackupClass& run) : run_(run) {
       }
     }
   }
-  if (run.manifest) {
+  ManifestSpool* spool = nullptr;
+  if (run.manifest && run.manifest(&spool).ok()) {
     manifestName_ = platform::ToNative(std::wstring(kManifestFolder) + L"/" + kManifestFile);
-    expected_.emplace(manifestName_, Expected{platform::DigestOf(run.manifest())});
+    expected_.emplace(manifestName_, Expected{spool->digest()});
   }
 }
 

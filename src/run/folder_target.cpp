@@ -21,6 +21,7 @@
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "run/backup_class.h"
+#include "run/manifest_spool.h"
 #include "run/output_names.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
@@ -213,12 +214,12 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
 
 void FolderTarget::WriteManifest(vxstl::BackupClass& run, const platform::Folder& root) {
   if (!run.manifest) return;
-  platform::FileSystem& fs = platform::Fs();
-  const std::string text = run.manifest();
+  ManifestSpool* spool = nullptr;
+  platform::Status written = run.manifest(&spool);
   // A killed run's half goes with the next run's sweep.
   platform::Folder own;
-  platform::Status written = fs.MakeFolder(root, kManifestFolder, &own);
-  if (written.ok()) written = platform::WriteWholeFile(own, L"", own, kManifestFile, text);
+  if (written.ok()) written = platform::Fs().MakeFolder(root, kManifestFolder, &own);
+  if (written.ok()) written = spool->CopyTo(own, kManifestFile);
   if (written.ok()) return;
   run.log.WriteLogFormat(L"Write %s%s/%s failed.%s", run.archivePath, kManifestFolder,
                          kManifestFile, ErrorText(static_cast<uint32_t>(written.code())));

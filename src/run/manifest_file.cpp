@@ -21,12 +21,6 @@ constexpr size_t kLongestLine = 1u << 20;
 
 }  // namespace
 
-int SaveManifest(const platform::Folder& archiveFolder, const std::wstring& targetName,
-                 std::string_view text) {
-  const std::wstring name = targetName + kManifestSuffix;
-  return platform::WriteWholeFile(archiveFolder, L"." + name, archiveFolder, name, text).code();
-}
-
 std::optional<bool> ManifestListsFiles(const platform::Folder& archiveFolder,
                                        const std::vector<platform::DirectoryEntry>& entries,
                                        const std::wstring& targetName) {

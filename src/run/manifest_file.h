@@ -20,12 +20,6 @@ class Folder;
 struct DirectoryEntry;
 }  // namespace platform
 
-// Writes `text` as the manifest of `targetName`: a temporary file renamed
-// over the old one, so a killed run never leaves half a manifest under the
-// name. 0 or the error number.
-int SaveManifest(const platform::Folder& archiveFolder, const std::wstring& targetName,
-                 std::string_view text);
-
 // Whether the manifest beside `targetName` (listed in `entries`) lists a
 // file or link; none when there is no manifest to believe.
 std::optional<bool> ManifestListsFiles(const platform::Folder& archiveFolder,

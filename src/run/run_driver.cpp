@@ -277,12 +277,24 @@ void RunDriver::PrepareTheManifest(RunState& state) {
   // A run that needs no earlier archive is a full one, whatever it took.
   header.kind = header.base.empty() ? "full" : job.ArchiveBitSet ? "incremental" : "differential";
   // Made once; the check after the backup asks again.
-  state.run.manifest = [&state] {
-    if (state.manifestText.empty()) {
-      state.manifestText = ManifestText(state.manifestHeader, state.run, state.keptLines);
+  state.run.manifest = [this, &state](ManifestSpool** spool) {
+    if (!state.manifest) {
+      state.manifest.emplace(state.archiveFolder, state.run.targetName);
+      platform::Status written = state.manifest->Begin();
+      if (written.ok()) {
+        written = WriteManifest(state.manifestHeader, state.run, state.keptLines, *state.manifest);
+      }
       state.keptLines.clear();
+      if (!written.ok()) {
+        log_.WriteLogFormat(L"Write manifest %s%s%s failed.%s", state.archiveFolder.path(),
+                            state.run.targetName, kManifestSuffix,
+                            ErrorText(static_cast<uint32_t>(written.code())));
+        state.manifest.reset();
+        return written;
+      }
     }
-    return state.manifestText;
+    *spool = &*state.manifest;
+    return platform::Status();
   };
 }
 
@@ -314,16 +326,19 @@ void RunDriver::WriteTheTarget(RunState& state) {
       runCancelled = true;
     }
   }
-  if (!runCancelled && !state.manifestText.empty()) {
+  if (!runCancelled && state.manifest) {
     // The copy beside the target also says how its check went, which the
     // one inside could not know when it was written.
+    std::string firstLine;
     if (state.report.verification != Verification::kNone) {
-      SetCheckVerdict(state.report.verification == Verification::kPassed, &state.manifestText);
+      state.manifestHeader.check =
+          state.report.verification == Verification::kPassed ? "passed" : "failed";
+      AppendHeaderLine(state.manifestHeader, &firstLine);
     }
-    if (const int error = SaveManifest(state.archiveFolder, run.targetName, state.manifestText);
-        error != 0) {
+    if (const platform::Status saved = state.manifest->SaveBeside(firstLine); !saved.ok()) {
       log_.WriteLogFormat(L"Write manifest %s%s%s failed.%s", state.archiveFolder.path(),
-                          run.targetName, kManifestSuffix, ErrorText(static_cast<uint32_t>(error)));
+                          run.targetName, kManifestSuffix,
+                          ErrorText(static_cast<uint32_t>(saved.code())));
       ++run.errorCount;
     }
   }
@@ -406,7 +421,7 @@ void RunDriver::AfterTheRun(RunState& state) {
   const BackupClass& run = state.run;
   const bool whole = run.errorCount + state.scan.unreadableEntries == 0 &&
                      state.report.verification != Verification::kFailed &&
-                     !state.manifestText.empty();
+                     state.manifest.has_value();
   afterRun_(FinishedRun{state.job, state.archiveFolder, *state.outputs, state.manifestHeader.id,
                         whole, log_, host_, texts_, [this] { Pump(); }, state.report,
                         state.afterRunErrors});

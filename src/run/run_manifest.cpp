@@ -8,6 +8,7 @@
 #include "platform/random_bytes.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
+#include "run/manifest_spool.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
 
@@ -61,8 +62,8 @@ bool ReadSavedTarget(SourceOpener& sources, const ScannedFolder& folder, const S
 
 }  // namespace
 
-std::string ManifestText(const ManifestHeader& header, const vxstl::BackupClass& run,
-                         std::string_view keptLines) {
+platform::Status WriteManifest(const ManifestHeader& header, const vxstl::BackupClass& run,
+                               std::string_view keptLines, ManifestSpool& spool) {
   std::string text;
   AppendHeaderLine(header, &text);
   AccountNames names;
@@ -110,9 +111,12 @@ std::string ManifestText(const ManifestHeader& header, const vxstl::BackupClass&
       entry.archiveId = header.id;
       AppendEntryLine(entry, &text);
     }
+    // A folder at a time, so what waits in memory stays small.
+    if (platform::Status written = spool.Append(text); !written.ok()) return written;
+    text.clear();
   }
-  text.append(keptLines);
-  return text;
+  if (platform::Status written = spool.Append(keptLines); !written.ok()) return written;
+  return spool.Finish();
 }
 
 std::string NewArchiveId() {
@@ -124,19 +128,6 @@ std::string NewArchiveId() {
                 .sha256;
   }
   return platform::HexText(bytes).substr(0, 32);
-}
-
-void SetCheckVerdict(bool passed, std::string* text) {
-  const size_t end = text->find('\n');
-  ManifestHeader header;
-  if (end == std::string::npos ||
-      !ParseHeaderLine(std::string_view(*text).substr(0, end), &header)) {
-    return;
-  }
-  header.check = passed ? "passed" : "failed";
-  std::string line;
-  AppendHeaderLine(header, &line);
-  text->replace(0, end + 1, line);
 }
 
 }  // namespace kelvane

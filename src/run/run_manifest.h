@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "manifest/manifest_line.h"
+#include "platform/status.h"
 
 namespace kelvane::vxstl {
 class BackupClass;
@@ -16,15 +17,15 @@ class BackupClass;
 
 namespace kelvane {
 
-// `keptLines` are KeptFileLines' (run/manifest_file.h); `archiveId` the id
-// that goes with each file this run saved.
-std::string ManifestText(const ManifestHeader& header, const vxstl::BackupClass& run,
-                         std::string_view keptLines);
+class ManifestSpool;
+
+// Writes the manifest into `spool` (begun) and finishes it. `keptLines` are
+// KeptFileLines' (run/manifest_file.h); `header.id` the id that goes with
+// each file this run saved.
+platform::Status WriteManifest(const ManifestHeader& header, const vxstl::BackupClass& run,
+                               std::string_view keptLines, ManifestSpool& spool);
 
 // A new archive id: 32 hexadecimal digits from the system's random source.
 std::string NewArchiveId();
-
-// Puts the verdict of the run's check into the header of the manifest `text`.
-void SetCheckVerdict(bool passed, std::string* text);
 
 }  // namespace kelvane

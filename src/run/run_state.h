@@ -9,6 +9,7 @@
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
 #include "run/backup_class.h"
+#include "run/manifest_spool.h"
 #include "run/output_names.h"
 #include "run/run_driver.h"
 #include "run/run_report.h"
@@ -36,7 +37,7 @@ struct RunDriver::RunState {
   // takes from earlier manifests, and the text once the target asked for it.
   ManifestHeader manifestHeader;
   std::string keptLines;
-  std::string manifestText;
+  std::optional<ManifestSpool> manifest;  // after archiveFolder: goes first
   // The log of a run whose archive failed its check stays: it holds why.
   bool keepLog = false;
   uint32_t afterRunErrors = 0;  // of the step after a run that completed

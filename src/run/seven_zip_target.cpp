@@ -11,11 +11,11 @@
 #include "manifest/manifest_line.h"
 #include "platform/clock.h"
 #include "platform/file_attributes.h"
-#include "platform/memory_stream.h"
 #include "platform/system_error.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/entry_check.h"
+#include "run/manifest_spool.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
 #include "util/error_text.h"
@@ -146,11 +146,10 @@ class LibraryFiles {
       return opened;
     }
     ReadAhead();
-    platform::FileStatus status;
-    status.mode = 0600;
-    status.modifiedSeconds = platform::Time().WallSeconds();
-    *stream = platform::MakeMemoryStream(run_.manifest(), status);
-    return 0;
+    ManifestSpool* spool = nullptr;
+    if (const platform::Status made = run_.manifest(&spool); !made.ok()) return made.code();
+    *stream = spool->Read();
+    return *stream ? 0 : EIO;
   }
 
   // A file the library has not read by the time the manifest is asked for

@@ -14,11 +14,11 @@
 #include "manifest/manifest_line.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
-#include "platform/memory_stream.h"
 #include "platform/paths.h"
 #include "platform/text_codec.h"
 #include "run/backup_class.h"
 #include "run/entry_check.h"
+#include "run/manifest_spool.h"
 #include "run/run_host.h"
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
@@ -134,9 +134,12 @@ uint32_t ZipTarget::AddManifest(BackupClass& run) {
       !added.ok()) {
     return static_cast<uint32_t>(added.code());
   }
-  status.mode = 0600;
-  const std::unique_ptr<platform::FileStream> manifest =
-      platform::MakeMemoryStream(run.manifest(), status);
+  ManifestSpool* spool = nullptr;
+  if (const platform::Status made = run.manifest(&spool); !made.ok()) {
+    return static_cast<uint32_t>(made.code());
+  }
+  const std::unique_ptr<platform::FileStream> manifest = spool->Read();
+  if (!manifest) return EIO;
   return static_cast<uint32_t>(
       ZipAddFile(zipArchive_, *manifest,
                  std::wstring(kManifestFolder) + platform::kPathSeparator + kManifestFile)
