@@ -31,26 +31,32 @@ struct PackPipeline::Piece {
   // The whole file's, hashed by the worker when it is this one piece.
   std::optional<platform::ContentDigest> digest;
   bool failed = false;  // zlib refused
-  std::future<void> done;
+  // Valid once the piece is handed to the pool, alone or in a batch.
+  std::shared_future<void> done;
 };
 
 namespace {
 
 // Fills `buffer` from `source` as far as it goes; a short result means the end.
-int ReadFull(platform::FileStream& source, std::vector<uint8_t>& buffer, size_t want) {
-  buffer.resize(want);
-  size_t filled = 0;
-  while (filled < want) {
+int ReadFull(platform::FileStream& source, uint8_t* buffer, size_t want, size_t* filled) {
+  *filled = 0;
+  while (*filled < want) {
     size_t got = 0;
-    if (const int error = source.Read(buffer.data() + filled, want - filled, &got); error != 0) {
-      buffer.resize(filled);
+    if (const int error = source.Read(buffer + *filled, want - *filled, &got); error != 0) {
       return error;
     }
     if (got == 0) break;
-    filled += got;
+    *filled += got;
   }
-  buffer.resize(filled);
   return 0;
+}
+
+int ReadFull(platform::FileStream& source, std::vector<uint8_t>& buffer, size_t want) {
+  buffer.resize(want);
+  size_t filled = 0;
+  const int error = ReadFull(source, buffer.data(), want, &filled);
+  buffer.resize(filled);
+  return error;
 }
 
 }  // namespace
@@ -63,6 +69,7 @@ PackPipeline::PackPipeline(int level, size_t workers, Sink& sink)
 }
 
 PackPipeline::~PackPipeline() {
+  SubmitBatch();
   for (auto& piece : queue_) piece->done.wait();
 }
 
@@ -98,9 +105,29 @@ void PackPipeline::Queue(std::unique_ptr<Piece> piece) {
   }
   bytesQueued_ += piece->input.size();
   Piece* raw = piece.get();
-  piece->done = pool_.Push([this, raw](size_t worker) { Compress(*raw, worker); });
-  queue_.push_back(std::move(piece));
+  if (piece->first && piece->last && piece->input.size() <= kBatchedFileSize) {
+    batch_.push_back(raw);
+    batchBytes_ += raw->input.size();
+    queue_.push_back(std::move(piece));
+    if (batch_.size() >= kBatchFiles || batchBytes_ >= kBatchBytes) SubmitBatch();
+  } else {
+    SubmitBatch();
+    piece->done = pool_.Push([this, raw](size_t worker) { Compress(*raw, worker); }).share();
+    queue_.push_back(std::move(piece));
+  }
   Deliver(false, reading);
+}
+
+void PackPipeline::SubmitBatch() {
+  if (batch_.empty()) return;
+  std::shared_future<void> done = pool_
+                                      .Push([this, pieces = batch_](size_t worker) {
+                                        for (Piece* piece : pieces) Compress(*piece, worker);
+                                      })
+                                      .share();
+  for (Piece* piece : batch_) piece->done = done;
+  batch_.clear();
+  batchBytes_ = 0;
 }
 
 void PackPipeline::Deliver(bool wait, const File* reading) {
@@ -109,6 +136,10 @@ void PackPipeline::Deliver(bool wait, const File* reading) {
     // The file being read stays out of the sink while memory allows, so a
     // read error can still leave it out whole.
     if (!wait && head.file.get() == reading) return;
+    if (!head.done.valid()) {
+      if (!wait) return;
+      SubmitBatch();
+    }
     if (head.done.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
       if (!wait) return;
       head.done.wait();
@@ -188,7 +219,14 @@ int PackPipeline::ReadFile(platform::FileStream& source, uint64_t expectedSize,
     next->file = file;
     if (current->input.size() == wanted) {
       wanted = want();
-      error = ReadFull(source, next->input, wanted);
+      if (wanted == kEndProbeSize) {
+        // Mostly finds the end: into a buffer that is not cleared for each file.
+        size_t got = 0;
+        error = ReadFull(source, endProbe_.get(), wanted, &got);
+        next->input.assign(endProbe_.get(), endProbe_.get() + got);
+      } else {
+        error = ReadFull(source, next->input, wanted);
+      }
       read += next->input.size();
     }
     if (error == 0 && next->input.empty()) break;

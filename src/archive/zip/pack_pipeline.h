@@ -7,6 +7,10 @@
 // during later calls of Add and in Finish. At most kBytesInFlight bytes of
 // read data wait at any time, whatever the file sizes.
 //
+// Whole files of at most kBatchedFileSize go to the workers in batches (up to
+// kBatchFiles files or kBatchBytes bytes): waking a worker for each of a
+// million small files cost more than compressing them.
+//
 // A file whose first piece saves less than 2 % is stored instead of deflated
 // (a file of one piece: whichever is smaller), so media and archives cost a
 // copy. The whole file is decided by its first piece.
@@ -30,6 +34,9 @@ class PackPipeline {
   static constexpr size_t kPieceSize = 1 << 20;
   static constexpr size_t kBytesInFlight = 24u << 20;
   static constexpr size_t kEndProbeSize = 65536;
+  static constexpr size_t kBatchedFileSize = 65536;
+  static constexpr size_t kBatchFiles = 64;
+  static constexpr size_t kBatchBytes = 1 << 20;
 
   // Receives the entries, on the thread that calls Add and Finish.
   class Sink {
@@ -77,6 +84,8 @@ class PackPipeline {
   struct Piece;
 
   void Queue(std::unique_ptr<Piece> piece);
+  // Hands the small files queued since the last batch to one worker.
+  void SubmitBatch();
   void Compress(Piece& piece, size_t worker);
   // Hands finished pieces to the sink, in order; `wait` waits for one.
   void Deliver(bool wait, const File* reading);
@@ -87,6 +96,9 @@ class PackPipeline {
   std::vector<std::unique_ptr<PieceDeflater>> deflaters_;  // one per worker
   std::deque<std::unique_ptr<Piece>> queue_;
   size_t bytesQueued_ = 0;
+  std::vector<Piece*> batch_;  // queued, not yet handed to the pool
+  size_t batchBytes_ = 0;
+  std::unique_ptr<uint8_t[]> endProbe_{new uint8_t[kEndProbeSize]};
   uint32_t entryCrc_ = 0;
   platform::Sha256 entryHash_;  // of an entry of more than one piece
   int failure_ = 0;

@@ -1,5 +1,6 @@
 #include "archive/zip/zip_output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -45,8 +46,13 @@ bool ZipOutput::Flush() {
   if (error_ == 0) {
     if (const int error = stream_->Write(buffer_.data(), buffer_.size()); error != 0) Fail(error);
   }
-  position_ += buffer_.size();
+  const uint64_t end = position_ + buffer_.size();
+  position_ += cursor_;
+  if (error_ == 0 && position_ != end) {
+    Fail(stream_->Seek(static_cast<int64_t>(position_), platform::FileStream::kFromStart, nullptr));
+  }
   buffer_.clear();
+  cursor_ = 0;
   return error_ == 0;
 }
 
@@ -62,7 +68,7 @@ uLong ZipOutput::Read(voidpf, voidpf stream, void* buffer, uLong size) {
 uLong ZipOutput::Write(voidpf, voidpf stream, const void* data, uLong size) {
   ZipOutput* self = Self(stream);
   if (self->error_ != 0) return 0;
-  if (self->buffer_.size() + size > kBufferSize && !self->Flush()) return 0;
+  if (self->cursor_ + size > kBufferSize && !self->Flush()) return 0;
   if (size >= kBufferSize) {
     if (const int error = self->stream_->Write(data, size); error != 0) {
       self->Fail(error);
@@ -72,17 +78,28 @@ uLong ZipOutput::Write(voidpf, voidpf stream, const void* data, uLong size) {
     return size;
   }
   const char* bytes = static_cast<const char*>(data);
-  self->buffer_.insert(self->buffer_.end(), bytes, bytes + size);
+  const size_t over = std::min<size_t>(size, self->buffer_.size() - self->cursor_);
+  std::memcpy(self->buffer_.data() + self->cursor_, bytes, over);
+  self->buffer_.insert(self->buffer_.end(), bytes + over, bytes + size);
+  self->cursor_ += size;
   return size;
 }
 
 ZPOS64_T ZipOutput::Tell(voidpf, voidpf stream) {
   ZipOutput* self = Self(stream);
-  return self->position_ + self->buffer_.size();
+  return self->position_ + self->cursor_;
 }
 
 long ZipOutput::Seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
   ZipOutput* self = Self(stream);
+  if (origin != ZLIB_FILEFUNC_SEEK_END) {
+    const uint64_t target =
+        origin == ZLIB_FILEFUNC_SEEK_CUR ? self->position_ + self->cursor_ + offset : offset;
+    if (target >= self->position_ && target <= self->position_ + self->buffer_.size()) {
+      self->cursor_ = static_cast<size_t>(target - self->position_);
+      return 0;
+    }
+  }
   if (!self->Flush()) return -1;
   platform::FileStream::Origin from = platform::FileStream::kFromStart;
   if (origin == ZLIB_FILEFUNC_SEEK_CUR) from = platform::FileStream::kFromCurrent;

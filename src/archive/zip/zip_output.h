@@ -1,6 +1,8 @@
 // The archive file under minizip: its file callbacks over a FileStream of the
 // platform layer, made by the caller, with a write buffer, because minizip
-// writes each header as a dozen 2- and 4-byte writes.
+// writes each header as a dozen 2- and 4-byte writes, and seeks back to each
+// entry's local header to put in its CRC and sizes: a seek within the buffer
+// moves in the buffer, so a small entry costs no system call of its own.
 //
 // minizip's close does not close the file: the writer mends the end of the
 // archive afterwards (zip_end_repair.h) on the same stream, then Finish()
@@ -51,6 +53,7 @@ class ZipOutput {
 
   std::unique_ptr<platform::FileStream> stream_;
   std::vector<char> buffer_;
+  size_t cursor_ = 0;      // where in the buffer the next write goes
   uint64_t position_ = 0;  // of the stream, before the buffered bytes
   int error_ = 0;
 };
