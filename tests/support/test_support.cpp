@@ -388,9 +388,16 @@ int MemoryFile::Read(void* buffer, size_t n, size_t* got) {
   return 0;
 }
 
+int MemoryFile::Seek(int64_t offset, Origin origin, uint64_t* position) {
+  if (origin != kFromStart || offset < 0) return ESPIPE;
+  position_ = std::min(static_cast<size_t>(offset), bytes_.size());
+  if (position) *position = position_;
+  return 0;
+}
+
 int MemoryFile::Status(platform::FileStatus* status) {
   *status = {};
-  status->size = size_;
+  status->size = bytes_.size();
   status->mode = 0644;
   return 0;
 }

@@ -57,18 +57,18 @@ int RunShell(const std::string& command, std::string* output = nullptr);
 
 // A file in memory, read at most `step` bytes a call. Reading fails with EIO
 // once `failAt` bytes were read; `growth` is appended after the first read,
-// as if someone wrote to the file while it was read. Status tells the size
-// it had when it was made.
+// as if someone wrote to the file while it was read. Status tells its size
+// as it is; it seeks only to a place from its start.
 class MemoryFile : public platform::FileStream {
  public:
   explicit MemoryFile(std::vector<uint8_t> bytes, size_t step = 65536)
-      : bytes_(std::move(bytes)), step_(step), size_(bytes_.size()) {}
+      : bytes_(std::move(bytes)), step_(step) {}
   size_t failAt = SIZE_MAX;
   std::vector<uint8_t> growth;
 
   int Read(void* buffer, size_t n, size_t* got) override;
   int Write(const void*, size_t) override { return EBADF; }
-  int Seek(int64_t, Origin, uint64_t*) override { return ESPIPE; }
+  int Seek(int64_t offset, Origin origin, uint64_t* position) override;
   int SetSize(uint64_t) override { return EBADF; }
   int Status(platform::FileStatus* status) override;
   int Sync() override { return 0; }
@@ -77,7 +77,6 @@ class MemoryFile : public platform::FileStream {
  private:
   std::vector<uint8_t> bytes_;
   size_t step_;
-  size_t size_;
   size_t position_ = 0;
 };
 

@@ -201,11 +201,17 @@ int PackPipeline::ReadFile(platform::FileStream& source, uint64_t expectedSize,
   // Pieces are sized to what the file is expected to hold, so a small file
   // costs its size, not a megabyte; beyond that, a small piece finds the end
   // (or that the file grew).
+  // The end is where the file's size at its opening puts it, when the scan
+  // saw that size too: the status after the reading tells whether it
+  // changed meanwhile. Otherwise, and for a file of size 0 (which may be one
+  // of the kernel's, whose size says nothing), a small piece finds the end.
+  const bool endKnown = expectedSize > 0 && before->size == expectedSize;
   uint64_t read = 0;
-  auto want = [&] {
+  auto want = [&]() -> size_t {
     if (read < expectedSize)
       return static_cast<size_t>(std::min<uint64_t>(kPieceSize, expectedSize - read));
-    return read == expectedSize ? kEndProbeSize : kPieceSize;
+    if (read == expectedSize) return endKnown ? 0 : kEndProbeSize;
+    return kPieceSize;
   };
   // One piece read ahead, so the last piece is known to be the last.
   auto current = std::make_unique<Piece>();
