@@ -10,17 +10,13 @@ files=${1:-20000}
 mib=${2:-200}
 runs=${3:-3}
 source "$(dirname "$0")/prologue.sh"
-[ "$(id -u)" = 0 ] || { echo "bench/folder_copy.sh mounts a file system: run it as root" >&2; exit 1; }
-
 work=$base/folder-copy-$$
 mount_point=$work/fresh
-mkdir -p "$mount_point" "$work/disk"
 # Room for every run of both tools, each file taking at least one 4 KiB
 # block, with half again to spare, and an inode for each file.
-truncate -s $(( (mib + files * 4 / 1024) * 2 * runs * 3 / 2 + 1024 ))M "$work/fresh.img"
-mkfs.ext4 -q -F -E nodiscard -N $(( files * 2 * runs * 2 + 10000 )) "$work/fresh.img"
-mount -o loop "$work/fresh.img" "$mount_point"
-trap 'umount "$mount_point"; rm -rf "$work"' EXIT
+fresh_ext4 "$work" $(( (mib + files * 4 / 1024) * 2 * runs * 3 / 2 + 1024 )) \
+  $(( files * 2 * runs * 2 + 10000 ))
+mkdir -p "$work/disk"
 
 export XDG_CONFIG_HOME=$base/config
 echo "| $files files, $mib MiB | output on | cp -a (median) | kelvane (median) | ratio |"

@@ -26,3 +26,17 @@ seconds() {  # COMMAND...: its wall time in seconds
   end=$(date +%s.%N)
   python3 -c "print(f'{$end - $start:.3f}')"
 }
+
+# fresh_ext4 DIR MIB INODES: a new ext4 file system of MIB MiB with INODES
+# inodes (no discard) mounted at DIR/fresh for this script alone, gone when it
+# ends. Every timed run writes into a folder of its own there and nothing is
+# deleted between runs: on a disk mounted with discard, a deletion makes the
+# next creates wait for the journal, whichever tool runs next.
+fresh_ext4() {
+  [ "$(id -u)" = 0 ] || { echo "$0 mounts a file system: run it as root" >&2; exit 1; }
+  mkdir -p "$1/fresh"
+  truncate -s "$2M" "$1/fresh.img"
+  mkfs.ext4 -q -F -E nodiscard -N "$3" "$1/fresh.img"
+  mount -o loop "$1/fresh.img" "$1/fresh"
+  trap "umount '$1/fresh'; rm -rf '$1'" EXIT
+}

@@ -10,19 +10,15 @@ files=${1:-20000}
 mib=${2:-600}
 runs=${3:-3}
 source "$(dirname "$0")/prologue.sh"
-[ "$(id -u)" = 0 ] || { echo "bench/restore.sh mounts a file system: run it as root" >&2; exit 1; }
-
 work=$base/restore-$$
 mount_point=$work/fresh
-mkdir -p "$mount_point" "$work/backups"
 targets=${TARGETS:-ZIP 7z folder}
 count=$(echo $targets | wc -w)
 # Room for every run of both tools for every target, each file taking at
 # least one 4 KiB block, with half again to spare, and an inode for each.
-truncate -s $(( (mib + files * 4 / 1024) * 2 * runs * count * 3 / 2 + 1024 ))M "$work/fresh.img"
-mkfs.ext4 -q -F -E nodiscard -N $(( files * 2 * runs * count * 2 + 10000 )) "$work/fresh.img"
-mount -o loop "$work/fresh.img" "$mount_point"
-trap 'umount "$mount_point"; rm -rf "$work"' EXIT
+fresh_ext4 "$work" $(( (mib + files * 4 / 1024) * 2 * runs * count * 3 / 2 + 1024 )) \
+  $(( files * 2 * runs * count * 2 + 10000 ))
+mkdir -p "$work/backups"
 export XDG_CONFIG_HOME=$base/config
 
 echo "| $files files, $mib MiB | the other tool (median) | kelvane -restore (median) | ratio |"
