@@ -22,7 +22,12 @@ class PosixFileStream final : public FileStream {
   int GiveStatus(const RestoredStatus& status) override;
 
  private:
+  // Asks the kernel to start writing out what this stream has written so far,
+  // without waiting for it: see Write.
+  void StartWriteBack();
+
   int fd_;
+  size_t unsent_ = 0;  // bytes written since writing out was last started
 };
 
 }  // namespace kelvane::platform
