@@ -17,7 +17,7 @@ namespace kelvane {
 inline constexpr size_t kIncompressibleSampleMin = 4096;
 
 // True when deflate would save less than about 2 % on `data`, judged from
-// its first 64 KiB. False for fewer than kIncompressibleSampleMin bytes.
+// its first 16 KiB. False for fewer than kIncompressibleSampleMin bytes.
 bool LooksIncompressible(const uint8_t* data, size_t n);
 
 }  // namespace kelvane
