@@ -47,9 +47,4 @@ class PieceDeflater {
   libdeflate_compressor* whole_ = nullptr;
 };
 
-// The CRC-32 of `n` bytes.
-uint32_t Crc32(const uint8_t* data, size_t n);
-// The CRC-32 of A followed by B, from the CRC of each and B's length.
-uint32_t CombineCrc32(uint32_t crcA, uint32_t crcB, uint64_t lengthB);
-
 }  // namespace kelvane

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "archive/zip/crc32.h"
 #include "archive/zip/incompressible.h"
 #include "platform/system_error.h"
 
@@ -199,12 +200,11 @@ int PackPipeline::ReadFile(platform::FileStream& source, uint64_t expectedSize,
   *again = false;
   auto file = std::make_shared<File>();
   // Pieces are sized to what the file is expected to hold, so a small file
-  // costs its size, not a megabyte; beyond that, a small piece finds the end
-  // (or that the file grew).
-  // The end is where the file's size at its opening puts it, when the scan
-  // saw that size too: the status after the reading tells whether it
-  // changed meanwhile. Otherwise, and for a file of size 0 (which may be one
-  // of the kernel's, whose size says nothing), a small piece finds the end.
+  // costs its size, not a megabyte. When the scan and the opening agree on
+  // that size, the end is there (the status after the reading tells whether
+  // the file changed meanwhile); otherwise, and for a file of size 0 (which
+  // may be one of the kernel's, whose size says nothing), a small piece
+  // finds the end, or that the file grew.
   const bool endKnown = expectedSize > 0 && before->size == expectedSize;
   uint64_t read = 0;
   auto want = [&]() -> size_t {

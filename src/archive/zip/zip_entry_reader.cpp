@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <thread>
 
+#include "archive/zip/crc32.h"
 #include "archive/zip/pkware_cipher.h"
 #include "platform/local_clock.h"
 #include "util/format_text.h"
@@ -17,6 +18,13 @@ namespace {
 
 constexpr uint16_t kMadeOnUnix = 3;
 constexpr size_t kPassSize = 1 << 16;  // what the streaming path reads at once
+
+// The last byte of an encryption header, which a right password decrypts to:
+// the CRC's high byte, or the time's when the CRC came after the data.
+uint8_t CheckByte(const ZipEntry& entry) {
+  return (entry.flags & kZipDataDescriptor) ? static_cast<uint8_t>(entry.dosTime >> 8)
+                                            : static_cast<uint8_t>(entry.crc >> 24);
+}
 
 ArchiveEntry EntryOf(const ZipEntry& record) {
   ArchiveEntry entry;
@@ -151,16 +159,13 @@ std::wstring ZipEntryReader::ReadEntry(ZipReader& reader, const ZipEntry& entry,
         header[12 - headerLeft--] = *data++;
         --n;
         if (headerLeft == 0) {
-          const uint8_t expected = (entry.flags & kZipDataDescriptor)
-                                       ? static_cast<uint8_t>(entry.dosTime >> 8)
-                                       : static_cast<uint8_t>(entry.crc >> 24);
-          if (header[11] != expected) why = L"wrong password";
+          if (header[11] != CheckByte(entry)) why = L"wrong password";
         }
       }
       if (!why.empty()) break;
     }
     if (method != Z_DEFLATED) {
-      crc = libdeflate_crc32(crc, data, n);
+      crc = Crc32(data, n, crc);
       size += n;
       if (sink.Write(data, n) != 0) {
         why = L"cannot be written";
@@ -175,7 +180,7 @@ std::wstring ZipEntryReader::ReadEntry(ZipReader& reader, const ZipEntry& entry,
       inflater.avail_out = static_cast<uInt>(kPassSize);
       const int result = inflate(&inflater, Z_NO_FLUSH);
       const size_t produced = kPassSize - inflater.avail_out;
-      crc = libdeflate_crc32(crc, out.data(), produced);
+      crc = Crc32(out.data(), produced, crc);
       size += produced;
       if (produced > 0 && sink.Write(out.data(), produced) != 0) {
         why = L"cannot be written";
@@ -218,10 +223,7 @@ std::wstring ZipEntryReader::ReadWholeEntry(ZipReader& reader, const ZipEntry& e
     if (n < 12) return L"cut off";
     PkwareCipher cipher(password_);
     cipher.Decrypt(scratch.in.data(), n);
-    const uint8_t expected = (entry.flags & kZipDataDescriptor)
-                                 ? static_cast<uint8_t>(entry.dosTime >> 8)
-                                 : static_cast<uint8_t>(entry.crc >> 24);
-    if (data[11] != expected) return L"wrong password";
+    if (data[11] != CheckByte(entry)) return L"wrong password";
     data += 12;
     n -= 12;
   }
@@ -241,7 +243,7 @@ std::wstring ZipEntryReader::ReadWholeEntry(ZipReader& reader, const ZipEntry& e
     return L"wrong size";
   }
   if (n > 0 && sink.Write(data, n) != 0) return L"cannot be written";
-  return libdeflate_crc32(0, data, n) == entry.crc ? L"" : L"CRC error";
+  return Crc32(data, n) == entry.crc ? L"" : L"CRC error";
 }
 
 }  // namespace kelvane
