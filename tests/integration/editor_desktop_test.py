@@ -102,6 +102,14 @@ class Program:
             return "still running"
 
 
+def show_page(editor, page, role, name, timeout=20.0):
+    """Selects the editor's page `page` and waits for its control `name`."""
+    pages = find(editor, "table", "Pages")
+    pages.querySelection().selectChild(next(i for i, c in enumerate(pages) if c.name == page))
+    return wait(lambda: next(n for n in walk(editor) if n.getRoleName() == role
+                             and n.name == name and showing(n)), timeout)
+
+
 def x_properties(title):
     """WM_CLASS and WM_STATE of the window of that title the window manager
     manages (GTK's hidden leader window has no WM_STATE), shown or iconic."""
@@ -153,6 +161,7 @@ def settled_geometry(title):
 
 def shoot(title, name):
     x, y, width, height = geometry(title)
+    os.makedirs(ARTIFACTS, exist_ok=True)
     subprocess.run([SCREENSHOT, os.path.join(ARTIFACTS, name + ".png"), str(x - 4), str(y - 40),
                     str(width + 8), str(height + 44)])
 
@@ -319,10 +328,7 @@ def test_the_desktops_keys():
     press("Open a job", "Escape")
     check(wait(lambda: showing(editor)), "Escape left the open dialog open")
     # The folder page, its one folder selected, and Delete.
-    pages = find(editor, "table", "Pages")
-    pages.querySelection().selectChild(next(i for i, c in enumerate(pages) if c.name == "Folders"))
-    folders = wait(lambda: next(n for n in walk(editor) if n.getRoleName() == "table"
-                                and n.name == "Folders to back up" and showing(n)))
+    folders = show_page(editor, "Folders", "table", "Folders to back up")
     if check(folders is not None, "no folder list on the folder page"):
         folders.querySelection().selectChild(1)
         folders.queryComponent().grabFocus()
@@ -450,10 +456,7 @@ def test_the_storage_locations():
     editor = program.window(title)
     if not check(editor is not None, "no editor"):
         return
-    pages = find(editor, "table", "Pages")
-    pages.querySelection().selectChild(next(i for i, c in enumerate(pages) if c.name == "Security"))
-    places = wait(lambda: next(n for n in walk(editor) if n.getRoleName() == "table"
-                               and n.name == "More storage locations" and showing(n)))
+    places = show_page(editor, "Security", "table", "More storage locations")
     if check(places is not None, "no storage-location list on the security page"):
         check(places.getState().contains(pyatspi.STATE_ENABLED), "the list is disabled for a ZIP job")
         check(find(places, "table cell", copy) is not None, "the list does not show the job's folder")
@@ -622,11 +625,8 @@ def test_the_notices():
     editor = program.window(title)
     if not check(editor is not None, "no editor"):
         return
-    pages = find(editor, "table", "Pages")
-    pages.querySelection().selectChild(next(i for i, c in enumerate(pages) if c.name == "Program"))
     url = "http://127.0.0.1:9/ping/kelvane"
-    field = wait(lambda: next(n for n in walk(editor) if n.getRoleName() == "text"
-                              and n.name == "Webhook URL:" and showing(n)), 5)
+    field = show_page(editor, "Program", "text", "Webhook URL:", 5)
     if check(field is not None, "no field named \"Webhook URL:\" on the program page"):
         field.queryEditableText().setTextContents(url)
     check(find(editor, "label", "Last backup: never") is not None, "the last backup is not in sight")

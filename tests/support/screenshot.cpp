@@ -6,6 +6,7 @@
 #include <wx/dcscreen.h>
 #include <wx/image.h>
 #include <wx/init.h>
+#include <wx/log.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kelvane-screenshot: no display\n");
     return 1;
   }
+  // A failure goes to stderr: the default would wait for a click on a
+  // message box at exit, and the test with it.
+  delete wxLog::SetActiveTarget(new wxLogStderr);
   wxInitAllImageHandlers();
   int status = 0;
   {
