@@ -1,6 +1,7 @@
 #include "platform/text_codec.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 namespace kelvane::platform {
@@ -94,9 +95,13 @@ class Utf16Units {
 }  // namespace
 
 std::string ToNative(std::wstring_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (wchar_t w : text) {
+  // Most names are ASCII to their end: those characters are their bytes.
+  size_t ascii = 0;
+  while (ascii < text.size() && static_cast<uint32_t>(text[ascii]) < 0x80) ++ascii;
+  std::string out(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(ascii));
+  if (ascii == text.size()) return out;
+  out.reserve(text.size() + 8);
+  for (wchar_t w : text.substr(ascii)) {
     const auto c = static_cast<char32_t>(w);
     if (IsEscapedByte(w)) {
       out.push_back(static_cast<char>(c - 0xDC00));
@@ -183,8 +188,18 @@ int CompareUtf16(std::wstring_view a, std::wstring_view b) {
 }
 
 bool IsValidUtf8(std::string_view bytes) {
-  const std::wstring text = FromNative(bytes);
-  return ToNative(text) == bytes && ToUtf8(text) == bytes;
+  // Called for every name a manifest records: no text is built to answer.
+  for (size_t i = 0; i < bytes.size();) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    char32_t c;
+    const size_t length = DecodeUtf8(bytes, i, &c);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
 }
 
 }  // namespace kelvane::platform

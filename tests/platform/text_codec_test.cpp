@@ -17,6 +17,7 @@ TEST(TextCodecTest, ValidUtf8RoundTripsAndWhatUtf8CannotCarryIsReplacedForFiles)
   EXPECT_EQ(wide, L"Grüße При \U0001F600");
   EXPECT_EQ(ToNative(wide), bytes);
   EXPECT_EQ(ToUtf8(wide), bytes);
+  EXPECT_TRUE(IsValidUtf8(bytes));
   std::wstring text = L"a";
   text.push_back(static_cast<wchar_t>(0xDCE4));  // an escaped byte
   text.push_back(static_cast<wchar_t>(0xD800));  // a lone high surrogate
@@ -41,6 +42,7 @@ TEST(TextCodecTest, InvalidBytesRoundTripLosslessly) {
   for (const std::string& name : names) {
     const std::wstring wide = FromNative(name);
     EXPECT_EQ(ToNative(wide), name) << name;
+    EXPECT_FALSE(IsValidUtf8(name)) << name;
     EXPECT_NE(wide.find_first_of(L"\xDC80\xDCC0\xDCE4\xDCFF\xDCED\xDCF4\xDCE2\xDCFE"),
               std::wstring::npos)
         << name;
