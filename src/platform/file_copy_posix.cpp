@@ -190,7 +190,7 @@ int CopyAttributes(int in, const struct stat& source, int out,
 }  // namespace
 
 int OpenScannedFile(int dirFd, const std::string& name, const FileId& expected, int* fd) {
-  *fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  *fd = ::openat(dirFd, name.c_str(), kReadFlags);
   if (*fd < 0) {
     // A link at the name of what was a regular file: it was swapped since.
     return errno == ELOOP ? kErrorChangedSinceScan : errno;
@@ -204,8 +204,7 @@ int OpenScannedFile(int dirFd, const std::string& name, const FileId& expected, 
     CloseDescriptor(*fd);
     return error;
   }
-  // Back to blocking reads; O_NONBLOCK only kept the open from hanging on a FIFO.
-  ::fcntl(*fd, F_SETFL, ::fcntl(*fd, F_GETFL) & ~O_NONBLOCK);
+  MakeBlocking(*fd);
   return 0;
 }
 
@@ -278,7 +277,7 @@ int CopyFolderAttributes(int sourceDir, int copyDir) {
 }
 
 int ReadBackFile(int dirFd, const std::string& name, ContentDigest* digest) {
-  const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  const int fd = ::openat(dirFd, name.c_str(), kReadFlags);
   if (fd < 0) return errno;
   struct stat status;
   if (::fstat(fd, &status) != 0) return CloseAfterFailure(fd);
@@ -289,7 +288,7 @@ int ReadBackFile(int dirFd, const std::string& name, ContentDigest* digest) {
   // Only clean pages can be dropped: written out first, then read from disk.
   if (::fdatasync(fd) != 0) return CloseAfterFailure(fd);
   (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  MakeBlocking(fd);
   Checksum checksum(digest);
   char buffer[1 << 16];
   for (;;) {

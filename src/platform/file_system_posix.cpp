@@ -109,7 +109,7 @@ class PosixCalls {
       *stream = std::make_unique<PosixFileStream>(fd);
       return 0;
     }
-    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(native.c_str(), kReadFlags & ~O_NOFOLLOW);
     if (fd < 0) return errno;
     struct stat info;
     int error = ::fstat(fd, &info) == 0 ? 0 : errno;
@@ -118,8 +118,7 @@ class PosixCalls {
       ::close(fd);
       return error;
     }
-    // Back to blocking reads; O_NONBLOCK only kept the open from hanging on a FIFO.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    MakeBlocking(fd);
     *stream = std::make_unique<PosixFileStream>(fd);
     return 0;
   }

@@ -151,6 +151,8 @@ int RemoveTreeAt(int dirFd, const std::string& name) {
   return error;
 }
 
+void MakeBlocking(int fd) { (void)::fcntl(fd, F_SETFL, 0); }
+
 int SyncFolder(int fd) { return ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno; }
 
 int ReadLinkAt(int fd, const char* name, std::string* target) {

@@ -3,6 +3,7 @@
 // from a status, and the fsync of a folder (internal to the POSIX platform).
 #pragma once
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -29,6 +30,13 @@ auto RetryOnInterrupt(Call call) -> decltype(call()) {
 
 // Writes all `n` bytes or fails.
 [[nodiscard]] int WriteAll(int fd, const void* data, size_t n);
+
+// How a file is opened for reading: with O_NONBLOCK, so that the open cannot
+// hang on a FIFO swapped in for it; the other flags are ones fcntl cannot change.
+constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+// Back to blocking reads for a file opened with kReadFlags (or with them less
+// O_NOFOLLOW): one call, as no other flag needs keeping.
+void MakeBlocking(int fd);
 
 // Closes `fd` (when open) and marks it closed; 0 or the errno value.
 int CloseDescriptor(int& fd);
