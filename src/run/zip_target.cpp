@@ -161,12 +161,13 @@ uint32_t ZipTarget::AddFiles(BackupClass& run) {
       std::unique_ptr<platform::FileStream> source;
       auto error = static_cast<uint32_t>(sources.Open(folder, file, &source));
       if (error == 0) {
-        error = static_cast<uint32_t>(
-            ZipAddFile(zipArchive_, *source, path.substr(start), &saved.content.digest).code());
+        error = static_cast<uint32_t>(ZipAddFile(zipArchive_, *source, path.substr(start),
+                                                 &saved.content.digest, &saved.content.status)
+                                          .code());
       }
       // The entry has the version that was read last. Attributes that cannot
       // be read are missed, never a reason to disown the entry.
-      saved.taken = error == 0 && source->Status(&saved.content.status) == 0;
+      saved.taken = error == 0;
       if (saved.taken && source->ReadAttributes(&saved.content.attributes) != 0) {
         saved.content.attributes.clear();
       }

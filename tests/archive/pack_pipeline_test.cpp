@@ -111,7 +111,7 @@ Bytes Unpacked(const Entry& entry) {
 int Add(PackPipeline& pipeline, MemoryFile& file, bool* dropped) {
   platform::FileStatus status;
   file.Status(&status);
-  return pipeline.Add(file, status.size, dropped);
+  return pipeline.Add(file, status.size, &status, dropped);
 }
 
 // Pieces of every size, none at all too, join into one stream with one CRC.
@@ -149,8 +149,10 @@ TEST(PackPipelineTest, AFileOfAnotherSizeThanExpectedGoesInAsItIs) {
       0, 1, text.size() / 2, text.size() - 1, text.size() + 1, 3 * text.size()};
   for (uint64_t size : expected) {
     MemoryFile file(text);
+    platform::FileStatus status;
+    file.Status(&status);
     bool dropped = true;
-    ASSERT_EQ(pipeline.Add(file, size, &dropped), 0);
+    ASSERT_EQ(pipeline.Add(file, size, &status, &dropped), 0);
   }
   ASSERT_EQ(pipeline.Finish(), 0);
   ASSERT_EQ(sink.entries.size(), std::size(expected));
@@ -176,7 +178,7 @@ TEST(PackPipelineTest, WhatDoesNotCompressIsStoredAndTheFirstPieceDecides) {
   Bytes sevenBits = Noise(70000, 11);
   for (uint8_t& byte : sevenBits) byte &= 0x7F;
   const std::vector<Bytes> files = {Noise(3 * kPiece + 11), Noise(500), Text(500), mixed,
-                                    textThenNoise, repeated, sevenBits};
+                                    textThenNoise,          repeated,   sevenBits};
   for (const Bytes& bytes : files) {
     MemoryFile file(bytes);
     bool dropped = true;

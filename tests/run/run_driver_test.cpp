@@ -202,6 +202,15 @@ TEST_F(ZipDriverTest, AFileChangedWhileItIsReadIsReadOnceMore) {
   std::string entry;
   ASSERT_EQ(test::RunShell("unzip -p '" + Archive() + "' '" + path.substr(1) + "'", &entry), 0);
   EXPECT_TRUE(entry == std::string(3 << 20, 'b')) << "a torn entry of " << entry.size() << " bytes";
+  // The manifest describes the version read, not the one first opened.
+  struct stat now;
+  ASSERT_EQ(::stat(path.c_str(), &now), 0);
+  const std::string manifest = ReadBytes(Archive() + ".kvnman");
+  const size_t line = manifest.rfind('\n', manifest.find("a.txt\""));
+  EXPECT_NE(manifest.substr(line, manifest.find('\n', line + 1) - line)
+                .find("\"mtime_ns\":" + std::to_string(now.st_mtim.tv_nsec) + ","),
+            std::string::npos)
+      << manifest;
 }
 
 // The end line says only what applies: a run refused before it wrote

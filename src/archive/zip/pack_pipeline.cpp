@@ -173,12 +173,9 @@ void PackPipeline::Hand(Piece& piece) {
   }
 }
 
-int PackPipeline::Add(platform::FileStream& source, uint64_t expectedSize, bool* dropped) {
-  platform::FileStatus before;
-  if (const int error = source.Status(&before); error != 0) {
-    *dropped = true;
-    return error;
-  }
+int PackPipeline::Add(platform::FileStream& source, uint64_t expectedSize,
+                      platform::FileStatus* status, bool* dropped) {
+  platform::FileStatus& before = *status;
   // A file that changed while it was read is read once more, as it is then,
   // while none of it has gone out; one that changes again fails.
   for (int attempt = 0;; ++attempt) {

@@ -66,8 +66,11 @@ class PackPipeline {
   // kErrorChangedWhileRead. Returns 0, or the error: then `*dropped` tells
   // whether the file was left out whole (nothing of it had reached the sink,
   // as for any file that fits in kBytesInFlight) or its entry holds the
-  // bytes read. On success `*dropped` is false.
-  int Add(platform::FileStream& source, uint64_t expectedSize, bool* dropped);
+  // bytes read. On success `*dropped` is false. `*status` is the file's
+  // status as the caller took it before reading; on success it becomes the
+  // status of the version read.
+  int Add(platform::FileStream& source, uint64_t expectedSize, platform::FileStatus* status,
+          bool* dropped);
 
   // Delivers everything still queued. Returns the sink's first failure.
   int Finish();

@@ -250,14 +250,16 @@ platform::Status ZipAddFolder(ZipArchiveHandle* handle, const std::wstring& entr
   }
   handle->pending.push_back(std::move(entry));
   NoBytes none;
+  platform::FileStatus noStatus;
   bool dropped = false;
-  const int error = handle->pipeline.Add(none, 0, &dropped);
+  const int error = handle->pipeline.Add(none, 0, &noStatus, &dropped);
   if (ZipArchiveBroken(handle)) return fail(handle->OutputError(handle->pipeline.failure()));
   return error != 0 ? fail(error) : platform::Status();
 }
 
 platform::Status ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
-                            const std::wstring& entryName, platform::ContentDigest* digest) {
+                            const std::wstring& entryName, platform::ContentDigest* digest,
+                            platform::FileStatus* read) {
   auto fail = [&entryName](int error) { return platform::Status::Error(error, entryName); };
   if (!handle) return fail(EINVAL);
   if (ZipArchiveBroken(handle)) return fail(handle->OutputError(handle->pipeline.failure()));
@@ -273,16 +275,18 @@ platform::Status ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& sour
   entry.digest = digest;
   handle->pending.push_back(std::move(entry));
 
+  const int64_t described = status.modifiedSeconds;
   bool dropped = false;
-  const int readError = handle->pipeline.Add(source, status.size, &dropped);
+  const int readError = handle->pipeline.Add(source, status.size, &status, &dropped);
   if (dropped) {
     handle->pending.pop_back();
-  } else if (readError == 0 && source.Status(&status) == 0) {
+  } else if (readError == 0 && status.modifiedSeconds != described) {
     // Read once more after a change: the entry has that version's time.
     SetModified(status.modifiedSeconds, &handle->pending.back());
   }
   if (ZipArchiveBroken(handle)) return fail(handle->OutputError(handle->pipeline.failure()));
   if (readError != 0) return fail(readError);
+  if (read) *read = status;
   return {};
 }
 

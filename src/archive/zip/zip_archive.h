@@ -51,10 +51,12 @@ platform::Status ZipCreateArchive(std::unique_ptr<platform::FileStream> archive,
 // ZipArchiveBroken() says the archive file itself could not be written (found
 // out at this or an earlier add). With `digest`, the SHA-256 and size of the
 // bytes the entry holds go there once the entry is written (ZipFinishEntries
-// at the latest); it must stay valid until then.
+// at the latest); it must stay valid until then. With `read`, the status of
+// the version read goes there when the add is ok.
 platform::Status ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& source,
                             const std::wstring& entryName,
-                            platform::ContentDigest* digest = nullptr);
+                            platform::ContentDigest* digest = nullptr,
+                            platform::FileStatus* read = nullptr);
 
 // Adds the folder `entryName` (a relative name as for ZipAddFile, without the
 // final "/" the entry gets) with the mode and modification time of `status`,
