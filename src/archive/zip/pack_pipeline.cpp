@@ -197,8 +197,8 @@ int PackPipeline::ReadFile(platform::FileStream& source, uint64_t expectedSize,
   *again = false;
   auto file = std::make_shared<File>();
   // Pieces are sized to what the file is expected to hold, so a small file
-  // costs its size, not a megabyte. When the scan and the opening agree on
-  // that size, the end is there (the status after the reading tells whether
+  // costs its size, not a megabyte. When the status before the reading says
+  // that size too, the end is there (the status after the reading tells whether
   // the file changed meanwhile); otherwise, and for a file of size 0 (which
   // may be one of the kernel's, whose size says nothing), a small piece
   // finds the end, or that the file grew.
