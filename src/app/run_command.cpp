@@ -87,8 +87,9 @@ int RunCommand(const CommandContext& context) {
   notices.Ended(&summary, inWindow);
   SayNotices(summary.notices, context.texts);
   // Beside the log, for the editor and -list; a run that never reached its
-  // archive folder leaves the last one as it was.
-  (void)KeepLastRun(job.settings, summary);
+  // archive folder leaves the last one as it was, and so does one refused
+  // because the job is running: that run's outcome is the one to keep.
+  if (!summary.report.alreadyRunning) (void)KeepLastRun(job.settings, summary);
   if (!WriteSummaryIfAsked(job.summaryPath, summary, context.texts) &&
       summary.exitStatus == kExitDone) {
     return kExitDoneWithErrors;

@@ -148,6 +148,7 @@ bool RunDriver::TakeTheLock(RunState& state) {
   const std::wstring lockName = state.outputs->LockName();
   if (const int locked = state.lock.TryLock(state.archiveFolder, lockName); locked != 0) {
     const std::wstring lockPath = state.archiveFolder.path() + lockName;
+    state.report.alreadyRunning = locked == EWOULDBLOCK;
     return Refuse(state,
                   locked == EWOULDBLOCK
                       ? PrintFEx(texts_.GetText(L"job_running"), {lockPath})

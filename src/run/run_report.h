@@ -31,9 +31,10 @@ struct RunReport {
   uint32_t errorCount = 0;
   uint32_t totalFiles = 0;  // files the scan selected
   uint64_t totalBytes = 0;
-  uint32_t savedFiles = 0;   // files the target phase saved without error
-  bool targetBegun = false;  // the target phase started writing
-  bool partKept = false;     // aborted, a folder copy updated in place keeps what it copied
+  uint32_t savedFiles = 0;      // files the target phase saved without error
+  bool targetBegun = false;     // the target phase started writing
+  bool partKept = false;        // aborted, a folder copy updated in place keeps what it copied
+  bool alreadyRunning = false;  // refused: another run of the job holds its lock
   // Completed without a file to save (a quiet night of a dated incremental
   // job): the target stands, empty, as a restore point.
   bool nothingChanged() const { return outcome == RunOutcome::kCompleted && totalFiles == 0; }

@@ -131,11 +131,12 @@ TEST_F(ZipRunTest, ArchivesExtractToExactlyTheSelectedFiles) {
 }
 
 // Given a run of the job under way, another one ends at once with status 2
-// and leaves the archive and the log as they were.
+// and leaves the archive, the log and the last run's record as they were.
 TEST_F(ZipRunTest, ARunWhileTheJobRunsChangesNothing) {
   File("a.txt", "a");
   WriteBytes(Archive(), "the running job's archive");
   WriteBytes(out_ + "/Daily.log", "the running job's log");
+  WriteBytes(out_ + "/Daily.kvnlast.json", "the last run's record");
   platform::Folder out;
   ASSERT_EQ(platform::Fs().OpenFolder(FromNative(out_), &out).code(), 0);
   platform::FileLock running;
@@ -148,6 +149,7 @@ TEST_F(ZipRunTest, ARunWhileTheJobRunsChangesNothing) {
       << result.output;
   EXPECT_EQ(test::ReadBytes(Archive()), "the running job's archive");
   EXPECT_EQ(test::ReadBytes(out_ + "/Daily.log"), "the running job's log");
+  EXPECT_EQ(test::ReadBytes(out_ + "/Daily.kvnlast.json"), "the last run's record");
 }
 
 // Given an archive name longer than the file system allows, the run says
