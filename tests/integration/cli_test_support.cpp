@@ -33,6 +33,18 @@ std::vector<std::string> Environment(const std::string& work) {
   return env;
 }
 
+// libfaketime, preloaded directly: the faketime wrapper names a semaphore
+// after its process id and refuses to start when one of a killed wrapper
+// with the same id is left over, which a long test run meets.
+std::string FakeTimeLibrary() {
+  static const std::string library = [] {
+    std::string path;
+    RunShell("ls /usr/lib/*/faketime/libfaketime.so.1 | head -n 1 | tr -d '\\n'", &path);
+    return path;
+  }();
+  return library;
+}
+
 }  // namespace
 
 pid_t Cli::Start(const std::vector<std::string>& args, const std::string& outputFile,
@@ -44,12 +56,10 @@ pid_t Cli::Start(const std::vector<std::string>& args, const std::string& output
   argvPointers.push_back(nullptr);
   std::vector<std::string> env = Environment(work_);
   if (!fakeTime.empty()) {
-    std::string library;
-    RunShell("ls /usr/lib/*/faketime/libfaketime.so.1 | head -n 1 | tr -d '\\n'", &library);
     const char* asan = std::getenv("ASAN_OPTIONS");
     std::erase_if(env, [](const std::string& entry) { return entry.starts_with("ASAN_OPTIONS="); });
     env.insert(env.end(),
-               {"LD_PRELOAD=" + library, "FAKETIME=@" + fakeTime, "NO_FAKE_STAT=1",
+               {"LD_PRELOAD=" + FakeTimeLibrary(), "FAKETIME=@" + fakeTime, "NO_FAKE_STAT=1",
                 std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"});
   }
   std::vector<char*> envPointers;
@@ -133,15 +143,17 @@ int JobRunTest::Shell(const std::string& command) {
   return RunShell("cd '" + dir_.path() + "' && " + command + " 2>&1", &output_);
 }
 
-// faketime is preloaded before the sanitizer's runtime, which is told that
-// this is fine.
+// libfaketime is preloaded before the sanitizer's runtime, which is told
+// that this is fine.
 int JobRunTest::KelvaneAt(const std::string& time, const std::string& args) {
   return Shell(
       "env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS XDG_CONFIG_HOME=$PWD/config "
-      "NO_FAKE_STAT=1 "
-      "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 "
-      "faketime '" +
-      time + "' " KELVANE_EXECUTABLE " " + args);
+      "LD_PRELOAD='" +
+      FakeTimeLibrary() + "' FAKETIME='@" + time +
+      "' NO_FAKE_STAT=1 "
+      "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 " KELVANE_EXECUTABLE
+      " " +
+      args);
 }
 
 void JobRunTest::ExpectSameTree(const std::string& expected, const std::string& actual, bool owners,
