@@ -72,10 +72,10 @@ void PrintPoints(const CommandContext& context, const RestoreSource& source,
       state = context.texts.GetText(point.missing.empty() ? L"console_list_complete"
                                                           : L"console_list_incomplete");
     }
-    PrintLine(FormatText(L"%s  %s  %s  %lu files  %s  %s  %s",
+    PrintLine(FormatText(L"%s  %s  %s  %s  %s  %s  %s",
                          platform::FromNative(LocalTimeText(point.unixTime)), point.target.name,
                          point.hasManifest ? platform::FromNative(point.header.kind) : L"-",
-                         point.files, FormatByteSize(point.bytes),
+                         CountOf(point.files, L"file", L"files"), FormatByteSize(point.bytes),
                          context.texts.GetText(CheckTextKey(point)), state));
     for (const std::wstring& missing : point.missing) PrintLine(L"    " + missing);
   }

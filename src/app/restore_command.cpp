@@ -99,8 +99,9 @@ std::wstring OutcomeLine(const RestoreReport& report, const RestoreRequest& requ
   switch (report.outcome) {
     case RestoreOutcome::kRefused: return report.refusal;
     case RestoreOutcome::kRestored:
-      return PrintFEx(texts.GetText(L"console_restore_done"),
-                      {files, FormatByteSize(report.bytes), request.targetPath});
+      return PrintFEx(
+          texts.GetText(report.files == 1 ? L"console_restore_done_one" : L"console_restore_done"),
+          {files, FormatByteSize(report.bytes), request.targetPath});
     case RestoreOutcome::kSomeFailed:
       return PrintFEx(texts.GetText(L"console_restore_failed"),
                       {files, FormatText(L"%lu", report.failures), logPath});

@@ -130,7 +130,8 @@ const BuiltInText kBuiltInTexts[] = {
      L"                  -at NAME, -at JJJJ-MM-TTTHH:MM oder -at latest; -only MUSTER\n"
      L"                  (mehrfach); -overwrite; -dry-run zeigt, was es schreiben würde;\n"
      L"                  -summary DATEI. Statt des Auftrags geht auch ein Archiv\n"
-     L"                  (-password-stdin liest sein Passwort).\n                  -from ORT: von einem Ablageort des Auftrags"},
+     L"                  (-password-stdin liest sein Passwort).\n                  -from ORT: von "
+     L"einem Ablageort des Auftrags"},
     {L"console_list_none", L"Keine Wiederherstellungspunkte in [1]."},
     {L"console_list_complete", L"vollständig"},
     {L"console_list_incomplete", L"UNVOLLSTÄNDIG: es fehlen Archive, die er braucht:"},
@@ -140,6 +141,8 @@ const BuiltInText kBuiltInTexts[] = {
     {L"console_restore_would", L"Würde [1] Dateien ([2]) wiederherstellen."},
     {L"console_restore_done",
      L"[1] Dateien ([2]) nach [3] wiederhergestellt, jede gegen ihre SHA-256 geprüft."},
+    {L"console_restore_done_one",
+     L"1 Datei ([2]) nach [3] wiederhergestellt, gegen ihre SHA-256 geprüft."},
     {L"console_restore_failed",
      L"[1] Dateien wiederhergestellt; [2] ließen sich nicht wiederherstellen. [3] nennt jede."},
     {L"console_restore_cancelled",
@@ -159,6 +162,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_restore_name", L"Name"},
     {L"ui_restore_size", L"Größe"},
     {L"ui_restore_ticked", L"[1] Dateien ([2]) ausgewählt"},
+    {L"ui_restore_ticked_one", L"1 Datei ([2]) ausgewählt"},
     {L"ui_restore_target", L"Wiederherstellen nach"},
     {L"ui_restore_browse", L"Durchsuchen…"},
     {L"ui_restore_overwrite", L"Vorhandene Dateien überschreiben"},
@@ -344,7 +348,8 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_off", L"Aus"},
     {L"ui_ok", L"Ok"},
     {L"retention_keeps_all", L"Behält jede Sicherung."},
-    {L"retention_keeps", L"Behält [1]; eine ältere Sicherung wird gelöscht, sobald keine behaltene sie braucht."},
+    {L"retention_keeps",
+     L"Behält [1]; eine ältere Sicherung wird gelöscht, sobald keine behaltene sie braucht."},
     {L"retention_and", L" und "},
     {L"retention_last", L"die letzten [1] Läufe"},
     {L"retention_last_one", L"den letzten Lauf"},
@@ -356,37 +361,54 @@ const BuiltInText kBuiltInTexts[] = {
     {L"retention_months_one", L"eine pro Monat für 1 Monat"},
     {L"retention_full_every", L"Alle [1] Tage eine Vollsicherung."},
     {L"retention_full_every_one", L"Jeden Tag eine Vollsicherung."},
-    {L"console_usage_prune", L"  -prune          die älteren Sicherungen des Auftrags löschen, die seine Regel\n                  nicht behält (-dry-run: den Plan zeigen, nichts löschen)"},
+    {L"console_usage_prune",
+     L"  -prune          die älteren Sicherungen des Auftrags löschen, die seine Regel\n           "
+     L"       nicht behält (-dry-run: den Plan zeigen, nichts löschen)"},
     {L"ui_keep_group", L"Ältere Sicherungen"},
     {L"ui_keep_last", L"Die letzten Läufe behalten:"},
     {L"ui_keep_days", L"Eine pro Tag, für Tage:"},
     {L"ui_keep_weeks", L"Eine pro Woche, für Wochen:"},
     {L"ui_keep_months", L"Eine pro Monat, für Monate:"},
     {L"ui_full_every", L"Vollsicherung alle (Tage):"},
-    {L"ui_keep_hint", L"0 schaltet eine Regel ab; stehen alle vier auf 0, bleibt jede Sicherung. Gelöscht wird nur nach einem Lauf ohne Fehler. Die regelmäßige Vollsicherung gilt für Aufträge, die nur geänderte Dateien nehmen."},
-    {L"console_deleted", L"Von der Regel gelöschte ältere Sicherungen: [1] (das Protokoll nennt jede)."},
+    {L"ui_keep_hint",
+     L"0 schaltet eine Regel ab; stehen alle vier auf 0, bleibt jede Sicherung. Gelöscht wird nur "
+     L"nach einem Lauf ohne Fehler. Die regelmäßige Vollsicherung gilt für Aufträge, die nur "
+     L"geänderte Dateien nehmen."},
+    {L"console_deleted",
+     L"Von der Regel gelöschte ältere Sicherungen: [1] (das Protokoll nennt jede)."},
     {L"console_location_copied", L"Nach [1] kopiert."},
     {L"console_location_failed", L"Nicht nach [1] kopiert: [2]"},
     {L"console_list_location", L"In [1]:"},
-    {L"console_from_needs_job", L"-from liest einen Ablageort eines Auftrags: den Auftrag angeben, kein Archiv."},
+    {L"console_from_needs_job",
+     L"-from liest einen Ablageort eines Auftrags: den Auftrag angeben, kein Archiv."},
     {L"ui_location_title", L"Ablageort"},
-    {L"ui_location_prompt", L"Ein vorhandener Ordner (eine andere Platte, eine eingebundene Freigabe) oder ein rclone-Ziel ENTFERNT:PFAD:"},
+    {L"ui_location_prompt",
+     L"Ein vorhandener Ordner (eine andere Platte, eine eingebundene Freigabe) oder ein "
+     L"rclone-Ziel ENTFERNT:PFAD:"},
     {L"ui_location_browse", L"Ordner…"},
     {L"ui_location_test", L"Testen"},
     {L"ui_location_test_ok", L"[1]: kann Sicherungen aufnehmen."},
     {L"ui_location_test_failed", L"[1]: [2]"},
-    {L"ui_location_folder_job", L"Nur ZIP- und 7z-Sicherungen werden an weitere Ablageorte kopiert."},
-    {L"ui_location_hint", L"Jede gelungene Sicherung und ihr Manifest werden auch dorthin kopiert und geprüft; die Aufbewahrungsregel gilt dort wie hier."},
+    {L"ui_location_folder_job",
+     L"Nur ZIP- und 7z-Sicherungen werden an weitere Ablageorte kopiert."},
+    {L"ui_location_hint",
+     L"Jede gelungene Sicherung und ihr Manifest werden auch dorthin kopiert und geprüft; die "
+     L"Aufbewahrungsregel gilt dort wie hier."},
     {L"ui_copying_to", L"Kopiere nach [1]"},
-    {L"console_usage_notify_test", L"  -notify-test    eine Testnachricht auf jedem Weg senden, den der Auftrag\n                 nennt (Desktop, Mail, Webhook), und sagen, wie es ging"},
+    {L"console_usage_notify_test",
+     L"  -notify-test    eine Testnachricht auf jedem Weg senden, den der Auftrag\n                "
+     L" nennt (Desktop, Mail, Webhook), und sagen, wie es ging"},
     {L"console_notice_sent", L"Nachricht per [1]: gesendet."},
     {L"console_notice_failed", L"Nachricht per [1]: nicht gesendet: [2]"},
-    {L"console_notice_none", L"Der Auftrag nennt keinen Weg, Ihnen Bescheid zu geben (Desktop, Mail oder Webhook)."},
+    {L"console_notice_none",
+     L"Der Auftrag nennt keinen Weg, Ihnen Bescheid zu geben (Desktop, Mail oder Webhook)."},
     {L"notice_completed", L"[1] abgeschlossen"},
     {L"notice_completed_errors", L"[1] mit [2] Fehlern abgeschlossen"},
     {L"notice_failed", L"[1] fehlgeschlagen"},
     {L"notice_test", L"[1]: eine Testnachricht"},
-    {L"notice_test_body", L"Dies ist eine Testnachricht für den Auftrag [1]. Das Ende seiner Läufe kommt auf diesem Weg."},
+    {L"notice_test_body",
+     L"Dies ist eine Testnachricht für den Auftrag [1]. Das Ende seiner Läufe kommt auf diesem "
+     L"Weg."},
     {L"notice_job", L"Auftrag:"},
     {L"notice_log_errors", L"Was das Protokoll [1] sagt:"},
     {L"last_backup_never", L"Letztes Backup: nie"},
@@ -408,7 +430,10 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_notify_webhook", L"Webhook-URL:"},
     {L"ui_notify_on", L"Mail und Webhook:"},
     {L"ui_notice_test", L"Testen"},
-    {L"ui_notice_hint", L"Eine Desktop-Nachricht kommt am Ende von Läufen ohne Fenster (Zeitplan, Terminal). Mail-Adressen werden durch Kommas getrennt. Eine Webhook-URL nach Art von Healthchecks hört auch, wenn ein Lauf beginnt."},
+    {L"ui_notice_hint",
+     L"Eine Desktop-Nachricht kommt am Ende von Läufen ohne Fenster (Zeitplan, Terminal). "
+     L"Mail-Adressen werden durch Kommas getrennt. Eine Webhook-URL nach Art von Healthchecks hört "
+     L"auch, wenn ein Lauf beginnt."},
     {L"ui_mail_group", L"Mailserver (für alle Aufträge)"},
     {L"ui_mail_server", L"Server:"},
     {L"ui_mail_port", L"Port (0: der übliche):"},
@@ -420,7 +445,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_mail_password", L"Passwort:"},
     {L"ui_mail_from", L"Absender:"},
 };
-static_assert(std::size(kBuiltInTexts) == 285);
+static_assert(std::size(kBuiltInTexts) == 287);
 
 }  // namespace
 

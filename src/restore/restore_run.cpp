@@ -95,9 +95,9 @@ RestoreReport Finished(const RestoreWriter& writer, const RestorePlan& plan, boo
   report.outcome = cancelled              ? RestoreOutcome::kCancelled
                    : report.failures != 0 ? RestoreOutcome::kSomeFailed
                                           : RestoreOutcome::kRestored;
-  log.WriteLogFormat(L"Restored %lu files (%s); %lu not restored%s.", report.files,
-                     FormatByteSize(report.bytes), report.failures,
-                     cancelled ? L"; cancelled" : L"");
+  log.WriteLogFormat(L"Restored %s (%s); %lu not restored%s.",
+                     CountOf(report.files, L"file", L"files"), FormatByteSize(report.bytes),
+                     report.failures, cancelled ? L"; cancelled" : L"");
   return report;
 }
 

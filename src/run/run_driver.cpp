@@ -367,8 +367,8 @@ void RunDriver::VerifyTheTarget(RunState& state) {
   if (!check.unreadable.empty()) {
     log_.WriteLogFormat(L"Check of %s failed: %s", run.archivePath, check.unreadable);
   }
-  log_.WriteLogFormat(L"Check of %s: %lu files read back, %lu failed.", run.archivePath,
-                      check.checked, report.verifyFailures);
+  log_.WriteLogFormat(L"Check of %s: %s read back, %lu failed.", run.archivePath,
+                      CountOf(check.checked, L"file", L"files"), report.verifyFailures);
   run.errorCount += report.verifyFailures;
   // A new folder copy that fails stands like an updated one, its failed
   // files said and counted: it replaces nothing.

@@ -258,6 +258,10 @@ std::basic_string<Char> FormatImpl(std::basic_string_view<Char> format,
 
 }  // namespace
 
+std::wstring CountOf(uint64_t count, std::wstring_view one, std::wstring_view many) {
+  return std::to_wstring(count) + L" " + std::wstring(count == 1 ? one : many);
+}
+
 std::wstring FormatTextList(std::wstring_view format, std::span<const FormatArg> args) {
   return FormatImpl<wchar_t>(format, args);
 }

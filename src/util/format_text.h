@@ -59,6 +59,9 @@ class FormatArg {
 std::wstring FormatTextList(std::wstring_view format, std::span<const FormatArg> args);
 std::string FormatTextList(std::string_view format, std::span<const FormatArg> args);
 
+// "1 file", "3 files": a count with its noun in agreement, for English lines.
+std::wstring CountOf(uint64_t count, std::wstring_view one, std::wstring_view many);
+
 template <class... Args>
 std::wstring FormatText(std::wstring_view format, const Args&... args) {
   const std::array<FormatArg, sizeof...(Args)> list{FormatArg(args)...};

@@ -377,7 +377,7 @@ def test_the_restore_window():
                        ("push button", "Close")):
         check(wait(lambda: find(window, role, name), 5) is not None,
               f"the restore window has no {role} named \"{name}\"")
-    check(wait(lambda: find(window, "label", "1 files (5 bytes) ticked"), 5) is not None,
+    check(wait(lambda: find(window, "label", "1 file (5 bytes) ticked"), 5) is not None,
           "the restore window does not say what is ticked")
     settled_geometry("Restore - Daily")
     shoot("Restore - Daily", "restore-window")
@@ -387,7 +387,7 @@ def test_the_restore_window():
     run = any_window("Kelvane - Restore Daily.zip")
     if check(run is not None, "Start showed no run window"):
         close = wait(lambda: find(run, "push button", "Close"), 30)
-        check(find(run, "label", start="Restored 1 files") is not None,
+        check(find(run, "label", start="Restored 1 file (5 bytes) into") is not None,
               "the run window does not say the restore's outcome")
         shoot("Kelvane - Restore Daily.zip", "restore-window-end")
         click(close)

@@ -28,6 +28,8 @@ TEST(FormatTextTest, FormatsTheConversionsTheProgramUses) {
   EXPECT_EQ(FormatText(L"100%% %c", L'x'), L"100% x");
   EXPECT_EQ(FormatText(L"%1.15g %.2f %e", 0.1, 2.345, 1500.0), L"0.1 2.35 1.500000e+03");
   EXPECT_EQ(FormatText(L"%+d % d %05d %-4d|", 3, 3, -42, 7), L"+3  3 -0042 7   |");
+  EXPECT_EQ(CountOf(1, L"file", L"files") + L", " + CountOf(0, L"file", L"files"),
+            L"1 file, 0 files");
 }
 
 TEST(FormatTextTest, NeverCrashesOnMismatchedArgumentsAndIgnoresTheLocale) {

@@ -240,8 +240,9 @@ void RestoreDialog::UpdateTicked() {
       }
     }
   }
-  ticked_->SetLabel(wxString(PrintFEx(texts_.GetText(L"ui_restore_ticked"),
-                                      {FormatText(L"%lu", files), FormatByteSize(bytes)})));
+  ticked_->SetLabel(wxString(
+      PrintFEx(texts_.GetText(files == 1 ? L"ui_restore_ticked_one" : L"ui_restore_ticked"),
+               {FormatText(L"%lu", files), FormatByteSize(bytes)})));
   start_->Enable(files != 0 && pointsData_[choice_.point].missing.empty());
   choice_.only.clear();
   // Everything ticked at the top: the whole point, without patterns.
