@@ -9,8 +9,8 @@ namespace {
 
 class MemoryStream final : public FileStream {
  public:
-  MemoryStream(std::string bytes, const FileStatus& status)
-      : bytes_(std::move(bytes)), status_(status) {
+  MemoryStream(std::string bytes, const FileStatus& status, ExtendedAttributes attributes)
+      : bytes_(std::move(bytes)), status_(status), attributes_(std::move(attributes)) {
     status_.size = bytes_.size();
   }
 
@@ -34,17 +34,23 @@ class MemoryStream final : public FileStream {
   int Status(FileStatus* status) override { return *status = status_, 0; }
   int Sync() override { return 0; }
   int Close() override { return 0; }
+  int ReadAttributes(ExtendedAttributes* attributes) override {
+    *attributes = attributes_;
+    return 0;
+  }
 
  private:
   const std::string bytes_;
   FileStatus status_;
+  const ExtendedAttributes attributes_;
   size_t position_ = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<FileStream> MakeMemoryStream(std::string bytes, FileStatus status) {
-  return std::make_unique<MemoryStream>(std::move(bytes), status);
+std::unique_ptr<FileStream> MakeMemoryStream(std::string bytes, FileStatus status,
+                                             ExtendedAttributes attributes) {
+  return std::make_unique<MemoryStream>(std::move(bytes), status, std::move(attributes));
 }
 
 }  // namespace kelvane::platform

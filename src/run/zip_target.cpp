@@ -21,7 +21,7 @@
 #include "run/manifest_spool.h"
 #include "run/run_host.h"
 #include "scan/scan_context.h"
-#include "scan/source_opener.h"
+#include "scan/source_read_ahead.h"
 #include "util/error_text.h"
 #include "util/format_text.h"
 #include "util/result_codes.h"
@@ -147,7 +147,7 @@ uint32_t ZipTarget::AddManifest(BackupClass& run) {
 }
 
 uint32_t ZipTarget::AddFiles(BackupClass& run) {
-  SourceOpener sources;
+  SourceReadAhead sources(run.scan->results);
   size_t number = 0;
   for (const ScannedFolder& folder : run.scan->results) {
     if (run.cancelRequested) break;
@@ -159,7 +159,7 @@ uint32_t ZipTarget::AddFiles(BackupClass& run) {
       // Opened before its entry is made, so a file that vanished or was
       // swapped since the scan leaves no trace in the archive.
       std::unique_ptr<platform::FileStream> source;
-      auto error = static_cast<uint32_t>(sources.Open(folder, file, &source));
+      auto error = static_cast<uint32_t>(sources.Next(&source));
       if (error == 0) {
         error = static_cast<uint32_t>(ZipAddFile(zipArchive_, *source, path.substr(start),
                                                  &saved.content.digest, &saved.content.status)

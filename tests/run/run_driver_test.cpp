@@ -8,7 +8,9 @@
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <mutex>
 #include <random>
+#include <set>
 #include <stdexcept>
 
 #include "job/backup_job.h"
@@ -183,34 +185,46 @@ TEST_F(RunDriverTest, ACancelledNewFolderCopyLeavesNothingAndAnUpdateKeepsWhatIt
 
 // A file rewritten while it is read is read once more, as it is then: its
 // entry holds one whole version, never the start of one and the rest of the
-// other.
+// other. A small one is rewritten once all of it was read (ahead of its turn).
 TEST_F(ZipDriverTest, AFileChangedWhileItIsReadIsReadOnceMore) {
-  const std::string path = src_ + "/a.txt";
-  WriteBytes(path, std::string(3 << 20, 'a'));
+  const struct {
+    std::string name;
+    size_t size, rewriteAt;
+  } files[] = {{"a.txt", 3 << 20, 1 << 20}, {"s.txt", 100, 100}};
+  std::set<std::string> rewritten;
+  std::mutex rewriting;  // files are read on more than one thread
+  for (const auto& file : files) WriteBytes(src_ + "/" + file.name, std::string(file.size, 'a'));
   test::FaultyFileSystem fs;
-  bool rewritten = false;
   fs.failRead = [&](const std::wstring& read, uint64_t done) {
-    if (!rewritten && read.ends_with(L"/a.txt") && done >= (1 << 20)) {
-      rewritten = true;
-      WriteBytes(path, std::string(3 << 20, 'b'));  // in place: the same file
+    const std::lock_guard<std::mutex> hold(rewriting);
+    for (const auto& file : files) {
+      const std::string path = src_ + "/" + file.name;
+      if (read == platform::FromNative(path) && done >= file.rewriteAt &&
+          rewritten.insert(file.name).second) {
+        WriteBytes(path, std::string(file.size, 'b'));  // in place: the same file
+      }
     }
     return 0;
   };
   const RunReport report = Run();
   EXPECT_EQ(report.outcome, RunOutcome::kCompleted);
-  EXPECT_TRUE(rewritten);
-  std::string entry;
-  ASSERT_EQ(test::RunShell("unzip -p '" + Archive() + "' '" + path.substr(1) + "'", &entry), 0);
-  EXPECT_TRUE(entry == std::string(3 << 20, 'b')) << "a torn entry of " << entry.size() << " bytes";
-  // The manifest describes the version read, not the one first opened.
-  struct stat now;
-  ASSERT_EQ(::stat(path.c_str(), &now), 0);
+  EXPECT_EQ(rewritten.size(), 2u);
   const std::string manifest = ReadBytes(Archive() + ".kvnman");
-  const size_t line = manifest.rfind('\n', manifest.find("a.txt\""));
-  EXPECT_NE(manifest.substr(line, manifest.find('\n', line + 1) - line)
-                .find("\"mtime_ns\":" + std::to_string(now.st_mtim.tv_nsec) + ","),
-            std::string::npos)
-      << manifest;
+  for (const auto& file : files) {
+    const std::string path = src_ + "/" + file.name;
+    std::string entry;
+    ASSERT_EQ(test::RunShell("unzip -p '" + Archive() + "' '" + path.substr(1) + "'", &entry), 0);
+    EXPECT_TRUE(entry == std::string(file.size, 'b'))
+        << file.name << ": a torn entry of " << entry.size() << " bytes";
+    // The manifest describes the version read, not the one first opened.
+    struct stat now;
+    ASSERT_EQ(::stat(path.c_str(), &now), 0);
+    const size_t line = manifest.rfind('\n', manifest.find(file.name + "\""));
+    EXPECT_NE(manifest.substr(line, manifest.find('\n', line + 1) - line)
+                  .find("\"mtime_ns\":" + std::to_string(now.st_mtim.tv_nsec) + ","),
+              std::string::npos)
+        << manifest;
+  }
 }
 
 // The end line says only what applies: a run refused before it wrote
