@@ -1,7 +1,6 @@
 #include "scan/source_read_ahead.h"
 
 #include <cerrno>
-#include <string>
 #include <utility>
 
 #include "platform/memory_stream.h"
@@ -10,7 +9,7 @@
 namespace kelvane {
 
 SourceReadAhead::SourceReadAhead(const std::vector<ScannedFolder>& results)
-    : results_(results), reader_([this] { ReadAll(); }) {}
+    : results_(results), ring_(kFilesAhead), reader_([this] { ReadAll(); }) {}
 
 SourceReadAhead::~SourceReadAhead() {
   {
@@ -21,43 +20,40 @@ SourceReadAhead::~SourceReadAhead() {
   reader_.join();
 }
 
-int SourceReadAhead::TakeSmall(std::unique_ptr<platform::FileStream>* stream, size_t* bytes) {
-  *bytes = 0;
-  platform::FileStream& file = **stream;
+int SourceReadAhead::TakeSmall(Opened* opened) {
+  platform::FileStream& file = *opened->stream;
   platform::FileStatus before;
   // A size of 0 may be one of the kernel's files, whose size says nothing.
   if (file.Status(&before) != 0 || before.size == 0 || before.size > kSmallFileSize) return 0;
   // One byte more than the status says finds a file that grew.
-  std::string data(before.size + 1, '\0');
+  std::string& bytes = opened->bytes;
+  bytes.resize(before.size + 1);
   size_t filled = 0;
   int error = 0;
-  while (error == 0 && filled < data.size()) {
+  while (error == 0 && filled < bytes.size()) {
     size_t got = 0;
-    error = file.Read(data.data() + filled, data.size() - filled, &got);
+    error = file.Read(bytes.data() + filled, bytes.size() - filled, &got);
     if (got == 0) break;
     filled += got;
   }
-  platform::FileStatus after;
-  if (error == 0 && filled == before.size && file.Status(&after) == 0 &&
-      before.SameVersion(after)) {
-    platform::ExtendedAttributes attributes;
+  if (error == 0 && filled == before.size && file.Status(&opened->status) == 0 &&
+      before.SameVersion(opened->status)) {
     // Attributes that cannot be read are missed, as when read in turn.
-    if (file.ReadAttributes(&attributes) != 0) attributes.clear();
-    data.resize(filled);
-    *stream = platform::MakeMemoryStream(std::move(data), after, std::move(attributes));
-    *bytes = filled;
+    if (file.ReadAttributes(&opened->attributes) != 0) opened->attributes.clear();
+    bytes.resize(filled);
+    opened->read = true;
+    opened->stream.reset();
     return 0;
   }
+  bytes.clear();
   uint64_t position = 0;
   return file.Seek(0, platform::FileStream::kFromStart, &position);
 }
 
-bool SourceReadAhead::Full() const {
-  return ready_.size() >= kFilesAhead || bytesReady_ >= kBytesAhead;
-}
+bool SourceReadAhead::Full() const { return count_ == kFilesAhead || bytesReady_ >= kBytesAhead; }
 
 bool SourceReadAhead::HalfFull() const {
-  return ready_.size() >= kFilesAhead / 2 || bytesReady_ >= kBytesAhead / 2;
+  return count_ >= kFilesAhead / 2 || bytesReady_ >= kBytesAhead / 2;
 }
 
 void SourceReadAhead::ReadAll() {
@@ -65,12 +61,6 @@ void SourceReadAhead::ReadAll() {
     SourceOpener opener;
     for (const ScannedFolder& folder : results_) {
       for (const ScannedFile& file : folder.files) {
-        Opened opened;
-        opened.error = opener.Open(folder, file, &opened.stream);
-        if (opened.error == 0 && !file.IsLink()) {
-          opened.error = TakeSmall(&opened.stream, &opened.bytes);
-          if (opened.error != 0) opened.stream.reset();
-        }
         std::unique_lock<std::mutex> hold(lock_);
         if (Full()) {
           readerWaits_ = true;
@@ -78,8 +68,18 @@ void SourceReadAhead::ReadAll() {
           readerWaits_ = false;
         }
         if (stop_) return;
-        bytesReady_ += opened.bytes;
-        ready_.push_back(std::move(opened));
+        // The place past the last is the reader's alone until counted in.
+        Opened& opened = ring_[(first_ + count_) % kFilesAhead];
+        hold.unlock();
+        opened.read = false;
+        opened.error = opener.Open(folder, file, &opened.stream);
+        if (opened.error == 0 && !file.IsLink()) {
+          opened.error = TakeSmall(&opened);
+          if (opened.error != 0) opened.stream.reset();
+        }
+        hold.lock();
+        ++count_;
+        bytesReady_ += opened.bytes.size();
         if (nextWaits_ && HalfFull()) fileReady_.notify_one();
       }
     }
@@ -94,23 +94,32 @@ void SourceReadAhead::ReadAll() {
 
 int SourceReadAhead::Next(std::unique_ptr<platform::FileStream>* stream) {
   std::unique_lock<std::mutex> hold(lock_);
-  if (ready_.empty() && !finished_) {
+  if (count_ == 0 && !finished_) {
     nextWaits_ = true;
     fileReady_.wait(hold, [this] { return HalfFull() || finished_; });
     nextWaits_ = false;
   }
-  if (ready_.empty()) {
+  if (count_ == 0) {
     if (failure_) std::rethrow_exception(failure_);
     // More asked for than the results hold: a caller's fault, never a file's.
     return EINVAL;
   }
-  Opened opened = std::move(ready_.front());
-  ready_.pop_front();
-  bytesReady_ -= opened.bytes;
-  if (readerWaits_ && !HalfFull()) roomMade_.notify_one();
+  // The first place is this thread's alone until it is counted out.
+  Opened& opened = ring_[first_];
   hold.unlock();
-  *stream = std::move(opened.stream);
-  return opened.error;
+  const int error = opened.error;
+  const size_t bytes = opened.bytes.size();
+  // Made here, so what this thread frees it allocated itself.
+  *stream = opened.read ? platform::MakeMemoryStream(opened.bytes, opened.status,
+                                                     std::move(opened.attributes))
+                        : std::move(opened.stream);
+  opened.attributes.clear();
+  hold.lock();
+  first_ = (first_ + 1) % kFilesAhead;
+  --count_;
+  bytesReady_ -= bytes;
+  if (readerWaits_ && !HalfFull()) roomMade_.notify_one();
+  return error;
 }
 
 }  // namespace kelvane

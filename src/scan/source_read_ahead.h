@@ -14,10 +14,10 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -46,15 +46,21 @@ class SourceReadAhead {
   int Next(std::unique_ptr<platform::FileStream>* stream);
 
  private:
+  // One file, opened; read whole when `read`. Kept in a ring that is
+  // allocated once: memory allocated on one thread and freed on the other
+  // for every file made both wait on the allocator's lock.
   struct Opened {
     int error = 0;
-    std::unique_ptr<platform::FileStream> stream;
-    size_t bytes = 0;  // held in memory
+    std::unique_ptr<platform::FileStream> stream;  // while not read
+    bool read = false;
+    std::string bytes;
+    platform::FileStatus status;
+    platform::ExtendedAttributes attributes;
   };
   void ReadAll();
-  // Puts a small file that reads clean in memory (`*bytes` its size);
-  // leaves any other as it is, rewound. 0, or the error of the rewinding.
-  static int TakeSmall(std::unique_ptr<platform::FileStream>* stream, size_t* bytes);
+  // Reads a small file that reads clean into `*opened`; leaves any other as
+  // it is, rewound. 0, or the error of the rewinding.
+  static int TakeSmall(Opened* opened);
   // The thread that waits is woken when the queue is half full (or half
   // empty) again, not for every file: waking costs more than a small file.
   bool Full() const;
@@ -64,7 +70,9 @@ class SourceReadAhead {
   std::mutex lock_;
   std::condition_variable roomMade_;   // waited on with lock_ by the reading thread
   std::condition_variable fileReady_;  // waited on with lock_ by Next
-  std::deque<Opened> ready_;           // guarded by lock_, as are all below
+  std::vector<Opened> ring_;           // kFilesAhead places
+  size_t first_ = 0;                   // guarded by lock_, as are all below
+  size_t count_ = 0;
   size_t bytesReady_ = 0;
   bool readerWaits_ = false;
   bool nextWaits_ = false;
