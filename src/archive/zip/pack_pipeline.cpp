@@ -101,7 +101,8 @@ void PackPipeline::Compress(Piece& piece, size_t worker) {
 void PackPipeline::Queue(std::unique_ptr<Piece> piece) {
   const File* reading = piece->file.get();
   // Room first, so the bytes waiting stay bounded.
-  while (!queue_.empty() && bytesQueued_ + piece->input.size() > kBytesInFlight) {
+  while (!queue_.empty() && (bytesQueued_ + piece->input.size() > kBytesInFlight ||
+                             queue_.size() >= kPiecesInFlight)) {
     Deliver(true, reading);
   }
   bytesQueued_ += piece->input.size();

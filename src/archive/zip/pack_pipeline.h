@@ -5,7 +5,9 @@
 // them; worker threads deflate the pieces (deflate_piece.h) and take their
 // CRC-32; the caller's thread hands finished pieces, in order, to a Sink,
 // during later calls of Add and in Finish. At most kBytesInFlight bytes of
-// read data wait at any time, whatever the file sizes.
+// read data, in at most kPiecesInFlight pieces, wait at any time, whatever
+// the file sizes (a million tiny files would otherwise all wait, each piece
+// with its bookkeeping and its entry's headers).
 //
 // Whole files of at most kBatchedFileSize go to the workers in batches (up to
 // kBatchFiles files or kBatchBytes bytes): waking a worker for each of a
@@ -33,6 +35,7 @@ class PackPipeline {
  public:
   static constexpr size_t kPieceSize = 1 << 20;
   static constexpr size_t kBytesInFlight = 24u << 20;
+  static constexpr size_t kPiecesInFlight = 4096;
   static constexpr size_t kEndProbeSize = 65536;
   static constexpr size_t kBatchedFileSize = 65536;
   static constexpr size_t kBatchFiles = 64;
