@@ -24,6 +24,7 @@ using test::MemoryFile;
 
 struct Entry {
   bool stored = false;
+  int level = 0;
   Bytes data;
   uint32_t crc = 0;
   platform::ContentDigest digest;
@@ -32,9 +33,10 @@ struct Entry {
 
 class RecordingSink : public PackPipeline::Sink {
  public:
-  int BeginEntry(bool stored) override {
+  int BeginEntry(bool stored, int level) override {
     entries.push_back({});
     entries.back().stored = stored;
+    entries.back().level = level;
     return 0;
   }
   int WriteEntry(uint8_t* data, size_t n) override {
@@ -194,11 +196,13 @@ TEST(PackPipelineTest, WhatDoesNotCompressIsStoredAndTheFirstPieceDecides) {
   }
 }
 
+// Each at the level set when it was added, whatever is still in the works.
 TEST(PackPipelineTest, ManySmallFilesArriveInTheirOrder) {
   RecordingSink sink;
   PackPipeline pipeline(1, 4, sink);
   std::vector<Bytes> files;
   for (unsigned i = 0; i < 300; ++i) {
+    if (i % 100 == 0) pipeline.SetLevel(static_cast<int>(i / 25));  // 0, 4, 8
     files.push_back(i % 3 == 0 ? Noise(i * 37, i) : Text(i * 101, i));
     MemoryFile file(files.back(), 1000);
     bool dropped = true;
@@ -206,7 +210,11 @@ TEST(PackPipelineTest, ManySmallFilesArriveInTheirOrder) {
   }
   ASSERT_EQ(pipeline.Finish(), 0);
   ASSERT_EQ(sink.entries.size(), files.size());
-  for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(Unpacked(sink.entries[i]), files[i]) << i;
+  for (size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(Unpacked(sink.entries[i]), files[i]) << i;
+    EXPECT_EQ(sink.entries[i].level, static_cast<int>(i / 100 * 4)) << i;
+    EXPECT_TRUE(i >= 100 || sink.entries[i].stored) << i;
+  }
 }
 
 TEST(PackPipelineTest, AFileThatCannotBeReadLeavesNoEntry) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <future>
+#include <new>
 #include <optional>
 #include <string_view>
 
@@ -16,6 +17,7 @@ namespace kelvane {
 // that compresses the first piece, and whether the file was left out.
 struct PackPipeline::File {
   enum Decision { kOpen, kDeflate, kStore };
+  int level = 0;
   std::atomic<int> decision{kOpen};
   bool begun = false;    // the sink has its entry (caller's thread only)
   bool dropped = false;  // left out after a read error (caller's thread only)
@@ -63,11 +65,12 @@ int ReadFull(platform::FileStream& source, std::vector<uint8_t>& buffer, size_t 
 }  // namespace
 
 PackPipeline::PackPipeline(int level, size_t workers, Sink& sink)
-    : level_(std::clamp(level, 0, 9)), sink_(sink), pool_(std::max<size_t>(workers, 1)) {
-  for (size_t i = 0; i < pool_.size(); ++i) {
-    deflaters_.push_back(level_ > 0 ? std::make_unique<PieceDeflater>(level_) : nullptr);
-  }
-}
+    : level_(std::clamp(level, 0, 9)),
+      sink_(sink),
+      deflaters_(std::max<size_t>(workers, 1)),
+      pool_(std::max<size_t>(workers, 1)) {}
+
+void PackPipeline::SetLevel(int level) { level_ = std::clamp(level, 0, 9); }
 
 PackPipeline::~PackPipeline() {
   SubmitBatch();
@@ -81,15 +84,22 @@ void PackPipeline::Compress(Piece& piece, size_t worker) {
         std::string_view(reinterpret_cast<const char*>(piece.input.data()), piece.input.size()));
   }
   File& file = *piece.file;
-  if (level_ <= 0 || file.decision.load() == File::kStore) return;
+  if (file.level <= 0 || file.decision.load() == File::kStore) return;
   if (piece.first && LooksIncompressible(piece.input.data(), piece.input.size())) {
     file.decision.store(File::kStore);
     return;
   }
   // Later pieces do not wait for the first one's decision: compressing one
   // of them in vain costs less than leaving a core idle.
-  piece.failed =
-      !deflaters_[worker]->Deflate(piece.dictionary, piece.input, piece.last, &piece.output);
+  // Memory running out fails the archive as zlib refusing does: escaping
+  // into the pool, it would leave the piece to be written as empty output.
+  try {
+    std::unique_ptr<PieceDeflater>& deflater = deflaters_[worker][file.level];
+    if (!deflater) deflater = std::make_unique<PieceDeflater>(file.level);
+    piece.failed = !deflater->Deflate(piece.dictionary, piece.input, piece.last, &piece.output);
+  } catch (const std::bad_alloc&) {
+    piece.failed = true;
+  }
   if (piece.first && !piece.failed) {
     const size_t in = piece.input.size();
     const size_t out = piece.output.size();
@@ -156,10 +166,10 @@ void PackPipeline::Deliver(bool wait, const File* reading) {
 void PackPipeline::Hand(Piece& piece) {
   File& file = *piece.file;
   if (file.dropped || failure_ != 0) return;
-  const bool stored = level_ <= 0 || file.decision.load() == File::kStore;
+  const bool stored = file.level <= 0 || file.decision.load() == File::kStore;
   if (piece.failed && !stored) failure_ = ENOMEM;
   if (piece.first && failure_ == 0) {
-    failure_ = sink_.BeginEntry(stored);
+    failure_ = sink_.BeginEntry(stored, file.level);
     file.begun = true;
     entryCrc_ = 0;
     entryHash_.Reset();
@@ -197,6 +207,7 @@ int PackPipeline::ReadFile(platform::FileStream& source, uint64_t expectedSize,
   *dropped = false;
   *again = false;
   auto file = std::make_shared<File>();
+  file->level = level_;
   // Pieces are sized to what the file is expected to hold, so a small file
   // costs its size, not a megabyte. When the status before the reading says
   // that size too, the end is there (the status after the reading tells whether

@@ -18,6 +18,7 @@
 // copy. The whole file is decided by its first piece.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -45,9 +46,10 @@ class PackPipeline {
   class Sink {
    public:
     virtual ~Sink() = default;
-    // The next file's entry starts; its data is stored, not deflated.
-    // Returns 0 or an errno value; a failure stops all further output.
-    virtual int BeginEntry(bool stored) = 0;
+    // The next file's entry starts; its data is stored, not deflated, or
+    // deflated at `level`. Returns 0 or an errno value; a failure stops all
+    // further output.
+    virtual int BeginEntry(bool stored, int level) = 0;
     // The entry's next bytes, for the sink to keep (it may change them).
     virtual int WriteEntry(uint8_t* data, size_t n) = 0;
     // The entry's end: the CRC-32 and the digest (with the size) of the
@@ -75,6 +77,9 @@ class PackPipeline {
   int Add(platform::FileStream& source, uint64_t expectedSize, platform::FileStatus* status,
           bool* dropped);
 
+  // Files added from now on are deflated at `level` (0 stores them).
+  void SetLevel(int level);
+
   // Delivers everything still queued. Returns the sink's first failure.
   int Finish();
 
@@ -97,9 +102,10 @@ class PackPipeline {
   void Deliver(bool wait, const File* reading);
   void Hand(Piece& piece);
 
-  const int level_;
+  int level_;  // of the files added next
   Sink& sink_;
-  std::vector<std::unique_ptr<PieceDeflater>> deflaters_;  // one per worker
+  // Per worker, one for each level it met, made on its first piece.
+  std::vector<std::array<std::unique_ptr<PieceDeflater>, 10>> deflaters_;
   std::deque<std::unique_ptr<Piece>> queue_;
   size_t bytesQueued_ = 0;
   std::vector<Piece*> batch_;  // queued, not yet handed to the pool

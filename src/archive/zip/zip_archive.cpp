@@ -86,7 +86,7 @@ struct ZipArchiveHandle : PackPipeline::Sink {
 
   int OutputError(int otherwise) const { return output.error() != 0 ? output.error() : otherwise; }
 
-  int BeginEntry(bool stored) override {
+  int BeginEntry(bool stored, int deflateLevel) override {
     const PendingEntry& entry = pending.front();
     uLong flags = entry.flags;
     uint8_t header[12];
@@ -105,9 +105,9 @@ struct ZipArchiveHandle : PackPipeline::Sink {
     const int method = stored ? 0 : Z_DEFLATED;
     const auto extraSize = static_cast<uInt>(entry.extra.size());
     if (zipOpenNewFileInZip4_64(zip, entry.name.c_str(), &entry.info, entry.extra.data(), extraSize,
-                                entry.extra.data(), extraSize, nullptr, method, stored ? 0 : level,
-                                1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByUnix,
-                                flags, entry.zip64 ? 1 : 0) != ZIP_OK) {
+                                entry.extra.data(), extraSize, nullptr, method,
+                                stored ? 0 : deflateLevel, 1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY,
+                                nullptr, 0, kMadeByUnix, flags, entry.zip64 ? 1 : 0) != ZIP_OK) {
       return OutputError(EIO);
     }
     ++entries;
@@ -288,6 +288,10 @@ platform::Status ZipAddFile(ZipArchiveHandle* handle, platform::FileStream& sour
   if (readError != 0) return fail(readError);
   if (read) *read = status;
   return {};
+}
+
+void ZipSetLevel(ZipArchiveHandle* handle, int level) {
+  if (handle) handle->pipeline.SetLevel(level);
 }
 
 int ZipFinishEntries(ZipArchiveHandle* handle) {

@@ -66,6 +66,10 @@ platform::Status ZipAddFolder(ZipArchiveHandle* handle, const std::wstring& entr
 
 bool ZipArchiveBroken(const ZipArchiveHandle* handle);
 
+// Entries added from now on are deflated at `level` (0 stores them) instead
+// of the level the archive was made with.
+void ZipSetLevel(ZipArchiveHandle* handle, int level);
+
 // Writes every entry still in the works, so each digest asked for is in;
 // more may be added afterwards. 0 or the errno value of the first failure.
 int ZipFinishEntries(ZipArchiveHandle* handle);
