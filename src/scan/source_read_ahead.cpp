@@ -25,9 +25,10 @@ int SourceReadAhead::TakeSmall(Opened* opened) {
   platform::FileStatus before;
   // A size of 0 may be one of the kernel's files, whose size says nothing.
   if (file.Status(&before) != 0 || before.size == 0 || before.size > kSmallFileSize) return 0;
-  // One byte more than the status says finds a file that grew.
+  // As many bytes as the status says, as the packing reads a file whose
+  // size it knows: one that grew meanwhile has another status afterwards.
   std::string& bytes = opened->bytes;
-  bytes.resize(before.size + 1);
+  bytes.resize(before.size);
   size_t filled = 0;
   int error = 0;
   while (error == 0 && filled < bytes.size()) {
