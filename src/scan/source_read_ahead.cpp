@@ -51,10 +51,13 @@ int SourceReadAhead::TakeSmall(Opened* opened) {
   return file.Seek(0, platform::FileStream::kFromStart, &position);
 }
 
-bool SourceReadAhead::Full() const { return count_ == kFilesAhead || bytesReady_ >= kBytesAhead; }
+bool SourceReadAhead::Full() const {
+  return count_ == kFilesAhead || bytesReady_ >= kBytesAhead || openReady_ >= kOpenAhead;
+}
 
 bool SourceReadAhead::HalfFull() const {
-  return count_ >= kFilesAhead / 2 || bytesReady_ >= kBytesAhead / 2;
+  return count_ >= kFilesAhead / 2 || bytesReady_ >= kBytesAhead / 2 ||
+         openReady_ >= kOpenAhead / 2;
 }
 
 void SourceReadAhead::ReadAll() {
@@ -73,14 +76,18 @@ void SourceReadAhead::ReadAll() {
         Opened& opened = ring_[(first_ + count_) % kFilesAhead];
         hold.unlock();
         opened.read = false;
+        opened.bytes.clear();
         opened.error = opener.Open(folder, file, &opened.stream);
         if (opened.error == 0 && !file.IsLink()) {
           opened.error = TakeSmall(&opened);
           if (opened.error != 0) opened.stream.reset();
         }
+        // A link's target text is in memory already.
+        opened.open = opened.stream != nullptr && !file.IsLink();
         hold.lock();
         ++count_;
         bytesReady_ += opened.bytes.size();
+        if (opened.open) ++openReady_;
         if (nextWaits_ && HalfFull()) fileReady_.notify_one();
       }
     }
@@ -110,6 +117,7 @@ int SourceReadAhead::Next(std::unique_ptr<platform::FileStream>* stream) {
   hold.unlock();
   const int error = opened.error;
   const size_t bytes = opened.bytes.size();
+  const bool open = opened.open;
   // Made here, so what this thread frees it allocated itself.
   *stream = opened.read ? platform::MakeMemoryStream(opened.bytes, opened.status,
                                                      std::move(opened.attributes))
@@ -119,6 +127,7 @@ int SourceReadAhead::Next(std::unique_ptr<platform::FileStream>* stream) {
   first_ = (first_ + 1) % kFilesAhead;
   --count_;
   bytesReady_ -= bytes;
+  if (open) --openReady_;
   if (readerWaits_ && !HalfFull()) roomMade_.notify_one();
   return error;
 }

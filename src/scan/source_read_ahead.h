@@ -29,8 +29,10 @@ namespace kelvane {
 class SourceReadAhead {
  public:
   static constexpr uint64_t kSmallFileSize = 65536;
-  static constexpr size_t kFilesAhead = 256;       // also bounds the open files
+  static constexpr size_t kFilesAhead = 256;
   static constexpr size_t kBytesAhead = 8u << 20;  // of files read ahead
+  // Files handed over open: a run must not come near the limit of open files.
+  static constexpr size_t kOpenAhead = 32;
 
   // Starts on every file of `results`, which must outlive this.
   explicit SourceReadAhead(const std::vector<ScannedFolder>& results);
@@ -52,6 +54,7 @@ class SourceReadAhead {
   struct Opened {
     int error = 0;
     std::unique_ptr<platform::FileStream> stream;  // while not read
+    bool open = false;                             // the stream holds an open file
     bool read = false;
     std::string bytes;
     platform::FileStatus status;
@@ -74,6 +77,7 @@ class SourceReadAhead {
   size_t first_ = 0;                   // guarded by lock_, as are all below
   size_t count_ = 0;
   size_t bytesReady_ = 0;
+  size_t openReady_ = 0;
   bool readerWaits_ = false;
   bool nextWaits_ = false;
   bool finished_ = false;

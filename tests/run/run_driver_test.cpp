@@ -3,6 +3,7 @@
 #include "run/run_driver.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -228,6 +229,22 @@ TEST_F(ZipDriverTest, AFileChangedWhileItIsReadIsReadOnceMore) {
               std::string::npos)
         << manifest;
   }
+}
+
+// Files are opened ahead of their turn, but never so many at once that a run
+// under a low limit of open files (a service's, say) fails them.
+TEST_F(ZipDriverTest, FilesOpenedAheadStayWellWithinTheLimitOfOpenFiles) {
+  for (int i = 0; i < 200; ++i)
+    WriteBytes(src_ + "/big" + std::to_string(i) + ".txt", std::string(70000, 'x'));
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const rlimit before = limit;
+  limit.rlim_cur = 100;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+  const RunReport report = Run();
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &before), 0);
+  EXPECT_EQ(report.outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(report.errorCount, 0u);
 }
 
 // The end line says only what applies: a run refused before it wrote
