@@ -41,7 +41,6 @@ int SourceReadAhead::TakeSmall(Opened* opened) {
       before.SameVersion(opened->status)) {
     // Attributes that cannot be read are missed, as when read in turn.
     if (file.ReadAttributes(&opened->attributes) != 0) opened->attributes.clear();
-    bytes.resize(filled);
     opened->read = true;
     opened->stream.reset();
     return 0;
