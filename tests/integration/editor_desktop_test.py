@@ -379,6 +379,10 @@ def test_the_restore_window():
               f"the restore window has no {role} named \"{name}\"")
     check(wait(lambda: find(window, "label", "1 file (5 bytes) ticked"), 5) is not None,
           "the restore window does not say what is ticked")
+    unnamed = [f"{n.getRoleName()} in \"{n.parent.name}\"" for n in walk(window)
+               if n.getState().contains(pyatspi.STATE_FOCUSABLE) and not n.name
+               and n.getRoleName() not in ("table cell", "table column header", "menu item")]
+    check(not unnamed, f"restore window: focusable controls without a name: {unnamed}")
     settled_geometry("Restore - Daily")
     shoot("Restore - Daily", "restore-window")
     target = os.path.join(work, "restored")
