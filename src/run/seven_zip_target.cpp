@@ -50,37 +50,48 @@ size_t ListItems(const BackupClass& run, std::vector<FilePathInfoEx>* items,
   size_t folders = 0;
   size_t number = 0;
   for (const ScannedFolder& folder : run.scan->results) {
-    const size_t start = vxstl::StoredPathStart(folder.path);
-    if (folder.path.size() > start) {
-      const std::wstring path = folder.path.substr(0, folder.path.size() - 1);
-      items->push_back(FilePathInfoEx{path.substr(path.rfind(L'/') + 1), folder.lastWriteTime,
-                                      folder.lastWriteTime, folder.lastAccessTime, 0,
-                                      folder.attributes & ~platform::kAttributeReparsePoint, true,
-                                      path, start});
+    const auto start = static_cast<uint32_t>(vxstl::StoredPathStart(folder.path));
+    const std::wstring_view path(folder.path);
+    if (path.size() > start) {
+      items->push_back(FilePathInfoEx{path.substr(0, path.size() - 1),
+                                      {},
+                                      folder.lastWriteTime,
+                                      folder.lastWriteTime,
+                                      folder.lastAccessTime,
+                                      0,
+                                      folder.attributes & ~platform::kAttributeReparsePoint,
+                                      start,
+                                      true});
       places->push_back({&folder, nullptr, 0});
       ++folders;
     }
     for (const ScannedFile& file : folder.files) {
-      const std::wstring name = folder.Name(file);
       items->push_back(FilePathInfoEx{
-          name, file.lastWriteTime, file.creationTime, file.lastAccessTime, file.size,
-          file.attributes & ~platform::kAttributeReparsePoint, false, folder.path + name, start});
+          path, folder.NativeName(file), file.lastWriteTime, file.creationTime, file.lastAccessTime,
+          file.size, file.attributes & ~platform::kAttributeReparsePoint, start, false});
       places->push_back({&folder, &file, number++});
     }
   }
   if (run.manifest) {
     // The manifest last, in a folder of its own, for its owner only.
+    static const std::wstring folder = std::wstring(L"/") + kManifestFolder;
+    static const std::wstring manifest = folder + L"/" + kManifestFile;
     const uint64_t now = platform::FileTimeFromUnix(platform::Time().WallSeconds(), 0);
-    const std::wstring folder = std::wstring(L"/") + kManifestFolder;
     const uint32_t unix = platform::kAttributeUnixExtension;
-    items->push_back(FilePathInfoEx{kManifestFolder, now, now, now, 0,
-                                    platform::kAttributeDirectory | unix | (040700u << 16), true,
-                                    folder, 1});
+    items->push_back(FilePathInfoEx{folder,
+                                    {},
+                                    now,
+                                    now,
+                                    now,
+                                    0,
+                                    platform::kAttributeDirectory | unix | (040700u << 16),
+                                    1,
+                                    true});
     // Its size is not known before the library asks for it; the library
     // keeps what it reads, but asks nothing of an item of size 0.
     const uint64_t estimate = 256 + 256 * static_cast<uint64_t>(items->size());
-    items->push_back(FilePathInfoEx{kManifestFile, now, now, now, estimate, unix | (0100600u << 16),
-                                    false, folder + L"/" + kManifestFile, 1});
+    items->push_back(
+        FilePathInfoEx{manifest, {}, now, now, now, estimate, unix | (0100600u << 16), 1, false});
     places->resize(items->size());
     folders += 2;
   }
@@ -113,7 +124,7 @@ class LibraryFiles {
     // Refused when it was read ahead, refused again when the library asks:
     // said once.
     if (file && run_.HasFailed(*file)) return;
-    run_.log.WriteLogFormat(L"Backup file %s failed.%s", items_[index].fullPath,
+    run_.log.WriteLogFormat(L"Backup file %s failed.%s", items_[index].FullPath(),
                             ErrorText(static_cast<uint32_t>(error)));
     ++run_.errorCount;
     if (file) run_.FileFailed(*file);

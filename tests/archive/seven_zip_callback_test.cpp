@@ -19,12 +19,12 @@ using intl::FilePathInfoEx;
 class CallbackTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    folder_ = platform::FromNative(dir_.path() + "/");
     for (int i = 0; i < 3; ++i) {
-      const std::string path = dir_.Native("f" + std::to_string(i) + ".txt");
-      test::WriteBytes(path, std::string(static_cast<size_t>(10 * (i + 1)), 'x'));
+      test::WriteBytes(dir_.Native(kNames[i]), std::string(static_cast<size_t>(10 * (i + 1)), 'x'));
       FilePathInfoEx file;
-      file.name = L"f" + std::to_wstring(i) + L".txt";
-      file.fullPath = platform::FromNative(path);
+      file.folder = folder_;
+      file.name = kNames[i];
       file.archivePathStart = 1;
       file.size = static_cast<uint64_t>(10 * (i + 1));
       file.attributes = 0x8020 | (0100640u << 16);
@@ -40,7 +40,9 @@ class CallbackTest : public ::testing::Test {
     return callback;
   }
 
+  static constexpr const char* kNames[] = {"f0.txt", "f1.txt", "f2.txt"};
   test::TempDir dir_;
+  std::wstring folder_;
   SevenZipModule module_;  // not loaded: strings are made the library's way by hand
   std::vector<FilePathInfoEx> files_;
 };

@@ -1,6 +1,7 @@
 // The 7z writer with the real library, checked with the 7z tool.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 
 #include "archive/sevenzip/seven_zip_compressor.h"
@@ -18,8 +19,8 @@ class SevenZipWriterTest : public ::testing::Test {
     const std::string path = dir_.Native("src/" + relative);
     test::WriteBytes(path, content);
     FilePathInfoEx file;
-    file.fullPath = platform::FromNative(path);
-    file.archivePathStart = dir_.path().size() + 1;  // stored as "src/..."
+    file.folder = paths_.emplace_back(platform::FromNative(path));
+    file.archivePathStart = static_cast<uint32_t>(dir_.path().size() + 1);  // stored as "src/..."
     file.size = content.size();
     file.attributes = 0x8020 | (0100644u << 16);
     return file;
@@ -41,6 +42,7 @@ class SevenZipWriterTest : public ::testing::Test {
   }
 
   test::TempDir dir_;
+  std::deque<std::wstring> paths_;  // where the files' views point
   std::string output_;
 };
 

@@ -74,8 +74,7 @@ HRESULT ArchiveUpdateCallbackEx::GetProperty(uint32_t index, PROPID propId, PROP
     switch (propId) {
       case kpidPath:
         answer.vt = VT_BSTR;
-        answer.bstrVal =
-            module_.AllocString(ToLibraryText(file.fullPath.substr(file.archivePathStart)));
+        answer.bstrVal = module_.AllocString(ToLibraryText(file.StoredName()));
         if (!answer.bstrVal) return E_OUTOFMEMORY;
         break;
       case kpidIsDir:
@@ -127,17 +126,17 @@ HRESULT ArchiveUpdateCallbackEx::GetStream(uint32_t index, ISequentialInStream**
       record_ && record_->openFile
           ? record_->openFile(index, &stream)
           : platform::Fs()
-                .OpenStream(file.fullPath, platform::FileStream::kReadExisting, &stream)
+                .OpenStream(file.FullPath(), platform::FileStream::kReadExisting, &stream)
                 .code();
   if (error != 0) {
     // A file that vanished since the scan is left out; the rest still goes in.
-    if (record_ && record_->fileFailed) record_->fileFailed(index, file.fullPath, error);
+    if (record_ && record_->fileFailed) record_->fileFailed(index, file.FullPath(), error);
     return S_FALSE;
   }
   std::function<void(int)> failed;
   if (record_ && record_->fileFailed) {
     failed = [this, index](int readError) {
-      record_->fileFailed(index, files_[index].fullPath, readError);
+      record_->fileFailed(index, files_[index].FullPath(), readError);
     };
   }
   InStreamWrapper::ReadCallback read;

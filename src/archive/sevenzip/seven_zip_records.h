@@ -7,25 +7,34 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/file_system.h"
+#include "platform/text_codec.h"
 
 namespace kelvane::SevenZip {
 
 namespace intl {
 
-// One file to pack; the run builds them from the scan result.
+// One item to pack. The run builds them from the scan result and they point
+// into it: a run over a million files keeps a million of these, so no item
+// holds a path of its own.
 struct FilePathInfoEx {
-  std::wstring name;
+  // The item's full path is `folder` followed by `name` (a file's name as the
+  // system gives it; empty for an item whose whole path `folder` is).
+  std::wstring_view folder;
+  std::string_view name;
   uint64_t lastWriteTime = 0;  // FILETIME ticks
   uint64_t creationTime = 0;
   uint64_t lastAccessTime = 0;
   uint64_t size = 0;
   // Windows attribute bits; with 0x8000 set, the Unix mode in the high 16 bits.
   uint32_t attributes = 0;
+  uint32_t archivePathStart = 0;  // the stored name is the full path from here on
   bool isDirectory = false;
-  std::wstring fullPath;
-  size_t archivePathStart = 0;  // the stored name is fullPath from here on
+
+  std::wstring FullPath() const { return std::wstring(folder) + platform::FromNative(name); }
+  std::wstring StoredName() const { return FullPath().substr(archivePathStart); }
 };
 
 }  // namespace intl
