@@ -189,15 +189,15 @@ int CopyAttributes(int in, const struct stat& source, int out,
 
 }  // namespace
 
-int OpenScannedFile(int dirFd, const std::string& name, const FileId& expected, int* fd) {
+int OpenScannedFile(int dirFd, const std::string& name, const FileId& expected, int* fd,
+                    struct stat* status) {
   *fd = ::openat(dirFd, name.c_str(), kReadFlags);
   if (*fd < 0) {
     // A link at the name of what was a regular file: it was swapped since.
     return errno == ELOOP ? kErrorChangedSinceScan : errno;
   }
-  struct stat status;
-  int error = ::fstat(*fd, &status) == 0 ? 0 : errno;
-  if (error == 0 && (!S_ISREG(status.st_mode) || IdOf(status) != expected)) {
+  int error = ::fstat(*fd, status) == 0 ? 0 : errno;
+  if (error == 0 && (!S_ISREG(status->st_mode) || IdOf(*status) != expected)) {
     error = kErrorChangedSinceScan;
   }
   if (error != 0) {
@@ -236,9 +236,10 @@ int CopyUnchangedContents(int in, int out, struct stat* status, ContentDigest* d
 int CopyRegularFile(int sourceDir, const std::string& name, const FileId& expected, int targetDir,
                     const std::string& targetName, CopyMode mode, FileContent* content) {
   int in = -1;
-  if (const int error = OpenScannedFile(sourceDir, name, expected, &in); error != 0) return error;
   struct stat status;
-  if (::fstat(in, &status) != 0) return CloseAfterFailure(in);
+  if (const int error = OpenScannedFile(sourceDir, name, expected, &in, &status); error != 0) {
+    return error;
+  }
 
   // Where the bytes go until they are complete: the name itself in a new
   // tree (the exclusive create never writes through anything planted there),

@@ -1,6 +1,8 @@
 // The file copy behind FileSystem::CopyFile (internal to the POSIX platform).
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <string>
 
@@ -24,7 +26,8 @@ namespace kelvane::platform {
 
 // Opens `name` of `dirFd` for reading only while it is the regular file
 // `expected`; never through a symbolic link, and never blocking on a FIFO.
+// `status` is the open file's, taken to check it.
 [[nodiscard]] int OpenScannedFile(int dirFd, const std::string& name, const FileId& expected,
-                                  int* fd);
+                                  int* fd, struct stat* status);
 
 }  // namespace kelvane::platform

@@ -53,6 +53,11 @@ int PosixFileStream::SetSize(uint64_t size) {
 }
 
 int PosixFileStream::Status(FileStatus* status) {
+  if (hasOpened_) {
+    hasOpened_ = false;
+    *status = StatusOf(opened_);
+    return 0;
+  }
   struct stat info;
   if (::fstat(fd_, &info) != 0) return errno;
   *status = StatusOf(info);

@@ -249,10 +249,12 @@ class PosixCalls {
     std::string native;
     if (!NativeName(name, &native)) return EINVAL;
     int fd = -1;
-    if (const int error = OpenScannedFile(folder.handle(), native, expected, &fd); error != 0) {
+    struct stat status;
+    if (const int error = OpenScannedFile(folder.handle(), native, expected, &fd, &status);
+        error != 0) {
       return error;
     }
-    *stream = std::make_unique<PosixFileStream>(fd);
+    *stream = std::make_unique<PosixFileStream>(fd, status);
     return 0;
   }
 

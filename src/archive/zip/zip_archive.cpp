@@ -210,6 +210,7 @@ int DescribeEntry(const std::wstring& entryName, uint32_t type, const platform::
   // Unix owner fields, as zip writes them by default: unzip -X and bsdtar
   // give back the exact second and, as root, the owner and group.
   std::vector<uint8_t>& extra = entry->extra;
+  extra.reserve(9 + 15);  // its whole size: one allocation an entry, not six
   PutLittleEndian(extra, 0x5455, 2);
   PutLittleEndian(extra, 5, 2);
   extra.push_back(1);  // the modification time only
