@@ -4,8 +4,8 @@
 # as root. Every timed run writes into a fresh folder on a fresh loop-mounted
 # ext4 made for the benchmark (no discard), the tools alternating, nothing
 # deleted in between; medians of RUNS runs, their ratio, and each side's peak
-# memory (the largest of its runs). The outputs are then checked with diff -r,
-# unzip -t and 7z t.
+# memory (the largest of its runs). zip and 7z store the same names as the
+# job does. The outputs are then checked with diff -r, unzip -t and 7z t.
 #   bench/million.sh [FILES] [RUNS]     (default 1000000 files, 3 runs)
 # TARGETS picks some of "folder ZIP 7z".
 set -euo pipefail
@@ -60,8 +60,10 @@ timed() {
 
 echo "| $files files | the other tool (median, peak) | kelvane (median, peak) | ratio |"
 echo "|---|---:|---:|---:|"
-parent=$(dirname "$corpus")
-tree=$(basename "$corpus")
+# zip and 7z run from / on the tree's path without its leading "/": their
+# entries then have the very names a job's entries have (a job keeps the
+# whole path), and packing the same names is the same work.
+tree=${corpus#/}
 for target in $targets; do
   for run in $(seq 1 "$runs"); do
     out=$fresh/$target-$run
@@ -71,10 +73,10 @@ for target in $targets; do
         timed "$work/other-$target" cp -a "$corpus" "$out/cp"
         job folder 0 0 "$out" ;;
       ZIP)
-        timed "$work/other-$target" bash -c "cd '$parent' && zip -r -q -6 '$out/zip.zip' '$tree'"
+        timed "$work/other-$target" bash -c "cd / && zip -r -q -6 '$out/zip.zip' '$tree'"
         job ZIP 1 6 "$out" ;;
       7z)
-        timed "$work/other-$target" bash -c "cd '$parent' && 7z a -mx=1 -bd '$out/7z.7z' '$tree'"
+        timed "$work/other-$target" bash -c "cd / && 7z a -mx=1 -bd '$out/7z.7z' '$tree'"
         job 7z 2 1 "$out" ;;
     esac
     timed "$work/kelvane-$target" "$bin/kelvane" "$work/$target.kvnjob" -start -console
