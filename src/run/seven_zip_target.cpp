@@ -56,8 +56,6 @@ size_t ListItems(const BackupClass& run, std::vector<FilePathInfoEx>* items,
       items->push_back(FilePathInfoEx{path.substr(0, path.size() - 1),
                                       {},
                                       folder.lastWriteTime,
-                                      folder.lastWriteTime,
-                                      folder.lastAccessTime,
                                       0,
                                       folder.attributes & ~platform::kAttributeReparsePoint,
                                       start,
@@ -66,9 +64,9 @@ size_t ListItems(const BackupClass& run, std::vector<FilePathInfoEx>* items,
       ++folders;
     }
     for (const ScannedFile& file : folder.files) {
-      items->push_back(FilePathInfoEx{
-          path, folder.NativeName(file), file.lastWriteTime, file.creationTime, file.lastAccessTime,
-          file.size, file.attributes & ~platform::kAttributeReparsePoint, start, false});
+      items->push_back(FilePathInfoEx{path, folder.NativeName(file), file.lastWriteTime, file.size,
+                                      file.attributes & ~platform::kAttributeReparsePoint, start,
+                                      false});
       places->push_back({&folder, &file, number++});
     }
   }
@@ -78,20 +76,13 @@ size_t ListItems(const BackupClass& run, std::vector<FilePathInfoEx>* items,
     static const std::wstring manifest = folder + L"/" + kManifestFile;
     const uint64_t now = platform::FileTimeFromUnix(platform::Time().WallSeconds(), 0);
     const uint32_t unix = platform::kAttributeUnixExtension;
-    items->push_back(FilePathInfoEx{folder,
-                                    {},
-                                    now,
-                                    now,
-                                    now,
-                                    0,
-                                    platform::kAttributeDirectory | unix | (040700u << 16),
-                                    1,
-                                    true});
+    items->push_back(FilePathInfoEx{
+        folder, {}, now, 0, platform::kAttributeDirectory | unix | (040700u << 16), 1, true});
     // Its size is not known before the library asks for it; the library
     // keeps what it reads, but asks nothing of an item of size 0.
     const uint64_t estimate = 256 + 256 * static_cast<uint64_t>(items->size());
     items->push_back(
-        FilePathInfoEx{manifest, {}, now, now, now, estimate, unix | (0100600u << 16), 1, false});
+        FilePathInfoEx{manifest, {}, now, estimate, unix | (0100600u << 16), 1, false});
     places->resize(items->size());
     folders += 2;
   }

@@ -21,8 +21,6 @@ ScannedFile ScannedOf(const DirectoryEntry& item) {
   ScannedFile file;
   file.id = item.id;
   file.lastWriteTime = item.lastWriteTime;
-  file.creationTime = item.creationTime;
-  file.lastAccessTime = item.lastAccessTime;
   file.changeTime = item.changeTime;
   file.size = item.size;
   file.attributes = item.attributes;
@@ -46,7 +44,6 @@ void TakeOwnStatus(const Folder& folder, const DirectoryEntry* listed, ScannedFo
   }
   scanned->attributes = own.attributes;
   scanned->lastWriteTime = own.lastWriteTime;
-  scanned->lastAccessTime = own.lastAccessTime;
   scanned->owner = own.owner;
   scanned->group = own.group;
 }

@@ -46,9 +46,7 @@ class ChangeCatalog;
 struct ScannedFile {
   platform::FileId id;         // the file the scan saw; a different one is never read
   uint64_t lastWriteTime = 0;  // FILETIME ticks
-  uint64_t creationTime = 0;
-  uint64_t lastAccessTime = 0;
-  uint64_t changeTime = 0;  // nanoseconds since 1970 (DirectoryEntry::changeTime)
+  uint64_t changeTime = 0;     // nanoseconds since 1970 (DirectoryEntry::changeTime)
   uint64_t size = 0;
   uint32_t attributes = 0;
   uint32_t nameStart = 0;  // in ScannedFolder::names
@@ -57,7 +55,7 @@ struct ScannedFile {
   bool IsLink() const { return (attributes & platform::kAttributeReparsePoint) != 0; }
 };
 
-static_assert(sizeof(ScannedFile) <= 64);
+static_assert(sizeof(ScannedFile) <= 48);
 
 // A folder the run saves: one that holds a saved entry (in it or below it) or
 // one that is empty in the source. A folder whose content was all left out
@@ -73,7 +71,6 @@ struct ScannedFolder {
   // bits (as ScannedFile's) and its times in FILETIME ticks.
   uint32_t attributes = 0;
   uint64_t lastWriteTime = 0;
-  uint64_t lastAccessTime = 0;
   uint32_t owner = 0;
   uint32_t group = 0;
 

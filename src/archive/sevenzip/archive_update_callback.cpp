@@ -91,14 +91,6 @@ HRESULT ArchiveUpdateCallbackEx::GetProperty(uint32_t index, PROPID propId, PROP
         // in the high half: an archive must not hand out someone's rights.
         answer.ulVal = file.attributes & ~(07000u << 16);
         break;
-      case kpidCTime:
-        answer.vt = VT_FILETIME;
-        answer.filetime = FileTimeOf(file.creationTime);
-        break;
-      case kpidATime:
-        answer.vt = VT_FILETIME;
-        answer.filetime = FileTimeOf(file.lastAccessTime);
-        break;
       case kpidMTime:
         answer.vt = VT_FILETIME;
         answer.filetime = FileTimeOf(file.lastWriteTime);

@@ -24,9 +24,10 @@ struct FilePathInfoEx {
   // system gives it; empty for an item whose whole path `folder` is).
   std::wstring_view folder;
   std::string_view name;
-  uint64_t lastWriteTime = 0;  // FILETIME ticks
-  uint64_t creationTime = 0;
-  uint64_t lastAccessTime = 0;
+  // FILETIME ticks. Only the modification time: the library keeps no
+  // creation or access time unless told to (neither 7-Zip's nor p7zip's does
+  // by default).
+  uint64_t lastWriteTime = 0;
   uint64_t size = 0;
   // Windows attribute bits; with 0x8000 set, the Unix mode in the high 16 bits.
   uint32_t attributes = 0;
