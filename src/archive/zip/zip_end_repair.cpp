@@ -1,5 +1,6 @@
 #include "archive/zip/zip_end_repair.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -92,27 +93,39 @@ int RepairZipEnd(platform::FileStream& stream, uint64_t entryCount) {
   }
 
   // Every central record says "made by Unix", so the stored modes are used.
-  std::vector<uint8_t> central(centralSize);
-  if (const int error = ReadAt(stream, centralOffset, central.data(), central.size()); error != 0) {
-    return error;
-  }
+  // A window at a time: a million entries make a directory of some 150 MB.
+  constexpr size_t kWindow = size_t{1} << 20;  // more than the largest record
+  std::vector<uint8_t> window;
   uint64_t records = 0;
-  bool changed = false;
-  for (size_t at = 0; at + 46 <= central.size(); ++records) {
-    if (Get(&central[at], 4) != kCentralHeader) return EILSEQ;
-    if (central[at + 5] != kHostUnix) {
-      central[at + 5] = kHostUnix;
-      changed = true;
-    }
-    at += 46 + Get(&central[at + 28], 2) + Get(&central[at + 30], 2) + Get(&central[at + 32], 2);
-  }
-  if (records != entryCount) return EILSEQ;
-  if (changed) {
-    if (const int error = WriteAt(stream, centralOffset, central.data(), central.size());
+  for (uint64_t start = 0; start < centralSize;) {
+    window.resize(static_cast<size_t>(std::min<uint64_t>(kWindow, centralSize - start)));
+    if (const int error = ReadAt(stream, centralOffset + start, window.data(), window.size());
         error != 0) {
       return error;
     }
+    size_t at = 0;
+    bool changed = false;
+    while (at + 46 <= window.size()) {
+      if (Get(&window[at], 4) != kCentralHeader) return EILSEQ;
+      const size_t length =
+          46 + Get(&window[at + 28], 2) + Get(&window[at + 30], 2) + Get(&window[at + 32], 2);
+      if (at + length > window.size()) break;  // it goes on in the next window
+      if (window[at + 5] != kHostUnix) {
+        window[at + 5] = kHostUnix;
+        changed = true;
+      }
+      at += length;
+      ++records;
+    }
+    if (at == 0) return EILSEQ;
+    if (changed) {
+      if (const int error = WriteAt(stream, centralOffset + start, window.data(), at); error != 0) {
+        return error;
+      }
+    }
+    start += at;
   }
+  if (records != entryCount) return EILSEQ;
   if (entryCount <= 0xFFFF || hasZip64End) return 0;
 
   // Too many entries for the plain end record: Zip64 end record, locator, end.
