@@ -30,11 +30,18 @@ bool IsTemporaryName(std::wstring_view name, std::wstring_view stem) {
 
 Status WriteWholeFile(const Folder& work, const std::wstring& stem, const Folder& folder,
                       const std::wstring& name, std::string_view bytes) {
+  return WriteWholeFile(work, stem, folder, name, [bytes](FileStream& stream) {
+    return stream.Write(bytes.data(), bytes.size());
+  });
+}
+
+Status WriteWholeFile(const Folder& work, const std::wstring& stem, const Folder& folder,
+                      const std::wstring& name, const std::function<int(FileStream&)>& write) {
   FileSystem& fs = Fs();
   std::wstring temporary;
   std::unique_ptr<FileStream> stream;
   if (Status made = fs.CreateTemporary(work, stem, &temporary, &stream); !made.ok()) return made;
-  int error = stream->Write(bytes.data(), bytes.size());
+  int error = write(*stream);
   if (error == 0) error = stream->Sync();
   if (const int closed = stream->Close(); error == 0) error = closed;
   Status written = error != 0 ? Status::Error(error, work.path() + temporary)

@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -271,6 +272,10 @@ FileSystem& Fs();
 // was; the status says why.
 Status WriteWholeFile(const Folder& work, const std::wstring& stem, const Folder& folder,
                       const std::wstring& name, std::string_view bytes);
+// The same with the bytes that `write` writes into the temporary (0 or an
+// errno value), for a text too large to be made whole in memory first.
+Status WriteWholeFile(const Folder& work, const std::wstring& stem, const Folder& folder,
+                      const std::wstring& name, const std::function<int(FileStream&)>& write);
 
 // The real file system of this platform.
 FileSystem& RealFileSystem();

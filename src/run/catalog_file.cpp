@@ -83,11 +83,37 @@ size_t LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& out
   return dropped.size();
 }
 
+namespace {
+
+int SaveText(const platform::Folder& archiveFolder, const OutputNames& outputs,
+             const std::function<void(const ChangeCatalog::TextWriter&)>& text) {
+  const std::wstring name = outputs.CatalogName();
+  return platform::WriteWholeFile(archiveFolder, L"." + name, archiveFolder, name,
+                                  [&text](platform::FileStream& file) {
+                                    int error = 0;
+                                    text([&](std::string_view piece) {
+                                      error = file.Write(piece.data(), piece.size());
+                                      return error == 0;
+                                    });
+                                    return error;
+                                  })
+      .code();
+}
+
+}  // namespace
+
 int SaveCatalog(const platform::Folder& archiveFolder, const OutputNames& outputs,
                 const ChangeCatalog& catalog) {
-  const std::wstring name = outputs.CatalogName();
-  return platform::WriteWholeFile(archiveFolder, L"." + name, archiveFolder, name, catalog.Text())
-      .code();
+  return SaveText(archiveFolder, outputs,
+                  [&catalog](const ChangeCatalog::TextWriter& write) { catalog.WriteText(write); });
+}
+
+int SaveCatalog(const platform::Folder& archiveFolder, const OutputNames& outputs,
+                ChangeCatalog& catalog, const ChangeCatalog::SavedFiles& saved,
+                const std::wstring& target) {
+  return SaveText(archiveFolder, outputs, [&](const ChangeCatalog::TextWriter& write) {
+    catalog.WriteTextWith(saved, target, write);
+  });
 }
 
 }  // namespace kelvane

@@ -6,9 +6,10 @@
 #include <cstddef>
 #include <string>
 
+#include "scan/change_catalog.h"
+
 namespace kelvane {
 
-class ChangeCatalog;
 class OutputNames;
 class RunLog;
 namespace platform {
@@ -27,5 +28,10 @@ size_t LoadCatalog(const platform::Folder& archiveFolder, const OutputNames& out
 // a killed run leaves the old catalog whole. 0 or the error number.
 int SaveCatalog(const platform::Folder& archiveFolder, const OutputNames& outputs,
                 const ChangeCatalog& catalog);
+// The same with the files a run saved into `target` recorded in it (see
+// ChangeCatalog::WriteTextWith).
+int SaveCatalog(const platform::Folder& archiveFolder, const OutputNames& outputs,
+                ChangeCatalog& catalog, const ChangeCatalog::SavedFiles& saved,
+                const std::wstring& target);
 
 }  // namespace kelvane

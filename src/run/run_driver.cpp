@@ -399,15 +399,21 @@ void RunDriver::RecordTheSavedFiles(RunState& state) {
   }
   ChangeCatalog& catalog = state.catalog;
   catalog.KeepConfirmed();
-  for (const ScannedFolder& folder : state.scan.results) {
-    const std::string folderPath = platform::ToNative(folder.path);
-    for (const ScannedFile& file : folder.files) {
-      if (run.HasFailed(file)) continue;
-      catalog.Record(folderPath + std::string(folder.NativeName(file)), IdentityOf(file),
-                     run.targetName);
+  const auto saved = [&state, &run](const ChangeCatalog::FileVisit& visit) {
+    std::string path;
+    for (const ScannedFolder& folder : state.scan.results) {
+      const std::string folderPath = platform::ToNative(folder.path);
+      for (const ScannedFile& file : folder.files) {
+        if (run.HasFailed(file)) continue;
+        path = folderPath;
+        path += folder.NativeName(file);
+        visit(path, IdentityOf(file));
+      }
     }
-  }
-  if (const int error = SaveCatalog(state.archiveFolder, *state.outputs, catalog); error != 0) {
+  };
+  if (const int error =
+          SaveCatalog(state.archiveFolder, *state.outputs, catalog, saved, run.targetName);
+      error != 0) {
     // The backup stands; the next run just saves more than it had to.
     log_.WriteLogFormat(L"Write change catalog %s%s failed.%s", state.archiveFolder.path(),
                         state.outputs->CatalogName(), ErrorText(static_cast<uint32_t>(error)));

@@ -145,23 +145,79 @@ platform::Status ChangeCatalog::Parse(std::string_view text) {
 }
 
 std::string ChangeCatalog::Text() const {
+  std::string text;
+  WriteText([&text](std::string_view piece) {
+    text += piece;
+    return true;
+  });
+  return text;
+}
+
+namespace {
+
+void AppendFileLine(std::string& out, uint32_t target, const FileIdentity& id,
+                    std::string_view path) {
+  out += "file";
+  for (const uint64_t field :
+       {uint64_t{target}, id.id.device, id.id.inode, id.size, id.lastWriteTime, id.changeTime}) {
+    out += '\t';
+    out += std::to_string(field);
+  }
+  out += '\t';
+  AppendEscaped(out, path);
+  out += '\n';
+}
+
+}  // namespace
+
+void ChangeCatalog::WriteText(const TextWriter& write) const {
+  WriteLines(
+      write, [](const FileVisit&) {}, 0, 0);
+}
+
+void ChangeCatalog::WriteTextWith(const SavedFiles& saved, const std::wstring& target,
+                                  const TextWriter& write) {
+  uint64_t count = 0;
+  std::string key;
+  saved([&](std::string_view path, const FileIdentity&) {
+    ++count;
+    if (entries_.empty()) return;
+    key.assign(path);
+    entries_.erase(key);
+  });
+  WriteLines(write, saved, count, count != 0 ? TargetIndex(target) : 0);
+}
+
+void ChangeCatalog::WriteLines(const TextWriter& write, const SavedFiles& saved, uint64_t count,
+                               uint32_t target) const {
+  constexpr size_t kPiece = size_t{1} << 20;
   std::string out(kHeader);
   out += '\n';
-  for (const std::wstring& target : targets_) {
+  for (const std::wstring& name : targets_) {
     out += "target\t";
-    AppendEscaped(out, platform::ToNative(target));
+    AppendEscaped(out, platform::ToNative(name));
     out += '\n';
   }
+  bool writing = true;
+  auto flush = [&] {
+    if (writing && out.size() >= kPiece) {
+      writing = write(out);
+      out.clear();
+    }
+  };
   for (const auto& [path, entry] : entries_) {
-    const FileIdentity& id = entry.identity;
-    out += "file\t" + std::to_string(entry.target) + '\t' + std::to_string(id.id.device) + '\t' +
-           std::to_string(id.id.inode) + '\t' + std::to_string(id.size) + '\t' +
-           std::to_string(id.lastWriteTime) + '\t' + std::to_string(id.changeTime) + '\t';
-    AppendEscaped(out, path);
-    out += '\n';
+    if (!writing) return;
+    AppendFileLine(out, entry.target, entry.identity, path);
+    flush();
   }
-  out += "end\t" + std::to_string(entries_.size()) + '\n';
-  return out;
+  saved([&](std::string_view path, const FileIdentity& identity) {
+    if (!writing) return;
+    AppendFileLine(out, target, identity, path);
+    flush();
+  });
+  if (!writing) return;
+  out += "end\t" + std::to_string(entries_.size() + count) + '\n';
+  write(out);
 }
 
 std::vector<std::wstring> ChangeCatalog::DropTargets(

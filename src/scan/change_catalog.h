@@ -63,6 +63,19 @@ class ChangeCatalog {
   platform::Status ParseLine(std::string_view line);
   platform::Status EndParse();
   std::string Text() const;
+  // The same text in pieces of about a megabyte, handed to `write` in order
+  // until it returns false: a catalog of a million files is some 150 MB.
+  using TextWriter = std::function<bool(std::string_view piece)>;
+  void WriteText(const TextWriter& write) const;
+
+  // The files a run saved, told one by one to the function it is given.
+  using FileVisit = std::function<void(std::string_view path, const FileIdentity& identity)>;
+  using SavedFiles = std::function<void(const FileVisit& visit)>;
+  // The text with the files `saved` visits recorded as saved into `target`
+  // (replacing what the catalog holds for their paths), without keeping them
+  // here: a run's million files would take some 200 MB as entries. The
+  // entries of their paths are dropped from this catalog.
+  void WriteTextWith(const SavedFiles& saved, const std::wstring& target, const TextWriter& write);
 
   // Drops every entry whose target `keep` rejects, and those targets.
   // Returns the names of the targets dropped that held entries.
@@ -98,6 +111,10 @@ class ChangeCatalog {
     mutable std::atomic<bool> confirmed{false};
   };
   uint32_t TargetIndex(const std::wstring& target);
+  // The text: this catalog's entries, then `count` files `saved` visits, in
+  // the target numbered `target`.
+  void WriteLines(const TextWriter& write, const SavedFiles& saved, uint64_t count,
+                  uint32_t target) const;
 
   std::vector<std::wstring> targets_;
   uint32_t lastTarget_ = 0;
