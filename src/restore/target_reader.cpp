@@ -28,7 +28,6 @@ class ZipTargetReader final : public TargetReader {
             // The password's UTF-8 bytes, as the archive was written with them.
             platform::ToUtf8(password)) {}
   platform::Status Open() { return reader_.Open(); }
-  const std::vector<ArchiveEntry>& entries() const override { return reader_.entries(); }
   platform::Status ReadAll(const EntryReading& reading) override {
     reader_.ReadAll(reading);
     return {};
@@ -46,7 +45,6 @@ class SevenZipTargetReader final : public TargetReader {
                         const std::atomic<bool>* stop) {
     return reader_.Open(std::move(archive), stop);
   }
-  const std::vector<ArchiveEntry>& entries() const override { return reader_.entries(); }
   platform::Status ReadAll(const EntryReading& reading) override {
     return reader_.ReadAll(reading);
   }
@@ -65,7 +63,6 @@ class FolderTargetReader final : public TargetReader {
     }
     return reader_.Open(top_);
   }
-  const std::vector<ArchiveEntry>& entries() const override { return reader_.entries(); }
   platform::Status ReadAll(const EntryReading& reading) override {
     reader_.ReadAll(reading);
     return {};

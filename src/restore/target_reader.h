@@ -21,7 +21,6 @@ namespace kelvane {
 class TargetReader {
  public:
   virtual ~TargetReader() = default;
-  virtual const std::vector<ArchiveEntry>& entries() const = 0;
   // Reads the entries into the sinks `reading` gives them; a failure is the
   // archive's, not an entry's (each entry's verdict goes to its sink).
   virtual platform::Status ReadAll(const EntryReading& reading) = 0;

@@ -1,5 +1,7 @@
 #include "run/entry_check.h"
 
+#include <algorithm>
+#include <functional>
 #include <utility>
 
 #include "log/run_log.h"
@@ -11,26 +13,56 @@
 
 namespace kelvane {
 
+namespace {
+
+uint64_t HashOf(std::string_view name) { return std::hash<std::string_view>()(name); }
+
+}  // namespace
+
 EntryCheck::EntryCheck(vxstl::BackupClass& run) : run_(run) {
+  const std::vector<ScannedFolder>& folders = run.scan->results;
+  folderNames_.reserve(folders.size());
+  firstNumber_.reserve(folders.size());
   size_t number = 0;
-  for (const ScannedFolder& folder : run.scan->results) {
-    const std::string stored =
-        platform::ToNative(folder.path.substr(vxstl::StoredPathStart(folder.path)));
-    for (const ScannedFile& file : folder.files) {
-      const vxstl::SavedFile& saved = run.savedFiles[number++];
-      std::string name = stored + std::string(folder.NativeName(file));
-      if (run.HasFailed(file) || !saved.taken) {
-        failed_.insert(std::move(name));
-      } else {
-        expected_.emplace(std::move(name), Expected{saved.content.digest});
-      }
+  std::string name;
+  for (const ScannedFolder& folder : folders) {
+    const auto index = static_cast<uint32_t>(folderNames_.size());
+    folderNames_.push_back(
+        platform::ToNative(folder.path.substr(vxstl::StoredPathStart(folder.path))));
+    firstNumber_.push_back(number);
+    for (uint32_t file = 0; file < folder.files.size(); ++file) {
+      name = folderNames_.back();
+      name += folder.NativeName(folder.files[file]);
+      places_.push_back({HashOf(name), index, file});
     }
+    number += folder.files.size();
   }
+  std::sort(places_.begin(), places_.end(),
+            [](const Place& a, const Place& b) { return a.hash < b.hash; });
+  seen_.resize(number);
   ManifestSpool* spool = nullptr;
   if (run.manifest && run.manifest(&spool).ok()) {
     manifestName_ = platform::ToNative(std::wstring(kManifestFolder) + L"/" + kManifestFile);
-    expected_.emplace(manifestName_, Expected{spool->digest()});
+    manifestDigest_ = spool->digest();
   }
+}
+
+const ScannedFile* EntryCheck::Find(std::string_view name, size_t* number) const {
+  const uint64_t hash = HashOf(name);
+  auto at =
+      std::lower_bound(places_.begin(), places_.end(), hash,
+                       [](const Place& place, uint64_t wanted) { return place.hash < wanted; });
+  for (; at != places_.end() && at->hash == hash; ++at) {
+    const std::string& folderName = folderNames_[at->folder];
+    const ScannedFolder& folder = run_.scan->results[at->folder];
+    const ScannedFile& file = folder.files[at->file];
+    if (name.size() == folderName.size() + folder.NativeName(file).size() &&
+        name.starts_with(folderName) && name.substr(folderName.size()) == folder.NativeName(file)) {
+      *number = firstNumber_[at->folder] + at->file;
+      return &file;
+    }
+  }
+  return nullptr;
 }
 
 void EntryCheck::Count(const std::string& name) {
@@ -49,31 +81,56 @@ void EntryCheck::Failed(const std::string& name, const std::wstring& why) {
 void EntryCheck::Good(const std::string& name, const platform::ContentDigest& digest) {
   std::lock_guard<std::mutex> hold(lock_);
   Count(name);
-  const auto found = expected_.find(name);
-  if (found == expected_.end()) {
-    if (failed_.count(name)) return;
+  if (!manifestName_.empty() && name == manifestName_) {
+    if (manifestSeen_) return Failed(name, L"an entry that is there twice");
+    manifestSeen_ = true;
+    if (digest != manifestDigest_) Failed(name, L"the entry differs from what was read");
+    return;
+  }
+  size_t number = 0;
+  const ScannedFile* file = Find(name, &number);
+  // A file that failed after its entry was begun may have one.
+  const bool expected = file && !run_.HasFailed(*file) && run_.savedFiles[number].taken;
+  if (!expected) {
+    if (file) return;
     return Failed(name, L"an entry the run did not save");
   }
-  if (found->second.seen) return Failed(name, L"an entry that is there twice");
-  found->second.seen = true;
-  if (digest != found->second.digest) Failed(name, L"the entry differs from what was read");
+  if (seen_[number]) return Failed(name, L"an entry that is there twice");
+  seen_[number] = true;
+  if (digest != run_.savedFiles[number].content.digest) {
+    Failed(name, L"the entry differs from what was read");
+  }
 }
 
 void EntryCheck::Bad(const std::string& name, const std::wstring& why) {
   std::lock_guard<std::mutex> hold(lock_);
   Count(name);
-  const auto found = expected_.find(name);
-  if (found != expected_.end()) found->second.seen = true;
+  size_t number = 0;
+  if (!manifestName_.empty() && name == manifestName_) {
+    manifestSeen_ = true;
+  } else if (Find(name, &number)) {
+    seen_[number] = true;
+  }
   Failed(name, why);
 }
 
 TargetCheck EntryCheck::Finish(std::wstring unreadable) {
   std::lock_guard<std::mutex> hold(lock_);
   result_.unreadable = std::move(unreadable);
-  if (result_.unreadable.empty()) {
-    for (const auto& [name, expected] : expected_) {
-      if (!expected.seen) Failed(name, L"saved, but not in the archive");
+  if (!result_.unreadable.empty()) return result_;
+  size_t number = 0;
+  for (size_t index = 0; index < folderNames_.size(); ++index) {
+    const ScannedFolder& folder = run_.scan->results[index];
+    for (const ScannedFile& file : folder.files) {
+      if (!seen_[number] && !run_.HasFailed(file) && run_.savedFiles[number].taken) {
+        Failed(folderNames_[index] + std::string(folder.NativeName(file)),
+               L"saved, but not in the archive");
+      }
+      ++number;
     }
+  }
+  if (!manifestName_.empty() && !manifestSeen_) {
+    Failed(manifestName_, L"saved, but not in the archive");
   }
   return result_;
 }

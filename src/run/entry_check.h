@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
+#include <string_view>
+#include <vector>
 
 #include "archive/entry/archive_entry.h"
 #include "run/backup_target.h"
@@ -17,6 +17,7 @@ namespace kelvane {
 
 class RunLog;
 class ScanContext;
+struct ScannedFile;
 namespace vxstl {
 class BackupClass;
 }
@@ -42,17 +43,27 @@ class EntryCheck {
   void Failed(const std::string& name, const std::wstring& why);
   void Count(const std::string& name);
 
+  // A saved file of the scan result, found by the hash of its stored name:
+  // a million files are then 17 bytes each here, not a map of their names.
+  struct Place {
+    uint64_t hash = 0;
+    uint32_t folder = 0;  // in the scan result
+    uint32_t file = 0;    // in its folder
+  };
+  // The file stored under `name`, or null; its number in the run's saved
+  // files goes to `number`.
+  const ScannedFile* Find(std::string_view name, size_t* number) const;
+
   vxstl::BackupClass& run_;
   std::mutex lock_;
-  struct Expected {
-    platform::ContentDigest digest;
-    bool seen = false;
-  };
-  // By stored name.
-  std::unordered_map<std::string, Expected> expected_;  // guarded by lock_
-  std::unordered_set<std::string> failed_;              // of files that failed
-  std::string manifestName_;                            // empty without a manifest
-  TargetCheck result_;                                  // guarded by lock_
+  std::vector<std::string> folderNames_;  // each folder's stored name, ending in "/"
+  std::vector<size_t> firstNumber_;       // of each folder's first file
+  std::vector<Place> places_;             // by hash
+  std::vector<bool> seen_;                // by number; guarded by lock_
+  std::string manifestName_;              // empty without a manifest
+  platform::ContentDigest manifestDigest_;
+  bool manifestSeen_ = false;  // guarded by lock_
+  TargetCheck result_;         // guarded by lock_
 };
 
 // Reading an archive's entries as a check: each entry read into a sink that

@@ -81,11 +81,14 @@ platform::Status ZipEntryReader::Open() {
     }
   }
   ZipReader directory(*views_[0]);
-  if (platform::Status read = directory.ReadDirectory(&records_); !read.ok()) return read;
-  entries_.clear();
-  entries_.reserve(records_.size());
-  for (const ZipEntry& record : records_) entries_.push_back(EntryOf(record));
-  return {};
+  return directory.ReadDirectory(&records_);
+}
+
+std::vector<ArchiveEntry> ZipEntryReader::entries() const {
+  std::vector<ArchiveEntry> entries;
+  entries.reserve(records_.size());
+  for (const ZipEntry& record : records_) entries.push_back(EntryOf(record));
+  return entries;
 }
 
 void ZipEntryReader::ReadAll(const EntryReading& reading) {
@@ -103,7 +106,7 @@ void ZipEntryReader::ReadPart(size_t part, const EntryReading& reading) {
   Scratch scratch;
   for (size_t index = part; index < records_.size(); index += views_.size()) {
     if (reading.stop && reading.stop->load()) return;
-    std::unique_ptr<EntrySink> sink = reading.sinkFor(entries_[index]);
+    std::unique_ptr<EntrySink> sink = reading.sinkFor(EntryOf(records_[index]));
     if (sink) sink->Done(ReadEntry(reader, records_[index], *sink, scratch, reading.stop));
   }
 }

@@ -36,8 +36,10 @@ class ZipEntryReader {
   // value (EINVAL for a damaged archive), its context says what is wrong.
   platform::Status Open();
 
-  // The entries, in the directory's order.
-  const std::vector<ArchiveEntry>& entries() const { return entries_; }
+  // The entries, in the directory's order, made anew at each call: reading
+  // makes each one as it comes, so that a million entries are not held
+  // twice (the directory's records and these).
+  std::vector<ArchiveEntry> entries() const;
 
   // Reads every entry on every core into the sink `reading` gives it.
   void ReadAll(const EntryReading& reading);
@@ -56,7 +58,6 @@ class ZipEntryReader {
   std::string password_;
   std::vector<std::unique_ptr<platform::FileStream>> views_;
   std::vector<ZipEntry> records_;
-  std::vector<ArchiveEntry> entries_;
 };
 
 }  // namespace kelvane
