@@ -56,8 +56,7 @@ const ScannedFile* EntryCheck::Find(std::string_view name, size_t* number) const
     const std::string& folderName = folderNames_[at->folder];
     const ScannedFolder& folder = run_.scan->results[at->folder];
     const ScannedFile& file = folder.files[at->file];
-    if (name.size() == folderName.size() + folder.NativeName(file).size() &&
-        name.starts_with(folderName) && name.substr(folderName.size()) == folder.NativeName(file)) {
+    if (name.starts_with(folderName) && name.substr(folderName.size()) == folder.NativeName(file)) {
       *number = firstNumber_[at->folder] + at->file;
       return &file;
     }
