@@ -25,8 +25,8 @@ struct FilePathInfoEx {
   std::wstring_view folder;
   std::string_view name;
   // FILETIME ticks. Only the modification time: the library keeps no
-  // creation or access time unless told to (neither 7-Zip's nor p7zip's does
-  // by default).
+  // creation or access time unless told to (`7z l -slt` of a job's archive
+  // shows neither).
   uint64_t lastWriteTime = 0;
   uint64_t size = 0;
   // Windows attribute bits; with 0x8000 set, the Unix mode in the high 16 bits.
