@@ -14,7 +14,11 @@
 // each copy is written under a temporary name in its own folder and renamed
 // over the old one, and a mark in the target says an update is under way,
 // so the sweep of a killed run's leftovers knows to look in every folder.
+#include <atomic>
 #include <future>
+#include <optional>
+#include <thread>
+#include <vector>
 
 #include "log/run_log.h"
 #include "manifest/manifest_line.h"
@@ -27,6 +31,7 @@
 #include "scan/source_opener.h"
 #include "util/error_text.h"
 #include "util/format_text.h"
+#include "util/task_pool.h"
 
 namespace kelvane {
 namespace {
@@ -73,6 +78,14 @@ uint32_t FolderFailed(vxstl::BackupClass& run, const std::wstring& path, int err
   ++run.errorCount;
   return static_cast<uint32_t>(error);
 }
+
+// The helpers' share of a folder's files, waited for even when this thread's
+// share throws: they work on the caller's locals.
+struct HelpersDone : std::vector<std::future<void>> {
+  ~HelpersDone() {
+    for (std::future<void>& helper : *this) helper.wait();
+  }
+};
 
 }  // namespace
 
@@ -165,6 +178,11 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     return FolderFailed(run, run.archivePath, opened);
   }
   SourceOpener sources;
+  // A copy's time goes to hashing its bytes and to the kernel, and the files
+  // of one folder do not depend on each other: every core copies.
+  const unsigned cores = std::thread::hardware_concurrency();
+  std::optional<TaskPool> helpers;
+  if (cores > 1) helpers.emplace(cores - 1);
   size_t number = 0;
   for (const ScannedFolder& folder : run.scan->results) {
     if (run.cancelRequested) break;
@@ -180,25 +198,42 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     }
     const platform::Folder* source = nullptr;
     const int sourceError = sources.Enter(folder, &source);
-    for (const ScannedFile& file : folder.files) {
-      if (run.cancelRequested) break;
-      const std::wstring name = folder.Name(file);
-      vxstl::SavedFile& saved = run.savedFiles[number++];
-      const int error =
-          sourceError != 0 ? sourceError
-          : file.IsLink()
-              ? fs.CopyLink(*source, name, file.id, *target, name, mode, &saved.content).code()
-              : fs.CopyFile(*source, name, file.id, *target, name, mode, &saved.content).code();
-      saved.taken = error == 0;
-      if (error != 0) {
-        run.log.WriteLogFormat(L"Backup file %s failed.%s", run.archivePath + stored + name,
-                               ErrorText(static_cast<uint32_t>(error)));
-        ++run.errorCount;
-        run.FileFailed(file);
+    // Each worker copies the next file not yet taken; the failures are said
+    // afterwards in the folder's order, so the log reads the same however
+    // the files fell to the workers.
+    std::vector<int> errors(folder.files.size(), 0);
+    std::atomic<size_t> next{0};
+    const auto copyFiles = [&, first = number](size_t) {
+      for (size_t i; !run.cancelRequested && (i = next++) < folder.files.size();) {
+        const ScannedFile& file = folder.files[i];
+        const std::wstring name = folder.Name(file);
+        vxstl::SavedFile& saved = run.savedFiles[first + i];
+        errors[i] =
+            sourceError != 0 ? sourceError
+            : file.IsLink()
+                ? fs.CopyLink(*source, name, file.id, *target, name, mode, &saved.content).code()
+                : fs.CopyFile(*source, name, file.id, *target, name, mode, &saved.content).code();
+        saved.taken = errors[i] == 0;
+        run.processedBytes += file.size;
+        ++run.processedFiles;
       }
-      run.processedBytes += file.size;
-      ++run.processedFiles;
+    };
+    {
+      HelpersDone helping;
+      if (helpers && folder.files.size() > 1) {
+        for (size_t i = 0; i < helpers->size(); ++i) helping.push_back(helpers->Push(copyFiles));
+      }
+      copyFiles(0);
     }
+    for (size_t i = 0; i < folder.files.size(); ++i) {
+      if (errors[i] == 0) continue;
+      run.log.WriteLogFormat(L"Backup file %s failed.%s",
+                             run.archivePath + stored + folder.Name(folder.files[i]),
+                             ErrorText(static_cast<uint32_t>(errors[i])));
+      ++run.errorCount;
+      run.FileFailed(folder.files[i]);
+    }
+    number += folder.files.size();
     // The folder as it was once its content is in (the results come
     // depth-first, each folder after its subfolders); the top folder stays
     // the run's own.
