@@ -83,7 +83,9 @@ uint32_t FolderFailed(vxstl::BackupClass& run, const std::wstring& path, int err
 // share throws: they work on the caller's locals.
 struct HelpersDone : std::vector<std::future<void>> {
   ~HelpersDone() {
-    for (std::future<void>& helper : *this) helper.wait();
+    for (std::future<void>& helper : *this) {
+      if (helper.valid()) helper.wait();
+    }
   }
 };
 
@@ -224,6 +226,9 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
         for (size_t i = 0; i < helpers->size(); ++i) helping.push_back(helpers->Push(copyFiles));
       }
       copyFiles(0);
+      // A helper's failure (memory running out) fails the task as this
+      // thread's would: no file goes missing without a word.
+      for (std::future<void>& helper : helping) helper.get();
     }
     for (size_t i = 0; i < folder.files.size(); ++i) {
       if (errors[i] == 0) continue;

@@ -24,6 +24,7 @@
 #include "run/run_summary.h"
 #include "support/fake_run_host.h"
 #include "support/test_support.h"
+#include "util/error_text.h"
 #include "util/template_format.h"
 
 namespace kelvane {
@@ -182,6 +183,32 @@ TEST_F(RunDriverTest, ACancelledNewFolderCopyLeavesNothingAndAnUpdateKeepsWhatIt
             std::vector<std::wstring>{texts_.GetText(L"console_aborted_folder")});
   EXPECT_EQ(FilesBelow(Copied() + "/many").size(), 40u);
   EXPECT_FALSE(PathExists(dir_.Native("out/Daily/.kelvane/update-in-progress")));
+}
+
+// The files of a folder are copied on every core, yet the failures are logged
+// in the order the folder lists its files, and every other file is copied.
+TEST_F(RunDriverTest, FailuresOfAFolderCopiedOnEveryCoreAreLoggedInTheFoldersOrder) {
+  for (int i = 0; i < 60; ++i) WriteBytes(src_ + "/many/f" + std::to_string(i) + ".txt", "x");
+  test::FaultyFileSystem fs;
+  fs.failCopy = [](const std::wstring& path) {
+    const size_t number = path.find(L"/many/f");
+    return number != std::wstring::npos && std::stoi(path.substr(number + 7)) % 7 == 3 ? EIO : 0;
+  };
+  EXPECT_EQ(Run().outcome, RunOutcome::kCompletedWithErrors);
+  std::vector<std::string> expected;
+  for (const auto& entry : std::filesystem::directory_iterator(src_ + "/many")) {
+    const std::string name = entry.path().filename().string();
+    if (std::stoi(name.substr(1)) % 7 == 3) {
+      expected.push_back("Backup file " + Copied() + "/many/" + name + " failed. " +
+                         platform::ToNative(ErrorText(EIO)).substr(1));
+    }
+  }
+  std::vector<std::string> logged;
+  for (const std::string& line : test::LogLines(dir_.Native("out/Daily.log"))) {
+    if (line.starts_with("Backup file ")) logged.push_back(line);
+  }
+  EXPECT_EQ(logged, expected);
+  EXPECT_EQ(FilesBelow(Copied() + "/many").size(), 60u - expected.size());
 }
 
 // A file rewritten while it is read is read once more, as it is then: its
