@@ -22,7 +22,7 @@ int CompareCommand(const CommandContext& context) {
   const LanguageTable& texts = context.texts;
   RestoreSource source;
   if (const std::optional<int> refused = OpenRestoreSource(context, &source)) return *refused;
-  const std::vector<RestorePoint> points = SourcePoints(source);
+  const std::vector<RestorePoint> points = PointsToRestore(source);
   const std::optional<size_t> chosen = PointAsked(context, points);
   if (!chosen) return kExitJobUnreadable;
   RestoreRequest request;

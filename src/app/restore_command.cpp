@@ -112,7 +112,7 @@ std::wstring OutcomeLine(const RestoreReport& report, const RestoreRequest& requ
 
 // What to restore, where to, chosen in the restore window; false when it
 // was closed instead.
-bool AskInWindow(const CommandContext& context, const RestoreSource& source,
+bool AskInWindow(const CommandContext& context, RestoreSource& source,
                  const std::vector<RestorePoint>& points, RestoreAsked* asked) {
   ui::RestoreDialog window(nullptr, context.texts, context.profile, source.jobName, points,
                            [&source, &points](size_t index) {
@@ -216,7 +216,7 @@ int RestoreCommand(const CommandContext& context) {
   }
   RestoreSource source;
   if (const std::optional<int> refused = OpenRestoreSource(context, &source)) return *refused;
-  const std::vector<RestorePoint> points = SourcePoints(source);
+  const std::vector<RestorePoint> points = PointsToRestore(source);
   if (session) {
     if (!AskInWindow(context, source, points, &asked)) return kExitAborted;
   } else if (const std::optional<size_t> chosen = PointAsked(context, points)) {

@@ -158,6 +158,11 @@ std::vector<RestorePoint> SourcePoints(const RestoreSource& source) {
   return FindRestorePoints(source.folder, source.listing, source.isTarget, source.keys);
 }
 
+std::vector<RestorePoint> PointsToRestore(RestoreSource& source) {
+  return FindRestorePoints(source.folder, source.listing, source.isTarget, source.keys,
+                           &source.newestPlan);
+}
+
 std::optional<size_t> PointAsked(const CommandContext& context,
                                  const std::vector<RestorePoint>& points) {
   const std::wstring at = context.args.Value(L"at");
@@ -169,8 +174,13 @@ std::optional<size_t> PointAsked(const CommandContext& context,
   return chosen;
 }
 
-std::optional<int> ReadPointPlan(const RestoreSource& source, const RestorePoint& point,
+std::optional<int> ReadPointPlan(RestoreSource& source, const RestorePoint& point,
                                  RestorePlan* plan) {
+  if (source.newestPlan && source.newestPlan->target == point.target.name) {
+    *plan = std::move(source.newestPlan->plan);
+    source.newestPlan.reset();
+    return std::nullopt;
+  }
   PlanBuilder builder;
   const platform::Status read =
       ReadTargetManifest(source.folder, source.listing, point.target, source.keys, &builder);

@@ -34,6 +34,9 @@ struct RestoreSource {
   platform::Folder scratch;
   std::unique_ptr<StorageLocation> location;
   std::unique_ptr<LocationView> view;
+  // The newest point's plan as PointsToRestore read it, until ReadPointPlan
+  // takes it.
+  std::optional<PointPlan> newestPlan;
 };
 
 // Opens what the command line names; the exit status when it cannot (said).
@@ -50,6 +53,8 @@ std::optional<int> FetchPlanArchives(RestoreSource& source, const RestorePlan& p
 
 // The points of the source, newest first; for an archive, its one point.
 std::vector<RestorePoint> SourcePoints(const RestoreSource& source);
+// The same for a restore: the newest point's plan stays in the source.
+std::vector<RestorePoint> PointsToRestore(RestoreSource& source);
 
 // The point -at names among `points` (the newest without it); none, said,
 // when there is no such point.
@@ -58,7 +63,7 @@ std::optional<size_t> PointAsked(const CommandContext& context,
 
 // The plan of `point`, its manifest read; a manifest that cannot be read is
 // said, and the status is the exit status.
-std::optional<int> ReadPointPlan(const RestoreSource& source, const RestorePoint& point,
+std::optional<int> ReadPointPlan(RestoreSource& source, const RestorePoint& point,
                                  RestorePlan* plan);
 
 }  // namespace kelvane

@@ -84,7 +84,13 @@ const wchar_t* CheckTextKey(const RestorePoint& point) {
 
 std::vector<RestorePoint> FindRestorePoints(
     const platform::Folder& folder, const std::vector<platform::DirectoryEntry>& listing,
-    const std::function<bool(const std::wstring&)>& isTarget, const ReaderKeys& keys) {
+    const std::function<bool(const std::wstring&)>& isTarget, const ReaderKeys& keys,
+    std::optional<PointPlan>* newest) {
+  const auto newer = [](const RestorePoint& a, const RestorePoint& b) {
+    return a.unixTime != b.unixTime ? a.unixTime > b.unixTime : a.target.name > b.target.name;
+  };
+  if (newest) newest->reset();
+  std::optional<RestorePoint> newestPoint;  // whose plan `newest` holds
   std::vector<RestorePoint> points;
   std::vector<std::map<std::string, std::string>> needs;
   for (const platform::DirectoryEntry& entry : listing) {
@@ -93,7 +99,7 @@ std::vector<RestorePoint> FindRestorePoints(
     point.target = entry;
     PlanBuilder builder;
     const platform::Status read = ReadTargetManifest(folder, listing, entry, keys, &builder);
-    const RestorePlan plan = builder.Finish();
+    RestorePlan plan = builder.Finish();
     point.hasManifest = read.ok() && plan.hasHeader;
     point.madeBeforeManifests = read.code() == ENOENT;
     point.fault = !read.ok()        ? read.context() + ErrorText(static_cast<uint32_t>(read.code()))
@@ -104,8 +110,12 @@ std::vector<RestorePoint> FindRestorePoints(
                          .value_or(platform::UnixSecondsFromFileTime(entry.lastWriteTime));
     point.files = plan.FileCount();
     point.bytes = plan.FileBytes();
-    points.push_back(std::move(point));
     needs.push_back(plan.NeededArchives());
+    if (newest && point.hasManifest && (!newestPoint || newer(point, *newestPoint))) {
+      newestPoint = point;
+      *newest = PointPlan{point.target.name, std::move(plan)};
+    }
+    points.push_back(std::move(point));
   }
   for (size_t i = 0; i < points.size(); ++i) {
     for (const auto& need : needs[i]) {
@@ -122,9 +132,7 @@ std::vector<RestorePoint> FindRestorePoints(
       }
     }
   }
-  std::stable_sort(points.begin(), points.end(), [](const RestorePoint& a, const RestorePoint& b) {
-    return a.unixTime != b.unixTime ? a.unixTime > b.unixTime : a.target.name > b.target.name;
-  });
+  std::stable_sort(points.begin(), points.end(), newer);
   return points;
 }
 

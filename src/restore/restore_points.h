@@ -53,11 +53,20 @@ platform::Status ReadTargetManifest(const platform::Folder& folder,
                                     const platform::DirectoryEntry& target, const ReaderKeys& keys,
                                     PlanBuilder* builder);
 
-// Every target of `folder` that `isTarget` names, newest first, with the
-// plan of each in `plans` (same order) when asked for.
+// A point's plan, read while the points were found, and whose it is.
+struct PointPlan {
+  std::wstring target;  // the name of the point's target
+  RestorePlan plan;
+};
+
+// Every target of `folder` that `isTarget` names, newest first. Each
+// manifest is read whole to count the point's files; with `newest`, the plan
+// of the newest point whose manifest reads is kept there, so that a restore
+// of that point (the default) does not read it a second time.
 std::vector<RestorePoint> FindRestorePoints(
     const platform::Folder& folder, const std::vector<platform::DirectoryEntry>& listing,
-    const std::function<bool(const std::wstring&)>& isTarget, const ReaderKeys& keys);
+    const std::function<bool(const std::wstring&)>& isTarget, const ReaderKeys& keys,
+    std::optional<PointPlan>* newest = nullptr);
 
 // Archives that `plan` needs and `folder` does not hold with the id the plan
 // gives them, each as "NAME (why)".
