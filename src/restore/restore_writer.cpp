@@ -171,23 +171,40 @@ platform::Status RestoreWriter::OpenParent(const std::string& path,
         std::shared_ptr<const platform::Folder>(std::shared_ptr<const platform::Folder>(), &top_);
     return {};
   }
-  // From the top, one component at a time: MakeFolder never follows a link.
-  auto folder = std::make_shared<platform::Folder>();
-  const platform::Folder* at = &top_;
+  // From the nearest open folder above it (the top at worst), one component
+  // at a time: MakeFolder never follows a link. Each folder on the way stays
+  // open too, so a folder whose parent was made before costs one MakeFolder
+  // (an archive lists a folder's subfolders before its own files).
+  std::shared_ptr<const platform::Folder> folder;
   size_t start = 0;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    for (size_t cut = above.rfind('/'); cut != std::string::npos && cut > 0;
+         cut = above.rfind('/', cut - 1)) {
+      if (const auto known = folders_.find(above.substr(0, cut)); known != folders_.end()) {
+        folder = known->second;
+        start = cut + 1;
+        break;
+      }
+    }
+  }
   while (start < above.size()) {
     const size_t end = std::min(above.find('/', start), above.size());
-    platform::Folder next;
-    platform::Status made = platform::Fs().MakeFolder(
-        *at, platform::FromNative(above.substr(start, end - start)), &next);
-    if (!made.ok()) return made;
-    *folder = std::move(next);
-    at = folder.get();
+    auto next = std::make_shared<platform::Folder>();
+    if (platform::Status made = platform::Fs().MakeFolder(
+            folder ? *folder : top_, platform::FromNative(above.substr(start, end - start)),
+            next.get());
+        !made.ok()) {
+      return made;
+    }
+    folder = std::move(next);
+    std::lock_guard<std::mutex> hold(lock_);
+    // Each holds a descriptor: when they are too many, all go (evicting one
+    // at a time, the map would mostly give up the one just made).
+    if (folders_.size() >= kOpenFolders) folders_.clear();
+    folders_[above.substr(0, end)] = folder;
     start = end + 1;
   }
-  std::lock_guard<std::mutex> hold(lock_);
-  if (folders_.size() >= kOpenFolders) folders_.clear();
-  folders_[above] = folder;
   *parent = std::move(folder);
   return {};
 }
