@@ -287,7 +287,15 @@ int ReadBackFile(int dirFd, const std::string& name, ContentDigest* digest) {
     return EINVAL;
   }
   // Only clean pages can be dropped: written out first, then read from disk.
-  if (::fdatasync(fd) != 0) return CloseAfterFailure(fd);
+  // Writing the pages out is all it takes; fdatasync would also commit the
+  // journal and flush the disk's cache for each file (a folder copy's check
+  // of 20,000 files took 5 times as long as the copy).
+  if (::sync_file_range(fd, 0, 0,
+                        SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                            SYNC_FILE_RANGE_WAIT_AFTER) != 0 &&
+      ::fdatasync(fd) != 0) {
+    return CloseAfterFailure(fd);
+  }
   (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
   MakeBlocking(fd);
   Checksum checksum(digest);
