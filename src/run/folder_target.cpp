@@ -15,8 +15,9 @@
 // over the old one, and a mark in the target says an update is under way,
 // so the sweep of a killed run's leftovers knows to look in every folder.
 #include <atomic>
+#include <functional>
 #include <future>
-#include <optional>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -79,8 +80,16 @@ uint32_t FolderFailed(vxstl::BackupClass& run, const std::wstring& path, int err
   return static_cast<uint32_t>(error);
 }
 
-// The helpers' share of a folder's files, waited for even when this thread's
-// share throws: they work on the caller's locals.
+// Workers besides the task's own thread, one for each further core: a copy's
+// time, and its check's, goes to the SHA-256 of its bytes and to the kernel,
+// and the files of one folder do not depend on each other.
+std::unique_ptr<TaskPool> CoreHelpers() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 1 ? std::make_unique<TaskPool>(cores - 1) : nullptr;
+}
+
+// The helpers' share, waited for even when this thread's share throws: they
+// work on the caller's locals.
 struct HelpersDone : std::vector<std::future<void>> {
   ~HelpersDone() {
     for (std::future<void>& helper : *this) {
@@ -88,6 +97,24 @@ struct HelpersDone : std::vector<std::future<void>> {
     }
   }
 };
+
+// Calls `each` with 0 to count - 1, each number once, on this thread and the
+// helpers together, until the run is cancelled; returns when all have
+// stopped. A helper's failure (memory running out) comes out here as this
+// thread's would: no file goes unhandled without a word.
+void OnEveryCore(TaskPool* helpers, size_t count, const std::atomic<bool>& cancelled,
+                 const std::function<void(size_t)>& each) {
+  std::atomic<size_t> next{0};
+  const auto work = [&](size_t) {
+    for (size_t i; !cancelled && (i = next++) < count;) each(i);
+  };
+  HelpersDone helping;
+  if (helpers && count > 1) {
+    for (size_t i = 0; i < helpers->size(); ++i) helping.push_back(helpers->Push(work));
+  }
+  work(0);
+  for (std::future<void>& helper : helping) helper.get();
+}
 
 }  // namespace
 
@@ -118,6 +145,10 @@ TargetCheck FolderTarget::CheckCopies(vxstl::BackupClass& run) {
     check.unreadable = L"cannot be opened." + ErrorText(static_cast<uint32_t>(error));
     return check;
   }
+  const std::unique_ptr<TaskPool> helpers = CoreHelpers();
+  // What each file of a folder came to, said afterwards in the folder's order.
+  constexpr int kNotChecked = -1, kSame = 0, kDiffers = -2;  // else an errno value
+  std::vector<int> outcomes;
   size_t number = 0;
   for (const ScannedFolder& folder : run.scan->results) {
     if (run.cancelRequested) break;
@@ -125,21 +156,30 @@ TargetCheck FolderTarget::CheckCopies(vxstl::BackupClass& run) {
     platform::Folder made;
     const int opened = stored.empty() ? 0 : MakeFolders(root, stored, &made);
     const platform::Folder& target = stored.empty() ? root : made;
-    for (const ScannedFile& file : folder.files) {
-      const vxstl::SavedFile& saved = run.savedFiles[number++];
-      if (run.HasFailed(file) || !saved.taken) continue;
-      const std::wstring name = folder.Name(file);
-      platform::ContentDigest actual;
-      const int error = opened != 0 ? opened : fs.ReadBack(target, name, &actual).code();
+    outcomes.assign(folder.files.size(), kNotChecked);
+    OnEveryCore(
+        helpers.get(), folder.files.size(), run.cancelRequested, [&, first = number](size_t i) {
+          const vxstl::SavedFile& saved = run.savedFiles[first + i];
+          if (run.HasFailed(folder.files[i]) || !saved.taken) return;
+          platform::ContentDigest actual;
+          const int error = opened != 0
+                                ? opened
+                                : fs.ReadBack(target, folder.Name(folder.files[i]), &actual).code();
+          outcomes[i] = error != 0 ? error : actual == saved.content.digest ? kSame : kDiffers;
+          ++run.verifiedFiles;
+        });
+    number += folder.files.size();
+    for (size_t i = 0; i < folder.files.size(); ++i) {
+      if (outcomes[i] == kNotChecked) continue;
       ++check.checked;
-      ++run.verifiedFiles;
-      if (error == 0 && actual == saved.content.digest) continue;
-      run.log.WriteLogFormat(L"Check of %s failed: %s.", run.archivePath + stored + name,
-                             error != 0
-                                 ? L"cannot be read back." + ErrorText(static_cast<uint32_t>(error))
-                                 : std::wstring(L"the copy differs from what was read"));
+      if (outcomes[i] == kSame) continue;
+      run.log.WriteLogFormat(
+          L"Check of %s failed: %s.", run.archivePath + stored + folder.Name(folder.files[i]),
+          outcomes[i] != kDiffers
+              ? L"cannot be read back." + ErrorText(static_cast<uint32_t>(outcomes[i]))
+              : std::wstring(L"the copy differs from what was read"));
       ++check.failed;
-      run.FileFailed(file);
+      run.FileFailed(folder.files[i]);
     }
   }
   return check;
@@ -180,11 +220,7 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     return FolderFailed(run, run.archivePath, opened);
   }
   SourceOpener sources;
-  // A copy's time goes to hashing its bytes and to the kernel, and the files
-  // of one folder do not depend on each other: every core copies.
-  const unsigned cores = std::thread::hardware_concurrency();
-  std::optional<TaskPool> helpers;
-  if (cores > 1) helpers.emplace(cores - 1);
+  const std::unique_ptr<TaskPool> helpers = CoreHelpers();
   size_t number = 0;
   for (const ScannedFolder& folder : run.scan->results) {
     if (run.cancelRequested) break;
@@ -200,36 +236,23 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     }
     const platform::Folder* source = nullptr;
     const int sourceError = sources.Enter(folder, &source);
-    // Each worker copies the next file not yet taken; the failures are said
-    // afterwards in the folder's order, so the log reads the same however
-    // the files fell to the workers.
+    // The failures are said afterwards in the folder's order, so the log
+    // reads the same however the files fell to the workers.
     std::vector<int> errors(folder.files.size(), 0);
-    std::atomic<size_t> next{0};
-    const auto copyFiles = [&, first = number](size_t) {
-      for (size_t i; !run.cancelRequested && (i = next++) < folder.files.size();) {
-        const ScannedFile& file = folder.files[i];
-        const std::wstring name = folder.Name(file);
-        vxstl::SavedFile& saved = run.savedFiles[first + i];
-        errors[i] =
-            sourceError != 0 ? sourceError
-            : file.IsLink()
-                ? fs.CopyLink(*source, name, file.id, *target, name, mode, &saved.content).code()
-                : fs.CopyFile(*source, name, file.id, *target, name, mode, &saved.content).code();
-        saved.taken = errors[i] == 0;
-        run.processedBytes += file.size;
-        ++run.processedFiles;
-      }
-    };
-    {
-      HelpersDone helping;
-      if (helpers && folder.files.size() > 1) {
-        for (size_t i = 0; i < helpers->size(); ++i) helping.push_back(helpers->Push(copyFiles));
-      }
-      copyFiles(0);
-      // A helper's failure (memory running out) fails the task as this
-      // thread's would: no file goes missing without a word.
-      for (std::future<void>& helper : helping) helper.get();
-    }
+    OnEveryCore(
+        helpers.get(), folder.files.size(), run.cancelRequested, [&, first = number](size_t i) {
+          const ScannedFile& file = folder.files[i];
+          const std::wstring name = folder.Name(file);
+          vxstl::SavedFile& saved = run.savedFiles[first + i];
+          errors[i] =
+              sourceError != 0 ? sourceError
+              : file.IsLink()
+                  ? fs.CopyLink(*source, name, file.id, *target, name, mode, &saved.content).code()
+                  : fs.CopyFile(*source, name, file.id, *target, name, mode, &saved.content).code();
+          saved.taken = errors[i] == 0;
+          run.processedBytes += file.size;
+          ++run.processedFiles;
+        });
     for (size_t i = 0; i < folder.files.size(); ++i) {
       if (errors[i] == 0) continue;
       run.log.WriteLogFormat(L"Backup file %s failed.%s",
