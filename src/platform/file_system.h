@@ -252,7 +252,8 @@ class FileSystem {
   // Reads the regular file `name` of `folder` back as the disk holds it (its
   // pages are written out and dropped from the cache first, so this is not a
   // read of memory) and gives the SHA-256 of its contents; of a symbolic link,
-  // that of its target's text.
+  // that of its target's text. Writing out is not syncing: the file is not
+  // safe from a power loss for having been read back.
   virtual Status ReadBack(const Folder& folder, const std::wstring& name,
                           ContentDigest* digest) = 0;
 };

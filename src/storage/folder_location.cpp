@@ -61,6 +61,9 @@ platform::Status FolderLocation::Put(const platform::Folder& from,
     status = platform::Status::Error(platform::kErrorChangedWhileRead,
                                      folder_.path() + partial + L": the copy reads back otherwise");
   }
+  // On the disk before it takes the name: a power loss must not leave the
+  // name over bytes the disk never got (reading back only writes them out).
+  if (status.ok()) status = fs.SyncFileSystem(folder_);
   if (status.ok()) status = fs.Rename(folder_, partial, folder_, file.name);
   if (!status.ok()) (void)fs.RemoveFile(folder_, partial);
   return status;
