@@ -3,9 +3,10 @@
 // the message-pumping wait with which that thread waits for the task.
 //
 // The run driver (run_driver.h) creates one per run. During the target phase
-// exactly one task thread works on it: it writes processedBytes,
-// processedFiles and errorCount (atomic, so the driver's thread may read them
-// at any time) and reads cancelRequested, which only the driver's thread sets.
+// exactly one task works on it (on a thread of its own, with helpers where
+// its files allow): it writes processedBytes, processedFiles and errorCount
+// (atomic, so the driver's thread may read them at any time) and reads
+// cancelRequested, which only the driver's thread sets.
 // result and failureText are read only after the task has ended.
 #pragma once
 
