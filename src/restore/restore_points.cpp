@@ -90,7 +90,7 @@ std::vector<RestorePoint> FindRestorePoints(
     return a.unixTime != b.unixTime ? a.unixTime > b.unixTime : a.target.name > b.target.name;
   };
   if (newest) newest->reset();
-  std::optional<RestorePoint> newestPoint;  // whose plan `newest` holds
+  std::optional<size_t> newestPoint;  // the index of the point whose plan `newest` holds
   std::vector<RestorePoint> points;
   std::vector<std::map<std::string, std::string>> needs;
   for (const platform::DirectoryEntry& entry : listing) {
@@ -111,8 +111,8 @@ std::vector<RestorePoint> FindRestorePoints(
     point.files = plan.FileCount();
     point.bytes = plan.FileBytes();
     needs.push_back(plan.NeededArchives());
-    if (newest && point.hasManifest && (!newestPoint || newer(point, *newestPoint))) {
-      newestPoint = point;
+    if (newest && point.hasManifest && (!newestPoint || newer(point, points[*newestPoint]))) {
+      newestPoint = points.size();
       *newest = PointPlan{point.target.name, std::move(plan)};
     }
     points.push_back(std::move(point));
