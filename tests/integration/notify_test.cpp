@@ -136,7 +136,12 @@ TEST_F(NotifyTest, AConsoleRunNotifiesTheDesktopOnce) {
                   "dbus-monitor \"interface=org.freedesktop.Notifications\" > monitor.txt & m=$!; "
                   "for i in $(seq 100); do grep -q ready daemon.txt && grep -q NameAcquired "
                   "monitor.txt && break; sleep 0.1; done; " +
-                  run + " 2> run.txt; s=$?; kill $m $d; exit $s'"),
+                  run +
+                  " 2> run.txt; s=$?; "
+                  // The monitor hears the call a moment after the run ends:
+                  // killed at once, it may not have written it yet.
+                  "for i in $(seq 50); do grep -q \"member=Notify\\$\" monitor.txt && break; "
+                  "sleep 0.1; done; sleep 0.3; kill $m $d; exit $s'"),
             0)
       << output_;
   EXPECT_EQ(Shell("grep -c 'member=Notify$' monitor.txt"), 0) << output_;
