@@ -313,6 +313,7 @@ void RunDriver::WriteTheTarget(RunState& state) {
     if (state.report.result != 0) runCancelled = true;
     Pump();
     if (!runCancelled && state.job.TestFiles) VerifyTheTarget(state);
+    if (!runCancelled && state.outputs->isFolderTarget()) WriteTheCopyToDisk(state);
   }
   if (!runCancelled && !run.workName.empty()) {
     if (const int error =
@@ -380,23 +381,29 @@ void RunDriver::VerifyTheTarget(RunState& state) {
   }
 }
 
+// A folder copy's files are written without a sync each, as cp -a writes
+// them; one sync of the file system puts them all on disk before the copy
+// takes its name, its manifest says it is complete or the catalog vouches
+// for it (an archive is synced before it is put in place). After a power
+// loss no copy may stand that holds files the disk never got.
+void RunDriver::WriteTheCopyToDisk(RunState& state) {
+  BackupClass& run = state.run;
+  const int error = platform::Fs().SyncFileSystem(state.archiveFolder).code();
+  if (error == 0) return;
+  run.failureText = FormatText(L"Write %s to disk failed.%s", run.archivePath,
+                               ErrorText(static_cast<uint32_t>(error)));
+  log_.WriteLogLine(run.failureText);
+  state.report.result = static_cast<uint32_t>(error);
+  state.keepLog = true;  // the copy goes; the log says why
+  runCancelled = true;
+}
+
 // After a run that completed: the files it saved count as unchanged from now
 // on. Without "take only changed files" the catalog starts afresh.
 void RunDriver::RecordTheSavedFiles(RunState& state) {
   // A full run the job asked for resets a differential job's catalog too.
   if (runCancelled || !(state.job.ArchiveBitSet || state.fullByPolicy)) return;
   BackupClass& run = state.run;
-  // The catalog vouches that the copies are on disk: after a power loss it
-  // must not claim copies the disk never got (an archive is synced before
-  // it is put in place).
-  if (state.outputs->isFolderTarget()) {
-    if (const int error = platform::Fs().SyncFileSystem(state.archiveFolder).code(); error != 0) {
-      log_.WriteLogFormat(L"Write %s to disk failed.%s The files saved count as changed.",
-                          run.archivePath, ErrorText(static_cast<uint32_t>(error)));
-      ++run.errorCount;
-      return;
-    }
-  }
   ChangeCatalog& catalog = state.catalog;
   catalog.KeepConfirmed();
   const auto saved = [&state, &run](const ChangeCatalog::FileVisit& visit) {

@@ -102,6 +102,7 @@ class RunDriver {
   bool KeepsTheOlderArchive(RunState& state);
   void WriteTheTarget(RunState& state);
   void VerifyTheTarget(RunState& state);
+  void WriteTheCopyToDisk(RunState& state);
   void RecordTheSavedFiles(RunState& state);
   void AfterTheRun(RunState& state);
   void Finish(RunState& state);

@@ -256,10 +256,10 @@ TEST_F(ChangeCatalogRunTest, AForgedCatalogChangesNothing) {
   }
 }
 
-// The catalog vouches only for copies that are on disk: the target's file
-// system is written out before the catalog is put in place, and when that
-// fails nothing is recorded.
-TEST_F(ChangeCatalogRunTest, TheCatalogVouchesOnlyForCopiesOnDisk) {
+// A folder copy is written out to disk before it takes its name and the
+// catalog vouches for it; when that fails, the run fails saying so, and
+// neither the copy nor the catalog stands.
+TEST_F(ChangeCatalogRunTest, AFolderCopyIsOnDiskBeforeItStandsOrIsVouchedFor) {
   for (const int error : {0, EIO}) {
     std::filesystem::remove_all(dir_.Native("out"));
     test::FaultyFileSystem fs;
@@ -269,17 +269,18 @@ TEST_F(ChangeCatalogRunTest, TheCatalogVouchesOnlyForCopiesOnDisk) {
       return path.ends_with(L"/out/") ? error : 0;
     };
     fs.failReplace = [&](const std::wstring&, const std::wstring& target) {
+      if (target.ends_with(L"/Daily")) events.push_back("named");
       if (target.ends_with(L"Daily.kvncat")) events.push_back("catalog");
       return 0;
     };
-    {
-      const RunReport report = Run();
-      EXPECT_EQ(report.errorCount, error == 0 ? 0u : 1u);
-    }
+    const RunReport report = Run();
     if (error == 0) {
-      EXPECT_EQ(events, (std::vector<std::string>{"sync", "catalog"}));
+      EXPECT_EQ(report.result, 0u);
+      EXPECT_EQ(events, (std::vector<std::string>{"sync", "named", "catalog"}));
     } else {
+      EXPECT_EQ(report.result, static_cast<uint32_t>(EIO));
       EXPECT_EQ(events, std::vector<std::string>{"sync"});
+      EXPECT_FALSE(PathExists(dir_.Native("out/Daily")));
       EXPECT_FALSE(PathExists(dir_.Native("out/Daily.kvncat")));
       EXPECT_TRUE(LogHas("to disk failed. Code: 5, Input/output error."));
     }
