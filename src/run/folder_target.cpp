@@ -15,10 +15,8 @@
 // over the old one, and a mark in the target says an update is under way,
 // so the sweep of a killed run's leftovers knows to look in every folder.
 #include <atomic>
-#include <functional>
 #include <future>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "log/run_log.h"
@@ -31,8 +29,8 @@
 #include "scan/scan_context.h"
 #include "scan/source_opener.h"
 #include "util/error_text.h"
+#include "util/every_core.h"
 #include "util/format_text.h"
-#include "util/task_pool.h"
 
 namespace kelvane {
 namespace {
@@ -80,42 +78,6 @@ uint32_t FolderFailed(vxstl::BackupClass& run, const std::wstring& path, int err
   return static_cast<uint32_t>(error);
 }
 
-// Workers besides the task's own thread, one for each further core: a copy's
-// time, and its check's, goes to the SHA-256 of its bytes and to the kernel,
-// and the files of one folder do not depend on each other.
-std::unique_ptr<TaskPool> CoreHelpers() {
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores > 1 ? std::make_unique<TaskPool>(cores - 1) : nullptr;
-}
-
-// The helpers' share, waited for even when this thread's share throws: they
-// work on the caller's locals.
-struct HelpersDone : std::vector<std::future<void>> {
-  ~HelpersDone() {
-    for (std::future<void>& helper : *this) {
-      if (helper.valid()) helper.wait();
-    }
-  }
-};
-
-// Calls `each` with 0 to count - 1, each number once, on this thread and the
-// helpers together, until the run is cancelled; returns when all have
-// stopped. A helper's failure (memory running out) comes out here as this
-// thread's would: no file goes unhandled without a word.
-void OnEveryCore(TaskPool* helpers, size_t count, const std::atomic<bool>& cancelled,
-                 const std::function<void(size_t)>& each) {
-  std::atomic<size_t> next{0};
-  const auto work = [&](size_t) {
-    for (size_t i; !cancelled && (i = next++) < count;) each(i);
-  };
-  HelpersDone helping;
-  if (helpers && count > 1) {
-    for (size_t i = 0; i < helpers->size(); ++i) helping.push_back(helpers->Push(work));
-  }
-  work(0);
-  for (std::future<void>& helper : helping) helper.get();
-}
-
 }  // namespace
 
 uint32_t FolderTarget::Write(vxstl::BackupClass& run) {
@@ -158,7 +120,7 @@ TargetCheck FolderTarget::CheckCopies(vxstl::BackupClass& run) {
     const platform::Folder& target = stored.empty() ? root : made;
     outcomes.assign(folder.files.size(), kNotChecked);
     OnEveryCore(
-        helpers.get(), folder.files.size(), run.cancelRequested, [&, first = number](size_t i) {
+        helpers.get(), folder.files.size(), &run.cancelRequested, [&, first = number](size_t i) {
           const vxstl::SavedFile& saved = run.savedFiles[first + i];
           if (run.HasFailed(folder.files[i]) || !saved.taken) return;
           platform::ContentDigest actual;
@@ -240,7 +202,7 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
     // reads the same however the files fell to the workers.
     std::vector<int> errors(folder.files.size(), 0);
     OnEveryCore(
-        helpers.get(), folder.files.size(), run.cancelRequested, [&, first = number](size_t i) {
+        helpers.get(), folder.files.size(), &run.cancelRequested, [&, first = number](size_t i) {
           const ScannedFile& file = folder.files[i];
           const std::wstring name = folder.Name(file);
           vxstl::SavedFile& saved = run.savedFiles[first + i];

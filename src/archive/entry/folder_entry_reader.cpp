@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
-#include <thread>
 
 #include "platform/folder.h"
+#include "util/every_core.h"
 
 namespace kelvane {
 namespace {
@@ -62,24 +62,15 @@ platform::Status FolderEntryReader::Walk(const platform::Folder& folder,
 }
 
 void FolderEntryReader::ReadAll(const EntryReading& reading) {
-  std::atomic<size_t> next{0};
-  auto work = [&] {
-    for (size_t index; (index = next++) < entries_.size();) {
-      if (reading.stop && reading.stop->load()) return;
-      std::unique_ptr<EntrySink> sink = reading.sinkFor(entries_[index]);
-      if (!sink) continue;
-      const EntryType type = entries_[index].type;
-      sink->Done(type == EntryType::kFile   ? ReadFile(index, *sink, reading.stop)
-                 : type == EntryType::kLink ? ReadLink(index, *sink)
-                                            : std::wstring());
-    }
-  };
-  std::vector<std::thread> workers;
-  for (unsigned i = 1; i < std::max(1u, std::thread::hardware_concurrency()); ++i) {
-    workers.emplace_back(work);
-  }
-  work();
-  for (std::thread& worker : workers) worker.join();
+  const std::unique_ptr<TaskPool> helpers = CoreHelpers();
+  OnEveryCore(helpers.get(), entries_.size(), reading.stop, [&](size_t index) {
+    std::unique_ptr<EntrySink> sink = reading.sinkFor(entries_[index]);
+    if (!sink) return;
+    const EntryType type = entries_[index].type;
+    sink->Done(type == EntryType::kFile   ? ReadFile(index, *sink, reading.stop)
+               : type == EntryType::kLink ? ReadLink(index, *sink)
+                                          : std::wstring());
+  });
 }
 
 std::wstring FolderEntryReader::ReadLink(size_t index, EntrySink& sink) const {
