@@ -5,6 +5,7 @@
 # alternating; medians, ratios to zip -r, sizes, and our archive read by
 # unzip -t, 7z t, Python's zipfile and bsdtar.
 #   bench/zip.sh [FILES] [MIB] [RUNS]     (default 20000 files, 600 MiB, 3 runs)
+# LEVELS picks some of "1 6 9".
 files=${1:-20000}
 mib=${2:-600}
 runs=${3:-3}
@@ -16,7 +17,7 @@ export XDG_CONFIG_HOME=$base/config
 parent=$(dirname "$corpus")
 tree=$(basename "$corpus")
 
-for level in 1 6 9; do
+for level in ${LEVELS:-1 6 9}; do
   times=$work/times-$level
   for run in $(seq 1 "$runs"); do
     out=$work/fresh/$level-$run
