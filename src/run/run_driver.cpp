@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <exception>
+#include <future>
 #include <optional>
 
 #include "job/backup_job.h"
@@ -388,7 +389,13 @@ void RunDriver::VerifyTheTarget(RunState& state) {
 // loss no copy may stand that holds files the disk never got.
 void RunDriver::WriteTheCopyToDisk(RunState& state) {
   BackupClass& run = state.run;
-  const int error = platform::Fs().SyncFileSystem(state.archiveFolder).code();
+  // Gigabytes bound for a slow disk take minutes: the window keeps answering
+  // meanwhile, and a cancel then leaves no new copy.
+  std::future<int> synced = std::async(std::launch::async, [&state] {
+    return platform::Fs().SyncFileSystem(state.archiveFolder).code();
+  });
+  WaitPumping(synced, [this] { Pump(); });
+  const int error = synced.get();
   if (error == 0) return;
   run.failureText = FormatText(L"Write %s to disk failed.%s", run.archivePath,
                                ErrorText(static_cast<uint32_t>(error)));

@@ -3,6 +3,7 @@
 // becomes true.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -37,7 +38,7 @@ class FakeRunHost : public RunHost {
 
   std::function<bool()> cancelWhen;
   bool cancelled = false;
-  int pumps = 0;
+  std::atomic<int> pumps{0};  // read by tests from other threads
   std::vector<std::wstring> messages;
   std::vector<std::wstring> warnings;
   std::vector<std::wstring> questions;
