@@ -54,7 +54,7 @@ TEST_F(BackupClassTest, OneNoFromTheCallbackStopsTheTaskForGood) {
   run_.PumpingWait(task);
   EXPECT_GE(calls.load(), 3);
   EXPECT_TRUE(run_.cancelRequested);
-  EXPECT_EQ(host_.pumps.load(), calls.load());
+  EXPECT_EQ(host_.pumps, calls.load());
 }
 
 TEST_F(BackupClassTest, ProgressLinesShowFilesSizesAndTime) {

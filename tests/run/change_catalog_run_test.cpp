@@ -287,22 +287,6 @@ TEST_F(ChangeCatalogRunTest, AFolderCopyIsOnDiskBeforeItStandsOrIsVouchedFor) {
   }
 }
 
-// Writing a large copy out to a slow disk takes a while: the host is pumped
-// meanwhile, so a window keeps answering.
-TEST_F(ChangeCatalogRunTest, TheHostIsPumpedWhileTheCopyIsWrittenToDisk) {
-  test::FaultyFileSystem fs;
-  bool pumped = false;
-  fs.failSync = [&](const std::wstring& path) {
-    if (path.ends_with(L"/out/")) {
-      const int before = host_.pumps;
-      pumped = test::WaitUntil([&] { return host_.pumps >= before + 3; });
-    }
-    return 0;
-  };
-  EXPECT_EQ(Run().result, 0u);
-  EXPECT_TRUE(pumped);
-}
-
 // A catalog that is damaged, larger than the machine could read, with a
 // line longer than any the program writes, or a link planted at its name is
 // not believed: a full run (never an aborted one), said in one line, and a

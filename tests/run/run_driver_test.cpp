@@ -185,6 +185,24 @@ TEST_F(RunDriverTest, ACancelledNewFolderCopyLeavesNothingAndAnUpdateKeepsWhatIt
   EXPECT_FALSE(PathExists(dir_.Native("out/Daily/.kelvane/update-in-progress")));
 }
 
+// Writing a new copy out to a slow disk takes a while: the window keeps
+// answering meanwhile, and a cancel then leaves no copy.
+TEST_F(RunDriverTest, ACancelWhileTheCopyIsWrittenToDiskLeavesNothing) {
+  test::FaultyFileSystem fs;
+  std::atomic<bool> syncing{false};
+  fs.failSync = [&syncing](const std::wstring& path) {
+    if (path.ends_with(L"/out/")) {
+      syncing = true;
+      test::WaitUntil([] { return vxstl::runCancelled.load(); });
+    }
+    return 0;
+  };
+  host_.cancelWhen = [&syncing] { return syncing.load(); };
+  const RunReport report = Run();
+  EXPECT_EQ(report.outcome, RunOutcome::kAborted);
+  EXPECT_EQ(test::NamesIn(dir_.Native("out")), std::vector<std::string>{});
+}
+
 // The files of a folder are copied on every core, yet the failures are logged
 // in the order the folder lists its files, and every other file is copied.
 TEST_F(RunDriverTest, FailuresOfAFolderCopiedOnEveryCoreAreLoggedInTheFoldersOrder) {

@@ -3,7 +3,6 @@
 // becomes true.
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -38,7 +37,7 @@ class FakeRunHost : public RunHost {
 
   std::function<bool()> cancelWhen;
   bool cancelled = false;
-  std::atomic<int> pumps{0};  // read by tests from other threads
+  int pumps = 0;
   std::vector<std::wstring> messages;
   std::vector<std::wstring> warnings;
   std::vector<std::wstring> questions;
