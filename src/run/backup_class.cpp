@@ -156,6 +156,15 @@ int BackupClass::CreateWorkFile(std::unique_ptr<platform::FileStream>* stream) {
       .code();
 }
 
+int BackupClass::CreateScratchFile(std::unique_ptr<platform::FileStream>* stream) {
+  std::wstring name;
+  platform::Status made = platform::Fs().CreateTemporary(
+      *archiveFolder, OutputNames::WorkStem(targetName), &name, stream);
+  if (made.ok()) made = platform::Fs().RemoveFile(*archiveFolder, name);
+  if (!made.ok()) stream->reset();
+  return made.code();
+}
+
 size_t StoredPathStart(const std::wstring& folderPath) {
   return !folderPath.empty() && folderPath.front() == platform::kPathSeparator ? 1 : 0;
 }

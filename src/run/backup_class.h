@@ -81,6 +81,10 @@ class BackupClass {
   // Archives: creates the temporary file in archiveFolder that the archive is
   // written to until the run has succeeded; its name goes to workName.
   int CreateWorkFile(std::unique_ptr<platform::FileStream>* stream);
+  // A file in archiveFolder for what a target writes aside while it works
+  // (the ZIP writer's central directory): it has no name, so nobody else can
+  // open it and it is gone when closed, whatever becomes of the run.
+  int CreateScratchFile(std::unique_ptr<platform::FileStream>* stream);
   // Opens the finished work file for reading it back, only while it is the
   // regular file the archive folder lists under workName.
   int OpenWorkFile(std::unique_ptr<platform::FileStream>* stream);

@@ -74,9 +74,12 @@ uint32_t ZipTarget::OpenZipTarget(BackupClass& run) {
   // The password's UTF-8 bytes: what unzip -P and 7z -p use on Linux.
   const std::string passwordBytes = platform::ToUtf8(run.password);
   std::unique_ptr<platform::FileStream> archive;
+  std::unique_ptr<platform::FileStream> centralSpool;
   int error = run.CreateWorkFile(&archive);
+  if (error == 0) error = run.CreateScratchFile(&centralSpool);
   if (error == 0) {
-    error = ZipCreateArchive(std::move(archive), passwordBytes, run.compressionLevel, &zipArchive_)
+    error = ZipCreateArchive(std::move(archive), std::move(centralSpool), passwordBytes,
+                             run.compressionLevel, &zipArchive_)
                 .code();
   }
   if (!zipArchive_) {

@@ -27,11 +27,15 @@ class ZipArchiveTest : public ::testing::Test {
 
   ZipArchiveHandle* Create(const std::string& name, std::string_view password = {}, int level = 6) {
     std::unique_ptr<platform::FileStream> archive;
-    EXPECT_EQ(
-        platform::Fs().OpenStream(dir_.Wide(name), platform::FileStream::kCreate, &archive).code(),
-        0);
+    std::unique_ptr<platform::FileStream> spool;
+    for (auto [file, stream] : {std::pair{name, &archive}, std::pair{name + ".central", &spool}}) {
+      EXPECT_EQ(
+          platform::Fs().OpenStream(dir_.Wide(file), platform::FileStream::kCreate, stream).code(),
+          0);
+    }
     ZipArchiveHandle* handle = nullptr;
-    EXPECT_TRUE(ZipCreateArchive(std::move(archive), password, level, &handle).ok());
+    EXPECT_TRUE(
+        ZipCreateArchive(std::move(archive), std::move(spool), password, level, &handle).ok());
     EXPECT_NE(handle, nullptr);
     return handle;
   }

@@ -189,7 +189,7 @@ TEST_F(ZipRunTest, EntriesBeyondThePathLimitGoIn) {
   EXPECT_EQ(output_, "deep");
 }
 
-// More than 65,535 entries need the Zip64 end record that minizip leaves out.
+// More than 65,535 entries need the Zip64 end record.
 TEST_F(ZipRunTest, SLOW_SeventyThousandFiles) {
   for (int folder = 0; folder < 70; ++folder) {
     const std::string path = src_ + "/d" + std::to_string(folder);
@@ -210,7 +210,7 @@ TEST_F(ZipRunTest, SLOW_SeventyThousandFiles) {
 // beyond 4 GiB, and a file of 4.4 GB (hard links to one random file and a
 // sparse file keep the sources cheap on disk) pass their own check, and
 // unzip's and 7z's; the large file comes out whole, and its permission bits
-// survive although minizip marks such entries "MS-DOS".
+// survive (its record says "made by Unix", as every record does).
 TEST_F(ZipRunTest, SLOW_ACheckedArchivePastFourGiBPassesItsCheck) {
   ASSERT_EQ(Shell("mkdir -p src && head -c 67108864 /dev/urandom > src/r0.bin && "
                   "for i in $(seq 1 69); do "

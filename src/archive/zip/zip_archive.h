@@ -1,19 +1,18 @@
 // The ZIP writer: turns files on disk into one .zip archive that unzip, 7z,
 // file managers and Windows Explorer open.
 //
-// Every entry is written in minizip's raw mode: the writer deflates it itself
-// on every core (pack_pipeline.h; raw deflate at levels 1 to 9, stored at 0
-// and below, and stored too where deflate does not pay), computes its CRC-32,
-// and, with a password, encrypts it with the traditional PKWARE cipher,
-// followed by a data descriptor, so each file is read once and an entry
-// always matches the bytes that were read. Names are UTF-8 with "/" separators and the UTF-8 flag
-// (a name that is not valid UTF-8 keeps its bytes and goes without the flag); a backslash is a
-// character of a name, as on Linux. Modification times are DOS times in local time and, in
-// Info-ZIP's extended timestamp field, UTC seconds; owner and group go in its Unix owner field;
-// folders are "name/" entries and links their targets' text; permissions are stored as Unix modes
-// without the set-user-ID, set-group-ID and sticky bits (an archive never hands out someone's
-// rights); ZIP64 is used wherever sizes or counts need it. Files pass in pieces of 1 MiB, never
-// held in memory whole.
+// The writer deflates every entry itself on every core (pack_pipeline.h; raw deflate at levels 1 to
+// 9, stored at 0 and below, and stored too where deflate does not pay), computes its CRC-32, and,
+// with a password, encrypts it with the traditional PKWARE cipher, followed by a data descriptor,
+// so each file is read once and an entry always matches the bytes that were read. Names are UTF-8
+// with "/" separators and the UTF-8 flag (a name that is not valid UTF-8 keeps its bytes and goes
+// without the flag); a backslash is a character of a name, as on Linux. Modification times are DOS
+// times in local time and, in Info-ZIP's extended timestamp field, UTC seconds; owner and group go
+// in its Unix owner field; folders are "name/" entries and links their targets' text; permissions
+// are stored as Unix modes without the set-user-ID, set-group-ID and sticky bits (an archive never
+// hands out someone's rights); ZIP64 is used wherever sizes or counts need it. Files pass in pieces
+// of 1 MiB, never held in memory whole, and the central directory grows in a spool file, not in
+// memory.
 //
 // A handle is used by one thread at a time.
 #pragma once
@@ -34,10 +33,12 @@ struct ZipArchiveHandle;
 // Longest entry name accepted, in bytes: what the format's 16-bit length holds.
 inline constexpr size_t kZipMaxEntryName = 65535;
 
-// Makes an archive in `archive`, a new empty file opened for reading and
-// writing. `password` holds the password bytes (empty: no encryption).
-// `*handle` is the archive's, or null after a failure.
+// Makes an archive in `archive`, a new empty file opened for writing;
+// `centralSpool` is another, which nobody else sees, for the central directory
+// until the archive is closed. `password` holds the password bytes (empty: no
+// encryption). `*handle` is the archive's, or null after a failure.
 platform::Status ZipCreateArchive(std::unique_ptr<platform::FileStream> archive,
+                                  std::unique_ptr<platform::FileStream> centralSpool,
                                   std::string_view password, int level, ZipArchiveHandle** handle);
 
 // Adds the rest of `source`, a file opened for reading at its start, as
@@ -74,8 +75,8 @@ void ZipSetLevel(ZipArchiveHandle* handle, int level);
 // more may be added afterwards. 0 or the errno value of the first failure.
 int ZipFinishEntries(ZipArchiveHandle* handle);
 
-// Writes the central directory, mends what minizip leaves wrong, syncs and
-// closes the file, and frees the handle. Returns 0 or an errno value (then the
+// Writes the central directory and the end records, syncs and closes the
+// file, and frees the handle. Returns 0 or an errno value (then the
 // file is not a usable archive). A null handle is 0.
 int ZipCloseArchive(ZipArchiveHandle* handle);
 

@@ -1,16 +1,14 @@
-// The archive file under minizip: its file callbacks over a FileStream of the
-// platform layer, made by the caller, with a write buffer, because minizip
-// writes each header as a dozen 2- and 4-byte writes, and seeks back to each
-// entry's local header to put in its CRC and sizes: a seek within the buffer
-// moves in the buffer, so a small entry costs no system call of its own.
+// The archive file as the ZIP writer fills it: bytes appended in order through
+// a buffer (a small entry's headers and data cost no system call of their
+// own), and earlier bytes patched in place (each entry's CRC and sizes go
+// into its local header once its data is written: a patch within the
+// buffer moves no file offset).
 //
-// minizip's close does not close the file: the writer mends the end of the
-// archive afterwards (zip_end_repair.h) on the same stream, then Finish()
-// syncs and closes it. The first failure is kept in error().
+// The first failure is kept in error(); everything after it is ignored.
 #pragma once
 
-#include <minizip/ioapi.h>
-
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -22,18 +20,15 @@ class ZipOutput {
  public:
   explicit ZipOutput(std::unique_ptr<platform::FileStream> stream);
 
-  // The callback table for zipOpen2_64; pass this object as its pathname.
-  zlib_filefunc64_def Callbacks();
+  // Where the next appended byte goes.
+  uint64_t position() const { return written_ + buffer_.size(); }
 
-  // The open stream (after minizip's open), for the repairs after zipClose.
-  platform::FileStream* stream() { return stream_.get(); }
+  bool Append(const void* data, size_t n);
+  // Overwrites `n` bytes from `offset`, all of them appended before.
+  bool Patch(uint64_t offset, const void* data, size_t n);
 
   // Writes what is buffered, syncs and closes. Returns error().
   int Finish();
-
-  // Writes `n` bytes at the current position, as minizip's own writes go:
-  // for what follows an entry's data that minizip does not write itself.
-  bool Append(const void* data, size_t n) { return Write(nullptr, this, data, n) == n; }
 
   int error() const { return error_; }
   void Fail(int error) {
@@ -41,20 +36,11 @@ class ZipOutput {
   }
 
  private:
-  static voidpf Open(voidpf opaque, const void* name, int mode);
-  static uLong Read(voidpf opaque, voidpf stream, void* buffer, uLong size);
-  static uLong Write(voidpf opaque, voidpf stream, const void* buffer, uLong size);
-  static ZPOS64_T Tell(voidpf opaque, voidpf stream);
-  static long Seek(voidpf opaque, voidpf stream, ZPOS64_T offset, int origin);
-  static int Close(voidpf opaque, voidpf stream);
-  static int Error(voidpf opaque, voidpf stream);
-
   bool Flush();
 
   std::unique_ptr<platform::FileStream> stream_;
-  std::vector<char> buffer_;
-  size_t cursor_ = 0;      // where in the buffer the next write goes
-  uint64_t position_ = 0;  // of the stream, before the buffered bytes
+  std::vector<uint8_t> buffer_;
+  uint64_t written_ = 0;  // bytes in the file, before the buffered ones
   int error_ = 0;
 };
 
