@@ -35,16 +35,19 @@
 namespace kelvane::platform {
 
 // What the status of an open file tells a writer that keeps it.
+//
+// The members are ordered by size so that no padding comes between them: a
+// run keeps one of these for every file it saved.
 struct FileStatus {
   uint64_t size = 0;
-  uint32_t mode = 0;            // permission bits (07777) of the file
   int64_t modifiedSeconds = 0;  // Unix time of the last modification
+  uint64_t changeTime = 0;      // of the data or status, in ns since 1970; no user can set it
   uint32_t modifiedNanoseconds = 0;
-  uint64_t changeTime = 0;  // of the data or status, in ns since 1970; no user can set it
-  bool link = false;        // a symbolic link, whose bytes are its target
-  bool sparse = false;      // fewer blocks on disk than its size takes: it has holes
-  uint32_t owner = 0;       // user and group ids
+  uint32_t mode = 0;   // permission bits (07777) of the file
+  uint32_t owner = 0;  // user and group ids
   uint32_t group = 0;
+  bool link = false;    // a symbolic link, whose bytes are its target
+  bool sparse = false;  // fewer blocks on disk than its size takes: it has holes
   // Whether a file read between this status and `later` was left alone.
   bool SameVersion(const FileStatus& later) const {
     return size == later.size && modifiedSeconds == later.modifiedSeconds &&

@@ -66,6 +66,7 @@ void BackupClass::PrepareTotals() {
     totalFiles += static_cast<uint32_t>(folder.files.size());
   }
   savedFiles.assign(totalFiles, SavedFile{});
+  savedAttributes.clear();
   processedSizeText = FormatByteSize(0);
   totalSizeText = FormatByteSize(totalBytes);
 }
@@ -126,6 +127,21 @@ void BackupClass::FileFailed(const ScannedFile& file) {
 bool BackupClass::HasFailed(const ScannedFile& file) const {
   std::lock_guard<std::mutex> hold(failedLock);
   return failedFiles.count(&file) != 0;
+}
+
+void BackupClass::KeepAttributes(size_t number, platform::ExtendedAttributes attributes) {
+  std::lock_guard<std::mutex> hold(attributesLock);
+  if (attributes.empty()) {
+    savedAttributes.erase(number);
+  } else {
+    savedAttributes[number] = std::move(attributes);
+  }
+}
+
+platform::ExtendedAttributes BackupClass::SavedAttributes(size_t number) const {
+  std::lock_guard<std::mutex> hold(attributesLock);
+  const auto found = savedAttributes.find(number);
+  return found != savedAttributes.end() ? found->second : platform::ExtendedAttributes();
 }
 
 int BackupClass::OpenWorkFile(std::unique_ptr<platform::FileStream>* stream) {

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -38,11 +39,11 @@ namespace kelvane::vxstl {
 
 // What the target took of one file of the scan: the status of the version it
 // read and the digest of the bytes. `taken` stays false for a file that did
-// not get in.
+// not get in. A run holds one for every file, so the extended attributes,
+// which few files have, are kept apart (BackupClass::KeepAttributes).
 struct SavedFile {
-  // With the extended attributes (as root, ACLs too) that the manifest
-  // keeps for a restore.
-  platform::FileContent content;
+  platform::FileStatus status;
+  platform::ContentDigest digest;
   bool taken = false;
 };
 
@@ -77,6 +78,11 @@ class BackupClass {
   // what it saved leaves it out. Safe from any thread.
   void FileFailed(const ScannedFile& file);
   bool HasFailed(const ScannedFile& file) const;
+
+  // The extended attributes (as root, ACLs too) of the saved file `number`,
+  // which the manifest keeps for a restore. Safe from any thread.
+  void KeepAttributes(size_t number, platform::ExtendedAttributes attributes);
+  platform::ExtendedAttributes SavedAttributes(size_t number) const;
 
   // Archives: creates the temporary file in archiveFolder that the archive is
   // written to until the run has succeeded; its name goes to workName.
@@ -125,6 +131,9 @@ class BackupClass {
   // Files that failed: few, so a set is enough.
   mutable std::mutex failedLock;
   std::unordered_set<const ScannedFile*> failedFiles;  // guarded by failedLock
+  // The saved files that have extended attributes, by number.
+  mutable std::mutex attributesLock;
+  std::unordered_map<size_t, platform::ExtendedAttributes> savedAttributes;  // guarded by it
 
   // Progress.
   uint64_t totalBytes = 0;

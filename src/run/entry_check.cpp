@@ -96,7 +96,7 @@ void EntryCheck::Good(const std::string& name, const platform::ContentDigest& di
   }
   if (seen_[number]) return Failed(name, L"an entry that is there twice");
   seen_[number] = true;
-  if (digest != run_.savedFiles[number].content.digest) {
+  if (digest != run_.savedFiles[number].digest) {
     Failed(name, L"the entry differs from what was read");
   }
 }

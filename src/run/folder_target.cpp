@@ -127,7 +127,7 @@ TargetCheck FolderTarget::CheckCopies(vxstl::BackupClass& run) {
           const int error = opened != 0
                                 ? opened
                                 : fs.ReadBack(target, folder.Name(folder.files[i]), &actual).code();
-          outcomes[i] = error != 0 ? error : actual == saved.content.digest ? kSame : kDiffers;
+          outcomes[i] = error != 0 ? error : actual == saved.digest ? kSame : kDiffers;
           ++run.verifiedFiles;
         });
     number += folder.files.size();
@@ -205,13 +205,17 @@ uint32_t FolderTarget::CopyToFolderTask(vxstl::BackupClass& run) {
         helpers.get(), folder.files.size(), &run.cancelRequested, [&, first = number](size_t i) {
           const ScannedFile& file = folder.files[i];
           const std::wstring name = folder.Name(file);
-          vxstl::SavedFile& saved = run.savedFiles[first + i];
+          platform::FileContent content;
           errors[i] =
               sourceError != 0 ? sourceError
               : file.IsLink()
-                  ? fs.CopyLink(*source, name, file.id, *target, name, mode, &saved.content).code()
-                  : fs.CopyFile(*source, name, file.id, *target, name, mode, &saved.content).code();
+                  ? fs.CopyLink(*source, name, file.id, *target, name, mode, &content).code()
+                  : fs.CopyFile(*source, name, file.id, *target, name, mode, &content).code();
+          vxstl::SavedFile& saved = run.savedFiles[first + i];
+          saved.status = content.status;
+          saved.digest = content.digest;
           saved.taken = errors[i] == 0;
+          if (saved.taken) run.KeepAttributes(first + i, std::move(content.attributes));
           run.processedBytes += file.size;
           ++run.processedFiles;
         });

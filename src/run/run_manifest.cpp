@@ -90,23 +90,23 @@ platform::Status WriteManifest(const ManifestHeader& header, const vxstl::Backup
     for (const ScannedFile& file : folder.files) {
       const vxstl::SavedFile& saved = run.savedFiles[number++];
       if (!saved.taken || run.HasFailed(file)) continue;
-      const platform::FileStatus& status = saved.content.status;
+      const platform::FileStatus& status = saved.status;
       ManifestEntry entry;
       entry.type = status.link ? Type::kLink : Type::kFile;
       entry.path = stored + std::string(folder.NativeName(file));
-      entry.size = saved.content.digest.size;
+      entry.size = saved.digest.size;
       entry.mtimeSeconds = status.modifiedSeconds;
       entry.mtimeNanoseconds = status.modifiedNanoseconds;
       entry.mode = status.mode & 07777;
       entry.sparse = status.sparse;
       owned(status.owner, status.group, &entry);
       if (entry.type == Type::kLink &&
-          !ReadSavedTarget(sources, folder, file, saved.content.digest, &entry.target)) {
+          !ReadSavedTarget(sources, folder, file, saved.digest, &entry.target)) {
         continue;
       }
-      entry.attributes = saved.content.attributes;
+      entry.attributes = run.SavedAttributes(number - 1);
       entry.hasDigest = true;
-      entry.sha256 = saved.content.digest.sha256;
+      entry.sha256 = saved.digest.sha256;
       entry.archive = header.archive;
       entry.archiveId = header.id;
       AppendEntryLine(entry, &text);

@@ -126,12 +126,12 @@ class LibraryFiles {
     if (!places_[index].file) return;
     std::lock_guard<std::mutex> hold(lock_);
     vxstl::SavedFile& saved = run_.savedFiles[places_[index].number];
-    if (saved.taken && saved.content.digest != digest) {
+    if (saved.taken && saved.digest != digest) {
       Failed(index, platform::kErrorChangedWhileRead);
       return;
     }
-    saved.content.status = status;
-    saved.content.digest = digest;
+    saved.status = status;
+    saved.digest = digest;
     saved.taken = true;
   }
 
@@ -143,8 +143,10 @@ class LibraryFiles {
       const int opened = sources_.Open(*place.folder, *place.file, stream);
       // Attributes that cannot be read are missed, never a reason to leave
       // the file out.
-      platform::ExtendedAttributes& attributes = run_.savedFiles[place.number].content.attributes;
-      if (opened == 0 && (*stream)->ReadAttributes(&attributes) != 0) attributes.clear();
+      if (platform::ExtendedAttributes attributes;
+          opened == 0 && (*stream)->ReadAttributes(&attributes) == 0) {
+        run_.KeepAttributes(place.number, std::move(attributes));
+      }
       return opened;
     }
     ReadAhead();
@@ -176,9 +178,10 @@ class LibraryFiles {
   int ReadWhole(const ScannedPlace& place, vxstl::SavedFile* saved) {
     std::unique_ptr<platform::FileStream> stream;
     int error = sources_.Open(*place.folder, *place.file, &stream);
-    if (error == 0) error = stream->Status(&saved->content.status);
-    if (error == 0 && stream->ReadAttributes(&saved->content.attributes) != 0) {
-      saved->content.attributes.clear();
+    if (error == 0) error = stream->Status(&saved->status);
+    if (platform::ExtendedAttributes attributes;
+        error == 0 && stream->ReadAttributes(&attributes) == 0) {
+      run_.KeepAttributes(place.number, std::move(attributes));
     }
     platform::Sha256 hash;
     char buffer[1 << 16];
@@ -188,10 +191,10 @@ class LibraryFiles {
     }
     platform::FileStatus after;
     if (error == 0) error = stream->Status(&after);
-    if (error == 0 && !saved->content.status.SameVersion(after)) {
+    if (error == 0 && !saved->status.SameVersion(after)) {
       error = platform::kErrorChangedWhileRead;
     }
-    if (error == 0) saved->content.digest = hash.Finish();
+    if (error == 0) saved->digest = hash.Finish();
     return error;
   }
 

@@ -162,22 +162,24 @@ uint32_t ZipTarget::AddFiles(BackupClass& run) {
     for (const ScannedFile& file : folder.files) {
       if (run.cancelRequested) break;
       const std::wstring path = folder.path + folder.Name(file);
-      vxstl::SavedFile& saved = run.savedFiles[number++];
+      vxstl::SavedFile& saved = run.savedFiles[number];
       // Opened before its entry is made, so a file that vanished or was
       // swapped since the scan leaves no trace in the archive.
       std::unique_ptr<platform::FileStream> source;
       auto error = static_cast<uint32_t>(sources.Next(&source));
       if (error == 0) {
-        error = static_cast<uint32_t>(ZipAddFile(zipArchive_, *source, path.substr(start),
-                                                 &saved.content.digest, &saved.content.status)
-                                          .code());
+        error = static_cast<uint32_t>(
+            ZipAddFile(zipArchive_, *source, path.substr(start), &saved.digest, &saved.status)
+                .code());
       }
       // The entry has the version that was read last. Attributes that cannot
       // be read are missed, never a reason to disown the entry.
       saved.taken = error == 0;
-      if (saved.taken && source->ReadAttributes(&saved.content.attributes) != 0) {
-        saved.content.attributes.clear();
+      if (platform::ExtendedAttributes attributes;
+          saved.taken && source->ReadAttributes(&attributes) == 0) {
+        run.KeepAttributes(number, std::move(attributes));
       }
+      ++number;
       if (error != 0) {
         run.log.WriteLogFormat(L"Backup file %s failed.%s", path, ErrorText(error));
         ++run.errorCount;
