@@ -225,8 +225,8 @@ TEST(PackPipelineTest, AFileThatCannotBeReadLeavesNoEntry) {
   MemoryFile first(before);
   // Large, but not larger than what may wait in memory: by the time the
   // error comes, its first pieces are long compressed.
-  MemoryFile broken(Text(20 * kPiece));
-  broken.failAt = 19 * kPiece + 5;
+  MemoryFile broken(Text(PackPipeline::kBytesInFlight - 4 * kPiece));
+  broken.failAt = PackPipeline::kBytesInFlight - 5 * kPiece + 5;
   MemoryFile last(after);
   bool dropped = false;
   ASSERT_EQ(Add(pipeline, first, &dropped), 0);

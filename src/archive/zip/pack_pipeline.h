@@ -35,7 +35,7 @@ namespace kelvane {
 class PackPipeline {
  public:
   static constexpr size_t kPieceSize = 1 << 20;
-  static constexpr size_t kBytesInFlight = 24u << 20;
+  static constexpr size_t kBytesInFlight = 16u << 20;
   static constexpr size_t kPiecesInFlight = 4096;
   static constexpr size_t kEndProbeSize = 65536;
   static constexpr size_t kBatchedFileSize = 65536;

@@ -47,7 +47,7 @@ platform::Status ZipCreateArchive(std::unique_ptr<platform::FileStream> archive,
 // entry is written in the order of the calls, later. Ok when the whole file
 // was read; a failure's code says why (its context is the entry's name): a
 // file that could not be read leaves no entry, unless it is larger than what
-// the writer keeps in memory (24 MiB) and its entry was begun (then the entry
+// the writer keeps in memory (16 MiB) and its entry was begun (then the entry
 // holds what was read). A failed add leaves the archive usable unless
 // ZipArchiveBroken() says the archive file itself could not be written (found
 // out at this or an earlier add). With `digest`, the SHA-256 and size of the
