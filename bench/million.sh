@@ -79,6 +79,9 @@ for target in $targets; do
         job folder 0 0 "$out" ;;
       ZIP)
         timed "$work/other-$target" bash -c "cd / && zip -r -q -6 '$out/zip.zip' '$tree'"
+        # The job syncs its archive before it takes its name: as for the folder.
+        sync -f "$fresh"
+        timed "$work/synced-$target" bash -c "cd / && zip -r -q -6 '$out/synced.zip' '$tree' && sync -f '$out'"
         job ZIP 1 6 "$out" ;;
       7z)
         timed "$work/other-$target" bash -c "cd / && 7z a -mx=1 -bd '$out/7z.7z' '$tree'"
