@@ -81,9 +81,12 @@ struct ZipArchiveHandle : PackPipeline::Sink {
 
   int OutputError(int otherwise) const { return output.error() != 0 ? output.error() : otherwise; }
 
-  int BeginEntry(bool stored, int) override {
+  int BeginEntry(bool stored, int deflateLevel) override {
     ZipEntryHeader& header = pending.front().header;
     header.method = stored ? kMethodStored : kMethodDeflated;
+    // The deflate option bits, as zip sets them: zipinfo shows them.
+    if (!stored && deflateLevel >= 8) header.flags |= 0x0002;
+    if (!stored && deflateLevel <= 2) header.flags |= 0x0004;
     uint8_t cipherHeader[12];
     if (!password.empty()) {
       // With a data descriptor the CRC may follow the data, so each file is
