@@ -63,10 +63,20 @@ platform::Status FolderLocation::Put(const platform::Folder& from,
   }
   // On the disk before it takes the name: a power loss must not leave the
   // name over bytes the disk never got (reading back only writes them out).
-  if (status.ok()) status = fs.SyncFileSystem(folder_);
+  if (status.ok()) status = WriteOut(partial);
   if (status.ok()) status = fs.Rename(folder_, partial, folder_, file.name);
   if (!status.ok()) (void)fs.RemoveFile(folder_, partial);
   return status;
+}
+
+platform::Status FolderLocation::WriteOut(const std::wstring& name) {
+  platform::DirectoryEntry entry;
+  platform::Status status = Entry(name, &entry);
+  std::unique_ptr<platform::FileStream> stream;
+  if (status.ok()) status = platform::Fs().OpenFile(folder_, name, entry.id, &stream);
+  if (!status.ok()) return status;
+  const int error = stream->Sync();
+  return error != 0 ? platform::Status::Error(error, folder_.path() + name) : platform::Status();
 }
 
 platform::Status FolderLocation::Fetch(const std::wstring& name, const platform::Folder& to) {

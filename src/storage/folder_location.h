@@ -23,6 +23,9 @@ class FolderLocation : public StorageLocation {
 
  private:
   platform::Status Entry(const std::wstring& name, platform::DirectoryEntry* entry);
+  // Writes the file `name` out to the disk, only it: the location may share
+  // its disk with much else that waits to be written.
+  platform::Status WriteOut(const std::wstring& name);
 
   platform::Folder folder_;
 };
