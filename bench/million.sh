@@ -95,12 +95,18 @@ target, other, kelvane, synced = sys.argv[1:5]
 tool = {"folder": "cp -a", "ZIP": "zip -r -6", "7z": "7z a -mx=1"}[target]
 def read(path):
     rows = [line.split() for line in open(path) if line[:1].isdigit()]
-    return statistics.median(float(r[0]) for r in rows), max(int(r[1]) for r in rows) / 1024
-(k, km) = read(kelvane)
+    return [float(r[0]) for r in rows], max(int(r[1]) for r in rows) / 1024
+# Each run's time follows the median: on a VM one slow run is common.
+def runs(times):
+    return " (" + ", ".join(f"{t:.1f}" for t in times) + ")"
+(ks, km) = read(kelvane)
+k = statistics.median(ks)
 for name, path in ((tool, other), (tool + " + sync", synced)):
     if os.path.exists(path):
-        o, om = read(path)
-        print(f"| {target} vs {name} | {o:.1f} s, {om:.0f} MiB | {k:.1f} s, {km:.0f} MiB | {k / o:.2f} |")
+        os_, om = read(path)
+        o = statistics.median(os_)
+        print(f"| {target} vs {name} | {o:.1f} s{runs(os_)}, {om:.0f} MiB"
+              f" | {k:.1f} s{runs(ks)}, {km:.0f} MiB | {k / o:.2f} |")
 PY
 done
 
