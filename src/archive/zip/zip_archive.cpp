@@ -54,10 +54,6 @@ bool IsRelativeEntryName(std::wstring_view name) {
   return true;
 }
 
-void PutLittleEndian(std::vector<uint8_t>& out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 // An entry whose file is added, waiting for the pipeline to reach it.
 struct PendingEntry {
   ZipEntryHeader header;
@@ -180,13 +176,10 @@ bool ZipArchiveBroken(const ZipArchiveHandle* handle) {
 namespace {
 
 // The entry's modification time, in both of the places it is kept: the
-// DOS time and the extended timestamp (bytes 5 to 8 of the extra field).
+// DOS time and the extended timestamp.
 void SetModified(int64_t seconds, PendingEntry* entry) {
   entry->header.dosDateTime = DosDateTime(seconds);
-  const auto utc = static_cast<uint32_t>(std::clamp<int64_t>(seconds, 0, 0xFFFFFFFF));
-  for (int i = 0; i < 4; ++i) {
-    entry->header.extra[5 + i] = static_cast<uint8_t>(utc >> (8 * i));
-  }
+  entry->header.modifiedUtc = static_cast<uint32_t>(std::clamp<int64_t>(seconds, 0, 0xFFFFFFFF));
 }
 
 // What every entry's headers say of its name, type, mode and time; EINVAL
@@ -203,23 +196,9 @@ int DescribeEntry(const std::wstring& entryName, uint32_t type, const platform::
   if (type == 040000) header.externalAttributes |= 0x10;         // a folder for DOS readers
   if (platform::IsValidUtf8(header.name)) header.flags |= kFlagUtf8Names;
   header.zip64 = status.size >= kZip64Threshold;
-  // Info-ZIP's extended timestamp (the modification time in UTC seconds) and
-  // Unix owner fields, as zip writes them by default: unzip -X and bsdtar
-  // give back the exact second and, as root, the owner and group.
-  std::vector<uint8_t>& extra = header.extra;
-  extra.reserve(9 + 15);  // its whole size: one allocation an entry, not six
-  PutLittleEndian(extra, 0x5455, 2);
-  PutLittleEndian(extra, 5, 2);
-  extra.push_back(1);  // the modification time only
-  PutLittleEndian(extra, 0, 4);
   SetModified(status.modifiedSeconds, entry);
-  PutLittleEndian(extra, 0x7875, 2);
-  PutLittleEndian(extra, 11, 2);
-  extra.push_back(1);  // the field's version
-  for (const uint32_t id : {status.owner, status.group}) {
-    extra.push_back(4);  // bytes of the id
-    PutLittleEndian(extra, id, 4);
-  }
+  header.owner = status.owner;
+  header.group = status.group;
   return 0;
 }
 

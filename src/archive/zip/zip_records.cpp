@@ -22,6 +22,23 @@ void PutBytes(std::vector<uint8_t>* out, const void* data, size_t n) {
   out->insert(out->end(), bytes, bytes + n);
 }
 
+constexpr size_t kInfoZipFieldsSize = 9 + 15;
+
+// The same in the local and the central header.
+void PutInfoZipFields(const ZipEntryHeader& header, std::vector<uint8_t>* out) {
+  Put(out, 0x5455, 2);  // extended timestamp
+  Put(out, 5, 2);
+  Put(out, 1, 1);  // the modification time only
+  Put(out, header.modifiedUtc, 4);
+  Put(out, 0x7875, 2);  // Unix owner
+  Put(out, 11, 2);
+  Put(out, 1, 1);  // the field's version
+  for (const uint32_t id : {header.owner, header.group}) {
+    Put(out, 4, 1);  // bytes of the id
+    Put(out, id, 4);
+  }
+}
+
 }  // namespace
 
 void AppendLocalHeader(const ZipEntryHeader& header, const ZipEntrySizes& sizes,
@@ -35,7 +52,7 @@ void AppendLocalHeader(const ZipEntryHeader& header, const ZipEntrySizes& sizes,
   Put(out, header.zip64 ? kNoFit : sizes.compressed, 4);
   Put(out, header.zip64 ? kNoFit : sizes.size, 4);
   Put(out, header.name.size(), 2);
-  Put(out, header.extra.size() + (header.zip64 ? 20 : 0), 2);
+  Put(out, kInfoZipFieldsSize + (header.zip64 ? 20 : 0), 2);
   PutBytes(out, header.name.data(), header.name.size());
   if (header.zip64) {
     Put(out, kZip64ExtraField, 2);
@@ -43,7 +60,7 @@ void AppendLocalHeader(const ZipEntryHeader& header, const ZipEntrySizes& sizes,
     Put(out, sizes.size, 8);
     Put(out, sizes.compressed, 8);
   }
-  PutBytes(out, header.extra.data(), header.extra.size());
+  PutInfoZipFields(header, out);
 }
 
 void AppendDataDescriptor(const ZipEntryHeader& header, const ZipEntrySizes& sizes,
@@ -72,7 +89,7 @@ void AppendCentralRecord(const ZipEntryHeader& header, const ZipEntrySizes& size
   Put(out, std::min(sizes.compressed, kNoFit), 4);
   Put(out, std::min(sizes.size, kNoFit), 4);
   Put(out, header.name.size(), 2);
-  Put(out, header.extra.size() + (zip64 ? 4 + wide.size() : 0), 2);
+  Put(out, kInfoZipFieldsSize + (zip64 ? 4 + wide.size() : 0), 2);
   Put(out, 0, 2);  // comment
   Put(out, 0, 2);  // disk
   Put(out, 0, 2);  // internal attributes
@@ -84,7 +101,7 @@ void AppendCentralRecord(const ZipEntryHeader& header, const ZipEntrySizes& size
     Put(out, wide.size(), 2);
     PutBytes(out, wide.data(), wide.size());
   }
-  PutBytes(out, header.extra.data(), header.extra.size());
+  PutInfoZipFields(header, out);
 }
 
 void AppendEndRecords(uint64_t entries, uint64_t directoryOffset, uint64_t directorySize,

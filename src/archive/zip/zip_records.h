@@ -39,7 +39,12 @@ struct ZipEntryHeader {
   // The local header holds the sizes in a ZIP64 field: for entries that may
   // reach 4 GiB, as the size is only known once the data is written.
   bool zip64 = false;
-  std::vector<uint8_t> extra;  // the same in the local and the central header
+  // Info-ZIP's extended timestamp (the modification time in UTC seconds) and
+  // Unix owner fields, as zip writes them by default, in both headers: unzip
+  // -X and bsdtar give back the exact second and, as root, the owner and group.
+  uint32_t modifiedUtc = 0;
+  uint32_t owner = 0;
+  uint32_t group = 0;
 };
 
 // What an entry's data came to.
