@@ -454,7 +454,6 @@ void RunDriver::AfterTheRun(RunState& state) {
 void RunDriver::Finish(RunState& state) {
   BackupClass& run = state.run;
   RunReport& report = state.report;
-  const std::wstring logName = state.outputs->LogName();
   const int logError = log_.CloseLog();
   // Folders that could not be read are errors of the run as much as files,
   // and so is a log that was asked for and could not be written.
@@ -470,7 +469,7 @@ void RunDriver::Finish(RunState& state) {
     report.partKept = run.updatedInPlace;
     if (!run.failureText.empty()) host_.ShowMessage(run.failureText, true);
     if (!run.workName.empty()) RemoveOrSay(state, run.workName);
-    if (logError == 0 && !state.keepLog) RemoveOrSay(state, logName);
+    if (logError == 0 && !state.keepLog) RemoveTheLog(state);
     report.outcome = RunOutcome::kAborted;
     return;
   }
@@ -485,19 +484,25 @@ void RunDriver::Finish(RunState& state) {
   }
   report.outcome =
       report.errorCount > 0 ? RunOutcome::kCompletedWithErrors : RunOutcome::kCompleted;
-  if (logError == 0 && log_.lineCount() == 0) {
-    RemoveOrSay(state, logName);
-  }
+  if (logError == 0 && log_.lineCount() == 0) RemoveTheLog(state);
 }
 
 // What a run leaves that it cannot remove is said, never silently kept: a
 // temporary archive goes with the next run's sweep, a log stays as it is.
-void RunDriver::RemoveOrSay(RunState& state, const std::wstring& name) {
+bool RunDriver::RemoveOrSay(RunState& state, const std::wstring& name) {
   if (const int error = platform::Fs().RemoveTree(state.archiveFolder, name).code();
       error != 0 && error != ENOENT) {
     host_.ShowWarning(FormatText(L"Remove %s%s failed.%s", state.archiveFolder.path(), name,
                                  ErrorText(static_cast<uint32_t>(error))));
+    return false;
   }
+  return true;
+}
+
+// A log that is gone is named nowhere: the summary, a notice or a mail that
+// pointed at it would send the user to a file that is not there.
+void RunDriver::RemoveTheLog(RunState& state) {
+  if (RemoveOrSay(state, state.outputs->LogName())) state.report.logPath.clear();
 }
 
 void RunDriver::EndAfterException(RunState& state, const std::wstring& message) {
@@ -506,9 +511,7 @@ void RunDriver::EndAfterException(RunState& state, const std::wstring& message) 
   // A half-written archive is worth nothing; an older one stays as it was.
   if (!run.workName.empty()) RemoveOrSay(state, run.workName);
   // The log keeps what it recorded, but an empty one goes like after any run.
-  if (log_.CloseLog() == 0 && log_.lineCount() == 0) {
-    RemoveOrSay(state, state.outputs->LogName());
-  }
+  if (log_.CloseLog() == 0 && log_.lineCount() == 0) RemoveTheLog(state);
   host_.ShowMessage(message, true);
   state.report.outcome = RunOutcome::kAborted;
 }

@@ -106,7 +106,9 @@ class RunDriver {
   void RecordTheSavedFiles(RunState& state);
   void AfterTheRun(RunState& state);
   void Finish(RunState& state);
-  void RemoveOrSay(RunState& state, const std::wstring& name);
+  // True when `name` is gone from the archive folder; said when it is not.
+  bool RemoveOrSay(RunState& state, const std::wstring& name);
+  void RemoveTheLog(RunState& state);
   // Cleans up after an exception ended the run and tells the user.
   void EndAfterException(RunState& state, const std::wstring& message);
 

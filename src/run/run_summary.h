@@ -6,7 +6,8 @@
 //                    "job_unreadable"
 //   "exitStatus"     the program's exit status for the run
 //   "job"            the job file's path
-//   "target", "log"  the target's and the log's paths ("" when never named)
+//   "target", "log"  the target's and the log's paths ("" when never named;
+//                    "log" also when the run left no log)
 //   "filesSelected", "filesSaved", "filesFailed", "errors", "bytes"
 //   "start", "end"   local time in ISO 8601 with its offset
 //   "durationSeconds"

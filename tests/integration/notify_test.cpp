@@ -126,7 +126,8 @@ TEST_F(NotifyTest, AMailNamesTheJobAndTheOutcomeAndTheLastBackupIsInSight) {
 }
 
 // Given a console run whose job asks for a desktop notice always, under a
-// session bus with a notification service, the service is called once.
+// session bus with a notification service, the service is called once; a
+// clean run leaves no log, and neither the notice nor the summary names one.
 TEST_F(NotifyTest, AConsoleRunNotifiesTheDesktopOnce) {
   job_.NotifyDesktop = 2;
   const std::string run =
@@ -147,6 +148,9 @@ TEST_F(NotifyTest, AConsoleRunNotifiesTheDesktopOnce) {
   EXPECT_EQ(Shell("grep -c 'member=Notify$' monitor.txt"), 0) << output_;
   EXPECT_EQ(output_, "1\n");
   EXPECT_NE(test::ReadBytes(dir_.Native("run.txt")).find("Notice by desktop: sent."),
+            std::string::npos);
+  EXPECT_EQ(test::ReadBytes(dir_.Native("monitor.txt")).find("Daily.log"), std::string::npos);
+  EXPECT_NE(test::ReadBytes(dir_.Native("out/Daily.kvnlast.json")).find("\"log\" : \"\""),
             std::string::npos);
 }
 
