@@ -467,6 +467,8 @@ void RunDriver::Finish(RunState& state) {
 
   if (runCancelled) {
     report.partKept = run.updatedInPlace;
+    // A dropped archive or new copy saved nothing, however far it got.
+    if (!report.partKept) report.savedFiles = 0;
     if (!run.failureText.empty()) host_.ShowMessage(run.failureText, true);
     if (!run.workName.empty()) RemoveOrSay(state, run.workName);
     if (logError == 0 && !state.keepLog) RemoveTheLog(state);

@@ -172,6 +172,7 @@ TEST_F(RunDriverTest, ACancelledNewFolderCopyLeavesNothingAndAnUpdateKeepsWhatIt
   EXPECT_EQ(OutcomeLines(report, texts_),
             std::vector<std::wstring>{texts_.GetText(L"console_aborted_new_folder")});
   EXPECT_EQ(test::NamesIn(dir_.Native("out")), std::vector<std::string>{});
+  EXPECT_EQ(report.savedFiles, 0u);
 
   host_.cancelled = false;
   copied = -1000;
@@ -182,6 +183,7 @@ TEST_F(RunDriverTest, ACancelledNewFolderCopyLeavesNothingAndAnUpdateKeepsWhatIt
   EXPECT_EQ(OutcomeLines(report, texts_),
             std::vector<std::wstring>{texts_.GetText(L"console_aborted_folder")});
   EXPECT_EQ(FilesBelow(Copied() + "/many").size(), 40u);
+  EXPECT_GE(report.savedFiles, 3u) << "an updated copy keeps what it copied";
   EXPECT_FALSE(PathExists(dir_.Native("out/Daily/.kelvane/update-in-progress")));
 }
 

@@ -100,6 +100,7 @@ TEST_P(VerifyRunTest, ATargetDamagedBeforeItIsReadBackIsCaught) {
     EXPECT_EQ(ReadBytes(dir_.Native("out/Daily.kvncat")).find("noise.bin"), std::string::npos);
   } else {
     EXPECT_EQ(report.outcome, RunOutcome::kAborted);
+    EXPECT_EQ(report.savedFiles, 0u) << "the archive that failed its check saved nothing";
     EXPECT_TRUE(ReadBytes(dir_.Native("out/Daily.zip")) == "older zip");
     EXPECT_TRUE(ReadBytes(dir_.Native("out/Daily.7z")) == "older 7z");
     EXPECT_EQ(host_.messages, std::vector<std::wstring>{PrintFEx(
