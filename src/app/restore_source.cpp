@@ -181,10 +181,8 @@ std::optional<int> ReadPointPlan(RestoreSource& source, const RestorePoint& poin
     source.newestPlan.reset();
     return std::nullopt;
   }
-  PlanBuilder builder;
   const platform::Status read =
-      ReadTargetManifest(source.folder, source.listing, point.target, source.keys, &builder);
-  *plan = builder.Finish();
+      ReadTargetPlan(source.folder, source.listing, point.target, source.keys, plan);
   if (read.ok()) return std::nullopt;
   PrintError(read.context() + ErrorText(static_cast<uint32_t>(read.code())));
   return kExitAborted;

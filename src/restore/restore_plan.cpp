@@ -57,6 +57,16 @@ std::map<std::string, std::string> RestorePlan::NeededArchives() const {
   return needed;
 }
 
+void RestorePlan::HeldBy(const std::string& targetName) {
+  if (!hasHeader || header.archive == targetName || header.id.empty()) return;
+  for (ManifestEntry& entry : entries) {
+    if (entry.archive == header.archive && entry.archiveId == header.id) {
+      entry.archive = targetName;
+    }
+  }
+  header.archive = targetName;
+}
+
 uint64_t RestorePlan::FileCount() const {
   return static_cast<uint64_t>(std::count_if(entries.begin(), entries.end(), [](const auto& e) {
     return e.type == ManifestEntry::Type::kFile;

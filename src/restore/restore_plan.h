@@ -28,6 +28,10 @@ struct RestorePlan {
   // The archives the files and links need, each with the id the manifest
   // gives it.
   std::map<std::string, std::string> NeededArchives() const;
+  // The plan's own archive is the file its manifest was read from, named
+  // `targetName` now: what it holds is taken from there, not from a file of
+  // the name it was written under (a renamed or copied archive restores).
+  void HeldBy(const std::string& targetName);
   uint64_t FileCount() const;
   uint64_t FileBytes() const;
 };

@@ -66,14 +66,19 @@ const platform::DirectoryEntry* Listed(const std::vector<platform::DirectoryEntr
 
 }  // namespace
 
-platform::Status ReadTargetManifest(const platform::Folder& folder,
-                                    const std::vector<platform::DirectoryEntry>& listing,
-                                    const platform::DirectoryEntry& target, const ReaderKeys& keys,
-                                    PlanBuilder* builder) {
-  return ReadManifestLines(folder, listing, target, keys, [builder](std::string_view line) {
-    builder->AddLine(line);
-    return true;
-  });
+platform::Status ReadTargetPlan(const platform::Folder& folder,
+                                const std::vector<platform::DirectoryEntry>& listing,
+                                const platform::DirectoryEntry& target, const ReaderKeys& keys,
+                                RestorePlan* plan) {
+  PlanBuilder builder;
+  const platform::Status read =
+      ReadManifestLines(folder, listing, target, keys, [&builder](std::string_view line) {
+        builder.AddLine(line);
+        return true;
+      });
+  *plan = builder.Finish();
+  plan->HeldBy(target.nativeName);
+  return read;
 }
 
 const wchar_t* CheckTextKey(const RestorePoint& point) {
@@ -97,9 +102,8 @@ std::vector<RestorePoint> FindRestorePoints(
     if (entry.error != 0 || !isTarget(entry.name)) continue;
     RestorePoint point;
     point.target = entry;
-    PlanBuilder builder;
-    const platform::Status read = ReadTargetManifest(folder, listing, entry, keys, &builder);
-    RestorePlan plan = builder.Finish();
+    RestorePlan plan;
+    const platform::Status read = ReadTargetPlan(folder, listing, entry, keys, &plan);
     point.hasManifest = read.ok() && plan.hasHeader;
     point.madeBeforeManifests = read.code() == ENOENT;
     point.fault = !read.ok()        ? read.context() + ErrorText(static_cast<uint32_t>(read.code()))

@@ -47,11 +47,12 @@ struct RestorePoint {
 const wchar_t* CheckTextKey(const RestorePoint& point);
 
 // Reads the manifest of the target `target` of `folder` (listed in
-// `listing`) into `builder`, a line at a time.
-platform::Status ReadTargetManifest(const platform::Folder& folder,
-                                    const std::vector<platform::DirectoryEntry>& listing,
-                                    const platform::DirectoryEntry& target, const ReaderKeys& keys,
-                                    PlanBuilder* builder);
+// `listing`) into `plan`, its own files held by `target` whatever it is
+// called now.
+platform::Status ReadTargetPlan(const platform::Folder& folder,
+                                const std::vector<platform::DirectoryEntry>& listing,
+                                const platform::DirectoryEntry& target, const ReaderKeys& keys,
+                                RestorePlan* plan);
 
 // A point's plan, read while the points were found, and whose it is.
 struct PointPlan {

@@ -72,8 +72,9 @@ class RestoreTest : public test::JobRunTest, public ::testing::WithParamInterfac
 // empty folder, then each gives exactly the tree of its day (bytes, types,
 // modes, owners, times, link targets), with no deleted file coming back; and
 // the newest archive copied with its siblings but without the job (and
-// without the manifests beside them) gives the newest tree. A drill of the
-// newest point finds nothing damaged, changed or missing.
+// without the manifests beside them) gives the newest tree, and the full one
+// copied under another name its own. A drill of the newest point finds
+// nothing damaged, changed or missing.
 TEST_P(RestoreTest, EveryPointComesBackExactlyAsItWas) {
   MakeChain();
   for (int day = 1; day <= 4; ++day) {
@@ -103,6 +104,13 @@ TEST_P(RestoreTest, EveryPointComesBackExactlyAsItWas) {
   const std::string newest = output_.substr(0, output_.find('\n'));
   ASSERT_EQ(Kelvane(5, "copied/" + newest + " -restore -to alone"), 0) << output_;
   ExpectSameTree(dir_.path() + "/snap4", Restored("alone"), true, true);
+  // The full backup copied under a name of the user's restores from itself.
+  ASSERT_EQ(Shell("f=$(cd out && ls -d Daily_2026-12-01_03-00* | grep -v kvn) && mkdir renamed && "
+                  "cp -a out/$f renamed/before-the-upgrade${f#Daily_2026-12-01_03-00} && "
+                  "echo -n before-the-upgrade${f#Daily_2026-12-01_03-00}"),
+            0);
+  ASSERT_EQ(Kelvane(5, "renamed/" + output_ + " -restore -to r1again"), 0) << output_;
+  ExpectSameTree(dir_.path() + "/snap1", Restored("r1again"), true, true);
 }
 
 // Given a chain whose third archive is gone, when the newest point is listed
