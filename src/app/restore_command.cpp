@@ -228,7 +228,12 @@ int RestoreCommand(const CommandContext& context) {
   if (const std::optional<int> unread = ReadPointPlan(source, points[asked.point], &request.plan)) {
     return *unread;
   }
-  SelectOnly(asked.only, &request.plan);
+  const std::vector<std::wstring> unmatched = SelectOnly(asked.only, &request.plan);
+  for (const std::wstring& pattern : unmatched) {
+    PrintError(PrintFEx(texts.GetText(L"console_restore_only_unmatched"),
+                        {pattern, points[asked.point].target.name}));
+  }
+  if (!unmatched.empty()) return kExitJobUnreadable;
   if (dryRun) return PrintDryRun(source, request.plan, texts);
   if (const std::optional<int> unfetched = FetchPlanArchives(source, request.plan)) {
     return *unfetched;

@@ -138,6 +138,8 @@ const BuiltInText kBuiltInTexts[] = {
     {L"console_list_no_manifest", L"ohne Manifest, nicht als Punkt wiederherstellbar ([1])"},
     {L"console_restore_no_to", L"Den Ordner für die Wiederherstellung mit -to ORDNER angeben."},
     {L"console_restore_no_point", L"Kein Wiederherstellungspunkt \"[1]\"; -list nennt sie."},
+    {L"console_restore_only_unmatched",
+     L"-only \"[1]\" passt auf nichts in [2]; -restore -dry-run ohne -only zeigt, was er enthält."},
     {L"console_restore_would", L"Würde [1] Dateien ([2]) wiederherstellen."},
     {L"console_restore_done",
      L"[1] Dateien ([2]) nach [3] wiederhergestellt, jede gegen ihre SHA-256 geprüft."},
@@ -445,7 +447,7 @@ const BuiltInText kBuiltInTexts[] = {
     {L"ui_mail_password", L"Passwort:"},
     {L"ui_mail_from", L"Absender:"},
 };
-static_assert(std::size(kBuiltInTexts) == 287);
+static_assert(std::size(kBuiltInTexts) == 288);
 
 }  // namespace
 

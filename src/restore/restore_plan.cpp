@@ -144,8 +144,13 @@ RestorePlan PlanBuilder::Finish() {
   return std::move(plan_);
 }
 
-void SelectOnly(const std::vector<std::wstring>& patterns, RestorePlan* plan) {
-  if (patterns.empty()) return;
+std::vector<std::wstring> SelectOnly(const std::vector<std::wstring>& patterns, RestorePlan* plan) {
+  if (patterns.empty()) return {};
+  std::vector<std::wstring> stored;  // as the stored paths are written
+  for (const std::wstring& pattern : patterns) {
+    stored.push_back(pattern.starts_with(L'/') ? pattern.substr(1) : pattern);
+  }
+  std::vector<bool> matched(patterns.size(), false);
   std::vector<bool> keep(plan->entries.size(), false);
   std::unordered_set<std::string_view> wantedFolders;   // above what is kept
   std::unordered_set<std::string_view> matchedFolders;  // kept with all below
@@ -156,9 +161,12 @@ void SelectOnly(const std::vector<std::wstring>& patterns, RestorePlan* plan) {
       below = matchedFolders.contains(up);
     }
     const std::wstring path = platform::FromNative(entry.path);
-    keep[i] = below || std::any_of(patterns.begin(), patterns.end(), [&](const std::wstring& p) {
-                return platform::MatchesPattern(path, p, platform::LetterCase::kExact);
-              });
+    for (size_t p = 0; p < stored.size(); ++p) {
+      if (platform::MatchesPattern(path, stored[p], platform::LetterCase::kExact)) {
+        matched[p] = keep[i] = true;
+      }
+    }
+    keep[i] = keep[i] || below;
     if (!keep[i]) continue;
     if (entry.type == ManifestEntry::Type::kFolder) matchedFolders.insert(entry.path);
     for (std::string_view up = ParentOf(entry.path); !up.empty(); up = ParentOf(up)) {
@@ -176,6 +184,11 @@ void SelectOnly(const std::vector<std::wstring>& patterns, RestorePlan* plan) {
     if (keep[i]) kept.push_back(std::move(plan->entries[i]));
   }
   plan->entries = std::move(kept);
+  std::vector<std::wstring> unmatched;
+  for (size_t p = 0; p < patterns.size(); ++p) {
+    if (!matched[p]) unmatched.push_back(patterns[p]);
+  }
+  return unmatched;
 }
 
 }  // namespace kelvane

@@ -50,9 +50,11 @@ class PlanBuilder {
 };
 
 // Keeps the entries whose stored path matches one of `patterns` (the job's
-// wildcards, letter case exact), what lies below a folder that matches, and
-// the folders above what is kept; all of them when `patterns` is empty.
-void SelectOnly(const std::vector<std::wstring>& patterns, RestorePlan* plan);
+// wildcards, letter case exact; a leading "/" is the stored path's, which
+// has none), what lies below a folder that matches, and the folders above
+// what is kept; all of them when `patterns` is empty. Returns the patterns
+// that matched nothing: a typing error must not pass for an empty restore.
+std::vector<std::wstring> SelectOnly(const std::vector<std::wstring>& patterns, RestorePlan* plan);
 
 // Whether `path` is a relative path of plain components: no empty one, no
 // "." or "..", no NUL.

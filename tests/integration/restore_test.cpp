@@ -210,9 +210,9 @@ TEST_F(ZipRestoreTest, APasswordArchiveNeedsItsPasswordBeforeAnythingIsWritten) 
 }
 
 // Given a backup, when it is restored into a folder that holds a file, or
-// that other users may write to, then it refuses with status 2 and writes
-// nothing there; with -overwrite it replaces the file (a link planted at the
-// name is replaced, never followed) and leaves the other file alone.
+// that other users may write to, or with an -only that matches nothing, then
+// it refuses (status 2; 3) and writes nothing there; with -overwrite it replaces the file (a link
+// planted at the name is replaced, never followed) and leaves the other file alone.
 TEST_F(ZipRestoreTest, RefusesAFolderInUseUnlessAskedToOverwrite) {
   File("a.txt", "backed up");
   ASSERT_EQ(RunJob().status, 0);
@@ -227,6 +227,11 @@ TEST_F(ZipRestoreTest, RefusesAFolderInUseUnlessAskedToOverwrite) {
     const CliResult refused = cli_.Run({job, "-restore", "-to", dir_.Native(folder)});
     EXPECT_EQ(refused.status, 2) << folder << ": " << refused.output;
   }
+  // A pattern that matches nothing is a typing error, not an empty restore.
+  const CliResult typo = cli_.Run({job, "-restore", "-to", dir_.Native("shared"), "-overwrite",
+                                   "-only", "*.txt", "-only", "*.odt"});
+  EXPECT_EQ(typo.status, 3) << typo.output;
+  EXPECT_NE(typo.output.find("-only \"*.odt\" matches nothing"), std::string::npos) << typo.output;
   EXPECT_EQ(Shell("ls -A shared"), 0);
   EXPECT_EQ(output_, "");
   const CliResult replaced = cli_.Run({job, "-restore", "-to", dir_.Native("busy"), "-overwrite"});

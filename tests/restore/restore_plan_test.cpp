@@ -68,9 +68,10 @@ TEST(RestorePlanTest, RefusesWhatCouldWriteOutsideOrTwice) {
   EXPECT_EQ(plan.NeededArchives(), (std::map<std::string, std::string>{{"A.zip", "i1"}}));
 }
 
-// Given a tree, when -only names a folder and a pattern of files, then the
-// folder comes with everything below it, the matching files with the folders
-// above them, and nothing else.
+// Given a tree, when -only names a folder and a pattern of files (with the
+// leading "/" of a whole path), then the folder comes with everything below
+// it, the matching files with the folders above them, and nothing else; a
+// pattern that matches nothing is given back.
 TEST(RestorePlanTest, OnlyKeepsMatchesWhatLiesBelowAndTheFoldersAbove) {
   RestorePlan plan =
       Plan({Line("home", "folder"), Line("home/ann", "folder"), Line("home/ann/Docs", "folder"),
@@ -78,7 +79,8 @@ TEST(RestorePlanTest, OnlyKeepsMatchesWhatLiesBelowAndTheFoldersAbove) {
             Line("home/ann/Docs/deep/b"), Line("home/ann/Docs-old", "folder"),
             Line("home/ann/Docs-old/c.txt"), Line("home/bob", "folder"), Line("home/bob/n.md"),
             Line("home/bob/x.txt")});
-  SelectOnly({L"home/ann/Docs", L"home/bob/*.md"}, &plan);
+  EXPECT_EQ(SelectOnly({L"home/ann/Docs", L"/home/bob/*.md", L"home/carol"}, &plan),
+            std::vector<std::wstring>{L"home/carol"});
   EXPECT_EQ(Paths(plan),
             (std::vector<std::string>{"home", "home/ann", "home/ann/Docs", "home/ann/Docs/a.txt",
                                       "home/ann/Docs/deep", "home/ann/Docs/deep/b", "home/bob",
