@@ -70,6 +70,7 @@ struct RestoreAsked {
   std::vector<std::wstring> only;
   std::wstring target;
   bool overwrite = false;
+  OnlyMatch onlyMatch = OnlyMatch::kWildcards;  // the window's are ticked paths
 };
 
 // The restore's end in the run window's words.
@@ -122,7 +123,7 @@ bool AskInWindow(const CommandContext& context, RestoreSource& source,
                            });
   if (window.ShowModal() != wxID_OK) return false;
   const ui::RestoreChoice& choice = window.choice();
-  *asked = {choice.point, choice.only, choice.target, choice.overwrite};
+  *asked = {choice.point, choice.only, choice.target, choice.overwrite, OnlyMatch::kExactPaths};
   return true;
 }
 
@@ -228,7 +229,8 @@ int RestoreCommand(const CommandContext& context) {
   if (const std::optional<int> unread = ReadPointPlan(source, points[asked.point], &request.plan)) {
     return *unread;
   }
-  const std::vector<std::wstring> unmatched = SelectOnly(asked.only, &request.plan);
+  const std::vector<std::wstring> unmatched =
+      SelectOnly(asked.only, &request.plan, asked.onlyMatch);
   for (const std::wstring& pattern : unmatched) {
     PrintError(PrintFEx(texts.GetText(L"console_restore_only_unmatched"),
                         {pattern, points[asked.point].target.name}));

@@ -144,7 +144,8 @@ RestorePlan PlanBuilder::Finish() {
   return std::move(plan_);
 }
 
-std::vector<std::wstring> SelectOnly(const std::vector<std::wstring>& patterns, RestorePlan* plan) {
+std::vector<std::wstring> SelectOnly(const std::vector<std::wstring>& patterns, RestorePlan* plan,
+                                     OnlyMatch match) {
   if (patterns.empty()) return {};
   std::vector<std::wstring> stored;  // as the stored paths are written
   for (const std::wstring& pattern : patterns) {
@@ -162,7 +163,9 @@ std::vector<std::wstring> SelectOnly(const std::vector<std::wstring>& patterns, 
     }
     const std::wstring path = platform::FromNative(entry.path);
     for (size_t p = 0; p < stored.size(); ++p) {
-      if (platform::MatchesPattern(path, stored[p], platform::LetterCase::kExact)) {
+      if (match == OnlyMatch::kExactPaths
+              ? path == stored[p]
+              : platform::MatchesPattern(path, stored[p], platform::LetterCase::kExact)) {
         matched[p] = keep[i] = true;
       }
     }

@@ -49,12 +49,18 @@ class PlanBuilder {
   uint64_t lineNumber_ = 0;
 };
 
-// Keeps the entries whose stored path matches one of `patterns` (the job's
-// wildcards, letter case exact; a leading "/" is the stored path's, which
-// has none), what lies below a folder that matches, and the folders above
-// what is kept; all of them when `patterns` is empty. Returns the patterns
-// that matched nothing: a typing error must not pass for an empty restore.
-std::vector<std::wstring> SelectOnly(const std::vector<std::wstring>& patterns, RestorePlan* plan);
+// How the paths given to SelectOnly name entries: as the job's wildcards
+// (typed by a user), or each one stored path exactly (ticked in a tree,
+// where a file called "page?.html" must not bring "page1.html" along).
+enum class OnlyMatch { kWildcards, kExactPaths };
+
+// Keeps the entries whose stored path matches one of `patterns` (letter
+// case exact; a leading "/" is the stored path's, which has none), what lies
+// below a folder that matches, and the folders above what is kept; all of
+// them when `patterns` is empty. Returns the patterns that matched nothing:
+// a typing error must not pass for an empty restore.
+std::vector<std::wstring> SelectOnly(const std::vector<std::wstring>& patterns, RestorePlan* plan,
+                                     OnlyMatch match = OnlyMatch::kWildcards);
 
 // Whether `path` is a relative path of plain components: no empty one, no
 // "." or "..", no NUL.

@@ -71,7 +71,8 @@ TEST(RestorePlanTest, RefusesWhatCouldWriteOutsideOrTwice) {
 // Given a tree, when -only names a folder and a pattern of files (with the
 // leading "/" of a whole path), then the folder comes with everything below
 // it, the matching files with the folders above them, and nothing else; a
-// pattern that matches nothing is given back.
+// pattern that matches nothing is given back. Ticked paths match only
+// themselves.
 TEST(RestorePlanTest, OnlyKeepsMatchesWhatLiesBelowAndTheFoldersAbove) {
   RestorePlan plan =
       Plan({Line("home", "folder"), Line("home/ann", "folder"), Line("home/ann/Docs", "folder"),
@@ -79,12 +80,20 @@ TEST(RestorePlanTest, OnlyKeepsMatchesWhatLiesBelowAndTheFoldersAbove) {
             Line("home/ann/Docs/deep/b"), Line("home/ann/Docs-old", "folder"),
             Line("home/ann/Docs-old/c.txt"), Line("home/bob", "folder"), Line("home/bob/n.md"),
             Line("home/bob/x.txt")});
+  RestorePlan ticked = plan;
   EXPECT_EQ(SelectOnly({L"home/ann/Docs", L"/home/bob/*.md", L"home/carol"}, &plan),
             std::vector<std::wstring>{L"home/carol"});
   EXPECT_EQ(Paths(plan),
             (std::vector<std::string>{"home", "home/ann", "home/ann/Docs", "home/ann/Docs/a.txt",
                                       "home/ann/Docs/deep", "home/ann/Docs/deep/b", "home/bob",
                                       "home/bob/n.md"}));
+  // Paths ticked in the restore window are names, not patterns.
+  EXPECT_EQ(
+      SelectOnly({L"home/bob/*.md", L"home/ann/Docs/deep/b"}, &ticked, OnlyMatch::kExactPaths),
+      std::vector<std::wstring>{L"home/bob/*.md"});
+  EXPECT_EQ(Paths(ticked),
+            (std::vector<std::string>{"home", "home/ann", "home/ann/Docs", "home/ann/Docs/deep",
+                                      "home/ann/Docs/deep/b"}));
 }
 
 // Given three points, when a user names one by "latest", by its archive's
