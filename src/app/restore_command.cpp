@@ -127,9 +127,19 @@ bool AskInWindow(const CommandContext& context, RestoreSource& source,
   return true;
 }
 
+// What to say of a log that was opened but could not be written whole: the
+// outcome line sends the user to it. Empty when there is nothing to say.
+std::wstring LogFailure(const RunLog& log, bool opened, const std::wstring& logPath,
+                        const LanguageTable& texts) {
+  if (!opened || log.error() == 0) return {};
+  return PrintFEx(texts.GetText(L"log_write_failed"),
+                  {logPath, ErrorText(static_cast<uint32_t>(log.error()))});
+}
+
 // The restore in the run window, which says how it went.
 RestoreReport RunInWindow(const RestoreRequest& request, const std::wstring& pointName,
-                          const std::wstring& logPath, RunLog& log, const CommandContext& context) {
+                          const std::wstring& logPath, RunLog& log, bool logOpened,
+                          const CommandContext& context) {
   const LanguageTable& texts = context.texts;
   RestoreReport report;
   ui::RunWindowOptions options;
@@ -140,6 +150,10 @@ RestoreReport RunInWindow(const RestoreRequest& request, const std::wstring& poi
       [&](RunHost& host) {
         report = RunRestore(request, host, log);
         (void)log.CloseLog();
+        if (const std::wstring failure = LogFailure(log, logOpened, logPath, texts);
+            !failure.empty()) {
+          host.ShowMessage(failure, true);
+        }
         return AsRunReport(report, request, logPath, OutcomeLine(report, request, logPath, texts));
       },
       texts, options);
@@ -163,8 +177,8 @@ int RestoreAndSay(const RestoreSource& source, const RestoreAsked& asked,
   // would be one more file the point did not have.
   RunLog log;
   const std::wstring logPath = request.targetPath + L".restore.log";
-  if (log.OpenLog(logPath) != 0)
-    PrintError(logPath + ErrorText(static_cast<uint32_t>(log.error())));
+  const bool logOpened = log.OpenLog(logPath) == 0;
+  if (!logOpened) PrintError(logPath + ErrorText(static_cast<uint32_t>(log.error())));
   const std::wstring summaryPath =
       context.args.Has(L"summary") ? NormalPath(context.args.Value(L"summary")) : std::wstring();
   RunSummary summary;
@@ -173,7 +187,7 @@ int RestoreAndSay(const RestoreSource& source, const RestoreAsked& asked,
   const int64_t started = platform::Time().MonotonicMicros();
   RestoreReport report;
   if (inWindow) {
-    report = RunInWindow(request, pointName, logPath, log, context);
+    report = RunInWindow(request, pointName, logPath, log, logOpened, context);
   } else {
     ConsoleRunHost host(stderr, platform::StandardErrorIsTerminal(), true, texts);
     report = RunRestore(request, host, log);
@@ -184,6 +198,9 @@ int RestoreAndSay(const RestoreSource& source, const RestoreAsked& asked,
     PrintLine(line);
   } else {
     PrintError(line);
+  }
+  if (const std::wstring failure = LogFailure(log, logOpened, logPath, texts); !failure.empty()) {
+    PrintError(failure);
   }
   // The summary of a run, in a restore's terms: its target is the folder
   // restored into, its files selected the point's, its files saved those

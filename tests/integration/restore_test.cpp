@@ -241,6 +241,23 @@ TEST_F(ZipRestoreTest, RefusesAFolderInUseUnlessAskedToOverwrite) {
   EXPECT_EQ(test::ReadBytes(dir_.Native("busy/other.txt")), "mine\n");
 }
 
+// Given a restore whose log cannot grow (ulimit -f 0; the files are empty
+// and restore), then it says so after its outcome instead of leaving the
+// user an empty log.
+TEST_F(ZipRestoreTest, ALogThatCannotBeWrittenIsSaid) {
+  File("empty.txt", "");
+  ASSERT_EQ(RunJob().status, 0);
+  EXPECT_EQ(
+      Shell("(trap '' XFSZ; ulimit -f 0; exec env XDG_CONFIG_HOME=$PWD/config " KELVANE_EXECUTABLE
+            " '" +
+            cli_.WriteJob(job_) + "' -restore -to r)"),
+      0)
+      << output_;
+  EXPECT_NE(output_.find("The log " + dir_.path() + "/r.restore.log could not be written."),
+            std::string::npos)
+      << output_;
+}
+
 // Given an archive from elsewhere whose manifest names "../x", "/etc/x", an
 // empty component, and a link to a folder outside followed by a file below
 // it, when it is restored, then only the plain file arrives, nothing is
