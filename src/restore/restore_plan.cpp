@@ -162,14 +162,15 @@ std::vector<std::wstring> SelectOnly(const std::vector<std::wstring>& patterns, 
       below = matchedFolders.contains(up);
     }
     const std::wstring path = platform::FromNative(entry.path);
+    bool named = false;  // by a pattern of its own; each is marked as used
     for (size_t p = 0; p < stored.size(); ++p) {
       if (match == OnlyMatch::kExactPaths
               ? path == stored[p]
               : platform::MatchesPattern(path, stored[p], platform::LetterCase::kExact)) {
-        matched[p] = keep[i] = true;
+        matched[p] = named = true;
       }
     }
-    keep[i] = keep[i] || below;
+    keep[i] = below || named;
     if (!keep[i]) continue;
     if (entry.type == ManifestEntry::Type::kFolder) matchedFolders.insert(entry.path);
     for (std::string_view up = ParentOf(entry.path); !up.empty(); up = ParentOf(up)) {
